@@ -1,0 +1,104 @@
+#pragma once
+
+#include "platform/db/Field.h"
+#include "platform/db/Value.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+struct sqlite3;
+
+namespace db {
+
+class Statement;
+
+// Named parameters of a statement (":ClassID" is given as "ClassID").
+using Params = std::vector<std::pair<std::string, Value>>;
+
+struct ColumnInfo {
+    std::string name;
+    std::string declaredType;
+};
+
+// Every row of a result, read whole: for results that have no base table
+// (aggregates, joins, DISTINCT), which are small.
+struct ResultSet {
+    std::vector<Field> fields;
+    std::vector<std::vector<Value>> rows;
+};
+
+// The one connection to the scratch database (a SQLite file). Executes
+// statements written in the Jet dialect: each runs whole or not at all.
+// Owned by the Workspace; every Query on it must be closed or destroyed
+// before it is. All member functions are to be called from one thread.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Creates an empty database file; throws db::Error naming the file.
+    static void CreateDatabase(const std::filesystem::path& file);
+
+    // Opens an existing database file.
+    void open(const std::filesystem::path& file);
+    void close();
+    [[nodiscard]] bool isOpen() const { return mDb != nullptr; }
+    [[nodiscard]] const std::filesystem::path& file() const { return mFile; }
+
+    // Executes a Jet statement without result; returns the rows it changed.
+    int execute(std::string_view jetSql, const Params& params = {});
+
+    // Runs a Jet SELECT and reads all its rows.
+    [[nodiscard]] ResultSet select(std::string_view jetSql, const Params& params = {});
+
+    // Tables and views, system tables left out.
+    [[nodiscard]] std::vector<std::string> tables() const;
+    [[nodiscard]] bool hasTable(std::string_view name) const;
+    [[nodiscard]] std::vector<ColumnInfo> columns(std::string_view table) const;
+
+    // SQLite text of a Jet statement that returns rows and needs no
+    // database work of its own (no INTO, no external table).
+    [[nodiscard]] static std::string TranslateQuery(std::string_view jetSql);
+
+    void begin();
+    void commit();
+    void rollback();
+    [[nodiscard]] bool inTransaction() const;
+
+    [[nodiscard]] sqlite3* handle() const;
+
+    void bindParams(Statement& st, const Params& params) const;
+
+    // A fresh name for a temporary external table.
+    [[nodiscard]] std::string nextExternalName() { return "__dbf_" + std::to_string(++mExternals); }
+
+private:
+    sqlite3* mDb = nullptr;
+    std::filesystem::path mFile;
+    int mExternals = 0;
+};
+
+// Begins a transaction and ends it when it goes out of scope: committed by
+// commit(), rolled back otherwise; with CommitAlways it is committed on both
+// paths, so that the work of a long loop stays done when an error ends it.
+class Transaction {
+public:
+    enum Mode { RollbackOnError, CommitAlways };
+    explicit Transaction(Connection& c, Mode mode = RollbackOnError);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void commit();
+
+private:
+    Connection& mConnection;
+    Mode mMode;
+    bool mActive = false;
+};
+
+} // namespace db
