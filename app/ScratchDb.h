@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/db/Connection.h"
+#include "platform/db/Query.h"
+
+#include <string>
+
+// The scratch database's tables: the check for a table, the import of a
+// .dbf answer table into its scratch answer table, and the addition of the
+// class, score and per-question columns. Statements run through the query
+// handed in, in the Jet dialect, each import or addition as one transaction.
+namespace app {
+
+// The highest question number: f1 to f105 are added.
+inline constexpr int MaxQuestions = 105;
+
+[[nodiscard]] bool TableExists(db::Connection& connection, const std::string& name);
+
+// "f1 REAL NULL, f2 REAL NULL, ..., f105 REAL NULL"
+[[nodiscard]] std::string QuestionColumnList();
+
+// Imports folder/tableName.dbf as the scratch answer table `tableName`
+// (through temp.dbf when the name holds double-byte characters and the copy
+// exists), adding CLS, the score column and f1..f105 when it has no score
+// column, and CLS and the f-columns it lacks when it has one. A table that
+// already exists keeps its rows and only receives the columns it lacks.
+void ImportAnswerTable(db::Query& q, const std::string& folder, const std::string& tableName,
+                       const std::string& scoreName);
+
+// Adds CLS, the score column and f1..f105 to the scratch answer table; the
+// rows stay as they are, the new columns empty. `t` is left holding a copy
+// of the table as it was.
+void AddScoreColumns(db::Query& q, const std::string& tableName, const std::string& scoreName);
+
+} // namespace app

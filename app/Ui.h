@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+namespace app {
+
+struct FieldSettings;
+
+enum class Icon { Information, Error, Warning };
+
+// What a command needs from whoever runs it: messages, Yes/No questions, the
+// field-name dialog and a sign of progress. The window shows boxes, the
+// command line prints and answers by its options, tests answer from a script.
+class Ui {
+public:
+    virtual ~Ui() = default;
+    virtual void message(const std::string& text, const std::string& title, Icon icon) = 0;
+    // A Yes/No question; true for Yes.
+    virtual bool question(const std::string& text, const std::string& title) = 0;
+    // The field-name dialog, filled from the settings: true when it was closed
+    // with "确定", the settings then hold what was typed.
+    virtual bool editFieldNames(FieldSettings& fields) = 0;
+    // Long work: `done` of `total` steps of `what`; total 0 ends it.
+    virtual void progress(const std::string& what, long long done, long long total) {
+        (void)what;
+        (void)done;
+        (void)total;
+    }
+};
+
+} // namespace app

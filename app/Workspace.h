@@ -1,0 +1,63 @@
+#pragma once
+
+#include "app/Config.h"
+#include "platform/db/Connection.h"
+#include "platform/db/Query.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace app {
+
+// The process-wide state the commands share: the connection to the scratch
+// database data.mdb and its datasets, the field-name settings, the opened
+// table's name and question count, and what the main window shows of them.
+// One per process; the window, the command line and the tests each make
+// their own and hand it to every command.
+class Workspace {
+public:
+    // `home` is the program folder: data.mdb, config.ini, reports, logs.
+    explicit Workspace(std::filesystem::path home);
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    [[nodiscard]] const std::filesystem::path& home() const { return mHome; }
+    [[nodiscard]] std::filesystem::path dataFile() const { return mHome / "data.mdb"; }
+    [[nodiscard]] std::filesystem::path configFile() const { return mHome / "config.ini"; }
+    // A file of the program folder (reports, logs).
+    [[nodiscard]] std::filesystem::path file(const std::string& name) const { return mHome / name; }
+
+    // Opens ADOConnection2 on data.mdb when it is not open.
+    void connect();
+
+    // The start-up steps that need no window: data.mdb created when it is
+    // missing, the connection closed, config.ini loaded. Throws when the
+    // database cannot be created; the configuration is then not loaded.
+    void startUp();
+
+    // True when the database library can run every statement the program
+    // uses (the system's database check at start-up).
+    [[nodiscard]] static bool DatabaseUsable();
+
+    db::Connection ADOConnection2;
+    db::Query ADOQuery2{ADOConnection2}; // the grid's table view
+    db::Query aqy2{ADOConnection2};      // general statements
+    db::Query adt{ADOConnection2};       // the table of the batch statistics
+
+    FieldSettings Fields;
+    std::string TableName;
+    int QuestionCount = 0;
+
+    // What the main window shows of the workspace.
+    std::string Caption = "Quillory";
+    std::string Status;                 // status panel 1
+    bool ScoringEnabled = true;         // the menu item CorVane
+    std::vector<std::string> SortItems; // captions of the sort submenu
+
+private:
+    std::filesystem::path mHome;
+};
+
+} // namespace app

@@ -1,0 +1,44 @@
+#include "cli/CliUi.h"
+
+#include "app/Config.h"
+
+#include <cstdio>
+
+namespace cli {
+
+void CliUi::message(const std::string& text, const std::string& title, app::Icon icon) {
+    const char* kind = icon == app::Icon::Error ? "错误" : "提示";
+    std::fprintf(stderr, "[%s] %s: %s\n", kind, title.c_str(), text.c_str());
+}
+
+bool CliUi::question(const std::string& text, const std::string& title) {
+    std::fprintf(stderr, "[问题] %s: %s -> %s\n", title.c_str(), text.c_str(),
+                 mGoOn ? "是" : "否");
+    return mGoOn;
+}
+
+bool CliUi::editFieldNames(app::FieldSettings& fields) {
+    std::fprintf(stderr,
+                 "[问题] 设置字段名: 考号字段 %s, 客观题字段 %s, 分数字段 %s -> %s\n",
+                 fields.ID.c_str(), fields.Content.c_str(), fields.Score.c_str(),
+                 mGoOn ? "确定" : "取消");
+    if (!mGoOn)
+        mStopped = true;
+    return mGoOn;
+}
+
+void CliUi::progress(const std::string& what, long long done, long long total) {
+    if (total <= 0) {
+        if (mLastPercent >= 0)
+            std::fprintf(stderr, "\n");
+        mLastPercent = -1;
+        return;
+    }
+    int percent = static_cast<int>(done * 100 / total);
+    if (percent != mLastPercent) {
+        mLastPercent = percent;
+        std::fprintf(stderr, "\r%s %d%%", what.c_str(), percent);
+    }
+}
+
+} // namespace cli

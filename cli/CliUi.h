@@ -1,0 +1,29 @@
+#pragma once
+
+#include "app/Ui.h"
+
+namespace cli {
+
+// Answers every question without a person: by default the way that stops
+// the command, with --go-on the way that lets it go on. Every message and
+// question is printed to stderr with its title.
+class CliUi : public app::Ui {
+public:
+    explicit CliUi(bool goOn) : mGoOn(goOn) {}
+    void message(const std::string& text, const std::string& title, app::Icon icon) override;
+    bool question(const std::string& text, const std::string& title) override;
+    bool editFieldNames(app::FieldSettings& fields) override;
+    void progress(const std::string& what, long long done, long long total) override;
+
+    // A question was answered the stopping way, or a check's message ended
+    // the command (exit status 3).
+    [[nodiscard]] bool stopped() const { return mStopped; }
+    void markStopped() { mStopped = true; }
+
+private:
+    bool mGoOn;
+    bool mStopped = false;
+    int mLastPercent = -1;
+};
+
+} // namespace cli

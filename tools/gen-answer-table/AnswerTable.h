@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+// Generated answer tables, as an answer-sheet reader writes them: the exam
+// number BH (prefix, class code, seat), the marks CONTENT, FLAG, SUBJECT and
+// optionally a SCORE column. The same seed gives the same table.
+namespace tools {
+
+struct AnswerTableSpec {
+    long long records = 45;
+    int questions = 60;
+    std::string prefix = "2026"; // exam numbers start with it
+    int classes = 3;             // classes 1..classes, records spread evenly
+    int classDigits = 2;
+    int seatDigits = 3;
+    std::string score = "none"; // none, int (N 3,0), float (N 5,1), text (C 5)
+    std::uint64_t seed = 1;
+};
+
+// The marks of one generated sheet's objective answers.
+using SheetVisitor = std::function<void(const std::string& examNumber, const std::string& content)>;
+
+// Writes the table; calls `visit` for every sheet (may be empty).
+void WriteAnswerTable(const std::filesystem::path& file, const AnswerTableSpec& spec,
+                      const SheetVisitor& visit = {});
+
+} // namespace tools
