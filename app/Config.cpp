@@ -15,14 +15,14 @@
 namespace app {
 namespace {
 
-std::string Read(CSimpleIniCaseA& ini, const char* section, const char* key,
+std::string Read(CSimpleIniA& ini, const char* section, const char* key,
                  const char* fallback) {
     const char* v = ini.GetValue(section, key, nullptr);
     return v ? text::FromGbk(v) : std::string(fallback);
 }
 
 // A value that is not an integer counts as missing.
-bool ReadBool(CSimpleIniCaseA& ini, const char* section, const char* key, bool fallback) {
+bool ReadBool(CSimpleIniA& ini, const char* section, const char* key, bool fallback) {
     const char* v = ini.GetValue(section, key, nullptr);
     if (!v || !*v)
         return fallback;
@@ -47,7 +47,7 @@ void LoadConfig(const std::filesystem::path& file, FieldSettings& f) {
         f.Subject = "subject";
         return;
     }
-    CSimpleIniCaseA ini(false, false, false);
+    CSimpleIniA ini(false, false, false);
     ini.LoadFile(file.c_str());
     f.Content = Read(ini, "Fields", "Content", "Content");
     f.Score = Read(ini, "Fields", "Score", "Score");
@@ -59,7 +59,7 @@ void LoadConfig(const std::filesystem::path& file, FieldSettings& f) {
 }
 
 bool SaveConfig(const std::filesystem::path& file, const FieldSettings& f) {
-    CSimpleIniCaseA ini(false, false, false);
+    CSimpleIniA ini(false, false, false);
     ini.SetSpaces(false);
     std::error_code ec;
     if (std::filesystem::exists(file, ec) && ini.LoadFile(file.c_str()) < 0)

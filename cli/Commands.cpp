@@ -148,6 +148,8 @@ int Run(const std::vector<std::string>& argv) {
             throw UsageError{"unknown command " + a.command};
         if (a.table.empty())
             throw UsageError{a.command + " needs TABLE.dbf"};
+        if (a.command == "sql" && !a.option("--statement"))
+            throw UsageError{"sql needs --statement TEXT"};
     } catch (const UsageError& e) {
         if (!e.text.empty())
             std::fprintf(stderr, "quillory-cli: %s\n", e.text.c_str());

@@ -240,7 +240,9 @@ std::string Render(const Tokens& t, std::size_t begin, std::size_t end) {
 std::vector<External> FindExternals(const Tokens& t) {
     std::vector<External> found;
     for (std::size_t i = 0; i + 3 < t.size(); ++i) {
-        if (t[i].isName() && t[i + 1].is("IN") && t[i + 2].kind == Token::String &&
+        bool afterFrom = i > 0 && (t[i - 1].is("FROM") || t[i - 1].is("JOIN") ||
+                                   t[i - 1].isPunct(","));
+        if (afterFrom && t[i].isName() && t[i + 1].is("IN") && t[i + 2].kind == Token::String &&
             t[i + 3].kind == Token::String &&
             text::Lower(t[i + 3].text).rfind("dbase", 0) == 0) {
             found.push_back(External{i, i + 4, t[i].text, t[i + 2].text});

@@ -1,0 +1,51 @@
+# Quillory: make run | make test | make demo | make bench | make fuzz
+BUILD      ?= build
+BENCH_DIR  ?= build-bench
+FUZZ_DIR   ?= build-fuzz
+FUZZ_SECONDS ?= 120
+SAMPLE     := examples/期中考试.dbf
+CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+
+.PHONY: all deps configure build run test demo bench fuzz clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j2
+
+# The window comes later; until then the sample table opens on the command line.
+run: build
+	$(BUILD)/bin/quillory-cli --home $(BUILD)/home open $(SAMPLE)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j2
+
+demo: build
+	@rm -rf $(BUILD)/demo-home
+	$(BUILD)/bin/quillory-cli --home $(BUILD)/demo-home open $(SAMPLE)
+	$(BUILD)/bin/quillory-cli --home $(BUILD)/demo-home sql $(SAMPLE) \
+	  --statement "select BH, CONTENT, CLS, SCORE from 期中考试 where BH like '202601__1'"
+
+bench: deps
+	cmake -S . -B $(BENCH_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DQUILLORY_TESTS=OFF
+	cmake --build $(BENCH_DIR) -j2
+	$(BENCH_DIR)/bin/bench-import
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQUILLORY_TESTS=OFF -DQUILLORY_BENCH=OFF -DQUILLORY_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j2 --target fuzz-dbf
+	mkdir -p fuzz-out/corpus
+	$(FUZZ_DIR)/bin/fuzz-dbf -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	  fuzz-out/corpus fuzz/seeds
+
+clean:
+	rm -rf $(BUILD) $(BENCH_DIR) $(FUZZ_DIR)

@@ -1,0 +1,207 @@
+#include "app/AppError.h"
+#include "app/OpenTable.h"
+#include "app/ScratchDb.h"
+#include "app/Workspace.h"
+#include "platform/db/Error.h"
+#include "tests/support/AnswerTables.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+using testsupport::ScriptedUi;
+using testsupport::Sheets;
+using testsupport::TempHome;
+using testsupport::WriteAnswers;
+
+class OpenTableTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ws.startUp();
+        std::filesystem::create_directories(exam);
+    }
+
+    TempHome home;
+    std::filesystem::path exam = home / "exam";
+    app::Workspace ws{home.path()};
+    ScriptedUi ui;
+};
+
+TEST(TableName, CutAtTheFirstDbfWithoutRegardToCase) {
+    EXPECT_EQ(app::TableNameOf("A.DBF"), "A");
+    EXPECT_EQ(app::TableNameOf("x.dbf.bak"), "x");
+    EXPECT_EQ(app::TableNameOf("9班.Dbf"), "9班");
+    EXPECT_EQ(app::TableNameOf("plain"), "plain");
+}
+
+TEST_F(OpenTableTest, ATableWithAllThreeColumnsOpensWithoutTheDialog) {
+    WriteAnswers(exam / "exam1.dbf", Sheets(45, 60), 'N');
+    app::OpenAnswerTable(ws, ui, exam / "exam1.dbf");
+    EXPECT_EQ(ui.fieldDialogShown, 0);
+    EXPECT_EQ(ws.TableName, "exam1");
+    EXPECT_EQ(ws.Caption, "Quillory - exam1");
+    EXPECT_EQ(ws.Status, "记录数:45  题目数:60");
+    EXPECT_EQ(ws.QuestionCount, 60);
+    EXPECT_TRUE(ws.ScoringEnabled);
+    EXPECT_EQ(ws.SortItems, (std::vector<std::string>{"BH", "content", "CLS", "score"}));
+    EXPECT_EQ(ws.ADOQuery2.sqlText(), "select * from exam1 ORDER BY BH\r\n");
+    EXPECT_EQ(ws.ADOQuery2.recNo(), 9) << "the count leaves the view on the tenth record";
+    EXPECT_TRUE(app::TableExists(ws.ADOConnection2, "t2"));
+}
+
+TEST_F(OpenTableTest, AMissingScoreColumnShowsTheDialogFirst) {
+    WriteAnswers(exam / "noscore.dbf", Sheets(5, 8), 0);
+    ui.fieldDialog = [](app::FieldSettings&) { return true; };
+    app::OpenAnswerTable(ws, ui, exam / "noscore.dbf");
+    EXPECT_EQ(ui.fieldDialogShown, 1);
+    EXPECT_TRUE(ws.ADOQuery2.hasField("CLS"));
+    EXPECT_TRUE(ws.ADOQuery2.hasField("score"));
+    EXPECT_TRUE(ws.ADOQuery2.hasField("f105"));
+    EXPECT_EQ(ws.Status, "记录数:5  题目数:8");
+}
+
+TEST_F(OpenTableTest, CancellingTheDialogForANewTableEndsInAMissingTableError) {
+    WriteAnswers(exam / "noscore.dbf", Sheets(5, 8), 0);
+    EXPECT_THROW(app::OpenAnswerTable(ws, ui, exam / "noscore.dbf"), db::Error);
+    EXPECT_EQ(ws.Caption, "Quillory - noscore");
+    EXPECT_FALSE(ws.ADOQuery2.isOpen());
+}
+
+TEST_F(OpenTableTest, ConfirmedNamesForAKnownTableAddTheScoreColumns) {
+    ws.connect();
+    ws.ADOConnection2.execute("CREATE TABLE known (BH varchar(9), content varchar(4))");
+    ws.ADOConnection2.execute("INSERT INTO known VALUES ('1', '1248')");
+    ui.fieldDialog = [](app::FieldSettings& f) {
+        f.Score = "zf";
+        return true;
+    };
+    app::OpenAnswerTable(ws, ui, exam / "known.dbf");
+    EXPECT_TRUE(ws.ADOQuery2.hasField("zf"));
+    EXPECT_EQ(ws.Fields.Score, "zf");
+    EXPECT_EQ(ws.Status, "记录数:1  题目数:4");
+}
+
+TEST_F(OpenTableTest, AChineseNameIsReadThroughTempDbfWhichIsGoneAfterwards) {
+    WriteAnswers(exam / "9班.dbf", Sheets(3, 6), 'N');
+    app::OpenAnswerTable(ws, ui, exam / "9班.dbf");
+    EXPECT_FALSE(std::filesystem::exists(exam / "temp.dbf"));
+    EXPECT_EQ(ws.Caption, "Quillory - 9班");
+    EXPECT_TRUE(app::TableExists(ws.ADOConnection2, "9班"));
+    EXPECT_EQ(ws.Status, "记录数:3  题目数:6");
+}
+
+TEST_F(OpenTableTest, TheQuestionCountSkipsBlankAnswersAndStopsAfterTenRecords) {
+    auto sheets = Sheets(14, 6);
+    sheets[0].second = "";
+    sheets[1].second = "      ";
+    sheets[12].second = "12481248"; // beyond the tenth record: not looked at
+    WriteAnswers(exam / "blank.dbf", sheets, 'N', 8);
+    app::OpenAnswerTable(ws, ui, exam / "blank.dbf");
+    EXPECT_EQ(ws.QuestionCount, 6);
+
+    WriteAnswers(exam / "three.dbf", {{"1", "12"}, {"2", "1248"}, {"3", "124"}}, 'N');
+    app::OpenAnswerTable(ws, ui, exam / "three.dbf");
+    EXPECT_EQ(ws.QuestionCount, 4);
+    EXPECT_EQ(ws.ADOQuery2.recNo(), 2);
+}
+
+TEST_F(OpenTableTest, AnEmptyTableCountsZero) {
+    WriteAnswers(exam / "empty.dbf", {}, 'N', 5);
+    app::OpenAnswerTable(ws, ui, exam / "empty.dbf");
+    EXPECT_EQ(ws.Status, "记录数:0  题目数:0");
+}
+
+TEST_F(OpenTableTest, WithoutAContentColumnTheStatusAsksForFieldNames) {
+    WriteAnswers(exam / "first.dbf", Sheets(2, 7), 'N');
+    app::OpenAnswerTable(ws, ui, exam / "first.dbf");
+    ws.Fields.Content = "DA";
+    app::OpenAnswerTable(ws, ui, exam / "first.dbf");
+    EXPECT_EQ(ui.fieldDialogShown, 1);
+    EXPECT_EQ(ws.Status, "请设置字段名");
+    EXPECT_EQ(ws.QuestionCount, 7) << "keeps its previous value";
+}
+
+TEST_F(OpenTableTest, AScoreColumnOfTextStopsScoring) {
+    WriteAnswers(exam / "text.dbf", Sheets(2, 3), 'C');
+    try {
+        app::OpenAnswerTable(ws, ui, exam / "text.dbf");
+        FAIL();
+    } catch (const app::AppError& e) {
+        EXPECT_STREQ(e.what(), "分数字段的数据类型有错误，不能评分。");
+    }
+    EXPECT_FALSE(ws.ScoringEnabled);
+    EXPECT_TRUE(ws.ADOQuery2.isOpen()) << "the grid still shows the table";
+}
+
+TEST_F(OpenTableTest, AKnownNameIsNotReadAgainFromAnyFolder) {
+    WriteAnswers(exam / "same.dbf", Sheets(5, 4), 'N');
+    app::OpenAnswerTable(ws, ui, exam / "same.dbf");
+    ws.ADOConnection2.execute("UPDATE same SET score = 88");
+    std::filesystem::create_directories(home / "other");
+    WriteAnswers(home / "other" / "SAME.DBF", Sheets(9, 4), 'N');
+    app::OpenAnswerTable(ws, ui, home / "other" / "SAME.DBF");
+    EXPECT_EQ(ws.TableName, "SAME");
+    EXPECT_EQ(ws.ADOQuery2.recordCount(), 5);
+    EXPECT_EQ(ws.ADOQuery2.asInteger("score"), 88);
+}
+
+TEST_F(OpenTableTest, TheDatabaseIsFoundWhateverTheCurrentFolder) {
+    WriteAnswers(exam / "cwd.dbf", Sheets(2, 4), 'N');
+    auto before = std::filesystem::current_path();
+    std::filesystem::current_path(exam);
+    app::OpenAnswerTable(ws, ui, exam / "cwd.dbf");
+    std::filesystem::current_path(before);
+    EXPECT_EQ(ws.ADOConnection2.file(), home / "data.mdb");
+    EXPECT_FALSE(std::filesystem::exists(exam / "data.mdb"));
+}
+
+TEST_F(OpenTableTest, ADamagedFileIsRefusedAndNothingReachesTheDatabase) {
+    WriteAnswers(exam / "broken.dbf", Sheets(20, 4), 'N');
+    std::filesystem::resize_file(exam / "broken.dbf", 300);
+    try {
+        app::OpenAnswerTable(ws, ui, exam / "broken.dbf");
+        FAIL();
+    } catch (const db::Error& e) {
+        std::string what = e.what();
+        EXPECT_NE(what.find("broken.dbf"), std::string::npos) << what;
+        EXPECT_NE(what.find("20 条记录"), std::string::npos) << what;
+    }
+    EXPECT_FALSE(app::TableExists(ws.ADOConnection2, "broken"));
+    EXPECT_FALSE(app::TableExists(ws.ADOConnection2, "t2"));
+}
+
+TEST_F(OpenTableTest, AMissingFileNamesIt) {
+    try {
+        app::OpenAnswerTable(ws, ui, exam / "nothere.dbf");
+        FAIL();
+    } catch (const db::Error& e) {
+        EXPECT_NE(std::string(e.what()).find("nothere.dbf"), std::string::npos) << e.what();
+    }
+}
+
+TEST_F(OpenTableTest, ANameSqlCannotTakeGivesAClearError) {
+    WriteAnswers(exam / "my-exam.dbf", Sheets(2, 4), 'N');
+    EXPECT_THROW(app::OpenAnswerTable(ws, ui, exam / "my-exam.dbf"), db::Error);
+    EXPECT_EQ(ws.ADOConnection2.tables(), std::vector<std::string>{});
+}
+
+TEST(StartUp, AReadOnlyProgramFolderCannotHoldTheDatabase) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders; run as a user to see this";
+    TempHome home;
+    std::filesystem::permissions(home.path(), std::filesystem::perms::owner_read |
+                                                  std::filesystem::perms::owner_exec);
+    app::Workspace ws(home.path());
+    try {
+        ws.startUp();
+        FAIL();
+    } catch (const db::Error& e) {
+        EXPECT_NE(std::string(e.what()).find("data.mdb"), std::string::npos) << e.what();
+    }
+}
+
+} // namespace

@@ -1,0 +1,93 @@
+#include "cli/Commands.h"
+#include "tests/support/AnswerTables.h"
+#include "tests/support/TempHome.h"
+#include "tools/gen-answer-table/AnswerTable.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::TempHome;
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Result Cli(std::vector<std::string> args) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int status = cli::Run(args);
+    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    std::string home_() const { return (home / "home").string(); }
+    TempHome home;
+};
+
+TEST_F(CliTest, OpenPrintsTheStatusLine) {
+    tools::AnswerTableSpec spec;
+    spec.score = "float";
+    tools::WriteAnswerTable(home / "期中考试.dbf", spec);
+    auto r = Cli({"--home", home_(), "open", (home / "期中考试.dbf").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "记录数:45  题目数:60\n");
+    EXPECT_TRUE(std::filesystem::exists(home / "home" / "data.mdb"));
+    EXPECT_FALSE(std::filesystem::exists(home / "home" / "config.ini"))
+        << "the command line never writes the configuration";
+}
+
+TEST_F(CliTest, SqlPrintsRowsTabSeparatedOrExecutes) {
+    testsupport::WriteAnswers(home / "a.dbf", testsupport::Sheets(3, 4), 'N');
+    auto a = (home / "a.dbf").string();
+    auto r = Cli({"--home", home_(), "sql", a, "--statement",
+                  "select BH, CLS from a where BH like '2026010_2'"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "记录数:3  题目数:4\nBH\tCLS\n202601002\t\n");
+    r = Cli({"--home", home_(), "sql", a, "--no-rows", "--statement", "update a set CLS = 1"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("3"), std::string::npos) << r.err;
+    r = Cli({"--home", home_(), "sql", a, "--statement", "select sum(CLS) as n from a"});
+    EXPECT_EQ(r.out, "记录数:3  题目数:4\nn\n3\n");
+}
+
+TEST_F(CliTest, TheFieldDialogIsCancelledUnlessToldToGoOn) {
+    testsupport::WriteAnswers(home / "noscore.dbf", testsupport::Sheets(3, 4), 0);
+    auto file = (home / "noscore.dbf").string();
+    auto r = Cli({"--home", home_(), "open", file});
+    EXPECT_EQ(r.status, 1) << "a new table without import has no scratch table";
+    EXPECT_NE(r.err.find("设置字段名"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("noscore"), std::string::npos) << r.err;
+    r = Cli({"--home", home_(), "--go-on", "open", file});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "记录数:3  题目数:4\n");
+}
+
+TEST_F(CliTest, RepairWritesOneByteAndSaysSo) {
+    testsupport::WriteAnswers(home / "r.dbf", testsupport::Sheets(1, 2), 'N');
+    auto bytes = testsupport::ReadBytes(home / "r.dbf");
+    bytes[28] = 1;
+    testsupport::WriteBytes(home / "r.dbf", bytes);
+    auto r = Cli({"--home", home_(), "repair", (home / "r.dbf").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("问题修补成功!"), std::string::npos) << r.err;
+    EXPECT_EQ(testsupport::ReadBytes(home / "r.dbf")[28], 0);
+}
+
+TEST_F(CliTest, ExitStatusesTellUsageFromErrors) {
+    EXPECT_EQ(Cli({}).status, 2);
+    EXPECT_EQ(Cli({"open"}).status, 2);
+    EXPECT_EQ(Cli({"frobnicate", "x.dbf"}).status, 2);
+    EXPECT_EQ(Cli({"--home", home_(), "sql", "x.dbf"}).status, 2);
+    auto r = Cli({"--home", home_(), "score", "x.dbf"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("not built yet"), std::string::npos);
+    r = Cli({"--home", home_(), "open", (home / "missing.dbf").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("missing.dbf"), std::string::npos) << r.err;
+}
+
+} // namespace

@@ -1,0 +1,19 @@
+#include "tests/support/ScriptedUi.h"
+
+namespace testsupport {
+
+bool ScriptedUi::question(const std::string& text, const std::string& title) {
+    questions.push_back({text, title, app::Icon::Information});
+    if (answers.empty())
+        return false;
+    bool a = answers.front();
+    answers.pop_front();
+    return a;
+}
+
+bool ScriptedUi::editFieldNames(app::FieldSettings& fields) {
+    ++fieldDialogShown;
+    return fieldDialog(fields);
+}
+
+} // namespace testsupport

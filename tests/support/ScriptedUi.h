@@ -1,0 +1,38 @@
+#pragma once
+
+#include "app/Config.h"
+#include "app/Ui.h"
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A Ui that records every message and question and answers from a script.
+class ScriptedUi : public app::Ui {
+public:
+    struct Shown {
+        std::string text;
+        std::string title;
+        app::Icon icon;
+    };
+
+    void message(const std::string& text, const std::string& title, app::Icon icon) override {
+        messages.push_back({text, title, icon});
+    }
+    bool question(const std::string& text, const std::string& title) override;
+    bool editFieldNames(app::FieldSettings& fields) override;
+
+    std::vector<Shown> messages;
+    std::vector<Shown> questions;
+    std::deque<bool> answers; // answers in order; No when empty
+    // The field-name dialog: changes the names and says whether "确定" closed it.
+    std::function<bool(app::FieldSettings&)> fieldDialog = [](app::FieldSettings&) {
+        return false;
+    };
+    int fieldDialogShown = 0;
+};
+
+} // namespace testsupport
