@@ -33,6 +33,7 @@ struct Query::Keyset {
     std::string table;
     std::vector<std::int64_t> keys;
     std::unique_ptr<Statement> fetch;
+    std::unique_ptr<Statement> fetchOne; // one row by rowid, after a post
     int windowStart = -1;
     std::vector<std::vector<Value>> window;
     std::map<std::string, Statement> writes;
@@ -118,6 +119,9 @@ void Query::open() {
                                           " FROM " + simple->from + " WHERE " +
                                           simple->rowidRef + " IN (" + Placeholders(kWindow) +
                                           ")");
+            ks->fetchOne = std::make_unique<Statement>(
+                mConnection.handle(), "SELECT " + simple->selectList + " FROM " + simple->from +
+                                          " WHERE " + simple->rowidRef + " = ?");
             sqlite3_stmt* fs = ks->fetch->handle();
             for (int i = 1; i < ks->fetch->columnCount(); ++i) {
                 Field f;
@@ -281,6 +285,28 @@ void Query::fetchWindow(int r) const {
     ks.windowStart = start;
 }
 
+// Reads a posted row back as stored into the window, when it is there.
+void Query::refreshRow(int r) {
+    Keyset& ks = *mKeyset;
+    if (ks.windowStart < 0 || r < ks.windowStart ||
+        r >= ks.windowStart + static_cast<int>(ks.window.size()))
+        return;
+    Statement& st = *ks.fetchOne;
+    st.reset();
+    st.bind(1, ks.keys[static_cast<std::size_t>(r)]);
+    auto& row = ks.window[static_cast<std::size_t>(r - ks.windowStart)];
+    try {
+        if (st.step())
+            for (std::size_t f = 0; f < mFields.size(); ++f)
+                row[f] = st.column(static_cast<int>(f));
+    } catch (...) {
+        st.reset();
+        ks.windowStart = -1;
+        throw;
+    }
+    st.reset();
+}
+
 const std::vector<Value>& Query::row(int r) const {
     if (r < 0 || r >= recordCount())
         throw Error("没有当前记录。");
@@ -403,8 +429,7 @@ void Query::post() {
         mRow = static_cast<int>(ks.keys.size()) - 1;
         mBof = mEof = false;
     }
-    ks.windowStart = -1; // the posted row is read back as stored
-    ks.window.clear();
+    refreshRow(mRow);
     mState = State::Browse;
     mBuffer.clear();
     notifyRow(mRow);

@@ -122,6 +122,7 @@ private:
     struct Keyset;
     [[nodiscard]] const std::vector<Value>& row(int r) const;
     void fetchWindow(int r) const;
+    void refreshRow(int r);
     void checkEditable() const;
     void autoPost();
     void notifyChanged();
