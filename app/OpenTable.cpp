@@ -10,18 +10,6 @@
 namespace app {
 namespace {
 
-void Execute(db::Query& q, const std::string& sql) {
-    q.close();
-    q.setSql(sql);
-    q.execSql();
-}
-
-void Open(db::Query& q, const std::string& sql) {
-    q.close();
-    q.setSql(sql);
-    q.open();
-}
-
 void RemoveTemp(const std::filesystem::path& folder) {
     std::error_code ec;
     auto temp = folder / "temp.dbf";

@@ -7,18 +7,6 @@
 namespace app {
 namespace {
 
-void Execute(db::Query& q, const std::string& sql) {
-    q.close();
-    q.setSql(sql);
-    q.execSql();
-}
-
-void Open(db::Query& q, const std::string& sql) {
-    q.close();
-    q.setSql(sql);
-    q.open();
-}
-
 // The pattern with its first %s replaced by a and its second by b.
 std::string Format(std::string pattern, const std::string& a, const std::string& b) {
     std::size_t p = pattern.find("%s");
@@ -32,6 +20,18 @@ std::string Format(std::string pattern, const std::string& a, const std::string&
 }
 
 } // namespace
+
+void Execute(db::Query& q, const std::string& sql) {
+    q.close();
+    q.setSql(sql);
+    q.execSql();
+}
+
+void Open(db::Query& q, const std::string& sql) {
+    q.close();
+    q.setSql(sql);
+    q.open();
+}
 
 bool TableExists(db::Connection& connection, const std::string& name) {
     return connection.hasTable(name);

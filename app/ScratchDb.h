@@ -14,6 +14,11 @@ namespace app {
 // The highest question number: f1 to f105 are added.
 inline constexpr int MaxQuestions = 105;
 
+// The statement pattern: close the query, replace its SQL text, then
+// execute it (no result) or open it (a result).
+void Execute(db::Query& q, const std::string& sql);
+void Open(db::Query& q, const std::string& sql);
+
 [[nodiscard]] bool TableExists(db::Connection& connection, const std::string& name);
 
 // "f1 REAL NULL, f2 REAL NULL, ..., f105 REAL NULL"

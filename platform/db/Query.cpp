@@ -123,11 +123,15 @@ void Query::open() {
                 mConnection.handle(), "SELECT " + simple->selectList + " FROM " + simple->from +
                                           " WHERE " + simple->rowidRef + " = ?");
             sqlite3_stmt* fs = ks->fetch->handle();
+            std::vector<int> unknown;
             for (int i = 1; i < ks->fetch->columnCount(); ++i) {
                 Field f;
                 f.name = ks->fetch->columnName(i);
                 f.declaredType = ks->fetch->columnDeclType(i);
-                f.kind = KindFromDeclared(f.declaredType);
+                bool known = false;
+                f.kind = KindFromDeclared(f.declaredType, &known);
+                if (!known)
+                    unknown.push_back(i - 1);
                 const char* origin = sqlite3_column_origin_name(fs, i);
                 const char* table = sqlite3_column_table_name(fs, i);
                 if (origin && table && text::EqualNoCase(table, ks->table))
@@ -135,6 +139,14 @@ void Query::open() {
                 mFields.push_back(std::move(f));
             }
             mKeyset = std::move(ks);
+            // An expression column takes its kind from the value it holds.
+            for (int f : unknown) {
+                Value v = recordCount() > 0 ? row(0)[static_cast<std::size_t>(f)] : Value{};
+                mFields[static_cast<std::size_t>(f)].kind =
+                    std::holds_alternative<std::int64_t>(v) ? FieldKind::Integer
+                    : std::holds_alternative<double>(v)     ? FieldKind::Float
+                                                            : FieldKind::String;
+            }
         } catch (const Error&) {
             // A view or a table without rowids: read the result whole below,
             // which also reports a genuine error of the statement.

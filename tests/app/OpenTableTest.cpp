@@ -189,6 +189,20 @@ TEST_F(OpenTableTest, ANameSqlCannotTakeGivesAClearError) {
     EXPECT_EQ(ws.ADOConnection2.tables(), std::vector<std::string>{});
 }
 
+TEST(StartUp, AProgramFolderThatCannotHoldTheDatabaseNamesIt) {
+    TempHome home;
+    testsupport::WriteBytes(home / "file", "x");
+    app::Workspace ws(home / "file");
+    try {
+        ws.startUp();
+        FAIL();
+    } catch (const db::Error& e) {
+        EXPECT_NE(std::string(e.what()).find("不能创建数据库"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("data.mdb"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ws.Fields.Content, "CONTENT") << "the configuration is not loaded";
+}
+
 TEST(StartUp, AReadOnlyProgramFolderCannotHoldTheDatabase) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "root writes into read-only folders; run as a user to see this";

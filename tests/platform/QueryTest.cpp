@@ -165,6 +165,18 @@ TEST_F(QueryTest, FieldKindsComeFromDeclaredTypes) {
     EXPECT_EQ(q.asText("l"), "0123");
 }
 
+TEST_F(QueryTest, ExpressionColumnsTakeTheirKindFromTheirValues) {
+    Query q(c);
+    q.setSql("select BH, len(BH) as n, n * 0.5 as half, 'x' || BH as label from x");
+    q.open();
+    EXPECT_EQ(q.field(1).kind, FieldKind::Integer);
+    EXPECT_EQ(q.field(2).kind, FieldKind::Float);
+    EXPECT_EQ(q.field(3).kind, FieldKind::String);
+    EXPECT_TRUE(q.field(3).baseColumn.empty());
+    q.edit();
+    EXPECT_THROW(q.setValue("label", std::string("y")), db::Error) << "an expression is not updatable";
+}
+
 class Recorder : public db::QueryObserver {
 public:
     void datasetChanged() override { ++changed; }
