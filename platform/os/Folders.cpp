@@ -17,7 +17,7 @@ std::filesystem::path& Override() {
 } // namespace
 
 void SetProgramFolder(const std::filesystem::path& folder) {
-    Override() = std::filesystem::absolute(folder).lexically_normal();
+    Override() = folder.empty() ? folder : std::filesystem::absolute(folder).lexically_normal();
 }
 
 std::filesystem::path ExecutableFolder() {

@@ -8,7 +8,8 @@
 // or the folder given by --home or the QUILLORY_HOME environment variable.
 namespace os {
 
-// Sets the program folder for the rest of the run (the --home option).
+// Sets the program folder for the rest of the run (the --home option); an
+// empty path goes back to QUILLORY_HOME or the executable's folder.
 void SetProgramFolder(const std::filesystem::path& folder);
 
 // The program folder, absolute, without a trailing delimiter.

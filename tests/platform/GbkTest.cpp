@@ -61,6 +61,16 @@ TEST(Folders, ProgramFolderFollowsTheOverride) {
     EXPECT_EQ(temp.back(), '/');
 }
 
+TEST(Folders, WithoutAnOverrideTheEnvironmentThenTheExecutableDecide) {
+    TempHome home;
+    os::SetProgramFolder({});
+    ::setenv("QUILLORY_HOME", home.path().c_str(), 1);
+    EXPECT_EQ(os::ProgramFolder(), home.path());
+    ::unsetenv("QUILLORY_HOME");
+    EXPECT_EQ(os::ProgramFolder(), os::ExecutableFolder());
+    os::SetProgramFolder(home.path());
+}
+
 TEST(Folders, FindsFilesWithoutRegardToCase) {
     TempHome home;
     testsupport::WriteBytes(home / "A.DBF", "x");

@@ -177,6 +177,46 @@ TEST_F(QueryTest, ExpressionColumnsTakeTheirKindFromTheirValues) {
     EXPECT_THROW(q.setValue("label", std::string("y")), db::Error) << "an expression is not updatable";
 }
 
+TEST_F(QueryTest, PreparedClassQueriesWithANamedParameter) {
+    Query q(c);
+    q.setSql("SELECT COUNT(*) AS count1, SUM(n) AS ff1 FROM x");
+    q.addSql(" WHERE BH LIKE :ClassID ");
+    q.setParam("ClassID", std::string("101_"));
+    q.prepare();
+    q.open();
+    EXPECT_EQ(q.asInteger("count1"), 10);
+    q.close();
+    q.setSql("SELECT * FROM x ");
+    q.addSql(" WHERE BH LIKE :ClassID ");
+    q.addSql("ORDER BY BH ");
+    q.prepare();
+    q.open();
+    EXPECT_EQ(q.recordCount(), 10);
+    EXPECT_EQ(q.asText("BH"), "1010");
+    q.edit();
+    q.setValue("d", 2.5);
+    q.post();
+    EXPECT_EQ(q.asFloat("d"), 2.5);
+}
+
+TEST_F(QueryTest, RowsAppendToAnEmptyStructureQuery) {
+    c.execute("CREATE TABLE zonghe (ID varchar(10), CLS varchar(10), field1 integer, field2 integer, "
+              "field3 integer, field4 integer, field5 integer, field6 integer )");
+    Query q(c);
+    q.setSql("SELECT * FROM zonghe WHERE 1 <> 1");
+    q.open();
+    for (int i = 0; i < 3; ++i) {
+        q.append();
+        q.setValue("ID", std::to_string(i));
+        q.setValue("field1", std::int64_t{i * 10});
+        q.post();
+    }
+    EXPECT_EQ(q.recordCount(), 3);
+    EXPECT_EQ(q.asInteger("field1"), 20);
+    auto r = c.select("select sum(field1) from zonghe");
+    EXPECT_EQ(db::Query::ToText(r.rows[0][0]), "30");
+}
+
 class Recorder : public db::QueryObserver {
 public:
     void datasetChanged() override { ++changed; }
