@@ -5,6 +5,7 @@
 #include "platform/db/Error.h"
 #include "platform/text/Gbk.h"
 
+#include <cctype>
 #include <system_error>
 
 namespace app {
@@ -15,6 +16,16 @@ void RemoveTemp(const std::filesystem::path& folder) {
     auto temp = folder / "temp.dbf";
     if (std::filesystem::exists(temp, ec) && !std::filesystem::remove(temp, ec))
         throw AppError("不能删除文件 " + temp.string() + ": " + ec.message());
+}
+
+// Names go into SQL text unquoted: letters, digits, "_" and Chinese only.
+bool UsableInSql(const std::string& name) {
+    if (name.empty())
+        return false;
+    for (unsigned char c : name)
+        if (!(c >= 0x80 || std::isalnum(c) || c == '_'))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -59,6 +70,9 @@ void OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& file) {
     const std::string name = TableNameOf(file.filename().string());
     ws.TableName = name;
     ws.Caption = "Quillory - " + name;
+    if (!UsableInSql(name))
+        throw AppError("表名 '" + name + "' 不能用在 SQL 语句中: 文件名 " + file.filename().string() +
+                       " 只能由字母、数字、下划线和汉字组成。请改名后再打开。");
     RemoveTemp(folderPath);
 
     ws.ADOQuery2.close();

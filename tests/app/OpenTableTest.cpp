@@ -185,7 +185,14 @@ TEST_F(OpenTableTest, AMissingFileNamesIt) {
 
 TEST_F(OpenTableTest, ANameSqlCannotTakeGivesAClearError) {
     WriteAnswers(exam / "my-exam.dbf", Sheets(2, 4), 'N');
-    EXPECT_THROW(app::OpenAnswerTable(ws, ui, exam / "my-exam.dbf"), db::Error);
+    try {
+        app::OpenAnswerTable(ws, ui, exam / "my-exam.dbf");
+        FAIL();
+    } catch (const app::AppError& e) {
+        EXPECT_NE(std::string(e.what()).find("my-exam"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(ws.Caption, "Quillory - my-exam");
+    ws.connect();
     EXPECT_EQ(ws.ADOConnection2.tables(), std::vector<std::string>{});
 }
 

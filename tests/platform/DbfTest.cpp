@@ -1,6 +1,7 @@
 #include "platform/db/Dbf.h"
 #include "platform/db/Error.h"
 #include "tests/support/DbfWriter.h"
+#include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,27 @@ INSTANTIATE_TEST_SUITE_P(
         Damage{"IntegerFieldOfWrongLength",
                [](std::string& b) { b[32 + 11] = 'I'; }, "长度应为 4"}),
     [](const auto& info) { return info.param.name; });
+
+TEST(Dbf, ReadsMemoTextFromTheDbtFile) {
+    auto dir = std::filesystem::temp_directory_path() / "quillory-dbf-memo";
+    std::filesystem::create_directories(dir);
+    testsupport::WriteDbf(dir / "m.dbf", {{"BH", 'C', 3}, {"NOTE", 'M', 10}},
+                          {{"001", "         1"}, {"002", std::nullopt}});
+    std::string dbt(512, '\0');
+    dbt += std::string("\xB1\xB8\xD7\xA2 0123") + "\x1A\x1A"; // "备注 0123" in GBK
+    testsupport::WriteBytes(dir / "M.DBT", dbt);
+    Dbf d(dir / "m.dbf");
+    EXPECT_EQ(d.fields()[1].declaredType(), "LONGTEXT");
+    auto rows = ReadAll(d);
+    EXPECT_EQ(std::get<std::string>(rows.at(0).at(1)), "备注 0123");
+    EXPECT_TRUE(db::IsNull(rows.at(1).at(1)));
+    std::filesystem::remove(dir / "M.DBT");
+    Dbf without(dir / "m.dbf");
+    std::string rec;
+    without.readRecord(0, rec);
+    EXPECT_THROW((void)without.value(rec, 1), db::Error) << "a memo needs its memo file";
+    std::filesystem::remove_all(dir);
+}
 
 TEST(Dbf, OpensTheFileWithoutRegardToCase) {
     auto dir = std::filesystem::temp_directory_path() / "quillory-dbf-case";
