@@ -41,7 +41,7 @@ bench: deps
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DQUILLORY_TESTS=OFF -DQUILLORY_BENCH=OFF -DQUILLORY_FUZZ=ON
+	  -DQUILLORY_TESTS=OFF -DQUILLORY_BENCH=OFF -DQUILLORY_GUI=OFF -DQUILLORY_FUZZ=ON
 	cmake --build $(FUZZ_DIR) -j2 --target fuzz-dbf
 	mkdir -p fuzz-out/corpus
 	$(FUZZ_DIR)/bin/fuzz-dbf -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \

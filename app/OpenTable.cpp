@@ -77,6 +77,17 @@ void OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& file) {
 
     ws.ADOQuery2.close();
     ws.connect();
+    // The import is a few long statements: let the front end show it works.
+    struct Ticking {
+        db::Connection& c;
+        Ui& ui;
+        ~Ticking() {
+            c.setTick({});
+            ui.progress("", 0, 0);
+        }
+    } ticking{ws.ADOConnection2, ui};
+    const std::string working = "正在打开 " + name;
+    ws.ADOConnection2.setTick([&ui, &working] { ui.progress(working, 0, -1); });
     db::Query& q = ws.aqy2;
     if (TableExists(ws.ADOConnection2, "t2"))
         Execute(q, "Drop Table t2");

@@ -20,7 +20,8 @@ public:
     // The field-name dialog, filled from the settings: true when it was closed
     // with "确定", the settings then hold what was typed.
     virtual bool editFieldNames(FieldSettings& fields) = 0;
-    // Long work: `done` of `total` steps of `what`; total 0 ends it.
+    // Long work: `done` of `total` steps of `what`; a negative total when the
+    // amount is not known; total 0 ends it.
     virtual void progress(const std::string& what, long long done, long long total) {
         (void)what;
         (void)done;

@@ -26,12 +26,17 @@ void ReadingOrder(Workspace& ws) {
     v.open();
 }
 
+bool RequireOpenView(Workspace& ws, Ui& ui) {
+    if (ws.ADOQuery2.isOpen())
+        return true;
+    ui.message("请先打开卷面数据表DBF文件。", ws.Caption, Icon::Information);
+    return false;
+}
+
 int CustomSql(Workspace& ws, Ui& ui, const std::string& statement, bool returnsRows) {
     db::Query& v = ws.ADOQuery2;
-    if (!v.isOpen()) {
-        ui.message("请先打开卷面数据表DBF文件。", ws.Caption, Icon::Information);
+    if (!RequireOpenView(ws, ui))
         return -1;
-    }
     std::string kept = v.sqlText();
     v.close();
     v.setSql(statement);

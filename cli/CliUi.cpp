@@ -28,7 +28,9 @@ bool CliUi::editFieldNames(app::FieldSettings& fields) {
 }
 
 void CliUi::progress(const std::string& what, long long done, long long total) {
-    if (total <= 0) {
+    if (total < 0)
+        return; // no amount to show
+    if (total == 0) {
         if (mLastPercent >= 0)
             std::fprintf(stderr, "\n");
         mLastPercent = -1;

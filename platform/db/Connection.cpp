@@ -309,6 +309,7 @@ void Connection::open(const std::filesystem::path& file) {
         Exec(mDb, "SELECT count(*) FROM sqlite_schema");
         RegisterDbfModule(mDb);
         RegisterJetFunctions(mDb);
+        setTick(mTick);
     } catch (const Error& e) {
         close();
         throw Error("不能打开数据库 " + file.string() + ": " + e.what());
@@ -441,6 +442,22 @@ std::vector<ColumnInfo> Connection::columns(std::string_view table) const {
         cols.push_back({std::get<std::string>(st.column(0)),
                         IsNull(st.column(1)) ? "" : std::get<std::string>(st.column(1))});
     return cols;
+}
+
+void Connection::setTick(std::function<void()> tick) {
+    mTick = std::move(tick);
+    if (!mDb)
+        return;
+    if (mTick)
+        sqlite3_progress_handler(
+            mDb, 200000,
+            [](void* self) {
+                static_cast<Connection*>(self)->mTick();
+                return 0;
+            },
+            this);
+    else
+        sqlite3_progress_handler(mDb, 0, nullptr, nullptr);
 }
 
 void Connection::begin() { Exec(handle(), "BEGIN"); }

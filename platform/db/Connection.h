@@ -4,6 +4,7 @@
 #include "platform/db/Value.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -65,6 +66,10 @@ public:
     // database work of its own (no INTO, no external table).
     [[nodiscard]] static std::string TranslateQuery(std::string_view jetSql);
 
+    // Called now and then while a long statement runs, so that a window can
+    // show it is working; an empty function turns it off.
+    void setTick(std::function<void()> tick);
+
     void begin();
     void commit();
     void rollback();
@@ -80,6 +85,7 @@ public:
 private:
     sqlite3* mDb = nullptr;
     std::filesystem::path mFile;
+    std::function<void()> mTick;
     int mExternals = 0;
 };
 

@@ -459,11 +459,18 @@ void Query::autoPost() {
         post();
 }
 
-void Query::disableControls() { ++mDisabled; }
+void Query::disableControls() {
+    if (mDisabled++ == 0)
+        for (auto* o : mObservers)
+            o->controlsChanged(true);
+}
 
 void Query::enableControls() {
-    if (mDisabled > 0 && --mDisabled == 0)
+    if (mDisabled > 0 && --mDisabled == 0) {
+        for (auto* o : mObservers)
+            o->controlsChanged(false);
         notifyChanged();
+    }
 }
 
 void Query::addObserver(QueryObserver* o) { mObservers.push_back(o); }

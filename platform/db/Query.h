@@ -26,6 +26,8 @@ public:
     // The values of one row changed (post) or a row was appended.
     virtual void rowChanged(int row) = 0;
     virtual void currentChanged(int row) = 0;
+    // Controls were disabled (true) or enabled again (false).
+    virtual void controlsChanged(bool disabled) { (void)disabled; }
 };
 
 // A dataset with a cursor: the grid's table view, the general query and the

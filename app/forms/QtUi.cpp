@@ -1,0 +1,52 @@
+#include "app/forms/QtUi.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QProgressBar>
+
+namespace app::forms {
+
+void QtUi::message(const std::string& text, const std::string& title, Icon icon) {
+    QMessageBox::Icon i = icon == Icon::Error     ? QMessageBox::Critical
+                          : icon == Icon::Warning ? QMessageBox::Warning
+                                                  : QMessageBox::Information;
+    QMessageBox box(i, QString::fromStdString(title), QString::fromStdString(text),
+                    QMessageBox::Ok, mOwner);
+    box.setObjectName("MessageBox");
+    box.exec();
+}
+
+bool QtUi::question(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, mOwner);
+    box.setObjectName("QuestionBox");
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool QtUi::editFieldNames(FieldSettings& fields) { return fieldDialog && fieldDialog(fields); }
+
+void QtUi::progress(const std::string& what, long long done, long long total) {
+    if (!mBar)
+        return;
+    if (total == 0) {
+        mBar->hide();
+        return;
+    }
+    if (!mBar->isVisible()) {
+        mBar->show();
+        mSincePaint.invalidate();
+    }
+    mBar->setFormat(QString::fromStdString(what) + (total > 0 ? " %p%" : ""));
+    if (total < 0) {
+        mBar->setRange(0, 0);
+    } else {
+        mBar->setRange(0, 1000);
+        mBar->setValue(static_cast<int>(done * 1000 / total));
+    }
+    if (!mSincePaint.isValid() || mSincePaint.elapsed() > 50) {
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        mSincePaint.restart();
+    }
+}
+
+} // namespace app::forms

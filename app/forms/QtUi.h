@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/Ui.h"
+
+#include <QElapsedTimer>
+#include <functional>
+
+class QProgressBar;
+class QWidget;
+
+namespace app::forms {
+
+// The window's side of the Ui seam: message boxes owned by the window,
+// Yes/No questions, the field-name dialog and a progress bar in the status
+// bar. Progress lets the window repaint but takes no user input, so no other
+// command can start meanwhile.
+class QtUi : public Ui {
+public:
+    QtUi(QWidget* owner, QProgressBar* bar) : mOwner(owner), mBar(bar) {}
+
+    void message(const std::string& text, const std::string& title, Icon icon) override;
+    bool question(const std::string& text, const std::string& title) override;
+    bool editFieldNames(FieldSettings& fields) override;
+    void progress(const std::string& what, long long done, long long total) override;
+
+    // Shows the field-name dialog; true when it was closed with "确定".
+    std::function<bool(FieldSettings&)> fieldDialog;
+
+private:
+    QWidget* mOwner;
+    QProgressBar* mBar;
+    QElapsedTimer mSincePaint;
+};
+
+} // namespace app::forms

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "app/Workspace.h"
+#include "app/forms/DesktopShell.h"
+#include "app/forms/QtUi.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+
+namespace scoring::forms {
+class AnswerKeyPanels;
+}
+namespace stats::forms {
+class TFormTongji;
+}
+
+namespace app::forms {
+
+class DataSetModel;
+class TAboutBox;
+class TFormSetField;
+class TFormSql;
+
+// The main window: the grid over the opened answer table, the answer-key
+// panels, the status bar and the menu that reaches every command. It owns
+// the Workspace; its handlers read their controls, call the commands over
+// the workspace and show what they return. Every handler runs inside the
+// error guard, so no exception reaches the event loop.
+class TFormCorvane : public QMainWindow {
+    Q_OBJECT
+public:
+    TFormCorvane();
+    ~TFormCorvane() override;
+
+    // The dialogs created at start-up after the main window, in this order.
+    void CreateDialogs();
+
+    // Opens a .dbf as the menu, a drop or the command line does.
+    void OpenAnswerTable(const QString& path);
+    // Handles a list of dropped files as the shell hands them over.
+    void DropFiles(const QStringList& paths);
+
+    void FormCreate();
+    void FormResize();
+    void OpenDbfClick();
+    void SetFieldClick();
+    void CorVaneClick();
+    void N13Click();
+    void nExcelClick();
+    void N2Click();
+    void RepairDbfClick();
+    void SQL1Click();
+    void N3Click();
+    void SortByColumn(QAction* item);
+    void nAddScoreFieldClick();
+    void N8Click();
+    void N5Click();
+    void N9Click();
+    void EST1Click();
+    void EST2Click();
+    void Button4Click();
+
+    [[nodiscard]] Workspace& workspace() { return mWs; }
+    [[nodiscard]] QtUi& ui() { return *mUi; }
+    // Replaces the shell (tests record what would be opened).
+    void setShell(os::Shell* shell) { mShell = shell; }
+    // Chooses a file for the open and repair commands; the file dialog unless replaced.
+    std::function<QString(const QString& caption, const QString& filter)> chooseFile;
+    // Set when FormCreate went through: files may be dropped.
+    [[nodiscard]] bool dropTarget() const { return mDropTarget; }
+
+    // Components, as the window names them.
+    QTableView* DBGrid1;
+    scoring::forms::AnswerKeyPanels* Panels;
+    QWidget* Panel1;
+    QPushButton* Button4;
+    QLineEdit* Edit3;
+    QStatusBar* StatusBar1;
+    QLabel* StatusPanel0;
+    QLabel* StatusPanel1;
+    QLabel* StatusPanel2;
+    QProgressBar* Progress;
+    QString OpenDialog1FileName;
+
+    QMenu* N1;
+    QAction* OpenDbf;
+    QAction* nAddScoreField;
+    QAction* SetField;
+    QAction* CorVane;
+    QAction* N13;
+    QAction* N6;
+    QAction* nExcel;
+    QAction* N2;
+    QAction* RepairDbf;
+    QAction* SQL1;
+    QAction* N11;
+    QMenu* nSort;
+    QAction* N12;
+    QAction* N3;
+    QMenu* nSubj;
+    QMenu* nType;
+    QAction* N7;
+    QAction* N8;
+    QMenu* N4;
+    QAction* N5;
+    QAction* N9;
+    QAction* EST1;
+    QAction* EST2;
+    QAction* EST31;
+
+    TFormSetField* FormSetField = nullptr;
+    stats::forms::TFormTongji* FormTongji = nullptr;
+    TFormSql* FormSql = nullptr;
+    TAboutBox* AboutBox = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void buildMenu();
+    void buildBody();
+    void showWorkspace();
+    void notBuiltYet(const QString& what);
+    QAction* item(QMenu* menu, const char* name, const QString& caption,
+                  void (TFormCorvane::*handler)() = nullptr);
+
+    Workspace mWs;
+    std::unique_ptr<QtUi> mUi;
+    DesktopShell mDesktopShell;
+    os::Shell* mShell = &mDesktopShell;
+    DataSetModel* mModel = nullptr;
+    bool mDropTarget = false;
+    bool mFollowing = false;
+};
+
+} // namespace app::forms

@@ -1,0 +1,70 @@
+// quillory: the window. quillory [--home DIR] [--screenshot FILE.png] [TABLE.dbf]
+#include "app/forms/Guard.h"
+#include "app/forms/TFormCorvane.h"
+#include "platform/os/Folders.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QTimer>
+#include <filesystem>
+
+namespace {
+
+// Shows an error that escaped a handler instead of letting it reach the
+// event loop.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        bool result = false;
+        app::forms::Guarded(activeWindow(), [&] { result = QApplication::notify(receiver, event); });
+        return result;
+    }
+};
+
+QIcon MakeIcon() {
+    QPixmap pixmap(64, 64);
+    pixmap.fill(QColor(30, 90, 170));
+    QPainter p(&pixmap);
+    p.setPen(Qt::white);
+    QFont f;
+    f.setFamilies({"WenQuanYi Micro Hei", "Noto Sans CJK SC"});
+    f.setPixelSize(44);
+    p.setFont(f);
+    p.drawText(pixmap.rect(), Qt::AlignCenter, "评");
+    return QIcon(pixmap);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Application application(argc, argv);
+    application.setApplicationName("Quillory");
+    application.setWindowIcon(MakeIcon());
+    QStringList args = application.arguments().mid(1);
+    QString table, screenshot;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == "--home" && i + 1 < args.size()) {
+            std::filesystem::path home = args[++i].toStdString();
+            std::error_code ec;
+            std::filesystem::create_directories(home, ec);
+            os::SetProgramFolder(home);
+        }
+        else if (args[i] == "--screenshot" && i + 1 < args.size())
+            screenshot = args[++i];
+        else
+            table = args[i];
+    }
+
+    app::forms::TFormCorvane window;
+    window.CreateDialogs();
+    window.show();
+    if (!table.isEmpty())
+        QTimer::singleShot(0, &window, [&] { window.DropFiles({table}); });
+    if (!screenshot.isEmpty())
+        QTimer::singleShot(1500, &window, [&] {
+            window.grab().save(screenshot);
+            window.close();
+        });
+    return application.exec();
+}
