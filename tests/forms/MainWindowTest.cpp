@@ -1,0 +1,467 @@
+#include "app/forms/DataSetModel.h"
+#include "app/forms/TAboutBox.h"
+#include "app/forms/TFormCorvane.h"
+#include "app/forms/TFormSetField.h"
+#include "app/forms/TFormSql.h"
+#include "platform/os/Shell.h"
+#include "scoring/forms/AnswerKeyPanels.h"
+#include "stats/forms/TFormTongji.h"
+#include "tests/support/AnswerTables.h"
+#include "tests/support/TempHome.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using app::forms::TFormCorvane;
+
+namespace {
+
+struct Seen {
+    QString title;
+    QString text;
+    QString name;
+};
+
+// Watchers still waiting for a dialog; one left at the end of a test means
+// a dialog that was expected never came.
+std::vector<QTimer*> gWaiting;
+
+// Acts on the next modal window as soon as it is up (inside its own event
+// loop) and remembers what it showed.
+void OnNextModal(std::function<void(QWidget*)> act, Seen* seen = nullptr) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    gWaiting.push_back(timer);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, seen] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w)
+            return;
+        timer->stop();
+        std::erase(gWaiting, timer);
+        timer->deleteLater();
+        if (seen) {
+            seen->title = w->windowTitle();
+            seen->name = w->objectName();
+            if (auto* box = qobject_cast<QMessageBox*>(w))
+                seen->text = box->text();
+        }
+        act(w);
+    });
+    timer->start();
+}
+
+void CloseNextModal(Seen* seen) {
+    OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); }, seen);
+}
+
+QStringList Captions(QMenu* menu) {
+    QStringList out;
+    for (QAction* a : menu->actions())
+        out << (a->isSeparator() ? "-" : a->text());
+    return out;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testsupport::TempHome> home;
+    std::unique_ptr<TFormCorvane> w;
+    os::RecordingShell shell;
+    std::filesystem::path sample;
+
+    void openSample() { w->OpenAnswerTable(QString::fromStdString(sample.string())); }
+
+    void activate() {
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    }
+
+private slots:
+    void init() {
+        home = std::make_unique<testsupport::TempHome>();
+        sample = home->path() / "t1.dbf";
+        testsupport::WriteAnswers(sample, testsupport::Sheets(12, 8), 'N');
+        w = std::make_unique<TFormCorvane>();
+        w->CreateDialogs();
+        w->setShell(&shell);
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    }
+
+    void cleanup() {
+        bool waiting = !gWaiting.empty();
+        for (QTimer* t : gWaiting)
+            delete t;
+        gWaiting.clear();
+        w.reset();
+        home.reset();
+        QVERIFY2(!waiting, "an expected dialog never came");
+    }
+
+    void startUpCreatesTheDatabaseAndTheDialogs() {
+        QVERIFY(std::filesystem::exists(home->path() / "data.mdb"));
+        QCOMPARE(w->windowTitle(), QString("Quillory"));
+        QCOMPARE(w->minimumSize(), QSize(540, 516));
+        QCOMPARE(w->size(), QSize(540, 516));
+        QVERIFY(w->dropTarget());
+        QCOMPARE(w->FormSetField->windowTitle(), QString("设置字段名"));
+        QCOMPARE(w->FormTongji->windowTitle(), QString("分班统计"));
+        QCOMPARE(w->FormSql->windowTitle(), QString("自定义SQL"));
+        QCOMPARE(w->workspace().Fields.ID, std::string("BH"));
+    }
+
+    void menuTreeAsDesigned() {
+        QCOMPARE(w->N1->title(), QString("文件"));
+        QCOMPARE(Captions(w->N1),
+                 QStringList({"打开DBF表...", "添加分数字段", "设置字段名...", "开始评分",
+                              "分班统计...", "-", "生成报表", "检查缺漏考号...",
+                              "修理DBF的索引问题...", "自定义SQL...", "-", "排序",
+                              "取消排序(读卡顺序)", "评分科目", "评卷类型", "-", "退出"}));
+        QCOMPARE(Captions(w->N4), QStringList({"帮助", "关于...", "TEST", "TEST2", "TEST3"}));
+        for (QAction* hidden : {w->nAddScoreField, w->RepairDbf, w->nSubj->menuAction(),
+                                w->nType->menuAction(), w->EST1, w->EST2, w->EST31})
+            QVERIFY2(!hidden->isVisible(), qPrintable(hidden->text()));
+        QCOMPARE(w->RepairDbf->toolTip(), QString("修理index not found问题"));
+        QCOMPARE(w->OpenDbf->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+        QCOMPARE(w->CorVane->shortcut(), QKeySequence(Qt::Key_F9));
+        QCOMPARE(w->N13->shortcut(), QKeySequence(Qt::Key_F10));
+        QCOMPARE(Captions(w->nSort), QStringList({"    (空)"}));
+        QVERIFY(!w->nSort->actions().first()->isEnabled());
+        QCOMPARE(Captions(w->nSubj).size(), 11);
+        QCOMPARE(w->nSubj->actions().at(2)->text(), QString("语文"));
+        QCOMPARE(w->nSubj->actions().at(2)->data().toInt(), 1);
+        QCOMPARE(Captions(w->nType), QStringList({"不分类型", "-", "A  卷", "B  卷"}));
+    }
+
+    void shortcutsWorkFromTheEditsAndTheGrid() {
+        Seen seen;
+        CloseNextModal(&seen);
+        w->Panels->Edit1->setFocus();
+        QTest::keyClick(w->Panels->Edit1, Qt::Key_F10);
+        QCOMPARE(seen.name, QString("TFormTongji"));
+
+        activate();
+        Seen notice;
+        CloseNextModal(&notice);
+        w->DBGrid1->setFocus();
+        QTest::keyClick(w->DBGrid1, Qt::Key_F9);
+        QCOMPARE(notice.title, QString("Quillory"));
+
+        activate();
+        int asked = 0;
+        w->chooseFile = [&](const QString&, const QString& filter) {
+            ++asked;
+            [&] { QCOMPARE(filter, QString("dbase 数据表 (*.dbf *.DBF)")); }();
+            return QString();
+        };
+        w->Panels->Edit2->setFocus();
+        QTest::keyClick(w->Panels->Edit2, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(asked, 1);
+    }
+
+    void openingShowsTheTableAndResetsThePanels() {
+        w->Panels->Edit1->setText("ABCDA");
+        w->Panels->Edit2->setText("AB");
+        w->Edit3->setText("old");
+        w->Panels->SpinEdit5->setValue(4);
+        w->Panels->Edit8->setText("6");
+        w->Panels->ComboBox1->setCurrentIndex(4);
+        w->Panels->ComboBox1Change();
+        w->Panels->SpinEdit3->setValue(7);
+        openSample();
+        QCOMPARE(w->windowTitle(), QString("Quillory - t1"));
+        QCOMPARE(w->StatusPanel1->text(), QString("记录数:12  题目数:8"));
+        QCOMPARE(w->Panels->SpinEdit1->value(), 8);
+        QCOMPARE(w->Panels->ComboBox1->currentText(), QString("1"));
+        QVERIFY(w->Panels->SpinEdit1->isEnabled());
+        QVERIFY(!w->Panels->SpinEdit3->isEnabled());
+        QCOMPARE(w->Panels->SpinEdit3->value(), 0);
+        QVERIFY(w->Panels->Edit1->text().isEmpty());
+        QVERIFY(w->Panels->Edit2->text().isEmpty());
+        QVERIFY(w->Edit3->text().isEmpty());
+        QCOMPARE(w->Panels->SpinEdit5->value(), 0);
+        QCOMPARE(w->Panels->Edit8->text(), QString("0"));
+        QCOMPARE(w->Panels->Edit9->text(), QString("0"));
+        QCOMPARE(Captions(w->nSort), QStringList({"BH", "content", "CLS", "score"}));
+        QCOMPARE(w->DBGrid1->model()->rowCount(), 12);
+        QCOMPARE(w->DBGrid1->currentIndex().row(), 9); // the count stops on the tenth record
+    }
+
+    void aScoreOfTextKeepsThePanelsAndDisablesScoring() {
+        testsupport::WriteAnswers(home->path() / "txt.dbf", testsupport::Sheets(3, 4), 'C');
+        w->Panels->Edit1->setText("keep");
+        Seen seen;
+        CloseNextModal(&seen);
+        w->OpenAnswerTable(QString::fromStdString((home->path() / "txt.dbf").string()));
+        QCOMPARE(seen.text, QString("分数字段的数据类型有错误，不能评分。"));
+        QCOMPARE(seen.title, QString("Quillory - txt"));
+        QVERIFY(!w->CorVane->isEnabled());
+        QCOMPARE(w->Panels->Edit1->text(), QString("keep"));
+        QCOMPARE(Captions(w->nSort), QStringList({"    (空)"}));
+    }
+
+    void dropTakesTheFirstDbfOnly() {
+        Seen seen;
+        CloseNextModal(&seen);
+        w->DropFiles({"/tmp/a.dbf.txt"});
+        QCOMPARE(seen.text, QString("只能接受dbf文件。"));
+        QCOMPARE(seen.title, QString("打开文件"));
+        QCOMPARE(w->windowTitle(), QString("Quillory"));
+
+        auto upper = home->path() / "A.DBF";
+        std::filesystem::copy_file(sample, upper);
+        w->DropFiles({" \t" + QString::fromStdString(upper.string()) + "\r\n", "/tmp/b.dbf",
+                      "/tmp/c.txt"});
+        QCOMPARE(w->windowTitle(), QString("Quillory - A"));
+        QCOMPARE(w->OpenDialog1FileName, QString::fromStdString(upper.string()));
+    }
+
+    void fieldDialogDefaultsThenConfirm() {
+        w->workspace().Fields.Subject = "KM";
+        w->workspace().Fields.ID = "KH";
+        OnNextModal([](QWidget* d) {
+            auto* f = static_cast<app::forms::TFormSetField*>(d);
+            QTest::mouseClick(f->Button1, Qt::LeftButton);
+            QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+        });
+        w->SetFieldClick();
+        const auto& fields = w->workspace().Fields;
+        QCOMPARE(fields.Flag, std::string("flag"));
+        QCOMPARE(fields.ID, std::string("id"));
+        QCOMPARE(fields.Content, std::string("content"));
+        QCOMPARE(fields.Score, std::string("score"));
+        QCOMPARE(fields.Subject, std::string("KM"));
+        QCOMPARE(w->SetField->data().toInt(), 1);
+    }
+
+    void fieldDialogCancelledKeepsTheNames() {
+        OnNextModal([](QWidget* d) {
+            auto* f = static_cast<app::forms::TFormSetField*>(d);
+            f->Edit2->setText("XX");
+            f->Edit4->clear();
+            f->reject();
+        });
+        w->SetFieldClick();
+        QCOMPARE(w->workspace().Fields.ID, std::string("BH"));
+        QCOMPARE(w->SetField->data().toInt(), 0);
+        OnNextModal([](QWidget* d) {
+            auto* f = static_cast<app::forms::TFormSetField*>(d);
+            QCOMPARE(f->Edit2->text(), QString("BH")); // refilled from the settings
+            f->Edit1->clear();
+            QTest::keyClick(f->Edit1, Qt::Key_Return); // Enter is "确定"
+        });
+        w->SetFieldClick();
+        QCOMPARE(w->workspace().Fields.Flag, std::string(""));
+        QCOMPARE(w->SetField->data().toInt(), 1);
+    }
+
+    void sortAndReadingOrder() {
+        openSample();
+        w->nSort->actions().at(1)->trigger();
+        QVERIFY(w->workspace().ADOQuery2.sqlText().ends_with(" order by content\r\n"));
+        w->N3->trigger();
+        QCOMPARE(w->workspace().ADOQuery2.sqlText(), std::string("SELECT * FROM t1\r\n"));
+        QCOMPARE(w->DBGrid1->model()->rowCount(), 12);
+    }
+
+    void customSqlWithAndWithoutRows() {
+        Seen early;
+        CloseNextModal(&early);
+        w->SQL1Click();
+        QCOMPARE(early.text, QString("请先打开卷面数据表DBF文件。"));
+        QCOMPARE(early.name, QString("MessageBox"));
+
+        openSample();
+        OnNextModal([](QWidget* d) {
+            auto* f = static_cast<app::forms::TFormSql*>(d);
+            f->edtSql->setText("select BH from t1 where BH like '20260100_'");
+            QTest::mouseClick(f->Button1, Qt::LeftButton);
+        });
+        w->SQL1Click();
+        QCOMPARE(w->DBGrid1->model()->rowCount(), 9);
+        QCOMPARE(w->DBGrid1->model()->columnCount(), 1);
+
+        OnNextModal([](QWidget* d) {
+            auto* f = static_cast<app::forms::TFormSql*>(d);
+            f->edtSql->setText("update t1 set CLS = 2");
+            f->ckbSql->setChecked(false);
+            f->accept();
+        });
+        w->SQL1Click();
+        QCOMPARE(w->DBGrid1->model()->rowCount(), 9); // back to the previous view
+        auto r = w->workspace().ADOConnection2.select("select count(*) from t1 where CLS = 2");
+        QCOMPARE(db::Query::ToText(r.rows[0][0]), std::string("12"));
+
+        Seen error;
+        OnNextModal([](QWidget* d) {
+            auto* f = static_cast<app::forms::TFormSql*>(d);
+            f->edtSql->setText("select nosuch from t1");
+            f->ckbSql->setChecked(true);
+            f->accept();
+            // the error box follows
+        });
+        QTimer::singleShot(50, [&] { CloseNextModal(&error); });
+        w->SQL1Click();
+        QVERIFY(error.text.contains("nosuch"));
+        QCOMPARE(error.title, QString("Quillory - t1"));
+        QVERIFY(!w->workspace().ADOQuery2.isOpen());
+        QCOMPARE(w->DBGrid1->model()->rowCount(), 0);
+
+        Seen closed;
+        CloseNextModal(&closed);
+        w->SQL1Click();
+        QCOMPARE(closed.text, QString("请先打开卷面数据表DBF文件。"));
+    }
+
+    void maintenanceCommands() {
+        Seen none;
+        CloseNextModal(&none);
+        w->nAddScoreFieldClick();
+        QCOMPARE(none.text, QString("请先打开卷面数据库DBF文件。"));
+        openSample();
+        Seen has;
+        CloseNextModal(&has);
+        w->nAddScoreFieldClick();
+        QCOMPARE(has.text, QString("已有分数字段 score"));
+
+        auto bytes = testsupport::ReadBytes(sample);
+        bytes[28] = 1;
+        testsupport::WriteBytes(sample, bytes);
+        w->chooseFile = [&](const QString&, const QString&) {
+            return QString::fromStdString(sample.string());
+        };
+        Seen repaired;
+        CloseNextModal(&repaired);
+        w->RepairDbfClick();
+        QCOMPARE(repaired.text, QString("DBF表的“Index not Found”问题修补成功!\r"));
+        QCOMPARE(testsupport::ReadBytes(sample)[28], '\0');
+    }
+
+    void panelHandlers() {
+        auto* p = w->Panels;
+        QCOMPARE(p->ComboBox1->currentText(), QString("0"));
+        QVERIFY(p->SpinEdit1->isEnabled()); // segment 1 is enabled until the combo changes
+        p->ComboBox1->setCurrentIndex(4);
+        p->ComboBox1Change();
+        p->SpinEdit1->setValue(5);
+        p->SpinEdit3->setValue(6);
+        p->Edit5->setText("2");
+        p->SpinEdit10->setValue(9);
+        p->ComboBox1->setCurrentIndex(2);
+        p->ComboBox1Change();
+        QCOMPARE(p->SpinEdit3->value(), 6);
+        QCOMPARE(p->Edit5->text(), QString("2"));
+        QVERIFY(!p->SpinEdit10->isEnabled());
+        QCOMPARE(p->SpinEdit10->value(), 0);
+        QCOMPARE(p->Edit7->text(), QString("0"));
+        p->ComboBox1->setCurrentIndex(0);
+        p->ComboBox1Change();
+        QCOMPARE(p->SpinEdit1->value(), 0);
+        QVERIFY(!p->SpinEdit1->isEnabled());
+
+        p->ComboBox1->setCurrentIndex(4);
+        p->ComboBox1Change();
+        p->Edit4->setText("1");
+        QTest::keyClicks(p->Edit4, "a2.x");
+        QCOMPARE(p->Edit4->text(), QString("12."));
+        p->Edit5->clear();
+        p->Edit4->clear();
+        p->Edit4->setFocus();
+        p->Edit5->setFocus();
+        QCOMPARE(p->Edit4->text(), QString("0"));
+        p->Edit4->setFocus();
+        QCOMPARE(p->Edit5->text(), QString("")); // only Edit4 gets its 0 back
+
+        p->Edit8->setText("0");
+        p->Edit8->setFocus();
+        p->Edit8->end(false);
+        QTest::keyClick(p->Edit8, Qt::Key_9);
+        QCOMPARE(p->Edit9->text(), QString("4"));
+        p->Edit8->setText("7");
+        QCOMPARE(p->Edit9->text(), QString("3"));
+        Seen error;
+        CloseNextModal(&error);
+        p->Edit8->setText("2.5");
+        QCOMPARE(error.text, QString("'2.5' is not a valid integer value"));
+        QCOMPARE(p->Edit9->text(), QString("3"));
+    }
+
+    void spinEditTakesATypedValueUntilItLosesFocus() {
+        auto* s = w->Panels->SpinEdit5;
+        s->setFocus();
+        s->clear();
+        QTest::keyClicks(s, "200x");
+        QCOMPARE(s->value(), 200);
+        w->Panels->Edit2->setFocus();
+        QCOMPARE(s->value(), 105);
+        s->setValue(-3);
+        QCOMPARE(s->value(), 0);
+    }
+
+    void gridEditsPostThroughTheDatasetAndPauseWhileDisabled() {
+        openSample();
+        auto* model = w->DBGrid1->model();
+        int score = w->workspace().ADOQuery2.fieldIndex("score");
+        QVERIFY(model->setData(model->index(2, score), "88.5", Qt::EditRole));
+        auto r = w->workspace().ADOConnection2.select("select score from t1 where BH = '202601003'");
+        QCOMPARE(db::Query::ToText(r.rows[0][0]), std::string("88.5"));
+        Seen error;
+        CloseNextModal(&error);
+        QVERIFY(!model->setData(model->index(2, score), "abc", Qt::EditRole));
+        QVERIFY(error.text.contains("abc"));
+        w->workspace().ADOQuery2.disableControls();
+        QVERIFY(!w->DBGrid1->updatesEnabled());
+        w->workspace().ADOQuery2.enableControls();
+        QVERIFY(w->DBGrid1->updatesEnabled());
+        w->workspace().ADOQuery2.moveTo(5);
+        QCOMPARE(w->DBGrid1->currentIndex().row(), 5);
+    }
+
+    void aboutBoxLines() {
+        OnNextModal([this](QWidget* d) {
+            auto* about = static_cast<app::forms::TAboutBox*>(d);
+            QCOMPARE(about->windowTitle(), QString("关于Brevanto"));
+            QCOMPARE(about->ProductName->text(), QString("Brevanto Version 1.70"));
+            QVERIFY(about->Label3->text().startsWith("可用物理内存: "));
+            QVERIFY(about->Label3->text().endsWith(" KB"));
+            QVERIFY(!about->Label2->text().isEmpty());
+            QTest::mouseClick(about->Label6, Qt::LeftButton);
+            QCOMPARE(shell.opened().back(), std::string("Mailto:support@quillory.example    "));
+            QTest::mouseClick(about->Button1, Qt::LeftButton);
+        });
+        w->N9Click();
+        QVERIFY(w->AboutBox != nullptr);
+        auto* first = w->AboutBox;
+        CloseNextModal(nullptr);
+        w->N9Click();
+        QCOMPARE(w->AboutBox, first);
+    }
+
+    void closingWritesTheConfiguration() {
+        w->workspace().Fields.Content = "DA";
+        w->close();
+        auto ini = testsupport::ReadBytes(home->path() / "config.ini");
+        QVERIFY(ini.find("Content=DA") != std::string::npos);
+        QVERIFY(ini.find("FullMatch=1") != std::string::npos);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
