@@ -20,7 +20,7 @@ namespace app {
 [[nodiscard]] std::string FreeMemoryText(std::uint64_t bytes);
 
 inline constexpr const char* AboutProduct = "Brevanto Version 1.70";
-inline constexpr const char* AboutNotice = "Quillory 客观题评分 —— 本软件由 Quillory 项目提供";
+inline constexpr const char* AboutNotice = "Quillory 项目出品，欢迎来信";
 inline constexpr const char* AboutContact = "即时通讯: quillory-support";
 inline constexpr const char* AboutMail = "support@quillory.example    ";
 inline constexpr const char* AboutMailHint = "mailto: help@quillory.example";

@@ -454,6 +454,16 @@ private slots:
         QCOMPARE(w->AboutBox, first);
     }
 
+    void helpFileGoesToTheShellInGbk() {
+        w->N5Click();
+        QVERIFY(!shell.opened().empty());
+        QVERIFY(shell.opened().back().ends_with("说明.txt"));
+        auto bytes = testsupport::ReadBytes(shell.opened().back());
+        QVERIFY(bytes.find("\r\n") != std::string::npos);
+        QVERIFY(bytes.find("\xB4\xF2\xBF\xAA") != std::string::npos); // 打开 in GBK
+        QVERIFY(bytes.find("dbase 5.0;") != std::string::npos);
+    }
+
     void closingWritesTheConfiguration() {
         w->workspace().Fields.Content = "DA";
         w->close();
