@@ -8,6 +8,10 @@ struct FieldSettings;
 
 enum class Icon { Information, Error, Warning };
 
+// Which answer of a Yes/No question lets the command go on; an offer (such
+// as the report at the end of a scoring run) stops nothing either way.
+enum class GoOn { WithYes, WithNo, Offer };
+
 // What a command needs from whoever runs it: messages, Yes/No questions, the
 // field-name dialog and a sign of progress. The window shows boxes, the
 // command line prints and answers by its options, tests answer from a script.
@@ -16,7 +20,8 @@ public:
     virtual ~Ui() = default;
     virtual void message(const std::string& text, const std::string& title, Icon icon) = 0;
     // A Yes/No question; true for Yes.
-    virtual bool question(const std::string& text, const std::string& title) = 0;
+    virtual bool question(const std::string& text, const std::string& title,
+                          GoOn goOn = GoOn::WithYes) = 0;
     // The field-name dialog, filled from the settings: true when it was closed
     // with "确定", the settings then hold what was typed.
     virtual bool editFieldNames(FieldSettings& fields) = 0;

@@ -6,15 +6,34 @@
 
 namespace cli {
 
-void CliUi::message(const std::string& text, const std::string& title, app::Icon icon) {
-    const char* kind = icon == app::Icon::Error ? "错误" : "提示";
-    std::fprintf(stderr, "[%s] %s: %s\n", kind, title.c_str(), text.c_str());
+namespace {
+
+// The system's texts break lines with a carriage return; a terminal wants line feeds.
+std::string Lines(std::string text) {
+    for (char& c : text)
+        if (c == '\r')
+            c = '\n';
+    while (!text.empty() && text.back() == '\n')
+        text.pop_back();
+    return text;
 }
 
-bool CliUi::question(const std::string& text, const std::string& title) {
-    std::fprintf(stderr, "[问题] %s: %s -> %s\n", title.c_str(), text.c_str(),
-                 mGoOn ? "是" : "否");
-    return mGoOn;
+} // namespace
+
+void CliUi::message(const std::string& text, const std::string& title, app::Icon icon) {
+    const char* kind = icon == app::Icon::Error ? "错误" : "提示";
+    std::fprintf(stderr, "[%s] %s: %s\n", kind, title.c_str(), Lines(text).c_str());
+}
+
+bool CliUi::question(const std::string& text, const std::string& title, app::GoOn goOn) {
+    bool yes = goOn == app::GoOn::Offer     ? mReport
+               : goOn == app::GoOn::WithYes ? mGoOn
+                                            : !mGoOn;
+    if (goOn != app::GoOn::Offer && !mGoOn)
+        mStopped = true;
+    std::fprintf(stderr, "[问题] %s: %s -> %s\n", title.c_str(), Lines(text).c_str(),
+                 yes ? "是" : "否");
+    return yes;
 }
 
 bool CliUi::editFieldNames(app::FieldSettings& fields) {

@@ -9,9 +9,10 @@ namespace cli {
 // question is printed to stderr with its title.
 class CliUi : public app::Ui {
 public:
-    explicit CliUi(bool goOn) : mGoOn(goOn) {}
+    // goOn: --go-on; report: --report, the answer to an offer.
+    CliUi(bool goOn, bool report = false) : mGoOn(goOn), mReport(report) {}
     void message(const std::string& text, const std::string& title, app::Icon icon) override;
-    bool question(const std::string& text, const std::string& title) override;
+    bool question(const std::string& text, const std::string& title, app::GoOn goOn) override;
     bool editFieldNames(app::FieldSettings& fields) override;
     void progress(const std::string& what, long long done, long long total) override;
 
@@ -22,6 +23,7 @@ public:
 
 private:
     bool mGoOn;
+    bool mReport;
     bool mStopped = false;
     int mLastPercent = -1;
 };

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include "app/AppError.h"
+#include "app/Config.h"
 #include "app/Maintenance.h"
 #include "app/OpenTable.h"
 #include "app/ViewCommands.h"
@@ -8,6 +9,9 @@
 #include "cli/CliUi.h"
 #include "platform/db/Error.h"
 #include "platform/os/Folders.h"
+#include "platform/os/Shell.h"
+#include "scoring/Conversion.h"
+#include "scoring/ScoringRun.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -28,7 +32,12 @@ const char* kUsageText =
     "                              run a statement on the scratch database; rows are\n"
     "                              printed tab-separated\n"
     "  repair                      clear the index flag of a .dbf file (no import)\n"
-    "not built yet: score, classes, check, convert, report, batch\n";
+    "  score [--segment COUNT:POINTS]... [--key TEXT] [--multi COUNT] [--full F]\n"
+    "        [--partial P] [--multi-key TEXT] [--report]\n"
+    "                              the scoring run; --report answers Yes to the report\n"
+    "  convert [--record N] [--segment COUNT]...\n"
+    "                              a sheet's marks as answer-key text\n"
+    "not built yet: classes, check, report, batch\n";
 
 struct Args {
     std::string command;
@@ -95,6 +104,56 @@ void PrintRows(db::Query& q) {
     }
 }
 
+int Number(const std::string& text, const char* option) {
+    try {
+        std::size_t used = 0;
+        int n = std::stoi(text, &used);
+        if (used == text.size())
+            return n;
+    } catch (const std::exception&) {
+    }
+    throw UsageError{std::string(option) + " needs a whole number, not '" + text + "'"};
+}
+
+// The panels as the window fills them for these options: the number of
+// --segment options is the segment number chosen; Edit9 is the whole-number
+// half of Edit8 unless --partial says otherwise.
+scoring::ScoringSettings ScoringSettingsOf(const Args& a) {
+    scoring::ScoringSettings st;
+    std::vector<std::string> segments;
+    if (auto it = a.options.find("--segment"); it != a.options.end())
+        segments = it->second;
+    if (segments.size() > 4)
+        throw UsageError{"at most four --segment COUNT:POINTS"};
+    st.segmentChoice = static_cast<int>(segments.size());
+    for (std::size_t i = 0; i < 4; ++i) {
+        st.enabled[i] = i < segments.size();
+        if (i < segments.size()) {
+            auto colon = segments[i].find(':');
+            if (colon == std::string::npos)
+                throw UsageError{"--segment wants COUNT:POINTS, not '" + segments[i] + "'"};
+            st.counts[i] = Number(segments[i].substr(0, colon), "--segment");
+            st.points[i] = segments[i].substr(colon + 1);
+        }
+    }
+    st.singleKey = a.option("--key").value_or("");
+    st.multiCount = Number(a.option("--multi").value_or("0"), "--multi");
+    st.full = a.option("--full").value_or("0");
+    if (auto partial = a.option("--partial")) {
+        st.partial = *partial;
+    } else {
+        try {
+            std::size_t used = 0;
+            int full = std::stoi(st.full, &used);
+            st.partial = used == st.full.size() ? std::to_string(full / 2) : "0";
+        } catch (const std::exception&) {
+            st.partial = "0";
+        }
+    }
+    st.multiKey = a.option("--multi-key").value_or("");
+    return st;
+}
+
 int RunCommand(const Args& a, CliUi& ui) {
     app::Workspace ws(os::ProgramFolder());
     ws.startUp();
@@ -112,6 +171,35 @@ int RunCommand(const Args& a, CliUi& ui) {
     std::printf("%s\n", ws.Status.c_str());
     std::fflush(stdout);
 
+    if (a.command == "score") {
+        os::PrintingShell shell;
+        scoring::ScoringFollowUps next;
+        next.report = [&] { ui.message("生成报表 还没有实现。", ws.Caption, app::Icon::Information); };
+        auto outcome = scoring::ScoreAll(ws, ui, shell, ScoringSettingsOf(a), next);
+        if (outcome == scoring::Outcome::Stopped)
+            return kStopped;
+        std::printf("wrote %s\n", ws.file("标准答案历史.log").c_str());
+        return kDone;
+    }
+    if (a.command == "convert") {
+        int T = 0;
+        if (auto it = a.options.find("--segment"); it != a.options.end()) {
+            if (it->second.size() > 4)
+                throw UsageError{"at most four --segment"};
+            for (const auto& v : it->second)
+                T += Number(v, "--segment");
+        }
+        if (auto record = a.option("--record")) {
+            int n = Number(*record, "--record");
+            if (n < 1 || n > ws.ADOQuery2.recordCount())
+                throw app::AppError("没有第 " + *record + " 条记录，表中有 " +
+                                    std::to_string(ws.ADOQuery2.recordCount()) + " 条。");
+            ws.ADOQuery2.moveTo(n - 1);
+        }
+        if (auto keys = scoring::ConvertCurrent(ws, T))
+            std::printf("%s\n", keys->c_str());
+        return kDone;
+    }
     if (a.command == "sql") {
         auto statement = a.option("--statement");
         if (!statement)
@@ -134,9 +222,8 @@ int Run(const std::vector<std::string>& argv) {
     Args a;
     try {
         a = Parse(argv, home, goOn);
-        static const std::set<std::string> built = {"open", "sql", "repair"};
-        static const std::set<std::string> planned = {"score",   "classes", "check",
-                                                      "convert", "report",  "batch"};
+        static const std::set<std::string> built = {"open", "sql", "repair", "score", "convert"};
+        static const std::set<std::string> planned = {"classes", "check", "report", "batch"};
         if (a.command.empty() || a.command == "help")
             throw UsageError{""};
         if (planned.count(a.command)) {
@@ -162,7 +249,7 @@ int Run(const std::vector<std::string>& argv) {
         std::filesystem::create_directories(*home, ec);
         os::SetProgramFolder(*home);
     }
-    CliUi ui(goOn);
+    CliUi ui(goOn, a.flags.count("--report") > 0);
     try {
         return RunCommand(a, ui);
     } catch (const UsageError& e) {

@@ -5,20 +5,27 @@
 #include <QProgressBar>
 
 namespace app::forms {
+namespace {
+
+// The system's texts break lines with a carriage return.
+QString Shown(const std::string& text) {
+    return QString::fromStdString(text).replace("\r\n", "\n").replace('\r', '\n');
+}
+
+} // namespace
 
 void QtUi::message(const std::string& text, const std::string& title, Icon icon) {
     QMessageBox::Icon i = icon == Icon::Error     ? QMessageBox::Critical
                           : icon == Icon::Warning ? QMessageBox::Warning
                                                   : QMessageBox::Information;
-    QMessageBox box(i, QString::fromStdString(title), QString::fromStdString(text),
-                    QMessageBox::Ok, mOwner);
+    QMessageBox box(i, QString::fromStdString(title), Shown(text), QMessageBox::Ok, mOwner);
     box.setObjectName("MessageBox");
     box.exec();
 }
 
-bool QtUi::question(const std::string& text, const std::string& title) {
-    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
-                    QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No, mOwner);
+bool QtUi::question(const std::string& text, const std::string& title, GoOn) {
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title), Shown(text),
+                    QMessageBox::Yes | QMessageBox::No, mOwner);
     box.setObjectName("QuestionBox");
     return box.exec() == QMessageBox::Yes;
 }

@@ -19,7 +19,7 @@ public:
     QtUi(QWidget* owner, QProgressBar* bar) : mOwner(owner), mBar(bar) {}
 
     void message(const std::string& text, const std::string& title, Icon icon) override;
-    bool question(const std::string& text, const std::string& title) override;
+    bool question(const std::string& text, const std::string& title, GoOn goOn) override;
     bool editFieldNames(FieldSettings& fields) override;
     void progress(const std::string& what, long long done, long long total) override;
 

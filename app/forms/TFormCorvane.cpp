@@ -9,11 +9,13 @@
 #include "app/forms/TFormSetField.h"
 #include "app/forms/TFormSql.h"
 #include "platform/os/Folders.h"
+#include "scoring/Conversion.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/forms/TFormTongji.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -206,12 +208,14 @@ void TFormCorvane::buildBody() {
     Panel1->setObjectName("Panel1");
     Panel1->setFixedHeight(35);
     Button4 = new QPushButton("转换客观题", Panel1);
+    Button4->setToolTip("转换之前请设置好单选题和不定项的题目数");
     Button4->setObjectName("Button4");
     Button4->setGeometry(8, 6, 76, 24);
     connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
     Edit3 = new QLineEdit(Panel1);
     Edit3->setObjectName("Edit3");
     Edit3->setReadOnly(true);
+    Edit3->setToolTip("转换之前请设置好单选题和不定项的题目数");
     Edit3->setGeometry(88, 7, 100, 22);
     layout->addWidget(Panel1);
     setCentralWidget(central);
@@ -398,7 +402,33 @@ void TFormCorvane::notBuiltYet(const QString& what) {
     mUi->message((what + " 还没有实现。").toStdString(), mWs.Caption, Icon::Information);
 }
 
-void TFormCorvane::CorVaneClick() { notBuiltYet("开始评分"); }
+scoring::ScoringSettings TFormCorvane::ReadScoringSettings() const {
+    scoring::ScoringSettings st;
+    const auto* p = Panels;
+    st.segmentChoice = p->ComboBox1->currentIndex();
+    scoring::forms::SpinEdit* spins[] = {p->SpinEdit1, p->SpinEdit3, p->SpinEdit8, p->SpinEdit10};
+    QLineEdit* points[] = {p->Edit4, p->Edit5, p->Edit6, p->Edit7};
+    for (std::size_t i = 0; i < 4; ++i) {
+        st.counts[i] = spins[i]->value();
+        st.enabled[i] = spins[i]->isEnabled();
+        st.points[i] = points[i]->text().toStdString();
+    }
+    st.singleKey = p->Edit1->text().toStdString();
+    st.multiCount = p->SpinEdit5->value();
+    st.full = p->Edit8->text().toStdString();
+    st.partial = p->Edit9->text().toStdString();
+    st.multiKey = p->Edit2->text().toStdString();
+    return st;
+}
+
+void TFormCorvane::CorVaneClick() {
+    Guarded(this, [&] {
+        scoring::ScoringSettings settings = ReadScoringSettings();
+        scoring::ScoringFollowUps next{[this] { N13Click(); }, [this] { nExcelClick(); }};
+        BusyCursor busy;
+        scoring::ScoreAll(mWs, *mUi, *mShell, settings, next);
+    });
+}
 
 void TFormCorvane::N13Click() {
     Guarded(this, [&] { FormTongji->exec(); });
@@ -408,7 +438,15 @@ void TFormCorvane::nExcelClick() { notBuiltYet("生成报表"); }
 void TFormCorvane::N2Click() { notBuiltYet("检查缺漏考号"); }
 void TFormCorvane::EST1Click() { notBuiltYet("TEST"); }
 void TFormCorvane::EST2Click() { notBuiltYet("TEST2"); }
-void TFormCorvane::Button4Click() { notBuiltYet("转换客观题"); }
+void TFormCorvane::Button4Click() {
+    Guarded(this, [&] {
+        const auto* p = Panels;
+        int T = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
+                p->SpinEdit10->value();
+        if (auto keys = scoring::ConvertCurrent(mWs, T))
+            Edit3->setText(QString::fromStdString(*keys));
+    });
+}
 
 void TFormCorvane::N8Click() { close(); }
 

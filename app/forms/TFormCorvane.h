@@ -3,6 +3,7 @@
 #include "app/Workspace.h"
 #include "app/forms/DesktopShell.h"
 #include "app/forms/QtUi.h"
+#include "scoring/ScoringRun.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -68,6 +69,9 @@ public:
     void EST1Click();
     void EST2Click();
     void Button4Click();
+
+    // The answer-key panels as the scoring run reads them.
+    [[nodiscard]] scoring::ScoringSettings ReadScoringSettings() const;
 
     [[nodiscard]] Workspace& workspace() { return mWs; }
     [[nodiscard]] QtUi& ui() { return *mUi; }

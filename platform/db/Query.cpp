@@ -36,6 +36,7 @@ struct Query::Keyset {
     std::unique_ptr<Statement> fetchOne; // one row by rowid, after a post
     int windowStart = -1;
     std::vector<std::vector<Value>> window;
+    std::vector<bool> stale; // posted rows of the window, read back when next wanted
     std::map<std::string, Statement> writes;
 };
 
@@ -279,6 +280,7 @@ void Query::fetchWindow(int r) const {
         }
     }
     ks.window.assign(static_cast<std::size_t>(count), std::vector<Value>(mFields.size()));
+    ks.stale.assign(static_cast<std::size_t>(count), false);
     ks.windowStart = -1;
     try {
         while (st.step()) {
@@ -297,12 +299,17 @@ void Query::fetchWindow(int r) const {
     ks.windowStart = start;
 }
 
-// Reads a posted row back as stored into the window, when it is there.
-void Query::refreshRow(int r) {
+// Marks a posted row of the window to be read back as stored when it is
+// next wanted (a scoring walk never wants it again).
+void Query::markStale(int r) {
     Keyset& ks = *mKeyset;
-    if (ks.windowStart < 0 || r < ks.windowStart ||
-        r >= ks.windowStart + static_cast<int>(ks.window.size()))
-        return;
+    if (ks.windowStart >= 0 && r >= ks.windowStart &&
+        r < ks.windowStart + static_cast<int>(ks.window.size()))
+        ks.stale[static_cast<std::size_t>(r - ks.windowStart)] = true;
+}
+
+void Query::refreshRow(int r) const {
+    Keyset& ks = *mKeyset;
     Statement& st = *ks.fetchOne;
     st.reset();
     st.bind(1, ks.keys[static_cast<std::size_t>(r)]);
@@ -317,6 +324,7 @@ void Query::refreshRow(int r) {
         throw;
     }
     st.reset();
+    ks.stale[static_cast<std::size_t>(r - ks.windowStart)] = false;
 }
 
 const std::vector<Value>& Query::row(int r) const {
@@ -328,6 +336,8 @@ const std::vector<Value>& Query::row(int r) const {
     if (ks.windowStart < 0 || r < ks.windowStart ||
         r >= ks.windowStart + static_cast<int>(ks.window.size()))
         fetchWindow(r);
+    if (ks.stale[static_cast<std::size_t>(r - ks.windowStart)])
+        refreshRow(r);
     return ks.window[static_cast<std::size_t>(r - ks.windowStart)];
 }
 
@@ -441,7 +451,7 @@ void Query::post() {
         mRow = static_cast<int>(ks.keys.size()) - 1;
         mBof = mEof = false;
     }
-    refreshRow(mRow);
+    markStale(mRow);
     mState = State::Browse;
     mBuffer.clear();
     notifyRow(mRow);

@@ -124,7 +124,8 @@ private:
     struct Keyset;
     [[nodiscard]] const std::vector<Value>& row(int r) const;
     void fetchWindow(int r) const;
-    void refreshRow(int r);
+    void markStale(int r);
+    void refreshRow(int r) const;
     void checkEditable() const;
     void autoPost();
     void notifyChanged();

@@ -2,7 +2,7 @@
 
 namespace testsupport {
 
-bool ScriptedUi::question(const std::string& text, const std::string& title) {
+bool ScriptedUi::question(const std::string& text, const std::string& title, app::GoOn) {
     questions.push_back({text, title, app::Icon::Information});
     if (answers.empty())
         return false;

@@ -22,7 +22,7 @@ public:
     void message(const std::string& text, const std::string& title, app::Icon icon) override {
         messages.push_back({text, title, icon});
     }
-    bool question(const std::string& text, const std::string& title) override;
+    bool question(const std::string& text, const std::string& title, app::GoOn goOn) override;
     bool editFieldNames(app::FieldSettings& fields) override;
 
     std::vector<Shown> messages;

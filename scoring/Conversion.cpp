@@ -1,0 +1,65 @@
+#include "scoring/Conversion.h"
+
+#include "app/AppError.h"
+#include "platform/text/Gbk.h"
+#include "scoring/Global.h"
+
+namespace scoring {
+namespace {
+
+std::string Letter(char code) {
+    switch (code) {
+    case '1': return "A";
+    case '2': return "B";
+    case '4': return "C";
+    case '8': return "D";
+    case '@': return "E";
+    case 'P': return "F";
+    default: return std::string(1, code);
+    }
+}
+
+std::string TrimBlanks(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+        --e;
+    return s.substr(b, e - b);
+}
+
+} // namespace
+
+std::string ConvertAnswers(const std::string& content, int T) {
+    std::string out;
+    for (std::size_t n = 0; n < content.size(); ++n) {
+        const int i = static_cast<int>(n) + 1;
+        if (i <= T) {
+            out += Letter(content[n]);
+            if (i % 5 == 0)
+                out += ";";
+            if (i == T)
+                out += "  ";
+        } else {
+            out += MarkToLetters(content[n]) + ";";
+        }
+    }
+    out = TrimBlanks(out);
+    if (!out.empty() && out.back() == ';')
+        out.pop_back();
+    return TrimBlanks(out);
+}
+
+std::optional<std::string> ConvertCurrent(app::Workspace& ws, int T) {
+    db::Query& view = ws.ADOQuery2;
+    if (!view.isOpen())
+        return std::nullopt;
+    if (!view.hasField(ws.Fields.Content))
+        throw app::AppError("找不到客观题字段：" + ws.Fields.Content + "，请使用\"设置字段名\"改正。");
+    const std::string content = view.asText(ws.Fields.Content);
+    if (content.empty())
+        return std::nullopt;
+    return ConvertAnswers(content, T);
+}
+
+} // namespace scoring

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/Ui.h"
+#include "app/Workspace.h"
+#include "platform/os/Shell.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The scoring run: checks the answer-key settings against the open table,
+// scores every sheet of the table view, writes the per-question fields and
+// the score field, then the statistics file and the answer-key history.
+namespace scoring {
+
+// What the answer-key panels hold when the run starts, as typed.
+struct ScoringSettings {
+    int segmentChoice = 0;                  // ComboBox1's item index, -1 when none is chosen
+    std::array<int, 4> counts{};            // SpinEdit1, 3, 8, 10
+    std::array<bool, 4> enabled{true, false, false, false};
+    std::array<std::string, 4> points{"0", "0", "0", "0"}; // Edit4 to Edit7
+    std::string singleKey;                  // Edit1
+    int multiCount = 0;                     // SpinEdit5
+    std::string full = "0";                 // Edit8
+    std::string partial = "0";              // Edit9
+    std::string multiKey;                   // Edit2
+};
+
+// What the run leads on to: the class statistics (as F10 does) and the
+// report (as "生成报表" does), run by the front end's own commands.
+struct ScoringFollowUps {
+    std::function<void()> classStatistics;
+    std::function<void()> report;
+};
+
+// What a run counted, for the statistics file.
+struct RunStatistics {
+    int S = 0;
+    int M = 0;
+    std::string key;                         // K, the S single-choice key characters
+    std::vector<std::int32_t> countA, countB, countC, countD; // per position 1..S+M (index 0 unused)
+    std::vector<std::int32_t> fullCount;     // per multiple-choice question 1..M
+    std::vector<double> pointSum;
+    double runTotal = 0;
+    int records = 0;                         // R
+};
+
+enum class Outcome { Done, Stopped };
+
+// The run behind "开始评分" (F9). Checks that fail end it with their message
+// and Outcome::Stopped before anything is written; database and runtime
+// errors are thrown. The sheet loop runs in one transaction committed also
+// when an error ends it, so scored sheets keep their values.
+Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
+                 const ScoringSettings& settings, const ScoringFollowUps& followUps);
+
+// The single-choice decision for one question: the sheet's mark code
+// against the key character. "x" and "z" never earn, nor do the codes "A"
+// to "F", which are marks of several options.
+[[nodiscard]] bool SingleRight(char code, char key, bool fullMatch);
+
+// The multiple-choice decision: the sheet's letters text against one key.
+enum class Credit { None, Partial, Full };
+[[nodiscard]] Credit MultiCredit(const std::string& answer, const std::string& key, bool yuwenM);
+
+// "统计_<table>.txt" lines and the history entry.
+[[nodiscard]] std::vector<std::string> StatisticsLines(const RunStatistics& s);
+[[nodiscard]] std::vector<std::string> HistoryLines(const std::string& table,
+                                                    const std::string& singleKey,
+                                                    const std::string& multiKey,
+                                                    const std::string& now);
+// The date and time as a Chinese desktop shows them: 2026/12/7 7:42:06.
+[[nodiscard]] std::string HistoryTime();
+
+} // namespace scoring
