@@ -67,6 +67,23 @@ void CloseNextModal(Seen* seen) {
     OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); }, seen);
 }
 
+// Closes the next `count` modal windows one after the other, answering No.
+void CloseModals(int count, std::vector<Seen>* seen) {
+    if (count == 0)
+        return;
+    seen->emplace_back();
+    Seen* slot = &seen->back();
+    OnNextModal(
+        [count, seen](QWidget* w) {
+            CloseModals(count - 1, seen);
+            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->button(QMessageBox::No))
+                box->button(QMessageBox::No)->click();
+            else
+                static_cast<QDialog*>(w)->reject();
+        },
+        slot);
+}
+
 QStringList Captions(QMenu* menu) {
     QStringList out;
     for (QAction* a : menu->actions())
@@ -350,7 +367,7 @@ private slots:
         Seen repaired;
         CloseNextModal(&repaired);
         w->RepairDbfClick();
-        QCOMPARE(repaired.text, QString("DBF表的“Index not Found”问题修补成功!\r"));
+        QCOMPARE(repaired.text, QString("DBF表的“Index not Found”问题修补成功!\n")); // shown with a line break
         QCOMPARE(testsupport::ReadBytes(sample)[28], '\0');
     }
 
@@ -452,6 +469,35 @@ private slots:
         CloseNextModal(nullptr);
         w->N9Click();
         QCOMPARE(w->AboutBox, first);
+    }
+
+    void scoringFromThePanelsLeadsOn() {
+        openSample();
+        auto* p = w->Panels;
+        p->Edit4->setText("2");
+        p->Edit1->setText("ABCDA;BCD");
+        std::vector<Seen> seen;
+        seen.reserve(3);
+        CloseModals(3, &seen);
+        QTest::keyClick(w->DBGrid1, Qt::Key_F9);
+        QCOMPARE(seen.size(), std::size_t(3));
+        QCOMPARE(seen[0].text, QString("评分完成。\n\n下一步进行分班统计、综合科统计。"));
+        QCOMPARE(seen[1].name, QString("TFormTongji"));
+        QCOMPARE(seen[2].text, QString("是否现在生成报表?"));
+        auto stats = home->path() / "统计_t1.txt";
+        QVERIFY(std::filesystem::exists(stats));
+        QCOMPARE(shell.opened().back(), stats.string());
+        auto r = w->workspace().ADOConnection2.select("select score from t1 order by BH");
+        QCOMPARE(db::Query::ToText(r.rows[0][0]), std::string("16")); // 12481248 against ABCDABCD
+        QVERIFY(w->DBGrid1->updatesEnabled());
+    }
+
+    void conversionFillsEdit3() {
+        openSample();
+        w->workspace().ADOQuery2.moveTo(1);
+        w->Panels->SpinEdit1->setValue(5);
+        QTest::mouseClick(w->Button4, Qt::LeftButton);
+        QCOMPARE(w->Edit3->text(), QString("BCDAB;  C;D;A"));
     }
 
     void helpFileGoesToTheShellInGbk() {

@@ -1,0 +1,435 @@
+#include "app/AppError.h"
+#include "app/OpenTable.h"
+#include "platform/db/Error.h"
+#include "platform/text/Gbk.h"
+#include "platform/text/TextFile.h"
+#include "scoring/Conversion.h"
+#include "scoring/ScoringRun.h"
+#include "tests/support/AnswerTables.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using scoring::Credit;
+using scoring::Outcome;
+using scoring::ScoringSettings;
+using testsupport::ScriptedUi;
+using testsupport::TempHome;
+
+ScoringSettings Single(int count, const std::string& points, const std::string& key) {
+    ScoringSettings st;
+    st.segmentChoice = 1;
+    st.counts = {count, 0, 0, 0};
+    st.enabled = {true, false, false, false};
+    st.points = {points, "0", "0", "0"};
+    st.singleKey = key;
+    return st;
+}
+
+class ScoringTest : public ::testing::Test {
+protected:
+    void SetUp() override { ws.startUp(); }
+
+    // Opens a table of these contents (exam numbers 202601001...).
+    void Open(const std::vector<std::string>& contents, char scoreType = 'N',
+              const std::string& name = "exam") {
+        std::vector<std::pair<std::string, std::string>> sheets;
+        for (std::size_t i = 0; i < contents.size(); ++i)
+            sheets.emplace_back(std::to_string(202601001 + i), contents[i]);
+        testsupport::WriteAnswers(home / (name + ".dbf"), sheets, scoreType,
+                                  contents.empty() ? 5 : 0);
+        app::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
+        table = name;
+    }
+
+    Outcome Run(const ScoringSettings& st) {
+        return scoring::ScoreAll(ws, ui, shell, st, {[this] { ++classStats; }, [this] { ++reports; }});
+    }
+
+    // One column of the scratch table in exam-number order, as text.
+    std::vector<std::string> Column(const std::string& name) {
+        auto r = ws.ADOConnection2.select("select " + name + " from " + table + " order by BH");
+        std::vector<std::string> out;
+        for (const auto& row : r.rows)
+            out.push_back(db::Query::ToText(row[0]));
+        return out;
+    }
+
+    std::vector<std::string> Stats() { return text::LoadLines(home / "统计_exam.txt"); }
+
+    TempHome home;
+    app::Workspace ws{home.path()};
+    ScriptedUi ui;
+    os::RecordingShell shell;
+    int classStats = 0;
+    int reports = 0;
+    std::string table;
+};
+
+TEST(ScoringRules, FullMatchDecidesAKeyOfSeveralMarks) {
+    // Key "3" is A and B.
+    EXPECT_TRUE(scoring::SingleRight('3', '3', true));
+    EXPECT_FALSE(scoring::SingleRight('1', '3', true));
+    EXPECT_FALSE(scoring::SingleRight('3', '3', false));
+    EXPECT_TRUE(scoring::SingleRight('1', '3', false));
+    EXPECT_TRUE(scoring::SingleRight('2', '3', false));
+    EXPECT_FALSE(scoring::SingleRight('0', '3', false));
+    EXPECT_FALSE(scoring::SingleRight('0', '3', true));
+}
+
+TEST(ScoringRules, XAndZAndLetterLookingCodesNeverEarn) {
+    EXPECT_FALSE(scoring::SingleRight('x', 'x', true));
+    EXPECT_FALSE(scoring::SingleRight('z', 'z', false));
+    for (char code = 'A'; code <= 'F'; ++code) {
+        EXPECT_FALSE(scoring::SingleRight(code, code, true)) << code << " is a multi-mark";
+        EXPECT_FALSE(scoring::SingleRight(code, 'Q', false)) << code; // Q = A+F
+    }
+    EXPECT_TRUE(scoring::SingleRight('1', 'A', true));
+    EXPECT_TRUE(scoring::SingleRight('P', 'F', true));
+}
+
+TEST(ScoringRules, MultipleChoiceCredit) {
+    EXPECT_EQ(scoring::MultiCredit("AB", "AB", false), Credit::Full);
+    EXPECT_EQ(scoring::MultiCredit("A", "AB", false), Credit::Partial);
+    EXPECT_EQ(scoring::MultiCredit("ABC", "AB", false), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit("AC", "AB", false), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit(" ", "AB", false), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit("AC", "AB", true), Credit::Partial);
+    EXPECT_EQ(scoring::MultiCredit("ACD", "AB", true), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit("AB", "BA", false), Credit::Partial);
+    EXPECT_EQ(scoring::MultiCredit("x", "x", false), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit("A", "Z", false), Credit::None);
+}
+
+TEST_F(ScoringTest, KeyOfSeveralMarksWithAndWithoutFullMatch) {
+    Open({"3", "1", "0"});
+    ws.Fields.FullMatch = true;
+    ASSERT_EQ(Run(Single(1, "2", "3")), Outcome::Done);
+    EXPECT_EQ(Column("score"), (std::vector<std::string>{"2", "0", "0"}));
+    ws.Fields.FullMatch = false;
+    ASSERT_EQ(Run(Single(1, "2", "3")), Outcome::Done);
+    EXPECT_EQ(Column("score"), (std::vector<std::string>{"0", "2", "0"}));
+    EXPECT_EQ(Column("f1"), (std::vector<std::string>{"0", "2", "0"}));
+}
+
+TEST_F(ScoringTest, XKeepsTheEarlierValueAndZGivesZero) {
+    Open({"11111", "12111"});
+    ws.ADOConnection2.execute("UPDATE exam SET f3 = 2, f4 = 5");
+    ui.answers = {true}; // the lower-case warning
+    ASSERT_EQ(Run(Single(5, "1", "AAxzA")), Outcome::Done);
+    EXPECT_EQ(Column("f3"), (std::vector<std::string>{"2", "2"}));
+    EXPECT_EQ(Column("f4"), (std::vector<std::string>{"0", "0"}));
+    EXPECT_EQ(Column("score"), (std::vector<std::string>{"3", "2"}));
+}
+
+TEST_F(ScoringTest, AContentByteXOrZEarnsNothing) {
+    Open({"xz"});
+    ui.answers = {true};
+    ASSERT_EQ(Run(Single(2, "1", "xz")), Outcome::Done);
+    EXPECT_EQ(Column("score"), std::vector<std::string>{"0"});
+}
+
+TEST_F(ScoringTest, SegmentBoundaries) {
+    Open({"111111111111111"});
+    ScoringSettings st = Single(10, "1", "AAAAA;AAAAA;AAAAA");
+    st.segmentChoice = 2;
+    st.counts[1] = 5;
+    st.enabled[1] = true;
+    st.points[1] = "2";
+    ASSERT_EQ(Run(st), Outcome::Done);
+    EXPECT_EQ(Column("f10"), std::vector<std::string>{"1"});
+    EXPECT_EQ(Column("f11"), std::vector<std::string>{"2"});
+    EXPECT_EQ(Column("score"), std::vector<std::string>{"20"});
+}
+
+TEST_F(ScoringTest, MultipleChoiceWithAndWithoutYuwenM) {
+    // One single-choice question, then the key AB: answers AB, A, ABC, AC, blank.
+    Open({"13", "11", "17", "15", "10"});
+    ScoringSettings st = Single(1, "1", "A");
+    st.multiCount = 1;
+    st.full = "4";
+    st.partial = "2";
+    st.multiKey = "AB";
+    ASSERT_EQ(Run(st), Outcome::Done);
+    EXPECT_EQ(Column("f2"), (std::vector<std::string>{"4", "2", "0", "0", "0"}));
+    EXPECT_EQ(Column("score"), (std::vector<std::string>{"5", "3", "1", "1", "1"}));
+    ws.Fields.yuwen_m = true;
+    ASSERT_EQ(Run(st), Outcome::Done);
+    EXPECT_EQ(Column("f2"), (std::vector<std::string>{"4", "2", "0", "2", "0"}));
+}
+
+TEST_F(ScoringTest, PointsAreThirtyTwoBitFloats) {
+    Open({"1111111111"}, 'I');
+    ASSERT_EQ(Run(Single(10, "0.7", "AAAAA;AAAAA")), Outcome::Done);
+    EXPECT_EQ(Column("score"), std::vector<std::string>{"6"}) << "an integer field truncates";
+    auto lines = Stats();
+    EXPECT_EQ(lines.at(lines.size() - 2).rfind("统计人数: 1  总分: 6.99999988079071  平均分: 7", 0), 0u)
+        << lines.at(lines.size() - 2);
+
+    Open({"1111111111"}, 'N', "floating");
+    ASSERT_EQ(Run(Single(10, "0.7", "AAAAA;AAAAA")), Outcome::Done);
+    EXPECT_EQ(Column("score"), std::vector<std::string>{"7"}) << "a floating field rounds";
+}
+
+TEST_F(ScoringTest, HalfPointsInIntegerAndFloatingScoreFields) {
+    // 37 right answers worth 1 and one worth 0.5.
+    std::string content(38, '1');
+    ScoringSettings st = Single(37, "1", "");
+    st.segmentChoice = 2;
+    st.counts[1] = 1;
+    st.enabled[1] = true;
+    st.points[1] = "0.5";
+    std::string key;
+    for (int i = 1; i <= 38; ++i) {
+        key += 'A';
+        if (i % 5 == 0 && i < 38)
+            key += ';';
+    }
+    st.singleKey = key;
+    Open({content}, 'I');
+    ASSERT_EQ(Run(st), Outcome::Done);
+    EXPECT_EQ(Column("score"), std::vector<std::string>{"37"});
+    Open({content}, 'N', "floating");
+    ASSERT_EQ(Run(st), Outcome::Done);
+    EXPECT_EQ(Column("score"), std::vector<std::string>{"37.5"});
+}
+
+TEST_F(ScoringTest, AContentOfExactlySSkipsTheMultipleChoicePart) {
+    Open({"11", "113"});
+    ScoringSettings st = Single(2, "1", "AA");
+    st.multiCount = 1;
+    st.full = "3";
+    st.multiKey = "AB";
+    ws.QuestionCount = 3;
+    ASSERT_EQ(Run(st), Outcome::Done);
+    EXPECT_EQ(Column("f3"), (std::vector<std::string>{"", "3"}));
+    EXPECT_EQ(Column("score"), (std::vector<std::string>{"2", "5"}));
+}
+
+TEST_F(ScoringTest, AShortContentStopsBeforeAnythingIsWritten) {
+    Open({"111", "11", "111"});
+    try {
+        Run(Single(3, "1", "AAA"));
+        FAIL();
+    } catch (const app::AppError& e) {
+        std::string what = e.what();
+        EXPECT_NE(what.find("202601002"), std::string::npos) << what;
+        EXPECT_NE(what.find("2 个字符"), std::string::npos) << what;
+        EXPECT_NE(what.find("需要 3"), std::string::npos) << what;
+    }
+    EXPECT_EQ(Column("score"), (std::vector<std::string>{"", "", ""}));
+    EXPECT_FALSE(std::filesystem::exists(home / "统计_exam.txt"));
+    EXPECT_TRUE(ws.ADOQuery2.isOpen());
+}
+
+TEST_F(ScoringTest, AnErrorInTheLoopKeepsTheSheetsAlreadyScored) {
+    Open({"13", "11", "13"});
+    ScoringSettings st = Single(1, "1", "A");
+    st.multiCount = 1;
+    st.full = "4";
+    st.partial = "abc"; // converted when the first partial credit is given
+    st.multiKey = "AB";
+    EXPECT_THROW(Run(st), app::AppError);
+    EXPECT_EQ(Column("score"), (std::vector<std::string>{"5", "", ""}));
+    EXPECT_FALSE(ws.ADOQuery2.controlsDisabled());
+    auto ok = ws.ADOConnection2.select("PRAGMA integrity_check");
+    EXPECT_EQ(db::Query::ToText(ok.rows[0][0]), "ok");
+}
+
+TEST_F(ScoringTest, ScoreFieldOfAnotherKindIsRefused) {
+    Open({"1"});
+    ws.ADOConnection2.execute("CREATE TABLE cur (BH varchar(9), content varchar(1), score CURRENCY, "
+                              "f1 REAL)");
+    ws.ADOConnection2.execute("INSERT INTO cur VALUES ('1', '1', NULL, NULL)");
+    ws.ADOQuery2.close();
+    ws.ADOQuery2.setSql("select * from cur");
+    ws.ADOQuery2.open();
+    ws.QuestionCount = 1;
+    try {
+        Run(Single(1, "1", "A"));
+        FAIL();
+    } catch (const app::AppError& e) {
+        EXPECT_STREQ(e.what(), "分数字段数据类型错误，不能写入分数。");
+    }
+}
+
+TEST_F(ScoringTest, EachCheckSaysItsText) {
+    ScoringSettings st = Single(2, "1", "AA");
+    EXPECT_EQ(Run(st), Outcome::Stopped);
+    EXPECT_EQ(ui.messages.back().text, "请先打开卷面数据表DBF文件。");
+
+    Open({"11", "12"});
+    st.singleKey = "aA";
+    EXPECT_EQ(Run(st), Outcome::Stopped);
+    EXPECT_EQ(ui.questions.back().text, "发现输入了小写字符。标准答案对大小写敏感。是否要继续？");
+    EXPECT_EQ(ui.questions.back().title, "错误");
+
+    st.singleKey = "AA";
+    st.counts[0] = 1;
+    ui.answers = {true};
+    EXPECT_EQ(Run(st), Outcome::Stopped);
+    EXPECT_EQ(ui.questions.back().text,
+              "设置的选择题数目总和 1 和表中的客观题个数 2 不相符合，是否现在退出？");
+    EXPECT_EQ(ui.questions.back().title, "检测到错误");
+
+    ui.answers = {false};
+    EXPECT_EQ(Run(st), Outcome::Stopped) << "No goes on, to the key length";
+    EXPECT_EQ(ui.messages.back().text,
+              "单选题数目和标准答案个数不一致。请确认每五个答案之间只有一个分隔符号，末尾没有。");
+    EXPECT_EQ(ui.messages.back().icon, app::Icon::Warning);
+
+    st = Single(2, "1", "AA");
+    st.multiCount = 2;
+    st.multiKey = "A";
+    ui.answers = {false};
+    EXPECT_EQ(Run(st), Outcome::Stopped);
+    EXPECT_EQ(ui.messages.back().text,
+              "不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾没有。");
+
+    st = Single(2, "1", "AA");
+    st.segmentChoice = -1;
+    EXPECT_EQ(Run(st), Outcome::Stopped);
+    EXPECT_EQ(ui.messages.back().text, "请选择题目的分段数。");
+
+    st = Single(2, "0", "AA");
+    ui.answers = {true};
+    EXPECT_EQ(Run(st), Outcome::Stopped);
+    EXPECT_EQ(ui.questions.back().text, "检测到有分值设置为零分，可能需要重新设置。是否现在退出评分？");
+    EXPECT_EQ(ui.questions.back().title, "评分");
+    ui.answers = {false};
+    EXPECT_EQ(Run(Single(2, "0", "AA")), Outcome::Done) << "No goes on with zero points";
+
+    st = Single(2, "1", "A;A");
+    EXPECT_EQ(Run(st), Outcome::Stopped) << "3 characters but one key character too few";
+
+    st = Single(2, "1", "AA");
+    st.multiCount = 0;
+    st.points[0] = "1,5";
+    EXPECT_THROW(Run(st), app::AppError);
+}
+
+TEST_F(ScoringTest, MissingFieldsAndBadMultipleChoiceKeys) {
+    Open({"11"});
+    ws.Fields.Content = "DA";
+    try {
+        Run(Single(2, "1", "AA"));
+        FAIL();
+    } catch (const app::AppError& e) {
+        EXPECT_STREQ(e.what(), "表中没有此客观题字段：DA。请使用\"设置字段名\"设置相符合的字段名。");
+    }
+    ws.Fields.Content = "content";
+    ws.Fields.ID = "KH";
+    try {
+        Run(Single(2, "1", "AA"));
+        FAIL();
+    } catch (const app::AppError& e) {
+        EXPECT_STREQ(e.what(), "表中没有此考号字段：KH。请使用\"设置字段名\"设置相符合的字段名。");
+    }
+    ws.Fields.ID = "BH";
+    ScoringSettings st = Single(1, "1", "A");
+    st.multiCount = 2;
+    st.full = "2";
+    st.multiKey = "ABCDE;A";
+    ws.QuestionCount = 3;
+    try {
+        Run(st);
+        FAIL();
+    } catch (const app::AppError& e) {
+        EXPECT_STREQ(e.what(), "不定项标准答案输入错误");
+    }
+}
+
+TEST_F(ScoringTest, AMissingScoreColumnIsAddedWhenTheUserAgrees) {
+    testsupport::WriteAnswers(home / "exam.dbf", {{"1", "12"}}, 0);
+    ui.fieldDialog = [](app::FieldSettings&) { return true; };
+    app::OpenAnswerTable(ws, ui, home / "exam.dbf");
+    table = "exam";
+    ws.Fields.Score = "zf";
+    EXPECT_EQ(Run(Single(2, "1", "AB")), Outcome::Stopped);
+    EXPECT_EQ(ui.questions.back().title, "Quillory");
+    EXPECT_EQ(ui.questions.back().text.rfind("表中没有检测到学生的分数字段 zf，是否现在自动在表中添加此字段？\r", 0), 0u);
+    ws.ADOConnection2.execute("ALTER TABLE exam DROP COLUMN CLS");
+    for (int n = 1; n <= 105; ++n)
+        ws.ADOConnection2.execute("ALTER TABLE exam DROP COLUMN f" + std::to_string(n));
+    ws.ADOQuery2.open();
+    ui.answers = {true};
+    EXPECT_EQ(Run(Single(2, "1", "AB")), Outcome::Done);
+    EXPECT_EQ(Column("zf"), std::vector<std::string>{"2"});
+    EXPECT_EQ(ws.ADOQuery2.sqlText(), "select * from exam ORDER BY BH\r\n");
+}
+
+TEST_F(ScoringTest, AfterTheLoopInOrder) {
+    Open({"12", "11"});
+    ui.answers = {true};
+    ASSERT_EQ(Run(Single(2, "1", "AB")), Outcome::Done);
+    EXPECT_EQ(ui.messages.back().text, "评分完成。\r\r下一步进行分班统计、综合科统计。");
+    EXPECT_EQ(ui.messages.back().title, "Quillory - exam");
+    EXPECT_EQ(classStats, 1);
+    EXPECT_EQ(ui.questions.back().text, "是否现在生成报表?");
+    EXPECT_EQ(reports, 1);
+    ASSERT_EQ(shell.opened().size(), 1u);
+    EXPECT_EQ(shell.opened()[0], (home / "统计_exam.txt").string());
+    ASSERT_EQ(Run(Single(2, "1", "AB")), Outcome::Done);
+    EXPECT_EQ(reports, 1);
+    auto log = text::LoadLines(home / "标准答案历史.log");
+    ASSERT_EQ(log.size(), 6u) << "two entries of date line, key and empty line";
+    EXPECT_EQ(log[0].rfind("exam  ", 0), 0u);
+    EXPECT_EQ(log[1], "AB");
+    EXPECT_EQ(log[2], "");
+}
+
+TEST_F(ScoringTest, StatisticsFileByteForByte) {
+    // S = 3 (key A, 3, E), M = 2 (keys AB, C); three sheets.
+    Open({"11331", "21730", "41400"});
+    ScoringSettings st = Single(3, "1", "A3E");
+    st.multiCount = 2;
+    st.full = "2";
+    st.partial = "1";
+    st.multiKey = "AB;C";
+    ASSERT_EQ(Run(st), Outcome::Done);
+    std::string expected = text::ToGbk(
+        "统计结果 - 所有考号\r\n"
+        "单选题部分\r\n"
+        "题目  选A   选B   选C   选D    答对\r\n"
+        "1     1     1     1     0     33.33%\r\n"
+        "2     3     0     0     0     0%\r\n"
+        "3     0     0     1     0     0%\r\n"
+        "\r\n"
+        "多选题部分\r\n"
+        "题目   全对  A     B     C     D    平均分\r\n"
+        "1     2     2     2     0     0      1.33\r\n"
+        "2     0     1     0     0     0      0\r\n"
+        "\r\n"
+        "统计人数: 3  总分: 5  平均分: 1.67\r\n"
+        "\r\n");
+    EXPECT_EQ(testsupport::ReadBytes(home / "统计_exam.txt"), expected);
+}
+
+TEST_F(ScoringTest, AnEmptyTableStillCompletes) {
+    Open({});
+    ScoringSettings st = Single(2, "1", "AB");
+    st.multiCount = 1;
+    st.full = "2";
+    st.multiKey = "A";
+    ws.QuestionCount = 3;
+    ASSERT_EQ(Run(st), Outcome::Done);
+    auto lines = Stats();
+    EXPECT_EQ(lines[3], "1     0     0     0     0     0%");
+    EXPECT_EQ(lines[8], "1     0     0     0     0     0      ??");
+    EXPECT_EQ(lines[10], "统计人数: 0  总分: 0  平均分: ??");
+    EXPECT_EQ(ui.messages.back().text, "评分完成。\r\r下一步进行分班统计、综合科统计。");
+}
+
+TEST(Conversion, KeysFromASheet) {
+    EXPECT_EQ(scoring::ConvertAnswers("124831" "03?", 7), "ABCD3;A0  AB;ABCD");
+    EXPECT_EQ(scoring::ConvertAnswers("1248113", 5), "ABCDA;  A;AB");
+    EXPECT_EQ(scoring::ConvertAnswers("12481", 5), "ABCDA");
+    EXPECT_EQ(scoring::ConvertAnswers("137", 0), "A;AB;ABC");
+    EXPECT_EQ(scoring::ConvertAnswers("103", 0), "A; ;AB");
+    EXPECT_EQ(scoring::ConvertAnswers("130", 0), "A;AB;");
+}
+
+} // namespace
