@@ -50,6 +50,7 @@ bench: deps
 	cmake -S . -B $(BENCH_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DQUILLORY_TESTS=OFF
 	cmake --build $(BENCH_DIR) -j2
 	$(BENCH_DIR)/bin/bench-import
+	$(BENCH_DIR)/bin/bench-score
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -5,6 +5,7 @@
 // runs in a child process so that its wall time and peak memory are its own.
 //
 //   bench-import [--records N] [--questions Q] [--keep DIR]
+#include "bench/Measure.h"
 #include "app/OpenTable.h"
 #include "app/Workspace.h"
 #include "platform/os/Folders.h"
@@ -23,39 +24,9 @@
 
 namespace {
 
-struct Measure {
-    double seconds = 0;
-    long peakKb = 0;
-    int status = 0;
-};
-
-// Runs argv as a child process; wall time and its peak resident memory.
-Measure RunChild(const std::vector<std::string>& argv, const std::string& stdinFile = "") {
-    std::fflush(stdout);
-    auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (!stdinFile.empty())
-            if (!std::freopen(stdinFile.c_str(), "r", stdin))
-                _exit(127);
-        if (!std::freopen("/dev/null", "w", stdout))
-            _exit(127);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Measure m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peakKb = usage.ru_maxrss;
-    m.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-    return m;
-}
+using bench::Measure;
+using bench::Report;
+using bench::RunChild;
 
 // The child of the walk: opens the table in a workspace and posts on every row.
 int WalkAndPost(const std::string& home, const std::string& table) {
@@ -78,11 +49,6 @@ int WalkAndPost(const std::string& home, const std::string& table) {
     v.enableControls();
     tx.commit();
     return rows == v.recordCount() ? 0 : 1;
-}
-
-void Report(const char* what, const Measure& m) {
-    std::printf("%-44s %8.2f s  %8.1f MB peak  (exit %d)\n", what, m.seconds, m.peakKb / 1024.0,
-                m.status);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "app/AppError.h"
 #include "app/ScratchDb.h"
 #include "platform/db/Error.h"
+#include "platform/db/JetSql.h"
+#include "platform/db/Statement.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "scoring/Global.h"
@@ -68,14 +70,30 @@ std::string StripSeparators(const std::string& key) {
 
 } // namespace
 
+// The option letter of a single mark, 0 for a blank, several marks or no mark code.
+char SingleLetter(char code) {
+    switch (code) {
+    case '1': return 'A';
+    case '2': return 'B';
+    case '4': return 'C';
+    case '8': return 'D';
+    case '@': return 'E';
+    case 'P': return 'F';
+    default: return 0;
+    }
+}
+
 bool SingleRight(char code, char key, bool fullMatch) {
     if (key == 'x' || key == 'z')
         return false; // left out or worth nothing, whatever the sheet holds
     if (LetterLookingMultiMark(code))
         return false;
-    const std::string answer = MarkToLetter(code);
-    if (IsKeyLetter(key) || fullMatch)
-        return answer == std::string(1, key);
+    const char letter = SingleLetter(code);
+    if (IsKeyLetter(key))
+        return letter == key;
+    if (fullMatch) // the sheet's text (its letter, or the code itself) is the key
+        return letter ? false : code == key && code != '0';
+    const std::string answer = letter ? std::string(1, letter) : MarkToLetter(code);
     return MarkToLetters(key).find(answer) != std::string::npos;
 }
 
@@ -221,122 +239,175 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
     const int contentField = view.fieldIndex(f.Content);
     const int idField = view.fieldIndex(f.ID);
     const int scoreField = view.fieldIndex(f.Score);
-    const db::FieldKind scoreKind = view.field(scoreField).kind;
-    // The per-question fields, found once; a missing one fails when first written.
-    std::vector<int> questionField(static_cast<std::size_t>(S + N + 1), -1);
+    const db::Field& score = view.field(scoreField);
+    // Every question of the run must have its field.
     for (int k = 1; k <= S + N; ++k)
-        questionField[static_cast<std::size_t>(k)] = view.findField("f" + std::to_string(k));
-    auto writeQuestion = [&](int k, double points) {
-        int fi = questionField[static_cast<std::size_t>(k)];
-        if (fi < 0)
-            throw db::Error("找不到字段 'f" + std::to_string(k) + "'。");
-        view.setValue(fi, points);
-    };
+        (void)view.fieldIndex("f" + std::to_string(k));
 
+    // One UPDATE per sheet with its per-question points and its total; the
+    // questions keyed "x" keep their fields. A sheet whose content stops at S
+    // leaves the multiple-choice fields alone.
     db::Connection& connection = ws.ADOConnection2;
+    std::vector<int> written[2];
+    std::optional<db::Statement> update[2];
+    for (int part = 0; part < 2; ++part) {
+        std::string sql = "UPDATE " + db::jet::QuoteName(view.baseTable()) + " SET ";
+        for (int k = 1; k <= S; ++k)
+            if (K[static_cast<std::size_t>(k - 1)] != 'x')
+                written[part].push_back(k);
+        for (int j = 1; part == 1 && j <= N; ++j)
+            if (keys[static_cast<std::size_t>(j - 1)] != "x")
+                written[part].push_back(S + j);
+        for (int k : written[part])
+            sql += db::jet::QuoteName(view.field(view.fieldIndex("f" + std::to_string(k))).baseColumn) +
+                   " = ?, ";
+        sql += db::jet::QuoteName(score.baseColumn) + " = ? WHERE rowid = ?";
+        update[part].emplace(connection.handle(), sql);
+    }
+
+    // The loop reads only what it needs of each sheet of the view.
+    const std::string contentColumn = view.field(contentField).baseColumn;
+    const std::string idColumn = view.field(idField).baseColumn;
+    db::Statement read(connection.handle(),
+                       "SELECT " + db::jet::QuoteName(contentColumn) + ", " +
+                           db::jet::QuoteName(idColumn) + " FROM " +
+                           db::jet::QuoteName(view.baseTable()) + " WHERE rowid = ?");
+
     const bool ownTransaction = !connection.inTransaction();
     view.disableControls();
     if (ownTransaction)
         connection.begin();
+    auto restoreView = [&] {
+        view.refresh();
+        view.enableControls();
+        ui.progress("", 0, 0);
+    };
     try {
+        std::vector<double> points(static_cast<std::size_t>(S + N + 1), 0.0);
+        // Every decision depends only on the byte at a position: work each
+        // out once for all 256 bytes.
+        std::vector<std::array<float, 256>> singleEarns(static_cast<std::size_t>(S + 1));
+        for (int k = 1; k <= S; ++k) {
+            const float worth = k <= c[0]                 ? p[0]
+                                : k <= c[0] + c[1]        ? p[1]
+                                : k <= c[0] + c[1] + c[2] ? p[2]
+                                                          : p[3];
+            for (int b = 0; b < 256; ++b)
+                singleEarns[static_cast<std::size_t>(k)][static_cast<std::size_t>(b)] =
+                    SingleRight(static_cast<char>(b), K[static_cast<std::size_t>(k - 1)], f.FullMatch)
+                        ? worth
+                        : 0.0f;
+        }
+        std::vector<std::array<Credit, 256>> multiCredit(static_cast<std::size_t>(N + 1));
+        std::array<unsigned char, 256> optionsOf{}; // bits A=1 .. D=8 of a byte's letters
+        for (int b = 0; b < 256; ++b) {
+            const std::string letters = MarkToLetters(static_cast<char>(b));
+            for (char ch : letters)
+                if (ch >= 'A' && ch <= 'D')
+                    optionsOf[static_cast<std::size_t>(b)] |= static_cast<unsigned char>(1 << (ch - 'A'));
+            for (int j = 1; j <= N; ++j)
+                multiCredit[static_cast<std::size_t>(j)][static_cast<std::size_t>(b)] =
+                    MultiCredit(letters, keys[static_cast<std::size_t>(j - 1)], f.yuwen_m);
+        }
         long long done = 0;
         for (view.first(); !view.eof(); view.next()) {
-            const std::string content = db::Query::ToText(view.value(contentField));
+            read.bind(1, view.rowid());
+            std::string content, id;
+            if (read.step()) {
+                content = db::Query::ToText(read.column(0));
+                id = db::Query::ToText(read.column(1));
+            }
+            read.reset();
             const bool hasMulti = content.size() > static_cast<std::size_t>(S);
             const std::size_t needed = static_cast<std::size_t>(hasMulti ? S + N : S);
             if (content.size() < needed)
-                throw ShortContent{db::Query::ToText(view.value(idField)), content.size(), needed};
-            view.edit();
+                throw ShortContent{id, content.size(), needed};
+            const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
             double total = 0;
             for (int k = 1; k <= S; ++k) {
-                const char code = content[static_cast<std::size_t>(k - 1)];
-                const char key = K[static_cast<std::size_t>(k - 1)];
-                float points = 0;
-                if (SingleRight(code, key, f.FullMatch))
-                    points = k <= c[0]                 ? p[0]
-                             : k <= c[0] + c[1]        ? p[1]
-                             : k <= c[0] + c[1] + c[2] ? p[2]
-                                                       : p[3];
-                total += static_cast<double>(points);
-                if (!LetterLookingMultiMark(code)) {
-                    const auto i = static_cast<std::size_t>(k);
-                    switch (MarkToLetter(code)[0]) {
-                    case 'A': ++stats.countA[i]; break;
-                    case 'B': ++stats.countB[i]; break;
-                    case 'C': ++stats.countC[i]; break;
-                    case 'D': ++stats.countD[i]; break;
-                    default: break;
-                    }
+                const unsigned char code = bytes[k - 1];
+                const float earned = singleEarns[static_cast<std::size_t>(k)][code];
+                total += static_cast<double>(earned);
+                points[static_cast<std::size_t>(k)] = static_cast<double>(earned);
+                const auto i = static_cast<std::size_t>(k);
+                switch (SingleLetter(static_cast<char>(code))) {
+                case 'A': ++stats.countA[i]; break;
+                case 'B': ++stats.countB[i]; break;
+                case 'C': ++stats.countC[i]; break;
+                case 'D': ++stats.countD[i]; break;
+                default: break;
                 }
-                if (key != 'x')
-                    writeQuestion(k, static_cast<double>(points));
             }
             if (hasMulti) {
                 for (int j = 1; j <= N; ++j) {
-                    const std::string& key = keys[static_cast<std::size_t>(j - 1)];
-                    const std::string answer =
-                        MarkToLetters(content[static_cast<std::size_t>(S + j - 1)]);
-                    double points = 0;
-                    switch (MultiCredit(answer, key, f.yuwen_m)) {
+                    const unsigned char code = bytes[S + j - 1];
+                    double earned = 0;
+                    switch (multiCredit[static_cast<std::size_t>(j)][code]) {
                     case Credit::Full:
-                        points = full.get();
+                        earned = full.get();
                         ++stats.fullCount[static_cast<std::size_t>(j)];
                         break;
                     case Credit::Partial:
-                        points = partial.get();
+                        earned = partial.get();
                         break;
                     case Credit::None:
                         break;
                     }
-                    total += points;
-                    stats.pointSum[static_cast<std::size_t>(j)] += points;
+                    total += earned;
+                    stats.pointSum[static_cast<std::size_t>(j)] += earned;
+                    points[static_cast<std::size_t>(S + j)] = earned;
                     const auto i = static_cast<std::size_t>(S + j);
-                    for (char ch : answer) {
-                        if (ch == 'A') ++stats.countA[i];
-                        else if (ch == 'B') ++stats.countB[i];
-                        else if (ch == 'C') ++stats.countC[i];
-                        else if (ch == 'D') ++stats.countD[i];
-                    }
-                    if (key != "x")
-                        writeQuestion(S + j, points);
+                    const unsigned options = optionsOf[code];
+                    stats.countA[i] += options & 1;
+                    stats.countB[i] += (options >> 1) & 1;
+                    stats.countC[i] += (options >> 2) & 1;
+                    stats.countD[i] += (options >> 3) & 1;
                 }
             }
             stats.runTotal += total;
-            if (scoreKind == db::FieldKind::Integer)
-                view.setValue(scoreField, static_cast<std::int64_t>(std::trunc(total)));
-            else if (scoreKind == db::FieldKind::Float)
-                view.setValue(scoreField, RoundTo(total, 1));
+            db::Value scoreValue;
+            if (score.kind == db::FieldKind::Integer)
+                scoreValue = static_cast<std::int64_t>(std::trunc(total));
+            else if (score.kind == db::FieldKind::Float)
+                scoreValue = score.single ? static_cast<double>(static_cast<float>(RoundTo(total, 1)))
+                                          : RoundTo(total, 1);
             else
                 throw app::AppError("分数字段数据类型错误，不能写入分数。");
-            view.post();
+            const int part = hasMulti ? 1 : 0;
+            db::Statement& st = *update[part];
+            int at = 1;
+            for (int k : written[part]) {
+                const double v = points[static_cast<std::size_t>(k)];
+                // Jet's REAL holds 32-bit floats.
+                st.bind(at++, static_cast<double>(static_cast<float>(v)));
+            }
+            st.bind(at++, scoreValue);
+            st.bind(at, view.rowid());
+            st.step();
+            st.reset();
             if (++done % 4096 == 0)
                 ui.progress("正在评分", done, stats.records);
         }
     } catch (const ShortContent& s) {
-        view.cancel();
         if (ownTransaction)
             connection.rollback();
-        view.enableControls();
-        ui.progress("", 0, 0);
-        std::string kept = view.sqlText();
-        view.close();
-        view.setSql(kept);
-        view.open();
+        restoreView();
         throw app::AppError("考号 " + s.id + " 的客观题只有 " + std::to_string(s.length) +
                             " 个字符，设置的题目需要 " + std::to_string(s.needed) +
                             " 个。评分没有进行，没有写入任何分数。");
     } catch (...) {
-        view.cancel();
+        for (auto& st : update)
+            st->reset();
         if (ownTransaction)
             connection.commit();
-        view.enableControls();
-        ui.progress("", 0, 0);
+        restoreView();
         throw;
     }
+    for (auto& st : update)
+        st.reset();
     if (ownTransaction)
         connection.commit();
-    view.enableControls();
-    ui.progress("", 0, 0);
+    restoreView();
 
     // After the loop.
     const auto statistics = ws.file("统计_" + ws.TableName + ".txt");

@@ -295,7 +295,9 @@ void Connection::open(const std::filesystem::path& file) {
     if (!std::filesystem::exists(file, ec))
         throw Error("找不到数据库文件 " + file.string() + "。");
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    // One connection used from one thread: no locking of SQLite's own.
+    if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
         std::string err = db ? sqlite3_errmsg(db) : "out of memory";
         sqlite3_close(db);
         throw Error("不能打开数据库 " + file.string() + ": " + err);

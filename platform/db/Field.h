@@ -13,6 +13,7 @@ struct Field {
     std::string declaredType; // as declared; empty for expressions
     FieldKind kind = FieldKind::Other;
     std::string baseColumn;   // the table column it reads; empty when not updatable
+    bool single = false;      // REAL or SINGLE: holds 32-bit floats
 };
 
 // The kind a declared type names, or nullopt-like Other for an unknown or

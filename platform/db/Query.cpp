@@ -37,7 +37,7 @@ struct Query::Keyset {
     int windowStart = -1;
     std::vector<std::vector<Value>> window;
     std::vector<bool> stale; // posted rows of the window, read back when next wanted
-    std::map<std::string, Statement> writes;
+    std::map<std::vector<int>, Statement> writes; // by kind (-1 update, -2 insert) and columns
 };
 
 Query::Query(Connection& connection) : mConnection(connection) {}
@@ -137,6 +137,7 @@ void Query::open() {
                 const char* table = sqlite3_column_table_name(fs, i);
                 if (origin && table && text::EqualNoCase(table, ks->table))
                     f.baseColumn = origin;
+                f.single = IsSinglePrecision(f.declaredType);
                 mFields.push_back(std::move(f));
             }
             mKeyset = std::move(ks);
@@ -390,7 +391,7 @@ void Query::setValue(int field, Value v) {
     const Field& f = mFields.at(static_cast<std::size_t>(field));
     if (f.baseColumn.empty())
         throw Error("字段 '" + f.name + "' 不能修改。");
-    if (auto* d = std::get_if<double>(&v); d && IsSinglePrecision(f.declaredType))
+    if (auto* d = std::get_if<double>(&v); d && f.single)
         v = static_cast<double>(static_cast<float>(*d));
     mBuffer[static_cast<std::size_t>(field)] = std::move(v);
     mChanged[static_cast<std::size_t>(field)] = true;
@@ -400,14 +401,12 @@ void Query::post() {
     if (mState != State::Edit && mState != State::Insert)
         return;
     Keyset& ks = *mKeyset;
-    std::vector<int> cols;
-    std::string key = mState == State::Edit ? "U" : "I";
-    for (std::size_t i = 0; i < mFields.size(); ++i) {
-        if (mChanged[i]) {
-            cols.push_back(static_cast<int>(i));
-            key += "," + mFields[i].baseColumn;
-        }
-    }
+    std::vector<int>& key = mWriteKey;
+    key.assign(1, mState == State::Edit ? -1 : -2);
+    for (std::size_t i = 0; i < mFields.size(); ++i)
+        if (mChanged[i])
+            key.push_back(static_cast<int>(i));
+    const std::vector<int> cols(key.begin() + 1, key.end());
     if (mState == State::Edit && cols.empty()) {
         mState = State::Browse;
         return;
@@ -467,6 +466,28 @@ void Query::cancel() {
 void Query::autoPost() {
     if (mState == State::Edit || mState == State::Insert)
         post();
+}
+
+std::string Query::baseTable() const {
+    if (!mKeyset)
+        throw Error("这个结果集不对应一个表。");
+    return mKeyset->table;
+}
+
+std::int64_t Query::rowid() const {
+    if (!mKeyset)
+        throw Error("这个结果集不对应一个表。");
+    if (mRow < 0)
+        throw Error("没有当前记录。");
+    return mKeyset->keys[static_cast<std::size_t>(mRow)];
+}
+
+void Query::refresh() {
+    if (mKeyset) {
+        mKeyset->windowStart = -1;
+        mKeyset->window.clear();
+    }
+    notifyChanged();
 }
 
 void Query::disableControls() {

@@ -115,6 +115,14 @@ public:
 
     [[nodiscard]] Connection& connection() const { return mConnection; }
 
+    // For writers that post many rows themselves: whether the rows are a
+    // keyset over one table, that table, and the current row's rowid.
+    [[nodiscard]] bool isKeyset() const { return mKeyset != nullptr; }
+    [[nodiscard]] std::string baseTable() const;
+    [[nodiscard]] std::int64_t rowid() const;
+    // Reads the rows again as stored (after they were written around the dataset).
+    void refresh();
+
     // Value conversions as the forms read fields: null reads as "" and 0.
     [[nodiscard]] static std::string ToText(const Value& v);
     [[nodiscard]] static std::int64_t ToInteger(const Value& v);
@@ -144,6 +152,7 @@ private:
     bool mEof = true;
     std::vector<Value> mBuffer;
     std::vector<bool> mChanged;
+    std::vector<int> mWriteKey;
     int mDisabled = 0;
     std::vector<QueryObserver*> mObservers;
 };

@@ -1,0 +1,52 @@
+#pragma once
+
+// Whole-process measurements for the benchmarks: a child process's wall time
+// and peak resident memory.
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace bench {
+
+struct Measure {
+    double seconds = 0;
+    long peakKb = 0;
+    int status = 0;
+};
+
+// Runs argv as a child process (its stdout discarded unless keepOutput).
+inline Measure RunChild(const std::vector<std::string>& argv, bool keepOutput = false) {
+    std::fflush(stdout);
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (!keepOutput && !std::freopen("/dev/null", "w", stdout))
+            _exit(127);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Measure m;
+    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.peakKb = usage.ru_maxrss;
+    m.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    return m;
+}
+
+inline void Report(const char* what, const Measure& m) {
+    std::printf("%-44s %8.2f s  %8.1f MB peak  (exit %d)\n", what, m.seconds, m.peakKb / 1024.0,
+                m.status);
+    std::fflush(stdout);
+}
+
+} // namespace bench

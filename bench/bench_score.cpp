@@ -1,0 +1,156 @@
+// Scoring benchmark: a generated table of N sheets (default 1,000,000) with
+// 100 questions, scored with 80 single-choice questions in two segments and
+// 20 multiple-choice questions, beside the floor of this storage: a plain
+// loop of one prepared UPDATE f1..f100, score by rowid with constant values
+// over the same rows in one transaction. Each runs in a child process; the
+// loop itself is timed inside the child, the peak memory is the child's.
+//
+//   bench-score [--records N]
+#include "app/OpenTable.h"
+#include "app/Workspace.h"
+#include "bench/Measure.h"
+#include "platform/db/Statement.h"
+#include "platform/os/Folders.h"
+#include "scoring/ScoringRun.h"
+#include "tools/gen-answer-table/AnswerTable.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class QuietUi : public app::Ui {
+public:
+    void message(const std::string&, const std::string&, app::Icon) override {}
+    bool question(const std::string&, const std::string&, app::GoOn goOn) override {
+        return goOn == app::GoOn::WithYes;
+    }
+    bool editFieldNames(app::FieldSettings&) override { return true; }
+};
+
+double Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void WriteSeconds(const fs::path& file, double seconds) { std::ofstream(file) << seconds; }
+
+double ReadSeconds(const fs::path& file) {
+    double s = 0;
+    std::ifstream(file) >> s;
+    return s;
+}
+
+int Floor(const fs::path& home) {
+    app::Workspace ws(home);
+    ws.startUp();
+    ws.connect();
+    sqlite3* db = ws.ADOConnection2.handle();
+    std::vector<std::int64_t> rowids;
+    {
+        db::Statement keys(db, "SELECT rowid FROM exam ORDER BY BH");
+        while (keys.step())
+            rowids.push_back(keys.columnInt(0));
+    }
+    auto start = std::chrono::steady_clock::now();
+    std::string sql = "UPDATE exam SET ";
+    for (int k = 1; k <= 100; ++k)
+        sql += "f" + std::to_string(k) + " = ?, ";
+    sql += "score = ? WHERE rowid = ?";
+    ws.ADOConnection2.begin();
+    {
+        db::Statement update(db, sql);
+        for (std::int64_t rowid : rowids) {
+            for (int k = 1; k <= 100; ++k)
+                update.bind(k, 1.5);
+            update.bind(101, 90.5);
+            update.bind(102, rowid);
+            update.step();
+            update.reset();
+        }
+    }
+    ws.ADOConnection2.commit();
+    WriteSeconds(home / "floor.seconds", Since(start));
+    return 0;
+}
+
+int Score(const fs::path& home, const fs::path& table) {
+    os::SetProgramFolder(home);
+    app::Workspace ws(home);
+    ws.startUp();
+    QuietUi ui;
+    app::OpenAnswerTable(ws, ui, table);
+    scoring::ScoringSettings st;
+    st.segmentChoice = 2;
+    st.counts = {40, 40, 0, 0};
+    st.enabled = {true, true, false, false};
+    st.points = {"1", "1.5", "0", "0"};
+    std::string key;
+    for (int i = 1; i <= 80; ++i) {
+        key += "ABCD"[i % 4];
+        if (i % 5 == 0 && i < 80)
+            key += ';';
+    }
+    st.singleKey = key;
+    st.multiCount = 20;
+    st.full = "2";
+    st.partial = "1";
+    for (int j = 1; j <= 20; ++j)
+        st.multiKey += std::string(j > 1 ? ";" : "") + (j % 2 ? "AB" : "C");
+    os::RecordingShell shell;
+    auto start = std::chrono::steady_clock::now();
+    auto outcome = scoring::ScoreAll(ws, ui, shell, st, {});
+    WriteSeconds(home / "score.seconds", Since(start));
+    return outcome == scoring::Outcome::Done ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    long long records = 1000000;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string a = argv[i];
+        if (a == "--records")
+            records = std::atoll(argv[i + 1]);
+        else if (a == "--floor")
+            return Floor(argv[i + 1]);
+        else if (a == "--score")
+            return Score(argv[i + 1], argc > i + 2 ? argv[i + 2] : "");
+    }
+    fs::path dir = fs::temp_directory_path() / ("quillory-bench-score-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path table = dir / "exam.dbf";
+    const fs::path bin = os::ExecutableFolder();
+    tools::AnswerTableSpec spec;
+    spec.records = records;
+    spec.questions = 100;
+    spec.classes = 50;
+    spec.seatDigits = 5;
+    spec.score = "float";
+    tools::WriteAnswerTable(table, spec);
+    std::printf("scoring %lld sheets: 80 single-choice questions in 2 segments, 20 multiple-choice\n",
+                records);
+    auto cli = (bin / "quillory-cli").string();
+    bench::Report("import (quillory-cli open)",
+                  bench::RunChild({cli, "--home", (dir / "floor").string(), "open", table.string()}));
+    bench::RunChild({cli, "--home", (dir / "score").string(), "open", table.string()});
+
+    auto self = (bin / "bench-score").string();
+    bench::Measure floor = bench::RunChild({self, "--floor", (dir / "floor").string()});
+    double floorLoop = ReadSeconds(dir / "floor" / "floor.seconds");
+    bench::Report("floor: prepared UPDATE by rowid (process)", floor);
+    bench::Measure run =
+        bench::RunChild({self, "--score", (dir / "score").string(), table.string()});
+    double scoreLoop = ReadSeconds(dir / "score" / "score.seconds");
+    bench::Report("scoring run (process, with opening)", run);
+    std::printf("\nfloor loop %.2f s; scoring run %.2f s = %.2f x the floor (target <= 1.3); "
+                "peak %.1f MB (target < 200)\n",
+                floorLoop, scoreLoop, scoreLoop / floorLoop, run.peakKb / 1024.0);
+    fs::remove_all(dir);
+    return floor.status == 0 && run.status == 0 ? 0 : 1;
+}
