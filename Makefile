@@ -40,11 +40,15 @@ screenshot: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2
 
+# Scores the sample (40 questions worth 1, 10 worth 2, 10 multiple-choice) with the
+# first sheet's marks as the key, and prints the statistics file.
 demo: build
 	@rm -rf $(BUILD)/demo-home
-	$(BUILD)/bin/quillory-cli --home $(BUILD)/demo-home open $(SAMPLE)
-	$(BUILD)/bin/quillory-cli --home $(BUILD)/demo-home sql $(SAMPLE) \
-	  --statement "select BH, CONTENT, CLS, SCORE from 期中考试 where BH like '202601__1'"
+	$(BUILD)/bin/quillory-cli --home $(BUILD)/demo-home score $(SAMPLE) \
+	  --segment 40:1 --segment 10:2 \
+	  --key "BBDAC;BBADC;DCDB5;BBDAD;A6ABD;BBDCB;CCBCA;BCCBB;BD3AD;DCBB3" \
+	  --multi 10 --full 4 --multi-key "A;B;A;A;D;C;D;D;A;B"
+	@iconv -f GBK -t UTF-8 "$(BUILD)/demo-home/统计_期中考试.txt"
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DQUILLORY_TESTS=OFF

@@ -67,7 +67,7 @@ int Floor(const fs::path& home) {
         db::Statement update(db, sql);
         for (std::int64_t rowid : rowids) {
             for (int k = 1; k <= 100; ++k)
-                update.bind(k, 1.5);
+                update.bind(k, 1.0); // a whole value, stored as compactly as most points
             update.bind(101, 90.5);
             update.bind(102, rowid);
             update.step();

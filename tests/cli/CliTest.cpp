@@ -77,6 +77,42 @@ TEST_F(CliTest, RepairWritesOneByteAndSaysSo) {
     EXPECT_EQ(testsupport::ReadBytes(home / "r.dbf")[28], 0);
 }
 
+TEST_F(CliTest, ScoreWritesTheStatisticsAndTheHistory) {
+    testsupport::WriteAnswers(home / "s.dbf", {{"202601001", "12483"}, {"202601002", "12480"}}, 'N');
+    auto s = (home / "s.dbf").string();
+    auto r = Cli({"--home", home_(), "score", s, "--segment", "2:1", "--segment", "2:2", "--key",
+                  "ABCD", "--multi", "1", "--full", "4", "--multi-key", "AB"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("wrote " + (home / "home" / "统计_s.txt").string()), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("标准答案历史.log"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("评分完成。"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("是否现在生成报表? -> 否"), std::string::npos) << r.err;
+    r = Cli({"--home", home_(), "sql", s, "--statement", "select score from s order by BH"});
+    EXPECT_EQ(r.out, "记录数:2  题目数:5\nSCORE\n10\n6\n") << "partial credit is half of 4";
+
+    r = Cli({"--home", home_(), "score", s, "--segment", "4:1", "--key", "ABC"});
+    EXPECT_EQ(r.status, 3) << "the question count and the key length stop it";
+    EXPECT_NE(r.err.find("不相符合，是否现在退出？ -> 是"), std::string::npos) << r.err;
+    r = Cli({"--home", home_(), "--go-on", "score", s, "--segment", "4:1", "--key", "ABC"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("单选题数目和标准答案个数不一致"), std::string::npos) << r.err;
+    r = Cli({"--home", home_(), "--go-on", "score", s, "--segment", "4:1", "--key", "ABCD",
+             "--report"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("生成报表 还没有实现。"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, ConvertPrintsTheKeysOfASheet) {
+    testsupport::WriteAnswers(home / "c.dbf", {{"202601001", "1248310" "3?"}, {"202601002", "22"}}, 'N');
+    auto r = Cli({"--home", home_(), "convert", (home / "c.dbf").string(), "--record", "1",
+                  "--segment", "4", "--segment", "3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "记录数:2  题目数:9\nABCD3;A0  AB;ABCD\n");
+    r = Cli({"--home", home_(), "convert", (home / "c.dbf").string(), "--record", "3"});
+    EXPECT_EQ(r.status, 1);
+}
+
 TEST_F(CliTest, ExitStatusesTellUsageFromErrors) {
     EXPECT_EQ(Cli({}).status, 2);
     EXPECT_EQ(Cli({"open"}).status, 2);

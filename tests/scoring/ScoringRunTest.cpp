@@ -11,6 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using scoring::Credit;
@@ -421,6 +425,42 @@ TEST_F(ScoringTest, AnEmptyTableStillCompletes) {
     EXPECT_EQ(lines[8], "1     0     0     0     0     0      ??");
     EXPECT_EQ(lines[10], "统计人数: 0  总分: 0  平均分: ??");
     EXPECT_EQ(ui.messages.back().text, "评分完成。\r\r下一步进行分班统计、综合科统计。");
+}
+
+// Kills its own process the first time the run reports progress, that is in
+// the middle of the sheet loop.
+class KillingUi : public ScriptedUi {
+public:
+    void progress(const std::string&, long long done, long long) override {
+        if (done > 0)
+            ::raise(SIGKILL);
+    }
+};
+
+TEST_F(ScoringTest, AKilledRunLeavesTheDatabaseIntact) {
+    std::vector<std::string> contents(10000, "1248");
+    Open(contents);
+    ws.ADOQuery2.close();
+    ws.aqy2.close();
+    ws.ADOConnection2.close();
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        app::Workspace child(home.path());
+        child.startUp();
+        KillingUi killing;
+        app::OpenAnswerTable(child, killing, home / "exam.dbf");
+        os::RecordingShell quiet;
+        scoring::ScoreAll(child, killing, quiet, Single(4, "1", "ABCD"), {});
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run was not killed half-way";
+    ws.connect();
+    auto ok = ws.ADOConnection2.select("PRAGMA integrity_check");
+    EXPECT_EQ(db::Query::ToText(ok.rows[0][0]), "ok");
+    auto scored = ws.ADOConnection2.select("select count(*) from exam where score is not null");
+    EXPECT_EQ(db::Query::ToText(scored.rows[0][0]), "0") << "the open transaction is gone";
 }
 
 TEST(Conversion, KeysFromASheet) {
