@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <unordered_map>
 
 namespace scoring {
 namespace {
@@ -67,6 +68,63 @@ std::string StripSeparators(const std::string& key) {
             k += c;
     return k;
 }
+
+// Reads the content and exam number of the view's sheets, a batch of rows
+// at a time and nothing else of them.
+class SheetReader {
+public:
+    SheetReader(const db::Query& view, db::Connection& c, const std::string& content,
+                const std::string& id)
+        : mView(view),
+          mRead(c.handle(), "SELECT rowid, " + db::jet::QuoteName(content) + ", " +
+                                db::jet::QuoteName(id) + " FROM " +
+                                db::jet::QuoteName(view.baseTable()) + " WHERE rowid IN (" +
+                                Placeholders() + ")") {}
+
+    const std::pair<std::string, std::string>& sheet(int row) {
+        if (row < mFirst || row >= mFirst + static_cast<int>(mSheets.size()))
+            fetch(row);
+        return mSheets[static_cast<std::size_t>(row - mFirst)];
+    }
+
+private:
+    static constexpr int kBatch = 256;
+    static std::string Placeholders() {
+        std::string s = "?";
+        for (int i = 1; i < kBatch; ++i)
+            s += ",?";
+        return s;
+    }
+
+    void fetch(int row) {
+        const int count = std::min(kBatch, mView.recordCount() - row);
+        mSlot.clear();
+        for (int i = 0; i < kBatch; ++i) {
+            if (i < count) {
+                const std::int64_t rowid = mView.rowidAt(row + i);
+                mRead.bind(i + 1, rowid);
+                mSlot[rowid] = i;
+            } else {
+                mRead.bind(i + 1, std::monostate{});
+            }
+        }
+        mSheets.assign(static_cast<std::size_t>(count), {});
+        while (mRead.step()) {
+            auto it = mSlot.find(mRead.columnInt(0));
+            if (it != mSlot.end())
+                mSheets[static_cast<std::size_t>(it->second)] = {
+                    db::Query::ToText(mRead.column(1)), db::Query::ToText(mRead.column(2))};
+        }
+        mRead.reset();
+        mFirst = row;
+    }
+
+    const db::Query& mView;
+    db::Statement mRead;
+    std::unordered_map<std::int64_t, int> mSlot;
+    std::vector<std::pair<std::string, std::string>> mSheets;
+    int mFirst = -1;
+};
 
 } // namespace
 
@@ -265,13 +323,8 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
         update[part].emplace(connection.handle(), sql);
     }
 
-    // The loop reads only what it needs of each sheet of the view.
-    const std::string contentColumn = view.field(contentField).baseColumn;
-    const std::string idColumn = view.field(idField).baseColumn;
-    db::Statement read(connection.handle(),
-                       "SELECT " + db::jet::QuoteName(contentColumn) + ", " +
-                           db::jet::QuoteName(idColumn) + " FROM " +
-                           db::jet::QuoteName(view.baseTable()) + " WHERE rowid = ?");
+    SheetReader reader(view, connection, view.field(contentField).baseColumn,
+                       view.field(idField).baseColumn);
 
     const bool ownTransaction = !connection.inTransaction();
     view.disableControls();
@@ -311,13 +364,7 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
         }
         long long done = 0;
         for (view.first(); !view.eof(); view.next()) {
-            read.bind(1, view.rowid());
-            std::string content, id;
-            if (read.step()) {
-                content = db::Query::ToText(read.column(0));
-                id = db::Query::ToText(read.column(1));
-            }
-            read.reset();
+            const auto& [content, id] = reader.sheet(view.recNo());
             const bool hasMulti = content.size() > static_cast<std::size_t>(S);
             const std::size_t needed = static_cast<std::size_t>(hasMulti ? S + N : S);
             if (content.size() < needed)

@@ -474,12 +474,12 @@ std::string Query::baseTable() const {
     return mKeyset->table;
 }
 
-std::int64_t Query::rowid() const {
+std::int64_t Query::rowidAt(int row) const {
     if (!mKeyset)
         throw Error("这个结果集不对应一个表。");
-    if (mRow < 0)
+    if (row < 0 || row >= recordCount())
         throw Error("没有当前记录。");
-    return mKeyset->keys[static_cast<std::size_t>(mRow)];
+    return mKeyset->keys[static_cast<std::size_t>(row)];
 }
 
 void Query::refresh() {

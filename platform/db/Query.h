@@ -119,7 +119,8 @@ public:
     // keyset over one table, that table, and the current row's rowid.
     [[nodiscard]] bool isKeyset() const { return mKeyset != nullptr; }
     [[nodiscard]] std::string baseTable() const;
-    [[nodiscard]] std::int64_t rowid() const;
+    [[nodiscard]] std::int64_t rowid() const { return rowidAt(mRow); }
+    [[nodiscard]] std::int64_t rowidAt(int row) const;
     // Reads the rows again as stored (after they were written around the dataset).
     void refresh();
 
