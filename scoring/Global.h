@@ -41,4 +41,9 @@ inline constexpr std::size_t ValueWidth = 7;
 // digits, no trailing zeros (50, 66.67, 12.5, 0).
 [[nodiscard]] std::string NumberText(double value);
 
+// Fixed-point text with `decimals` decimals, halves rounded away from zero as
+// the standard formatting routine does ("%f" is FixedText(v, 2); "%4.2f"
+// pads it on the left to at least 4 characters).
+[[nodiscard]] std::string FixedText(double value, int decimals);
+
 } // namespace scoring

@@ -75,7 +75,12 @@ TFormCorvane::TFormCorvane()
     FormCreate();
 }
 
-TFormCorvane::~TFormCorvane() = default;
+TFormCorvane::~TFormCorvane() {
+    // The model observes a dataset of the workspace, which goes before the
+    // window's children do.
+    DBGrid1->setModel(nullptr);
+    delete mModel;
+}
 
 QAction* TFormCorvane::item(QMenu* menu, const char* name, const QString& caption,
                             void (TFormCorvane::*handler)()) {

@@ -71,6 +71,21 @@ TEST(Rounding, ExtendedPrecisionRule) {
     EXPECT_EQ(RoundTo(0.0, 2), 0.0);
 }
 
+TEST(FixedText, TwoDecimalsHalvesAwayFromZero) {
+    EXPECT_EQ(FixedText(1234.5, 2), "1234.50");
+    EXPECT_EQ(FixedText(0, 2), "0.00");
+    EXPECT_EQ(FixedText(0.125, 2), "0.13") << "an exact half rounds up";
+    EXPECT_EQ(FixedText(2.675, 2), "2.67") << "2.675 is held below the half";
+    EXPECT_EQ(FixedText(-1.005, 2), "-1.00");
+    EXPECT_EQ(FixedText(-0.004, 2), "0.00");
+    EXPECT_EQ(FixedText(99.995, 2), "100.00");
+    EXPECT_EQ(FixedText(0.0049, 2), "0.00");
+    EXPECT_EQ(FixedText(0.005, 2), "0.01");
+    EXPECT_EQ(FixedText(123456789.125, 2), "123456789.13");
+    EXPECT_EQ(FixedText(66.666666666666671, 2), "66.67");
+    EXPECT_EQ(FixedText(7, 0), "7");
+}
+
 TEST(NumberText, ShortestGeneralForm) {
     EXPECT_EQ(NumberText(50), "50");
     EXPECT_EQ(NumberText(RoundTo(200.0 / 3, 2)), "66.67");
