@@ -22,6 +22,10 @@ public:
     // A Yes/No question; true for Yes.
     virtual bool question(const std::string& text, const std::string& title,
                           GoOn goOn = GoOn::WithYes) = 0;
+    // A one-line input prompt offering `value`; the text in it when it is
+    // closed, whichever way it is closed.
+    virtual std::string input(const std::string& caption, const std::string& prompt,
+                              const std::string& value) = 0;
     // The field-name dialog, filled from the settings: true when it was closed
     // with "确定", the settings then hold what was typed.
     virtual bool editFieldNames(FieldSettings& fields) = 0;

@@ -33,6 +33,9 @@ public:
         return goOn == app::GoOn::WithYes;
     }
     bool editFieldNames(app::FieldSettings&) override { return true; }
+    std::string input(const std::string&, const std::string&, const std::string& value) override {
+        return value;
+    }
 };
 
 double Since(std::chrono::steady_clock::time_point start) {

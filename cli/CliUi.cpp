@@ -36,6 +36,14 @@ bool CliUi::question(const std::string& text, const std::string& title, app::GoO
     return yes;
 }
 
+std::string CliUi::input(const std::string& caption, const std::string& prompt,
+                         const std::string& value) {
+    std::string answer = typed ? *typed : value;
+    std::fprintf(stderr, "[输入] %s: %s [%s] -> %s\n", caption.c_str(), prompt.c_str(),
+                 value.c_str(), answer.c_str());
+    return answer;
+}
+
 bool CliUi::editFieldNames(app::FieldSettings& fields) {
     std::fprintf(stderr,
                  "[问题] 设置字段名: 考号字段 %s, 客观题字段 %s, 分数字段 %s -> %s\n",

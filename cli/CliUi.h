@@ -2,6 +2,8 @@
 
 #include "app/Ui.h"
 
+#include <optional>
+
 namespace cli {
 
 // Answers every question without a person: by default the way that stops
@@ -14,6 +16,10 @@ public:
     void message(const std::string& text, const std::string& title, app::Icon icon) override;
     bool question(const std::string& text, const std::string& title, app::GoOn goOn) override;
     bool editFieldNames(app::FieldSettings& fields) override;
+    std::string input(const std::string& caption, const std::string& prompt,
+                      const std::string& value) override;
+    // The text typed into the next input prompt (--start); the offer when unset.
+    std::optional<std::string> typed;
     void progress(const std::string& what, long long done, long long total) override;
 
     // A question was answered the stopping way, or a check's message ended

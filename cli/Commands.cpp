@@ -12,6 +12,8 @@
 #include "platform/os/Shell.h"
 #include "scoring/Conversion.h"
 #include "scoring/ScoringRun.h"
+#include "stats/ClassStatistics.h"
+#include "stats/MissingNumbers.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -37,7 +39,12 @@ const char* kUsageText =
     "                              the scoring run; --report answers Yes to the report\n"
     "  convert [--record N] [--segment COUNT]...\n"
     "                              a sheet's marks as answer-key text\n"
-    "not built yet: classes, check, report, batch\n";
+    "  classes [--prefix TEXT | --start POS] [--code-length L] [--first A] [--last B]\n"
+    "          [--id-length T] [--questions N] [--predefined]\n"
+    "                              the class statistics; left-out options keep what the\n"
+    "                              dialog would offer for the table\n"
+    "  check [--start N]           the missing exam-number check\n"
+    "not built yet: report, batch, classes --subjects/--starts\n";
 
 struct Args {
     std::string command;
@@ -181,6 +188,47 @@ int RunCommand(const Args& a, CliUi& ui) {
         std::printf("wrote %s\n", ws.file("标准答案历史.log").c_str());
         return kDone;
     }
+    if (a.command == "classes") {
+        auto guess = stats::GuessDialog(ws, ui, ws.QuestionCount);
+        if (!guess)
+            return kStopped;
+        stats::ClassSettings st; // the dialog's initial state: start-position mode
+        st.prefix = guess->prefix;
+        st.totalLength = guess->totalLength;
+        st.questions = guess->questions;
+        if (auto prefix = a.option("--prefix")) {
+            st.prefixMode = true;
+            st.prefix = *prefix;
+        }
+        if (auto start = a.option("--start"))
+            st.startPosition = Number(*start, "--start");
+        if (auto v = a.option("--code-length"))
+            st.codeLength = Number(*v, "--code-length");
+        if (auto v = a.option("--first"))
+            st.firstClass = Number(*v, "--first");
+        if (auto v = a.option("--last"))
+            st.lastClass = Number(*v, "--last");
+        if (auto v = a.option("--id-length"))
+            st.totalLength = Number(*v, "--id-length");
+        if (auto v = a.option("--questions"))
+            st.questions = Number(*v, "--questions");
+        st.predefined = a.flags.count("--predefined") > 0;
+        if (a.option("--subjects") || a.option("--starts"))
+            throw UsageError{"--subjects and --starts (comprehensive statistics) are not built yet"};
+        os::PrintingShell shell;
+        std::string caption = "分班统计";
+        auto outcome = stats::RunClassStatistics(ws, ui, shell, st, caption);
+        if (st.predefined)
+            std::fprintf(stderr, "分班统计: %s\n", caption.c_str());
+        return outcome == stats::Outcome::Done ? kDone : kStopped;
+    }
+    if (a.command == "check") {
+        if (auto start = a.option("--start"))
+            ui.typed = *start;
+        os::PrintingShell shell;
+        auto outcome = stats::CheckMissingNumbers(ws, ui, shell);
+        return outcome == stats::CheckOutcome::Stopped ? kStopped : kDone;
+    }
     if (a.command == "convert") {
         int T = 0;
         if (auto it = a.options.find("--segment"); it != a.options.end()) {
@@ -222,8 +270,9 @@ int Run(const std::vector<std::string>& argv) {
     Args a;
     try {
         a = Parse(argv, home, goOn);
-        static const std::set<std::string> built = {"open", "sql", "repair", "score", "convert"};
-        static const std::set<std::string> planned = {"classes", "check", "report", "batch"};
+        static const std::set<std::string> built = {"open",    "sql",     "repair", "score",
+                                                    "convert", "classes", "check"};
+        static const std::set<std::string> planned = {"report", "batch"};
         if (a.command.empty() || a.command == "help")
             throw UsageError{""};
         if (planned.count(a.command)) {

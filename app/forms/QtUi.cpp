@@ -1,6 +1,7 @@
 #include "app/forms/QtUi.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QProgressBar>
 
@@ -28,6 +29,17 @@ bool QtUi::question(const std::string& text, const std::string& title, GoOn) {
                     QMessageBox::Yes | QMessageBox::No, mOwner);
     box.setObjectName("QuestionBox");
     return box.exec() == QMessageBox::Yes;
+}
+
+std::string QtUi::input(const std::string& caption, const std::string& prompt,
+                        const std::string& value) {
+    QInputDialog dialog(mOwner);
+    dialog.setObjectName("InputBox");
+    dialog.setWindowTitle(QString::fromStdString(caption));
+    dialog.setLabelText(QString::fromStdString(prompt));
+    dialog.setTextValue(QString::fromStdString(value));
+    dialog.exec();
+    return dialog.textValue().toStdString();
 }
 
 bool QtUi::editFieldNames(FieldSettings& fields) { return fieldDialog && fieldDialog(fields); }

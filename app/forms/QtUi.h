@@ -20,6 +20,8 @@ public:
 
     void message(const std::string& text, const std::string& title, Icon icon) override;
     bool question(const std::string& text, const std::string& title, GoOn goOn) override;
+    std::string input(const std::string& caption, const std::string& prompt,
+                      const std::string& value) override;
     bool editFieldNames(FieldSettings& fields) override;
     void progress(const std::string& what, long long done, long long total) override;
 

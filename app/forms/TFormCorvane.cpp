@@ -11,11 +11,13 @@
 #include "platform/os/Folders.h"
 #include "scoring/Conversion.h"
 #include "scoring/forms/AnswerKeyPanels.h"
+#include "stats/MissingNumbers.h"
 #include "stats/forms/TFormTongji.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QSpinBox>
 #include <QGroupBox>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -256,6 +258,7 @@ void TFormCorvane::buildBody() {
 void TFormCorvane::CreateDialogs() {
     FormSetField = new TFormSetField(this, mWs.Fields, SetField);
     FormTongji = new stats::forms::TFormTongji(this);
+    FormTongji->start = [this](const stats::ClassSettings& settings) { BitBtn1Click(settings); };
     FormSql = new TFormSql(this);
 }
 
@@ -436,11 +439,40 @@ void TFormCorvane::CorVaneClick() {
 }
 
 void TFormCorvane::N13Click() {
-    Guarded(this, [&] { FormTongji->exec(); });
+    Guarded(this, [&] {
+        const auto* p = Panels;
+        int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() +
+                             p->SpinEdit8->value() + p->SpinEdit10->value() +
+                             p->SpinEdit5->value();
+        auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
+        if (!guess)
+            return;
+        FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
+        FormTongji->SpinEdit6->setValue(guess->totalLength);
+        FormTongji->SpinEdit7->setValue(guess->questions);
+        FormTongji->exec();
+    });
+}
+
+void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
+    Guarded(FormTongji, [&] {
+        QtUi dialogUi(FormTongji, Progress);
+        std::string caption = FormTongji->windowTitle().toStdString();
+        BusyCursor busy;
+        try {
+            stats::RunClassStatistics(mWs, dialogUi, *mShell, settings, caption);
+        } catch (...) {
+            FormTongji->setWindowTitle(QString::fromStdString(caption));
+            throw;
+        }
+        FormTongji->setWindowTitle(QString::fromStdString(caption));
+    });
 }
 
 void TFormCorvane::nExcelClick() { notBuiltYet("生成报表"); }
-void TFormCorvane::N2Click() { notBuiltYet("检查缺漏考号"); }
+void TFormCorvane::N2Click() {
+    Guarded(this, [&] { stats::CheckMissingNumbers(mWs, *mUi, *mShell); });
+}
 void TFormCorvane::EST1Click() { notBuiltYet("TEST"); }
 void TFormCorvane::EST2Click() { notBuiltYet("TEST2"); }
 void TFormCorvane::Button4Click() {

@@ -4,6 +4,7 @@
 #include "app/forms/DesktopShell.h"
 #include "app/forms/QtUi.h"
 #include "scoring/ScoringRun.h"
+#include "stats/ClassStatistics.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -56,6 +57,8 @@ public:
     void SetFieldClick();
     void CorVaneClick();
     void N13Click();
+    // "开始统计" of the class-statistics dialog.
+    void BitBtn1Click(const stats::ClassSettings& settings);
     void nExcelClick();
     void N2Click();
     void RepairDbfClick();

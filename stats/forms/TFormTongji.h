@@ -1,21 +1,75 @@
 #pragma once
 
-#include <QDialog>
+#include "stats/ClassStatistics.h"
 
+#include <QDialog>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
 
 namespace stats::forms {
 
-// The class-statistics dialog "分班统计". Created once at start-up and kept
-// for the whole run; its controls and the statistics run come with the
-// class statistics.
+// The class-statistics dialog "分班统计": how the class is coded in the exam
+// number (or the predefined list), the number of questions and the
+// comprehensive-subject settings. Created once at start-up and kept; its
+// settings live as long as the program. "开始统计" hands the settings to
+// `start`, which the main window sets to run the statistics; the dialog stays
+// open.
 class TFormTongji : public QDialog {
     Q_OBJECT
 public:
     explicit TFormTongji(QWidget* parent);
 
-private:
-    QLabel* mNotice;
+    [[nodiscard]] ClassSettings Settings() const;
+
+    void FormShow();
+    void RadioButton3Click();
+    void RadioButton4Click();
+    void CheckBox2Click();
+    void CheckBox1Click();
+    void BitBtn1Click();
+
+    std::function<void(const ClassSettings&)> start;
+
+    QLabel* Label13;
+    QGroupBox* GroupBox1;
+    QRadioButton* RadioButton3;
+    QLabel* Label8;
+    QLineEdit* Edit1;
+    QRadioButton* RadioButton4;
+    QLabel* Label6;
+    QSpinBox* SpinEdit20;
+    QLabel* Label5;
+    QSpinBox* SpinEdit6;
+    QLabel* Label11;
+    QSpinBox* SpinEdit7;
+    QGroupBox* GroupBox3;
+    QLabel* Label1;
+    QSpinBox* SpinEdit3;
+    QLabel* Label4;
+    QLabel* Label2;
+    QSpinBox* SpinEdit4;
+    QLabel* Label3;
+    QSpinBox* SpinEdit5;
+    QCheckBox* CheckBox1;
+    QWidget* Panel1;
+    QLabel* Labels[6];
+    QComboBox* ComboBoxes[6];
+    QLabel* Label20;
+    QSpinBox* sptZonghe[6];
+    QCheckBox* CheckBox2;
+    QLabel* CheckBox2Text; // the check box's caption, wrapped
+    QPushButton* BitBtn1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };
 
 } // namespace stats::forms

@@ -118,7 +118,7 @@ TEST_F(CliTest, ExitStatusesTellUsageFromErrors) {
     EXPECT_EQ(Cli({"open"}).status, 2);
     EXPECT_EQ(Cli({"frobnicate", "x.dbf"}).status, 2);
     EXPECT_EQ(Cli({"--home", home_(), "sql", "x.dbf"}).status, 2);
-    auto r = Cli({"--home", home_(), "classes", "x.dbf"});
+    auto r = Cli({"--home", home_(), "report", "x.dbf"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("not built yet"), std::string::npos);
     r = Cli({"--home", home_(), "open", (home / "missing.dbf").string()});

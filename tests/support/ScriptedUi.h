@@ -5,6 +5,7 @@
 
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ public:
     }
     bool question(const std::string& text, const std::string& title, app::GoOn goOn) override;
     bool editFieldNames(app::FieldSettings& fields) override;
+    std::string input(const std::string& caption, const std::string& prompt,
+                      const std::string& value) override {
+        inputs.push_back({value, caption + "|" + prompt, app::Icon::Information});
+        return typed ? *typed : value;
+    }
 
     std::vector<Shown> messages;
     std::vector<Shown> questions;
@@ -33,6 +39,8 @@ public:
         return false;
     };
     int fieldDialogShown = 0;
+    std::vector<Shown> inputs;         // text: the value offered; title: caption|prompt
+    std::optional<std::string> typed;  // what the user leaves in the prompt; the offer when empty
 };
 
 } // namespace testsupport

@@ -1,0 +1,456 @@
+#include "stats/ClassStatistics.h"
+
+#include "app/AppError.h"
+#include "app/ScratchDb.h"
+#include "platform/db/Connection.h"
+#include "platform/db/Error.h"
+#include "platform/db/Statement.h"
+#include "platform/text/Gbk.h"
+#include "platform/text/TextFile.h"
+#include "scoring/Global.h"
+#include "stats/Like.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <unordered_map>
+
+namespace stats {
+namespace {
+
+using scoring::FixedText;
+using scoring::PadNumber;
+
+// "%4.2f": two decimals in a field at least 4 characters wide.
+std::string Fixed4(double v) {
+    std::string t = FixedText(v, 2);
+    while (t.size() < 4)
+        t = " " + t;
+    return t;
+}
+
+double Average(double total, long long count) { return count > 0 ? total / count : 0.0; }
+
+std::string GradeLine(long long count, double total) {
+    return "所有考生人数" + std::to_string(count) + ", 总分" + FixedText(total, 2) + ", 平均分" +
+           Fixed4(Average(total, count)) + "。";
+}
+
+std::string ClassLine(const std::string& code, long long count, double total) {
+    return code + " 班人数 " + std::to_string(count) + ", 总分 " + FixedText(total, 2) +
+           ", 平均分 " + Fixed4(Average(total, count)) + "。";
+}
+
+using OptionCounts = std::vector<std::array<std::int32_t, 4>>; // per question 1..N: A B C D
+
+// Bits A=1 .. D=8 of the options a mark code counts under.
+unsigned OptionsOf(char code) {
+    unsigned bits = 0;
+    for (char c : scoring::MarkToLetters(code))
+        if (c >= 'A' && c <= 'D')
+            bits |= 1u << (c - 'A');
+    return bits;
+}
+
+void CountOptions(const std::string& content, int N, OptionCounts& counts) {
+    const std::size_t n = std::min(content.size(), static_cast<std::size_t>(N));
+    for (std::size_t q = 0; q < n; ++q) {
+        const unsigned bits = OptionsOf(content[q]);
+        for (int o = 0; o < 4; ++o)
+            counts[q + 1][static_cast<std::size_t>(o)] += (bits >> o) & 1;
+    }
+}
+
+std::vector<std::string> DetailLines(const std::string& code, long long count,
+                                     const OptionCounts& counts, int N) {
+    std::vector<std::string> lines = {code + " 班的统计数据，人数 " + std::to_string(count),
+                                      "选择题单项统计 - 多选题分散统计。",
+                                      "题目    选A   选B   选C   选D"};
+    for (int q = 1; q <= N; ++q) {
+        const auto& c = counts[static_cast<std::size_t>(q)];
+        lines.push_back(PadNumber(q) + "  " + PadNumber(c[0]) + " " + PadNumber(c[1]) + " " +
+                        PadNumber(c[2]) + " " + PadNumber(c[3]));
+    }
+    lines.emplace_back();
+    return lines;
+}
+
+std::string Repeat(char c, long long n) {
+    return n > 0 ? std::string(static_cast<std::size_t>(n), c) : std::string();
+}
+
+std::string SumList(int N) {
+    std::string list;
+    for (int q = 1; q <= N; ++q)
+        list += (q > 1 ? ", SUM(f" : "SUM(f") + std::to_string(q) + ") AS ff" + std::to_string(q);
+    return list;
+}
+
+bool IsNumber(const std::string& s, double& value) {
+    if (s.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(s.c_str(), &end);
+    return *end == '\0' && errno != ERANGE;
+}
+
+// The classes of a run: their codes in order, and how a sheet finds its class.
+struct Classes {
+    std::vector<std::string> codes;
+    std::vector<std::string> patterns;           // exam-number mode
+    std::map<double, std::size_t> byNumber;      // predefined: numeric CLS values
+    std::map<std::string, std::size_t> byText;   // predefined: other CLS values
+    // Exam-number mode: when no "%" is in the pattern, a pattern's length
+    // fixes its code's length, and the code stands at a fixed offset, so an
+    // exam number is looked up by its length and the characters there.
+    struct Shape {
+        std::size_t codeChars = 0;
+        std::unordered_map<std::string, std::size_t> byCode;
+    };
+    bool shaped = false;
+    std::size_t codeOffset = 0;                   // in characters
+    std::unordered_map<std::size_t, Shape> byLength; // pattern length in characters
+};
+
+// Where the pattern puts its code, as characters before it and after it.
+std::size_t CharCount(std::string_view s) { return text::CharCount(s); }
+
+std::string Substring(const std::string& s, std::size_t chars, std::size_t count) {
+    std::size_t b = 0, c = 0;
+    while (b < s.size() && c < chars) {
+        ++b;
+        while (b < s.size() && (static_cast<unsigned char>(s[b]) & 0xC0) == 0x80)
+            ++b;
+        ++c;
+    }
+    std::size_t e = b;
+    c = 0;
+    while (e < s.size() && c < count) {
+        ++e;
+        while (e < s.size() && (static_cast<unsigned char>(s[e]) & 0xC0) == 0x80)
+            ++e;
+        ++c;
+    }
+    return s.substr(b, e - b);
+}
+
+std::string Patterned(const std::string& pattern, const std::string& code) {
+    std::string p = pattern;
+    std::size_t at = p.find("%s");
+    if (at != std::string::npos)
+        p.replace(at, 2, code);
+    return p;
+}
+
+} // namespace
+
+std::string ClassPattern(const ClassSettings& s) {
+    if (s.prefixMode) {
+        long long v = s.totalLength - static_cast<long long>(text::GbkWidth(s.prefix)) - s.codeLength;
+        return s.prefix + "%s" + Repeat('_', v);
+    }
+    return Repeat('_', s.startPosition - 1) + "%s" +
+           Repeat('_', static_cast<long long>(s.totalLength) - s.startPosition - s.codeLength + 1);
+}
+
+std::string ClassCode(const ClassSettings& s, long long classNumber) {
+    return scoring::PadZero(std::to_string(classNumber), 1, s.codeLength);
+}
+
+namespace {
+
+// The four checks of the settings; false after showing the message.
+bool SettingsAreSound(const ClassSettings& s, app::Ui& ui, const std::string& caption) {
+    auto refuse = [&](const char* text) {
+        ui.message(text, caption, app::Icon::Error);
+        return false;
+    };
+    if (s.prefixMode && s.prefix.empty())
+        return refuse("考号前缀设置错误。");
+    if (!s.prefixMode && s.startPosition == 0)
+        return refuse("班级编号起始位设置错误。");
+    long long v = s.totalLength - (s.prefixMode ? static_cast<long long>(text::GbkWidth(s.prefix)) : 0) -
+                  s.codeLength;
+    if (v <= 0)
+        return refuse("错误: 得到小于等于零的考号中可变字符长度。");
+    if (s.firstClass > s.lastClass)
+        return refuse("错误: 班别大小顺序不对。应该从小到大。");
+    return true;
+}
+
+std::vector<std::string> PredefinedCodes(db::Query& q) {
+    q.close();
+    q.setSql("SELECT DISTINCT StudClass FROM ids ORDER BY StudClass");
+    q.open();
+    std::vector<std::string> codes;
+    for (q.first(); !q.eof(); q.next())
+        codes.push_back(text::Trim(db::Query::ToText(q.value(0))));
+    q.close();
+    return codes;
+}
+
+Classes MakeClasses(const ClassSettings& s, std::vector<std::string> predefinedCodes) {
+    Classes c;
+    if (s.predefined) {
+        c.codes = std::move(predefinedCodes);
+        for (std::size_t i = 0; i < c.codes.size(); ++i) {
+            double v = 0;
+            if (IsNumber(c.codes[i], v))
+                c.byNumber.emplace(v, i);
+            else
+                c.byText.emplace(c.codes[i], i);
+        }
+        return c;
+    }
+    const std::string pattern = ClassPattern(s);
+    const std::size_t at = pattern.find("%s");
+    const std::string before = pattern.substr(0, at);
+    const std::string after = pattern.substr(at + 2);
+    c.shaped = before.find('%') == std::string::npos && after.find('%') == std::string::npos;
+    c.codeOffset = CharCount(before);
+    for (long long n = s.firstClass; n <= s.lastClass; ++n) {
+        const std::string code = ClassCode(s, n);
+        c.codes.push_back(code);
+        c.patterns.push_back(Patterned(pattern, code));
+        if (code.find_first_of("%_") != std::string::npos)
+            c.shaped = false;
+        if (c.shaped) {
+            Classes::Shape& shape = c.byLength[CharCount(c.patterns.back())];
+            shape.codeChars = CharCount(code);
+            shape.byCode[text::Lower(code)] = c.codes.size() - 1;
+        }
+    }
+    return c;
+}
+
+// The class of a sheet, or -1.
+long long ClassOf(const Classes& c, const ClassSettings& s, const std::string& id,
+                  const db::Value& cls) {
+    if (s.predefined) {
+        if (db::IsNull(cls))
+            return -1;
+        if (const auto* i = std::get_if<std::int64_t>(&cls)) {
+            auto it = c.byNumber.find(static_cast<double>(*i));
+            return it == c.byNumber.end() ? -1 : static_cast<long long>(it->second);
+        }
+        if (const auto* d = std::get_if<double>(&cls)) {
+            auto it = c.byNumber.find(*d);
+            return it == c.byNumber.end() ? -1 : static_cast<long long>(it->second);
+        }
+        auto it = c.byText.find(std::get<std::string>(cls));
+        return it == c.byText.end() ? -1 : static_cast<long long>(it->second);
+    }
+    if (c.shaped) {
+        auto shape = c.byLength.find(CharCount(id));
+        if (shape == c.byLength.end())
+            return -1;
+        const std::string candidate = text::Lower(Substring(id, c.codeOffset, shape->second.codeChars));
+        auto it = shape->second.byCode.find(candidate);
+        if (it == shape->second.byCode.end() || !Like(c.patterns[it->second], id))
+            return -1;
+        return static_cast<long long>(it->second);
+    }
+    for (std::size_t i = 0; i < c.patterns.size(); ++i)
+        if (Like(c.patterns[i], id))
+            return static_cast<long long>(i);
+    return -1;
+}
+
+struct ClassTotals {
+    long long count = 0;
+    std::vector<double> sums; // per question 1..N, summed in table order
+    OptionCounts options;
+};
+
+} // namespace
+
+Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
+                           const ClassSettings& s, std::string& caption) {
+    if (!s.predefined && !SettingsAreSound(s, ui, caption))
+        return Outcome::Stopped;
+    ws.connect();
+    db::Query& q3 = ws.aqy2;
+    std::vector<std::string> predefinedCodes;
+    if (s.predefined) {
+        if (!app::TableExists(ws.ADOConnection2, "ids")) {
+            ui.message("找不到表 ids 。请检查 data.mdb。", caption, app::Icon::Error);
+            return Outcome::Stopped;
+        }
+        predefinedCodes = PredefinedCodes(q3);
+        // The sheet side of the join is the exam-number column the settings name.
+        int changed = ws.ADOConnection2.execute("UPDATE " + ws.TableName + " TTT,ids SET TTT.CLS = "
+                                                "ids.StudClass WHERE TTT." + ws.Fields.ID +
+                                                " = ids.id");
+        caption = std::to_string(changed);
+    }
+    const int N = s.questions;
+    if (N < 1)
+        throw app::AppError("选择题数目为 " + std::to_string(N) + "，没有可统计的题目。");
+    const Classes classes = MakeClasses(s, std::move(predefinedCodes));
+
+    // One read of the table in its stored order, as each SUM reads it.
+    std::string sql = "SELECT " + ws.Fields.ID + ", " + ws.Fields.Content;
+    for (int k = 1; k <= N; ++k)
+        sql += ", f" + std::to_string(k);
+    if (s.predefined)
+        sql += ", CLS";
+    sql += " FROM " + ws.TableName;
+    db::Statement st(ws.ADOConnection2.handle(), db::Connection::TranslateQuery(sql));
+
+    long long gradeCount = 0;
+    std::vector<double> gradeSums(static_cast<std::size_t>(N + 1), 0.0);
+    std::unordered_map<long long, ClassTotals> totals;
+    long long rows = 0;
+    const int clsColumn = N + 2;
+    while (st.step()) {
+        ++gradeCount;
+        const db::Value idValue = st.column(0);
+        long long index = -1;
+        if (!db::IsNull(idValue) || s.predefined)
+            index = ClassOf(classes, s, db::Query::ToText(idValue),
+                            s.predefined ? st.column(clsColumn) : db::Value{});
+        ClassTotals* cls = nullptr;
+        if (index >= 0) {
+            cls = &totals[index];
+            if (cls->sums.empty()) {
+                cls->sums.assign(static_cast<std::size_t>(N + 1), 0.0);
+                cls->options.assign(static_cast<std::size_t>(N + 1), {});
+            }
+            ++cls->count;
+        }
+        for (int k = 1; k <= N; ++k) {
+            db::Value v = st.column(k + 1);
+            if (db::IsNull(v))
+                continue;
+            const double d = db::Query::ToFloat(v);
+            gradeSums[static_cast<std::size_t>(k)] += d;
+            if (cls)
+                cls->sums[static_cast<std::size_t>(k)] += d;
+        }
+        if (cls)
+            CountOptions(db::Query::ToText(st.column(1)), N, cls->options);
+        if (++rows % 65536 == 0)
+            ui.progress("正在统计", rows, -1);
+    }
+    ui.progress("", 0, 0);
+
+    auto totalOf = [N](const std::vector<double>& sums) {
+        double total = 0;
+        for (int k = 1; k <= N; ++k)
+            total += sums[static_cast<std::size_t>(k)];
+        return total;
+    };
+    std::vector<std::string> summary = {GradeLine(gradeCount, totalOf(gradeSums))};
+    std::vector<std::string> details;
+    for (std::size_t i = 0; i < classes.codes.size(); ++i) {
+        auto it = totals.find(static_cast<long long>(i));
+        if (it == totals.end() || it->second.count < 1)
+            continue;
+        const ClassTotals& t = it->second;
+        summary.push_back(ClassLine(classes.codes[i], t.count, totalOf(t.sums)));
+        auto block = DetailLines(classes.codes[i], t.count, t.options, N);
+        details.insert(details.end(), block.begin(), block.end());
+    }
+    summary.emplace_back();
+    summary.insert(summary.end(), details.begin(), details.end());
+    const auto report = ws.file("分班统计_" + ws.TableName + ".txt");
+    text::SaveLines(report, summary);
+    shell.open(report.string());
+    return Outcome::Done;
+}
+
+std::vector<std::string> ReportByStatements(app::Workspace& ws, const ClassSettings& s) {
+    ws.connect();
+    db::Query& q = ws.aqy2;
+    const int N = s.questions;
+    const std::string select = "SELECT COUNT(*) AS count1, " + SumList(N) + " FROM " + ws.TableName;
+    auto total = [&] {
+        double t = 0;
+        for (int k = 1; k <= N; ++k)
+            t += q.asFloat("ff" + std::to_string(k));
+        return t;
+    };
+    q.close();
+    q.setSql(select);
+    q.open();
+    std::vector<std::string> summary = {GradeLine(q.asInteger("count1"), total())};
+    std::vector<std::string> details;
+    std::vector<std::string> codes;
+    if (s.predefined) {
+        db::Query ids(ws.ADOConnection2);
+        codes = PredefinedCodes(ids);
+    } else {
+        for (long long n = s.firstClass; n <= s.lastClass; ++n)
+            codes.push_back(ClassCode(s, n));
+    }
+    for (const auto& code : codes) {
+        const std::string where = s.predefined ? " WHERE CLS = " + code
+                                               : " WHERE " + ws.Fields.ID + " LIKE :ClassID ";
+        q.close();
+        q.setSql(select);
+        q.addSql(where);
+        q.setParam("ClassID", Patterned(ClassPattern(s), code));
+        q.prepare();
+        q.open();
+        const long long count = q.asInteger("count1");
+        if (count < 1)
+            continue;
+        summary.push_back(ClassLine(code, count, total()));
+        q.close();
+        q.setSql("SELECT * FROM " + ws.TableName + " ");
+        q.addSql(where);
+        q.addSql((s.predefined ? " ORDER BY " : "ORDER BY ") + ws.Fields.ID + " ");
+        q.prepare();
+        q.open();
+        OptionCounts counts(static_cast<std::size_t>(N + 1));
+        for (q.first(); !q.eof(); q.next())
+            CountOptions(q.asText(ws.Fields.Content), N, counts);
+        auto block = DetailLines(code, count, counts, N);
+        details.insert(details.end(), block.begin(), block.end());
+    }
+    q.close();
+    summary.emplace_back();
+    summary.insert(summary.end(), details.begin(), details.end());
+    return summary;
+}
+
+std::optional<DialogGuess> GuessDialog(app::Workspace& ws, app::Ui& ui, int panelQuestions) {
+    db::Query& v = ws.ADOQuery2;
+    if (!v.isOpen() || v.recordCount() == 0) {
+        ui.message("请先打开卷面数据库DBF文件并评好分。或者当前记录数为 0。", ws.Caption,
+                   app::Icon::Information);
+        return std::nullopt;
+    }
+    if (!v.hasField(ws.Fields.ID) || !v.hasField(ws.Fields.Content))
+        return std::nullopt;
+    DialogGuess g;
+    const int current = v.recNo() < 0 ? 0 : v.recNo();
+    const int length = static_cast<int>(text::GbkWidth(v.asText(ws.Fields.Content)));
+    g.questions = panelQuestions != 0 ? std::min(panelQuestions, length) : length;
+    v.first();
+    for (int i = 0; i < 20 && !v.eof(); ++i)
+        v.next();
+    const std::string a = v.asText(ws.Fields.ID);
+    v.last();
+    for (int i = 0; i < 20 && !v.bof(); ++i)
+        v.prior();
+    const std::string b = v.asText(ws.Fields.ID);
+    const std::string contentB = v.asText(ws.Fields.Content);
+    v.moveTo(current);
+    std::size_t common = 0;
+    while (common < a.size() && common < b.size() && a[common] == b[common])
+        ++common;
+    g.prefix = a.substr(0, common);
+    g.totalLength = static_cast<int>(std::max(text::GbkWidth(a), text::GbkWidth(b)));
+    if (g.questions == 0 || g.questions == 100 || g.questions == 105) {
+        std::string answered = contentB;
+        while (!answered.empty() && answered.back() == '0')
+            answered.pop_back();
+        g.questions = static_cast<int>(text::GbkWidth(answered));
+    }
+    return g;
+}
+
+} // namespace stats

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "app/Ui.h"
+#include "app/Workspace.h"
+#include "platform/os/Shell.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The class statistics: counts, totals and averages of the whole grade and
+// of every class, and every class's option counts per question, written to
+// "分班统计_<table>.txt". A sheet's class comes from its exam number (a code
+// at a fixed place) or from the predefined list `ids`.
+namespace stats {
+
+// What the class-statistics dialog holds when "开始统计" is pressed.
+struct ClassSettings {
+    bool predefined = false;   // CheckBox2
+    bool prefixMode = false;   // RadioButton3 (else RadioButton4: start position)
+    std::string prefix;        // Edit1
+    int startPosition = 1;     // SpinEdit20
+    int codeLength = 2;        // SpinEdit3
+    int firstClass = 1;        // SpinEdit4
+    int lastClass = 24;        // SpinEdit5
+    int totalLength = 0;       // SpinEdit6
+    int questions = 0;         // SpinEdit7, N
+};
+
+enum class Outcome { Done, Stopped };
+
+// The run behind "开始统计". `caption` is the dialog's caption: messages carry
+// it as their title, and a predefined run sets it to the rows it updated.
+// Reads the table once, whatever the number of classes.
+Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
+                           const ClassSettings& settings, std::string& caption);
+
+// The report lines as the per-class statements define them: one SQL read of
+// the whole grade and two of every class. Slow; it is the definition the
+// one-pass run is held to in the tests and the benchmark.
+[[nodiscard]] std::vector<std::string> ReportByStatements(app::Workspace& ws,
+                                                          const ClassSettings& settings);
+
+// The class pattern ("%s" where the class code goes) and the class code of a
+// class number, for classes read from exam numbers.
+[[nodiscard]] std::string ClassPattern(const ClassSettings& settings);
+[[nodiscard]] std::string ClassCode(const ClassSettings& settings, long long classNumber);
+
+// What opening the dialog guesses from the open table (F10): the prefix, the
+// exam-number length and the number of objective questions.
+struct DialogGuess {
+    std::string prefix;
+    int totalLength = 0;
+    int questions = 0;
+};
+
+// `panelQuestions` is the sum of the main window's five question counts.
+// Nullopt when the dialog is not to be shown (a message was shown when the
+// table is closed or empty; none when a column is missing).
+[[nodiscard]] std::optional<DialogGuess> GuessDialog(app::Workspace& ws, app::Ui& ui,
+                                                     int panelQuestions);
+
+} // namespace stats
