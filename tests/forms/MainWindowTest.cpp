@@ -6,6 +6,10 @@
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/forms/TFormTongji.h"
+
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QSpinBox>
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
 
@@ -172,7 +176,7 @@ private slots:
         CloseNextModal(&seen);
         w->Panels->Edit1->setFocus();
         QTest::keyClick(w->Panels->Edit1, Qt::Key_F10);
-        QCOMPARE(seen.name, QString("TFormTongji"));
+        QCOMPARE(seen.text, QString("请先打开卷面数据库DBF文件并评好分。或者当前记录数为 0。"));
 
         activate();
         Seen notice;
@@ -498,6 +502,57 @@ private slots:
         w->Panels->SpinEdit1->setValue(5);
         QTest::mouseClick(w->Button4, Qt::LeftButton);
         QCOMPARE(w->Edit3->text(), QString("BCDAB;  C;D;A"));
+    }
+
+    void classStatisticsDialog() {
+        auto* t = w->FormTongji;
+        QVERIFY(t->RadioButton4->isChecked());
+        QVERIFY(!t->Edit1->isEnabled());
+        QVERIFY(t->SpinEdit20->isEnabled());
+        QVERIFY(!t->Panel1->isEnabled());
+        QCOMPARE(t->SpinEdit3->value(), 2);
+        QCOMPARE(t->SpinEdit5->value(), 24);
+        QCOMPARE(t->sptZonghe[5]->value(), 69);
+        t->RadioButton3->setChecked(true);
+        QVERIFY(t->Edit1->isEnabled());
+        QVERIFY(!t->SpinEdit20->isEnabled());
+        t->CheckBox2->click();
+        QVERIFY(!t->GroupBox1->isEnabled());
+        QVERIFY(!t->GroupBox3->isEnabled());
+        QVERIFY(!t->SpinEdit6->isEnabled());
+        QVERIFY(t->SpinEdit7->isEnabled());
+        t->CheckBox2->click();
+        QVERIFY(t->GroupBox1->isEnabled());
+
+        openSample(); // twelve sheets 202601001.. of 8 questions
+        OnNextModal([&](QWidget* d) {
+            auto* f = static_cast<stats::forms::TFormTongji*>(d);
+            QCOMPARE(f->windowTitle(), QString("分班统计"));
+            QCOMPARE(f->Edit1->text(), QString("2026010"));
+            QCOMPARE(f->SpinEdit6->value(), 9);
+            QCOMPARE(f->SpinEdit7->value(), 8);
+            f->SpinEdit3->setValue(2);
+            f->SpinEdit4->setValue(1);
+            f->SpinEdit5->setValue(1);
+            f->Edit1->setText("2026");
+            QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+            f->reject();
+        });
+        QTest::keyClick(w->DBGrid1, Qt::Key_F10);
+        auto report = home->path() / "分班统计_t1.txt";
+        QVERIFY(std::filesystem::exists(report));
+        QCOMPARE(shell.opened().back(), report.string());
+        QVERIFY(t->RadioButton3->isChecked()); // the mode the user set stays
+    }
+
+    void missingNumbersFromTheWindow() {
+        openSample();
+        Seen prompt, notice;
+        OnNextModal([](QWidget* d) { static_cast<QDialog*>(d)->accept(); }, &prompt);
+        QTimer::singleShot(30, [&] { CloseNextModal(&notice); });
+        w->N2Click();
+        QCOMPARE(prompt.title, QString("检查缺漏考号"));
+        QCOMPARE(notice.text, QString("没有检查到缺漏考号，所有考号均为连续。"));
     }
 
     void helpFileGoesToTheShellInGbk() {

@@ -9,16 +9,21 @@
 
 namespace testsupport {
 
-// An answer table: BH C(9), CONTENT C(width), FLAG C(1), SUBJECT C(2), and a
+// An answer table: BH C(9, or the longest exam number), CONTENT C(width), FLAG C(1), SUBJECT C(2), and a
 // score column SCORE when scoreType is 'N' (N 5,1), 'I' (N 3,0) or 'C' (C 5).
 inline void WriteAnswers(const std::filesystem::path& file,
                          const std::vector<std::pair<std::string, std::string>>& sheets,
                          char scoreType = 'N', int width = 0) {
+    int idWidth = 9;
+    for (const auto& s : sheets)
+        idWidth = std::max(idWidth, static_cast<int>(s.first.size()));
     if (width == 0)
         for (const auto& s : sheets)
             width = std::max(width, static_cast<int>(s.second.size()));
-    std::vector<DbfColumn> cols = {
-        {"BH", 'C', 9}, {"CONTENT", 'C', std::max(width, 1)}, {"FLAG", 'C', 1}, {"SUBJECT", 'C', 2}};
+    std::vector<DbfColumn> cols = {{"BH", 'C', idWidth},
+                                   {"CONTENT", 'C', std::max(width, 1)},
+                                   {"FLAG", 'C', 1},
+                                   {"SUBJECT", 'C', 2}};
     if (scoreType == 'N')
         cols.push_back({"SCORE", 'N', 5, 1});
     else if (scoreType == 'I')
