@@ -55,6 +55,7 @@ bench: deps
 	cmake --build $(BENCH_DIR) -j2
 	$(BENCH_DIR)/bin/bench-import
 	$(BENCH_DIR)/bin/bench-score
+	$(BENCH_DIR)/bin/bench-classes
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -3,6 +3,7 @@
 #include "app/Config.h"
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace cli {
 
@@ -55,8 +56,8 @@ bool CliUi::editFieldNames(app::FieldSettings& fields) {
 }
 
 void CliUi::progress(const std::string& what, long long done, long long total) {
-    if (total < 0)
-        return; // no amount to show
+    if (total < 0 || !::isatty(2))
+        return; // no amount to show, or no terminal to show it on
     if (total == 0) {
         if (mLastPercent >= 0)
             std::fprintf(stderr, "\n");

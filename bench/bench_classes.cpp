@@ -1,0 +1,124 @@
+// Class-statistics benchmark: a generated table of N sheets (default
+// 1,000,000) in 50 classes with 100 questions, scored, then the class
+// statistics beside one full read of the table (SELECT * with every value of
+// every row fetched), in the same process; then the report is compared with
+// the one the per-class statements give (--no-reference skips that, it reads
+// the table twice per class).
+//
+//   bench-classes [--records N] [--no-reference]
+#include "app/OpenTable.h"
+#include "app/Workspace.h"
+#include "bench/Measure.h"
+#include "platform/db/Statement.h"
+#include "platform/os/Folders.h"
+#include "platform/text/TextFile.h"
+#include "stats/ClassStatistics.h"
+#include "tools/gen-answer-table/AnswerTable.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class QuietUi : public app::Ui {
+public:
+    void message(const std::string& text, const std::string&, app::Icon) override {
+        std::printf("message: %s\n", text.c_str());
+    }
+    bool question(const std::string&, const std::string&, app::GoOn) override { return false; }
+    bool editFieldNames(app::FieldSettings&) override { return true; }
+    std::string input(const std::string&, const std::string&, const std::string& value) override {
+        return value;
+    }
+};
+
+double Since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    long long records = 1000000;
+    bool reference = true;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--records" && i + 1 < argc)
+            records = std::atoll(argv[++i]);
+        else if (a == "--no-reference")
+            reference = false;
+    }
+    fs::path dir = fs::temp_directory_path() / ("quillory-bench-classes-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path table = dir / "exam.dbf";
+    const fs::path home = dir / "home";
+    tools::AnswerTableSpec spec;
+    spec.records = records;
+    spec.questions = 100;
+    spec.classes = 50;
+    spec.seatDigits = 5;
+    spec.score = "float";
+    tools::WriteAnswerTable(table, spec);
+    std::printf("class statistics of %lld sheets in 50 classes, 100 questions\n", records);
+
+    // Scored by the command line, so that f1..f100 hold points.
+    std::string key;
+    for (int i = 1; i <= 80; ++i)
+        key += std::string(1, "ABCD"[i % 4]) + (i % 5 == 0 && i < 80 ? ";" : "");
+    std::string multiKey;
+    for (int j = 1; j <= 20; ++j)
+        multiKey += std::string(j > 1 ? ";" : "") + (j % 2 ? "AB" : "C");
+    const auto cli = (os::ExecutableFolder() / "quillory-cli").string();
+    bench::Report("scoring (quillory-cli score)",
+                  bench::RunChild({cli, "--home", home.string(), "score", table.string(),
+                                   "--segment", "40:1", "--segment", "40:1.5", "--key", key,
+                                   "--multi", "20", "--full", "2", "--multi-key", multiKey}));
+
+    os::SetProgramFolder(home);
+    app::Workspace ws(home);
+    ws.startUp();
+    QuietUi ui;
+    app::OpenAnswerTable(ws, ui, table);
+
+    auto start = std::chrono::steady_clock::now();
+    long long values = 0;
+    {
+        db::Statement all(ws.ADOConnection2.handle(), "SELECT * FROM exam");
+        while (all.step())
+            for (int c = 0; c < all.columnCount(); ++c)
+                values += db::IsNull(all.column(c)) ? 0 : 1;
+    }
+    const double fullRead = Since(start);
+
+    stats::ClassSettings s;
+    s.prefixMode = true;
+    s.prefix = "2026";
+    s.totalLength = 11;
+    s.codeLength = 2;
+    s.firstClass = 1;
+    s.lastClass = 50;
+    s.questions = 100;
+    os::RecordingShell shell;
+    std::string caption = "分班统计";
+    start = std::chrono::steady_clock::now();
+    stats::RunClassStatistics(ws, ui, shell, s, caption);
+    const double run = Since(start);
+    std::printf("one full read (SELECT *, %lld values): %.2f s\n", values, fullRead);
+    std::printf("class statistics: %.2f s = %.2f x the full read (target <= 3)\n", run,
+                run / fullRead);
+
+    int status = 0;
+    if (reference) {
+        start = std::chrono::steady_clock::now();
+        auto expected = stats::ReportByStatements(ws, s);
+        auto written = text::LoadLines(home / "分班统计_exam.txt");
+        std::printf("per-class statements: %.2f s; report %s\n", Since(start),
+                    expected == written ? "byte-identical" : "DIFFERS");
+        status = expected == written ? 0 : 1;
+    }
+    fs::remove_all(dir);
+    return status;
+}
