@@ -10,6 +10,8 @@
 #include "platform/db/Error.h"
 #include "platform/os/Folders.h"
 #include "platform/os/Shell.h"
+#include "platform/automation/SheetServer.h"
+#include "report/ExcelReport.h"
 #include "scoring/Conversion.h"
 #include "scoring/ScoringRun.h"
 #include "stats/ClassStatistics.h"
@@ -44,7 +46,8 @@ const char* kUsageText =
     "                              the class statistics; left-out options keep what the\n"
     "                              dialog would offer for the table\n"
     "  check [--start N]           the missing exam-number check\n"
-    "not built yet: report, batch, classes --subjects/--starts\n";
+    "  report                      the spreadsheet report (test.xls, formatted as test.xlsx)\n"
+    "not built yet: batch, classes --subjects/--starts\n";
 
 struct Args {
     std::string command;
@@ -161,6 +164,15 @@ scoring::ScoringSettings ScoringSettingsOf(const Args& a) {
     return st;
 }
 
+// "生成报表": test.xls in the temporary folder, formatted by the spreadsheet
+// stand-in into test.xlsx; both are printed.
+void Report(app::Workspace& ws, os::Shell& shell) {
+    automation::RegisterSheetServer();
+    automation::SetDesktop({&shell, {}});
+    report::ExportReport(ws);
+    std::printf("wrote %stest.xls\n", os::GetTempFolder().c_str());
+}
+
 int RunCommand(const Args& a, CliUi& ui) {
     app::Workspace ws(os::ProgramFolder());
     ws.startUp();
@@ -181,11 +193,16 @@ int RunCommand(const Args& a, CliUi& ui) {
     if (a.command == "score") {
         os::PrintingShell shell;
         scoring::ScoringFollowUps next;
-        next.report = [&] { ui.message("生成报表 还没有实现。", ws.Caption, app::Icon::Information); };
+        next.report = [&] { Report(ws, shell); };
         auto outcome = scoring::ScoreAll(ws, ui, shell, ScoringSettingsOf(a), next);
         if (outcome == scoring::Outcome::Stopped)
             return kStopped;
         std::printf("wrote %s\n", ws.file("标准答案历史.log").c_str());
+        return kDone;
+    }
+    if (a.command == "report") {
+        os::PrintingShell shell;
+        Report(ws, shell);
         return kDone;
     }
     if (a.command == "classes") {
@@ -271,8 +288,8 @@ int Run(const std::vector<std::string>& argv) {
     try {
         a = Parse(argv, home, goOn);
         static const std::set<std::string> built = {"open",    "sql",     "repair", "score",
-                                                    "convert", "classes", "check"};
-        static const std::set<std::string> planned = {"report", "batch"};
+                                                    "convert", "classes", "check",  "report"};
+        static const std::set<std::string> planned = {"batch"};
         if (a.command.empty() || a.command == "help")
             throw UsageError{""};
         if (planned.count(a.command)) {

@@ -9,12 +9,16 @@
 #include "app/forms/TFormSetField.h"
 #include "app/forms/TFormSql.h"
 #include "platform/os/Folders.h"
+#include "platform/automation/SheetServer.h"
+#include "report/ExcelReport.h"
 #include "scoring/Conversion.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/MissingNumbers.h"
 #include "stats/forms/TFormTongji.h"
 
 #include <QActionGroup>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QSpinBox>
@@ -74,6 +78,7 @@ TFormCorvane::TFormCorvane()
                             : OpenDialog1FileName;
         return QFileDialog::getOpenFileName(this, caption, start, filter);
     };
+    setShell(&mDesktopShell);
     FormCreate();
 }
 
@@ -469,7 +474,22 @@ void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
     });
 }
 
-void TFormCorvane::nExcelClick() { notBuiltYet("生成报表"); }
+void TFormCorvane::nExcelClick() {
+    Guarded(this, [&] {
+        BusyCursor busy;
+        report::ExportReport(mWs);
+    });
+}
+
+void TFormCorvane::setShell(os::Shell* shell) {
+    mShell = shell;
+    // The spreadsheet stand-in shows its workbook through the same shell and
+    // puts its sheet on the desktop's clipboard.
+    automation::RegisterSheetServer();
+    automation::SetDesktop({mShell, [](const std::string& text) {
+                                QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+                            }});
+}
 void TFormCorvane::N2Click() {
     Guarded(this, [&] { stats::CheckMissingNumbers(mWs, *mUi, *mShell); });
 }

@@ -79,7 +79,7 @@ public:
     [[nodiscard]] Workspace& workspace() { return mWs; }
     [[nodiscard]] QtUi& ui() { return *mUi; }
     // Replaces the shell (tests record what would be opened).
-    void setShell(os::Shell* shell) { mShell = shell; }
+    void setShell(os::Shell* shell);
     // Chooses a file for the open and repair commands; the file dialog unless replaced.
     std::function<QString(const QString& caption, const QString& filter)> chooseFile;
     // Set when FormCreate went through: files may be dropped.

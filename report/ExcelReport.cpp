@@ -1,0 +1,95 @@
+#include "report/ExcelReport.h"
+
+#include "app/AppError.h"
+#include "platform/automation/Automation.h"
+#include "platform/os/Folders.h"
+#include "platform/text/Gbk.h"
+#include "report/ExportExcel.h"
+
+#include <filesystem>
+
+namespace report {
+
+using automation::Arg;
+using automation::ObjectPtr;
+
+std::string DataRange(int rows, int columns) {
+    return "a2:" + std::string(1, static_cast<char>('a' + columns - 1)) + std::to_string(rows + 1);
+}
+
+bool OpenExcelReport(const std::string& fileName, int rows, int columns) {
+    std::error_code ec;
+    if (!std::filesystem::exists(fileName, ec))
+        throw app::AppError("文件不存在: " + fileName);
+    ObjectPtr app;
+    try {
+        app = automation::CreateObject("Excel.Application");
+    } catch (const std::exception&) {
+        throw app::AppError(
+            "打开Excel时错误。报表功能需要安装Excel2000，如果已安装Excel2000则可能需要重新安装。");
+    }
+    auto none = std::vector<Arg>{};
+    try {
+        app->put("visible", true);
+        app->get("WorkBooks", none)->call("Open", {fileName});
+        ObjectPtr sheet = app->get("ActiveSheet", none);
+        sheet->get("range", {DataRange(rows, columns)})->call("select", none);
+        app->get("Selection", none)->put("NumberFormatLocal", std::string("@"));
+        app->get("selection", none)->get("Borders", {std::int32_t{5}})->put("LineStyle", std::int32_t{-4142});
+        app->get("selection", none)->get("Borders", {std::int32_t{6}})->put("LineStyle", std::int32_t{-4142});
+        for (std::int32_t index = 7; index <= 12; ++index) {
+            app->get("Selection", none)->get("Borders", {index})->put("LineStyle", std::int32_t{1});
+            app->get("Selection", none)->get("Borders", {index})->put("Weight", std::int32_t{2});
+            app->get("Selection", none)->get("Borders", {index})->put("ColorIndex", std::int32_t{-4105});
+        }
+        sheet->get("PageSetup", none)->put("CenterFooter", std::string("第 &P 页，共 &N 页"));
+        sheet->get("PageSetup", none)->put("RightFooter", std::string("&D"));
+        for (int i = 0; i < columns; ++i) {
+            const std::string letter(1, static_cast<char>('a' + i));
+            sheet->get("Columns", {letter + ":" + letter})->get("EntireColumn", none)->call("AutoFit", none);
+        }
+        sheet->get("Cells", none)->call("Select", none);
+        app->get("Selection", none)->call("Copy", none);
+    } catch (const std::exception&) {
+        try {
+            app->call("quit", none);
+        } catch (const std::exception&) {
+        }
+        app.reset();
+        return false;
+    }
+    return true;
+}
+
+std::string ReportQuery(const std::string& sql, const std::string& id, const std::string& content,
+                        const std::string& score) {
+    std::size_t p = text::Lower(sql).find("from ");
+    if (p == std::string::npos)
+        return sql;
+    return "SELECT " + id + ", " + content + ", " + score + " " + sql.substr(p);
+}
+
+void ExportReport(app::Workspace& ws) {
+    std::string folder = os::GetTempFolder();
+    if (folder.back() != '/')
+        folder += '/';
+    const std::string file = folder + "test.xls";
+    db::Query& v = ws.ADOQuery2;
+    if (!v.isOpen())
+        throw app::AppError("生成报表时错误，数据表不在打开状态。");
+    if (v.recordCount() == 0)
+        throw app::AppError("生成报表失败。当前零条记录。");
+    const std::string saved = v.sqlText();
+    v.close();
+    v.setSql(ReportQuery(saved, ws.Fields.ID, ws.Fields.Content, ws.Fields.Score));
+    v.open();
+    const int rows = v.recordCount();
+    const int columns = v.fieldCount();
+    TDS2Excel(v).SaveToFile(file, true);
+    OpenExcelReport(file, rows, columns);
+    v.close();
+    v.setSql(saved);
+    v.open();
+}
+
+} // namespace report

@@ -1,0 +1,151 @@
+#include "report/ExportExcel.h"
+
+#include "platform/text/Gbk.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+namespace report {
+namespace {
+
+void Put16(char* p, std::uint16_t v) {
+    p[0] = static_cast<char>(v & 0xFF);
+    p[1] = static_cast<char>(v >> 8);
+}
+
+void Put32(char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// Record head: identifier, data length, then row, column and format index.
+void Cell(char* p, std::uint16_t id, std::uint16_t length, std::uint16_t row, std::uint16_t col,
+          std::uint16_t format) {
+    Put16(p, id);
+    Put16(p + 2, length);
+    Put16(p + 4, row);
+    Put16(p + 6, col);
+    Put16(p + 8, format);
+}
+
+} // namespace
+
+void TDS2Excel::SaveToFile(const std::filesystem::path& fileName, bool writeFieldNames) {
+    FWriteFieldNames = writeFieldNames;
+    std::error_code ec;
+    if (std::filesystem::exists(fileName, ec) && !std::filesystem::remove(fileName, ec))
+        throw std::runtime_error("不能删除文件 " + fileName.string() + ": " + ec.message());
+    std::ofstream stream(fileName, std::ios::binary | std::ios::trunc);
+    if (!stream)
+        throw std::runtime_error("不能创建文件 " + fileName.string() + ": " + std::strerror(errno));
+    WriteToStream(stream);
+    stream.close();
+    if (!stream)
+        throw std::runtime_error("不能写入文件 " + fileName.string());
+}
+
+void TDS2Excel::WriteToStream(std::ostream& stream) {
+    FCol = 0;
+    FRow = 0;
+    FStream = &stream;
+    WriteData();
+}
+
+void TDS2Excel::WriteData() {
+    WriteBof();
+    if (FWriteFieldNames)
+        WriteFieldNames();
+    FDataSet.disableControls();
+    FBookmark = FDataSet.bookmark();
+    const int fields = FDataSet.fieldCount();
+    for (FDataSet.first(); !FDataSet.eof(); FDataSet.next()) {
+        for (int f = 0; f < fields; ++f) {
+            const db::Value v = FDataSet.value(f);
+            if (db::IsNull(v)) {
+                WriteBlankCell();
+                continue;
+            }
+            switch (FDataSet.field(f).kind) {
+            case db::FieldKind::SmallInt:
+            case db::FieldKind::Integer:
+                WriteIntegerCell(static_cast<std::int32_t>(db::Query::ToInteger(v)));
+                break;
+            case db::FieldKind::Float:
+            case db::FieldKind::Currency:
+            case db::FieldKind::Bcd:
+                WriteFloatCell(db::Query::ToFloat(v));
+                break;
+            default:
+                WriteStringCell(db::Query::ToText(v));
+            }
+        }
+    }
+    WriteEof();
+    if (FBookmark >= 0 && FBookmark < FDataSet.recordCount())
+        FDataSet.gotoBookmark(FBookmark);
+    FDataSet.enableControls();
+}
+
+void TDS2Excel::WriteFieldNames() {
+    for (int f = 0; f < FDataSet.fieldCount(); ++f)
+        WriteStringCell(FDataSet.field(f).name);
+}
+
+void TDS2Excel::WriteBof() {
+    static const char bof[12] = {0x09, 0x08, 0x08, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00};
+    FStream->write(bof, sizeof bof);
+}
+
+void TDS2Excel::WriteEof() {
+    static const char eof[4] = {0x0A, 0x00, 0x00, 0x00};
+    FStream->write(eof, sizeof eof);
+}
+
+void TDS2Excel::WriteBlankCell() {
+    char r[10];
+    Cell(r, 0x0201, 6, FRow, FCol, 23);
+    FStream->write(r, sizeof r);
+    NextCell();
+}
+
+void TDS2Excel::WriteIntegerCell(std::int32_t value) {
+    char r[14];
+    Cell(r, 0x027E, 10, FRow, FCol, 0);
+    Put32(r + 10, (static_cast<std::uint32_t>(value) << 2) | 2);
+    FStream->write(r, 10);
+    FStream->write(r + 10, 4);
+    NextCell();
+}
+
+void TDS2Excel::WriteFloatCell(double value) {
+    char r[18];
+    Cell(r, 0x0203, 14, FRow, FCol, 0);
+    std::memcpy(r + 10, &value, 8);
+    FStream->write(r, 10);
+    FStream->write(r + 10, 8);
+    NextCell();
+}
+
+void TDS2Excel::WriteStringCell(const std::string& utf8) {
+    const std::string bytes = text::ToGbk(utf8);
+    const auto n = static_cast<std::uint16_t>(bytes.size());
+    char r[12];
+    Cell(r, 0x0204, static_cast<std::uint16_t>(8 + n), FRow, FCol, 0);
+    Put16(r + 10, n);
+    FStream->write(r, sizeof r);
+    FStream->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    NextCell();
+}
+
+void TDS2Excel::NextCell() {
+    if (FCol == FDataSet.fieldCount() - 1) {
+        ++FRow;
+        FCol = 0;
+    } else {
+        ++FCol;
+    }
+}
+
+} // namespace report
