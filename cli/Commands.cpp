@@ -43,11 +43,12 @@ const char* kUsageText =
     "                              a sheet's marks as answer-key text\n"
     "  classes [--prefix TEXT | --start POS] [--code-length L] [--first A] [--last B]\n"
     "          [--id-length T] [--questions N] [--predefined]\n"
+    "          [--subjects NAME,...] [--starts S1,...,S6]\n"
     "                              the class statistics; left-out options keep what the\n"
     "                              dialog would offer for the table\n"
     "  check [--start N]           the missing exam-number check\n"
     "  report                      the spreadsheet report (test.xls, formatted as test.xlsx)\n"
-    "not built yet: batch, classes --subjects/--starts\n";
+    "not built yet: batch\n";
 
 struct Args {
     std::string command;
@@ -123,6 +124,18 @@ int Number(const std::string& text, const char* option) {
     } catch (const std::exception&) {
     }
     throw UsageError{std::string(option) + " needs a whole number, not '" + text + "'"};
+}
+
+std::vector<std::string> Split(const std::string& list) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = list.find(',', start);
+        parts.push_back(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos)
+            return parts;
+        start = comma + 1;
+    }
 }
 
 // The panels as the window fills them for these options: the number of
@@ -230,9 +243,30 @@ int RunCommand(const Args& a, CliUi& ui) {
         if (auto v = a.option("--questions"))
             st.questions = Number(*v, "--questions");
         st.predefined = a.flags.count("--predefined") > 0;
-        if (a.option("--subjects") || a.option("--starts"))
-            throw UsageError{"--subjects and --starts (comprehensive statistics) are not built yet"};
+        if (a.option("--subjects") || a.option("--starts")) {
+            // As checking "综合科统计" does: the preset for the paper, if any.
+            st.comprehensive = true;
+            if (auto preset = stats::PresetFor(st.questions, ws.TableName))
+                st.subjects = *preset;
+            if (auto names = a.option("--subjects")) {
+                auto list = Split(*names);
+                if (list.size() > 6)
+                    throw UsageError{"--subjects takes at most six names"};
+                for (std::size_t i = 0; i < 6; ++i)
+                    st.subjects.names[i] = i < list.size() ? list[i] : "";
+            }
+            if (auto starts = a.option("--starts")) {
+                auto list = Split(*starts);
+                if (list.size() != 6)
+                    throw UsageError{"--starts takes six question numbers"};
+                for (std::size_t i = 0; i < 6; ++i)
+                    st.subjects.starts[i] = Number(list[i], "--starts");
+            }
+        }
+        automation::RegisterSheetServer();
+        automation::SetDesktop({nullptr, {}});
         os::PrintingShell shell;
+        automation::SetDesktop({&shell, {}});
         std::string caption = "分班统计";
         auto outcome = stats::RunClassStatistics(ws, ui, shell, st, caption);
         if (st.predefined)

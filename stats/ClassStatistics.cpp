@@ -8,6 +8,9 @@
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "scoring/Global.h"
+#include "platform/os/Folders.h"
+#include "report/ExcelReport.h"
+#include "report/ExportExcel.h"
 #include "stats/Like.h"
 
 #include <array>
@@ -292,16 +295,18 @@ Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
 
     // One read of the table in its stored order, as each SUM reads it.
     std::string sql = "SELECT " + ws.Fields.ID + ", " + ws.Fields.Content;
+    const int rowidColumn = N + 2 + (s.predefined ? 1 : 0);
     for (int k = 1; k <= N; ++k)
         sql += ", f" + std::to_string(k);
     if (s.predefined)
         sql += ", CLS";
-    sql += " FROM " + ws.TableName;
+    sql += ", rowid FROM " + ws.TableName;
     db::Statement st(ws.ADOConnection2.handle(), db::Connection::TranslateQuery(sql));
 
     long long gradeCount = 0;
     std::vector<double> gradeSums(static_cast<std::size_t>(N + 1), 0.0);
     std::unordered_map<long long, ClassTotals> totals;
+    std::vector<std::pair<std::int64_t, int>> matchedSheets; // for the subject statistics
     long long rows = 0;
     const int clsColumn = N + 2;
     while (st.step()) {
@@ -319,6 +324,8 @@ Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
                 cls->options.assign(static_cast<std::size_t>(N + 1), {});
             }
             ++cls->count;
+            if (s.comprehensive)
+                matchedSheets.emplace_back(st.columnInt(rowidColumn), static_cast<int>(index));
         }
         for (int k = 1; k <= N; ++k) {
             db::Value v = st.column(k + 1);
@@ -342,7 +349,22 @@ Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
             total += sums[static_cast<std::size_t>(k)];
         return total;
     };
-    std::vector<std::string> summary = {GradeLine(gradeCount, totalOf(gradeSums))};
+    const double gradeTotal = totalOf(gradeSums);
+    if (s.comprehensive) {
+        std::vector<ComprehensiveClass> list;
+        for (std::size_t i = 0; i < classes.codes.size(); ++i) {
+            auto it = totals.find(static_cast<long long>(i));
+            ComprehensiveClass c;
+            c.code = classes.codes[i];
+            c.label = s.predefined ? scoring::PadName(c.code)
+                                   : PadNumber(static_cast<std::int32_t>(s.firstClass + static_cast<long long>(i)));
+            c.count = it == totals.end() ? 0 : it->second.count;
+            list.push_back(std::move(c));
+        }
+        shell.open(RunComprehensive(ws, s.subjects, N, list, matchedSheets,
+                                    Average(gradeTotal, gradeCount)));
+    }
+    std::vector<std::string> summary = {GradeLine(gradeCount, gradeTotal)};
     std::vector<std::string> details;
     for (std::size_t i = 0; i < classes.codes.size(); ++i) {
         auto it = totals.find(static_cast<long long>(i));
@@ -358,6 +380,17 @@ Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
     const auto report = ws.file("分班统计_" + ws.TableName + ".txt");
     text::SaveLines(report, summary);
     shell.open(report.string());
+    if (s.comprehensive) {
+        std::string folder = os::GetTempFolder();
+        const std::string xls = folder + "zonghe.xls";
+        db::Query& zonghe = ws.aqy2;
+        zonghe.close();
+        zonghe.setSql("SELECT * FROM zonghe");
+        zonghe.open();
+        report::TDS2Excel(zonghe).SaveToFile(xls, true);
+        report::OpenExcelReport(xls, zonghe.recordCount(), zonghe.fieldCount());
+        zonghe.close();
+    }
     return Outcome::Done;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Ui.h"
+#include "stats/Comprehensive.h"
 #include "app/Workspace.h"
 #include "platform/os/Shell.h"
 
@@ -25,6 +26,8 @@ struct ClassSettings {
     int lastClass = 24;        // SpinEdit5
     int totalLength = 0;       // SpinEdit6
     int questions = 0;         // SpinEdit7, N
+    bool comprehensive = false; // CheckBox1
+    SubjectSettings subjects;   // Panel1
 };
 
 enum class Outcome { Done, Stopped };

@@ -264,6 +264,7 @@ void TFormCorvane::CreateDialogs() {
     FormSetField = new TFormSetField(this, mWs.Fields, SetField);
     FormTongji = new stats::forms::TFormTongji(this);
     FormTongji->start = [this](const stats::ClassSettings& settings) { BitBtn1Click(settings); };
+    FormTongji->tableName = [this] { return mWs.TableName; };
     FormSql = new TFormSql(this);
 }
 

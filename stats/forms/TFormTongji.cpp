@@ -139,6 +139,11 @@ ClassSettings TFormTongji::Settings() const {
     s.lastClass = SpinEdit5->value();
     s.totalLength = SpinEdit6->value();
     s.questions = SpinEdit7->value();
+    s.comprehensive = CheckBox1->isChecked();
+    for (int i = 0; i < 6; ++i) {
+        s.subjects.names[static_cast<std::size_t>(i)] = ComboBoxes[i]->currentText().toStdString();
+        s.subjects.starts[static_cast<std::size_t>(i)] = sptZonghe[i]->value();
+    }
     return s;
 }
 
@@ -175,7 +180,21 @@ void TFormTongji::CheckBox2Click() {
         w->setEnabled(on);
 }
 
-void TFormTongji::CheckBox1Click() { Panel1->setEnabled(CheckBox1->isChecked()); }
+void TFormTongji::CheckBox1Click() {
+    for (QObject* child : Panel1->children())
+        if (auto* w = qobject_cast<QWidget*>(child))
+            w->setEnabled(CheckBox1->isChecked());
+    if (!CheckBox1->isChecked())
+        return;
+    auto preset = PresetFor(SpinEdit7->value(), tableName ? tableName() : std::string());
+    if (!preset)
+        return;
+    for (int i = 0; i < 6; ++i) {
+        ComboBoxes[i]->setCurrentIndex(
+            ComboBoxes[i]->findText(QString::fromStdString(preset->names[static_cast<std::size_t>(i)])));
+        sptZonghe[i]->setValue(preset->starts[static_cast<std::size_t>(i)]);
+    }
+}
 
 void TFormTongji::BitBtn1Click() {
     if (start)

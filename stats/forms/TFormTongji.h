@@ -37,6 +37,8 @@ public:
     void BitBtn1Click();
 
     std::function<void(const ClassSettings&)> start;
+    // The open table's name, for the subject presets.
+    std::function<std::string()> tableName;
 
     QLabel* Label13;
     QGroupBox* GroupBox1;
