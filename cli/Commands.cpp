@@ -11,6 +11,7 @@
 #include "platform/os/Folders.h"
 #include "platform/os/Shell.h"
 #include "platform/automation/SheetServer.h"
+#include "report/Batch.h"
 #include "report/ExcelReport.h"
 #include "scoring/Conversion.h"
 #include "scoring/ScoringRun.h"
@@ -48,7 +49,8 @@ const char* kUsageText =
     "                              dialog would offer for the table\n"
     "  check [--start N]           the missing exam-number check\n"
     "  report                      the spreadsheet report (test.xls, formatted as test.xlsx)\n"
-    "not built yet: batch\n";
+    "  batch --kind test|test2 [--multi COUNT]\n"
+    "                              the batch statistics over the program folder (no TABLE)\n";
 
 struct Args {
     std::string command;
@@ -186,6 +188,21 @@ void Report(app::Workspace& ws, os::Shell& shell) {
     std::printf("wrote %stest.xls\n", os::GetTempFolder().c_str());
 }
 
+// The hidden batch statistics: no table is opened first.
+int RunBatchCommand(const Args& a, app::Workspace& ws, CliUi& ui) {
+    auto kind = a.option("--kind").value_or("test");
+    if (kind != "test" && kind != "test2")
+        throw UsageError{"--kind is test or test2"};
+    os::PrintingShell shell;
+    report::RunBatch(ws, ui, shell, kind == "test" ? report::BatchKind::Test : report::BatchKind::Test2,
+                     Number(a.option("--multi").value_or("0"), "--multi"));
+    if (kind == "test")
+        std::printf("wrote %s\n", ws.file("统计_合计.txt").c_str());
+    if (ws.Caption != "Quillory")
+        std::fprintf(stderr, "failed: %s\n", ws.Caption.c_str());
+    return kDone;
+}
+
 int RunCommand(const Args& a, CliUi& ui) {
     app::Workspace ws(os::ProgramFolder());
     ws.startUp();
@@ -199,6 +216,8 @@ int RunCommand(const Args& a, CliUi& ui) {
         return kDone;
     }
 
+    if (a.command == "batch")
+        return RunBatchCommand(a, ws, ui);
     app::OpenAnswerTable(ws, ui, std::filesystem::absolute(a.table));
     std::printf("%s\n", ws.Status.c_str());
     std::fflush(stdout);
@@ -322,8 +341,9 @@ int Run(const std::vector<std::string>& argv) {
     try {
         a = Parse(argv, home, goOn);
         static const std::set<std::string> built = {"open",    "sql",     "repair", "score",
-                                                    "convert", "classes", "check",  "report"};
-        static const std::set<std::string> planned = {"batch"};
+                                                    "convert", "classes", "check",  "report",
+                                                    "batch"};
+        static const std::set<std::string> planned = {};
         if (a.command.empty() || a.command == "help")
             throw UsageError{""};
         if (planned.count(a.command)) {
@@ -333,7 +353,7 @@ int Run(const std::vector<std::string>& argv) {
         }
         if (!built.count(a.command))
             throw UsageError{"unknown command " + a.command};
-        if (a.table.empty())
+        if (a.table.empty() && a.command != "batch")
             throw UsageError{a.command + " needs TABLE.dbf"};
         if (a.command == "sql" && !a.option("--statement"))
             throw UsageError{"sql needs --statement TEXT"};

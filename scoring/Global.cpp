@@ -34,6 +34,18 @@ std::string MarkToLetter(char code) {
     }
 }
 
+char SingleMarkLetter(char code) {
+    switch (code) {
+    case '1': return 'A';
+    case '2': return 'B';
+    case '4': return 'C';
+    case '8': return 'D';
+    case '@': return 'E';
+    case 'P': return 'F';
+    default: return 0;
+    }
+}
+
 std::string MarkToLetters(char code) {
     unsigned char c = static_cast<unsigned char>(code);
     if (c < 48 || c > 111)

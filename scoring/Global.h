@@ -20,6 +20,10 @@ inline constexpr std::size_t ValueWidth = 7;
 // any other byte itself (a multi-mark "3" stays "3").
 [[nodiscard]] std::string MarkToLetter(char code);
 
+// The option letter of a single mark ('A' to 'F'), 0 for a blank, a mark of
+// several options (the codes "A" to "F" among them) or no mark code.
+[[nodiscard]] char SingleMarkLetter(char code);
+
 // Multiple-choice conversion: a code from 48 to 111 gives its letters in the
 // order A to F ("0" gives " "), any other byte itself.
 [[nodiscard]] std::string MarkToLetters(char code);

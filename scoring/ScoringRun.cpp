@@ -128,25 +128,12 @@ private:
 
 } // namespace
 
-// The option letter of a single mark, 0 for a blank, several marks or no mark code.
-char SingleLetter(char code) {
-    switch (code) {
-    case '1': return 'A';
-    case '2': return 'B';
-    case '4': return 'C';
-    case '8': return 'D';
-    case '@': return 'E';
-    case 'P': return 'F';
-    default: return 0;
-    }
-}
-
 bool SingleRight(char code, char key, bool fullMatch) {
     if (key == 'x' || key == 'z')
         return false; // left out or worth nothing, whatever the sheet holds
     if (LetterLookingMultiMark(code))
         return false;
-    const char letter = SingleLetter(code);
+    const char letter = SingleMarkLetter(code);
     if (IsKeyLetter(key))
         return letter == key;
     if (fullMatch) // the sheet's text (its letter, or the code itself) is the key
@@ -377,7 +364,7 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
                 total += static_cast<double>(earned);
                 points[static_cast<std::size_t>(k)] = static_cast<double>(earned);
                 const auto i = static_cast<std::size_t>(k);
-                switch (SingleLetter(static_cast<char>(code))) {
+                switch (SingleMarkLetter(static_cast<char>(code))) {
                 case 'A': ++stats.countA[i]; break;
                 case 'B': ++stats.countB[i]; break;
                 case 'C': ++stats.countC[i]; break;

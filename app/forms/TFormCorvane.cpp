@@ -10,6 +10,7 @@
 #include "app/forms/TFormSql.h"
 #include "platform/os/Folders.h"
 #include "platform/automation/SheetServer.h"
+#include "report/Batch.h"
 #include "report/ExcelReport.h"
 #include "scoring/Conversion.h"
 #include "scoring/forms/AnswerKeyPanels.h"
@@ -494,8 +495,21 @@ void TFormCorvane::setShell(os::Shell* shell) {
 void TFormCorvane::N2Click() {
     Guarded(this, [&] { stats::CheckMissingNumbers(mWs, *mUi, *mShell); });
 }
-void TFormCorvane::EST1Click() { notBuiltYet("TEST"); }
-void TFormCorvane::EST2Click() { notBuiltYet("TEST2"); }
+void TFormCorvane::EST1Click() {
+    Guarded(this, [&] {
+        BusyCursor busy;
+        report::RunBatch(mWs, *mUi, *mShell, report::BatchKind::Test, Panels->SpinEdit5->value());
+        setWindowTitle(QString::fromStdString(mWs.Caption));
+    });
+}
+
+void TFormCorvane::EST2Click() {
+    Guarded(this, [&] {
+        BusyCursor busy;
+        report::RunBatch(mWs, *mUi, *mShell, report::BatchKind::Test2, Panels->SpinEdit5->value());
+        setWindowTitle(QString::fromStdString(mWs.Caption));
+    });
+}
 void TFormCorvane::Button4Click() {
     Guarded(this, [&] {
         const auto* p = Panels;

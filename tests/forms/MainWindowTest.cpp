@@ -509,7 +509,8 @@ private slots:
         QVERIFY(t->RadioButton4->isChecked());
         QVERIFY(!t->Edit1->isEnabled());
         QVERIFY(t->SpinEdit20->isEnabled());
-        QVERIFY(!t->Panel1->isEnabled());
+        QVERIFY(!t->ComboBoxes[0]->isEnabled());
+        QVERIFY(!t->sptZonghe[5]->isEnabled());
         QCOMPARE(t->SpinEdit3->value(), 2);
         QCOMPARE(t->SpinEdit5->value(), 24);
         QCOMPARE(t->sptZonghe[5]->value(), 69);
