@@ -8,7 +8,7 @@ packages=(
   libsqlite3-dev sqlite3
   qt6-base-dev libgl-dev
   libsimpleini-dev
-  libxlsxwriter-dev
+  libxlsxwriter-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei
   xvfb xauth
