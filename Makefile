@@ -56,6 +56,7 @@ bench: deps
 	$(BENCH_DIR)/bin/bench-import
 	$(BENCH_DIR)/bin/bench-score
 	$(BENCH_DIR)/bin/bench-classes
+	$(BENCH_DIR)/bin/bench-report
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
