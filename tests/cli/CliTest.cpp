@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "tests/support/AnswerTables.h"
+#include "platform/text/TextFile.h"
 #include "tests/support/TempHome.h"
 #include "tools/gen-answer-table/AnswerTable.h"
 
@@ -113,6 +114,46 @@ TEST_F(CliTest, ConvertPrintsTheKeysOfASheet) {
     EXPECT_EQ(r.out, "记录数:2  题目数:9\nABCD3;A0  AB;ABCD\n");
     r = Cli({"--home", home_(), "convert", (home / "c.dbf").string(), "--record", "3"});
     EXPECT_EQ(r.status, 1);
+}
+
+TEST_F(CliTest, ClassesCheckReportAndBatch) {
+    testsupport::WriteAnswers(home / "k.dbf",
+                              {{"K0101", "12"}, {"K0102", "48"}, {"K0201", "11"}, {"K0205", "22"}}, 'N');
+    auto k = (home / "k.dbf").string();
+    ::setenv("TMPDIR", home_().c_str(), 1);
+    auto r = Cli({"--home", home_(), "classes", k, "--prefix", "K", "--first", "1", "--last", "2"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("wrote " + home_() + "/分班统计_k.txt"), std::string::npos) << r.out;
+    auto lines = text::LoadLines(home / "home" / "分班统计_k.txt");
+    EXPECT_EQ(lines[1].rfind("01 班人数 2", 0), 0u);
+    EXPECT_EQ(lines[2].rfind("02 班人数 2", 0), 0u);
+
+    r = Cli({"--home", home_(), "classes", k, "--prefix", "K", "--first", "2", "--last", "1"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("班别大小顺序不对"), std::string::npos) << r.err;
+
+    r = Cli({"--home", home_(), "classes", k, "--prefix", "K", "--last", "2", "--subjects",
+             "物理,化学", "--starts", "1,2,3,3,3,3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("综合科统计_k.txt"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("zonghe.xlsx"), std::string::npos) << r.out;
+
+    r = Cli({"--home", home_(), "check", k, "--start", "0"});
+    EXPECT_EQ(r.status, 1) << "K0101 is no number";
+
+    r = Cli({"--home", home_(), "report", k});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("wrote " + home_() + "/test.xlsx"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("wrote " + home_() + "/test.xls\n"), std::string::npos) << r.out;
+    ::unsetenv("TMPDIR");
+
+    testsupport::WriteAnswers(home / "home" / "20111229德育1.dbf",
+                              {{"1", std::string(30, '1')}}, 'N');
+    r = Cli({"--home", home_(), "batch", "--kind", "test"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("处理完毕。已处理文件个数: 1"), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("统计_合计.txt"), std::string::npos) << r.out;
+    EXPECT_EQ(Cli({"--home", home_(), "batch", "--kind", "test9"}).status, 2);
 }
 
 TEST_F(CliTest, ExitStatusesTellUsageFromErrors) {
