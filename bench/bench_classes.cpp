@@ -55,13 +55,13 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     const fs::path table = dir / "exam.dbf";
     const fs::path home = dir / "home";
-    tools::AnswerTableSpec spec;
-    spec.records = records;
-    spec.questions = 100;
-    spec.classes = 50;
-    spec.seatDigits = 5;
-    spec.score = "float";
-    tools::WriteAnswerTable(table, spec);
+    tools::AnswerTableSpec layout;
+    layout.records = records;
+    layout.questions = 100;
+    layout.classes = 50;
+    layout.seatDigits = 5;
+    layout.score = "float";
+    tools::WriteAnswerTable(table, layout);
     std::printf("class statistics of %lld sheets in 50 classes, 100 questions\n", records);
 
     // Scored by the command line, so that f1..f100 hold points.

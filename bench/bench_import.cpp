@@ -81,12 +81,12 @@ int main(int argc, char** argv) {
     {
         std::ofstream out(csv, std::ios::binary);
         out << "BH,CONTENT,FLAG,SUBJECT\n";
-        tools::AnswerTableSpec spec;
-        spec.records = records;
-        spec.questions = questions;
-        spec.classes = 50;
-        spec.seatDigits = 5;
-        tools::WriteAnswerTable(table, spec, [&](const std::string& id, const std::string& c) {
+        tools::AnswerTableSpec layout;
+        layout.records = records;
+        layout.questions = questions;
+        layout.classes = 50;
+        layout.seatDigits = 5;
+        tools::WriteAnswerTable(table, layout, [&](const std::string& id, const std::string& c) {
             out << id << ',' << c << ",0,01\n";
         });
     }

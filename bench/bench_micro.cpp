@@ -23,10 +23,10 @@ BENCHMARK(BM_MarkToLetters);
 
 void BM_DbfScan(benchmark::State& state) {
     auto file = std::filesystem::temp_directory_path() / "quillory-bench-micro.dbf";
-    tools::AnswerTableSpec spec;
-    spec.records = state.range(0);
-    spec.questions = 100;
-    tools::WriteAnswerTable(file, spec);
+    tools::AnswerTableSpec layout;
+    layout.records = state.range(0);
+    layout.questions = 100;
+    tools::WriteAnswerTable(file, layout);
     for (auto _ : state) {
         db::Dbf dbf(file);
         std::string rec;

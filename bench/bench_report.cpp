@@ -55,13 +55,13 @@ int Child(const std::string& step, const fs::path& home, const fs::path& table) 
 fs::path Table(const fs::path& dir, long long records) {
     const fs::path table = dir / ("exam" + std::to_string(records)) / "exam.dbf";
     fs::create_directories(table.parent_path());
-    tools::AnswerTableSpec spec;
-    spec.records = records;
-    spec.questions = 100;
-    spec.classes = 50;
-    spec.seatDigits = 5;
-    spec.score = "float";
-    tools::WriteAnswerTable(table, spec);
+    tools::AnswerTableSpec layout;
+    layout.records = records;
+    layout.questions = 100;
+    layout.classes = 50;
+    layout.seatDigits = 5;
+    layout.score = "float";
+    tools::WriteAnswerTable(table, layout);
     return table;
 }
 

@@ -132,13 +132,13 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     const fs::path table = dir / "exam.dbf";
     const fs::path bin = os::ExecutableFolder();
-    tools::AnswerTableSpec spec;
-    spec.records = records;
-    spec.questions = 100;
-    spec.classes = 50;
-    spec.seatDigits = 5;
-    spec.score = "float";
-    tools::WriteAnswerTable(table, spec);
+    tools::AnswerTableSpec layout;
+    layout.records = records;
+    layout.questions = 100;
+    layout.classes = 50;
+    layout.seatDigits = 5;
+    layout.score = "float";
+    tools::WriteAnswerTable(table, layout);
     std::printf("scoring %lld sheets: 80 single-choice questions in 2 segments, 20 multiple-choice\n",
                 records);
     auto cli = (bin / "quillory-cli").string();

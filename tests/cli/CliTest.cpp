@@ -30,9 +30,9 @@ protected:
 };
 
 TEST_F(CliTest, OpenPrintsTheStatusLine) {
-    tools::AnswerTableSpec spec;
-    spec.score = "float";
-    tools::WriteAnswerTable(home / "期中考试.dbf", spec);
+    tools::AnswerTableSpec layout;
+    layout.score = "float";
+    tools::WriteAnswerTable(home / "期中考试.dbf", layout);
     auto r = Cli({"--home", home_(), "open", (home / "期中考试.dbf").string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "记录数:45  题目数:60\n");

@@ -25,7 +25,7 @@ struct AnswerTableSpec {
 using SheetVisitor = std::function<void(const std::string& examNumber, const std::string& content)>;
 
 // Writes the table; calls `visit` for every sheet (may be empty).
-void WriteAnswerTable(const std::filesystem::path& file, const AnswerTableSpec& spec,
+void WriteAnswerTable(const std::filesystem::path& file, const AnswerTableSpec& layout,
                       const SheetVisitor& visit = {});
 
 } // namespace tools

@@ -7,7 +7,7 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    tools::AnswerTableSpec spec;
+    tools::AnswerTableSpec layout;
     std::string out;
     auto usage = [] {
         std::fputs("usage: gen-answer-table --out FILE.dbf [--records N] [--questions Q]\n"
@@ -24,19 +24,19 @@ int main(int argc, char** argv) {
                 return usage();
             std::string v = argv[++i];
             if (a == "--out") out = v;
-            else if (a == "--records") spec.records = std::stoll(v);
-            else if (a == "--questions") spec.questions = std::stoi(v);
-            else if (a == "--prefix") spec.prefix = v;
-            else if (a == "--classes") spec.classes = std::stoi(v);
-            else if (a == "--class-digits") spec.classDigits = std::stoi(v);
-            else if (a == "--seat-digits") spec.seatDigits = std::stoi(v);
-            else if (a == "--score") spec.score = v;
-            else if (a == "--seed") spec.seed = std::stoull(v);
+            else if (a == "--records") layout.records = std::stoll(v);
+            else if (a == "--questions") layout.questions = std::stoi(v);
+            else if (a == "--prefix") layout.prefix = v;
+            else if (a == "--classes") layout.classes = std::stoi(v);
+            else if (a == "--class-digits") layout.classDigits = std::stoi(v);
+            else if (a == "--seat-digits") layout.seatDigits = std::stoi(v);
+            else if (a == "--score") layout.score = v;
+            else if (a == "--seed") layout.seed = std::stoull(v);
             else return usage();
         }
         if (out.empty())
             return usage();
-        tools::WriteAnswerTable(out, spec);
+        tools::WriteAnswerTable(out, layout);
         std::printf("wrote %s\n", out.c_str());
         return 0;
     } catch (const std::exception& e) {
