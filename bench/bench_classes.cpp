@@ -8,7 +8,7 @@
 //   bench-classes [--records N] [--no-reference]
 #include "app/OpenTable.h"
 #include "app/Workspace.h"
-#include "bench/Measure.h"
+#include "bench/Support.h"
 #include "platform/db/Statement.h"
 #include "platform/os/Folders.h"
 #include "platform/text/TextFile.h"
@@ -22,18 +22,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class QuietUi : public app::Ui {
-public:
-    void message(const std::string& text, const std::string&, app::Icon) override {
-        std::printf("message: %s\n", text.c_str());
-    }
-    bool question(const std::string&, const std::string&, app::GoOn) override { return false; }
-    bool editFieldNames(app::FieldSettings&) override { return true; }
-    std::string input(const std::string&, const std::string&, const std::string& value) override {
-        return value;
-    }
-};
 
 double Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -55,13 +43,7 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     const fs::path table = dir / "exam.dbf";
     const fs::path home = dir / "home";
-    tools::AnswerTableSpec layout;
-    layout.records = records;
-    layout.questions = 100;
-    layout.classes = 50;
-    layout.seatDigits = 5;
-    layout.score = "float";
-    tools::WriteAnswerTable(table, layout);
+    bench::WriteBenchTable(table, records);
     std::printf("class statistics of %lld sheets in 50 classes, 100 questions\n", records);
 
     // Scored by the command line, so that f1..f100 hold points.
@@ -80,7 +62,7 @@ int main(int argc, char** argv) {
     os::SetProgramFolder(home);
     app::Workspace ws(home);
     ws.startUp();
-    QuietUi ui;
+    bench::QuietUi ui;
     app::OpenAnswerTable(ws, ui, table);
 
     auto start = std::chrono::steady_clock::now();

@@ -5,7 +5,7 @@
 // runs in a child process so that its wall time and peak memory are its own.
 //
 //   bench-import [--records N] [--questions Q] [--keep DIR]
-#include "bench/Measure.h"
+#include "bench/Support.h"
 #include "app/OpenTable.h"
 #include "app/Workspace.h"
 #include "platform/os/Folders.h"

@@ -7,7 +7,7 @@
 //   bench-report [--records N]
 #include "app/OpenTable.h"
 #include "app/Workspace.h"
-#include "bench/Measure.h"
+#include "bench/Support.h"
 #include "platform/automation/SheetServer.h"
 #include "platform/os/Folders.h"
 #include "report/ExcelReport.h"
@@ -21,21 +21,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QuietUi : public app::Ui {
-public:
-    void message(const std::string&, const std::string&, app::Icon) override {}
-    bool question(const std::string&, const std::string&, app::GoOn) override { return false; }
-    bool editFieldNames(app::FieldSettings&) override { return true; }
-    std::string input(const std::string&, const std::string&, const std::string& v) override { return v; }
-};
-
 // Child: opens the table and runs the step.
 int Child(const std::string& step, const fs::path& home, const fs::path& table) {
     os::SetProgramFolder(home);
     ::setenv("TMPDIR", home.c_str(), 1);
     app::Workspace ws(home);
     ws.startUp();
-    QuietUi ui;
+    bench::QuietUi ui;
     app::OpenAnswerTable(ws, ui, table);
     if (step == "xls") {
         db::Query& v = ws.ADOQuery2;
@@ -55,13 +47,7 @@ int Child(const std::string& step, const fs::path& home, const fs::path& table) 
 fs::path Table(const fs::path& dir, long long records) {
     const fs::path table = dir / ("exam" + std::to_string(records)) / "exam.dbf";
     fs::create_directories(table.parent_path());
-    tools::AnswerTableSpec layout;
-    layout.records = records;
-    layout.questions = 100;
-    layout.classes = 50;
-    layout.seatDigits = 5;
-    layout.score = "float";
-    tools::WriteAnswerTable(table, layout);
+    bench::WriteBenchTable(table, records);
     return table;
 }
 

@@ -9,7 +9,7 @@
 //   bench-score [--records N]
 #include "app/OpenTable.h"
 #include "app/Workspace.h"
-#include "bench/Measure.h"
+#include "bench/Support.h"
 #include "platform/db/Statement.h"
 #include "platform/os/Folders.h"
 #include "scoring/ScoringRun.h"
@@ -25,18 +25,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class QuietUi : public app::Ui {
-public:
-    void message(const std::string&, const std::string&, app::Icon) override {}
-    bool question(const std::string&, const std::string&, app::GoOn goOn) override {
-        return goOn == app::GoOn::WithYes;
-    }
-    bool editFieldNames(app::FieldSettings&) override { return true; }
-    std::string input(const std::string&, const std::string&, const std::string& value) override {
-        return value;
-    }
-};
 
 double Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -89,7 +77,7 @@ int Score(const fs::path& home, const fs::path& table) {
     os::SetProgramFolder(home);
     app::Workspace ws(home);
     ws.startUp();
-    QuietUi ui;
+    bench::QuietUi ui;
     app::OpenAnswerTable(ws, ui, table);
     scoring::ScoringSettings st;
     st.segmentChoice = 2;
@@ -132,13 +120,7 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     const fs::path table = dir / "exam.dbf";
     const fs::path bin = os::ExecutableFolder();
-    tools::AnswerTableSpec layout;
-    layout.records = records;
-    layout.questions = 100;
-    layout.classes = 50;
-    layout.seatDigits = 5;
-    layout.score = "float";
-    tools::WriteAnswerTable(table, layout);
+    bench::WriteBenchTable(table, records);
     std::printf("scoring %lld sheets: 80 single-choice questions in 2 segments, 20 multiple-choice\n",
                 records);
     auto cli = (bin / "quillory-cli").string();

@@ -7,16 +7,11 @@
 namespace scoring {
 namespace {
 
+// The conversion's single-choice letters: a single mark's letter, every
+// other code (the blank "0" too) as it is.
 std::string Letter(char code) {
-    switch (code) {
-    case '1': return "A";
-    case '2': return "B";
-    case '4': return "C";
-    case '8': return "D";
-    case '@': return "E";
-    case 'P': return "F";
-    default: return std::string(1, code);
-    }
+    const char letter = SingleMarkLetter(code);
+    return std::string(1, letter ? letter : code);
 }
 
 std::string TrimBlanks(const std::string& s) {

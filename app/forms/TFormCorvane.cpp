@@ -413,10 +413,6 @@ void TFormCorvane::RepairDbfClick() {
     });
 }
 
-void TFormCorvane::notBuiltYet(const QString& what) {
-    mUi->message((what + " 还没有实现。").toStdString(), mWs.Caption, Icon::Information);
-}
-
 scoring::ScoringSettings TFormCorvane::ReadScoringSettings() const {
     scoring::ScoringSettings st;
     const auto* p = Panels;
@@ -495,21 +491,17 @@ void TFormCorvane::setShell(os::Shell* shell) {
 void TFormCorvane::N2Click() {
     Guarded(this, [&] { stats::CheckMissingNumbers(mWs, *mUi, *mShell); });
 }
-void TFormCorvane::EST1Click() {
+void TFormCorvane::runBatch(report::BatchKind kind) {
     Guarded(this, [&] {
         BusyCursor busy;
-        report::RunBatch(mWs, *mUi, *mShell, report::BatchKind::Test, Panels->SpinEdit5->value());
-        setWindowTitle(QString::fromStdString(mWs.Caption));
+        report::RunBatch(mWs, *mUi, *mShell, kind, Panels->SpinEdit5->value());
+        setWindowTitle(QString::fromStdString(mWs.Caption)); // the last table that failed, if any
     });
 }
 
-void TFormCorvane::EST2Click() {
-    Guarded(this, [&] {
-        BusyCursor busy;
-        report::RunBatch(mWs, *mUi, *mShell, report::BatchKind::Test2, Panels->SpinEdit5->value());
-        setWindowTitle(QString::fromStdString(mWs.Caption));
-    });
-}
+void TFormCorvane::EST1Click() { runBatch(report::BatchKind::Test); }
+
+void TFormCorvane::EST2Click() { runBatch(report::BatchKind::Test2); }
 void TFormCorvane::Button4Click() {
     Guarded(this, [&] {
         const auto* p = Panels;

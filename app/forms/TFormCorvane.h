@@ -3,6 +3,7 @@
 #include "app/Workspace.h"
 #include "app/forms/DesktopShell.h"
 #include "app/forms/QtUi.h"
+#include "report/Batch.h"
 #include "scoring/ScoringRun.h"
 #include "stats/ClassStatistics.h"
 
@@ -140,7 +141,7 @@ private:
     void buildMenu();
     void buildBody();
     void showWorkspace();
-    void notBuiltYet(const QString& what);
+    void runBatch(report::BatchKind kind);
     QAction* item(QMenu* menu, const char* name, const QString& caption,
                   void (TFormCorvane::*handler)() = nullptr);
 

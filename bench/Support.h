@@ -1,8 +1,13 @@
 #pragma once
 
-// Whole-process measurements for the benchmarks: a child process's wall time
-// and peak resident memory.
+// What the benchmarks share: a child process's wall time and peak resident
+// memory, a Ui that answers without a person, and the generated table.
+#include "app/Config.h"
+#include "app/Ui.h"
+#include "tools/gen-answer-table/AnswerTable.h"
+
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <string>
 #include <sys/resource.h>
@@ -47,6 +52,31 @@ inline void Report(const char* what, const Measure& m) {
     std::printf("%-44s %8.2f s  %8.1f MB peak  (exit %d)\n", what, m.seconds, m.peakKb / 1024.0,
                 m.status);
     std::fflush(stdout);
+}
+
+// Answers every question No, confirms the field names, takes every offer.
+class QuietUi : public app::Ui {
+public:
+    void message(const std::string&, const std::string&, app::Icon) override {}
+    bool question(const std::string&, const std::string&, app::GoOn goOn) override {
+        return goOn == app::GoOn::WithYes;
+    }
+    bool editFieldNames(app::FieldSettings&) override { return true; }
+    std::string input(const std::string&, const std::string&, const std::string& value) override {
+        return value;
+    }
+};
+
+// The benchmarks' table: `records` sheets of 100 questions, 50 classes
+// ("2026" + class + five-digit seat), an empty floating score column.
+inline void WriteBenchTable(const std::filesystem::path& file, long long records) {
+    tools::AnswerTableSpec layout;
+    layout.records = records;
+    layout.questions = 100;
+    layout.classes = 50;
+    layout.seatDigits = 5;
+    layout.score = "float";
+    tools::WriteAnswerTable(file, layout);
 }
 
 } // namespace bench
