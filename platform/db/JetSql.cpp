@@ -134,7 +134,9 @@ Tokens Tokenize(std::string_view s) {
             std::size_t j = i + 1;
             while (j < n && IdChar(static_cast<unsigned char>(s[j])))
                 ++j;
-            push(Token::Param, ":" + std::string(s.substr(i + 1, j - i - 1)));
+            std::string name(1, ':');
+            name.append(s.substr(i + 1, j - i - 1));
+            push(Token::Param, std::move(name));
             i = j;
             continue;
         }
