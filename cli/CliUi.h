@@ -22,10 +22,8 @@ public:
     std::optional<std::string> typed;
     void progress(const std::string& what, long long done, long long total) override;
 
-    // A question was answered the stopping way, or a check's message ended
-    // the command (exit status 3).
+    // A question was answered the stopping way (exit status 3).
     [[nodiscard]] bool stopped() const { return mStopped; }
-    void markStopped() { mStopped = true; }
 
 private:
     bool mGoOn;

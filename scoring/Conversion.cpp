@@ -14,15 +14,6 @@ std::string Letter(char code) {
     return std::string(1, letter ? letter : code);
 }
 
-std::string TrimBlanks(const std::string& s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-        ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-        --e;
-    return s.substr(b, e - b);
-}
-
 } // namespace
 
 std::string ConvertAnswers(const std::string& content, int T) {
@@ -39,10 +30,10 @@ std::string ConvertAnswers(const std::string& content, int T) {
             out += MarkToLetters(content[n]) + ";";
         }
     }
-    out = TrimBlanks(out);
+    out = text::Trim(out);
     if (!out.empty() && out.back() == ';')
         out.pop_back();
-    return TrimBlanks(out);
+    return text::Trim(out);
 }
 
 std::optional<std::string> ConvertCurrent(app::Workspace& ws, int T) {

@@ -2,6 +2,7 @@
 
 #include "platform/text/Gbk.h"
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -58,6 +59,18 @@ std::string MarkToLetters(char code) {
         if (mask & (1 << bit))
             letters += static_cast<char>('A' + bit);
     return letters;
+}
+
+unsigned OptionBits(char code) {
+    static const auto table = [] {
+        std::array<unsigned char, 256> bits{};
+        for (int b = 0; b < 256; ++b)
+            for (char c : MarkToLetters(static_cast<char>(b)))
+                if (c >= 'A' && c <= 'D')
+                    bits[static_cast<std::size_t>(b)] |= static_cast<unsigned char>(1 << (c - 'A'));
+        return bits;
+    }();
+    return table[static_cast<unsigned char>(code)];
 }
 
 std::string PadZero(std::string_view text, int mode, int width) {

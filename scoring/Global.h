@@ -24,6 +24,10 @@ inline constexpr std::size_t ValueWidth = 7;
 // several options (the codes "A" to "F" among them) or no mark code.
 [[nodiscard]] char SingleMarkLetter(char code);
 
+// The options A to D among a mark code's letters (MarkToLetters), as bits
+// A = 1, B = 2, C = 4, D = 8: what the option counts count.
+[[nodiscard]] unsigned OptionBits(char code);
+
 // Multiple-choice conversion: a code from 48 to 111 gives its letters in the
 // order A to F ("0" gives " "), any other byte itself.
 [[nodiscard]] std::string MarkToLetters(char code);

@@ -339,12 +339,8 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
                         : 0.0f;
         }
         std::vector<std::array<Credit, 256>> multiCredit(static_cast<std::size_t>(N + 1));
-        std::array<unsigned char, 256> optionsOf{}; // bits A=1 .. D=8 of a byte's letters
         for (int b = 0; b < 256; ++b) {
             const std::string letters = MarkToLetters(static_cast<char>(b));
-            for (char ch : letters)
-                if (ch >= 'A' && ch <= 'D')
-                    optionsOf[static_cast<std::size_t>(b)] |= static_cast<unsigned char>(1 << (ch - 'A'));
             for (int j = 1; j <= N; ++j)
                 multiCredit[static_cast<std::size_t>(j)][static_cast<std::size_t>(b)] =
                     MultiCredit(letters, keys[static_cast<std::size_t>(j - 1)], f.yuwen_m);
@@ -391,7 +387,7 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
                     stats.pointSum[static_cast<std::size_t>(j)] += earned;
                     points[static_cast<std::size_t>(S + j)] = earned;
                     const auto i = static_cast<std::size_t>(S + j);
-                    const unsigned options = optionsOf[code];
+                    const unsigned options = OptionBits(static_cast<char>(code));
                     stats.countA[i] += options & 1;
                     stats.countB[i] += (options >> 1) & 1;
                     stats.countC[i] += (options >> 2) & 1;

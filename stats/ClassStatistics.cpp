@@ -47,19 +47,10 @@ std::string ClassLine(const std::string& code, long long count, double total) {
 
 using OptionCounts = std::vector<std::array<std::int32_t, 4>>; // per question 1..N: A B C D
 
-// Bits A=1 .. D=8 of the options a mark code counts under.
-unsigned OptionsOf(char code) {
-    unsigned bits = 0;
-    for (char c : scoring::MarkToLetters(code))
-        if (c >= 'A' && c <= 'D')
-            bits |= 1u << (c - 'A');
-    return bits;
-}
-
 void CountOptions(const std::string& content, int N, OptionCounts& counts) {
     const std::size_t n = std::min(content.size(), static_cast<std::size_t>(N));
     for (std::size_t q = 0; q < n; ++q) {
-        const unsigned bits = OptionsOf(content[q]);
+        const unsigned bits = scoring::OptionBits(content[q]);
         for (int o = 0; o < 4; ++o)
             counts[q + 1][static_cast<std::size_t>(o)] += (bits >> o) & 1;
     }
@@ -116,9 +107,6 @@ struct Classes {
     std::size_t codeOffset = 0;                   // in characters
     std::unordered_map<std::size_t, Shape> byLength; // pattern length in characters
 };
-
-// Where the pattern puts its code, as characters before it and after it.
-std::size_t CharCount(std::string_view s) { return text::CharCount(s); }
 
 std::string Substring(const std::string& s, std::size_t chars, std::size_t count) {
     std::size_t b = 0, c = 0;
@@ -212,7 +200,7 @@ Classes MakeClasses(const ClassSettings& s, std::vector<std::string> predefinedC
     const std::string before = pattern.substr(0, at);
     const std::string after = pattern.substr(at + 2);
     c.shaped = before.find('%') == std::string::npos && after.find('%') == std::string::npos;
-    c.codeOffset = CharCount(before);
+    c.codeOffset = text::CharCount(before);
     for (long long n = s.firstClass; n <= s.lastClass; ++n) {
         const std::string code = ClassCode(s, n);
         c.codes.push_back(code);
@@ -220,8 +208,8 @@ Classes MakeClasses(const ClassSettings& s, std::vector<std::string> predefinedC
         if (code.find_first_of("%_") != std::string::npos)
             c.shaped = false;
         if (c.shaped) {
-            Classes::Shape& shape = c.byLength[CharCount(c.patterns.back())];
-            shape.codeChars = CharCount(code);
+            Classes::Shape& shape = c.byLength[text::CharCount(c.patterns.back())];
+            shape.codeChars = text::CharCount(code);
             shape.byCode[text::Lower(code)] = c.codes.size() - 1;
         }
     }
@@ -246,7 +234,7 @@ long long ClassOf(const Classes& c, const ClassSettings& s, const std::string& i
         return it == c.byText.end() ? -1 : static_cast<long long>(it->second);
     }
     if (c.shaped) {
-        auto shape = c.byLength.find(CharCount(id));
+        auto shape = c.byLength.find(text::CharCount(id));
         if (shape == c.byLength.end())
             return -1;
         const std::string candidate = text::Lower(Substring(id, c.codeOffset, shape->second.codeChars));
