@@ -2,8 +2,8 @@
 
 // What the benchmarks share: a child process's wall time and peak resident
 // memory, a Ui that answers without a person, and the generated table.
-#include "app/Config.h"
-#include "app/Ui.h"
+#include "core/Config.h"
+#include "core/Ui.h"
 #include "tools/gen-answer-table/AnswerTable.h"
 
 #include <chrono>
@@ -55,13 +55,13 @@ inline void Report(const char* what, const Measure& m) {
 }
 
 // Answers every question No, confirms the field names, takes every offer.
-class QuietUi : public app::Ui {
+class QuietUi : public core::Ui {
 public:
-    void message(const std::string&, const std::string&, app::Icon) override {}
-    bool question(const std::string&, const std::string&, app::GoOn goOn) override {
-        return goOn == app::GoOn::WithYes;
+    void message(const std::string&, const std::string&, core::Icon) override {}
+    bool question(const std::string&, const std::string&, core::GoOn goOn) override {
+        return goOn == core::GoOn::WithYes;
     }
-    bool editFieldNames(app::FieldSettings&) override { return true; }
+    bool editFieldNames(core::FieldSettings&) override { return true; }
     std::string input(const std::string&, const std::string&, const std::string& value) override {
         return value;
     }

@@ -6,8 +6,8 @@
 // the table twice per class).
 //
 //   bench-classes [--records N] [--no-reference]
-#include "app/OpenTable.h"
-#include "app/Workspace.h"
+#include "core/OpenTable.h"
+#include "core/Workspace.h"
 #include "bench/Support.h"
 #include "platform/db/Statement.h"
 #include "platform/os/Folders.h"
@@ -60,10 +60,10 @@ int main(int argc, char** argv) {
                                    "--multi", "20", "--full", "2", "--multi-key", multiKey}));
 
     os::SetProgramFolder(home);
-    app::Workspace ws(home);
+    core::Workspace ws(home);
     ws.startUp();
     bench::QuietUi ui;
-    app::OpenAnswerTable(ws, ui, table);
+    core::OpenAnswerTable(ws, ui, table);
 
     auto start = std::chrono::steady_clock::now();
     long long values = 0;

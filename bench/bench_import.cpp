@@ -6,8 +6,8 @@
 //
 //   bench-import [--records N] [--questions Q] [--keep DIR]
 #include "bench/Support.h"
-#include "app/OpenTable.h"
-#include "app/Workspace.h"
+#include "core/OpenTable.h"
+#include "core/Workspace.h"
 #include "platform/os/Folders.h"
 #include "tools/gen-answer-table/AnswerTable.h"
 
@@ -31,7 +31,7 @@ using bench::RunChild;
 // The child of the walk: opens the table in a workspace and posts on every row.
 int WalkAndPost(const std::string& home, const std::string& table) {
     os::SetProgramFolder(home);
-    app::Workspace ws(home);
+    core::Workspace ws(home);
     ws.startUp();
     ws.connect();
     db::Query& v = ws.ADOQuery2;

@@ -5,8 +5,8 @@
 // export streams: its memory must stay flat as the rows grow.
 //
 //   bench-report [--records N]
-#include "app/OpenTable.h"
-#include "app/Workspace.h"
+#include "core/OpenTable.h"
+#include "core/Workspace.h"
 #include "bench/Support.h"
 #include "platform/automation/SheetServer.h"
 #include "platform/os/Folders.h"
@@ -25,10 +25,10 @@ namespace fs = std::filesystem;
 int Child(const std::string& step, const fs::path& home, const fs::path& table) {
     os::SetProgramFolder(home);
     ::setenv("TMPDIR", home.c_str(), 1);
-    app::Workspace ws(home);
+    core::Workspace ws(home);
     ws.startUp();
     bench::QuietUi ui;
-    app::OpenAnswerTable(ws, ui, table);
+    core::OpenAnswerTable(ws, ui, table);
     if (step == "xls") {
         db::Query& v = ws.ADOQuery2;
         v.close();

@@ -7,8 +7,8 @@
 // loop itself is timed inside the child, the peak memory is the child's.
 //
 //   bench-score [--records N]
-#include "app/OpenTable.h"
-#include "app/Workspace.h"
+#include "core/OpenTable.h"
+#include "core/Workspace.h"
 #include "bench/Support.h"
 #include "platform/db/Statement.h"
 #include "platform/os/Folders.h"
@@ -39,7 +39,7 @@ double ReadSeconds(const fs::path& file) {
 }
 
 int Floor(const fs::path& home) {
-    app::Workspace ws(home);
+    core::Workspace ws(home);
     ws.startUp();
     ws.connect();
     sqlite3* db = ws.ADOConnection2.handle();
@@ -75,10 +75,10 @@ int Floor(const fs::path& home) {
 
 int Score(const fs::path& home, const fs::path& table) {
     os::SetProgramFolder(home);
-    app::Workspace ws(home);
+    core::Workspace ws(home);
     ws.startUp();
     bench::QuietUi ui;
-    app::OpenAnswerTable(ws, ui, table);
+    core::OpenAnswerTable(ws, ui, table);
     scoring::ScoringSettings st;
     st.segmentChoice = 2;
     st.counts = {40, 40, 0, 0};

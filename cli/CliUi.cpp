@@ -1,6 +1,6 @@
 #include "cli/CliUi.h"
 
-#include "app/Config.h"
+#include "core/Config.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -21,16 +21,16 @@ std::string Lines(std::string text) {
 
 } // namespace
 
-void CliUi::message(const std::string& text, const std::string& title, app::Icon icon) {
-    const char* kind = icon == app::Icon::Error ? "错误" : "提示";
+void CliUi::message(const std::string& text, const std::string& title, core::Icon icon) {
+    const char* kind = icon == core::Icon::Error ? "错误" : "提示";
     std::fprintf(stderr, "[%s] %s: %s\n", kind, title.c_str(), Lines(text).c_str());
 }
 
-bool CliUi::question(const std::string& text, const std::string& title, app::GoOn goOn) {
-    bool yes = goOn == app::GoOn::Offer     ? mReport
-               : goOn == app::GoOn::WithYes ? mGoOn
+bool CliUi::question(const std::string& text, const std::string& title, core::GoOn goOn) {
+    bool yes = goOn == core::GoOn::Offer     ? mReport
+               : goOn == core::GoOn::WithYes ? mGoOn
                                             : !mGoOn;
-    if (goOn != app::GoOn::Offer && !mGoOn)
+    if (goOn != core::GoOn::Offer && !mGoOn)
         mStopped = true;
     std::fprintf(stderr, "[问题] %s: %s -> %s\n", title.c_str(), Lines(text).c_str(),
                  yes ? "是" : "否");
@@ -45,7 +45,7 @@ std::string CliUi::input(const std::string& caption, const std::string& prompt,
     return answer;
 }
 
-bool CliUi::editFieldNames(app::FieldSettings& fields) {
+bool CliUi::editFieldNames(core::FieldSettings& fields) {
     std::fprintf(stderr,
                  "[问题] 设置字段名: 考号字段 %s, 客观题字段 %s, 分数字段 %s -> %s\n",
                  fields.ID.c_str(), fields.Content.c_str(), fields.Score.c_str(),

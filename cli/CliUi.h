@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Ui.h"
+#include "core/Ui.h"
 
 #include <optional>
 
@@ -9,13 +9,13 @@ namespace cli {
 // Answers every question without a person: by default the way that stops
 // the command, with --go-on the way that lets it go on. Every message and
 // question is printed to stderr with its title.
-class CliUi : public app::Ui {
+class CliUi : public core::Ui {
 public:
     // goOn: --go-on; report: --report, the answer to an offer.
     CliUi(bool goOn, bool report = false) : mGoOn(goOn), mReport(report) {}
-    void message(const std::string& text, const std::string& title, app::Icon icon) override;
-    bool question(const std::string& text, const std::string& title, app::GoOn goOn) override;
-    bool editFieldNames(app::FieldSettings& fields) override;
+    void message(const std::string& text, const std::string& title, core::Icon icon) override;
+    bool question(const std::string& text, const std::string& title, core::GoOn goOn) override;
+    bool editFieldNames(core::FieldSettings& fields) override;
     std::string input(const std::string& caption, const std::string& prompt,
                       const std::string& value) override;
     // The text typed into the next input prompt (--start); the offer when unset.

@@ -1,17 +1,17 @@
 #include "cli/Commands.h"
 
-#include "app/AppError.h"
-#include "app/Config.h"
-#include "app/Maintenance.h"
-#include "app/OpenTable.h"
-#include "app/ViewCommands.h"
-#include "app/Workspace.h"
+#include "core/AppError.h"
+#include "core/Config.h"
+#include "core/Maintenance.h"
+#include "core/OpenTable.h"
+#include "core/ViewCommands.h"
+#include "core/Workspace.h"
 #include "cli/CliUi.h"
 #include "platform/db/Error.h"
 #include "platform/os/Folders.h"
 #include "platform/os/Shell.h"
 #include "platform/automation/SheetServer.h"
-#include "report/Batch.h"
+#include "scoring/Batch.h"
 #include "report/ExcelReport.h"
 #include "scoring/Conversion.h"
 #include "scoring/ScoringRun.h"
@@ -181,7 +181,7 @@ scoring::ScoringSettings ScoringSettingsOf(const Args& a) {
 
 // "生成报表": test.xls in the temporary folder, formatted by the spreadsheet
 // stand-in into test.xlsx; both are printed.
-void Report(app::Workspace& ws, os::Shell& shell) {
+void Report(core::Workspace& ws, os::Shell& shell) {
     automation::RegisterSheetServer();
     automation::SetDesktop({&shell, {}});
     report::ExportReport(ws);
@@ -189,12 +189,12 @@ void Report(app::Workspace& ws, os::Shell& shell) {
 }
 
 // The hidden batch statistics: no table is opened first.
-int RunBatchCommand(const Args& a, app::Workspace& ws, CliUi& ui) {
+int RunBatchCommand(const Args& a, core::Workspace& ws, CliUi& ui) {
     auto kind = a.option("--kind").value_or("test");
     if (kind != "test" && kind != "test2")
         throw UsageError{"--kind is test or test2"};
     os::PrintingShell shell;
-    report::RunBatch(ws, ui, shell, kind == "test" ? report::BatchKind::Test : report::BatchKind::Test2,
+    scoring::RunBatch(ws, ui, shell, kind == "test" ? scoring::BatchKind::Test : scoring::BatchKind::Test2,
                      Number(a.option("--multi").value_or("0"), "--multi"));
     if (kind == "test")
         std::printf("wrote %s\n", ws.file("统计_合计.txt").c_str());
@@ -204,21 +204,21 @@ int RunBatchCommand(const Args& a, app::Workspace& ws, CliUi& ui) {
 }
 
 int RunCommand(const Args& a, CliUi& ui) {
-    app::Workspace ws(os::ProgramFolder());
+    core::Workspace ws(os::ProgramFolder());
     ws.startUp();
-    if (!app::Workspace::DatabaseUsable())
+    if (!core::Workspace::DatabaseUsable())
         ui.message("检测到系统没有安装ADO驱动，请到微软网站下载MDAC组件并安装之后才能正常使用本软件。",
-                   ws.Caption, app::Icon::Error);
+                   ws.Caption, core::Icon::Error);
 
     if (a.command == "repair") {
-        app::RepairDbfIndex(a.table);
-        ui.message(app::RepairDoneText, ws.Caption, app::Icon::Information);
+        core::RepairDbfIndex(a.table);
+        ui.message(core::RepairDoneText, ws.Caption, core::Icon::Information);
         return kDone;
     }
 
     if (a.command == "batch")
         return RunBatchCommand(a, ws, ui);
-    app::OpenAnswerTable(ws, ui, std::filesystem::absolute(a.table));
+    core::OpenAnswerTable(ws, ui, std::filesystem::absolute(a.table));
     std::printf("%s\n", ws.Status.c_str());
     std::fflush(stdout);
 
@@ -310,7 +310,7 @@ int RunCommand(const Args& a, CliUi& ui) {
         if (auto record = a.option("--record")) {
             int n = Number(*record, "--record");
             if (n < 1 || n > ws.ADOQuery2.recordCount())
-                throw app::AppError("没有第 " + *record + " 条记录，表中有 " +
+                throw core::AppError("没有第 " + *record + " 条记录，表中有 " +
                                     std::to_string(ws.ADOQuery2.recordCount()) + " 条。");
             ws.ADOQuery2.moveTo(n - 1);
         }
@@ -323,7 +323,7 @@ int RunCommand(const Args& a, CliUi& ui) {
         if (!statement)
             throw UsageError{"sql needs --statement TEXT"};
         bool rows = !a.flags.count("--no-rows");
-        int changed = app::CustomSql(ws, ui, *statement, rows);
+        int changed = core::CustomSql(ws, ui, *statement, rows);
         if (rows)
             PrintRows(ws.ADOQuery2);
         else
@@ -376,7 +376,7 @@ int Run(const std::vector<std::string>& argv) {
         std::fprintf(stderr, "quillory-cli: %s\n%s", e.text.c_str(), kUsageText);
         return kUsage;
     } catch (const std::exception& e) {
-        ui.message(e.what(), "Quillory", app::Icon::Error);
+        ui.message(e.what(), "Quillory", core::Icon::Error);
         return kError;
     }
 }

@@ -1,6 +1,6 @@
 #include "report/ExcelReport.h"
 
-#include "app/AppError.h"
+#include "core/AppError.h"
 #include "platform/automation/Automation.h"
 #include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
@@ -20,12 +20,12 @@ std::string DataRange(int rows, int columns) {
 bool OpenExcelReport(const std::string& fileName, int rows, int columns) {
     std::error_code ec;
     if (!std::filesystem::exists(fileName, ec))
-        throw app::AppError("文件不存在: " + fileName);
+        throw core::AppError("文件不存在: " + fileName);
     ObjectPtr app;
     try {
         app = automation::CreateObject("Excel.Application");
     } catch (const std::exception&) {
-        throw app::AppError(
+        throw core::AppError(
             "打开Excel时错误。报表功能需要安装Excel2000，如果已安装Excel2000则可能需要重新安装。");
     }
     auto none = std::vector<Arg>{};
@@ -69,16 +69,16 @@ std::string ReportQuery(const std::string& sql, const std::string& id, const std
     return "SELECT " + id + ", " + content + ", " + score + " " + sql.substr(p);
 }
 
-void ExportReport(app::Workspace& ws) {
+void ExportReport(core::Workspace& ws) {
     std::string folder = os::GetTempFolder();
     if (folder.back() != '/')
         folder += '/';
     const std::string file = folder + "test.xls";
     db::Query& v = ws.ADOQuery2;
     if (!v.isOpen())
-        throw app::AppError("生成报表时错误，数据表不在打开状态。");
+        throw core::AppError("生成报表时错误，数据表不在打开状态。");
     if (v.recordCount() == 0)
-        throw app::AppError("生成报表失败。当前零条记录。");
+        throw core::AppError("生成报表失败。当前零条记录。");
     const std::string saved = v.sqlText();
     v.close();
     v.setSql(ReportQuery(saved, ws.Fields.ID, ws.Fields.Content, ws.Fields.Score));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Workspace.h"
+#include "core/Workspace.h"
 
 #include <string>
 
@@ -24,6 +24,6 @@ bool OpenExcelReport(const std::string& fileName, int rows, int columns);
 // "生成报表": the exam number, answers and score of the view's rows to
 // "test.xls" in the temporary folder, opened in the spreadsheet application;
 // the view is put back as it was.
-void ExportReport(app::Workspace& ws);
+void ExportReport(core::Workspace& ws);
 
 } // namespace report

@@ -1,6 +1,6 @@
 #include "scoring/Conversion.h"
 
-#include "app/AppError.h"
+#include "core/AppError.h"
 #include "platform/text/Gbk.h"
 #include "scoring/Global.h"
 
@@ -36,12 +36,12 @@ std::string ConvertAnswers(const std::string& content, int T) {
     return text::Trim(out);
 }
 
-std::optional<std::string> ConvertCurrent(app::Workspace& ws, int T) {
+std::optional<std::string> ConvertCurrent(core::Workspace& ws, int T) {
     db::Query& view = ws.ADOQuery2;
     if (!view.isOpen())
         return std::nullopt;
     if (!view.hasField(ws.Fields.Content))
-        throw app::AppError("找不到客观题字段：" + ws.Fields.Content + "，请使用\"设置字段名\"改正。");
+        throw core::AppError("找不到客观题字段：" + ws.Fields.Content + "，请使用\"设置字段名\"改正。");
     const std::string content = view.asText(ws.Fields.Content);
     if (content.empty())
         return std::nullopt;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Workspace.h"
+#include "core/Workspace.h"
 
 #include <optional>
 #include <string>
@@ -16,6 +16,6 @@ namespace scoring {
 // "转换客观题" on the view's current record: nullopt when nothing changes
 // (no table open, or an empty content); throws when the view has no content
 // field.
-[[nodiscard]] std::optional<std::string> ConvertCurrent(app::Workspace& ws, int T);
+[[nodiscard]] std::optional<std::string> ConvertCurrent(core::Workspace& ws, int T);
 
 } // namespace scoring

@@ -1,7 +1,7 @@
 #include "scoring/ScoringRun.h"
 
-#include "app/AppError.h"
-#include "app/ScratchDb.h"
+#include "core/AppError.h"
+#include "core/ScratchDb.h"
 #include "platform/db/Error.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
@@ -19,7 +19,7 @@
 namespace scoring {
 namespace {
 
-using app::Icon;
+using core::Icon;
 
 // The platform's decimal conversion: the whole text must be a number.
 double ToFloat(const std::string& text) {
@@ -28,7 +28,7 @@ double ToFloat(const std::string& text) {
     errno = 0;
     double v = std::strtod(t.c_str(), &end);
     if (t.empty() || *end != '\0' || errno == ERANGE)
-        throw app::AppError("'" + text + "' is not a valid floating point value");
+        throw core::AppError("'" + text + "' is not a valid floating point value");
     return v;
 }
 
@@ -158,10 +158,10 @@ Credit MultiCredit(const std::string& answer, const std::string& key, bool yuwen
     return Credit::None;
 }
 
-Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const ScoringSettings& st,
+Outcome ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell, const ScoringSettings& st,
                  const ScoringFollowUps& followUps) {
     db::Query& view = ws.ADOQuery2;
-    const app::FieldSettings& f = ws.Fields;
+    const core::FieldSettings& f = ws.Fields;
 
     // 1 to 4: the table and its fields.
     if (!view.isOpen()) {
@@ -175,15 +175,15 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
                          "Quillory"))
             return Outcome::Stopped;
         std::string kept = view.sqlText();
-        app::AddScoreColumns(view, ws.TableName, f.Score);
+        core::AddScoreColumns(view, ws.TableName, f.Score);
         view.setSql(kept);
         view.open();
     }
     if (!view.hasField(f.Content))
-        throw app::AppError("表中没有此客观题字段：" + f.Content +
+        throw core::AppError("表中没有此客观题字段：" + f.Content +
                             "。请使用\"设置字段名\"设置相符合的字段名。");
     if (!view.hasField(f.ID))
-        throw app::AppError("表中没有此考号字段：" + f.ID + "。请使用\"设置字段名\"设置相符合的字段名。");
+        throw core::AppError("表中没有此考号字段：" + f.ID + "。请使用\"设置字段名\"设置相符合的字段名。");
 
     // 5: segments. Segment 1 is read always, the others while enabled.
     std::array<int, 4> c{};
@@ -210,7 +210,7 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
     if (S + M != ws.QuestionCount &&
         ui.question("设置的选择题数目总和 " + std::to_string(S + M) + " 和表中的客观题个数 " +
                         std::to_string(ws.QuestionCount) + " 不相符合，是否现在退出？",
-                    "检测到错误", app::GoOn::WithNo))
+                    "检测到错误", core::GoOn::WithNo))
         return Outcome::Stopped;
     // 8: the single-choice key's length with its separators.
     const char* keyLengthText =
@@ -241,7 +241,7 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
     if (M > 0 && ToFloat(st.full) == 0)
         zero = true;
     if (zero && ui.question("检测到有分值设置为零分，可能需要重新设置。是否现在退出评分？", "评分",
-                            app::GoOn::WithNo))
+                            core::GoOn::WithNo))
         return Outcome::Stopped;
     // 12: the key characters.
     const std::string K = StripSeparators(st.singleKey);
@@ -259,7 +259,7 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
             std::string piece = multi.substr(start, semi == std::string::npos ? std::string::npos
                                                                                 : semi - start);
             if (piece.empty() || piece.size() > 4)
-                throw app::AppError("不定项标准答案输入错误");
+                throw core::AppError("不定项标准答案输入错误");
             keys.push_back(piece);
             if (semi == std::string::npos)
                 break;
@@ -402,7 +402,7 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
                 scoreValue = score.single ? static_cast<double>(static_cast<float>(RoundTo(total, 1)))
                                           : RoundTo(total, 1);
             else
-                throw app::AppError("分数字段数据类型错误，不能写入分数。");
+                throw core::AppError("分数字段数据类型错误，不能写入分数。");
             const int part = hasMulti ? 1 : 0;
             db::Statement& st = *update[part];
             int at = 1;
@@ -422,7 +422,7 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
         if (ownTransaction)
             connection.rollback();
         restoreView();
-        throw app::AppError("考号 " + s.id + " 的客观题只有 " + std::to_string(s.length) +
+        throw core::AppError("考号 " + s.id + " 的客观题只有 " + std::to_string(s.length) +
                             " 个字符，设置的题目需要 " + std::to_string(s.needed) +
                             " 个。评分没有进行，没有写入任何分数。");
     } catch (...) {
@@ -445,7 +445,7 @@ Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell, const Scorin
     ui.message("评分完成。\r\r下一步进行分班统计、综合科统计。", ws.Caption, Icon::Information);
     if (followUps.classStatistics)
         followUps.classStatistics();
-    if (ui.question("是否现在生成报表?", "Quillory", app::GoOn::Offer) && followUps.report)
+    if (ui.question("是否现在生成报表?", "Quillory", core::GoOn::Offer) && followUps.report)
         followUps.report();
     shell.open(statistics.string());
     const auto history = ws.file("标准答案历史.log");

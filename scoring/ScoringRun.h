@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Ui.h"
-#include "app/Workspace.h"
+#include "core/Ui.h"
+#include "core/Workspace.h"
 #include "platform/os/Shell.h"
 
 #include <array>
@@ -53,7 +53,7 @@ enum class Outcome { Done, Stopped };
 // and Outcome::Stopped before anything is written; database and runtime
 // errors are thrown. The sheet loop runs in one transaction committed also
 // when an error ends it, so scored sheets keep their values.
-Outcome ScoreAll(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
+Outcome ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
                  const ScoringSettings& settings, const ScoringFollowUps& followUps);
 
 // The single-choice decision for one question: the sheet's mark code

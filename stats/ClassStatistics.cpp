@@ -1,7 +1,7 @@
 #include "stats/ClassStatistics.h"
 
-#include "app/AppError.h"
-#include "app/ScratchDb.h"
+#include "core/AppError.h"
+#include "core/ScratchDb.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Error.h"
 #include "platform/db/Statement.h"
@@ -153,9 +153,9 @@ std::string ClassCode(const ClassSettings& s, long long classNumber) {
 namespace {
 
 // The four checks of the settings; false after showing the message.
-bool SettingsAreSound(const ClassSettings& s, app::Ui& ui, const std::string& caption) {
+bool SettingsAreSound(const ClassSettings& s, core::Ui& ui, const std::string& caption) {
     auto refuse = [&](const char* text) {
-        ui.message(text, caption, app::Icon::Error);
+        ui.message(text, caption, core::Icon::Error);
         return false;
     };
     if (s.prefixMode && s.prefix.empty())
@@ -257,7 +257,7 @@ struct ClassTotals {
 
 } // namespace
 
-Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
+Outcome RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
                            const ClassSettings& s, std::string& caption) {
     if (!s.predefined && !SettingsAreSound(s, ui, caption))
         return Outcome::Stopped;
@@ -265,8 +265,8 @@ Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
     db::Query& q3 = ws.aqy2;
     std::vector<std::string> predefinedCodes;
     if (s.predefined) {
-        if (!app::TableExists(ws.ADOConnection2, "ids")) {
-            ui.message("找不到表 ids 。请检查 data.mdb。", caption, app::Icon::Error);
+        if (!core::TableExists(ws.ADOConnection2, "ids")) {
+            ui.message("找不到表 ids 。请检查 data.mdb。", caption, core::Icon::Error);
             return Outcome::Stopped;
         }
         predefinedCodes = PredefinedCodes(q3);
@@ -278,7 +278,7 @@ Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
     }
     const int N = s.questions;
     if (N < 1)
-        throw app::AppError("选择题数目为 " + std::to_string(N) + "，没有可统计的题目。");
+        throw core::AppError("选择题数目为 " + std::to_string(N) + "，没有可统计的题目。");
     const Classes classes = MakeClasses(s, std::move(predefinedCodes));
 
     // One read of the table in its stored order, as each SUM reads it.
@@ -382,7 +382,7 @@ Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
     return Outcome::Done;
 }
 
-std::vector<std::string> ReportByStatements(app::Workspace& ws, const ClassSettings& s) {
+std::vector<std::string> ReportByStatements(core::Workspace& ws, const ClassSettings& s) {
     ws.connect();
     db::Query& q = ws.aqy2;
     const int N = s.questions;
@@ -437,11 +437,11 @@ std::vector<std::string> ReportByStatements(app::Workspace& ws, const ClassSetti
     return summary;
 }
 
-std::optional<DialogGuess> GuessDialog(app::Workspace& ws, app::Ui& ui, int panelQuestions) {
+std::optional<DialogGuess> GuessDialog(core::Workspace& ws, core::Ui& ui, int panelQuestions) {
     db::Query& v = ws.ADOQuery2;
     if (!v.isOpen() || v.recordCount() == 0) {
         ui.message("请先打开卷面数据库DBF文件并评好分。或者当前记录数为 0。", ws.Caption,
-                   app::Icon::Information);
+                   core::Icon::Information);
         return std::nullopt;
     }
     if (!v.hasField(ws.Fields.ID) || !v.hasField(ws.Fields.Content))

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Ui.h"
+#include "core/Ui.h"
 #include "stats/Comprehensive.h"
-#include "app/Workspace.h"
+#include "core/Workspace.h"
 #include "platform/os/Shell.h"
 
 #include <optional>
@@ -35,13 +35,13 @@ enum class Outcome { Done, Stopped };
 // The run behind "开始统计". `caption` is the dialog's caption: messages carry
 // it as their title, and a predefined run sets it to the rows it updated.
 // Reads the table once, whatever the number of classes.
-Outcome RunClassStatistics(app::Workspace& ws, app::Ui& ui, os::Shell& shell,
+Outcome RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
                            const ClassSettings& settings, std::string& caption);
 
 // The report lines as the per-class statements define them: one SQL read of
 // the whole grade and two of every class. Slow; it is the definition the
 // one-pass run is held to in the tests and the benchmark.
-[[nodiscard]] std::vector<std::string> ReportByStatements(app::Workspace& ws,
+[[nodiscard]] std::vector<std::string> ReportByStatements(core::Workspace& ws,
                                                           const ClassSettings& settings);
 
 // The class pattern ("%s" where the class code goes) and the class code of a
@@ -60,7 +60,7 @@ struct DialogGuess {
 // `panelQuestions` is the sum of the main window's five question counts.
 // Nullopt when the dialog is not to be shown (a message was shown when the
 // table is closed or empty; none when a column is missing).
-[[nodiscard]] std::optional<DialogGuess> GuessDialog(app::Workspace& ws, app::Ui& ui,
+[[nodiscard]] std::optional<DialogGuess> GuessDialog(core::Workspace& ws, core::Ui& ui,
                                                      int panelQuestions);
 
 } // namespace stats

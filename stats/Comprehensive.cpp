@@ -1,6 +1,6 @@
 #include "stats/Comprehensive.h"
 
-#include "app/ScratchDb.h"
+#include "core/ScratchDb.h"
 #include "platform/db/Connection.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
@@ -66,12 +66,12 @@ std::vector<int> SubjectsOf(const std::array<int, 6>& starts, int N) {
     return subject;
 }
 
-std::string RunComprehensive(app::Workspace& ws, const SubjectSettings& subjects, int N,
+std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subjects, int N,
                              const std::vector<ComprehensiveClass>& classes,
                              const std::vector<std::pair<std::int64_t, int>>& sheets,
                              double gradeAverage) {
     db::Connection& c = ws.ADOConnection2;
-    if (app::TableExists(c, "zonghe"))
+    if (core::TableExists(c, "zonghe"))
         c.execute("Delete From zonghe");
     else
         c.execute("CREATE TABLE zonghe (ID varchar(10), CLS varchar(10), field1 integer, "

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Workspace.h"
+#include "core/Workspace.h"
 
 #include <array>
 #include <cstdint>
@@ -37,7 +37,7 @@ struct ComprehensiveClass {
 // fills `zonghe` (created or emptied) and writes "综合科统计_<table>.txt".
 // `sheets` pairs each matched sheet's rowid with its class (an index into
 // `classes`). Returns the report's path.
-std::string RunComprehensive(app::Workspace& ws, const SubjectSettings& subjects, int N,
+std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subjects, int N,
                              const std::vector<ComprehensiveClass>& classes,
                              const std::vector<std::pair<std::int64_t, int>>& sheets,
                              double gradeAverage);

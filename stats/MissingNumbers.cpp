@@ -5,7 +5,7 @@
 
 namespace stats {
 
-CheckOutcome CheckMissingNumbers(app::Workspace& ws, app::Ui& ui, os::Shell& shell) {
+CheckOutcome CheckMissingNumbers(core::Workspace& ws, core::Ui& ui, os::Shell& shell) {
     db::Query& v = ws.ADOQuery2;
     if (!v.isOpen() || v.recordCount() < 3)
         return CheckOutcome::NothingToCheck;
@@ -23,7 +23,7 @@ CheckOutcome CheckMissingNumbers(app::Workspace& ws, app::Ui& ui, os::Shell& she
         previous = value;
     }
     if (lines.empty()) {
-        ui.message("没有检查到缺漏考号，所有考号均为连续。", ws.Caption, app::Icon::Information);
+        ui.message("没有检查到缺漏考号，所有考号均为连续。", ws.Caption, core::Icon::Information);
         return CheckOutcome::NoGaps;
     }
     lines.insert(lines.begin(), {"检查缺漏考号结果", ""});

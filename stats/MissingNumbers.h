@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Ui.h"
-#include "app/Workspace.h"
+#include "core/Ui.h"
+#include "core/Workspace.h"
 #include "platform/os/Shell.h"
 
 namespace stats {
@@ -13,6 +13,6 @@ enum class CheckOutcome { NothingToCheck, NoGaps, GapsWritten, Stopped };
 // before it (the first compared with the typed start number) in
 // "CheckLog.txt". Numbers are compared as 64-bit integers, so exam numbers
 // of any length a table holds compare correctly.
-CheckOutcome CheckMissingNumbers(app::Workspace& ws, app::Ui& ui, os::Shell& shell);
+CheckOutcome CheckMissingNumbers(core::Workspace& ws, core::Ui& ui, os::Shell& shell);
 
 } // namespace stats

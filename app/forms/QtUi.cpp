@@ -15,16 +15,16 @@ QString Shown(const std::string& text) {
 
 } // namespace
 
-void QtUi::message(const std::string& text, const std::string& title, Icon icon) {
-    QMessageBox::Icon i = icon == Icon::Error     ? QMessageBox::Critical
-                          : icon == Icon::Warning ? QMessageBox::Warning
+void QtUi::message(const std::string& text, const std::string& title, core::Icon icon) {
+    QMessageBox::Icon i = icon == core::Icon::Error     ? QMessageBox::Critical
+                          : icon == core::Icon::Warning ? QMessageBox::Warning
                                                   : QMessageBox::Information;
     QMessageBox box(i, QString::fromStdString(title), Shown(text), QMessageBox::Ok, mOwner);
     box.setObjectName("MessageBox");
     box.exec();
 }
 
-bool QtUi::question(const std::string& text, const std::string& title, GoOn) {
+bool QtUi::question(const std::string& text, const std::string& title, core::GoOn) {
     QMessageBox box(QMessageBox::Question, QString::fromStdString(title), Shown(text),
                     QMessageBox::Yes | QMessageBox::No, mOwner);
     box.setObjectName("QuestionBox");
@@ -42,7 +42,7 @@ std::string QtUi::input(const std::string& caption, const std::string& prompt,
     return dialog.textValue().toStdString();
 }
 
-bool QtUi::editFieldNames(FieldSettings& fields) { return fieldDialog && fieldDialog(fields); }
+bool QtUi::editFieldNames(core::FieldSettings& fields) { return fieldDialog && fieldDialog(fields); }
 
 void QtUi::progress(const std::string& what, long long done, long long total) {
     if (!mBar)

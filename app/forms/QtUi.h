@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Ui.h"
+#include "core/Ui.h"
 
 #include <QElapsedTimer>
 #include <functional>
@@ -10,23 +10,23 @@ class QWidget;
 
 namespace app::forms {
 
-// The window's side of the Ui seam: message boxes owned by the window,
+// The window's side of the core::Ui seam: message boxes owned by the window,
 // Yes/No questions, the field-name dialog and a progress bar in the status
 // bar. Progress lets the window repaint but takes no user input, so no other
 // command can start meanwhile.
-class QtUi : public Ui {
+class QtUi : public core::Ui {
 public:
     QtUi(QWidget* owner, QProgressBar* bar) : mOwner(owner), mBar(bar) {}
 
-    void message(const std::string& text, const std::string& title, Icon icon) override;
-    bool question(const std::string& text, const std::string& title, GoOn goOn) override;
+    void message(const std::string& text, const std::string& title, core::Icon icon) override;
+    bool question(const std::string& text, const std::string& title, core::GoOn goOn) override;
     std::string input(const std::string& caption, const std::string& prompt,
                       const std::string& value) override;
-    bool editFieldNames(FieldSettings& fields) override;
+    bool editFieldNames(core::FieldSettings& fields) override;
     void progress(const std::string& what, long long done, long long total) override;
 
     // Shows the field-name dialog; true when it was closed with "确定".
-    std::function<bool(FieldSettings&)> fieldDialog;
+    std::function<bool(core::FieldSettings&)> fieldDialog;
 
 private:
     QWidget* mOwner;

@@ -1,6 +1,6 @@
 #include "app/forms/TAboutBox.h"
 
-#include "app/About.h"
+#include "core/About.h"
 #include "platform/os/Shell.h"
 #include "platform/os/System.h"
 
@@ -28,15 +28,15 @@ TAboutBox::TAboutBox(QWidget* parent, os::Shell& shell) : QDialog(parent), mShel
     setFixedSize(316, 236);
     Image1 = Text(this, "Image1", "", 12, 32, 41, 41);
     Image1->setPixmap(QApplication::windowIcon().pixmap(41, 41));
-    ProductName = Text(this, "ProductName", AboutProduct, 84, 16, 181, 16);
-    Label1 = Text(this, "Label1", AboutNotice, 84, 40, 228, 16);
-    Label4 = Text(this, "Label4", AboutContact, 84, 64, 228, 16);
-    Label6 = Text(this, "Label6", AboutMail, 84, 88, 228, 16);
+    ProductName = Text(this, "ProductName", core::AboutProduct, 84, 16, 181, 16);
+    Label1 = Text(this, "Label1", core::AboutNotice, 84, 40, 228, 16);
+    Label4 = Text(this, "Label4", core::AboutContact, 84, 64, 228, 16);
+    Label6 = Text(this, "Label6", core::AboutMail, 84, 88, 228, 16);
     for (QLabel* link : {Label4, Label6}) {
         link->setStyleSheet("color: blue");
         link->setCursor(Qt::PointingHandCursor);
     }
-    Label6->setToolTip(AboutMailHint);
+    Label6->setToolTip(core::AboutMailHint);
     Label6->installEventFilter(this);
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName("Bevel1");
@@ -52,7 +52,7 @@ TAboutBox::TAboutBox(QWidget* parent, os::Shell& shell) : QDialog(parent), mShel
 }
 
 void TAboutBox::FormShow() {
-    Label3->setText(QString::fromStdString(FreeMemoryText(os::AvailableMemory())));
+    Label3->setText(QString::fromStdString(core::FreeMemoryText(os::AvailableMemory())));
 }
 
 void TAboutBox::Label6Click() { mShell.open("Mailto:" + Label6->text().toStdString()); }

@@ -1,8 +1,8 @@
 #include "app/forms/TFormCorvane.h"
 
-#include "app/Maintenance.h"
-#include "app/OpenTable.h"
-#include "app/ViewCommands.h"
+#include "core/Maintenance.h"
+#include "core/OpenTable.h"
+#include "core/ViewCommands.h"
 #include "app/forms/DataSetModel.h"
 #include "app/forms/Guard.h"
 #include "app/forms/TAboutBox.h"
@@ -10,7 +10,7 @@
 #include "app/forms/TFormSql.h"
 #include "platform/os/Folders.h"
 #include "platform/automation/SheetServer.h"
-#include "report/Batch.h"
+#include "scoring/Batch.h"
 #include "report/ExcelReport.h"
 #include "scoring/Conversion.h"
 #include "scoring/forms/AnswerKeyPanels.h"
@@ -69,7 +69,7 @@ TFormCorvane::TFormCorvane()
     buildMenu();
     buildBody();
     mUi = std::make_unique<QtUi>(this, Progress);
-    mUi->fieldDialog = [this](FieldSettings&) {
+    mUi->fieldDialog = [this](core::FieldSettings&) {
         SetFieldClick();
         return SetField->data().toInt() == 1;
     };
@@ -272,8 +272,8 @@ void TFormCorvane::CreateDialogs() {
 void TFormCorvane::FormCreate() {
     bool done = Guarded(this, [this] {
         mWs.startUp(); // data.mdb created when missing, config.ini loaded
-        if (!Workspace::DatabaseUsable())
-            mUi->message(kNoAdo, mWs.Caption, Icon::Error);
+        if (!core::Workspace::DatabaseUsable())
+            mUi->message(kNoAdo, mWs.Caption, core::Icon::Error);
     });
     if (done) {
         setAcceptDrops(true);
@@ -286,7 +286,7 @@ void TFormCorvane::closeEvent(QCloseEvent* event) {
     mWs.aqy2.close();
     mWs.adt.close();
     mWs.ADOConnection2.close();
-    SaveConfig(mWs.configFile(), mWs.Fields, *mUi);
+    core::SaveConfig(mWs.configFile(), mWs.Fields, *mUi);
     event->accept();
 }
 
@@ -316,7 +316,7 @@ void TFormCorvane::OpenAnswerTable(const QString& path) {
     Guarded(this, [&] {
         BusyCursor busy;
         try {
-            app::OpenAnswerTable(mWs, *mUi, path.toStdString());
+            core::OpenAnswerTable(mWs, *mUi, path.toStdString());
         } catch (...) {
             showWorkspace();
             throw;
@@ -348,7 +348,7 @@ void TFormCorvane::DropFiles(const QStringList& paths) {
         OpenDialog1FileName = file;
         OpenAnswerTable(file);
     } else {
-        mUi->message("只能接受dbf文件。", "打开文件", Icon::Error);
+        mUi->message("只能接受dbf文件。", "打开文件", core::Icon::Error);
     }
 }
 
@@ -376,30 +376,30 @@ void TFormCorvane::SetFieldClick() {
 void TFormCorvane::SortByColumn(QAction* item) {
     Guarded(this, [&] {
         BusyCursor busy;
-        app::SortByColumn(mWs, item->text().toStdString());
+        core::SortByColumn(mWs, item->text().toStdString());
     });
 }
 
 void TFormCorvane::N3Click() {
     Guarded(this, [&] {
         BusyCursor busy;
-        ReadingOrder(mWs);
+        core::ReadingOrder(mWs);
     });
 }
 
 void TFormCorvane::SQL1Click() {
     Guarded(this, [&] {
-        if (!RequireOpenView(mWs, *mUi))
+        if (!core::RequireOpenView(mWs, *mUi))
             return;
         if (FormSql->exec() != QDialog::Accepted)
             return;
         BusyCursor busy;
-        CustomSql(mWs, *mUi, FormSql->edtSql->text().toStdString(), FormSql->ckbSql->isChecked());
+        core::CustomSql(mWs, *mUi, FormSql->edtSql->text().toStdString(), FormSql->ckbSql->isChecked());
     });
 }
 
 void TFormCorvane::nAddScoreFieldClick() {
-    Guarded(this, [&] { AddScoreFieldCheck(mWs, *mUi); });
+    Guarded(this, [&] { core::AddScoreFieldCheck(mWs, *mUi); });
 }
 
 void TFormCorvane::RepairDbfClick() {
@@ -408,8 +408,8 @@ void TFormCorvane::RepairDbfClick() {
         QString file = chooseFile("修理DBF的索引问题", "Foxpro数据表 (*.dbf *.DBF)");
         if (file.isEmpty())
             return;
-        RepairDbfIndex(file.toStdString());
-        mUi->message(RepairDoneText, mWs.Caption, Icon::Information);
+        core::RepairDbfIndex(file.toStdString());
+        mUi->message(core::RepairDoneText, mWs.Caption, core::Icon::Information);
     });
 }
 
@@ -491,17 +491,17 @@ void TFormCorvane::setShell(os::Shell* shell) {
 void TFormCorvane::N2Click() {
     Guarded(this, [&] { stats::CheckMissingNumbers(mWs, *mUi, *mShell); });
 }
-void TFormCorvane::runBatch(report::BatchKind kind) {
+void TFormCorvane::runBatch(scoring::BatchKind kind) {
     Guarded(this, [&] {
         BusyCursor busy;
-        report::RunBatch(mWs, *mUi, *mShell, kind, Panels->SpinEdit5->value());
+        scoring::RunBatch(mWs, *mUi, *mShell, kind, Panels->SpinEdit5->value());
         setWindowTitle(QString::fromStdString(mWs.Caption)); // the last table that failed, if any
     });
 }
 
-void TFormCorvane::EST1Click() { runBatch(report::BatchKind::Test); }
+void TFormCorvane::EST1Click() { runBatch(scoring::BatchKind::Test); }
 
-void TFormCorvane::EST2Click() { runBatch(report::BatchKind::Test2); }
+void TFormCorvane::EST2Click() { runBatch(scoring::BatchKind::Test2); }
 void TFormCorvane::Button4Click() {
     Guarded(this, [&] {
         const auto* p = Panels;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/Workspace.h"
+#include "core/Workspace.h"
 #include "app/forms/DesktopShell.h"
 #include "app/forms/QtUi.h"
-#include "report/Batch.h"
+#include "scoring/Batch.h"
 #include "scoring/ScoringRun.h"
 #include "stats/ClassStatistics.h"
 
@@ -35,7 +35,7 @@ class TFormSql;
 
 // The main window: the grid over the opened answer table, the answer-key
 // panels, the status bar and the menu that reaches every command. It owns
-// the Workspace; its handlers read their controls, call the commands over
+// the core::Workspace; its handlers read their controls, call the commands over
 // the workspace and show what they return. Every handler runs inside the
 // error guard, so no exception reaches the event loop.
 class TFormCorvane : public QMainWindow {
@@ -77,7 +77,7 @@ public:
     // The answer-key panels as the scoring run reads them.
     [[nodiscard]] scoring::ScoringSettings ReadScoringSettings() const;
 
-    [[nodiscard]] Workspace& workspace() { return mWs; }
+    [[nodiscard]] core::Workspace& workspace() { return mWs; }
     [[nodiscard]] QtUi& ui() { return *mUi; }
     // Replaces the shell (tests record what would be opened).
     void setShell(os::Shell* shell);
@@ -141,11 +141,11 @@ private:
     void buildMenu();
     void buildBody();
     void showWorkspace();
-    void runBatch(report::BatchKind kind);
+    void runBatch(scoring::BatchKind kind);
     QAction* item(QMenu* menu, const char* name, const QString& caption,
                   void (TFormCorvane::*handler)() = nullptr);
 
-    Workspace mWs;
+    core::Workspace mWs;
     std::unique_ptr<QtUi> mUi;
     DesktopShell mDesktopShell;
     os::Shell* mShell = &mDesktopShell;

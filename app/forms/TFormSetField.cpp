@@ -21,7 +21,7 @@ QLineEdit* Line(QWidget* parent, const char* label, const char* name, const char
 
 } // namespace
 
-TFormSetField::TFormSetField(QWidget* parent, FieldSettings& settings, QAction* setFieldItem)
+TFormSetField::TFormSetField(QWidget* parent, core::FieldSettings& settings, QAction* setFieldItem)
     : QDialog(parent), mSettings(settings), mSetField(setFieldItem) {
     setObjectName("TFormSetField");
     setWindowTitle("设置字段名");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Config.h"
+#include "core/Config.h"
 
 #include <QDialog>
 
@@ -18,7 +18,7 @@ namespace app::forms {
 class TFormSetField : public QDialog {
     Q_OBJECT
 public:
-    TFormSetField(QWidget* parent, FieldSettings& settings, QAction* setFieldItem);
+    TFormSetField(QWidget* parent, core::FieldSettings& settings, QAction* setFieldItem);
 
     // Fills the edits from the settings (SetFieldClick step 3).
     void Fill();
@@ -39,7 +39,7 @@ public:
     QLineEdit* Edit5;
 
 private:
-    FieldSettings& mSettings;
+    core::FieldSettings& mSettings;
     QAction* mSetField;
 };
 

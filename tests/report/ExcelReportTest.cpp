@@ -1,5 +1,5 @@
-#include "app/AppError.h"
-#include "app/OpenTable.h"
+#include "core/AppError.h"
+#include "core/OpenTable.h"
 #include "platform/automation/Automation.h"
 #include "platform/automation/SheetServer.h"
 #include "report/ExcelReport.h"
@@ -35,11 +35,11 @@ protected:
 
     void OpenTable(int sheets) {
         testsupport::WriteAnswers(home / "rep.dbf", testsupport::Sheets(sheets, 4), 'N');
-        app::OpenAnswerTable(ws, ui, home / "rep.dbf");
+        core::OpenAnswerTable(ws, ui, home / "rep.dbf");
     }
 
     TempHome home;
-    app::Workspace ws{home.path()};
+    core::Workspace ws{home.path()};
     testsupport::ScriptedUi ui;
     os::RecordingShell shell;
     std::string clipboard;
@@ -127,21 +127,21 @@ TEST_F(ReportTest, RefusalsBeforeAnyAutomation) {
     try {
         report::ExportReport(ws);
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(), "生成报表时错误，数据表不在打开状态。");
     }
     OpenTable(0);
     try {
         report::ExportReport(ws);
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(), "生成报表失败。当前零条记录。");
     }
     EXPECT_FALSE(std::filesystem::exists(home / "test.xls"));
     try {
         (void)report::OpenExcelReport((home / "none.xls").string(), 1, 1);
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         EXPECT_EQ(std::string(e.what()), "文件不存在: " + (home / "none.xls").string());
     }
     testsupport::WriteBytes(home / "x.xls", "x");
@@ -149,7 +149,7 @@ TEST_F(ReportTest, RefusalsBeforeAnyAutomation) {
     try {
         (void)report::OpenExcelReport((home / "x.xls").string(), 1, 1);
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(),
                      "打开Excel时错误。报表功能需要安装Excel2000，如果已安装Excel2000则可能需要重新安装。");
     }

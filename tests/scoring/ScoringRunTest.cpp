@@ -1,5 +1,5 @@
-#include "app/AppError.h"
-#include "app/OpenTable.h"
+#include "core/AppError.h"
+#include "core/OpenTable.h"
 #include "platform/db/Error.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
@@ -45,7 +45,7 @@ protected:
             sheets.emplace_back(std::to_string(202601001 + i), contents[i]);
         testsupport::WriteAnswers(home / (name + ".dbf"), sheets, scoreType,
                                   contents.empty() ? 5 : 0);
-        app::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
+        core::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
         table = name;
     }
 
@@ -65,7 +65,7 @@ protected:
     std::vector<std::string> Stats() { return text::LoadLines(home / "统计_exam.txt"); }
 
     TempHome home;
-    app::Workspace ws{home.path()};
+    core::Workspace ws{home.path()};
     ScriptedUi ui;
     os::RecordingShell shell;
     int classStats = 0;
@@ -218,7 +218,7 @@ TEST_F(ScoringTest, AShortContentStopsBeforeAnythingIsWritten) {
     try {
         Run(Single(3, "1", "AAA"));
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         std::string what = e.what();
         EXPECT_NE(what.find("202601002"), std::string::npos) << what;
         EXPECT_NE(what.find("2 个字符"), std::string::npos) << what;
@@ -236,7 +236,7 @@ TEST_F(ScoringTest, AnErrorInTheLoopKeepsTheSheetsAlreadyScored) {
     st.full = "4";
     st.partial = "abc"; // converted when the first partial credit is given
     st.multiKey = "AB";
-    EXPECT_THROW(Run(st), app::AppError);
+    EXPECT_THROW(Run(st), core::AppError);
     EXPECT_EQ(Column("score"), (std::vector<std::string>{"5", "", ""}));
     EXPECT_FALSE(ws.ADOQuery2.controlsDisabled());
     auto ok = ws.ADOConnection2.select("PRAGMA integrity_check");
@@ -255,7 +255,7 @@ TEST_F(ScoringTest, ScoreFieldOfAnotherKindIsRefused) {
     try {
         Run(Single(1, "1", "A"));
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(), "分数字段数据类型错误，不能写入分数。");
     }
 }
@@ -283,7 +283,7 @@ TEST_F(ScoringTest, EachCheckSaysItsText) {
     EXPECT_EQ(Run(st), Outcome::Stopped) << "No goes on, to the key length";
     EXPECT_EQ(ui.messages.back().text,
               "单选题数目和标准答案个数不一致。请确认每五个答案之间只有一个分隔符号，末尾没有。");
-    EXPECT_EQ(ui.messages.back().icon, app::Icon::Warning);
+    EXPECT_EQ(ui.messages.back().icon, core::Icon::Warning);
 
     st = Single(2, "1", "AA");
     st.multiCount = 2;
@@ -312,7 +312,7 @@ TEST_F(ScoringTest, EachCheckSaysItsText) {
     st = Single(2, "1", "AA");
     st.multiCount = 0;
     st.points[0] = "1,5";
-    EXPECT_THROW(Run(st), app::AppError);
+    EXPECT_THROW(Run(st), core::AppError);
 }
 
 TEST_F(ScoringTest, MissingFieldsAndBadMultipleChoiceKeys) {
@@ -321,7 +321,7 @@ TEST_F(ScoringTest, MissingFieldsAndBadMultipleChoiceKeys) {
     try {
         Run(Single(2, "1", "AA"));
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(), "表中没有此客观题字段：DA。请使用\"设置字段名\"设置相符合的字段名。");
     }
     ws.Fields.Content = "content";
@@ -329,7 +329,7 @@ TEST_F(ScoringTest, MissingFieldsAndBadMultipleChoiceKeys) {
     try {
         Run(Single(2, "1", "AA"));
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(), "表中没有此考号字段：KH。请使用\"设置字段名\"设置相符合的字段名。");
     }
     ws.Fields.ID = "BH";
@@ -341,15 +341,15 @@ TEST_F(ScoringTest, MissingFieldsAndBadMultipleChoiceKeys) {
     try {
         Run(st);
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(), "不定项标准答案输入错误");
     }
 }
 
 TEST_F(ScoringTest, AMissingScoreColumnIsAddedWhenTheUserAgrees) {
     testsupport::WriteAnswers(home / "exam.dbf", {{"1", "12"}}, 0);
-    ui.fieldDialog = [](app::FieldSettings&) { return true; };
-    app::OpenAnswerTable(ws, ui, home / "exam.dbf");
+    ui.fieldDialog = [](core::FieldSettings&) { return true; };
+    core::OpenAnswerTable(ws, ui, home / "exam.dbf");
     table = "exam";
     ws.Fields.Score = "zf";
     EXPECT_EQ(Run(Single(2, "1", "AB")), Outcome::Stopped);
@@ -445,10 +445,10 @@ TEST_F(ScoringTest, AKilledRunLeavesTheDatabaseIntact) {
     ws.ADOConnection2.close();
     pid_t pid = ::fork();
     if (pid == 0) {
-        app::Workspace child(home.path());
+        core::Workspace child(home.path());
         child.startUp();
         KillingUi killing;
-        app::OpenAnswerTable(child, killing, home / "exam.dbf");
+        core::OpenAnswerTable(child, killing, home / "exam.dbf");
         os::RecordingShell quiet;
         scoring::ScoreAll(child, killing, quiet, Single(4, "1", "ABCD"), {});
         ::_exit(0);

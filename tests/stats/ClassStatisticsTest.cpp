@@ -1,5 +1,5 @@
-#include "app/AppError.h"
-#include "app/OpenTable.h"
+#include "core/AppError.h"
+#include "core/OpenTable.h"
 #include "platform/db/Error.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
@@ -57,7 +57,7 @@ protected:
     void Open(const std::vector<std::pair<std::string, std::string>>& sheets,
               const std::string& name = "cls") {
         testsupport::WriteAnswers(home / (name + ".dbf"), sheets, 'N');
-        app::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
+        core::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
         // Points of varied sizes, so the sums are not all whole.
         ws.ADOConnection2.execute("UPDATE " + name + " SET f1 = 1.5, f2 = rowid * 0.25, "
                                   "f3 = CASE WHEN rowid % 3 = 0 THEN NULL ELSE 2 END");
@@ -78,7 +78,7 @@ protected:
     }
 
     TempHome home;
-    app::Workspace ws{home.path()};
+    core::Workspace ws{home.path()};
     ScriptedUi ui;
     os::RecordingShell shell;
     std::string caption = "分班统计";
@@ -176,7 +176,7 @@ TEST_F(ClassStatsTest, ChecksOfTheSettings) {
         EXPECT_EQ(Run(c.s), stats::Outcome::Stopped);
         EXPECT_EQ(ui.messages.back().text, c.text);
         EXPECT_EQ(ui.messages.back().title, "分班统计");
-        EXPECT_EQ(ui.messages.back().icon, app::Icon::Error);
+        EXPECT_EQ(ui.messages.back().icon, core::Icon::Error);
     }
     EXPECT_FALSE(std::filesystem::exists(home / "分班统计_cls.txt"));
     ClassSettings one = Prefix("K", 7, 2, 1, 1, 1);
@@ -212,7 +212,7 @@ TEST_F(ClassStatsTest, PredefinedClassesFromIds) {
 
 TEST_F(ClassStatsTest, NoQuestionsIsAClearError) {
     Open({{"K010001", "1"}});
-    EXPECT_THROW(Run(Prefix("K", 7, 2, 1, 3, 0)), app::AppError);
+    EXPECT_THROW(Run(Prefix("K", 7, 2, 1, 3, 0)), core::AppError);
     EXPECT_THROW(Run(Prefix("K", 7, 2, 1, 3, 106)), db::Error) << "there is no f106";
 }
 

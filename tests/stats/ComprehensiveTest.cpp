@@ -1,4 +1,4 @@
-#include "app/OpenTable.h"
+#include "core/OpenTable.h"
 #include "platform/automation/SheetServer.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
@@ -58,7 +58,7 @@ protected:
     }
 
     TempHome home;
-    app::Workspace ws{home.path()};
+    core::Workspace ws{home.path()};
     testsupport::ScriptedUi ui;
     os::RecordingShell shell;
 };
@@ -68,7 +68,7 @@ TEST_F(ComprehensiveTest, ReportTableAndSpreadsheet) {
     testsupport::WriteAnswers(home / "zh.dbf",
                               {{"K0102", "1111"}, {"K0101", "1111"}, {"K0201", "11"}, {"X9999", "1111"}},
                               'N');
-    app::OpenAnswerTable(ws, ui, home / "zh.dbf");
+    core::OpenAnswerTable(ws, ui, home / "zh.dbf");
     ws.ADOConnection2.execute("UPDATE zh SET f1 = 1.5, f2 = 1, f3 = 2, f4 = 0.5");
     ws.ADOConnection2.execute("UPDATE zh SET f1 = 2.5 WHERE BH = 'K0101'");
     stats::ClassSettings s;
@@ -121,7 +121,7 @@ TEST_F(ComprehensiveTest, ReportTableAndSpreadsheet) {
 
 TEST_F(ComprehensiveTest, NoSheetInAnyClassShowsZeros) {
     testsupport::WriteAnswers(home / "none.dbf", {{"X0101", "11"}}, 'N');
-    app::OpenAnswerTable(ws, ui, home / "none.dbf");
+    core::OpenAnswerTable(ws, ui, home / "none.dbf");
     stats::ClassSettings s;
     s.prefixMode = true;
     s.prefix = "K";

@@ -2,8 +2,8 @@
 
 namespace testsupport {
 
-bool ScriptedUi::question(const std::string& text, const std::string& title, app::GoOn) {
-    questions.push_back({text, title, app::Icon::Information});
+bool ScriptedUi::question(const std::string& text, const std::string& title, core::GoOn) {
+    questions.push_back({text, title, core::Icon::Information});
     if (answers.empty())
         return false;
     bool a = answers.front();
@@ -11,7 +11,7 @@ bool ScriptedUi::question(const std::string& text, const std::string& title, app
     return a;
 }
 
-bool ScriptedUi::editFieldNames(app::FieldSettings& fields) {
+bool ScriptedUi::editFieldNames(core::FieldSettings& fields) {
     ++fieldDialogShown;
     return fieldDialog(fields);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Config.h"
-#include "app/Ui.h"
+#include "core/Config.h"
+#include "core/Ui.h"
 
 #include <deque>
 #include <functional>
@@ -12,22 +12,22 @@
 namespace testsupport {
 
 // A Ui that records every message and question and answers from a script.
-class ScriptedUi : public app::Ui {
+class ScriptedUi : public core::Ui {
 public:
     struct Shown {
         std::string text;
         std::string title;
-        app::Icon icon;
+        core::Icon icon;
     };
 
-    void message(const std::string& text, const std::string& title, app::Icon icon) override {
+    void message(const std::string& text, const std::string& title, core::Icon icon) override {
         messages.push_back({text, title, icon});
     }
-    bool question(const std::string& text, const std::string& title, app::GoOn goOn) override;
-    bool editFieldNames(app::FieldSettings& fields) override;
+    bool question(const std::string& text, const std::string& title, core::GoOn goOn) override;
+    bool editFieldNames(core::FieldSettings& fields) override;
     std::string input(const std::string& caption, const std::string& prompt,
                       const std::string& value) override {
-        inputs.push_back({value, caption + "|" + prompt, app::Icon::Information});
+        inputs.push_back({value, caption + "|" + prompt, core::Icon::Information});
         return typed ? *typed : value;
     }
 
@@ -35,7 +35,7 @@ public:
     std::vector<Shown> questions;
     std::deque<bool> answers; // answers in order; No when empty
     // The field-name dialog: changes the names and says whether "确定" closed it.
-    std::function<bool(app::FieldSettings&)> fieldDialog = [](app::FieldSettings&) {
+    std::function<bool(core::FieldSettings&)> fieldDialog = [](core::FieldSettings&) {
         return false;
     };
     int fieldDialogShown = 0;

@@ -1,6 +1,6 @@
-#include "app/Config.h"
+#include "core/Config.h"
 
-#include "app/Ui.h"
+#include "core/Ui.h"
 #include "platform/text/Gbk.h"
 
 // Values are bytes here; GBK is converted by the program itself. Debian's
@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-namespace app {
+namespace core {
 namespace {
 
 std::string Read(CSimpleIniA& ini, const char* section, const char* key,
@@ -79,4 +79,4 @@ void SaveConfig(const std::filesystem::path& file, const FieldSettings& fields, 
         ui.message("", "不能保存配置信息。", Icon::Error);
 }
 
-} // namespace app
+} // namespace core

@@ -1,7 +1,7 @@
-#include "app/AppError.h"
-#include "app/OpenTable.h"
-#include "app/ScratchDb.h"
-#include "app/Workspace.h"
+#include "core/AppError.h"
+#include "core/OpenTable.h"
+#include "core/ScratchDb.h"
+#include "core/Workspace.h"
 #include "platform/db/Error.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
@@ -27,20 +27,20 @@ protected:
 
     TempHome home;
     std::filesystem::path exam = home / "exam";
-    app::Workspace ws{home.path()};
+    core::Workspace ws{home.path()};
     ScriptedUi ui;
 };
 
 TEST(TableName, CutAtTheFirstDbfWithoutRegardToCase) {
-    EXPECT_EQ(app::TableNameOf("A.DBF"), "A");
-    EXPECT_EQ(app::TableNameOf("x.dbf.bak"), "x");
-    EXPECT_EQ(app::TableNameOf("9班.Dbf"), "9班");
-    EXPECT_EQ(app::TableNameOf("plain"), "plain");
+    EXPECT_EQ(core::TableNameOf("A.DBF"), "A");
+    EXPECT_EQ(core::TableNameOf("x.dbf.bak"), "x");
+    EXPECT_EQ(core::TableNameOf("9班.Dbf"), "9班");
+    EXPECT_EQ(core::TableNameOf("plain"), "plain");
 }
 
 TEST_F(OpenTableTest, ATableWithAllThreeColumnsOpensWithoutTheDialog) {
     WriteAnswers(exam / "exam1.dbf", Sheets(45, 60), 'N');
-    app::OpenAnswerTable(ws, ui, exam / "exam1.dbf");
+    core::OpenAnswerTable(ws, ui, exam / "exam1.dbf");
     EXPECT_EQ(ui.fieldDialogShown, 0);
     EXPECT_EQ(ws.TableName, "exam1");
     EXPECT_EQ(ws.Caption, "Quillory - exam1");
@@ -50,13 +50,13 @@ TEST_F(OpenTableTest, ATableWithAllThreeColumnsOpensWithoutTheDialog) {
     EXPECT_EQ(ws.SortItems, (std::vector<std::string>{"BH", "content", "CLS", "score"}));
     EXPECT_EQ(ws.ADOQuery2.sqlText(), "select * from exam1 ORDER BY BH\r\n");
     EXPECT_EQ(ws.ADOQuery2.recNo(), 9) << "the count leaves the view on the tenth record";
-    EXPECT_TRUE(app::TableExists(ws.ADOConnection2, "t2"));
+    EXPECT_TRUE(core::TableExists(ws.ADOConnection2, "t2"));
 }
 
 TEST_F(OpenTableTest, AMissingScoreColumnShowsTheDialogFirst) {
     WriteAnswers(exam / "noscore.dbf", Sheets(5, 8), 0);
-    ui.fieldDialog = [](app::FieldSettings&) { return true; };
-    app::OpenAnswerTable(ws, ui, exam / "noscore.dbf");
+    ui.fieldDialog = [](core::FieldSettings&) { return true; };
+    core::OpenAnswerTable(ws, ui, exam / "noscore.dbf");
     EXPECT_EQ(ui.fieldDialogShown, 1);
     EXPECT_TRUE(ws.ADOQuery2.hasField("CLS"));
     EXPECT_TRUE(ws.ADOQuery2.hasField("score"));
@@ -66,7 +66,7 @@ TEST_F(OpenTableTest, AMissingScoreColumnShowsTheDialogFirst) {
 
 TEST_F(OpenTableTest, CancellingTheDialogForANewTableEndsInAMissingTableError) {
     WriteAnswers(exam / "noscore.dbf", Sheets(5, 8), 0);
-    EXPECT_THROW(app::OpenAnswerTable(ws, ui, exam / "noscore.dbf"), db::Error);
+    EXPECT_THROW(core::OpenAnswerTable(ws, ui, exam / "noscore.dbf"), db::Error);
     EXPECT_EQ(ws.Caption, "Quillory - noscore");
     EXPECT_FALSE(ws.ADOQuery2.isOpen());
 }
@@ -75,11 +75,11 @@ TEST_F(OpenTableTest, ConfirmedNamesForAKnownTableAddTheScoreColumns) {
     ws.connect();
     ws.ADOConnection2.execute("CREATE TABLE known (BH varchar(9), content varchar(4))");
     ws.ADOConnection2.execute("INSERT INTO known VALUES ('1', '1248')");
-    ui.fieldDialog = [](app::FieldSettings& f) {
+    ui.fieldDialog = [](core::FieldSettings& f) {
         f.Score = "zf";
         return true;
     };
-    app::OpenAnswerTable(ws, ui, exam / "known.dbf");
+    core::OpenAnswerTable(ws, ui, exam / "known.dbf");
     EXPECT_TRUE(ws.ADOQuery2.hasField("zf"));
     EXPECT_EQ(ws.Fields.Score, "zf");
     EXPECT_EQ(ws.Status, "记录数:1  题目数:4");
@@ -87,10 +87,10 @@ TEST_F(OpenTableTest, ConfirmedNamesForAKnownTableAddTheScoreColumns) {
 
 TEST_F(OpenTableTest, AChineseNameIsReadThroughTempDbfWhichIsGoneAfterwards) {
     WriteAnswers(exam / "9班.dbf", Sheets(3, 6), 'N');
-    app::OpenAnswerTable(ws, ui, exam / "9班.dbf");
+    core::OpenAnswerTable(ws, ui, exam / "9班.dbf");
     EXPECT_FALSE(std::filesystem::exists(exam / "temp.dbf"));
     EXPECT_EQ(ws.Caption, "Quillory - 9班");
-    EXPECT_TRUE(app::TableExists(ws.ADOConnection2, "9班"));
+    EXPECT_TRUE(core::TableExists(ws.ADOConnection2, "9班"));
     EXPECT_EQ(ws.Status, "记录数:3  题目数:6");
 }
 
@@ -100,26 +100,26 @@ TEST_F(OpenTableTest, TheQuestionCountSkipsBlankAnswersAndStopsAfterTenRecords) 
     sheets[1].second = "      ";
     sheets[12].second = "12481248"; // beyond the tenth record: not looked at
     WriteAnswers(exam / "blank.dbf", sheets, 'N', 8);
-    app::OpenAnswerTable(ws, ui, exam / "blank.dbf");
+    core::OpenAnswerTable(ws, ui, exam / "blank.dbf");
     EXPECT_EQ(ws.QuestionCount, 6);
 
     WriteAnswers(exam / "three.dbf", {{"1", "12"}, {"2", "1248"}, {"3", "124"}}, 'N');
-    app::OpenAnswerTable(ws, ui, exam / "three.dbf");
+    core::OpenAnswerTable(ws, ui, exam / "three.dbf");
     EXPECT_EQ(ws.QuestionCount, 4);
     EXPECT_EQ(ws.ADOQuery2.recNo(), 2);
 }
 
 TEST_F(OpenTableTest, AnEmptyTableCountsZero) {
     WriteAnswers(exam / "empty.dbf", {}, 'N', 5);
-    app::OpenAnswerTable(ws, ui, exam / "empty.dbf");
+    core::OpenAnswerTable(ws, ui, exam / "empty.dbf");
     EXPECT_EQ(ws.Status, "记录数:0  题目数:0");
 }
 
 TEST_F(OpenTableTest, WithoutAContentColumnTheStatusAsksForFieldNames) {
     WriteAnswers(exam / "first.dbf", Sheets(2, 7), 'N');
-    app::OpenAnswerTable(ws, ui, exam / "first.dbf");
+    core::OpenAnswerTable(ws, ui, exam / "first.dbf");
     ws.Fields.Content = "DA";
-    app::OpenAnswerTable(ws, ui, exam / "first.dbf");
+    core::OpenAnswerTable(ws, ui, exam / "first.dbf");
     EXPECT_EQ(ui.fieldDialogShown, 1);
     EXPECT_EQ(ws.Status, "请设置字段名");
     EXPECT_EQ(ws.QuestionCount, 7) << "keeps its previous value";
@@ -128,9 +128,9 @@ TEST_F(OpenTableTest, WithoutAContentColumnTheStatusAsksForFieldNames) {
 TEST_F(OpenTableTest, AScoreColumnOfTextStopsScoring) {
     WriteAnswers(exam / "text.dbf", Sheets(2, 3), 'C');
     try {
-        app::OpenAnswerTable(ws, ui, exam / "text.dbf");
+        core::OpenAnswerTable(ws, ui, exam / "text.dbf");
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(), "分数字段的数据类型有错误，不能评分。");
     }
     EXPECT_FALSE(ws.ScoringEnabled);
@@ -139,11 +139,11 @@ TEST_F(OpenTableTest, AScoreColumnOfTextStopsScoring) {
 
 TEST_F(OpenTableTest, AKnownNameIsNotReadAgainFromAnyFolder) {
     WriteAnswers(exam / "same.dbf", Sheets(5, 4), 'N');
-    app::OpenAnswerTable(ws, ui, exam / "same.dbf");
+    core::OpenAnswerTable(ws, ui, exam / "same.dbf");
     ws.ADOConnection2.execute("UPDATE same SET score = 88");
     std::filesystem::create_directories(home / "other");
     WriteAnswers(home / "other" / "SAME.DBF", Sheets(9, 4), 'N');
-    app::OpenAnswerTable(ws, ui, home / "other" / "SAME.DBF");
+    core::OpenAnswerTable(ws, ui, home / "other" / "SAME.DBF");
     EXPECT_EQ(ws.TableName, "SAME");
     EXPECT_EQ(ws.ADOQuery2.recordCount(), 5);
     EXPECT_EQ(ws.ADOQuery2.asInteger("score"), 88);
@@ -153,7 +153,7 @@ TEST_F(OpenTableTest, TheDatabaseIsFoundWhateverTheCurrentFolder) {
     WriteAnswers(exam / "cwd.dbf", Sheets(2, 4), 'N');
     auto before = std::filesystem::current_path();
     std::filesystem::current_path(exam);
-    app::OpenAnswerTable(ws, ui, exam / "cwd.dbf");
+    core::OpenAnswerTable(ws, ui, exam / "cwd.dbf");
     std::filesystem::current_path(before);
     EXPECT_EQ(ws.ADOConnection2.file(), home / "data.mdb");
     EXPECT_FALSE(std::filesystem::exists(exam / "data.mdb"));
@@ -163,20 +163,20 @@ TEST_F(OpenTableTest, ADamagedFileIsRefusedAndNothingReachesTheDatabase) {
     WriteAnswers(exam / "broken.dbf", Sheets(20, 4), 'N');
     std::filesystem::resize_file(exam / "broken.dbf", 300);
     try {
-        app::OpenAnswerTable(ws, ui, exam / "broken.dbf");
+        core::OpenAnswerTable(ws, ui, exam / "broken.dbf");
         FAIL();
     } catch (const db::Error& e) {
         std::string what = e.what();
         EXPECT_NE(what.find("broken.dbf"), std::string::npos) << what;
         EXPECT_NE(what.find("20 条记录"), std::string::npos) << what;
     }
-    EXPECT_FALSE(app::TableExists(ws.ADOConnection2, "broken"));
-    EXPECT_FALSE(app::TableExists(ws.ADOConnection2, "t2"));
+    EXPECT_FALSE(core::TableExists(ws.ADOConnection2, "broken"));
+    EXPECT_FALSE(core::TableExists(ws.ADOConnection2, "t2"));
 }
 
 TEST_F(OpenTableTest, AMissingFileNamesIt) {
     try {
-        app::OpenAnswerTable(ws, ui, exam / "nothere.dbf");
+        core::OpenAnswerTable(ws, ui, exam / "nothere.dbf");
         FAIL();
     } catch (const db::Error& e) {
         EXPECT_NE(std::string(e.what()).find("nothere.dbf"), std::string::npos) << e.what();
@@ -186,9 +186,9 @@ TEST_F(OpenTableTest, AMissingFileNamesIt) {
 TEST_F(OpenTableTest, ANameSqlCannotTakeGivesAClearError) {
     WriteAnswers(exam / "my-exam.dbf", Sheets(2, 4), 'N');
     try {
-        app::OpenAnswerTable(ws, ui, exam / "my-exam.dbf");
+        core::OpenAnswerTable(ws, ui, exam / "my-exam.dbf");
         FAIL();
-    } catch (const app::AppError& e) {
+    } catch (const core::AppError& e) {
         EXPECT_NE(std::string(e.what()).find("my-exam"), std::string::npos) << e.what();
     }
     EXPECT_EQ(ws.Caption, "Quillory - my-exam");
@@ -199,7 +199,7 @@ TEST_F(OpenTableTest, ANameSqlCannotTakeGivesAClearError) {
 TEST(StartUp, AProgramFolderThatCannotHoldTheDatabaseNamesIt) {
     TempHome home;
     testsupport::WriteBytes(home / "file", "x");
-    app::Workspace ws(home / "file");
+    core::Workspace ws(home / "file");
     try {
         ws.startUp();
         FAIL();
@@ -216,7 +216,7 @@ TEST(StartUp, AReadOnlyProgramFolderCannotHoldTheDatabase) {
     TempHome home;
     std::filesystem::permissions(home.path(), std::filesystem::perms::owner_read |
                                                   std::filesystem::perms::owner_exec);
-    app::Workspace ws(home.path());
+    core::Workspace ws(home.path());
     try {
         ws.startUp();
         FAIL();

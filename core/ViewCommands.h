@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/Ui.h"
-#include "app/Workspace.h"
+#include "core/Ui.h"
+#include "core/Workspace.h"
 
 #include <string>
 
 // Commands that change what the table view shows by rewriting its SQL text.
-namespace app {
+namespace core {
 
 // True when the table view is open; otherwise shows
 // "请先打开卷面数据表DBF文件。" and returns false.
@@ -24,4 +24,4 @@ void ReadingOrder(Workspace& ws);
 // (without rows) or 0; -1 when no table is open (RequireOpenView).
 int CustomSql(Workspace& ws, Ui& ui, const std::string& statement, bool returnsRows);
 
-} // namespace app
+} // namespace core

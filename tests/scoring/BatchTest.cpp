@@ -1,6 +1,6 @@
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "report/Batch.h"
+#include "scoring/Batch.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
@@ -25,19 +25,19 @@ protected:
     std::vector<std::string> Lines(const std::string& file) { return text::LoadLines(home / file); }
 
     TempHome home;
-    app::Workspace ws{home.path()};
+    core::Workspace ws{home.path()};
     testsupport::ScriptedUi ui;
     os::RecordingShell shell;
 };
 
 TEST(SurveyPoints, ByQuestionAndLetter) {
-    EXPECT_EQ(report::SurveyPoints(2, 'B'), 3.5);
-    EXPECT_EQ(report::SurveyPoints(1, 'B'), 2.5);
-    EXPECT_EQ(report::SurveyPoints(10, 'C'), 3);
-    EXPECT_EQ(report::SurveyPoints(1, 'C'), 0);
-    EXPECT_EQ(report::SurveyPoints(21, 'A'), 4);
-    EXPECT_EQ(report::SurveyPoints(5, 'D'), 0);
-    EXPECT_EQ(report::SurveyPoints(5, 0), 0);
+    EXPECT_EQ(scoring::SurveyPoints(2, 'B'), 3.5);
+    EXPECT_EQ(scoring::SurveyPoints(1, 'B'), 2.5);
+    EXPECT_EQ(scoring::SurveyPoints(10, 'C'), 3);
+    EXPECT_EQ(scoring::SurveyPoints(1, 'C'), 0);
+    EXPECT_EQ(scoring::SurveyPoints(21, 'A'), 4);
+    EXPECT_EQ(scoring::SurveyPoints(5, 'D'), 0);
+    EXPECT_EQ(scoring::SurveyPoints(5, 0), 0);
 }
 
 TEST_F(BatchTest, TestScoresEveryTableAndSumsUp) {
@@ -45,7 +45,7 @@ TEST_F(BatchTest, TestScoresEveryTableAndSumsUp) {
     Table("20111229德育一班.dbf", {std::string(30, '1'), "2" + std::string(29, '1')}, 'I');
     Table("20111229德育二班.DBF", {"2" + std::string(29, '1'), "A" + std::string(29, '0')}, 'N');
     Table("other.dbf", {std::string(30, '1')});
-    EXPECT_EQ(report::RunBatch(ws, ui, shell, report::BatchKind::Test, 0), 2);
+    EXPECT_EQ(scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test, 0), 2);
     EXPECT_EQ(ui.messages.back().text, "处理完毕。已处理文件个数: 2");
 
     auto one = ws.ADOConnection2.select("select score, f1 from 20111229德育一班 order by BH");
@@ -73,7 +73,7 @@ TEST_F(BatchTest, Test2CountsWithTabsAndAFailingTableGoesOn) {
     content[6] = '1';
     Table("20111230科任1.dbf", {content, content, content});
     Table("20111230科任2.dbf", {"12"}); // too short: this table fails
-    EXPECT_EQ(report::RunBatch(ws, ui, shell, report::BatchKind::Test2, 2), 2);
+    EXPECT_EQ(scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test2, 2), 2);
     EXPECT_EQ(ws.Caption, (home / "20111230科任2.dbf").string());
     EXPECT_EQ(ui.messages.back().text, "处理完毕。已处理文件个数: 2");
     auto lines = Lines("统计_20111230科任1.txt");
@@ -88,10 +88,10 @@ TEST_F(BatchTest, Test2CountsWithTabsAndAFailingTableGoesOn) {
 }
 
 TEST_F(BatchTest, NoTablesAndEmptyTables) {
-    EXPECT_EQ(report::RunBatch(ws, ui, shell, report::BatchKind::Test, 0), 0);
+    EXPECT_EQ(scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test, 0), 0);
     EXPECT_EQ(testsupport::ReadBytes(home / "统计_合计.txt"), "");
     Table("20111229德育空.dbf", {});
-    EXPECT_EQ(report::RunBatch(ws, ui, shell, report::BatchKind::Test, 1), 1);
+    EXPECT_EQ(scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test, 1), 1);
     auto lines = Lines("统计_20111229德育空.txt");
     EXPECT_EQ(lines[3], "1     0     0     0     0     0%");
     EXPECT_EQ(lines[3 + 30 + 3], "1     0     0     0     0     0      ??");

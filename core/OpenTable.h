@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/Ui.h"
-#include "app/Workspace.h"
+#include "core/Ui.h"
+#include "core/Workspace.h"
 
 #include <filesystem>
 #include <string>
 
-namespace app {
+namespace core {
 
 // The opened file's name up to the first ".dbf", found without regard to
 // case (A.DBF gives A, x.dbf.bak gives x).
@@ -28,4 +28,4 @@ void OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& file);
 // "记录数:45  题目数:60", or "请设置字段名" without a Content column.
 [[nodiscard]] std::string StatusText(Workspace& ws);
 
-} // namespace app
+} // namespace core

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace app {
+namespace core {
 
 // A runtime failure of a command that is not the database's: a file that
 // cannot be copied or written, a field of the wrong type. Shown with its
@@ -13,4 +13,4 @@ public:
     explicit AppError(const std::string& text) : std::runtime_error(text) {}
 };
 
-} // namespace app
+} // namespace core

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-namespace app {
+namespace core {
 
 class Ui;
 
@@ -31,4 +31,4 @@ void LoadConfig(const std::filesystem::path& file, FieldSettings& fields);
 // SaveConfig, with "不能保存配置信息。" shown when it fails.
 void SaveConfig(const std::filesystem::path& file, const FieldSettings& fields, Ui& ui);
 
-} // namespace app
+} // namespace core

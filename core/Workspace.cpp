@@ -1,8 +1,8 @@
-#include "app/Workspace.h"
+#include "core/Workspace.h"
 
 #include <sqlite3.h>
 
-namespace app {
+namespace core {
 
 Workspace::Workspace(std::filesystem::path home) : mHome(std::move(home)) {}
 
@@ -31,4 +31,4 @@ bool Workspace::DatabaseUsable() {
     return sqlite3_libversion_number() >= 3033000;
 }
 
-} // namespace app
+} // namespace core

@@ -9,7 +9,7 @@
 // .dbf answer table into its scratch answer table, and the addition of the
 // class, score and per-question columns. Statements run through the query
 // handed in, in the Jet dialect, each import or addition as one transaction.
-namespace app {
+namespace core {
 
 // The highest question number: f1 to f105 are added.
 inline constexpr int MaxQuestions = 105;
@@ -37,4 +37,4 @@ void ImportAnswerTable(db::Query& q, const std::string& folder, const std::strin
 // of the table as it was.
 void AddScoreColumns(db::Query& q, const std::string& tableName, const std::string& scoreName);
 
-} // namespace app
+} // namespace core

@@ -1,8 +1,8 @@
-#include "app/ViewCommands.h"
+#include "core/ViewCommands.h"
 
 #include "platform/text/Gbk.h"
 
-namespace app {
+namespace core {
 
 void SortByColumn(Workspace& ws, const std::string& column) {
     db::Query& v = ws.ADOQuery2;
@@ -50,4 +50,4 @@ int CustomSql(Workspace& ws, Ui& ui, const std::string& statement, bool returnsR
     return changed;
 }
 
-} // namespace app
+} // namespace core

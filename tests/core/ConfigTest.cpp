@@ -1,4 +1,4 @@
-#include "app/Config.h"
+#include "core/Config.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 
@@ -6,7 +6,7 @@
 
 namespace {
 
-using app::FieldSettings;
+using core::FieldSettings;
 using testsupport::ReadBytes;
 using testsupport::TempHome;
 using testsupport::WriteBytes;
@@ -22,7 +22,7 @@ TEST(Config, BeforeLoadingTheSettingsHoldTheirInitialValues) {
 TEST(Config, AMissingFileGivesItsOwnDefaultsAndIsWrittenAtClose) {
     TempHome home;
     FieldSettings f;
-    app::LoadConfig(home / "config.ini", f);
+    core::LoadConfig(home / "config.ini", f);
     EXPECT_EQ(f.Content, "content");
     EXPECT_EQ(f.Score, "score");
     EXPECT_EQ(f.ID, "BH");
@@ -30,7 +30,7 @@ TEST(Config, AMissingFileGivesItsOwnDefaultsAndIsWrittenAtClose) {
     EXPECT_EQ(f.Subject, "subject");
     EXPECT_TRUE(f.FullMatch);
     EXPECT_FALSE(f.yuwen_m);
-    ASSERT_TRUE(app::SaveConfig(home / "config.ini", f));
+    ASSERT_TRUE(core::SaveConfig(home / "config.ini", f));
     std::string ini = ReadBytes(home / "config.ini");
     for (const char* line : {"Content=content", "Score=score", "ID=BH", "Flag=flag",
                              "Subject=subject", "FullMatch=1"})
@@ -43,7 +43,7 @@ TEST(Config, MissingKeysTakeTheKeyDefaults) {
     TempHome home;
     WriteBytes(home / "config.ini", "[General]\r\nFullMatch=0\r\n");
     FieldSettings f;
-    app::LoadConfig(home / "config.ini", f);
+    core::LoadConfig(home / "config.ini", f);
     EXPECT_EQ(f.Content, "Content");
     EXPECT_EQ(f.Score, "Score");
     EXPECT_EQ(f.ID, "BH");
@@ -56,7 +56,7 @@ TEST(Config, BooleansAreIntegersAndOtherTextCountsAsMissing) {
     TempHome home;
     WriteBytes(home / "config.ini", "[general]\nfullmatch=yes\nYUWEN_M=2\n[fields]\nid=KH\n");
     FieldSettings f;
-    app::LoadConfig(home / "config.ini", f);
+    core::LoadConfig(home / "config.ini", f);
     EXPECT_TRUE(f.FullMatch) << "'yes' is no integer: the default true";
     EXPECT_TRUE(f.yuwen_m);
     EXPECT_EQ(f.ID, "KH") << "sections and keys match without regard to case";
@@ -68,18 +68,18 @@ TEST(Config, SavingKeepsEverythingElseAndNeverTouchesYuwenM) {
                "; the teacher's note\n[Fields]\nContent=DA\nExtra=keep me\n[General]\n"
                "yuwen_m=1\nFullMatch=1\n[Printer]\nName=HP\n");
     FieldSettings f;
-    app::LoadConfig(home / "config.ini", f);
+    core::LoadConfig(home / "config.ini", f);
     EXPECT_TRUE(f.yuwen_m);
     f.Content = "答案";
     f.FullMatch = false;
-    ASSERT_TRUE(app::SaveConfig(home / "config.ini", f));
+    ASSERT_TRUE(core::SaveConfig(home / "config.ini", f));
     std::string ini = ReadBytes(home / "config.ini");
     for (const char* kept : {"; the teacher's note", "Extra=keep me", "yuwen_m=1", "[Printer]",
                              "Name=HP", "FullMatch=0"})
         EXPECT_NE(ini.find(kept), std::string::npos) << kept << " in\n" << ini;
     EXPECT_NE(ini.find("Content=\xB4\xF0\xB0\xB8"), std::string::npos) << "GBK value";
     FieldSettings again;
-    app::LoadConfig(home / "config.ini", again);
+    core::LoadConfig(home / "config.ini", again);
     EXPECT_EQ(again.Content, "答案");
     EXPECT_TRUE(again.yuwen_m);
 }
@@ -88,21 +88,21 @@ TEST(Config, AFailedSaveSaysSo) {
     TempHome home;
     testsupport::ScriptedUi ui;
     FieldSettings f;
-    app::SaveConfig(home / "no-such-folder" / "config.ini", f, ui);
+    core::SaveConfig(home / "no-such-folder" / "config.ini", f, ui);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "不能保存配置信息。");
     EXPECT_EQ(ui.messages[0].text, "");
-    EXPECT_EQ(ui.messages[0].icon, app::Icon::Error);
+    EXPECT_EQ(ui.messages[0].icon, core::Icon::Error);
 }
 
 TEST(Config, EmptyNamesAreStoredAsTyped) {
     TempHome home;
     FieldSettings f;
-    app::LoadConfig(home / "config.ini", f);
+    core::LoadConfig(home / "config.ini", f);
     f.Flag = "";
-    ASSERT_TRUE(app::SaveConfig(home / "config.ini", f));
+    ASSERT_TRUE(core::SaveConfig(home / "config.ini", f));
     FieldSettings again;
-    app::LoadConfig(home / "config.ini", again);
+    core::LoadConfig(home / "config.ini", again);
     EXPECT_EQ(again.Flag, "");
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/Ui.h"
-#include "app/Workspace.h"
+#include "core/Ui.h"
+#include "core/Workspace.h"
 
 #include <filesystem>
 
-namespace app {
+namespace core {
 
 // "添加分数字段": says whether the opened table has its score column.
 void AddScoreFieldCheck(Workspace& ws, Ui& ui);
@@ -17,4 +17,4 @@ void RepairDbfIndex(const std::filesystem::path& file);
 
 inline constexpr const char* RepairDoneText = "DBF表的“Index not Found”问题修补成功!\r";
 
-} // namespace app
+} // namespace core

@@ -1,5 +1,5 @@
-#include "app/ScratchDb.h"
-#include "app/Workspace.h"
+#include "core/ScratchDb.h"
+#include "core/Workspace.h"
 #include "platform/db/Error.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
@@ -35,11 +35,11 @@ protected:
     std::string folder() const { return (home / "exam").string(); }
 
     TempHome home;
-    app::Workspace ws{home.path()};
+    core::Workspace ws{home.path()};
 };
 
 TEST_F(ScratchDbTest, QuestionColumnListRunsFromF1ToF105) {
-    std::string list = app::QuestionColumnList();
+    std::string list = core::QuestionColumnList();
     EXPECT_EQ(list.rfind("f1 REAL NULL, f2 REAL NULL, ", 0), 0u);
     EXPECT_EQ(list.size() - list.rfind("f105 REAL NULL"), std::string("f105 REAL NULL").size());
     EXPECT_EQ(std::count(list.begin(), list.end(), ','), 104);
@@ -47,7 +47,7 @@ TEST_F(ScratchDbTest, QuestionColumnListRunsFromF1ToF105) {
 
 TEST_F(ScratchDbTest, ImportWithoutScoreAddsClassScoreAndQuestionColumns) {
     WriteAnswers(home / "exam" / "a.dbf", Sheets(12, 5), 0);
-    app::ImportAnswerTable(ws.aqy2, folder(), "a", "score");
+    core::ImportAnswerTable(ws.aqy2, folder(), "a", "score");
     auto cols = Columns("a");
     ASSERT_EQ(cols.size(), 4u + 2 + 105);
     EXPECT_EQ(cols[4], "CLS");
@@ -61,7 +61,7 @@ TEST_F(ScratchDbTest, ImportWithoutScoreAddsClassScoreAndQuestionColumns) {
 
 TEST_F(ScratchDbTest, ImportWithItsOwnScoreKeepsItAndGetsClassAndQuestionColumns) {
     WriteAnswers(home / "exam" / "b.dbf", Sheets(3, 5), 'N');
-    app::ImportAnswerTable(ws.aqy2, folder(), "b", "score");
+    core::ImportAnswerTable(ws.aqy2, folder(), "b", "score");
     auto cols = Columns("b");
     ASSERT_EQ(cols.size(), 5u + 1 + 105);
     EXPECT_EQ(cols[4], "SCORE");
@@ -75,45 +75,45 @@ TEST_F(ScratchDbTest, ImportWithItsOwnScoreKeepsItAndGetsClassAndQuestionColumns
 TEST_F(ScratchDbTest, AnExistingTableWithoutScoreKeepsItsRows) {
     ws.ADOConnection2.execute("CREATE TABLE c (BH varchar(9), CONTENT varchar(5))");
     ws.ADOConnection2.execute("INSERT INTO c VALUES ('1', '12')");
-    app::ImportAnswerTable(ws.aqy2, folder(), "c", "score");
+    core::ImportAnswerTable(ws.aqy2, folder(), "c", "score");
     EXPECT_EQ(Count("c"), 1);
     EXPECT_EQ(Columns("c").size(), 2u + 2 + 105);
 }
 
 TEST_F(ScratchDbTest, AChineseNameIsReadThroughTheTempCopy) {
     WriteAnswers(home / "exam" / "temp.dbf", Sheets(4, 5), 0);
-    app::ImportAnswerTable(ws.aqy2, folder(), "9班", "score");
+    core::ImportAnswerTable(ws.aqy2, folder(), "9班", "score");
     EXPECT_EQ(Count("9班"), 4);
-    EXPECT_TRUE(app::TableExists(ws.ADOConnection2, "9班"));
+    EXPECT_TRUE(core::TableExists(ws.ADOConnection2, "9班"));
 }
 
 TEST_F(ScratchDbTest, AddingScoreColumnsKeepsEveryRowOnce) {
     ws.ADOConnection2.execute("CREATE TABLE d (BH varchar(9), CONTENT varchar(5))");
     for (int i = 0; i < 40; ++i)
         ws.ADOConnection2.execute("INSERT INTO d VALUES ('" + std::to_string(i) + "', '1')");
-    app::AddScoreColumns(ws.aqy2, "d", "zf");
+    core::AddScoreColumns(ws.aqy2, "d", "zf");
     EXPECT_EQ(Count("d"), 40);
     EXPECT_EQ(Count("t"), 40);
     auto cols = Columns("d");
     ASSERT_EQ(cols.size(), 2u + 2 + 105);
     EXPECT_EQ(cols[3], "zf");
     // A second addition finds CLS there and changes nothing.
-    EXPECT_THROW(app::AddScoreColumns(ws.aqy2, "d", "zf2"), db::Error);
+    EXPECT_THROW(core::AddScoreColumns(ws.aqy2, "d", "zf2"), db::Error);
     EXPECT_EQ(Columns("d").size(), 2u + 2 + 105);
     EXPECT_EQ(Count("d"), 40);
 }
 
 TEST_F(ScratchDbTest, AFailedImportLeavesNothingBehind) {
     testsupport::WriteBytes(home / "exam" / "bad.dbf", std::string(100, '\x03'));
-    EXPECT_THROW(app::ImportAnswerTable(ws.aqy2, folder(), "bad", "score"), db::Error);
-    EXPECT_FALSE(app::TableExists(ws.ADOConnection2, "bad"));
-    EXPECT_FALSE(app::TableExists(ws.ADOConnection2, "t"));
+    EXPECT_THROW(core::ImportAnswerTable(ws.aqy2, folder(), "bad", "score"), db::Error);
+    EXPECT_FALSE(core::TableExists(ws.ADOConnection2, "bad"));
+    EXPECT_FALSE(core::TableExists(ws.ADOConnection2, "t"));
 }
 
 TEST_F(ScratchDbTest, TableExistsIgnoresCase) {
     ws.ADOConnection2.execute("CREATE TABLE T2 (a integer)");
-    EXPECT_TRUE(app::TableExists(ws.ADOConnection2, "t2"));
-    EXPECT_FALSE(app::TableExists(ws.ADOConnection2, "t"));
+    EXPECT_TRUE(core::TableExists(ws.ADOConnection2, "t2"));
+    EXPECT_FALSE(core::TableExists(ws.ADOConnection2, "t"));
 }
 
 } // namespace

@@ -1,10 +1,10 @@
-#include "app/ScratchDb.h"
+#include "core/ScratchDb.h"
 
 #include "platform/text/Gbk.h"
 
 #include <filesystem>
 
-namespace app {
+namespace core {
 namespace {
 
 // The pattern with its first %s replaced by a and its second by b.
@@ -105,4 +105,4 @@ void AddScoreColumns(db::Query& q, const std::string& tableName, const std::stri
     tx.commit();
 }
 
-} // namespace app
+} // namespace core

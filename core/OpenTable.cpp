@@ -1,14 +1,14 @@
-#include "app/OpenTable.h"
+#include "core/OpenTable.h"
 
-#include "app/AppError.h"
-#include "app/ScratchDb.h"
+#include "core/AppError.h"
+#include "core/ScratchDb.h"
 #include "platform/db/Error.h"
 #include "platform/text/Gbk.h"
 
 #include <cctype>
 #include <system_error>
 
-namespace app {
+namespace core {
 namespace {
 
 void RemoveTemp(const std::filesystem::path& folder) {
@@ -144,4 +144,4 @@ void OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& file) {
     ws.SortItems = {ws.Fields.ID, ws.Fields.Content, "CLS", ws.Fields.Score};
 }
 
-} // namespace app
+} // namespace core

@@ -1,8 +1,8 @@
-#include "report/Batch.h"
+#include "scoring/Batch.h"
 
-#include "app/AppError.h"
-#include "app/OpenTable.h"
-#include "app/ScratchDb.h"
+#include "core/AppError.h"
+#include "core/OpenTable.h"
+#include "core/ScratchDb.h"
 #include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace report {
+namespace scoring {
 namespace {
 
 constexpr const char* kTestMask = "20111229德育";
@@ -22,12 +22,12 @@ struct TableResult {
     std::string summary; // TEST's summary line
 };
 
-TableResult SurveyTable(app::Workspace& ws, os::Shell& shell, BatchKind kind, int M,
+TableResult SurveyTable(core::Workspace& ws, os::Shell& shell, BatchKind kind, int M,
                         const std::filesystem::path& file) {
     ws.connect();
     const std::string folder = file.parent_path().string();
-    const std::string name = app::TableNameOf(file.filename().string());
-    app::ImportAnswerTable(ws.aqy2, folder, name, ws.Fields.Score);
+    const std::string name = core::TableNameOf(file.filename().string());
+    core::ImportAnswerTable(ws.aqy2, folder, name, ws.Fields.Score);
     db::Query& adt = ws.adt;
     adt.close();
     adt.setSql("select * from " + name);
@@ -55,7 +55,7 @@ TableResult SurveyTable(app::Workspace& ws, os::Shell& shell, BatchKind kind, in
         for (adt.first(); !adt.eof(); adt.next()) {
             const std::string content = adt.asText(ws.Fields.Content);
             if (content.size() < static_cast<std::size_t>(Q))
-                throw app::AppError("客观题只有 " + std::to_string(content.size()) + " 个字符，需要 " +
+                throw core::AppError("客观题只有 " + std::to_string(content.size()) + " 个字符，需要 " +
                                     std::to_string(Q) + " 个。");
             if (scoring)
                 adt.edit();
@@ -125,7 +125,7 @@ double SurveyPoints(int k, char letter) {
     }
 }
 
-int RunBatch(app::Workspace& ws, app::Ui& ui, os::Shell& shell, BatchKind kind, int multiCount) {
+int RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchKind kind, int multiCount) {
     const std::string prefix = kind == BatchKind::Test ? kTestMask : kTest2Mask;
     const auto folder = os::ProgramFolder();
     std::vector<std::filesystem::path> files;
@@ -150,8 +150,8 @@ int RunBatch(app::Workspace& ws, app::Ui& ui, os::Shell& shell, BatchKind kind, 
     }
     if (kind == BatchKind::Test)
         text::SaveLines(folder / "统计_合计.txt", summary);
-    ui.message("处理完毕。已处理文件个数: " + std::to_string(count), ws.Caption, app::Icon::Information);
+    ui.message("处理完毕。已处理文件个数: " + std::to_string(count), ws.Caption, core::Icon::Information);
     return count;
 }
 
-} // namespace report
+} // namespace scoring

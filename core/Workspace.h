@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Config.h"
+#include "core/Config.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Query.h"
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace app {
+namespace core {
 
 // The process-wide state the commands share: the connection to the scratch
 // database data.mdb and its datasets, the field-name settings, the opened
@@ -60,4 +60,4 @@ private:
     std::filesystem::path mHome;
 };
 
-} // namespace app
+} // namespace core

@@ -1,13 +1,13 @@
-#include "app/Maintenance.h"
+#include "core/Maintenance.h"
 
-#include "app/AppError.h"
+#include "core/AppError.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace app {
+namespace core {
 
 void AddScoreFieldCheck(Workspace& ws, Ui& ui) {
     if (!ws.ADOQuery2.isOpen()) {
@@ -37,4 +37,4 @@ void RepairDbfIndex(const std::filesystem::path& file) {
         throw AppError("不能写入文件 " + file.string() + ": " + std::strerror(err));
 }
 
-} // namespace app
+} // namespace core

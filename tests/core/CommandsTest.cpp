@@ -1,7 +1,7 @@
-#include "app/AppError.h"
-#include "app/Maintenance.h"
-#include "app/OpenTable.h"
-#include "app/ViewCommands.h"
+#include "core/AppError.h"
+#include "core/Maintenance.h"
+#include "core/OpenTable.h"
+#include "core/ViewCommands.h"
 #include "platform/db/Error.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
@@ -23,10 +23,10 @@ protected:
         ws.startUp();
         WriteAnswers(home / "paper.dbf", Sheets(6, 4), 'N');
     }
-    void OpenView() { app::OpenAnswerTable(ws, ui, home / "paper.dbf"); }
+    void OpenView() { core::OpenAnswerTable(ws, ui, home / "paper.dbf"); }
 
     TempHome home;
-    app::Workspace ws{home.path()};
+    core::Workspace ws{home.path()};
     ScriptedUi ui;
 };
 
@@ -35,47 +35,47 @@ TEST_F(CommandsTest, RepairClearsOnlyTheIndexByte) {
     std::string flagged = before;
     flagged[28] = '\x01';
     testsupport::WriteBytes(home / "paper.dbf", flagged);
-    app::RepairDbfIndex(home / "paper.dbf");
+    core::RepairDbfIndex(home / "paper.dbf");
     EXPECT_EQ(ReadBytes(home / "paper.dbf"), before);
-    app::RepairDbfIndex(home / "paper.dbf");
+    core::RepairDbfIndex(home / "paper.dbf");
     EXPECT_EQ(ReadBytes(home / "paper.dbf"), before);
-    EXPECT_THROW(app::RepairDbfIndex(home / "missing.dbf"), app::AppError);
+    EXPECT_THROW(core::RepairDbfIndex(home / "missing.dbf"), core::AppError);
 }
 
 TEST_F(CommandsTest, RepairLeavesTheScratchTableAlone) {
     OpenView();
     ws.ADOConnection2.execute("UPDATE paper SET score = 5");
-    app::RepairDbfIndex(home / "paper.dbf");
+    core::RepairDbfIndex(home / "paper.dbf");
     auto r = ws.ADOConnection2.select("select sum(score) from paper");
     EXPECT_EQ(db::Query::ToText(r.rows[0][0]), "30");
 }
 
 TEST_F(CommandsTest, ScoreFieldCheckSaysWhatItFinds) {
-    app::AddScoreFieldCheck(ws, ui);
+    core::AddScoreFieldCheck(ws, ui);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "请先打开卷面数据库DBF文件。");
     EXPECT_EQ(ui.messages[0].title, "Quillory");
     OpenView();
-    app::AddScoreFieldCheck(ws, ui);
+    core::AddScoreFieldCheck(ws, ui);
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[1].text, "已有分数字段 score");
     EXPECT_EQ(ui.messages[1].title, "Quillory - paper");
     ws.Fields.Score = "zf";
-    app::AddScoreFieldCheck(ws, ui);
+    core::AddScoreFieldCheck(ws, ui);
     EXPECT_EQ(ui.messages.size(), 2u);
 }
 
 TEST_F(CommandsTest, SortReplacesTheOrderClause) {
     OpenView();
-    app::SortByColumn(ws, "content");
+    core::SortByColumn(ws, "content");
     EXPECT_EQ(ws.ADOQuery2.sqlText(), "select * from paper  order by content\r\n");
-    app::SortByColumn(ws, "content");
+    core::SortByColumn(ws, "content");
     std::string again = ws.ADOQuery2.sqlText();
     EXPECT_EQ(again.substr(again.size() - 19), " order by content\r\n");
     EXPECT_EQ(again.find("order by"), again.rfind("order by"));
-    app::ReadingOrder(ws);
+    core::ReadingOrder(ws);
     EXPECT_EQ(ws.ADOQuery2.sqlText(), "SELECT * FROM paper\r\n");
-    app::SortByColumn(ws, "BH");
+    core::SortByColumn(ws, "BH");
     EXPECT_EQ(ws.ADOQuery2.sqlLines(),
               (std::vector<std::string>{"SELECT * FROM paper", " order by BH"}));
     EXPECT_EQ(ws.ADOQuery2.recordCount(), 6);
@@ -83,16 +83,16 @@ TEST_F(CommandsTest, SortReplacesTheOrderClause) {
 
 TEST_F(CommandsTest, AnUpperCaseOrderByIsCutToo) {
     OpenView();
-    app::CustomSql(ws, ui, "SELECT BH FROM paper ORDER BY BH DESC", true);
+    core::CustomSql(ws, ui, "SELECT BH FROM paper ORDER BY BH DESC", true);
     EXPECT_EQ(ws.ADOQuery2.asText("BH"), "202601006");
-    app::SortByColumn(ws, "BH");
+    core::SortByColumn(ws, "BH");
     EXPECT_EQ(ws.ADOQuery2.sqlText(), "SELECT BH FROM paper  order by BH\r\n");
     EXPECT_EQ(ws.ADOQuery2.asText("BH"), "202601001");
 }
 
 TEST_F(CommandsTest, AStatementWithoutRowsReopensThePreviousView) {
     OpenView();
-    int changed = app::CustomSql(ws, ui, "UPDATE paper SET CLS = 3 WHERE BH > '202601003'", false);
+    int changed = core::CustomSql(ws, ui, "UPDATE paper SET CLS = 3 WHERE BH > '202601003'", false);
     EXPECT_EQ(changed, 3);
     EXPECT_EQ(ws.ADOQuery2.sqlText(), "select * from paper ORDER BY BH\r\n");
     ws.ADOQuery2.last();
@@ -100,16 +100,16 @@ TEST_F(CommandsTest, AStatementWithoutRowsReopensThePreviousView) {
 }
 
 TEST_F(CommandsTest, CustomSqlWantsAnOpenTable) {
-    EXPECT_EQ(app::CustomSql(ws, ui, "select 1", true), -1);
+    EXPECT_EQ(core::CustomSql(ws, ui, "select 1", true), -1);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "请先打开卷面数据表DBF文件。");
 }
 
 TEST_F(CommandsTest, ARejectedSortLeavesTheViewClosed) {
     OpenView();
-    EXPECT_THROW(app::SortByColumn(ws, "nosuch"), db::Error);
+    EXPECT_THROW(core::SortByColumn(ws, "nosuch"), db::Error);
     EXPECT_FALSE(ws.ADOQuery2.isOpen());
-    app::SortByColumn(ws, "BH"); // nothing happens while closed
+    core::SortByColumn(ws, "BH"); // nothing happens while closed
     EXPECT_FALSE(ws.ADOQuery2.isOpen());
 }
 

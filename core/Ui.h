@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace app {
+namespace core {
 
 struct FieldSettings;
 
@@ -38,4 +38,4 @@ public:
     }
 };
 
-} // namespace app
+} // namespace core
