@@ -63,12 +63,12 @@ int main(int argc, char** argv) {
     core::Workspace ws(home);
     ws.startUp();
     bench::QuietUi ui;
-    core::OpenAnswerTable(ws, ui, table);
+    (void)core::OpenAnswerTable(ws, ui, table);
 
     auto start = std::chrono::steady_clock::now();
     long long values = 0;
     {
-        db::Statement all(ws.ADOConnection2.handle(), "SELECT * FROM exam");
+        db::Statement all = ws.connection.prepare("SELECT * FROM exam");
         while (all.step())
             for (int c = 0; c < all.columnCount(); ++c)
                 values += db::IsNull(all.column(c)) ? 0 : 1;
@@ -84,9 +84,8 @@ int main(int argc, char** argv) {
     s.lastClass = 50;
     s.questions = 100;
     os::RecordingShell shell;
-    std::string caption = "分班统计";
     start = std::chrono::steady_clock::now();
-    stats::RunClassStatistics(ws, ui, shell, s, caption);
+    (void)stats::RunClassStatistics(ws, ui, shell, {}, s, "分班统计");
     const double run = Since(start);
     std::printf("one full read (SELECT *, %lld values): %.2f s\n", values, fullRead);
     std::printf("class statistics: %.2f s = %.2f x the full read (target <= 3)\n", run,

@@ -34,10 +34,10 @@ int WalkAndPost(const std::string& home, const std::string& table) {
     core::Workspace ws(home);
     ws.startUp();
     ws.connect();
-    db::Query& v = ws.ADOQuery2;
+    db::Query& v = ws.view;
     v.setSql("select * from " + table + " ORDER BY BH");
     v.open();
-    db::Transaction tx(ws.ADOConnection2, db::Transaction::CommitAlways);
+    db::Transaction tx(ws.connection, db::Transaction::CommitAlways);
     v.disableControls();
     long rows = 0;
     for (v.first(); !v.eof(); v.next()) {

@@ -28,9 +28,9 @@ int Child(const std::string& step, const fs::path& home, const fs::path& table) 
     core::Workspace ws(home);
     ws.startUp();
     bench::QuietUi ui;
-    core::OpenAnswerTable(ws, ui, table);
+    (void)core::OpenAnswerTable(ws, ui, table);
     if (step == "xls") {
-        db::Query& v = ws.ADOQuery2;
+        db::Query& v = ws.view;
         v.close();
         v.setSql(report::ReportQuery(v.sqlText(), ws.Fields.ID, ws.Fields.Content, ws.Fields.Score));
         v.open();
@@ -38,9 +38,7 @@ int Child(const std::string& step, const fs::path& home, const fs::path& table) 
         return 0;
     }
     os::RecordingShell shell;
-    automation::RegisterSheetServer();
-    automation::SetDesktop({&shell, {}});
-    report::ExportReport(ws); // test.xls, then test.xlsx through the stand-in
+    report::ExportReport(ws, automation::SheetServer({&shell, {}})); // test.xls, then test.xlsx through the stand-in
     return fs::exists(home / "test.xlsx") ? 0 : 1;
 }
 

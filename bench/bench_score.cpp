@@ -15,7 +15,6 @@
 #include "scoring/ScoringRun.h"
 #include "tools/gen-answer-table/AnswerTable.h"
 
-#include <sqlite3.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -42,10 +41,9 @@ int Floor(const fs::path& home) {
     core::Workspace ws(home);
     ws.startUp();
     ws.connect();
-    sqlite3* db = ws.ADOConnection2.handle();
     std::vector<std::int64_t> rowids;
     {
-        db::Statement keys(db, "SELECT rowid FROM exam ORDER BY BH");
+        db::Statement keys = ws.connection.prepare("SELECT rowid FROM exam ORDER BY BH");
         while (keys.step())
             rowids.push_back(keys.columnInt(0));
     }
@@ -54,9 +52,9 @@ int Floor(const fs::path& home) {
     for (int k = 1; k <= 100; ++k)
         sql += "f" + std::to_string(k) + " = ?, ";
     sql += "score = ? WHERE rowid = ?";
-    ws.ADOConnection2.begin();
+    ws.connection.begin();
     {
-        db::Statement update(db, sql);
+        db::Statement update = ws.connection.prepare(sql);
         for (std::int64_t rowid : rowids) {
             // Constant points stored as the run's are: whole in segment 1 and
             // the multiple-choice part, halves in segment 2.
@@ -68,7 +66,7 @@ int Floor(const fs::path& home) {
             update.reset();
         }
     }
-    ws.ADOConnection2.commit();
+    ws.connection.commit();
     WriteSeconds(home / "floor.seconds", Since(start));
     return 0;
 }
@@ -78,7 +76,7 @@ int Score(const fs::path& home, const fs::path& table) {
     core::Workspace ws(home);
     ws.startUp();
     bench::QuietUi ui;
-    core::OpenAnswerTable(ws, ui, table);
+    (void)core::OpenAnswerTable(ws, ui, table);
     scoring::ScoringSettings st;
     st.segmentChoice = 2;
     st.counts = {40, 40, 0, 0};
@@ -100,7 +98,7 @@ int Score(const fs::path& home, const fs::path& table) {
     auto start = std::chrono::steady_clock::now();
     auto outcome = scoring::ScoreAll(ws, ui, shell, st, {});
     WriteSeconds(home / "score.seconds", Since(start));
-    return outcome == scoring::Outcome::Done ? 0 : 1;
+    return outcome.outcome == core::Outcome::Done ? 0 : 1;
 }
 
 } // namespace

@@ -5,15 +5,17 @@
 #include "core/Maintenance.h"
 #include "core/OpenTable.h"
 #include "core/ViewCommands.h"
+#include "core/Session.h"
 #include "core/Workspace.h"
 #include "cli/CliUi.h"
 #include "platform/db/Error.h"
 #include "platform/os/Folders.h"
 #include "platform/os/Shell.h"
 #include "platform/automation/SheetServer.h"
-#include "scoring/Batch.h"
 #include "report/ExcelReport.h"
+#include "scoring/Batch.h"
 #include "scoring/Conversion.h"
+#include "scoring/PanelRules.h"
 #include "scoring/ScoringRun.h"
 #include "stats/ClassStatistics.h"
 #include "stats/MissingNumbers.h"
@@ -28,29 +30,6 @@ namespace cli {
 namespace {
 
 constexpr int kDone = 0, kError = 1, kUsage = 2, kStopped = 3;
-
-const char* kUsageText =
-    "usage: quillory-cli [--home DIR] [--go-on] COMMAND TABLE.dbf [options]\n"
-    "commands:\n"
-    "  open                        open (and on first sight import) the table\n"
-    "  sql --statement TEXT [--no-rows]\n"
-    "                              run a statement on the scratch database; rows are\n"
-    "                              printed tab-separated\n"
-    "  repair                      clear the index flag of a .dbf file (no import)\n"
-    "  score [--segment COUNT:POINTS]... [--key TEXT] [--multi COUNT] [--full F]\n"
-    "        [--partial P] [--multi-key TEXT] [--report]\n"
-    "                              the scoring run; --report answers Yes to the report\n"
-    "  convert [--record N] [--segment COUNT]...\n"
-    "                              a sheet's marks as answer-key text\n"
-    "  classes [--prefix TEXT | --start POS] [--code-length L] [--first A] [--last B]\n"
-    "          [--id-length T] [--questions N] [--predefined]\n"
-    "          [--subjects NAME,...] [--starts S1,...,S6]\n"
-    "                              the class statistics; left-out options keep what the\n"
-    "                              dialog would offer for the table\n"
-    "  check [--start N]           the missing exam-number check\n"
-    "  report                      the spreadsheet report (test.xls, formatted as test.xlsx)\n"
-    "  batch --kind test|test2 [--multi COUNT]\n"
-    "                              the batch statistics over the program folder (no TABLE)\n";
 
 struct Args {
     std::string command;
@@ -69,40 +48,6 @@ struct Args {
 struct UsageError {
     std::string text;
 };
-
-// Options that take no value.
-const std::set<std::string> kFlags = {"--no-rows", "--predefined", "--report", "--go-on"};
-
-Args Parse(const std::vector<std::string>& argv, std::optional<std::string>& home, bool& goOn) {
-    Args a;
-    for (std::size_t i = 0; i < argv.size(); ++i) {
-        const std::string& s = argv[i];
-        if (s == "--home") {
-            if (i + 1 >= argv.size())
-                throw UsageError{"--home needs a folder"};
-            home = argv[++i];
-        } else if (s == "--go-on") {
-            goOn = true;
-        } else if (s.rfind("--", 0) == 0) {
-            if (a.command.empty())
-                throw UsageError{"unknown option " + s};
-            if (kFlags.count(s)) {
-                a.flags.insert(s);
-            } else {
-                if (i + 1 >= argv.size())
-                    throw UsageError{s + " needs a value"};
-                a.options[s].push_back(argv[++i]);
-            }
-        } else if (a.command.empty()) {
-            a.command = s;
-        } else if (a.table.empty()) {
-            a.table = s;
-        } else {
-            throw UsageError{"unexpected argument " + s};
-        }
-    }
-    return a;
-}
 
 void PrintRows(db::Query& q) {
     std::string line;
@@ -141,8 +86,8 @@ std::vector<std::string> Split(const std::string& list) {
 }
 
 // The panels as the window fills them for these options: the number of
-// --segment options is the segment number chosen; Edit9 is the whole-number
-// half of Edit8 unless --partial says otherwise.
+// --segment options is the segment number chosen; the partial points are
+// the whole-number half of the full points unless --partial says otherwise.
 scoring::ScoringSettings ScoringSettingsOf(const Args& a) {
     scoring::ScoringSettings st;
     std::vector<std::string> segments;
@@ -151,185 +96,302 @@ scoring::ScoringSettings ScoringSettingsOf(const Args& a) {
     if (segments.size() > 4)
         throw UsageError{"at most four --segment COUNT:POINTS"};
     st.segmentChoice = static_cast<int>(segments.size());
-    for (std::size_t i = 0; i < 4; ++i) {
-        st.enabled[i] = i < segments.size();
-        if (i < segments.size()) {
-            auto colon = segments[i].find(':');
-            if (colon == std::string::npos)
-                throw UsageError{"--segment wants COUNT:POINTS, not '" + segments[i] + "'"};
-            st.counts[i] = Number(segments[i].substr(0, colon), "--segment");
-            st.points[i] = segments[i].substr(colon + 1);
-        }
+    st.enabled = scoring::SegmentsEnabled(st.segmentChoice);
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        auto colon = segments[i].find(':');
+        if (colon == std::string::npos)
+            throw UsageError{"--segment wants COUNT:POINTS, not '" + segments[i] + "'"};
+        st.counts[i] = Number(segments[i].substr(0, colon), "--segment");
+        st.points[i] = segments[i].substr(colon + 1);
     }
     st.singleKey = a.option("--key").value_or("");
     st.multiCount = Number(a.option("--multi").value_or("0"), "--multi");
     st.full = a.option("--full").value_or("0");
-    if (auto partial = a.option("--partial")) {
+    if (auto partial = a.option("--partial"))
         st.partial = *partial;
-    } else {
-        try {
-            std::size_t used = 0;
-            int full = std::stoi(st.full, &used);
-            st.partial = used == st.full.size() ? std::to_string(full / 2) : "0";
-        } catch (const std::exception&) {
-            st.partial = "0";
-        }
-    }
+    else if (auto half = scoring::DefaultPartialPoints(st.full))
+        st.partial = std::to_string(*half);
+    else
+        st.partial = "0";
     st.multiKey = a.option("--multi-key").value_or("");
     return st;
 }
 
+// What a command runs with: its arguments, the opened workspace, the
+// answering Ui and the desktop stand-ins.
+struct Context {
+    const Args& args;
+    core::Workspace& ws;
+    CliUi& ui;
+    os::PrintingShell& shell;
+    const automation::Factory& spreadsheet;
+};
+
+int Status(core::Outcome outcome) { return outcome == core::Outcome::Done ? kDone : kStopped; }
+
 // "生成报表": test.xls in the temporary folder, formatted by the spreadsheet
 // stand-in into test.xlsx; both are printed.
-void Report(core::Workspace& ws, os::Shell& shell) {
-    automation::RegisterSheetServer();
-    automation::SetDesktop({&shell, {}});
-    report::ExportReport(ws);
+void Report(Context& c) {
+    report::ExportReport(c.ws, c.spreadsheet);
     std::printf("wrote %stest.xls\n", os::GetTempFolder().c_str());
 }
 
-// The hidden batch statistics: no table is opened first.
-int RunBatchCommand(const Args& a, core::Workspace& ws, CliUi& ui) {
-    auto kind = a.option("--kind").value_or("test");
-    if (kind != "test" && kind != "test2")
-        throw UsageError{"--kind is test or test2"};
-    os::PrintingShell shell;
-    scoring::RunBatch(ws, ui, shell, kind == "test" ? scoring::BatchKind::Test : scoring::BatchKind::Test2,
-                     Number(a.option("--multi").value_or("0"), "--multi"));
-    if (kind == "test")
-        std::printf("wrote %s\n", ws.file("统计_合计.txt").c_str());
-    if (ws.Caption != "Quillory")
-        std::fprintf(stderr, "failed: %s\n", ws.Caption.c_str());
+int RunOpen(Context&) { return kDone; }
+
+int RunRepair(Context& c) {
+    core::RepairDbfIndex(c.args.table);
+    c.ui.message(core::RepairDoneText, core::Title(c.ws), core::Icon::Information);
     return kDone;
 }
 
-int RunCommand(const Args& a, CliUi& ui) {
+// The hidden batch statistics: no table is opened first. Every table that
+// failed is named with its reason, and makes the command fail.
+int RunBatchCommand(Context& c) {
+    auto kind = c.args.option("--kind").value_or("test");
+    if (kind != "test" && kind != "test2")
+        throw UsageError{"--kind is test or test2"};
+    auto result = scoring::RunBatch(c.ws, c.ui, c.shell,
+                                    kind == "test" ? scoring::BatchKind::Test : scoring::BatchKind::Test2,
+                                    Number(c.args.option("--multi").value_or("0"), "--multi"));
+    if (!result.summary.empty())
+        std::printf("wrote %s\n", result.summary.c_str());
+    for (const auto& failure : result.failed)
+        std::fprintf(stderr, "failed: %s: %s\n", failure.file.c_str(), failure.reason.c_str());
+    return result.failed.empty() ? kDone : kError;
+}
+
+int RunScore(Context& c) {
+    scoring::ScoringFollowUps next;
+    next.report = [&c] { Report(c); };
+    auto result = scoring::ScoreAll(c.ws, c.ui, c.shell, ScoringSettingsOf(c.args), next);
+    if (result.outcome == core::Outcome::Stopped)
+        return kStopped;
+    std::printf("wrote %s\n", result.history.c_str());
+    return kDone;
+}
+
+int RunReport(Context& c) {
+    Report(c);
+    return kDone;
+}
+
+// The comprehensive statistics' subjects, as checking "综合科统计" fills them:
+// the preset for the paper, if any, then the options.
+void ReadSubjects(const Args& a, const std::string& table, stats::ClassSettings& st) {
+    st.comprehensive = true;
+    if (auto preset = stats::PresetFor(st.questions, table))
+        st.subjects = *preset;
+    if (auto names = a.option("--subjects")) {
+        auto list = Split(*names);
+        if (list.size() > 6)
+            throw UsageError{"--subjects takes at most six names"};
+        for (std::size_t i = 0; i < 6; ++i)
+            st.subjects.names[i] = i < list.size() ? list[i] : "";
+    }
+    if (auto starts = a.option("--starts")) {
+        auto list = Split(*starts);
+        if (list.size() != 6)
+            throw UsageError{"--starts takes six question numbers"};
+        for (std::size_t i = 0; i < 6; ++i)
+            st.subjects.starts[i] = Number(list[i], "--starts");
+    }
+}
+
+// The dialog's initial state (start-position mode) with the guesses made
+// from the table, changed by the options given.
+stats::ClassSettings ClassSettingsOf(const Args& a, const stats::DialogGuess& guess,
+                                     const std::string& table) {
+    stats::ClassSettings st;
+    st.prefix = guess.prefix;
+    st.totalLength = guess.totalLength;
+    st.questions = guess.questions;
+    if (auto prefix = a.option("--prefix")) {
+        st.prefixMode = true;
+        st.prefix = *prefix;
+    }
+    const std::pair<const char*, int stats::ClassSettings::*> numbers[] = {
+        {"--start", &stats::ClassSettings::startPosition}, {"--code-length", &stats::ClassSettings::codeLength},
+        {"--first", &stats::ClassSettings::firstClass},    {"--last", &stats::ClassSettings::lastClass},
+        {"--id-length", &stats::ClassSettings::totalLength}, {"--questions", &stats::ClassSettings::questions}};
+    for (const auto& [option, member] : numbers)
+        if (auto v = a.option(option))
+            st.*member = Number(*v, option);
+    st.predefined = a.flags.count("--predefined") > 0;
+    if (a.option("--subjects") || a.option("--starts"))
+        ReadSubjects(a, table, st);
+    return st;
+}
+
+int RunClasses(Context& c) {
+    auto guess = stats::GuessDialog(c.ws, c.ui, c.ws.QuestionCount);
+    if (!guess)
+        return kStopped;
+    const stats::ClassSettings st = ClassSettingsOf(c.args, *guess, c.ws.TableName);
+    const std::string title = "分班统计";
+    auto result = stats::RunClassStatistics(c.ws, c.ui, c.shell, c.spreadsheet, st, title);
+    if (st.predefined)
+        std::fprintf(stderr, "分班统计: %s\n",
+                     result.rowsUpdated ? std::to_string(*result.rowsUpdated).c_str() : title.c_str());
+    return Status(result.outcome);
+}
+
+int RunCheck(Context& c) {
+    if (auto start = c.args.option("--start"))
+        c.ui.typed = *start;
+    return Status(stats::CheckMissingNumbers(c.ws, c.ui, c.shell).outcome);
+}
+
+int RunConvert(Context& c) {
+    int T = 0;
+    if (auto it = c.args.options.find("--segment"); it != c.args.options.end()) {
+        if (it->second.size() > 4)
+            throw UsageError{"at most four --segment"};
+        for (const auto& v : it->second)
+            T += Number(v, "--segment");
+    }
+    if (auto record = c.args.option("--record")) {
+        int n = Number(*record, "--record");
+        if (n < 1 || n > c.ws.view.recordCount())
+            throw core::AppError("没有第 " + *record + " 条记录，表中有 " +
+                                 std::to_string(c.ws.view.recordCount()) + " 条。");
+        c.ws.view.moveTo(n - 1);
+    }
+    if (auto keys = scoring::ConvertCurrent(c.ws, T))
+        std::printf("%s\n", keys->c_str());
+    return kDone;
+}
+
+int RunSql(Context& c) {
+    auto statement = c.args.option("--statement");
+    if (!statement)
+        throw UsageError{"sql needs --statement TEXT"};
+    bool rows = !c.args.flags.count("--no-rows");
+    int changed = core::CustomSql(c.ws, c.ui, *statement, rows);
+    if (rows)
+        PrintRows(c.ws.view);
+    else
+        std::fprintf(stderr, "已执行，改动的记录数: %d\n", changed);
+    return kDone;
+}
+
+enum class Table { None, Named, Opened };
+
+// One command of quillory-cli: its name, whether it takes TABLE.dbf and opens
+// it first, the options that take a value and those that do not, what it
+// runs and its usage lines.
+struct Command {
+    const char* name;
+    Table table;
+    std::set<std::string> options;
+    std::set<std::string> flags;
+    int (*run)(Context&);
+    const char* usage;
+};
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"open", Table::Opened, {}, {}, RunOpen,
+         "  open                        open (and on first sight import) the table\n"},
+        {"sql", Table::Opened, {"--statement"}, {"--no-rows"}, RunSql,
+         "  sql --statement TEXT [--no-rows]\n"
+         "                              run a statement on the scratch database; rows are\n"
+         "                              printed tab-separated\n"},
+        {"repair", Table::Named, {}, {}, RunRepair,
+         "  repair                      clear the index flag of a .dbf file (no import)\n"},
+        {"score", Table::Opened, {"--segment", "--key", "--multi", "--full", "--partial", "--multi-key"}, {"--report"},
+         RunScore,
+         "  score [--segment COUNT:POINTS]... [--key TEXT] [--multi COUNT] [--full F]\n"
+         "        [--partial P] [--multi-key TEXT] [--report]\n"
+         "                              the scoring run; --report answers Yes to the report\n"},
+        {"convert", Table::Opened, {"--record", "--segment"}, {}, RunConvert,
+         "  convert [--record N] [--segment COUNT]...\n"
+         "                              a sheet's marks as answer-key text\n"},
+        {"classes", Table::Opened,
+         {"--prefix", "--start", "--code-length", "--first", "--last", "--id-length", "--questions",
+          "--subjects", "--starts"},
+         {"--predefined"}, RunClasses,
+         "  classes [--prefix TEXT | --start POS] [--code-length L] [--first A] [--last B]\n"
+         "          [--id-length T] [--questions N] [--predefined]\n"
+         "          [--subjects NAME,...] [--starts S1,...,S6]\n"
+         "                              the class statistics; left-out options keep what the\n"
+         "                              dialog would offer for the table\n"},
+        {"check", Table::Opened, {"--start"}, {}, RunCheck,
+         "  check [--start N]           the missing exam-number check\n"},
+        {"report", Table::Opened, {}, {}, RunReport,
+         "  report                      the spreadsheet report (test.xls, formatted as test.xlsx)\n"},
+        {"batch", Table::None, {"--kind", "--multi"}, {}, RunBatchCommand,
+         "  batch --kind test|test2 [--multi COUNT]\n"
+         "                              the batch statistics over the program folder (no TABLE)\n"},
+    };
+    return commands;
+}
+
+const Command* Find(const std::string& name) {
+    for (const auto& c : Commands())
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+std::string UsageText() {
+    std::string text = "usage: quillory-cli [--home DIR] [--go-on] COMMAND TABLE.dbf [options]\n"
+                       "commands:\n";
+    for (const auto& c : Commands())
+        text += c.usage;
+    return text;
+}
+
+Args Parse(const std::vector<std::string>& argv, std::optional<std::string>& home, bool& goOn) {
+    Args a;
+    const Command* command = nullptr;
+    for (std::size_t i = 0; i < argv.size(); ++i) {
+        const std::string& s = argv[i];
+        if (s == "--home") {
+            if (i + 1 >= argv.size())
+                throw UsageError{"--home needs a folder"};
+            home = argv[++i];
+        } else if (s == "--go-on") {
+            goOn = true;
+        } else if (s.rfind("--", 0) == 0) {
+            if (!command)
+                throw UsageError{"unknown option " + s};
+            if (command->flags.count(s)) {
+                a.flags.insert(s);
+            } else if (command->options.count(s)) {
+                if (i + 1 >= argv.size())
+                    throw UsageError{s + " needs a value"};
+                a.options[s].push_back(argv[++i]);
+            } else {
+                throw UsageError{"unknown option " + s + " for " + a.command};
+            }
+        } else if (a.command.empty()) {
+            a.command = s;
+            if (s != "help" && !(command = Find(s)))
+                throw UsageError{"unknown command " + s};
+        } else if (a.table.empty()) {
+            a.table = s;
+        } else {
+            throw UsageError{"unexpected argument " + s};
+        }
+    }
+    return a;
+}
+
+int RunCommand(const Command& command, const Args& a, CliUi& ui) {
     core::Workspace ws(os::ProgramFolder());
-    ws.startUp();
-    if (!core::Workspace::DatabaseUsable())
-        ui.message("检测到系统没有安装ADO驱动，请到微软网站下载MDAC组件并安装之后才能正常使用本软件。",
-                   ws.Caption, core::Icon::Error);
-
-    if (a.command == "repair") {
-        core::RepairDbfIndex(a.table);
-        ui.message(core::RepairDoneText, ws.Caption, core::Icon::Information);
-        return kDone;
+    core::StartUp(ws, ui);
+    os::PrintingShell shell;
+    const automation::Factory spreadsheet = automation::SheetServer({&shell, {}});
+    Context context{a, ws, ui, shell, spreadsheet};
+    if (command.table == Table::Opened) {
+        auto opened = core::OpenAnswerTable(ws, ui, std::filesystem::absolute(a.table));
+        if (!opened.scoringProblem.empty())
+            throw core::AppError(opened.scoringProblem);
+        std::printf("%s\n", opened.status.c_str());
+        std::fflush(stdout);
     }
-
-    if (a.command == "batch")
-        return RunBatchCommand(a, ws, ui);
-    core::OpenAnswerTable(ws, ui, std::filesystem::absolute(a.table));
-    std::printf("%s\n", ws.Status.c_str());
-    std::fflush(stdout);
-
-    if (a.command == "score") {
-        os::PrintingShell shell;
-        scoring::ScoringFollowUps next;
-        next.report = [&] { Report(ws, shell); };
-        auto outcome = scoring::ScoreAll(ws, ui, shell, ScoringSettingsOf(a), next);
-        if (outcome == scoring::Outcome::Stopped)
-            return kStopped;
-        std::printf("wrote %s\n", ws.file("标准答案历史.log").c_str());
-        return kDone;
-    }
-    if (a.command == "report") {
-        os::PrintingShell shell;
-        Report(ws, shell);
-        return kDone;
-    }
-    if (a.command == "classes") {
-        auto guess = stats::GuessDialog(ws, ui, ws.QuestionCount);
-        if (!guess)
-            return kStopped;
-        stats::ClassSettings st; // the dialog's initial state: start-position mode
-        st.prefix = guess->prefix;
-        st.totalLength = guess->totalLength;
-        st.questions = guess->questions;
-        if (auto prefix = a.option("--prefix")) {
-            st.prefixMode = true;
-            st.prefix = *prefix;
-        }
-        if (auto start = a.option("--start"))
-            st.startPosition = Number(*start, "--start");
-        if (auto v = a.option("--code-length"))
-            st.codeLength = Number(*v, "--code-length");
-        if (auto v = a.option("--first"))
-            st.firstClass = Number(*v, "--first");
-        if (auto v = a.option("--last"))
-            st.lastClass = Number(*v, "--last");
-        if (auto v = a.option("--id-length"))
-            st.totalLength = Number(*v, "--id-length");
-        if (auto v = a.option("--questions"))
-            st.questions = Number(*v, "--questions");
-        st.predefined = a.flags.count("--predefined") > 0;
-        if (a.option("--subjects") || a.option("--starts")) {
-            // As checking "综合科统计" does: the preset for the paper, if any.
-            st.comprehensive = true;
-            if (auto preset = stats::PresetFor(st.questions, ws.TableName))
-                st.subjects = *preset;
-            if (auto names = a.option("--subjects")) {
-                auto list = Split(*names);
-                if (list.size() > 6)
-                    throw UsageError{"--subjects takes at most six names"};
-                for (std::size_t i = 0; i < 6; ++i)
-                    st.subjects.names[i] = i < list.size() ? list[i] : "";
-            }
-            if (auto starts = a.option("--starts")) {
-                auto list = Split(*starts);
-                if (list.size() != 6)
-                    throw UsageError{"--starts takes six question numbers"};
-                for (std::size_t i = 0; i < 6; ++i)
-                    st.subjects.starts[i] = Number(list[i], "--starts");
-            }
-        }
-        automation::RegisterSheetServer();
-        automation::SetDesktop({nullptr, {}});
-        os::PrintingShell shell;
-        automation::SetDesktop({&shell, {}});
-        std::string caption = "分班统计";
-        auto outcome = stats::RunClassStatistics(ws, ui, shell, st, caption);
-        if (st.predefined)
-            std::fprintf(stderr, "分班统计: %s\n", caption.c_str());
-        return outcome == stats::Outcome::Done ? kDone : kStopped;
-    }
-    if (a.command == "check") {
-        if (auto start = a.option("--start"))
-            ui.typed = *start;
-        os::PrintingShell shell;
-        auto outcome = stats::CheckMissingNumbers(ws, ui, shell);
-        return outcome == stats::CheckOutcome::Stopped ? kStopped : kDone;
-    }
-    if (a.command == "convert") {
-        int T = 0;
-        if (auto it = a.options.find("--segment"); it != a.options.end()) {
-            if (it->second.size() > 4)
-                throw UsageError{"at most four --segment"};
-            for (const auto& v : it->second)
-                T += Number(v, "--segment");
-        }
-        if (auto record = a.option("--record")) {
-            int n = Number(*record, "--record");
-            if (n < 1 || n > ws.ADOQuery2.recordCount())
-                throw core::AppError("没有第 " + *record + " 条记录，表中有 " +
-                                    std::to_string(ws.ADOQuery2.recordCount()) + " 条。");
-            ws.ADOQuery2.moveTo(n - 1);
-        }
-        if (auto keys = scoring::ConvertCurrent(ws, T))
-            std::printf("%s\n", keys->c_str());
-        return kDone;
-    }
-    if (a.command == "sql") {
-        auto statement = a.option("--statement");
-        if (!statement)
-            throw UsageError{"sql needs --statement TEXT"};
-        bool rows = !a.flags.count("--no-rows");
-        int changed = core::CustomSql(ws, ui, *statement, rows);
-        if (rows)
-            PrintRows(ws.ADOQuery2);
-        else
-            std::fprintf(stderr, "已执行，改动的记录数: %d\n", changed);
-    }
-    return ui.stopped() ? kStopped : kDone;
+    int status = command.run(context);
+    return status == kDone && ui.stopped() ? kStopped : status;
 }
 
 } // namespace
@@ -338,29 +400,20 @@ int Run(const std::vector<std::string>& argv) {
     std::optional<std::string> home;
     bool goOn = false;
     Args a;
+    const Command* command = nullptr;
     try {
         a = Parse(argv, home, goOn);
-        static const std::set<std::string> built = {"open",    "sql",     "repair", "score",
-                                                    "convert", "classes", "check",  "report",
-                                                    "batch"};
-        static const std::set<std::string> planned = {};
         if (a.command.empty() || a.command == "help")
             throw UsageError{""};
-        if (planned.count(a.command)) {
-            std::fprintf(stderr, "quillory-cli: the command '%s' is not built yet\n",
-                         a.command.c_str());
-            return kUsage;
-        }
-        if (!built.count(a.command))
-            throw UsageError{"unknown command " + a.command};
-        if (a.table.empty() && a.command != "batch")
+        command = Find(a.command);
+        if (a.table.empty() && command->table != Table::None)
             throw UsageError{a.command + " needs TABLE.dbf"};
         if (a.command == "sql" && !a.option("--statement"))
             throw UsageError{"sql needs --statement TEXT"};
     } catch (const UsageError& e) {
         if (!e.text.empty())
             std::fprintf(stderr, "quillory-cli: %s\n", e.text.c_str());
-        std::fputs(kUsageText, stderr);
+        std::fputs(UsageText().c_str(), stderr);
         return kUsage;
     }
 
@@ -371,9 +424,9 @@ int Run(const std::vector<std::string>& argv) {
     }
     CliUi ui(goOn, a.flags.count("--report") > 0);
     try {
-        return RunCommand(a, ui);
+        return RunCommand(*command, a, ui);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "quillory-cli: %s\n%s", e.text.c_str(), kUsageText);
+        std::fprintf(stderr, "quillory-cli: %s\n%s", e.text.c_str(), UsageText().c_str());
         return kUsage;
     } catch (const std::exception& e) {
         ui.message(e.what(), "Quillory", core::Icon::Error);

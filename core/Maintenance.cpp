@@ -1,6 +1,7 @@
 #include "core/Maintenance.h"
 
 #include "core/AppError.h"
+#include "core/OpenTable.h"
 
 #include <cerrno>
 #include <cstring>
@@ -10,12 +11,12 @@
 namespace core {
 
 void AddScoreFieldCheck(Workspace& ws, Ui& ui) {
-    if (!ws.ADOQuery2.isOpen()) {
-        ui.message("请先打开卷面数据库DBF文件。", ws.Caption, Icon::Information);
+    if (!ws.view.isOpen()) {
+        ui.message("请先打开卷面数据库DBF文件。", Title(ws), Icon::Information);
         return;
     }
-    if (ws.ADOQuery2.hasField(ws.Fields.Score))
-        ui.message("已有分数字段 " + ws.Fields.Score, ws.Caption, Icon::Information);
+    if (ws.view.hasField(ws.Fields.Score))
+        ui.message("已有分数字段 " + ws.Fields.Score, Title(ws), Icon::Information);
 }
 
 void RepairDbfIndex(const std::filesystem::path& file) {

@@ -3,6 +3,7 @@
 #include "core/AppError.h"
 #include "core/ScratchDb.h"
 #include "platform/db/Error.h"
+#include "platform/db/JetSql.h"
 #include "platform/text/Gbk.h"
 
 #include <cctype>
@@ -11,6 +12,8 @@
 namespace core {
 namespace {
 
+using db::jet::Bracket;
+
 void RemoveTemp(const std::filesystem::path& folder) {
     std::error_code ec;
     auto temp = folder / "temp.dbf";
@@ -18,7 +21,7 @@ void RemoveTemp(const std::filesystem::path& folder) {
         throw AppError("不能删除文件 " + temp.string() + ": " + ec.message());
 }
 
-// Names go into SQL text unquoted: letters, digits, "_" and Chinese only.
+// Letters, digits, "_" and Chinese only.
 bool UsableInSql(const std::string& name) {
     if (name.empty())
         return false;
@@ -28,12 +31,104 @@ bool UsableInSql(const std::string& name) {
     return true;
 }
 
+// The import is a few long statements: the front end shows that it works
+// until the opening ends, however it ends.
+class ImportTicking {
+public:
+    ImportTicking(db::Connection& c, Ui& ui, const std::string& name)
+        : mConnection(c), mUi(ui), mWhat("正在打开 " + name) {
+        mConnection.setTick([this] { mUi.progress(mWhat, 0, -1); });
+    }
+    ~ImportTicking() {
+        mConnection.setTick({});
+        mUi.progress("", 0, 0);
+    }
+    ImportTicking(const ImportTicking&) = delete;
+    ImportTicking& operator=(const ImportTicking&) = delete;
+
+private:
+    db::Connection& mConnection;
+    Ui& mUi;
+    std::string mWhat;
+};
+
+// The columns of the answer table: of the scratch table when it is known,
+// else of the .dbf (through the empty copy t2, as the import will read it;
+// a name with double-byte characters is read through its copy temp.dbf).
+std::vector<db::ColumnInfo> ProbeColumns(db::Connection& c, const std::filesystem::path& file,
+                                         const std::string& name, bool known) {
+    if (known)
+        return c.columns(name);
+    const std::filesystem::path folder = file.parent_path();
+    std::string source = name;
+    if (text::HasDoubleByte(name)) {
+        std::error_code ec;
+        std::filesystem::copy_file(file, folder / "temp.dbf",
+                                   std::filesystem::copy_options::overwrite_existing, ec);
+        if (ec)
+            throw AppError("不能复制文件 " + file.string() + " 到 " + (folder / "temp.dbf").string() +
+                           ": " + ec.message());
+        source = "temp";
+    }
+    c.execute("select * into t2 from " + Bracket(source) + " in \"" + folder.string() +
+              "\" \"dbase 5.0;\"  where 1 <> 1");
+    return c.columns("t2");
+}
+
+bool Has(const std::vector<db::ColumnInfo>& columns, const std::string& name) {
+    for (const auto& c : columns)
+        if (text::EqualNoCase(c.name, name))
+            return true;
+    return false;
+}
+
+// Imports the table on first sight; a table without the named columns asks
+// for the field names first, and gets its score columns when they are given.
+void ImportOrCompleteTable(Workspace& ws, Ui& ui, const std::filesystem::path& file,
+                           const std::string& name) {
+    db::Connection& c = ws.connection;
+    if (TableExists(c, "t2"))
+        c.execute("Drop Table t2");
+    const bool known = TableExists(c, name);
+    const auto columns = ProbeColumns(c, file, name, known);
+    const std::string folder = file.parent_path().string();
+    const FieldSettings& f = ws.Fields;
+    if (Has(columns, f.ID) && Has(columns, f.Content) && Has(columns, f.Score)) {
+        if (!known)
+            ImportAnswerTable(c, folder, name, f.Score);
+    } else if (ui.editFieldNames(ws.Fields)) {
+        if (known)
+            AddScoreColumns(c, name, ws.Fields.Score);
+        else
+            ImportAnswerTable(c, folder, name, ws.Fields.Score);
+    }
+}
+
+void ShowOrderedByExamNumber(Workspace& ws, const std::string& name) {
+    ws.view.close();
+    ws.view.setSql("select * from " + Bracket(name) + " ORDER BY " + Bracket(ws.Fields.ID));
+    ws.view.open();
+}
+
+// A score field that is neither a whole number nor a real cannot take scores.
+bool ScoreFieldUsable(Workspace& ws) {
+    int score = ws.view.findField(ws.Fields.Score);
+    if (score < 0)
+        return true;
+    auto kind = ws.view.field(score).kind;
+    return kind == db::FieldKind::Integer || kind == db::FieldKind::Float;
+}
+
 } // namespace
 
 std::string TableNameOf(const std::string& fileName) {
     std::string lower = text::Lower(fileName);
     std::size_t p = lower.find(".dbf");
     return p == std::string::npos ? fileName : fileName.substr(0, p);
+}
+
+std::string Title(const Workspace& ws) {
+    return ws.TableName.empty() ? "Quillory" : "Quillory - " + ws.TableName;
 }
 
 int CountQuestions(db::Query& ds, const std::string& contentName) {
@@ -58,90 +153,39 @@ int CountQuestions(db::Query& ds, const std::string& contentName) {
 }
 
 std::string StatusText(Workspace& ws) {
-    std::string status = "记录数:" + std::to_string(ws.ADOQuery2.recordCount());
-    if (!ws.ADOQuery2.hasField(ws.Fields.Content))
+    std::string status = "记录数:" + std::to_string(ws.view.recordCount());
+    if (!ws.view.hasField(ws.Fields.Content))
         return "请设置字段名";
     return status + "  题目数:" + std::to_string(ws.QuestionCount);
 }
 
-void OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& file) {
-    const std::filesystem::path folderPath = file.parent_path();
-    const std::string folder = folderPath.string();
+OpenedTable OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& file) {
+    const std::filesystem::path folder = file.parent_path();
     const std::string name = TableNameOf(file.filename().string());
     ws.TableName = name;
-    ws.Caption = "Quillory - " + name;
     if (!UsableInSql(name))
         throw AppError("表名 '" + name + "' 不能用在 SQL 语句中: 文件名 " + file.filename().string() +
                        " 只能由字母、数字、下划线和汉字组成。请改名后再打开。");
-    RemoveTemp(folderPath);
+    RemoveTemp(folder);
 
-    ws.ADOQuery2.close();
+    ws.view.close();
     ws.connect();
-    // The import is a few long statements: let the front end show it works.
-    struct Ticking {
-        db::Connection& c;
-        Ui& ui;
-        ~Ticking() {
-            c.setTick({});
-            ui.progress("", 0, 0);
-        }
-    } ticking{ws.ADOConnection2, ui};
-    const std::string working = "正在打开 " + name;
-    ws.ADOConnection2.setTick([&ui, &working] { ui.progress(working, 0, -1); });
-    db::Query& q = ws.aqy2;
-    if (TableExists(ws.ADOConnection2, "t2"))
-        Execute(q, "Drop Table t2");
+    ImportTicking ticking(ws.connection, ui, name);
+    ImportOrCompleteTable(ws, ui, file, name);
+    ShowOrderedByExamNumber(ws, name);
+    RemoveTemp(folder);
 
-    const bool known = TableExists(ws.ADOConnection2, name);
-    if (known) {
-        Open(q, "select * from " + name + " where 1 <> 1");
-    } else {
-        std::string source = name;
-        if (text::HasDoubleByte(name)) {
-            std::error_code ec;
-            std::filesystem::copy_file(file, folderPath / "temp.dbf",
-                                       std::filesystem::copy_options::overwrite_existing, ec);
-            if (ec)
-                throw AppError("不能复制文件 " + file.string() + " 到 " +
-                               (folderPath / "temp.dbf").string() + ": " + ec.message());
-            source = "temp";
-        }
-        Execute(q, "select * into t2 from " + source + " in \"" + folder +
-                       "\" \"dbase 5.0;\"  where 1 <> 1");
-        Open(q, "select * from t2 where 1 <> 1");
+    if (ws.view.hasField(ws.Fields.Content))
+        ws.QuestionCount = CountQuestions(ws.view, ws.Fields.Content);
+    OpenedTable opened;
+    opened.status = StatusText(ws);
+    if (!ScoreFieldUsable(ws)) {
+        opened.scoringEnabled = false;
+        opened.scoringProblem = "分数字段的数据类型有错误，不能评分。";
+        return opened;
     }
-
-    const FieldSettings& f = ws.Fields;
-    if (q.hasField(f.ID) && q.hasField(f.Content) && q.hasField(f.Score)) {
-        if (!known)
-            ImportAnswerTable(q, folder, name, f.Score);
-    } else if (ui.editFieldNames(ws.Fields)) {
-        if (known)
-            AddScoreColumns(q, name, ws.Fields.Score);
-        else
-            ImportAnswerTable(q, folder, name, ws.Fields.Score);
-    }
-    q.close();
-
-    ws.ADOQuery2.close();
-    ws.ADOQuery2.setSql("select * from " + name + " ORDER BY " + ws.Fields.ID);
-    ws.ADOQuery2.open();
-    RemoveTemp(folderPath);
-
-    if (ws.ADOQuery2.hasField(ws.Fields.Content))
-        ws.QuestionCount = CountQuestions(ws.ADOQuery2, ws.Fields.Content);
-    ws.Status = StatusText(ws);
-
-    int score = ws.ADOQuery2.findField(ws.Fields.Score);
-    if (score >= 0) {
-        auto kind = ws.ADOQuery2.field(score).kind;
-        if (kind != db::FieldKind::Integer && kind != db::FieldKind::Float) {
-            ws.ScoringEnabled = false;
-            throw AppError("分数字段的数据类型有错误，不能评分。");
-        }
-    }
-    ws.ScoringEnabled = true;
-    ws.SortItems = {ws.Fields.ID, ws.Fields.Content, "CLS", ws.Fields.Score};
+    opened.sortItems = {ws.Fields.ID, ws.Fields.Content, "CLS", ws.Fields.Score};
+    return opened;
 }
 
 } // namespace core

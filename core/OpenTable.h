@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace core {
 
@@ -12,13 +13,27 @@ namespace core {
 // case (A.DBF gives A, x.dbf.bak gives x).
 [[nodiscard]] std::string TableNameOf(const std::string& fileName);
 
+// The title of the window and of the commands' messages: "Quillory", or
+// "Quillory - <table>" once a table has been opened (also when its opening
+// failed after the name was known).
+[[nodiscard]] std::string Title(const Workspace& ws);
+
+// What an opening leaves for the front end to show.
+struct OpenedTable {
+    std::string status;                 // "记录数:45  题目数:60"
+    bool scoringEnabled = true;         // scoring is offered
+    std::vector<std::string> sortItems; // the columns the view can be sorted by
+    // Set when the table is shown but cannot be scored (a score field of the
+    // wrong type): an error for the front end to show.
+    std::string scoringProblem;
+};
+
 // Opens a .dbf answer table: imports it on first sight, shows it ordered by
 // exam number in the table view, counts records and questions. Sets the
-// workspace's TableName, Caption, Status, QuestionCount, ScoringEnabled and
-// SortItems. When it returns, the window resets the answer-key panels and
-// the sort submenu. A score field of the wrong type ends it with an
-// AppError after the table is shown; database errors propagate as db::Error.
-void OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& file);
+// workspace's TableName and QuestionCount. When it returns, the window
+// resets the answer-key panels and the sort submenu. Database errors
+// propagate as db::Error, a name that cannot be used as AppError.
+[[nodiscard]] OpenedTable OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& file);
 
 // The length in bytes of the longest answers text among the first records:
 // stops at the first non-empty one once ten records have been visited. The

@@ -1,5 +1,7 @@
 #include "core/ScratchDb.h"
 
+#include "platform/db/JetSql.h"
+#include "platform/db/Query.h"
 #include "platform/text/Gbk.h"
 
 #include <filesystem>
@@ -7,31 +9,40 @@
 namespace core {
 namespace {
 
-// The pattern with its first %s replaced by a and its second by b.
-std::string Format(std::string pattern, const std::string& a, const std::string& b) {
-    std::size_t p = pattern.find("%s");
-    if (p != std::string::npos) {
-        pattern.replace(p, 2, a);
-        p = pattern.find("%s", p + a.size());
-        if (p != std::string::npos)
-            pattern.replace(p, 2, b);
+using db::jet::Bracket;
+
+// The external-table clause of the Jet dialect: folder/name.dbf.
+std::string DbaseSource(const std::string& name, const std::string& folder) {
+    return Bracket(name) + " in \"" + folder + "\" \"dbase 5.0;\"";
+}
+
+void DropIfExists(db::Connection& c, const std::string& name) {
+    if (TableExists(c, name))
+        c.execute("Drop table " + Bracket(name));
+}
+
+bool HasColumn(const std::vector<db::ColumnInfo>& columns, const std::string& name) {
+    for (const auto& c : columns)
+        if (text::EqualNoCase(c.name, name))
+            return true;
+    return false;
+}
+
+// The columns a table that already has its score column lacks: without CLS
+// and the per-question columns it could never be scored.
+std::string MissingScoringColumns(const std::vector<db::ColumnInfo>& columns) {
+    std::string missing;
+    if (!HasColumn(columns, "CLS"))
+        missing = "CLS INT NULL";
+    for (int n = 1; n <= MaxQuestions; ++n) {
+        std::string name = "f" + std::to_string(n);
+        if (!HasColumn(columns, name))
+            missing += (missing.empty() ? "" : ", ") + name + " REAL NULL";
     }
-    return pattern;
+    return missing;
 }
 
 } // namespace
-
-void Execute(db::Query& q, const std::string& sql) {
-    q.close();
-    q.setSql(sql);
-    q.execSql();
-}
-
-void Open(db::Query& q, const std::string& sql) {
-    q.close();
-    q.setSql(sql);
-    q.open();
-}
 
 bool TableExists(db::Connection& connection, const std::string& name) {
     return connection.hasTable(name);
@@ -47,61 +58,45 @@ std::string QuestionColumnList() {
     return list;
 }
 
-void ImportAnswerTable(db::Query& q, const std::string& folder, const std::string& tableName,
+void ImportAnswerTable(db::Connection& c, const std::string& folder, const std::string& tableName,
                        const std::string& scoreName) {
-    db::Connection& c = q.connection();
     db::Transaction tx(c);
-    if (TableExists(c, "t"))
-        Execute(q, "Drop table t");
+    DropIfExists(c, "t");
     if (!TableExists(c, tableName)) {
         std::string source = tableName;
         std::error_code ec;
         if (text::HasDoubleByte(tableName) &&
             std::filesystem::exists(std::filesystem::path(folder) / "temp.dbf", ec))
             source = "temp";
-        Execute(q, Format("select * into t from %s in \"%s\" \"dbase 5.0;\"", source, folder));
-        Execute(q, Format("Select * into %s from t where 1 <> 1", tableName, ""));
+        c.execute("select * into t from " + DbaseSource(source, folder));
+        c.execute("Select * into " + Bracket(tableName) + " from t where 1 <> 1");
     }
-    Open(q, "select * from " + tableName + " where 1 <> 1");
+    const auto columns = c.columns(tableName);
     std::string alter;
-    if (q.hasField(scoreName)) {
-        // Without CLS and the per-question columns such a table could never
-        // be scored: add the ones it lacks, keep its own score column.
-        std::string missing;
-        if (!q.hasField("CLS"))
-            missing = "CLS INT NULL";
-        for (int n = 1; n <= MaxQuestions; ++n) {
-            std::string name = "f" + std::to_string(n);
-            if (!q.hasField(name))
-                missing += (missing.empty() ? "" : ", ") + name + " REAL NULL";
-        }
-        if (!missing.empty())
-            alter = "Alter Table " + tableName + " ADD " + missing;
+    if (HasColumn(columns, scoreName)) {
+        if (std::string missing = MissingScoringColumns(columns); !missing.empty())
+            alter = "Alter Table " + Bracket(tableName) + " ADD " + missing;
     } else {
-        alter = "Alter Table " + tableName + " ADD CLS INT NULL, " + scoreName + " REAL NULL, " +
-                QuestionColumnList();
+        alter = "Alter Table " + Bracket(tableName) + " ADD CLS INT NULL, " + Bracket(scoreName) +
+                " REAL NULL, " + QuestionColumnList();
     }
     if (!alter.empty())
-        Execute(q, alter);
+        c.execute(alter);
     // t exists only when the .dbf was read above; a table that existed
     // before keeps its rows.
     if (TableExists(c, "t"))
-        Execute(q, "INSERT INTO " + tableName + " Select * from t");
-    q.close();
+        c.execute("INSERT INTO " + Bracket(tableName) + " Select * from t");
     tx.commit();
 }
 
-void AddScoreColumns(db::Query& q, const std::string& tableName, const std::string& scoreName) {
-    db::Connection& c = q.connection();
+void AddScoreColumns(db::Connection& c, const std::string& tableName, const std::string& scoreName) {
     db::Transaction tx(c);
-    if (TableExists(c, "t"))
-        Execute(q, "Drop table t");
-    Execute(q, "select * into t from " + tableName);
+    DropIfExists(c, "t");
+    c.execute("select * into t from " + Bracket(tableName));
     // The rows keep their place; the added columns are empty, as a refill
     // from t would leave them.
-    Execute(q, "Alter Table " + tableName + " ADD CLS INT NULL, " + scoreName + " REAL NULL, " +
-                   QuestionColumnList());
-    q.close();
+    c.execute("Alter Table " + Bracket(tableName) + " ADD CLS INT NULL, " + Bracket(scoreName) +
+              " REAL NULL, " + QuestionColumnList());
     tx.commit();
 }
 

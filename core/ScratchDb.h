@@ -1,23 +1,17 @@
 #pragma once
 
 #include "platform/db/Connection.h"
-#include "platform/db/Query.h"
 
 #include <string>
 
 // The scratch database's tables: the check for a table, the import of a
 // .dbf answer table into its scratch answer table, and the addition of the
-// class, score and per-question columns. Statements run through the query
-// handed in, in the Jet dialect, each import or addition as one transaction.
+// class, score and per-question columns. Statements are Jet text with every
+// name in brackets; each import or addition is one transaction.
 namespace core {
 
 // The highest question number: f1 to f105 are added.
 inline constexpr int MaxQuestions = 105;
-
-// The statement pattern: close the query, replace its SQL text, then
-// execute it (no result) or open it (a result).
-void Execute(db::Query& q, const std::string& sql);
-void Open(db::Query& q, const std::string& sql);
 
 [[nodiscard]] bool TableExists(db::Connection& connection, const std::string& name);
 
@@ -29,12 +23,13 @@ void Open(db::Query& q, const std::string& sql);
 // exists), adding CLS, the score column and f1..f105 when it has no score
 // column, and CLS and the f-columns it lacks when it has one. A table that
 // already exists keeps its rows and only receives the columns it lacks.
-void ImportAnswerTable(db::Query& q, const std::string& folder, const std::string& tableName,
-                       const std::string& scoreName);
+void ImportAnswerTable(db::Connection& connection, const std::string& folder,
+                       const std::string& tableName, const std::string& scoreName);
 
 // Adds CLS, the score column and f1..f105 to the scratch answer table; the
-// rows stay as they are, the new columns empty. `t` is left holding a copy
-// of the table as it was.
-void AddScoreColumns(db::Query& q, const std::string& tableName, const std::string& scoreName);
+// rows stay as they are, the new columns empty. The table `t` is left
+// holding a copy of the table as it was.
+void AddScoreColumns(db::Connection& connection, const std::string& tableName,
+                     const std::string& scoreName);
 
 } // namespace core

@@ -1,34 +1,31 @@
 #include "core/Workspace.h"
 
-#include <sqlite3.h>
 
 namespace core {
 
 Workspace::Workspace(std::filesystem::path home) : mHome(std::move(home)) {}
 
 Workspace::~Workspace() {
-    ADOQuery2.close();
-    aqy2.close();
-    adt.close();
-    ADOConnection2.close();
+    view.close();
+    connection.close();
 }
 
 void Workspace::connect() {
-    if (!ADOConnection2.isOpen())
-        ADOConnection2.open(dataFile());
+    if (!connection.isOpen())
+        connection.open(dataFile());
 }
 
 void Workspace::startUp() {
     std::error_code ec;
     if (!std::filesystem::exists(dataFile(), ec))
         db::Connection::CreateDatabase(dataFile());
-    ADOConnection2.close();
+    connection.close();
     LoadConfig(configFile(), Fields);
 }
 
 bool Workspace::DatabaseUsable() {
     // UPDATE ... FROM, which the class statistics need, came with 3.33.
-    return sqlite3_libversion_number() >= 3033000;
+    return db::Connection::LibraryVersion() >= 3033000;
 }
 
 } // namespace core

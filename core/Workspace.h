@@ -11,10 +11,10 @@
 namespace core {
 
 // The process-wide state the commands share: the connection to the scratch
-// database data.mdb and its datasets, the field-name settings, the opened
-// table's name and question count, and what the main window shows of them.
-// One per process; the window, the command line and the tests each make
-// their own and hand it to every command.
+// database data.mdb, the table view, the field-name settings, the opened
+// table's name and question count. One per process; the window, the command
+// line and the tests each make their own and hand it to every command, which
+// returns what it did for the front end to show.
 class Workspace {
 public:
     // `home` is the program folder: data.mdb, config.ini, reports, logs.
@@ -29,7 +29,7 @@ public:
     // A file of the program folder (reports, logs).
     [[nodiscard]] std::filesystem::path file(const std::string& name) const { return mHome / name; }
 
-    // Opens ADOConnection2 on data.mdb when it is not open.
+    // Opens connection on data.mdb when it is not open.
     void connect();
 
     // The start-up steps that need no window: data.mdb created when it is
@@ -41,20 +41,12 @@ public:
     // uses (the system's database check at start-up).
     [[nodiscard]] static bool DatabaseUsable();
 
-    db::Connection ADOConnection2;
-    db::Query ADOQuery2{ADOConnection2}; // the grid's table view
-    db::Query aqy2{ADOConnection2};      // general statements
-    db::Query adt{ADOConnection2};       // the table of the batch statistics
+    db::Connection connection;
+    db::Query view{connection}; // the opened table as the grid shows it
 
     FieldSettings Fields;
     std::string TableName;
     int QuestionCount = 0;
-
-    // What the main window shows of the workspace.
-    std::string Caption = "Quillory";
-    std::string Status;                 // status panel 1
-    bool ScoringEnabled = true;         // the menu item CorVane
-    std::vector<std::string> SortItems; // captions of the sort submenu
 
 private:
     std::filesystem::path mHome;

@@ -1,5 +1,7 @@
 #include "report/ExcelReport.h"
 
+#include "platform/db/JetSql.h"
+
 #include "core/AppError.h"
 #include "platform/automation/Automation.h"
 #include "platform/os/Folders.h"
@@ -17,13 +19,16 @@ std::string DataRange(int rows, int columns) {
     return "a2:" + std::string(1, static_cast<char>('a' + columns - 1)) + std::to_string(rows + 1);
 }
 
-bool OpenExcelReport(const std::string& fileName, int rows, int columns) {
+bool OpenExcelReport(const automation::Factory& spreadsheet, const std::string& fileName, int rows,
+                     int columns) {
     std::error_code ec;
     if (!std::filesystem::exists(fileName, ec))
         throw core::AppError("文件不存在: " + fileName);
     ObjectPtr app;
     try {
-        app = automation::CreateObject("Excel.Application");
+        if (!spreadsheet)
+            throw std::runtime_error("no spreadsheet application");
+        app = spreadsheet();
     } catch (const std::exception&) {
         throw core::AppError(
             "打开Excel时错误。报表功能需要安装Excel2000，如果已安装Excel2000则可能需要重新安装。");
@@ -66,15 +71,16 @@ std::string ReportQuery(const std::string& sql, const std::string& id, const std
     std::size_t p = text::Lower(sql).find("from ");
     if (p == std::string::npos)
         return sql;
-    return "SELECT " + id + ", " + content + ", " + score + " " + sql.substr(p);
+    using db::jet::Bracket;
+    return "SELECT " + Bracket(id) + ", " + Bracket(content) + ", " + Bracket(score) + " " + sql.substr(p);
 }
 
-void ExportReport(core::Workspace& ws) {
+void ExportReport(core::Workspace& ws, const automation::Factory& spreadsheet) {
     std::string folder = os::GetTempFolder();
     if (folder.back() != '/')
         folder += '/';
     const std::string file = folder + "test.xls";
-    db::Query& v = ws.ADOQuery2;
+    db::Query& v = ws.view;
     if (!v.isOpen())
         throw core::AppError("生成报表时错误，数据表不在打开状态。");
     if (v.recordCount() == 0)
@@ -86,7 +92,7 @@ void ExportReport(core::Workspace& ws) {
     const int rows = v.recordCount();
     const int columns = v.fieldCount();
     TDS2Excel(v).SaveToFile(file, true);
-    OpenExcelReport(file, rows, columns);
+    OpenExcelReport(spreadsheet, file, rows, columns);
     v.close();
     v.setSql(saved);
     v.open();

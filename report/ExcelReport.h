@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Workspace.h"
+#include "platform/automation/Automation.h"
 
 #include <string>
 
@@ -11,7 +12,10 @@ namespace report {
 // whole sheet. Throws AppError when the file is missing or the application
 // cannot be started; returns false, after telling the application to quit,
 // when it rejects a step.
-bool OpenExcelReport(const std::string& fileName, int rows, int columns);
+// The application comes from `spreadsheet`; an empty factory is an
+// application that cannot be started.
+bool OpenExcelReport(const automation::Factory& spreadsheet, const std::string& fileName, int rows,
+                     int columns);
 
 // The data-range text: "a2:" + the last column's letter + (rows + 1).
 [[nodiscard]] std::string DataRange(int rows, int columns);
@@ -24,6 +28,6 @@ bool OpenExcelReport(const std::string& fileName, int rows, int columns);
 // "生成报表": the exam number, answers and score of the view's rows to
 // "test.xls" in the temporary folder, opened in the spreadsheet application;
 // the view is put back as it was.
-void ExportReport(core::Workspace& ws);
+void ExportReport(core::Workspace& ws, const automation::Factory& spreadsheet);
 
 } // namespace report

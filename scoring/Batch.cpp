@@ -3,6 +3,7 @@
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "core/ScratchDb.h"
+#include "platform/db/JetSql.h"
 #include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
@@ -22,18 +23,8 @@ struct TableResult {
     std::string summary; // TEST's summary line
 };
 
-TableResult SurveyTable(core::Workspace& ws, os::Shell& shell, BatchKind kind, int M,
-                        const std::filesystem::path& file) {
-    ws.connect();
-    const std::string folder = file.parent_path().string();
-    const std::string name = core::TableNameOf(file.filename().string());
-    core::ImportAnswerTable(ws.aqy2, folder, name, ws.Fields.Score);
-    db::Query& adt = ws.adt;
-    adt.close();
-    adt.setSql("select * from " + name);
-    adt.open();
-    const int Q = kind == BatchKind::Test ? 30 : 81;
-    scoring::RunStatistics stats;
+RunStatistics EmptySurveyStatistics(int Q, int M) {
+    RunStatistics stats;
     stats.S = Q;
     stats.M = M;
     stats.key = std::string(static_cast<std::size_t>(Q), ' '); // no answer key: every share is 0%
@@ -41,63 +32,80 @@ TableResult SurveyTable(core::Workspace& ws, os::Shell& shell, BatchKind kind, i
         v->assign(static_cast<std::size_t>(Q + M + 1), 0);
     stats.fullCount.assign(static_cast<std::size_t>(M + 1), 0);
     stats.pointSum.assign(static_cast<std::size_t>(M + 1), 0.0);
+    return stats;
+}
 
-    const bool scoring = kind == BatchKind::Test;
-    int scoreField = -1;
-    db::FieldKind scoreKind = db::FieldKind::Other;
-    if (scoring) {
-        scoreField = adt.fieldIndex(ws.Fields.Score);
-        scoreKind = adt.field(scoreField).kind;
-    }
-    db::Transaction tx(ws.ADOConnection2, db::Transaction::CommitAlways);
-    adt.disableControls();
-    try {
-        for (adt.first(); !adt.eof(); adt.next()) {
-            const std::string content = adt.asText(ws.Fields.Content);
-            if (content.size() < static_cast<std::size_t>(Q))
-                throw core::AppError("客观题只有 " + std::to_string(content.size()) + " 个字符，需要 " +
-                                    std::to_string(Q) + " 个。");
-            if (scoring)
-                adt.edit();
-            double points = 0;
-            for (int k = 1; k <= Q; ++k) {
-                const char letter = scoring::SingleMarkLetter(content[static_cast<std::size_t>(k - 1)]);
-                const auto i = static_cast<std::size_t>(k);
-                if (letter == 'A') ++stats.countA[i];
-                else if (letter == 'B') ++stats.countB[i];
-                else if (letter == 'C') ++stats.countC[i];
-                else if (letter == 'D') ++stats.countD[i];
-                if (scoring) {
-                    const double p = SurveyPoints(k, letter);
-                    adt.setValue("f" + std::to_string(k), p);
-                    points += p;
-                }
-            }
-            if (scoring) {
-                stats.runTotal += points;
-                if (scoreKind == db::FieldKind::Integer)
-                    adt.setValue(scoreField, static_cast<std::int64_t>(std::trunc(points)));
-                else if (scoreKind == db::FieldKind::Float)
-                    adt.setValue(scoreField, scoring::RoundTo(points, 2));
-                adt.post();
-            }
+// Counts the single marks of the first Q questions of one row; with scoring,
+// posts the fixed points of every question and their total.
+void SurveyRow(db::Query& table, const core::FieldSettings& f, int Q, bool scoring, RunStatistics& stats) {
+    const std::string content = table.asText(f.Content);
+    if (content.size() < static_cast<std::size_t>(Q))
+        throw core::AppError("客观题只有 " + std::to_string(content.size()) + " 个字符，需要 " +
+                             std::to_string(Q) + " 个。");
+    if (scoring)
+        table.edit();
+    double points = 0;
+    for (int k = 1; k <= Q; ++k) {
+        const char letter = SingleMarkLetter(content[static_cast<std::size_t>(k - 1)]);
+        const auto i = static_cast<std::size_t>(k);
+        if (letter == 'A') ++stats.countA[i];
+        else if (letter == 'B') ++stats.countB[i];
+        else if (letter == 'C') ++stats.countC[i];
+        else if (letter == 'D') ++stats.countD[i];
+        if (scoring) {
+            const double p = SurveyPoints(k, letter);
+            table.setValue("f" + std::to_string(k), p);
+            points += p;
         }
+    }
+    if (!scoring)
+        return;
+    stats.runTotal += points;
+    const int scoreField = table.fieldIndex(f.Score);
+    const db::FieldKind scoreKind = table.field(scoreField).kind;
+    if (scoreKind == db::FieldKind::Integer)
+        table.setValue(scoreField, static_cast<std::int64_t>(std::trunc(points)));
+    else if (scoreKind == db::FieldKind::Float)
+        table.setValue(scoreField, RoundTo(points, 2));
+    table.post();
+}
+
+// Walks the imported table in one transaction, committed also when an error
+// ends the walk.
+RunStatistics SurveyRows(core::Workspace& ws, const std::string& name, BatchKind kind, int M) {
+    db::Query table(ws.connection);
+    table.setSql("select * from " + db::jet::Bracket(name));
+    table.open();
+    const int Q = kind == BatchKind::Test ? 30 : 81;
+    RunStatistics stats = EmptySurveyStatistics(Q, M);
+    const bool scoring = kind == BatchKind::Test;
+    if (scoring)
+        (void)table.fieldIndex(ws.Fields.Score);
+    db::Transaction tx(ws.connection, db::Transaction::CommitAlways);
+    table.disableControls();
+    try {
+        for (table.first(); !table.eof(); table.next())
+            SurveyRow(table, ws.Fields, Q, scoring, stats);
     } catch (...) {
-        adt.cancel();
-        adt.enableControls();
+        table.cancel();
+        table.enableControls();
         throw;
     }
-    adt.enableControls();
+    table.enableControls();
     tx.commit();
-    stats.records = adt.recordCount();
+    stats.records = table.recordCount();
+    return stats;
+}
 
-    std::vector<std::string> lines = scoring::StatisticsLines(stats);
-    TableResult result;
-    result.summary = name + "    " + lines[lines.size() - 2];
+// The statistics file in the scoring run's layout; TEST2's single-choice
+// columns are tab-separated, without the closing empty line.
+std::filesystem::path WriteSurveyFile(const std::string& name, BatchKind kind, RunStatistics& stats,
+                                      std::string& summary) {
+    std::vector<std::string> lines = StatisticsLines(stats);
+    summary = name + "    " + lines[lines.size() - 2];
     if (kind == BatchKind::Test2) {
-        // Tab-separated single-choice columns, no closing empty line.
         lines[2] = "题目\t选A\t选B\t选C\t选D\t答对";
-        for (int k = 1; k <= Q; ++k) {
+        for (int k = 1; k <= stats.S; ++k) {
             const auto i = static_cast<std::size_t>(k);
             lines[2 + i] = std::to_string(k) + "\t" + std::to_string(stats.countA[i]) + "\t" +
                            std::to_string(stats.countB[i]) + "\t" + std::to_string(stats.countC[i]) +
@@ -107,7 +115,17 @@ TableResult SurveyTable(core::Workspace& ws, os::Shell& shell, BatchKind kind, i
     }
     const auto out = os::ProgramFolder() / ("统计_" + name + ".txt");
     text::SaveLines(out, lines);
-    adt.close();
+    return out;
+}
+
+TableResult SurveyTable(core::Workspace& ws, os::Shell& shell, BatchKind kind, int M,
+                        const std::filesystem::path& file) {
+    ws.connect();
+    const std::string name = core::TableNameOf(file.filename().string());
+    core::ImportAnswerTable(ws.connection, file.parent_path().string(), name, ws.Fields.Score);
+    RunStatistics stats = SurveyRows(ws, name, kind, M);
+    TableResult result;
+    const auto out = WriteSurveyFile(name, kind, stats, result.summary);
     shell.open(out.string());
     return result;
 }
@@ -125,7 +143,7 @@ double SurveyPoints(int k, char letter) {
     }
 }
 
-int RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchKind kind, int multiCount) {
+BatchResult RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchKind kind, int multiCount) {
     const std::string prefix = kind == BatchKind::Test ? kTestMask : kTest2Mask;
     const auto folder = os::ProgramFolder();
     std::vector<std::filesystem::path> files;
@@ -138,20 +156,25 @@ int RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchKind kind
     }
     std::sort(files.begin(), files.end());
     std::vector<std::string> summary;
-    int count = 0;
+    BatchResult result;
     for (const auto& file : files) {
-        ++count;
         try {
             TableResult r = SurveyTable(ws, shell, kind, multiCount, file);
             summary.push_back(r.summary);
-        } catch (const std::exception&) {
-            ws.Caption = file.string(); // the table that failed; the batch goes on
+            result.scored.push_back(file);
+        } catch (const std::exception& e) {
+            result.failed.push_back({file, e.what()}); // the batch goes on
         }
     }
-    if (kind == BatchKind::Test)
-        text::SaveLines(folder / "统计_合计.txt", summary);
-    ui.message("处理完毕。已处理文件个数: " + std::to_string(count), ws.Caption, core::Icon::Information);
-    return count;
+    if (kind == BatchKind::Test) {
+        result.summary = folder / "统计_合计.txt";
+        text::SaveLines(result.summary, summary);
+    }
+    // The closing message carries the last failed table as its title.
+    const std::string title = result.failed.empty() ? core::Title(ws) : result.failed.back().file.string();
+    ui.message("处理完毕。已处理文件个数: " + std::to_string(files.size()), title, core::Icon::Information);
+    result.outcome = core::Outcome::Done;
+    return result;
 }
 
 } // namespace scoring

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "core/Outcome.h"
 #include "core/Ui.h"
 #include "core/Workspace.h"
 #include "platform/os/Shell.h"
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 // The hidden batch statistics over the survey tables in the program folder:
 // TEST counts and scores every "20111229德育*.dbf" with fixed points per
@@ -15,10 +18,21 @@ namespace scoring {
 
 enum class BatchKind { Test, Test2 };
 
+// The tables a batch scored and the ones that failed, each with its reason.
+struct BatchFailure {
+    std::filesystem::path file;
+    std::string reason;
+};
+struct BatchResult {
+    core::Outcome outcome = core::Outcome::Done;
+    std::vector<std::filesystem::path> scored;
+    std::vector<BatchFailure> failed;
+    std::filesystem::path summary; // 统计_合计.txt (TEST only)
+};
+
 // Runs a batch; `multiCount` is the main window's multiple-choice count.
-// A table that fails puts its path in the workspace's caption and the batch
-// goes on. Returns the number of tables tried.
-int RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchKind kind, int multiCount);
+// A table that fails is listed with its reason and the batch goes on.
+BatchResult RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchKind kind, int multiCount);
 
 // TEST's points for question k (1 to 30) answered with a single mark's letter.
 [[nodiscard]] double SurveyPoints(int k, char letter);

@@ -37,7 +37,7 @@ std::string ConvertAnswers(const std::string& content, int T) {
 }
 
 std::optional<std::string> ConvertCurrent(core::Workspace& ws, int T) {
-    db::Query& view = ws.ADOQuery2;
+    db::Query& view = ws.view;
     if (!view.isOpen())
         return std::nullopt;
     if (!view.hasField(ws.Fields.Content))

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/Outcome.h"
 #include "core/Ui.h"
 #include "core/Workspace.h"
 #include "platform/os/Shell.h"
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -47,13 +49,20 @@ struct RunStatistics {
     int records = 0;                         // R
 };
 
-enum class Outcome { Done, Stopped };
+// What a run did: stopped by a check, or done with the sheets it scored and
+// the files it wrote.
+struct ScoringResult {
+    core::Outcome outcome = core::Outcome::Stopped;
+    int sheets = 0;
+    std::filesystem::path statistics; // 统计_<table>.txt
+    std::filesystem::path history;    // 标准答案历史.log
+};
 
 // The run behind "开始评分" (F9). Checks that fail end it with their message
-// and Outcome::Stopped before anything is written; database and runtime
+// and a stopped outcome before anything is written; database and runtime
 // errors are thrown. The sheet loop runs in one transaction committed also
 // when an error ends it, so scored sheets keep their values.
-Outcome ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
+ScoringResult ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
                  const ScoringSettings& settings, const ScoringFollowUps& followUps);
 
 // The single-choice decision for one question: the sheet's mark code

@@ -1,6 +1,8 @@
 #include "stats/ClassStatistics.h"
 
 #include "core/AppError.h"
+#include "core/OpenTable.h"
+#include "platform/db/JetSql.h"
 #include "core/ScratchDb.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Error.h"
@@ -21,6 +23,8 @@
 
 namespace stats {
 namespace {
+
+using db::jet::Bracket;
 
 using scoring::FixedText;
 using scoring::PadNumber;
@@ -255,138 +259,177 @@ struct ClassTotals {
     OptionCounts options;
 };
 
-} // namespace
+// What one read of the table gathers: the grade's count and sums, each
+// class's totals and option counts, and the sheets matched to a class.
+struct TableTotals {
+    long long gradeCount = 0;
+    std::vector<double> gradeSums;
+    std::unordered_map<long long, ClassTotals> classes;
+    std::vector<std::pair<std::int64_t, int>> matchedSheets; // for the subject statistics
+};
 
-Outcome RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
-                           const ClassSettings& s, std::string& caption) {
-    if (!s.predefined && !SettingsAreSound(s, ui, caption))
-        return Outcome::Stopped;
-    ws.connect();
-    db::Query& q3 = ws.aqy2;
-    std::vector<std::string> predefinedCodes;
-    if (s.predefined) {
-        if (!core::TableExists(ws.ADOConnection2, "ids")) {
-            ui.message("找不到表 ids 。请检查 data.mdb。", caption, core::Icon::Error);
-            return Outcome::Stopped;
-        }
-        predefinedCodes = PredefinedCodes(q3);
-        // The sheet side of the join is the exam-number column the settings name.
-        int changed = ws.ADOConnection2.execute("UPDATE " + ws.TableName + " TTT,ids SET TTT.CLS = "
-                                                "ids.StudClass WHERE TTT." + ws.Fields.ID +
-                                                " = ids.id");
-        caption = std::to_string(changed);
+double TotalOf(const std::vector<double>& sums, int N) {
+    double total = 0;
+    for (int k = 1; k <= N; ++k)
+        total += sums[static_cast<std::size_t>(k)];
+    return total;
+}
+
+// With the predefined classes: their codes, after CLS has been filled from
+// `ids` (the rows that changed); nullopt after the message when there is no
+// `ids`.
+std::optional<std::vector<std::string>> AssignPredefinedClasses(core::Workspace& ws, core::Ui& ui,
+                                                                const std::string& title,
+                                                                std::optional<int>& rowsUpdated) {
+    if (!core::TableExists(ws.connection, "ids")) {
+        ui.message("找不到表 ids 。请检查 data.mdb。", title, core::Icon::Error);
+        return std::nullopt;
     }
-    const int N = s.questions;
-    if (N < 1)
-        throw core::AppError("选择题数目为 " + std::to_string(N) + "，没有可统计的题目。");
-    const Classes classes = MakeClasses(s, std::move(predefinedCodes));
+    db::Query ids(ws.connection);
+    std::vector<std::string> codes = PredefinedCodes(ids);
+    // The sheet side of the join is the exam-number column the settings name.
+    rowsUpdated = ws.connection.execute("UPDATE " + Bracket(ws.TableName) + " TTT,ids SET TTT.CLS = "
+                                        "ids.StudClass WHERE TTT." + Bracket(ws.Fields.ID) + " = ids.id");
+    return codes;
+}
 
-    // One read of the table in its stored order, as each SUM reads it.
-    std::string sql = "SELECT " + ws.Fields.ID + ", " + ws.Fields.Content;
-    const int rowidColumn = N + 2 + (s.predefined ? 1 : 0);
+void AddSheet(TableTotals& t, const ClassSettings& s, const Classes& classes, db::Statement& st) {
+    const int N = s.questions;
+    ++t.gradeCount;
+    const db::Value idValue = st.column(0);
+    long long index = -1;
+    if (!db::IsNull(idValue) || s.predefined)
+        index = ClassOf(classes, s, db::Query::ToText(idValue), s.predefined ? st.column(N + 2) : db::Value{});
+    ClassTotals* cls = nullptr;
+    if (index >= 0) {
+        cls = &t.classes[index];
+        if (cls->sums.empty()) {
+            cls->sums.assign(static_cast<std::size_t>(N + 1), 0.0);
+            cls->options.assign(static_cast<std::size_t>(N + 1), {});
+        }
+        ++cls->count;
+        if (s.comprehensive)
+            t.matchedSheets.emplace_back(st.columnInt(N + 2 + (s.predefined ? 1 : 0)), static_cast<int>(index));
+    }
+    for (int k = 1; k <= N; ++k) {
+        db::Value v = st.column(k + 1);
+        if (db::IsNull(v))
+            continue;
+        const double d = db::Query::ToFloat(v);
+        t.gradeSums[static_cast<std::size_t>(k)] += d;
+        if (cls)
+            cls->sums[static_cast<std::size_t>(k)] += d;
+    }
+    if (cls)
+        CountOptions(db::Query::ToText(st.column(1)), N, cls->options);
+}
+
+// One read of the table in its stored order, as each SUM reads it.
+TableTotals ReadTable(core::Workspace& ws, core::Ui& ui, const ClassSettings& s, const Classes& classes) {
+    const int N = s.questions;
+    std::string sql = "SELECT " + Bracket(ws.Fields.ID) + ", " + Bracket(ws.Fields.Content);
     for (int k = 1; k <= N; ++k)
         sql += ", f" + std::to_string(k);
     if (s.predefined)
         sql += ", CLS";
-    sql += ", rowid FROM " + ws.TableName;
-    db::Statement st(ws.ADOConnection2.handle(), db::Connection::TranslateQuery(sql));
-
-    long long gradeCount = 0;
-    std::vector<double> gradeSums(static_cast<std::size_t>(N + 1), 0.0);
-    std::unordered_map<long long, ClassTotals> totals;
-    std::vector<std::pair<std::int64_t, int>> matchedSheets; // for the subject statistics
+    sql += ", rowid FROM " + Bracket(ws.TableName);
+    db::Statement st = ws.connection.prepare(db::Connection::TranslateQuery(sql));
+    TableTotals t;
+    t.gradeSums.assign(static_cast<std::size_t>(N + 1), 0.0);
     long long rows = 0;
-    const int clsColumn = N + 2;
     while (st.step()) {
-        ++gradeCount;
-        const db::Value idValue = st.column(0);
-        long long index = -1;
-        if (!db::IsNull(idValue) || s.predefined)
-            index = ClassOf(classes, s, db::Query::ToText(idValue),
-                            s.predefined ? st.column(clsColumn) : db::Value{});
-        ClassTotals* cls = nullptr;
-        if (index >= 0) {
-            cls = &totals[index];
-            if (cls->sums.empty()) {
-                cls->sums.assign(static_cast<std::size_t>(N + 1), 0.0);
-                cls->options.assign(static_cast<std::size_t>(N + 1), {});
-            }
-            ++cls->count;
-            if (s.comprehensive)
-                matchedSheets.emplace_back(st.columnInt(rowidColumn), static_cast<int>(index));
-        }
-        for (int k = 1; k <= N; ++k) {
-            db::Value v = st.column(k + 1);
-            if (db::IsNull(v))
-                continue;
-            const double d = db::Query::ToFloat(v);
-            gradeSums[static_cast<std::size_t>(k)] += d;
-            if (cls)
-                cls->sums[static_cast<std::size_t>(k)] += d;
-        }
-        if (cls)
-            CountOptions(db::Query::ToText(st.column(1)), N, cls->options);
+        AddSheet(t, s, classes, st);
         if (++rows % 65536 == 0)
             ui.progress("正在统计", rows, -1);
     }
     ui.progress("", 0, 0);
+    return t;
+}
 
-    auto totalOf = [N](const std::vector<double>& sums) {
-        double total = 0;
-        for (int k = 1; k <= N; ++k)
-            total += sums[static_cast<std::size_t>(k)];
-        return total;
-    };
-    const double gradeTotal = totalOf(gradeSums);
-    if (s.comprehensive) {
-        std::vector<ComprehensiveClass> list;
-        for (std::size_t i = 0; i < classes.codes.size(); ++i) {
-            auto it = totals.find(static_cast<long long>(i));
-            ComprehensiveClass c;
-            c.code = classes.codes[i];
-            c.label = s.predefined ? scoring::PadName(c.code)
-                                   : PadNumber(static_cast<std::int32_t>(s.firstClass + static_cast<long long>(i)));
-            c.count = it == totals.end() ? 0 : it->second.count;
-            list.push_back(std::move(c));
-        }
-        shell.open(RunComprehensive(ws, s.subjects, N, list, matchedSheets,
-                                    Average(gradeTotal, gradeCount)));
+std::string WriteComprehensive(core::Workspace& ws, const ClassSettings& s, const Classes& classes,
+                               const TableTotals& t) {
+    std::vector<ComprehensiveClass> list;
+    for (std::size_t i = 0; i < classes.codes.size(); ++i) {
+        auto it = t.classes.find(static_cast<long long>(i));
+        ComprehensiveClass c;
+        c.code = classes.codes[i];
+        c.label = s.predefined ? scoring::PadName(c.code)
+                               : PadNumber(static_cast<std::int32_t>(s.firstClass + static_cast<long long>(i)));
+        c.count = it == t.classes.end() ? 0 : it->second.count;
+        list.push_back(std::move(c));
     }
-    std::vector<std::string> summary = {GradeLine(gradeCount, gradeTotal)};
+    return RunComprehensive(ws, s.subjects, s.questions, list, t.matchedSheets,
+                            Average(TotalOf(t.gradeSums, s.questions), t.gradeCount));
+}
+
+// "分班统计_<table>.txt": the grade line and a line per class with sheets,
+// then every such class's option counts.
+std::filesystem::path WriteClassReport(core::Workspace& ws, const ClassSettings& s, const Classes& classes,
+                                       const TableTotals& t) {
+    const int N = s.questions;
+    std::vector<std::string> summary = {GradeLine(t.gradeCount, TotalOf(t.gradeSums, N))};
     std::vector<std::string> details;
     for (std::size_t i = 0; i < classes.codes.size(); ++i) {
-        auto it = totals.find(static_cast<long long>(i));
-        if (it == totals.end() || it->second.count < 1)
+        auto it = t.classes.find(static_cast<long long>(i));
+        if (it == t.classes.end() || it->second.count < 1)
             continue;
-        const ClassTotals& t = it->second;
-        summary.push_back(ClassLine(classes.codes[i], t.count, totalOf(t.sums)));
-        auto block = DetailLines(classes.codes[i], t.count, t.options, N);
+        const ClassTotals& c = it->second;
+        summary.push_back(ClassLine(classes.codes[i], c.count, TotalOf(c.sums, N)));
+        auto block = DetailLines(classes.codes[i], c.count, c.options, N);
         details.insert(details.end(), block.begin(), block.end());
     }
     summary.emplace_back();
     summary.insert(summary.end(), details.begin(), details.end());
     const auto report = ws.file("分班统计_" + ws.TableName + ".txt");
     text::SaveLines(report, summary);
-    shell.open(report.string());
-    if (s.comprehensive) {
-        std::string folder = os::GetTempFolder();
-        const std::string xls = folder + "zonghe.xls";
-        db::Query& zonghe = ws.aqy2;
-        zonghe.close();
-        zonghe.setSql("SELECT * FROM zonghe");
-        zonghe.open();
-        report::TDS2Excel(zonghe).SaveToFile(xls, true);
-        report::OpenExcelReport(xls, zonghe.recordCount(), zonghe.fieldCount());
-        zonghe.close();
+    return report;
+}
+
+// zonghe.xls in the temporary folder, formatted by the spreadsheet application.
+void OpenComprehensiveWorkbook(core::Workspace& ws, const automation::Factory& spreadsheet) {
+    const std::string xls = os::GetTempFolder() + "zonghe.xls";
+    db::Query zonghe(ws.connection);
+    zonghe.setSql("SELECT * FROM zonghe");
+    zonghe.open();
+    report::TDS2Excel(zonghe).SaveToFile(xls, true);
+    report::OpenExcelReport(spreadsheet, xls, zonghe.recordCount(), zonghe.fieldCount());
+}
+
+} // namespace
+
+ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
+                                  const automation::Factory& spreadsheet, const ClassSettings& s,
+                                  const std::string& title) {
+    ClassRunResult result;
+    if (!s.predefined && !SettingsAreSound(s, ui, title))
+        return result;
+    ws.connect();
+    std::vector<std::string> predefinedCodes;
+    if (s.predefined) {
+        auto codes = AssignPredefinedClasses(ws, ui, title, result.rowsUpdated);
+        if (!codes)
+            return result;
+        predefinedCodes = std::move(*codes);
     }
-    return Outcome::Done;
+    if (s.questions < 1)
+        throw core::AppError("选择题数目为 " + std::to_string(s.questions) + "，没有可统计的题目。");
+    const Classes classes = MakeClasses(s, std::move(predefinedCodes));
+    const TableTotals totals = ReadTable(ws, ui, s, classes);
+    if (s.comprehensive)
+        shell.open(WriteComprehensive(ws, s, classes, totals));
+    result.report = WriteClassReport(ws, s, classes, totals);
+    shell.open(result.report.string());
+    if (s.comprehensive)
+        OpenComprehensiveWorkbook(ws, spreadsheet);
+    result.outcome = core::Outcome::Done;
+    return result;
 }
 
 std::vector<std::string> ReportByStatements(core::Workspace& ws, const ClassSettings& s) {
     ws.connect();
-    db::Query& q = ws.aqy2;
+    db::Query q(ws.connection);
     const int N = s.questions;
-    const std::string select = "SELECT COUNT(*) AS count1, " + SumList(N) + " FROM " + ws.TableName;
+    const std::string select = "SELECT COUNT(*) AS count1, " + SumList(N) + " FROM " + Bracket(ws.TableName);
     auto total = [&] {
         double t = 0;
         for (int k = 1; k <= N; ++k)
@@ -400,7 +443,7 @@ std::vector<std::string> ReportByStatements(core::Workspace& ws, const ClassSett
     std::vector<std::string> details;
     std::vector<std::string> codes;
     if (s.predefined) {
-        db::Query ids(ws.ADOConnection2);
+        db::Query ids(ws.connection);
         codes = PredefinedCodes(ids);
     } else {
         for (long long n = s.firstClass; n <= s.lastClass; ++n)
@@ -408,7 +451,7 @@ std::vector<std::string> ReportByStatements(core::Workspace& ws, const ClassSett
     }
     for (const auto& code : codes) {
         const std::string where = s.predefined ? " WHERE CLS = " + code
-                                               : " WHERE " + ws.Fields.ID + " LIKE :ClassID ";
+                                               : " WHERE " + Bracket(ws.Fields.ID) + " LIKE :ClassID ";
         q.close();
         q.setSql(select);
         q.addSql(where);
@@ -420,9 +463,9 @@ std::vector<std::string> ReportByStatements(core::Workspace& ws, const ClassSett
             continue;
         summary.push_back(ClassLine(code, count, total()));
         q.close();
-        q.setSql("SELECT * FROM " + ws.TableName + " ");
+        q.setSql("SELECT * FROM " + Bracket(ws.TableName) + " ");
         q.addSql(where);
-        q.addSql((s.predefined ? " ORDER BY " : "ORDER BY ") + ws.Fields.ID + " ");
+        q.addSql((s.predefined ? " ORDER BY " : "ORDER BY ") + Bracket(ws.Fields.ID) + " ");
         q.prepare();
         q.open();
         OptionCounts counts(static_cast<std::size_t>(N + 1));
@@ -438,9 +481,9 @@ std::vector<std::string> ReportByStatements(core::Workspace& ws, const ClassSett
 }
 
 std::optional<DialogGuess> GuessDialog(core::Workspace& ws, core::Ui& ui, int panelQuestions) {
-    db::Query& v = ws.ADOQuery2;
+    db::Query& v = ws.view;
     if (!v.isOpen() || v.recordCount() == 0) {
-        ui.message("请先打开卷面数据库DBF文件并评好分。或者当前记录数为 0。", ws.Caption,
+        ui.message("请先打开卷面数据库DBF文件并评好分。或者当前记录数为 0。", core::Title(ws),
                    core::Icon::Information);
         return std::nullopt;
     }

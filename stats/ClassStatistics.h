@@ -1,9 +1,13 @@
 #pragma once
 
+#include "core/Outcome.h"
 #include "core/Ui.h"
 #include "stats/Comprehensive.h"
 #include "core/Workspace.h"
+#include "platform/automation/Automation.h"
 #include "platform/os/Shell.h"
+
+#include <filesystem>
 
 #include <optional>
 #include <string>
@@ -30,13 +34,21 @@ struct ClassSettings {
     SubjectSettings subjects;   // Panel1
 };
 
-enum class Outcome { Done, Stopped };
+// What a run did: stopped by a check, or done, with the report it wrote and,
+// with predefined classes, the rows whose class it filled from `ids`.
+struct ClassRunResult {
+    core::Outcome outcome = core::Outcome::Stopped;
+    std::filesystem::path report;
+    std::optional<int> rowsUpdated;
+};
 
-// The run behind "开始统计". `caption` is the dialog's caption: messages carry
-// it as their title, and a predefined run sets it to the rows it updated.
-// Reads the table once, whatever the number of classes.
-Outcome RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
-                           const ClassSettings& settings, std::string& caption);
+// The run behind "开始统计". `title` is the dialog's caption, which its
+// messages carry; the comprehensive workbook goes to the spreadsheet
+// application `spreadsheet` creates. Reads the table once, whatever the
+// number of classes.
+ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
+                                  const automation::Factory& spreadsheet, const ClassSettings& settings,
+                                  const std::string& title);
 
 // The report lines as the per-class statements define them: one SQL read of
 // the whole grade and two of every class. Slow; it is the definition the

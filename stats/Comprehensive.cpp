@@ -70,7 +70,7 @@ std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subject
                              const std::vector<ComprehensiveClass>& classes,
                              const std::vector<std::pair<std::int64_t, int>>& sheets,
                              double gradeAverage) {
-    db::Connection& c = ws.ADOConnection2;
+    db::Connection& c = ws.connection;
     if (core::TableExists(c, "zonghe"))
         c.execute("Delete From zonghe");
     else
@@ -82,7 +82,7 @@ std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subject
     c.execute("CREATE TEMP TABLE quillory_classes (sheet INTEGER PRIMARY KEY, cls INTEGER)");
     db::Transaction tx(c);
     {
-        db::Statement add(c.handle(), "INSERT INTO temp.quillory_classes VALUES (?, ?)");
+        db::Statement add = c.prepare("INSERT INTO temp.quillory_classes VALUES (?, ?)");
         for (const auto& [rowid, cls] : sheets) {
             add.bind(1, rowid);
             add.bind(2, std::int64_t{cls});
@@ -90,13 +90,14 @@ std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subject
             add.reset();
         }
     }
-    std::string sql = "SELECT t." + ws.Fields.ID + ", t." + ws.Fields.Content + ", m.cls";
+    using db::jet::Bracket;
+    std::string sql = "SELECT t." + Bracket(ws.Fields.ID) + ", t." + Bracket(ws.Fields.Content) + ", m.cls";
     for (int q = 1; q <= N; ++q)
         sql += ", t.f" + std::to_string(q);
-    sql += " FROM temp.quillory_classes m JOIN " + ws.TableName +
-           " t ON t.rowid = m.sheet ORDER BY m.cls, t." + ws.Fields.ID;
-    db::Statement read(c.handle(), db::Connection::TranslateQuery(sql));
-    db::Statement insert(c.handle(), "INSERT INTO zonghe VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+    sql += " FROM temp.quillory_classes m JOIN " + Bracket(ws.TableName) +
+           " t ON t.rowid = m.sheet ORDER BY m.cls, t." + Bracket(ws.Fields.ID);
+    db::Statement read = c.prepare(db::Connection::TranslateQuery(sql));
+    db::Statement insert = c.prepare("INSERT INTO zonghe VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
 
     const std::vector<int> subjectOf = SubjectsOf(subjects.starts, N);
     std::vector<std::array<double, 6>> classPoints(classes.size());

@@ -1,18 +1,28 @@
 #pragma once
 
+#include "core/Outcome.h"
 #include "core/Ui.h"
 #include "core/Workspace.h"
 #include "platform/os/Shell.h"
 
+#include <filesystem>
+
 namespace stats {
 
-enum class CheckOutcome { NothingToCheck, NoGaps, GapsWritten, Stopped };
+// What the check did: stopped at the start-number prompt, or done, having
+// found nothing to check, no gaps, or gaps written to the log.
+struct CheckResult {
+    enum class Found { NothingToCheck, NoGaps, Gaps };
+    core::Outcome outcome = core::Outcome::Done;
+    Found found = Found::NothingToCheck;
+    std::filesystem::path log; // CheckLog.txt, when gaps were written
+};
 
 // "检查缺漏考号...": walks the table view from its second record and lists
 // every place where a record's first field is not one more than the value
 // before it (the first compared with the typed start number) in
 // "CheckLog.txt". Numbers are compared as 64-bit integers, so exam numbers
 // of any length a table holds compare correctly.
-CheckOutcome CheckMissingNumbers(core::Workspace& ws, core::Ui& ui, os::Shell& shell);
+CheckResult CheckMissingNumbers(core::Workspace& ws, core::Ui& ui, os::Shell& shell);
 
 } // namespace stats

@@ -1,7 +1,9 @@
 #include "app/forms/TFormCorvane.h"
 
+#include "core/AppError.h"
 #include "core/Maintenance.h"
 #include "core/OpenTable.h"
+#include "core/Session.h"
 #include "core/ViewCommands.h"
 #include "app/forms/DataSetModel.h"
 #include "app/forms/Guard.h"
@@ -40,9 +42,6 @@
 
 namespace app::forms {
 namespace {
-
-const char* kNoAdo =
-    "检测到系统没有安装ADO驱动，请到微软网站下载MDAC组件并安装之后才能正常使用本软件。";
 
 QString Trimmed(QString s) {
     s.truncate(256); // the shell hands over at most 256 characters of path
@@ -190,7 +189,7 @@ void TFormCorvane::buildBody() {
     DBGrid1->setObjectName("DBGrid1");
     DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid1->verticalHeader()->setDefaultSectionSize(18);
-    mModel = new DataSetModel(mWs.ADOQuery2, this);
+    mModel = new DataSetModel(mWs.view, this);
     mModel->showError = [this](const QString& text) { ShowError(this, text); };
     DBGrid1->setModel(mModel);
     layout->addWidget(DBGrid1, 1);
@@ -206,10 +205,10 @@ void TFormCorvane::buildBody() {
             [this](bool disabled) { DBGrid1->setUpdatesEnabled(!disabled); });
     connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (mFollowing || !current.isValid() || !mWs.ADOQuery2.isOpen())
+                if (mFollowing || !current.isValid() || !mWs.view.isOpen())
                     return;
-                if (current.row() != mWs.ADOQuery2.recNo())
-                    Guarded(this, [&] { mWs.ADOQuery2.moveTo(current.row()); });
+                if (current.row() != mWs.view.recNo())
+                    Guarded(this, [&] { mWs.view.moveTo(current.row()); });
             });
 
     Panels = new scoring::forms::AnswerKeyPanels(central);
@@ -270,11 +269,7 @@ void TFormCorvane::CreateDialogs() {
 }
 
 void TFormCorvane::FormCreate() {
-    bool done = Guarded(this, [this] {
-        mWs.startUp(); // data.mdb created when missing, config.ini loaded
-        if (!core::Workspace::DatabaseUsable())
-            mUi->message(kNoAdo, mWs.Caption, core::Icon::Error);
-    });
+    bool done = Guarded(this, [this] { core::StartUp(mWs, *mUi); });
     if (done) {
         setAcceptDrops(true);
         mDropTarget = true;
@@ -282,10 +277,8 @@ void TFormCorvane::FormCreate() {
 }
 
 void TFormCorvane::closeEvent(QCloseEvent* event) {
-    mWs.ADOQuery2.close();
-    mWs.aqy2.close();
-    mWs.adt.close();
-    mWs.ADOConnection2.close();
+    mWs.view.close();
+    mWs.connection.close();
     core::SaveConfig(mWs.configFile(), mWs.Fields, *mUi);
     event->accept();
 }
@@ -306,28 +299,31 @@ void TFormCorvane::FormResize() {
     Edit3->resize(Panel1->width() - 96, Edit3->height());
 }
 
-void TFormCorvane::showWorkspace() {
-    setWindowTitle(QString::fromStdString(mWs.Caption));
-    StatusPanel1->setText(QString::fromStdString(mWs.Status));
-    CorVane->setEnabled(mWs.ScoringEnabled);
+void TFormCorvane::showOpened(const core::OpenedTable& opened) {
+    StatusPanel1->setText(QString::fromStdString(opened.status));
+    CorVane->setEnabled(opened.scoringEnabled);
 }
 
 void TFormCorvane::OpenAnswerTable(const QString& path) {
     Guarded(this, [&] {
         BusyCursor busy;
+        core::OpenedTable opened;
         try {
-            core::OpenAnswerTable(mWs, *mUi, path.toStdString());
+            opened = core::OpenAnswerTable(mWs, *mUi, path.toStdString());
         } catch (...) {
-            showWorkspace();
+            setWindowTitle(QString::fromStdString(core::Title(mWs)));
             throw;
         }
-        showWorkspace();
-        if (mWs.ADOQuery2.hasField(mWs.Fields.Content))
+        setWindowTitle(QString::fromStdString(core::Title(mWs)));
+        showOpened(opened);
+        if (!opened.scoringProblem.empty())
+            throw core::AppError(opened.scoringProblem);
+        if (mWs.view.hasField(mWs.Fields.Content))
             Panels->SpinEdit1->setValue(mWs.QuestionCount);
         Panels->ResetForTable();
         Edit3->clear();
         nSort->clear();
-        for (const auto& caption : mWs.SortItems) {
+        for (const auto& caption : opened.sortItems) {
             QAction* a = nSort->addAction(QString::fromStdString(caption));
             connect(a, &QAction::triggered, this, [this, a] { SortByColumn(a); });
         }
@@ -409,7 +405,7 @@ void TFormCorvane::RepairDbfClick() {
         if (file.isEmpty())
             return;
         core::RepairDbfIndex(file.toStdString());
-        mUi->message(core::RepairDoneText, mWs.Caption, core::Icon::Information);
+        mUi->message(core::RepairDoneText, core::Title(mWs), core::Icon::Information);
     });
 }
 
@@ -460,22 +456,18 @@ void TFormCorvane::N13Click() {
 void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
     Guarded(FormTongji, [&] {
         QtUi dialogUi(FormTongji, Progress);
-        std::string caption = FormTongji->windowTitle().toStdString();
         BusyCursor busy;
-        try {
-            stats::RunClassStatistics(mWs, dialogUi, *mShell, settings, caption);
-        } catch (...) {
-            FormTongji->setWindowTitle(QString::fromStdString(caption));
-            throw;
-        }
-        FormTongji->setWindowTitle(QString::fromStdString(caption));
+        auto result = stats::RunClassStatistics(mWs, dialogUi, *mShell, mSpreadsheet, settings,
+                                                FormTongji->windowTitle().toStdString());
+        if (result.rowsUpdated) // the dialog's caption shows the rows given a class
+            FormTongji->setWindowTitle(QString::number(*result.rowsUpdated));
     });
 }
 
 void TFormCorvane::nExcelClick() {
     Guarded(this, [&] {
         BusyCursor busy;
-        report::ExportReport(mWs);
+        report::ExportReport(mWs, mSpreadsheet);
     });
 }
 
@@ -483,10 +475,10 @@ void TFormCorvane::setShell(os::Shell* shell) {
     mShell = shell;
     // The spreadsheet stand-in shows its workbook through the same shell and
     // puts its sheet on the desktop's clipboard.
-    automation::RegisterSheetServer();
-    automation::SetDesktop({mShell, [](const std::string& text) {
-                                QGuiApplication::clipboard()->setText(QString::fromStdString(text));
-                            }});
+    mSpreadsheet = automation::SheetServer({mShell, [](const std::string& text) {
+                                               QGuiApplication::clipboard()->setText(
+                                                   QString::fromStdString(text));
+                                           }});
 }
 void TFormCorvane::N2Click() {
     Guarded(this, [&] { stats::CheckMissingNumbers(mWs, *mUi, *mShell); });
@@ -494,8 +486,9 @@ void TFormCorvane::N2Click() {
 void TFormCorvane::runBatch(scoring::BatchKind kind) {
     Guarded(this, [&] {
         BusyCursor busy;
-        scoring::RunBatch(mWs, *mUi, *mShell, kind, Panels->SpinEdit5->value());
-        setWindowTitle(QString::fromStdString(mWs.Caption)); // the last table that failed, if any
+        auto result = scoring::RunBatch(mWs, *mUi, *mShell, kind, Panels->SpinEdit5->value());
+        if (!result.failed.empty()) // the caption names the last table that failed
+            setWindowTitle(QString::fromStdString(result.failed.back().file.string()));
     });
 }
 

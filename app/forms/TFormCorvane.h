@@ -1,10 +1,12 @@
 #pragma once
 
+#include "core/OpenTable.h"
 #include "core/Workspace.h"
 #include "app/forms/DesktopShell.h"
 #include "app/forms/QtUi.h"
 #include "scoring/Batch.h"
 #include "scoring/ScoringRun.h"
+#include "platform/automation/Automation.h"
 #include "stats/ClassStatistics.h"
 
 #include <QMainWindow>
@@ -140,7 +142,7 @@ protected:
 private:
     void buildMenu();
     void buildBody();
-    void showWorkspace();
+    void showOpened(const core::OpenedTable& opened);
     void runBatch(scoring::BatchKind kind);
     QAction* item(QMenu* menu, const char* name, const QString& caption,
                   void (TFormCorvane::*handler)() = nullptr);
@@ -149,6 +151,7 @@ private:
     std::unique_ptr<QtUi> mUi;
     DesktopShell mDesktopShell;
     os::Shell* mShell = &mDesktopShell;
+    automation::Factory mSpreadsheet; // the spreadsheet stand-in, showing through mShell
     DataSetModel* mModel = nullptr;
     bool mDropTarget = false;
     bool mFollowing = false;

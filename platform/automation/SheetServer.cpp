@@ -15,11 +15,6 @@
 namespace automation {
 namespace {
 
-Desktop& TheDesktop() {
-    static Desktop desktop;
-    return desktop;
-}
-
 std::vector<std::string>& Calls() {
     static std::vector<std::string> calls;
     return calls;
@@ -90,6 +85,7 @@ struct Sheet {
     std::vector<RangeFormat> formats;
     std::string centerFooter, rightFooter;
     std::vector<bool> autofit;
+    std::function<void(const std::string&)> clipboard; // the desktop's, where Copy puts the sheet
 
     RangeFormat& formatOf(const Rect& r) {
         for (auto& f : formats)
@@ -406,8 +402,8 @@ public:
                 if (c >= 0 && c < static_cast<int>(mSheet->autofit.size()))
                     mSheet->autofit[static_cast<std::size_t>(c)] = true;
         } else if (Is(m, "Copy")) {
-            if (TheDesktop().clipboard)
-                TheDesktop().clipboard(SheetText(*mSheet, mRect));
+            if (mSheet->clipboard)
+                mSheet->clipboard(SheetText(*mSheet, mRect));
         } else {
             throw Rejected("Range 没有方法 " + m);
         }
@@ -473,6 +469,7 @@ private:
 };
 
 struct AppState {
+    Desktop desktop;
     bool visible = false;
     bool quit = false;
     std::shared_ptr<Sheet> sheet;
@@ -491,6 +488,7 @@ public:
             throw Rejected("Workbooks 没有方法 " + m);
         auto sheet = std::make_shared<Sheet>();
         LoadXls(*sheet, Want<std::string>(args, 0, "Open"));
+        sheet->clipboard = mState->desktop.clipboard;
         mState->sheet = sheet;
     }
 
@@ -500,7 +498,9 @@ private:
 
 class ApplicationObject : public Object {
 public:
-    ApplicationObject() : mState(std::make_shared<AppState>()) {}
+    explicit ApplicationObject(Desktop desktop) : mState(std::make_shared<AppState>()) {
+        mState->desktop = std::move(desktop);
+    }
     ~ApplicationObject() override {
         // Let go while visible: the user goes on with the workbook.
         if (!mState->visible || mState->quit || !mState->sheet)
@@ -508,8 +508,8 @@ public:
         try {
             const std::string path = WorkbookPathFor(mState->sheet->file);
             WriteWorkbook(*mState->sheet, path);
-            if (TheDesktop().shell)
-                TheDesktop().shell->open(path);
+            if (mState->desktop.shell)
+                mState->desktop.shell->open(path);
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s\n", e.what());
         }
@@ -547,10 +547,8 @@ private:
 
 } // namespace
 
-void SetDesktop(Desktop desktop) { TheDesktop() = std::move(desktop); }
-
-void RegisterSheetServer() {
-    Register("Excel.Application", [] { return std::make_shared<ApplicationObject>(); });
+Factory SheetServer(Desktop desktop) {
+    return [desktop = std::move(desktop)] { return std::make_shared<ApplicationObject>(desktop); };
 }
 
 const std::vector<std::string>& SheetServerCalls() { return Calls(); }

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "platform/automation/Automation.h"
 #include "platform/os/Shell.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
-// The program's own spreadsheet server, registered as "Excel.Application":
+// The program's own spreadsheet server, which the report drives as it would
+// drive "Excel.Application":
 // it opens the minimal .xls files the report writes, applies the calls of the
 // report (range selection, number format, borders, footers, autofit, select
 // all, copy) to an in-memory sheet, and when the application is let go while
@@ -20,8 +22,10 @@ struct Desktop {
     std::function<void(const std::string&)> clipboard; // tab-separated text
 };
 
-void SetDesktop(Desktop desktop);
-void RegisterSheetServer();
+// Creates applications of the stand-in that show their results on
+// `desktop`. The front end makes one and hands it to the commands that
+// produce spreadsheets, as it hands them its Shell.
+[[nodiscard]] Factory SheetServer(Desktop desktop);
 
 // Every call the applications of this process received, as "member(args)"
 // or "member=value", in order (for tests and troubleshooting).

@@ -13,6 +13,12 @@
 #include <set>
 
 namespace db {
+
+// Gives the file's statement helpers the raw handle that Connection keeps to
+// itself.
+struct ConnectionInternals {
+    static sqlite3* handle(const Connection& c) { return c.handle(); }
+};
 namespace {
 
 using jet::Token;
@@ -46,7 +52,7 @@ struct Probe {
 };
 
 Probe ProbeSelect(Connection& c, const std::string& select) {
-    Statement st(c.handle(), select);
+    Statement st(ConnectionInternals::handle(c), select);
     Probe p;
     for (int i = 0; i < st.columnCount(); ++i) {
         p.names.push_back(st.columnName(i));
@@ -56,9 +62,9 @@ Probe ProbeSelect(Connection& c, const std::string& select) {
 }
 
 int RunSteps(Connection& c, const std::string& sql, const Params& params) {
-    Statement st(c.handle(), sql);
+    Statement st(ConnectionInternals::handle(c), sql);
     c.bindParams(st, params);
-    sqlite3* db = c.handle();
+    sqlite3* db = ConnectionInternals::handle(c);
     auto before = sqlite3_total_changes64(db);
     while (st.step()) {
     }
@@ -85,7 +91,7 @@ int MakeTable(Connection& c, Tokens& t, std::size_t into, const Params& params) 
         if (!p.types[i].empty())
             create += " " + p.types[i];
     }
-    Exec(c.handle(), create + ")");
+    Exec(ConnectionInternals::handle(c), create + ")");
     return RunSteps(c, "INSERT INTO " + jet::QuoteName(target) + " " + selectSql, params);
 }
 
@@ -130,7 +136,7 @@ int AlterAdd(Connection& c, Tokens& t) {
         defs.push_back(ColumnDef(t, b, e));
     }
     for (const auto& def : defs)
-        Exec(c.handle(), "ALTER TABLE " + jet::QuoteName(table) + " ADD COLUMN " + def);
+        Exec(ConnectionInternals::handle(c), "ALTER TABLE " + jet::QuoteName(table) + " ADD COLUMN " + def);
     return 0;
 }
 
@@ -237,7 +243,7 @@ public:
                             (std::filesystem::path(it->folder) / (it->table + ".dbf")).string() +
                             "'。");
             std::string name = c.nextExternalName();
-            Exec(c.handle(), "CREATE VIRTUAL TABLE temp." + jet::QuoteName(name) +
+            Exec(ConnectionInternals::handle(c), "CREATE VIRTUAL TABLE temp." + jet::QuoteName(name) +
                                  " USING dbf(" + jet::QuoteString(file.string()) + ")");
             mNames.push_back(name);
             std::string space = t[it->begin].space;
@@ -251,7 +257,7 @@ public:
     }
     ~ExternalScope() {
         for (const auto& name : mNames)
-            sqlite3_exec(mConnection.handle(), ("DROP TABLE IF EXISTS temp." +
+            sqlite3_exec(ConnectionInternals::handle(mConnection), ("DROP TABLE IF EXISTS temp." +
                                                 jet::QuoteName(name)).c_str(),
                          nullptr, nullptr, nullptr);
     }
@@ -304,6 +310,10 @@ void Connection::open(const std::filesystem::path& file) {
     }
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 5000);
+    // A name in double quotes is a name: an unknown one is an error, never
+    // quietly read as a string (Jet's "..." strings are turned into '...').
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     mDb = db;
     mFile = file;
     try {
@@ -475,7 +485,7 @@ Transaction::Transaction(Connection& c, Mode mode) : mConnection(c), mMode(mode)
 }
 
 Transaction::~Transaction() {
-    if (!mActive)
+    if (!mActive || !mConnection.inTransaction())
         return;
     try {
         if (mMode == CommitAlways)
@@ -492,5 +502,23 @@ void Transaction::commit() {
         mConnection.commit();
     }
 }
+
+void Transaction::rollback() {
+    if (mActive) {
+        mActive = false;
+        if (mConnection.inTransaction())
+            mConnection.rollback();
+    }
+}
+
+Statement Connection::prepare(std::string_view sqliteSql) const { return Statement(handle(), sqliteSql); }
+
+int Connection::LibraryVersion() { return sqlite3_libversion_number(); }
+
+} // namespace db
+
+namespace db {
+
+std::int64_t Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(handle()); }
 
 } // namespace db

@@ -3,6 +3,7 @@
 #include "platform/db/Field.h"
 #include "platform/db/Value.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -75,14 +76,28 @@ public:
     void rollback();
     [[nodiscard]] bool inTransaction() const;
 
-    [[nodiscard]] sqlite3* handle() const;
+    // A statement in SQLite's own dialect (names quoted with QuoteName),
+    // prepared on this connection.
+    [[nodiscard]] Statement prepare(std::string_view sqliteSql) const;
+
+    // The SQLite library's version number (3033000 for 3.33.0).
+    [[nodiscard]] static int LibraryVersion();
 
     void bindParams(Statement& st, const Params& params) const;
 
     // A fresh name for a temporary external table.
     [[nodiscard]] std::string nextExternalName() { return "__dbf_" + std::to_string(++mExternals); }
 
+    // The rowid of the last row an INSERT on this connection added.
+    [[nodiscard]] std::int64_t lastInsertRowid() const;
+
 private:
+    // The raw handle stays inside the database layer: the dataset and the
+    // statement helpers of Connection.cpp reach it, nothing above does.
+    [[nodiscard]] sqlite3* handle() const;
+    friend class Query;
+    friend struct ConnectionInternals;
+
     sqlite3* mDb = nullptr;
     std::filesystem::path mFile;
     std::function<void()> mTick;
@@ -90,8 +105,12 @@ private:
 };
 
 // Begins a transaction and ends it when it goes out of scope: committed by
-// commit(), rolled back otherwise; with CommitAlways it is committed on both
-// paths, so that the work of a long loop stays done when an error ends it.
+// commit(), rolled back by rollback() or, by default, when it is left
+// without either; with CommitAlways it is committed also when an error ends
+// the scope, so that the work of a long loop stays done. A transaction the
+// database has already ended (SQLite rolls back by itself on some errors)
+// is not committed again. Inside a transaction that is already open it does
+// nothing: the outer one decides.
 class Transaction {
 public:
     enum Mode { RollbackOnError, CommitAlways };
@@ -100,6 +119,7 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     void commit();
+    void rollback();
 
 private:
     Connection& mConnection;

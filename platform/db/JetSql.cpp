@@ -194,6 +194,8 @@ std::string QuoteName(std::string_view name) {
     return r + "\"";
 }
 
+std::string Bracket(std::string_view name) { return "[" + std::string(name) + "]"; }
+
 std::string QuoteString(std::string_view s) {
     std::string r = "'";
     for (char c : s) {

@@ -38,8 +38,14 @@ void Normalize(Tokens& t);
 [[nodiscard]] std::string Render(const Tokens& t, std::size_t begin = 0,
                                  std::size_t end = static_cast<std::size_t>(-1));
 
+// A name in SQLite text: in double quotes, inner quotes doubled.
 [[nodiscard]] std::string QuoteName(std::string_view name);
 [[nodiscard]] std::string QuoteString(std::string_view s);
+
+// A table or column name in Jet text: in brackets ([801]), because Jet reads
+// "..." as a string. A name holding "]" cannot be written so: the callers
+// refuse such names before they build a statement.
+[[nodiscard]] std::string Bracket(std::string_view name);
 
 // `name IN "folder" "dbase 5.0;"`: an external dBase table.
 struct External {

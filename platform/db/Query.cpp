@@ -1,5 +1,7 @@
 #include "platform/db/Query.h"
 
+#include "platform/db/BatchReader.h"
+
 #include "platform/db/Error.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
@@ -32,7 +34,7 @@ std::string Placeholders(int n) {
 struct Query::Keyset {
     std::string table;
     std::vector<std::int64_t> keys;
-    std::unique_ptr<Statement> fetch;
+    std::unique_ptr<BatchReader> fetch;
     std::unique_ptr<Statement> fetchOne; // one row by rowid, after a post
     int windowStart = -1;
     std::vector<std::vector<Value>> window;
@@ -115,20 +117,18 @@ void Query::open() {
             mConnection.bindParams(keys, mParams);
             while (keys.step())
                 ks->keys.push_back(keys.columnInt(0));
-            ks->fetch = std::make_unique<Statement>(
-                mConnection.handle(), "SELECT " + simple->rowidRef + ", " + simple->selectList +
-                                          " FROM " + simple->from + " WHERE " +
-                                          simple->rowidRef + " IN (" + Placeholders(kWindow) +
-                                          ")");
+            ks->fetch = std::make_unique<BatchReader>(mConnection, simple->selectList, simple->from,
+                                                      simple->rowidRef, kWindow);
             ks->fetchOne = std::make_unique<Statement>(
                 mConnection.handle(), "SELECT " + simple->selectList + " FROM " + simple->from +
                                           " WHERE " + simple->rowidRef + " = ?");
-            sqlite3_stmt* fs = ks->fetch->handle();
+            const Statement& fetch = ks->fetch->statement();
+            sqlite3_stmt* fs = fetch.handle();
             std::vector<int> unknown;
-            for (int i = 1; i < ks->fetch->columnCount(); ++i) {
+            for (int i = 1; i < fetch.columnCount(); ++i) {
                 Field f;
-                f.name = ks->fetch->columnName(i);
-                f.declaredType = ks->fetch->columnDeclType(i);
+                f.name = fetch.columnName(i);
+                f.declaredType = fetch.columnDeclType(i);
                 bool known = false;
                 f.kind = KindFromDeclared(f.declaredType, &known);
                 if (!known)
@@ -269,34 +269,9 @@ void Query::fetchWindow(int r) const {
     if (ks.windowStart >= 0 && r == ks.windowStart - 1)
         start = std::max(0, r - kWindow + 1);
     int count = std::min(kWindow, n - start);
-    Statement& st = *ks.fetch;
-    st.reset();
-    std::unordered_map<std::int64_t, int> slot;
-    for (int i = 0; i < kWindow; ++i) {
-        if (i < count) {
-            st.bind(i + 1, ks.keys[static_cast<std::size_t>(start + i)]);
-            slot[ks.keys[static_cast<std::size_t>(start + i)]] = i;
-        } else {
-            st.bind(i + 1, std::monostate{});
-        }
-    }
-    ks.window.assign(static_cast<std::size_t>(count), std::vector<Value>(mFields.size()));
-    ks.stale.assign(static_cast<std::size_t>(count), false);
     ks.windowStart = -1;
-    try {
-        while (st.step()) {
-            auto it = slot.find(st.columnInt(0));
-            if (it == slot.end())
-                continue;
-            auto& row = ks.window[static_cast<std::size_t>(it->second)];
-            for (std::size_t f = 0; f < mFields.size(); ++f)
-                row[f] = st.column(static_cast<int>(f) + 1);
-        }
-    } catch (...) {
-        st.reset();
-        throw;
-    }
-    st.reset();
+    ks.fetch->read(ks.keys.data() + start, count, ks.window);
+    ks.stale.assign(static_cast<std::size_t>(count), false);
     ks.windowStart = start;
 }
 
@@ -446,7 +421,7 @@ void Query::post() {
     }
     st.reset();
     if (mState == State::Insert) {
-        ks.keys.push_back(sqlite3_last_insert_rowid(mConnection.handle()));
+        ks.keys.push_back(mConnection.lastInsertRowid());
         mRow = static_cast<int>(ks.keys.size()) - 1;
         mBof = mEof = false;
     }

@@ -1,5 +1,7 @@
 #include "scoring/forms/AnswerKeyPanels.h"
 
+#include "scoring/PanelRules.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
@@ -117,19 +119,19 @@ void AnswerKeyPanels::ComboBox1Change() {
     int used = ComboBox1->findText(ComboBox1->currentText());
     if (used < 0 || used > 4)
         return;
+    const auto enabled = scoring::SegmentsEnabled(used);
     for (int i = 0; i < 4; ++i)
-        setSegment(i, i < used);
+        setSegment(i, enabled[static_cast<std::size_t>(i)]);
 }
 
 void AnswerKeyPanels::Edit8Change() {
-    bool ok = false;
-    int full = Edit8->text().toInt(&ok);
-    if (!ok) {
+    auto partial = scoring::DefaultPartialPoints(Edit8->text().toStdString());
+    if (!partial) {
         if (showError)
             showError(QString("'%1' is not a valid integer value").arg(Edit8->text()));
         return;
     }
-    Edit9->setText(QString::number(full / 2));
+    Edit9->setText(QString::number(*partial));
 }
 
 void AnswerKeyPanels::Edit4Exit() {

@@ -23,7 +23,7 @@ protected:
         ws.startUp();
         WriteAnswers(home / "paper.dbf", Sheets(6, 4), 'N');
     }
-    void OpenView() { core::OpenAnswerTable(ws, ui, home / "paper.dbf"); }
+    void OpenView() { (void)core::OpenAnswerTable(ws, ui, home / "paper.dbf"); }
 
     TempHome home;
     core::Workspace ws{home.path()};
@@ -44,9 +44,9 @@ TEST_F(CommandsTest, RepairClearsOnlyTheIndexByte) {
 
 TEST_F(CommandsTest, RepairLeavesTheScratchTableAlone) {
     OpenView();
-    ws.ADOConnection2.execute("UPDATE paper SET score = 5");
+    ws.connection.execute("UPDATE paper SET score = 5");
     core::RepairDbfIndex(home / "paper.dbf");
-    auto r = ws.ADOConnection2.select("select sum(score) from paper");
+    auto r = ws.connection.select("select sum(score) from paper");
     EXPECT_EQ(db::Query::ToText(r.rows[0][0]), "30");
 }
 
@@ -68,35 +68,35 @@ TEST_F(CommandsTest, ScoreFieldCheckSaysWhatItFinds) {
 TEST_F(CommandsTest, SortReplacesTheOrderClause) {
     OpenView();
     core::SortByColumn(ws, "content");
-    EXPECT_EQ(ws.ADOQuery2.sqlText(), "select * from paper  order by content\r\n");
+    EXPECT_EQ(ws.view.sqlText(), "select * from [paper]  order by [content]\r\n");
     core::SortByColumn(ws, "content");
-    std::string again = ws.ADOQuery2.sqlText();
-    EXPECT_EQ(again.substr(again.size() - 19), " order by content\r\n");
+    std::string again = ws.view.sqlText();
+    EXPECT_EQ(again.substr(again.size() - 21), " order by [content]\r\n");
     EXPECT_EQ(again.find("order by"), again.rfind("order by"));
     core::ReadingOrder(ws);
-    EXPECT_EQ(ws.ADOQuery2.sqlText(), "SELECT * FROM paper\r\n");
+    EXPECT_EQ(ws.view.sqlText(), "SELECT * FROM [paper]\r\n");
     core::SortByColumn(ws, "BH");
-    EXPECT_EQ(ws.ADOQuery2.sqlLines(),
-              (std::vector<std::string>{"SELECT * FROM paper", " order by BH"}));
-    EXPECT_EQ(ws.ADOQuery2.recordCount(), 6);
+    EXPECT_EQ(ws.view.sqlLines(),
+              (std::vector<std::string>{"SELECT * FROM [paper]", " order by [BH]"}));
+    EXPECT_EQ(ws.view.recordCount(), 6);
 }
 
 TEST_F(CommandsTest, AnUpperCaseOrderByIsCutToo) {
     OpenView();
     core::CustomSql(ws, ui, "SELECT BH FROM paper ORDER BY BH DESC", true);
-    EXPECT_EQ(ws.ADOQuery2.asText("BH"), "202601006");
+    EXPECT_EQ(ws.view.asText("BH"), "202601006");
     core::SortByColumn(ws, "BH");
-    EXPECT_EQ(ws.ADOQuery2.sqlText(), "SELECT BH FROM paper  order by BH\r\n");
-    EXPECT_EQ(ws.ADOQuery2.asText("BH"), "202601001");
+    EXPECT_EQ(ws.view.sqlText(), "SELECT BH FROM paper  order by [BH]\r\n");
+    EXPECT_EQ(ws.view.asText("BH"), "202601001");
 }
 
 TEST_F(CommandsTest, AStatementWithoutRowsReopensThePreviousView) {
     OpenView();
     int changed = core::CustomSql(ws, ui, "UPDATE paper SET CLS = 3 WHERE BH > '202601003'", false);
     EXPECT_EQ(changed, 3);
-    EXPECT_EQ(ws.ADOQuery2.sqlText(), "select * from paper ORDER BY BH\r\n");
-    ws.ADOQuery2.last();
-    EXPECT_EQ(ws.ADOQuery2.asInteger("CLS"), 3);
+    EXPECT_EQ(ws.view.sqlText(), "select * from [paper] ORDER BY [BH]\r\n");
+    ws.view.last();
+    EXPECT_EQ(ws.view.asInteger("CLS"), 3);
 }
 
 TEST_F(CommandsTest, CustomSqlWantsAnOpenTable) {
@@ -108,9 +108,9 @@ TEST_F(CommandsTest, CustomSqlWantsAnOpenTable) {
 TEST_F(CommandsTest, ARejectedSortLeavesTheViewClosed) {
     OpenView();
     EXPECT_THROW(core::SortByColumn(ws, "nosuch"), db::Error);
-    EXPECT_FALSE(ws.ADOQuery2.isOpen());
+    EXPECT_FALSE(ws.view.isOpen());
     core::SortByColumn(ws, "BH"); // nothing happens while closed
-    EXPECT_FALSE(ws.ADOQuery2.isOpen());
+    EXPECT_FALSE(ws.view.isOpen());
 }
 
 } // namespace

@@ -22,13 +22,13 @@ protected:
 
     std::vector<std::string> Columns(const std::string& table) {
         std::vector<std::string> names;
-        for (const auto& c : ws.ADOConnection2.columns(table))
+        for (const auto& c : ws.connection.columns(table))
             names.push_back(c.name);
         return names;
     }
 
     long long Count(const std::string& table) {
-        auto r = ws.ADOConnection2.select("select count(*) from " + table);
+        auto r = ws.connection.select("select count(*) from " + table);
         return std::get<std::int64_t>(r.rows.at(0).at(0));
     }
 
@@ -47,7 +47,7 @@ TEST_F(ScratchDbTest, QuestionColumnListRunsFromF1ToF105) {
 
 TEST_F(ScratchDbTest, ImportWithoutScoreAddsClassScoreAndQuestionColumns) {
     WriteAnswers(home / "exam" / "a.dbf", Sheets(12, 5), 0);
-    core::ImportAnswerTable(ws.aqy2, folder(), "a", "score");
+    core::ImportAnswerTable(ws.connection, folder(), "a", "score");
     auto cols = Columns("a");
     ASSERT_EQ(cols.size(), 4u + 2 + 105);
     EXPECT_EQ(cols[4], "CLS");
@@ -61,59 +61,59 @@ TEST_F(ScratchDbTest, ImportWithoutScoreAddsClassScoreAndQuestionColumns) {
 
 TEST_F(ScratchDbTest, ImportWithItsOwnScoreKeepsItAndGetsClassAndQuestionColumns) {
     WriteAnswers(home / "exam" / "b.dbf", Sheets(3, 5), 'N');
-    core::ImportAnswerTable(ws.aqy2, folder(), "b", "score");
+    core::ImportAnswerTable(ws.connection, folder(), "b", "score");
     auto cols = Columns("b");
     ASSERT_EQ(cols.size(), 5u + 1 + 105);
     EXPECT_EQ(cols[4], "SCORE");
     EXPECT_EQ(cols[5], "CLS");
     EXPECT_EQ(cols[6], "f1");
-    auto types = ws.ADOConnection2.columns("b");
+    auto types = ws.connection.columns("b");
     EXPECT_EQ(types[4].declaredType, "DOUBLE") << "the .dbf's own score column stays as it is";
     EXPECT_EQ(Count("b"), 3);
 }
 
 TEST_F(ScratchDbTest, AnExistingTableWithoutScoreKeepsItsRows) {
-    ws.ADOConnection2.execute("CREATE TABLE c (BH varchar(9), CONTENT varchar(5))");
-    ws.ADOConnection2.execute("INSERT INTO c VALUES ('1', '12')");
-    core::ImportAnswerTable(ws.aqy2, folder(), "c", "score");
+    ws.connection.execute("CREATE TABLE c (BH varchar(9), CONTENT varchar(5))");
+    ws.connection.execute("INSERT INTO c VALUES ('1', '12')");
+    core::ImportAnswerTable(ws.connection, folder(), "c", "score");
     EXPECT_EQ(Count("c"), 1);
     EXPECT_EQ(Columns("c").size(), 2u + 2 + 105);
 }
 
 TEST_F(ScratchDbTest, AChineseNameIsReadThroughTheTempCopy) {
     WriteAnswers(home / "exam" / "temp.dbf", Sheets(4, 5), 0);
-    core::ImportAnswerTable(ws.aqy2, folder(), "9班", "score");
+    core::ImportAnswerTable(ws.connection, folder(), "9班", "score");
     EXPECT_EQ(Count("9班"), 4);
-    EXPECT_TRUE(core::TableExists(ws.ADOConnection2, "9班"));
+    EXPECT_TRUE(core::TableExists(ws.connection, "9班"));
 }
 
 TEST_F(ScratchDbTest, AddingScoreColumnsKeepsEveryRowOnce) {
-    ws.ADOConnection2.execute("CREATE TABLE d (BH varchar(9), CONTENT varchar(5))");
+    ws.connection.execute("CREATE TABLE d (BH varchar(9), CONTENT varchar(5))");
     for (int i = 0; i < 40; ++i)
-        ws.ADOConnection2.execute("INSERT INTO d VALUES ('" + std::to_string(i) + "', '1')");
-    core::AddScoreColumns(ws.aqy2, "d", "zf");
+        ws.connection.execute("INSERT INTO d VALUES ('" + std::to_string(i) + "', '1')");
+    core::AddScoreColumns(ws.connection, "d", "zf");
     EXPECT_EQ(Count("d"), 40);
     EXPECT_EQ(Count("t"), 40);
     auto cols = Columns("d");
     ASSERT_EQ(cols.size(), 2u + 2 + 105);
     EXPECT_EQ(cols[3], "zf");
     // A second addition finds CLS there and changes nothing.
-    EXPECT_THROW(core::AddScoreColumns(ws.aqy2, "d", "zf2"), db::Error);
+    EXPECT_THROW(core::AddScoreColumns(ws.connection, "d", "zf2"), db::Error);
     EXPECT_EQ(Columns("d").size(), 2u + 2 + 105);
     EXPECT_EQ(Count("d"), 40);
 }
 
 TEST_F(ScratchDbTest, AFailedImportLeavesNothingBehind) {
     testsupport::WriteBytes(home / "exam" / "bad.dbf", std::string(100, '\x03'));
-    EXPECT_THROW(core::ImportAnswerTable(ws.aqy2, folder(), "bad", "score"), db::Error);
-    EXPECT_FALSE(core::TableExists(ws.ADOConnection2, "bad"));
-    EXPECT_FALSE(core::TableExists(ws.ADOConnection2, "t"));
+    EXPECT_THROW(core::ImportAnswerTable(ws.connection, folder(), "bad", "score"), db::Error);
+    EXPECT_FALSE(core::TableExists(ws.connection, "bad"));
+    EXPECT_FALSE(core::TableExists(ws.connection, "t"));
 }
 
 TEST_F(ScratchDbTest, TableExistsIgnoresCase) {
-    ws.ADOConnection2.execute("CREATE TABLE T2 (a integer)");
-    EXPECT_TRUE(core::TableExists(ws.ADOConnection2, "t2"));
-    EXPECT_FALSE(core::TableExists(ws.ADOConnection2, "t"));
+    ws.connection.execute("CREATE TABLE T2 (a integer)");
+    EXPECT_TRUE(core::TableExists(ws.connection, "t2"));
+    EXPECT_FALSE(core::TableExists(ws.connection, "t"));
 }
 
 } // namespace

@@ -296,9 +296,9 @@ private slots:
     void sortAndReadingOrder() {
         openSample();
         w->nSort->actions().at(1)->trigger();
-        QVERIFY(w->workspace().ADOQuery2.sqlText().ends_with(" order by content\r\n"));
+        QVERIFY(w->workspace().view.sqlText().ends_with(" order by [content]\r\n"));
         w->N3->trigger();
-        QCOMPARE(w->workspace().ADOQuery2.sqlText(), std::string("SELECT * FROM t1\r\n"));
+        QCOMPARE(w->workspace().view.sqlText(), std::string("SELECT * FROM [t1]\r\n"));
         QCOMPARE(w->DBGrid1->model()->rowCount(), 12);
     }
 
@@ -327,7 +327,7 @@ private slots:
         });
         w->SQL1Click();
         QCOMPARE(w->DBGrid1->model()->rowCount(), 9); // back to the previous view
-        auto r = w->workspace().ADOConnection2.select("select count(*) from t1 where CLS = 2");
+        auto r = w->workspace().connection.select("select count(*) from t1 where CLS = 2");
         QCOMPARE(db::Query::ToText(r.rows[0][0]), std::string("12"));
 
         Seen error;
@@ -342,7 +342,7 @@ private slots:
         w->SQL1Click();
         QVERIFY(error.text.contains("nosuch"));
         QCOMPARE(error.title, QString("Quillory - t1"));
-        QVERIFY(!w->workspace().ADOQuery2.isOpen());
+        QVERIFY(!w->workspace().view.isOpen());
         QCOMPARE(w->DBGrid1->model()->rowCount(), 0);
 
         Seen closed;
@@ -439,19 +439,19 @@ private slots:
     void gridEditsPostThroughTheDatasetAndPauseWhileDisabled() {
         openSample();
         auto* model = w->DBGrid1->model();
-        int score = w->workspace().ADOQuery2.fieldIndex("score");
+        int score = w->workspace().view.fieldIndex("score");
         QVERIFY(model->setData(model->index(2, score), "88.5", Qt::EditRole));
-        auto r = w->workspace().ADOConnection2.select("select score from t1 where BH = '202601003'");
+        auto r = w->workspace().connection.select("select score from t1 where BH = '202601003'");
         QCOMPARE(db::Query::ToText(r.rows[0][0]), std::string("88.5"));
         Seen error;
         CloseNextModal(&error);
         QVERIFY(!model->setData(model->index(2, score), "abc", Qt::EditRole));
         QVERIFY(error.text.contains("abc"));
-        w->workspace().ADOQuery2.disableControls();
+        w->workspace().view.disableControls();
         QVERIFY(!w->DBGrid1->updatesEnabled());
-        w->workspace().ADOQuery2.enableControls();
+        w->workspace().view.enableControls();
         QVERIFY(w->DBGrid1->updatesEnabled());
-        w->workspace().ADOQuery2.moveTo(5);
+        w->workspace().view.moveTo(5);
         QCOMPARE(w->DBGrid1->currentIndex().row(), 5);
     }
 
@@ -491,14 +491,14 @@ private slots:
         auto stats = home->path() / "统计_t1.txt";
         QVERIFY(std::filesystem::exists(stats));
         QCOMPARE(shell.opened().back(), stats.string());
-        auto r = w->workspace().ADOConnection2.select("select score from t1 order by BH");
+        auto r = w->workspace().connection.select("select score from t1 order by BH");
         QCOMPARE(db::Query::ToText(r.rows[0][0]), std::string("16")); // 12481248 against ABCDABCD
         QVERIFY(w->DBGrid1->updatesEnabled());
     }
 
     void conversionFillsEdit3() {
         openSample();
-        w->workspace().ADOQuery2.moveTo(1);
+        w->workspace().view.moveTo(1);
         w->Panels->SpinEdit1->setValue(5);
         QTest::mouseClick(w->Button4, Qt::LeftButton);
         QCOMPARE(w->Edit3->text(), QString("BCDAB;  C;D;A"));

@@ -23,22 +23,19 @@ class ReportTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ::setenv("TMPDIR", home.path().c_str(), 1);
-        automation::RegisterSheetServer();
-        automation::SetDesktop({&shell, [this](const std::string& t) { clipboard = t; }});
+        spreadsheet = automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }});
         automation::ClearSheetServerCalls();
         ws.startUp();
     }
-    void TearDown() override {
-        ::unsetenv("TMPDIR");
-        automation::SetDesktop({});
-    }
+    void TearDown() override { ::unsetenv("TMPDIR"); }
 
     void OpenTable(int sheets) {
         testsupport::WriteAnswers(home / "rep.dbf", testsupport::Sheets(sheets, 4), 'N');
-        core::OpenAnswerTable(ws, ui, home / "rep.dbf");
+        (void)core::OpenAnswerTable(ws, ui, home / "rep.dbf");
     }
 
     TempHome home;
+    automation::Factory spreadsheet;
     core::Workspace ws{home.path()};
     testsupport::ScriptedUi ui;
     os::RecordingShell shell;
@@ -47,8 +44,8 @@ protected:
 
 TEST_F(ReportTest, EveryCallInItsOrder) {
     OpenTable(3);
-    ws.ADOConnection2.execute("UPDATE rep SET score = 88.5 WHERE BH = '202601002'");
-    report::ExportReport(ws);
+    ws.connection.execute("UPDATE rep SET score = 88.5 WHERE BH = '202601002'");
+    report::ExportReport(ws, spreadsheet);
     const std::vector<std::string> expected = {
         "visible=true", "WorkBooks()", "Open(\"" + (home / "test.xls").string() + "\")",
         "ActiveSheet()", "range(\"a2:c4\")", "select()", "Selection()", "NumberFormatLocal=\"@\"",
@@ -86,13 +83,13 @@ TEST_F(ReportTest, EveryCallInItsOrder) {
                          "202601003\t4812\t\r\n");
     ASSERT_EQ(shell.opened().size(), 1u);
     EXPECT_EQ(shell.opened()[0], (home / "test.xlsx").string());
-    EXPECT_EQ(ws.ADOQuery2.sqlText(), "select * from rep ORDER BY BH\r\n");
-    EXPECT_GT(ws.ADOQuery2.fieldCount(), 100) << "the view is back to all columns";
+    EXPECT_EQ(ws.view.sqlText(), "select * from [rep] ORDER BY [BH]\r\n");
+    EXPECT_GT(ws.view.fieldCount(), 100) << "the view is back to all columns";
 }
 
 TEST_F(ReportTest, TheWorkbookCarriesFormatsBordersFootersAndWidths) {
     OpenTable(100);
-    report::ExportReport(ws);
+    report::ExportReport(ws, spreadsheet);
     auto sheet = testsupport::ReadZipEntry(home / "test.xlsx", "xl/worksheets/sheet1.xml");
     auto styles = testsupport::ReadZipEntry(home / "test.xlsx", "xl/styles.xml");
     ASSERT_TRUE(sheet && styles);
@@ -125,29 +122,28 @@ TEST_F(ReportTest, TheWorkbookCarriesFormatsBordersFootersAndWidths) {
 
 TEST_F(ReportTest, RefusalsBeforeAnyAutomation) {
     try {
-        report::ExportReport(ws);
+        report::ExportReport(ws, spreadsheet);
         FAIL();
     } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(), "生成报表时错误，数据表不在打开状态。");
     }
     OpenTable(0);
     try {
-        report::ExportReport(ws);
+        report::ExportReport(ws, spreadsheet);
         FAIL();
     } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(), "生成报表失败。当前零条记录。");
     }
     EXPECT_FALSE(std::filesystem::exists(home / "test.xls"));
     try {
-        (void)report::OpenExcelReport((home / "none.xls").string(), 1, 1);
+        (void)report::OpenExcelReport(spreadsheet, (home / "none.xls").string(), 1, 1);
         FAIL();
     } catch (const core::AppError& e) {
         EXPECT_EQ(std::string(e.what()), "文件不存在: " + (home / "none.xls").string());
     }
     testsupport::WriteBytes(home / "x.xls", "x");
-    automation::Unregister("Excel.Application");
     try {
-        (void)report::OpenExcelReport((home / "x.xls").string(), 1, 1);
+        (void)report::OpenExcelReport(automation::Factory{}, (home / "x.xls").string(), 1, 1);
         FAIL();
     } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(),
@@ -158,14 +154,14 @@ TEST_F(ReportTest, RefusalsBeforeAnyAutomation) {
 
 TEST_F(ReportTest, MoreThanTwentySixColumnsAreRejectedQuietly) {
     OpenTable(2);
-    db::Query& v = ws.ADOQuery2;
+    db::Query& v = ws.view;
     v.close();
     v.setSql("select BH, content, f1, f2, f3, f4, f5, f6, f7, f8, f9, f10, f11, f12, f13, f14, f15, "
              "f16, f17, f18, f19, f20, f21, f22, f23, f24, f25 from rep");
     v.open();
     const auto xls = home / "wide.xls";
     report::TDS2Excel(v).SaveToFile(xls, true);
-    EXPECT_FALSE(report::OpenExcelReport(xls.string(), v.recordCount(), v.fieldCount()));
+    EXPECT_FALSE(report::OpenExcelReport(spreadsheet, xls.string(), v.recordCount(), v.fieldCount()));
     EXPECT_EQ(automation::SheetServerCalls().back(), "quit()");
     EXPECT_FALSE(std::filesystem::exists(home / "wide.xlsx"));
     EXPECT_TRUE(shell.opened().empty());
@@ -177,8 +173,8 @@ TEST_F(ReportTest, LibreOfficeReadsTheXls) {
     if (std::system("command -v soffice > /dev/null 2>&1") != 0)
         GTEST_SKIP() << "soffice is not installed (Debian package libreoffice-calc)";
     OpenTable(3);
-    ws.ADOConnection2.execute("UPDATE rep SET score = 77.5 WHERE BH = '202601003'");
-    report::ExportReport(ws);
+    ws.connection.execute("UPDATE rep SET score = 77.5 WHERE BH = '202601003'");
+    report::ExportReport(ws, spreadsheet);
     const std::string cmd = "cd '" + home.path().string() +
                             "' && HOME='" + home.path().string() +
                             "' soffice --headless --convert-to csv test.xls > /dev/null 2>&1";

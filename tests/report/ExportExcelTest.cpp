@@ -101,7 +101,7 @@ TEST(ReportTexts, DataRangeAndReportQuery) {
     EXPECT_EQ(report::DataRange(5, 27), "a2:{6") << "past z, as the letter arithmetic gives";
     EXPECT_EQ(report::ReportQuery("SELECT * FROM 期中 WHERE CLS = 1\r\n ORDER BY BH\r\n", "BH",
                                   "content", "score"),
-              "SELECT BH, content, score FROM 期中 WHERE CLS = 1\r\n ORDER BY BH\r\n");
+              "SELECT [BH], [content], [score] FROM 期中 WHERE CLS = 1\r\n ORDER BY BH\r\n");
     EXPECT_EQ(report::ReportQuery("select * from\r\nx\r\n", "BH", "content", "score"),
               "select * from\r\nx\r\n");
 }

@@ -45,13 +45,16 @@ TEST_F(BatchTest, TestScoresEveryTableAndSumsUp) {
     Table("20111229德育一班.dbf", {std::string(30, '1'), "2" + std::string(29, '1')}, 'I');
     Table("20111229德育二班.DBF", {"2" + std::string(29, '1'), "A" + std::string(29, '0')}, 'N');
     Table("other.dbf", {std::string(30, '1')});
-    EXPECT_EQ(scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test, 0), 2);
+    auto result = scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test, 0);
+    EXPECT_EQ(result.scored.size(), 2u);
+    EXPECT_TRUE(result.failed.empty());
+    EXPECT_EQ(result.summary, home / "统计_合计.txt");
     EXPECT_EQ(ui.messages.back().text, "处理完毕。已处理文件个数: 2");
 
-    auto one = ws.ADOConnection2.select("select score, f1 from 20111229德育一班 order by BH");
+    auto one = ws.connection.select("select score, f1 from 20111229德育一班 order by BH");
     EXPECT_EQ(db::Query::ToText(one.rows[0][0]), "98");
     EXPECT_EQ(db::Query::ToText(one.rows[1][0]), "97") << "an integer field cuts the half";
-    auto two = ws.ADOConnection2.select("select score, f1 from 20111229德育二班 order by BH");
+    auto two = ws.connection.select("select score, f1 from 20111229德育二班 order by BH");
     EXPECT_EQ(db::Query::ToText(two.rows[0][0]), "97.5");
     EXPECT_EQ(db::Query::ToText(two.rows[1][0]), "0") << "the code A is a multi-mark";
     EXPECT_EQ(db::Query::ToText(two.rows[1][1]), "0");
@@ -73,8 +76,12 @@ TEST_F(BatchTest, Test2CountsWithTabsAndAFailingTableGoesOn) {
     content[6] = '1';
     Table("20111230科任1.dbf", {content, content, content});
     Table("20111230科任2.dbf", {"12"}); // too short: this table fails
-    EXPECT_EQ(scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test2, 2), 2);
-    EXPECT_EQ(ws.Caption, (home / "20111230科任2.dbf").string());
+    auto result = scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test2, 2);
+    EXPECT_EQ(result.scored, std::vector<std::filesystem::path>{home / "20111230科任1.dbf"});
+    ASSERT_EQ(result.failed.size(), 1u);
+    EXPECT_EQ(result.failed[0].file, home / "20111230科任2.dbf");
+    EXPECT_EQ(result.failed[0].reason, "客观题只有 2 个字符，需要 81 个。");
+    EXPECT_EQ(ui.messages.back().title, (home / "20111230科任2.dbf").string()) << "the title names the table that failed";
     EXPECT_EQ(ui.messages.back().text, "处理完毕。已处理文件个数: 2");
     auto lines = Lines("统计_20111230科任1.txt");
     EXPECT_EQ(lines[2], "题目\t选A\t选B\t选C\t选D\t答对");
@@ -88,10 +95,10 @@ TEST_F(BatchTest, Test2CountsWithTabsAndAFailingTableGoesOn) {
 }
 
 TEST_F(BatchTest, NoTablesAndEmptyTables) {
-    EXPECT_EQ(scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test, 0), 0);
+    EXPECT_EQ(scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test, 0).scored.size(), 0u);
     EXPECT_EQ(testsupport::ReadBytes(home / "统计_合计.txt"), "");
     Table("20111229德育空.dbf", {});
-    EXPECT_EQ(scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test, 1), 1);
+    EXPECT_EQ(scoring::RunBatch(ws, ui, shell, scoring::BatchKind::Test, 1).scored.size(), 1u);
     auto lines = Lines("统计_20111229德育空.txt");
     EXPECT_EQ(lines[3], "1     0     0     0     0     0%");
     EXPECT_EQ(lines[3 + 30 + 3], "1     0     0     0     0     0      ??");

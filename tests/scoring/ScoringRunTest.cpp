@@ -18,7 +18,7 @@
 namespace {
 
 using scoring::Credit;
-using scoring::Outcome;
+using core::Outcome;
 using scoring::ScoringSettings;
 using testsupport::ScriptedUi;
 using testsupport::TempHome;
@@ -45,17 +45,17 @@ protected:
             sheets.emplace_back(std::to_string(202601001 + i), contents[i]);
         testsupport::WriteAnswers(home / (name + ".dbf"), sheets, scoreType,
                                   contents.empty() ? 5 : 0);
-        core::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
+        (void)core::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
         table = name;
     }
 
     Outcome Run(const ScoringSettings& st) {
-        return scoring::ScoreAll(ws, ui, shell, st, {[this] { ++classStats; }, [this] { ++reports; }});
+        return scoring::ScoreAll(ws, ui, shell, st, {[this] { ++classStats; }, [this] { ++reports; }}).outcome;
     }
 
     // One column of the scratch table in exam-number order, as text.
     std::vector<std::string> Column(const std::string& name) {
-        auto r = ws.ADOConnection2.select("select " + name + " from " + table + " order by BH");
+        auto r = ws.connection.select("select " + name + " from " + table + " order by BH");
         std::vector<std::string> out;
         for (const auto& row : r.rows)
             out.push_back(db::Query::ToText(row[0]));
@@ -121,7 +121,7 @@ TEST_F(ScoringTest, KeyOfSeveralMarksWithAndWithoutFullMatch) {
 
 TEST_F(ScoringTest, XKeepsTheEarlierValueAndZGivesZero) {
     Open({"11111", "12111"});
-    ws.ADOConnection2.execute("UPDATE exam SET f3 = 2, f4 = 5");
+    ws.connection.execute("UPDATE exam SET f3 = 2, f4 = 5");
     ui.answers = {true}; // the lower-case warning
     ASSERT_EQ(Run(Single(5, "1", "AAxzA")), Outcome::Done);
     EXPECT_EQ(Column("f3"), (std::vector<std::string>{"2", "2"}));
@@ -226,7 +226,7 @@ TEST_F(ScoringTest, AShortContentStopsBeforeAnythingIsWritten) {
     }
     EXPECT_EQ(Column("score"), (std::vector<std::string>{"", "", ""}));
     EXPECT_FALSE(std::filesystem::exists(home / "统计_exam.txt"));
-    EXPECT_TRUE(ws.ADOQuery2.isOpen());
+    EXPECT_TRUE(ws.view.isOpen());
 }
 
 TEST_F(ScoringTest, AnErrorInTheLoopKeepsTheSheetsAlreadyScored) {
@@ -238,19 +238,19 @@ TEST_F(ScoringTest, AnErrorInTheLoopKeepsTheSheetsAlreadyScored) {
     st.multiKey = "AB";
     EXPECT_THROW(Run(st), core::AppError);
     EXPECT_EQ(Column("score"), (std::vector<std::string>{"5", "", ""}));
-    EXPECT_FALSE(ws.ADOQuery2.controlsDisabled());
-    auto ok = ws.ADOConnection2.select("PRAGMA integrity_check");
+    EXPECT_FALSE(ws.view.controlsDisabled());
+    auto ok = ws.connection.select("PRAGMA integrity_check");
     EXPECT_EQ(db::Query::ToText(ok.rows[0][0]), "ok");
 }
 
 TEST_F(ScoringTest, ScoreFieldOfAnotherKindIsRefused) {
     Open({"1"});
-    ws.ADOConnection2.execute("CREATE TABLE cur (BH varchar(9), content varchar(1), score CURRENCY, "
+    ws.connection.execute("CREATE TABLE cur (BH varchar(9), content varchar(1), score CURRENCY, "
                               "f1 REAL)");
-    ws.ADOConnection2.execute("INSERT INTO cur VALUES ('1', '1', NULL, NULL)");
-    ws.ADOQuery2.close();
-    ws.ADOQuery2.setSql("select * from cur");
-    ws.ADOQuery2.open();
+    ws.connection.execute("INSERT INTO cur VALUES ('1', '1', NULL, NULL)");
+    ws.view.close();
+    ws.view.setSql("select * from cur");
+    ws.view.open();
     ws.QuestionCount = 1;
     try {
         Run(Single(1, "1", "A"));
@@ -349,20 +349,20 @@ TEST_F(ScoringTest, MissingFieldsAndBadMultipleChoiceKeys) {
 TEST_F(ScoringTest, AMissingScoreColumnIsAddedWhenTheUserAgrees) {
     testsupport::WriteAnswers(home / "exam.dbf", {{"1", "12"}}, 0);
     ui.fieldDialog = [](core::FieldSettings&) { return true; };
-    core::OpenAnswerTable(ws, ui, home / "exam.dbf");
+    (void)core::OpenAnswerTable(ws, ui, home / "exam.dbf");
     table = "exam";
     ws.Fields.Score = "zf";
     EXPECT_EQ(Run(Single(2, "1", "AB")), Outcome::Stopped);
     EXPECT_EQ(ui.questions.back().title, "Quillory");
     EXPECT_EQ(ui.questions.back().text.rfind("表中没有检测到学生的分数字段 zf，是否现在自动在表中添加此字段？\r", 0), 0u);
-    ws.ADOConnection2.execute("ALTER TABLE exam DROP COLUMN CLS");
+    ws.connection.execute("ALTER TABLE exam DROP COLUMN CLS");
     for (int n = 1; n <= 105; ++n)
-        ws.ADOConnection2.execute("ALTER TABLE exam DROP COLUMN f" + std::to_string(n));
-    ws.ADOQuery2.open();
+        ws.connection.execute("ALTER TABLE exam DROP COLUMN f" + std::to_string(n));
+    ws.view.open();
     ui.answers = {true};
     EXPECT_EQ(Run(Single(2, "1", "AB")), Outcome::Done);
     EXPECT_EQ(Column("zf"), std::vector<std::string>{"2"});
-    EXPECT_EQ(ws.ADOQuery2.sqlText(), "select * from exam ORDER BY BH\r\n");
+    EXPECT_EQ(ws.view.sqlText(), "select * from [exam] ORDER BY [BH]\r\n");
 }
 
 TEST_F(ScoringTest, AfterTheLoopInOrder) {
@@ -440,15 +440,14 @@ public:
 TEST_F(ScoringTest, AKilledRunLeavesTheDatabaseIntact) {
     std::vector<std::string> contents(10000, "1248");
     Open(contents);
-    ws.ADOQuery2.close();
-    ws.aqy2.close();
-    ws.ADOConnection2.close();
+    ws.view.close();
+    ws.connection.close();
     pid_t pid = ::fork();
     if (pid == 0) {
         core::Workspace child(home.path());
         child.startUp();
         KillingUi killing;
-        core::OpenAnswerTable(child, killing, home / "exam.dbf");
+        (void)core::OpenAnswerTable(child, killing, home / "exam.dbf");
         os::RecordingShell quiet;
         scoring::ScoreAll(child, killing, quiet, Single(4, "1", "ABCD"), {});
         ::_exit(0);
@@ -457,9 +456,9 @@ TEST_F(ScoringTest, AKilledRunLeavesTheDatabaseIntact) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the run was not killed half-way";
     ws.connect();
-    auto ok = ws.ADOConnection2.select("PRAGMA integrity_check");
+    auto ok = ws.connection.select("PRAGMA integrity_check");
     EXPECT_EQ(db::Query::ToText(ok.rows[0][0]), "ok");
-    auto scored = ws.ADOConnection2.select("select count(*) from exam where score is not null");
+    auto scored = ws.connection.select("select count(*) from exam where score is not null");
     EXPECT_EQ(db::Query::ToText(scored.rows[0][0]), "0") << "the open transaction is gone";
 }
 

@@ -57,9 +57,9 @@ protected:
     void Open(const std::vector<std::pair<std::string, std::string>>& sheets,
               const std::string& name = "cls") {
         testsupport::WriteAnswers(home / (name + ".dbf"), sheets, 'N');
-        core::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
+        (void)core::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
         // Points of varied sizes, so the sums are not all whole.
-        ws.ADOConnection2.execute("UPDATE " + name + " SET f1 = 1.5, f2 = rowid * 0.25, "
+        ws.connection.execute("UPDATE " + name + " SET f1 = 1.5, f2 = rowid * 0.25, "
                                   "f3 = CASE WHEN rowid % 3 = 0 THEN NULL ELSE 2 END");
     }
 
@@ -67,13 +67,15 @@ protected:
         return text::LoadLines(home / ("分班统计_" + name + ".txt"));
     }
 
-    stats::Outcome Run(const ClassSettings& s) {
-        return stats::RunClassStatistics(ws, ui, shell, s, caption);
+    core::Outcome Run(const ClassSettings& s) {
+        auto result = stats::RunClassStatistics(ws, ui, shell, {}, s, "分班统计");
+        rowsUpdated = result.rowsUpdated;
+        return result.outcome;
     }
 
     // The run's report must be the one the per-class statements give.
     void ExpectAsStatementsSay(const ClassSettings& s) {
-        ASSERT_EQ(Run(s), stats::Outcome::Done);
+        ASSERT_EQ(Run(s), core::Outcome::Done);
         EXPECT_EQ(Report(), stats::ReportByStatements(ws, s));
     }
 
@@ -81,7 +83,7 @@ protected:
     core::Workspace ws{home.path()};
     ScriptedUi ui;
     os::RecordingShell shell;
-    std::string caption = "分班统计";
+    std::optional<int> rowsUpdated;
 };
 
 ClassSettings Prefix(const std::string& prefix, int total, int code, int first, int last, int n) {
@@ -99,7 +101,7 @@ ClassSettings Prefix(const std::string& prefix, int total, int code, int first, 
 TEST_F(ClassStatsTest, ReportByteForByte) {
     Open({{"K010001", "125"}, {"K010002", "840"}, {"K030001", "1@P"}, {"K03001", "111"},
           {"X010003", "222"}});
-    ASSERT_EQ(Run(Prefix("K", 7, 2, 1, 3, 3)), stats::Outcome::Done);
+    ASSERT_EQ(Run(Prefix("K", 7, 2, 1, 3, 3)), core::Outcome::Done);
     // f1 = 1.5 on all five; f2 = rowid/4 (0.25 .. 1.25); f3 = 2 except rows 3.
     const std::string expected = text::ToGbk(
         "所有考生人数5, 总分19.25, 平均分3.85。\r\n"
@@ -173,14 +175,14 @@ TEST_F(ClassStatsTest, ChecksOfTheSettings) {
                           Case{noStart, "班级编号起始位设置错误。"},
                           Case{noRoom, "错误: 得到小于等于零的考号中可变字符长度。"},
                           Case{backwards, "错误: 班别大小顺序不对。应该从小到大。"}}) {
-        EXPECT_EQ(Run(c.s), stats::Outcome::Stopped);
+        EXPECT_EQ(Run(c.s), core::Outcome::Stopped);
         EXPECT_EQ(ui.messages.back().text, c.text);
         EXPECT_EQ(ui.messages.back().title, "分班统计");
         EXPECT_EQ(ui.messages.back().icon, core::Icon::Error);
     }
     EXPECT_FALSE(std::filesystem::exists(home / "分班统计_cls.txt"));
     ClassSettings one = Prefix("K", 7, 2, 1, 1, 1);
-    EXPECT_EQ(Run(one), stats::Outcome::Done) << "a range of one class";
+    EXPECT_EQ(Run(one), core::Outcome::Done) << "a range of one class";
 }
 
 TEST_F(ClassStatsTest, PredefinedClassesFromIds) {
@@ -189,24 +191,24 @@ TEST_F(ClassStatsTest, PredefinedClassesFromIds) {
     s.predefined = true;
     s.questions = 2;
     s.prefixMode = true; // neither checked nor used
-    EXPECT_EQ(Run(s), stats::Outcome::Stopped);
+    EXPECT_EQ(Run(s), core::Outcome::Stopped);
     EXPECT_EQ(ui.messages.back().text, "找不到表 ids 。请检查 data.mdb。");
 
-    ws.ADOConnection2.execute("CREATE TABLE ids (ID varchar(9), StudClass integer)");
-    EXPECT_EQ(Run(s), stats::Outcome::Done);
-    EXPECT_EQ(caption, "0");
+    ws.connection.execute("CREATE TABLE ids (ID varchar(9), StudClass integer)");
+    EXPECT_EQ(Run(s), core::Outcome::Done);
+    EXPECT_EQ(rowsUpdated, 0);
     auto empty = Report();
     ASSERT_EQ(empty.size(), 2u) << "the whole grade and an empty line";
 
-    ws.ADOConnection2.execute("INSERT INTO ids VALUES ('202601001', 7)");
-    ws.ADOConnection2.execute("INSERT INTO ids VALUES ('202601002', 3)");
-    ws.ADOConnection2.execute("INSERT INTO ids VALUES ('202601004', 7)");
+    ws.connection.execute("INSERT INTO ids VALUES ('202601001', 7)");
+    ws.connection.execute("INSERT INTO ids VALUES ('202601002', 3)");
+    ws.connection.execute("INSERT INTO ids VALUES ('202601004', 7)");
     ExpectAsStatementsSay(s);
-    EXPECT_EQ(caption, "3");
+    EXPECT_EQ(rowsUpdated, 3);
     auto lines = Report();
     EXPECT_EQ(lines[1].rfind("3 班人数 1", 0), 0u);
     EXPECT_EQ(lines[2].rfind("7 班人数 2", 0), 0u);
-    auto cls = ws.ADOConnection2.select("select CLS from cls order by BH");
+    auto cls = ws.connection.select("select CLS from cls order by BH");
     EXPECT_EQ(db::Query::ToText(cls.rows[2][0]), "") << "a sheet not in ids keeps no class";
 }
 
@@ -226,7 +228,7 @@ TEST_F(ClassStatsTest, DialogGuesses) {
     EXPECT_EQ(g->prefix, "202601") << "A is the last record (202601901), B the first (202601001)";
     EXPECT_EQ(g->totalLength, 9);
     EXPECT_EQ(g->questions, 4);
-    EXPECT_EQ(ws.ADOQuery2.recNo(), 9) << "back on the record it started from";
+    EXPECT_EQ(ws.view.recNo(), 9) << "back on the record it started from";
     EXPECT_EQ(stats::GuessDialog(ws, ui, 3)->questions, 3);
 
     std::vector<std::pair<std::string, std::string>> many;
@@ -239,7 +241,7 @@ TEST_F(ClassStatsTest, DialogGuesses) {
     EXPECT_EQ(g->totalLength, 9);
     EXPECT_EQ(g->questions, 4) << "100 questions: the answered length of sample B";
 
-    ws.ADOQuery2.close();
+    ws.view.close();
     EXPECT_FALSE(stats::GuessDialog(ws, ui, 0));
     EXPECT_EQ(ui.messages.back().text, "请先打开卷面数据库DBF文件并评好分。或者当前记录数为 0。");
 }
@@ -258,13 +260,13 @@ protected:
 
 TEST_F(MissingNumbersTest, GapsAndRepeats) {
     Numbers({"1001", "1002", "1005", "1006"});
-    EXPECT_EQ(stats::CheckMissingNumbers(ws, ui, shell), stats::CheckOutcome::GapsWritten);
+    EXPECT_EQ(stats::CheckMissingNumbers(ws, ui, shell).found, stats::CheckResult::Found::Gaps);
     EXPECT_EQ(ui.inputs.back().text, "1001");
     EXPECT_EQ(ui.inputs.back().title, "检查缺漏考号|输入开始考号");
     EXPECT_EQ(Log(), (std::vector<std::string>{"检查缺漏考号结果", "", "1002 ~ 1005"}));
     EXPECT_EQ(testsupport::ReadBytes(home / "CheckLog.txt").substr(0, 18),
               text::ToGbk("检查缺漏考号结果\r\n"));
-    EXPECT_TRUE(ws.ADOQuery2.eof());
+    EXPECT_TRUE(ws.view.eof());
 
     Numbers({"1001", "1002", "1002", "1003"});
     stats::CheckMissingNumbers(ws, ui, shell);
@@ -278,11 +280,11 @@ TEST_F(MissingNumbersTest, GapsAndRepeats) {
 
 TEST_F(MissingNumbersTest, ConsecutiveCancelledAndWrong) {
     Numbers({"202601001", "202601002", "202601003"});
-    EXPECT_EQ(stats::CheckMissingNumbers(ws, ui, shell), stats::CheckOutcome::NoGaps);
+    EXPECT_EQ(stats::CheckMissingNumbers(ws, ui, shell).found, stats::CheckResult::Found::NoGaps);
     EXPECT_EQ(ui.messages.back().text, "没有检查到缺漏考号，所有考号均为连续。");
     EXPECT_FALSE(std::filesystem::exists(home / "CheckLog.txt"));
     ui.typed = "  ";
-    EXPECT_EQ(stats::CheckMissingNumbers(ws, ui, shell), stats::CheckOutcome::Stopped);
+    EXPECT_EQ(stats::CheckMissingNumbers(ws, ui, shell).outcome, core::Outcome::Stopped);
     ui.typed = "12x";
     try {
         stats::CheckMissingNumbers(ws, ui, shell);
@@ -292,7 +294,7 @@ TEST_F(MissingNumbersTest, ConsecutiveCancelledAndWrong) {
     }
     ui.typed.reset();
     Numbers({"1", "2"});
-    EXPECT_EQ(stats::CheckMissingNumbers(ws, ui, shell), stats::CheckOutcome::NothingToCheck);
+    EXPECT_EQ(stats::CheckMissingNumbers(ws, ui, shell).found, stats::CheckResult::Found::NothingToCheck);
 }
 
 TEST_F(MissingNumbersTest, NumbersBeyondThirtyTwoBits) {

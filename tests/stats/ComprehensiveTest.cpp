@@ -48,16 +48,13 @@ class ComprehensiveTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ::setenv("TMPDIR", home.path().c_str(), 1);
-        automation::RegisterSheetServer();
-        automation::SetDesktop({&shell, {}});
+        spreadsheet = automation::SheetServer({&shell, {}});
         ws.startUp();
     }
-    void TearDown() override {
-        ::unsetenv("TMPDIR");
-        automation::SetDesktop({});
-    }
+    void TearDown() override { ::unsetenv("TMPDIR"); }
 
     TempHome home;
+    automation::Factory spreadsheet;
     core::Workspace ws{home.path()};
     testsupport::ScriptedUi ui;
     os::RecordingShell shell;
@@ -68,9 +65,9 @@ TEST_F(ComprehensiveTest, ReportTableAndSpreadsheet) {
     testsupport::WriteAnswers(home / "zh.dbf",
                               {{"K0102", "1111"}, {"K0101", "1111"}, {"K0201", "11"}, {"X9999", "1111"}},
                               'N');
-    core::OpenAnswerTable(ws, ui, home / "zh.dbf");
-    ws.ADOConnection2.execute("UPDATE zh SET f1 = 1.5, f2 = 1, f3 = 2, f4 = 0.5");
-    ws.ADOConnection2.execute("UPDATE zh SET f1 = 2.5 WHERE BH = 'K0101'");
+    (void)core::OpenAnswerTable(ws, ui, home / "zh.dbf");
+    ws.connection.execute("UPDATE zh SET f1 = 1.5, f2 = 1, f3 = 2, f4 = 0.5");
+    ws.connection.execute("UPDATE zh SET f1 = 2.5 WHERE BH = 'K0101'");
     stats::ClassSettings s;
     s.prefixMode = true;
     s.prefix = "K";
@@ -82,8 +79,7 @@ TEST_F(ComprehensiveTest, ReportTableAndSpreadsheet) {
     s.comprehensive = true;
     s.subjects.names = {"物理", "化学", "", "", "", ""};
     s.subjects.starts = {1, 3, 5, 5, 5, 5};
-    std::string caption = "分班统计";
-    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, s, caption), stats::Outcome::Done);
+    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, spreadsheet, s, "分班统计").outcome, core::Outcome::Done);
 
     // Class 1: physics 3.5 + 2.5 = 6 -> 3, chemistry 2.5 + 2.5 = 5 -> 2.5, total 11 / 2.
     // Class 2 looked at two questions only (its content is 2 long): physics 2.5.
@@ -99,7 +95,7 @@ TEST_F(ComprehensiveTest, ReportTableAndSpreadsheet) {
         "全级  2.8    1.7    0      0      0      0      5.2\r\n");
     EXPECT_EQ(testsupport::ReadBytes(home / "综合科统计_zh.txt"), expected);
 
-    auto rows = ws.ADOConnection2.select("select ID, CLS, field1, field2 from zonghe");
+    auto rows = ws.connection.select("select ID, CLS, field1, field2 from zonghe");
     ASSERT_EQ(rows.rows.size(), 3u);
     EXPECT_EQ(db::Query::ToText(rows.rows[0][0]), "K0101") << "in exam-number order";
     EXPECT_EQ(db::Query::ToText(rows.rows[0][1]), "01");
@@ -114,14 +110,14 @@ TEST_F(ComprehensiveTest, ReportTableAndSpreadsheet) {
     EXPECT_TRUE(std::filesystem::exists(home / "zonghe.xls"));
 
     // A second run empties zonghe first.
-    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, s, caption), stats::Outcome::Done);
-    EXPECT_EQ(ws.ADOConnection2.select("select count(*) from zonghe").rows[0][0],
+    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, spreadsheet, s, "分班统计").outcome, core::Outcome::Done);
+    EXPECT_EQ(ws.connection.select("select count(*) from zonghe").rows[0][0],
               db::Value{std::int64_t{3}});
 }
 
 TEST_F(ComprehensiveTest, NoSheetInAnyClassShowsZeros) {
     testsupport::WriteAnswers(home / "none.dbf", {{"X0101", "11"}}, 'N');
-    core::OpenAnswerTable(ws, ui, home / "none.dbf");
+    (void)core::OpenAnswerTable(ws, ui, home / "none.dbf");
     stats::ClassSettings s;
     s.prefixMode = true;
     s.prefix = "K";
@@ -129,8 +125,7 @@ TEST_F(ComprehensiveTest, NoSheetInAnyClassShowsZeros) {
     s.codeLength = 2;
     s.questions = 2;
     s.comprehensive = true;
-    std::string caption;
-    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, s, caption), stats::Outcome::Done);
+    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, spreadsheet, s, "分班统计").outcome, core::Outcome::Done);
     auto lines = text::LoadLines(home / "综合科统计_none.txt");
     EXPECT_EQ(lines.back(), "全级  0      0      0      0      0      0      0");
 }

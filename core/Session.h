@@ -1,0 +1,14 @@
+#pragma once
+
+#include "core/Ui.h"
+#include "core/Workspace.h"
+
+namespace core {
+
+// The start-up both front ends share: data.mdb created when it is missing,
+// config.ini loaded, and the database library checked, its message shown
+// through `ui` when it cannot run every statement the program uses. Throws
+// when the database cannot be created.
+void StartUp(Workspace& ws, Ui& ui);
+
+} // namespace core
