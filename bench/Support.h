@@ -70,7 +70,7 @@ public:
 // The benchmarks' table: `records` sheets of 100 questions, 50 classes
 // ("2026" + class + five-digit seat), an empty floating score column.
 inline void WriteBenchTable(const std::filesystem::path& file, long long records) {
-    tools::AnswerTableSpec layout;
+    tools::AnswerTableLayout layout;
     layout.records = records;
     layout.questions = 100;
     layout.classes = 50;

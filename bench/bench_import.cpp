@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     {
         std::ofstream out(csv, std::ios::binary);
         out << "BH,CONTENT,FLAG,SUBJECT\n";
-        tools::AnswerTableSpec layout;
+        tools::AnswerTableLayout layout;
         layout.records = records;
         layout.questions = questions;
         layout.classes = 50;

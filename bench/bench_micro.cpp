@@ -23,7 +23,7 @@ BENCHMARK(BM_MarkToLetters);
 
 void BM_DbfScan(benchmark::State& state) {
     auto file = std::filesystem::temp_directory_path() / "quillory-bench-micro.dbf";
-    tools::AnswerTableSpec layout;
+    tools::AnswerTableLayout layout;
     layout.records = state.range(0);
     layout.questions = 100;
     tools::WriteAnswerTable(file, layout);

@@ -66,30 +66,40 @@ std::vector<int> SubjectsOf(const std::array<int, 6>& starts, int N) {
     return subject;
 }
 
-std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subjects, int N,
-                             const std::vector<ComprehensiveClass>& classes,
-                             const std::vector<std::pair<std::int64_t, int>>& sheets,
-                             double gradeAverage) {
-    db::Connection& c = ws.connection;
+namespace {
+
+// The subject points summed per class and for the whole grade.
+struct SubjectSums {
+    std::vector<std::array<double, 6>> classes;
+    std::array<double, 6> grade{};
+};
+
+void EmptyZonghe(db::Connection& c) {
     if (core::TableExists(c, "zonghe"))
         c.execute("Delete From zonghe");
     else
         c.execute("CREATE TABLE zonghe (ID varchar(10), CLS varchar(10), field1 integer, "
                   "field2 integer, field3 integer, field4 integer, field5 integer, field6 integer )");
+}
 
-    // The matched sheets, read class by class in exam-number order.
+// The matched sheets, to be read class by class in exam-number order.
+void ListMatchedSheets(db::Connection& c, const std::vector<std::pair<std::int64_t, int>>& sheets) {
     c.execute("DROP TABLE IF EXISTS temp.quillory_classes");
     c.execute("CREATE TEMP TABLE quillory_classes (sheet INTEGER PRIMARY KEY, cls INTEGER)");
-    db::Transaction tx(c);
-    {
-        db::Statement add = c.prepare("INSERT INTO temp.quillory_classes VALUES (?, ?)");
-        for (const auto& [rowid, cls] : sheets) {
-            add.bind(1, rowid);
-            add.bind(2, std::int64_t{cls});
-            add.step();
-            add.reset();
-        }
+    db::Statement add = c.prepare("INSERT INTO temp.quillory_classes VALUES (?, ?)");
+    for (const auto& [rowid, cls] : sheets) {
+        add.bind(1, rowid);
+        add.bind(2, std::int64_t{cls});
+        add.step();
+        add.reset();
     }
+}
+
+// One row of zonghe per matched sheet with its whole points per subject,
+// and the sums of the report.
+SubjectSums FillZonghe(core::Workspace& ws, const SubjectSettings& subjects, int N,
+                       const std::vector<ComprehensiveClass>& classes) {
+    db::Connection& c = ws.connection;
     using db::jet::Bracket;
     std::string sql = "SELECT t." + Bracket(ws.Fields.ID) + ", t." + Bracket(ws.Fields.Content) + ", m.cls";
     for (int q = 1; q <= N; ++q)
@@ -98,10 +108,9 @@ std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subject
            " t ON t.rowid = m.sheet ORDER BY m.cls, t." + Bracket(ws.Fields.ID);
     db::Statement read = c.prepare(db::Connection::TranslateQuery(sql));
     db::Statement insert = c.prepare("INSERT INTO zonghe VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
-
     const std::vector<int> subjectOf = SubjectsOf(subjects.starts, N);
-    std::vector<std::array<double, 6>> classPoints(classes.size());
-    std::array<double, 6> gradePoints{};
+    SubjectSums sums;
+    sums.classes.resize(classes.size());
     while (read.step()) {
         const std::string content = db::Query::ToText(read.column(1));
         const auto cls = static_cast<std::size_t>(read.columnInt(2));
@@ -113,8 +122,8 @@ std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subject
                 continue;
             const double points = db::Query::ToFloat(read.column(q + 2));
             sheet[static_cast<std::size_t>(k)] += points;
-            classPoints[cls][static_cast<std::size_t>(k)] += points;
-            gradePoints[static_cast<std::size_t>(k)] += points;
+            sums.classes[cls][static_cast<std::size_t>(k)] += points;
+            sums.grade[static_cast<std::size_t>(k)] += points;
         }
         insert.bind(1, db::Query::ToText(read.column(0)));
         insert.bind(2, classes[cls].code);
@@ -123,9 +132,13 @@ std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subject
         insert.step();
         insert.reset();
     }
-    tx.commit();
-    c.execute("DROP TABLE temp.quillory_classes");
+    return sums;
+}
 
+// "综合科统计_<table>.txt": a line per class with sheets, then the grade.
+std::vector<std::string> SubjectReportLines(const SubjectSettings& subjects, int N,
+                                            const std::vector<ComprehensiveClass>& classes,
+                                            const SubjectSums& sums, double gradeAverage) {
     const auto& s = subjects.starts;
     std::vector<std::string> lines = {"综合科分班分科目统计结果", ""};
     std::string header = "班别  ";
@@ -142,19 +155,38 @@ std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subject
             continue;
         matched += classes[i].count;
         double total = 0;
-        for (double p : classPoints[i])
+        for (double p : sums.classes[i])
             total += p;
         std::string line = classes[i].label;
-        for (double p : classPoints[i])
+        for (double p : sums.classes[i])
             line += PadValue(NumberText(RoundTo(p / static_cast<double>(classes[i].count), 1)));
         lines.push_back(line + NumberText(RoundTo(total / static_cast<double>(classes[i].count), 1)));
     }
     std::string grade = "全级  ";
-    for (double p : gradePoints)
+    for (double p : sums.grade)
         grade += PadValue(NumberText(matched > 0 ? RoundTo(p / static_cast<double>(matched), 1) : 0.0));
     lines.push_back(grade + NumberText(RoundTo(gradeAverage, 1)));
+    return lines;
+}
+
+} // namespace
+
+std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subjects, int N,
+                             const std::vector<ComprehensiveClass>& classes,
+                             const std::vector<std::pair<std::int64_t, int>>& sheets,
+                             double gradeAverage) {
+    db::Connection& c = ws.connection;
+    EmptyZonghe(c);
+    SubjectSums sums;
+    {
+        db::Transaction tx(c);
+        ListMatchedSheets(c, sheets);
+        sums = FillZonghe(ws, subjects, N, classes);
+        tx.commit();
+    }
+    c.execute("DROP TABLE temp.quillory_classes");
     const auto report = ws.file("综合科统计_" + ws.TableName + ".txt");
-    text::SaveLines(report, lines);
+    text::SaveLines(report, SubjectReportLines(subjects, N, classes, sums, gradeAverage));
     return report.string();
 }
 

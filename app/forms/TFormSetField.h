@@ -20,7 +20,7 @@ class TFormSetField : public QDialog {
 public:
     TFormSetField(QWidget* parent, core::FieldSettings& settings, QAction* setFieldItem);
 
-    // Fills the edits from the settings (SetFieldClick step 3).
+    // Fills the edits from the settings, as opening the dialog does.
     void Fill();
     void BitBtn1Click();
     void Button1Click();

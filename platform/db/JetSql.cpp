@@ -26,16 +26,42 @@ bool Token::is(std::string_view keyword) const {
     return kind == Word && text::EqualNoCase(text, keyword);
 }
 
-Tokens Tokenize(std::string_view s) {
-    Tokens out;
-    std::string space;
-    std::size_t i = 0;
-    const std::size_t n = s.size();
-    auto push = [&](Token::Kind k, std::string text) {
+namespace {
+
+// Reads a statement left to right into tokens, one kind of token per step;
+// the blanks before a token travel with it.
+class Tokenizer {
+public:
+    explicit Tokenizer(std::string_view s) : s(s), n(s.size()) {}
+
+    Tokens run() {
+        while (i < n) {
+            const unsigned char c = at(i);
+            if (c <= ' ')
+                space += s[i++];
+            else if (!(quotedText(c) || dateLiteral(c) || number(c) || name(c) || parameter(c)))
+                punctuation(c);
+        }
+        return std::move(out);
+    }
+
+private:
+    [[nodiscard]] unsigned char at(std::size_t k) const { return static_cast<unsigned char>(s[k]); }
+
+    void push(Token::Kind k, std::string text) {
         out.push_back(Token{k, std::move(text), std::move(space)});
         space.clear();
-    };
-    auto quoted = [&](char close, Token::Kind kind, const char* what) {
+    }
+
+    [[nodiscard]] std::size_t skipWhile(std::size_t j, bool (*keep)(unsigned char)) const {
+        while (j < n && keep(at(j)))
+            ++j;
+        return j;
+    }
+
+    // Text up to the closing character; a doubled closing quote stands for
+    // itself (not in brackets).
+    void quoted(char close, Token::Kind kind, const char* what) {
         std::string content;
         ++i;
         for (;;) {
@@ -53,115 +79,112 @@ Tokens Tokenize(std::string_view s) {
             content += s[i++];
         }
         push(kind, std::move(content));
-    };
-    while (i < n) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c <= ' ') {
-            space += s[i++];
-            continue;
-        }
-        if (c == '\'' || c == '"') {
+    }
+
+    bool quotedText(unsigned char c) {
+        if (c == '\'' || c == '"')
             quoted(static_cast<char>(c), Token::String, "字符串");
-            continue;
-        }
-        if (c == '[') {
+        else if (c == '[')
             quoted(']', Token::QuotedId, "名称 [...]");
-            continue;
-        }
-        if (c == '`') {
+        else if (c == '`')
             quoted('`', Token::QuotedId, "名称 `...`");
-            continue;
+        else
+            return false;
+        return true;
+    }
+
+    // #2026-12-07# becomes the string of the date.
+    bool dateLiteral(unsigned char c) {
+        if (c != '#')
+            return false;
+        std::size_t close = s.find('#', i + 1);
+        if (close == std::string_view::npos || close - i > 24 || close <= i + 1 || !Digit(at(i + 1)))
+            return false;
+        push(Token::String, std::string(s.substr(i + 1, close - i - 1)));
+        i = close + 1;
+        return true;
+    }
+
+    void word(std::size_t end) {
+        push(Token::Word, std::string(s.substr(i, end - i)));
+        i = end;
+    }
+
+    // A number, or a name that starts with digits (9班, 2e班).
+    bool number(unsigned char c) {
+        const bool afterName = !out.empty() && space.empty() && (out.back().isName() || out.back().isPunct(")"));
+        if (!(Digit(c) || (c == '.' && i + 1 < n && Digit(at(i + 1)) && !afterName)))
+            return false;
+        std::size_t j = skipWhile(i, Digit);
+        if (j < n && IdStart(at(j)) && s[j] != 'e' && s[j] != 'E') {
+            word(skipWhile(j, IdChar));
+            return true;
         }
-        if (c == '#') {
-            std::size_t close = s.find('#', i + 1);
-            if (close != std::string_view::npos && close - i <= 24 && close > i + 1 &&
-                Digit(static_cast<unsigned char>(s[i + 1]))) {
-                push(Token::String, std::string(s.substr(i + 1, close - i - 1)));
-                i = close + 1;
-                continue;
+        if (j < n && s[j] == '.')
+            j = skipWhile(j + 1, Digit);
+        if (j < n && (s[j] == 'e' || s[j] == 'E')) {
+            std::size_t k = j + 1;
+            if (k < n && (s[k] == '+' || s[k] == '-'))
+                ++k;
+            if (k < n && Digit(at(k))) {
+                j = skipWhile(k, Digit);
+            } else if (IdStart(at(j))) {
+                word(skipWhile(j, IdChar));
+                return true;
             }
         }
-        bool afterName = !out.empty() && space.empty() &&
-                         (out.back().isName() || out.back().isPunct(")"));
-        if (Digit(c) || (c == '.' && i + 1 < n && Digit(static_cast<unsigned char>(s[i + 1])) &&
-                         !afterName)) {
-            std::size_t j = i;
-            while (j < n && Digit(static_cast<unsigned char>(s[j])))
-                ++j;
-            if (j < n && IdStart(static_cast<unsigned char>(s[j])) && s[j] != 'e' &&
-                s[j] != 'E') {
-                // A name that starts with digits, such as 9班.
-                while (j < n && IdChar(static_cast<unsigned char>(s[j])))
-                    ++j;
-                push(Token::Word, std::string(s.substr(i, j - i)));
-                i = j;
-                continue;
-            }
-            if (j < n && s[j] == '.') {
-                ++j;
-                while (j < n && Digit(static_cast<unsigned char>(s[j])))
-                    ++j;
-            }
-            if (j < n && (s[j] == 'e' || s[j] == 'E')) {
-                std::size_t k = j + 1;
-                if (k < n && (s[k] == '+' || s[k] == '-'))
-                    ++k;
-                if (k < n && Digit(static_cast<unsigned char>(s[k]))) {
-                    j = k;
-                    while (j < n && Digit(static_cast<unsigned char>(s[j])))
-                        ++j;
-                } else if (IdStart(static_cast<unsigned char>(s[j]))) {
-                    while (j < n && IdChar(static_cast<unsigned char>(s[j])))
-                        ++j;
-                    push(Token::Word, std::string(s.substr(i, j - i)));
-                    i = j;
-                    continue;
-                }
-            }
-            push(Token::Number, std::string(s.substr(i, j - i)));
+        push(Token::Number, std::string(s.substr(i, j - i)));
+        i = j;
+        return true;
+    }
+
+    bool name(unsigned char c) {
+        if (!IdStart(c))
+            return false;
+        word(skipWhile(i, IdChar));
+        return true;
+    }
+
+    // :Name and @Name are named parameters, ? a positional one.
+    bool parameter(unsigned char c) {
+        if ((c == ':' || c == '@') && i + 1 < n && IdStart(at(i + 1))) {
+            std::size_t j = skipWhile(i + 1, IdChar);
+            std::string param(1, ':');
+            param.append(s.substr(i + 1, j - i - 1));
+            push(Token::Param, std::move(param));
             i = j;
-            continue;
+            return true;
         }
-        if (IdStart(c)) {
-            std::size_t j = i;
-            while (j < n && IdChar(static_cast<unsigned char>(s[j])))
-                ++j;
-            push(Token::Word, std::string(s.substr(i, j - i)));
-            i = j;
-            continue;
-        }
-        if ((c == ':' || c == '@') && i + 1 < n && IdStart(static_cast<unsigned char>(s[i + 1]))) {
-            std::size_t j = i + 1;
-            while (j < n && IdChar(static_cast<unsigned char>(s[j])))
-                ++j;
-            std::string name(1, ':');
-            name.append(s.substr(i + 1, j - i - 1));
-            push(Token::Param, std::move(name));
-            i = j;
-            continue;
-        }
-        if (c == '?') {
-            push(Token::Param, "?");
-            ++i;
-            continue;
-        }
+        if (c != '?')
+            return false;
+        push(Token::Param, "?");
+        ++i;
+        return true;
+    }
+
+    void punctuation(unsigned char c) {
         static const char* twoChar[] = {"<>", "<=", ">=", "!=", "||", "==", "<<", ">>"};
-        bool done = false;
         for (const char* p : twoChar) {
             if (s.substr(i, 2) == p) {
                 push(Token::Punct, p);
                 i += 2;
-                done = true;
-                break;
+                return;
             }
         }
-        if (done)
-            continue;
         push(Token::Punct, std::string(1, static_cast<char>(c)));
         ++i;
     }
-    return out;
-}
+
+    std::string_view s;
+    std::size_t n;
+    std::size_t i = 0;
+    std::string space;
+    Tokens out;
+};
+
+} // namespace
+
+Tokens Tokenize(std::string_view s) { return Tokenizer(s).run(); }
 
 // Jet's SELECT TOP n becomes LIMIT n; DELETE * FROM becomes DELETE FROM.
 void Normalize(Tokens& t) {

@@ -30,7 +30,7 @@ protected:
 };
 
 TEST_F(CliTest, OpenPrintsTheStatusLine) {
-    tools::AnswerTableSpec layout;
+    tools::AnswerTableLayout layout;
     layout.score = "float";
     tools::WriteAnswerTable(home / "期中考试.dbf", layout);
     auto r = Cli({"--home", home_(), "open", (home / "期中考试.dbf").string()});

@@ -17,7 +17,7 @@ std::string Zeros(long long n, int digits) {
 
 } // namespace
 
-void WriteAnswerTable(const std::filesystem::path& file, const AnswerTableSpec& layout,
+void WriteAnswerTable(const std::filesystem::path& file, const AnswerTableLayout& layout,
                       const SheetVisitor& visit) {
     using testsupport::DbfColumn;
     if (layout.records < 0 || layout.questions < 1 || layout.questions > 254 || layout.classes < 1)

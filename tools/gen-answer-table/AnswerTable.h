@@ -10,7 +10,7 @@
 // optionally a SCORE column. The same seed gives the same table.
 namespace tools {
 
-struct AnswerTableSpec {
+struct AnswerTableLayout {
     long long records = 45;
     int questions = 60;
     std::string prefix = "2026"; // exam numbers start with it
@@ -25,7 +25,7 @@ struct AnswerTableSpec {
 using SheetVisitor = std::function<void(const std::string& examNumber, const std::string& content)>;
 
 // Writes the table; calls `visit` for every sheet (may be empty).
-void WriteAnswerTable(const std::filesystem::path& file, const AnswerTableSpec& layout,
+void WriteAnswerTable(const std::filesystem::path& file, const AnswerTableLayout& layout,
                       const SheetVisitor& visit = {});
 
 } // namespace tools

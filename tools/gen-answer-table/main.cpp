@@ -7,7 +7,7 @@
 #include <string>
 
 int main(int argc, char** argv) {
-    tools::AnswerTableSpec layout;
+    tools::AnswerTableLayout layout;
     std::string out;
     auto usage = [] {
         std::fputs("usage: gen-answer-table --out FILE.dbf [--records N] [--questions Q]\n"
