@@ -131,24 +131,25 @@ std::string ColumnText(const ImportResult& r, Field f) {
            std::to_string(c + 1) + " 列）";
 }
 
-// "第 5、9 行" for the rows with this problem, at most kRowsListed of them.
+// "第 5、9 行" for the rows with this problem, or "第 4 行（…）、第 8 行（…）" when
+// each row has its own detail; at most kRowsListed rows.
 std::string RowsOf(const ImportResult& r, RowProblem kind) {
+    const bool detailed = kind == RowProblem::DuplicateId || kind == RowProblem::DigitsLost;
     std::string s;
     std::size_t listed = 0, total = 0;
     for (const ImportProblem& p : r.problems) {
-        if (p.kind != kind)
-            continue;
-        if (++total > kRowsListed)
+        if (p.kind != kind || ++total > kRowsListed)
             continue;
         ++listed;
         std::string item = std::to_string(p.row);
         if (kind == RowProblem::DuplicateId)
-            item += "（" + p.id + "，与第 " + std::to_string(p.firstRow) + " 行重复）";
-        if (kind == RowProblem::DigitsLost)
-            item += "（" + p.id + "）";
+            item = "第 " + item + " 行（" + p.id + "，与第 " + std::to_string(p.firstRow) + " 行重复）";
+        else if (kind == RowProblem::DigitsLost)
+            item = "第 " + item + " 行（" + p.id + "）";
         s += (s.empty() ? "" : "、") + item;
     }
-    s = "第 " + s + " 行";
+    if (!detailed)
+        s = "第 " + s + " 行";
     if (total > listed)
         s += " 等 " + std::to_string(total) + " 行";
     return s;

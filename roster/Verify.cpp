@@ -223,6 +223,8 @@ bool ClassBefore(std::string_view a, std::string_view b) {
     auto numeric = [](std::string_view s) {
         return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
     };
+    if (a.empty() != b.empty())
+        return b.empty(); // no class last
     const bool na = numeric(a), nb = numeric(b);
     if (na != nb)
         return na;

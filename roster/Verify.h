@@ -126,7 +126,7 @@ struct VerifyResult {
                                          const ClassOfNumber& classOf = {});
 
 // The ordering of class names: numeric ones by value first, then the rest
-// by text.
+// by text, no class (empty) last.
 [[nodiscard]] bool ClassBefore(std::string_view a, std::string_view b);
 
 } // namespace roster
