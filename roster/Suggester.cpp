@@ -31,14 +31,17 @@ Suggester::Suggester(const Roster& roster)
       mIndex([&roster](std::uint32_t i) { return roster.id(i); }, roster.size()),
       mFirst(roster.size(), false) {
     std::map<std::size_t, std::vector<std::array<bool, 256>>> seen;
+    std::vector<std::array<bool, 256>>* places = nullptr; // of the last length seen
     for (std::uint32_t i = 0; i < roster.size(); ++i) {
         mFirst[i] = mIndex.insert(i) == i;
         const std::string_view id = roster.id(i);
-        auto& places = seen[id.size()];
-        if (places.empty())
-            places.assign(id.size(), std::array<bool, 256>{});
+        if (!places || places->size() != id.size()) {
+            places = &seen[id.size()];
+            if (places->empty())
+                places->assign(id.size(), std::array<bool, 256>{});
+        }
         for (std::size_t p = 0; p < id.size(); ++p)
-            places[p][static_cast<unsigned char>(id[p])] = true;
+            (*places)[p][static_cast<unsigned char>(id[p])] = true;
     }
     for (const auto& [length, places] : seen) {
         auto& letters = mLetters[length];

@@ -33,20 +33,20 @@ CharKind KindOf(std::string_view id) {
 
 // The most common length and character kind among the non-empty numbers.
 NumberShape MajorityShape(const SheetList& sheets) {
-    std::unordered_map<std::size_t, std::size_t> lengths;
+    std::vector<std::size_t> lengths(256, 0); // the last counts every longer number
     std::array<std::size_t, 3> kinds{};
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         const std::string_view id = sheets.id(i);
         if (IsBlankNumber(id))
             continue;
-        ++lengths[id.size()];
+        ++lengths[std::min(id.size(), lengths.size() - 1)];
         ++kinds[static_cast<std::size_t>(KindOf(id))];
     }
     NumberShape shape;
     std::size_t best = 0;
-    for (const auto& [length, count] : lengths)
-        if (count > best || (count == best && length < shape.length)) {
-            best = count;
+    for (std::size_t length = 1; length < lengths.size(); ++length)
+        if (lengths[length] > best) {
+            best = lengths[length];
             shape.length = length;
         }
     const auto top = std::max_element(kinds.begin(), kinds.end());
@@ -64,21 +64,58 @@ std::optional<Malformation> MalformationOf(std::string_view id, const NumberShap
     return std::nullopt;
 }
 
-// What one pass over the sheets finds: every number's first sheet, the
-// duplicates and the malformed sheets.
+constexpr std::uint32_t kNone = IdIndex<Suggester::RosterIds>::kNone;
+
+// What one pass over the sheets finds: every number's first sheet and the
+// duplicates; with a roster also the roster entry of each sheet's number.
 struct SheetPass {
     std::vector<bool> first;                                  // first sheet of its number
     std::vector<std::pair<std::uint32_t, std::uint32_t>> dup; // (first sheet, later sheet)
+    std::vector<std::uint32_t> student;                       // roster entry, or kNone
 };
 
-template <class Index>
-SheetPass IndexSheets(const SheetList& sheets, Index& index) {
+// Without a roster: one hash index of the sheets' numbers.
+SheetPass IndexSheets(const SheetList& sheets) {
+    auto ids = [&sheets](std::uint32_t i) { return sheets.id(i); };
+    IdIndex<decltype(ids)> index(ids, sheets.size());
     SheetPass pass;
     pass.first.assign(sheets.size(), false);
     for (std::uint32_t i = 0; i < sheets.size(); ++i) {
         if (IsBlankNumber(sheets.id(i)))
             continue;
         const std::uint32_t holder = index.insert(i);
+        if (holder == i)
+            pass.first[i] = true;
+        else
+            pass.dup.emplace_back(holder, i);
+    }
+    return pass;
+}
+
+// With a roster: the roster's index finds each sheet's entry and the entry
+// keeps its first sheet, so only the numbers off the roster need an index
+// of their own (small, grown as they come).
+SheetPass IndexSheetsByRoster(const SheetList& sheets, const Suggester& suggester,
+                              std::size_t rosterSize) {
+    auto ids = [&sheets](std::uint32_t i) { return sheets.id(i); };
+    IdIndex<decltype(ids)> offRoster(ids, 64);
+    std::vector<std::uint32_t> sheetOf(rosterSize, kNone);
+    SheetPass pass;
+    pass.first.assign(sheets.size(), false);
+    pass.student.assign(sheets.size(), kNone);
+    for (std::uint32_t i = 0; i < sheets.size(); ++i) {
+        const std::string_view id = sheets.id(i);
+        if (IsBlankNumber(id))
+            continue;
+        const std::uint32_t s = suggester.find(id);
+        pass.student[i] = s;
+        std::uint32_t holder = i;
+        if (s == kNone)
+            holder = offRoster.insert(i);
+        else if (sheetOf[s] == kNone)
+            sheetOf[s] = i;
+        else
+            holder = sheetOf[s];
         if (holder == i)
             pass.first[i] = true;
         else
@@ -130,20 +167,16 @@ std::vector<AbsentClass> GroupAbsent(const Roster& roster, const std::vector<boo
     return absent;
 }
 
-// Unknown and malformed sheets against the roster, with suggestions found
+// Absent students, and unknown and malformed sheets with suggestions found
 // once per number and shared by the sheets that carry it.
-void CompareWithRoster(const SheetList& sheets, const Roster& roster, const SheetPass& pass,
-                       const std::vector<std::uint32_t>& firstOf, VerifyResult& r) {
-    Suggester suggester(roster);
-    std::vector<bool> withoutSheet(roster.size(), false);
+void CompareWithRoster(const SheetList& sheets, const Roster& roster, Suggester& suggester,
+                       const SheetPass& pass, const std::vector<std::uint32_t>& firstOf,
+                       VerifyResult& r) {
     std::vector<bool> hasSheet(roster.size(), false);
-    for (std::uint32_t i = 0; i < sheets.size(); ++i) {
-        if (!pass.first[i])
-            continue;
-        const std::uint32_t s = suggester.find(sheets.id(i));
-        if (s != IdIndex<Suggester::RosterIds>::kNone)
-            hasSheet[s] = true;
-    }
+    for (std::uint32_t i = 0; i < sheets.size(); ++i)
+        if (pass.first[i] && pass.student[i] != kNone)
+            hasSheet[pass.student[i]] = true;
+    std::vector<bool> withoutSheet(roster.size(), false);
     for (std::uint32_t s = 0; s < roster.size(); ++s) {
         if (!suggester.isFirst(s))
             continue;
@@ -162,7 +195,7 @@ void CompareWithRoster(const SheetList& sheets, const Roster& roster, const Shee
             r.malformed.push_back({i, *why, {}});
             continue;
         }
-        if (suggester.find(id) != IdIndex<Suggester::RosterIds>::kNone)
+        if (pass.student[i] != kNone)
             continue;
         const std::uint32_t first = firstOf[i];
         auto it = byFirst.find(first);
@@ -242,15 +275,13 @@ VerifyResult VerifyNumbers(const SheetList& sheets, const Roster* roster,
     r.withRoster = roster != nullptr;
     r.sheetCount = sheets.size();
     r.majority = MajorityShape(sheets);
-    auto ids = [&sheets](std::uint32_t i) { return sheets.id(i); };
     SheetPass pass;
-    {
-        IdIndex<decltype(ids)> index(ids, sheets.size());
-        pass = IndexSheets(sheets, index);
-    }
     if (roster) {
-        CompareWithRoster(sheets, *roster, pass, FirstSheets(sheets, pass), r);
+        Suggester suggester(*roster);
+        pass = IndexSheetsByRoster(sheets, suggester, roster->size());
+        CompareWithRoster(sheets, *roster, suggester, pass, FirstSheets(sheets, pass), r);
     } else {
+        pass = IndexSheets(sheets);
         FindMalformedAlone(sheets, r);
         FindGaps(sheets, pass.first, r, classOf);
     }
