@@ -124,6 +124,10 @@ DecodedText DecodeText(std::string_view bytes) {
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         d.utf8 = std::string(bytes.substr(3));
         d.encoding = TextEncoding::Utf8Bom;
+    } else if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+        const bool little = bytes[0] == '\xFF';
+        d.utf8 = text::ToUtf8(bytes.substr(2), little ? "UTF-16LE" : "UTF-16BE");
+        d.encoding = TextEncoding::Utf16;
     } else if (IsUtf8(bytes)) {
         d.utf8 = std::string(bytes);
         d.encoding = TextEncoding::Utf8;

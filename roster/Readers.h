@@ -17,7 +17,7 @@ using TextRow = std::vector<std::string>;
 using TextRows = std::vector<TextRow>;
 
 // Which text encoding a CSV file was decoded from.
-enum class TextEncoding { Utf8, Utf8Bom, Gbk };
+enum class TextEncoding { Utf8, Utf8Bom, Utf16, Gbk };
 
 struct DecodedText {
     std::string utf8;
@@ -25,7 +25,8 @@ struct DecodedText {
 };
 
 // UTF-8 (with its byte-order mark removed) when the bytes are valid UTF-8,
-// GBK otherwise. The extension of the file plays no part.
+// UTF-16 when they start with its byte-order mark (a spreadsheet's "Unicode
+// text"), GBK otherwise. The extension of the file plays no part.
 [[nodiscard]] DecodedText DecodeText(std::string_view bytes);
 
 // CSV as RFC 4180 writes it: fields in double quotes may hold separators,

@@ -50,6 +50,20 @@ TEST(CsvEncoding, GbkIsToldByDecodingNotByName) {
     EXPECT_EQ(roster::ReadClassList(home / "utf8.txt"), kListRows);
 }
 
+TEST(CsvEncoding, UnicodeTextOfASpreadsheet) {
+    // "考号\t姓名\r\n1\t张三\r\n" as UTF-16LE with its byte-order mark.
+    const std::u16string text = u"考号\t姓名\r\n1\t张三\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    EXPECT_EQ(roster::DecodeText(bytes).encoding, roster::TextEncoding::Utf16);
+    TempHome home;
+    WriteBytes(home / "名单.txt", bytes);
+    EXPECT_EQ(roster::ReadClassList(home / "名单.txt"), (TextRows{{"考号", "姓名"}, {"1", "张三"}}));
+}
+
 // --- CSV: fields -------------------------------------------------------------
 
 TEST(CsvFields, QuotedAsRfc4180Writes) {
