@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   libsimpleini-dev
   libxlsxwriter-dev zlib1g-dev
+  libfreexl-dev libzip-dev libexpat1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei
   xvfb xauth
