@@ -154,6 +154,23 @@ TEST_F(CliTest, ClassesCheckReportAndBatch) {
     EXPECT_NE(r.err.find("处理完毕。已处理文件个数: 1"), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("统计_合计.txt"), std::string::npos) << r.out;
     EXPECT_EQ(Cli({"--home", home_(), "batch", "--kind", "test9"}).status, 2);
+
+    // A table that fails is named with its reason and fails the command; the
+    // others are still scored.
+    testsupport::WriteAnswers(home / "home" / "20111229德育2.dbf", {{"2", "12"}}, 'N');
+    r = Cli({"--home", home_(), "batch", "--kind", "test"});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("failed: " + (home / "home" / "20111229德育2.dbf").string() +
+                         ": 客观题只有 2 个字符，需要 30 个。"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("处理完毕。已处理文件个数: 2"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, AnOptionAnotherCommandTakesIsBadUsage) {
+    auto r = Cli({"--home", home_(), "open", "x.dbf", "--key", "A"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown option --key for open"), std::string::npos) << r.err;
 }
 
 TEST_F(CliTest, ExitStatusesTellUsageFromErrors) {

@@ -37,13 +37,14 @@ class ScoringTest : public ::testing::Test {
 protected:
     void SetUp() override { ws.startUp(); }
 
-    // Opens a table of these contents (exam numbers 202601001...).
+    // Opens a table of these contents (exam numbers 202601001...), read from
+    // a file that holds the sheets out of exam-number order.
     void Open(const std::vector<std::string>& contents, char scoreType = 'N',
               const std::string& name = "exam") {
         std::vector<std::pair<std::string, std::string>> sheets;
         for (std::size_t i = 0; i < contents.size(); ++i)
             sheets.emplace_back(std::to_string(202601001 + i), contents[i]);
-        testsupport::WriteAnswers(home / (name + ".dbf"), sheets, scoreType,
+        testsupport::WriteAnswers(home / (name + ".dbf"), testsupport::Shuffled(sheets), scoreType,
                                   contents.empty() ? 5 : 0);
         (void)core::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
         table = name;
@@ -134,6 +135,28 @@ TEST_F(ScoringTest, AContentByteXOrZEarnsNothing) {
     ui.answers = {true};
     ASSERT_EQ(Run(Single(2, "1", "xz")), Outcome::Done);
     EXPECT_EQ(Column("score"), std::vector<std::string>{"0"});
+}
+
+TEST_F(ScoringTest, EverySheetGetsItsOwnScoreWhateverItsPlaceInTheFile) {
+    // Each sheet earns a different score; the file holds them out of order
+    // and one sheet has no exam number: it is scored like the others.
+    std::vector<std::pair<std::string, std::string>> sheets;
+    const std::string contents[] = {"11111", "11112", "11122", "11222", "12222", "22222"};
+    for (int i = 0; i < 6; ++i)
+        sheets.emplace_back(i == 3 ? "" : std::to_string(202601001 + i), contents[i]);
+    testsupport::WriteAnswers(home / "mixed.dbf", testsupport::Shuffled(sheets), 'N');
+    (void)core::OpenAnswerTable(ws, ui, home / "mixed.dbf");
+    table = "mixed";
+    ASSERT_EQ(Run(Single(5, "1", "AAAAA")), Outcome::Done);
+    auto r = ws.connection.select("select BH, score from mixed");
+    ASSERT_EQ(r.rows.size(), 6u);
+    for (const auto& row : r.rows) {
+        const std::string id = db::Query::ToText(row[0]);
+        const int i = id.empty() ? 3 : std::stoi(id) - 202601001;
+        EXPECT_EQ(db::Query::ToText(row[1]), std::to_string(5 - i)) << "the sheet " << id;
+    }
+    const auto lines = text::LoadLines(home / "统计_mixed.txt");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "统计人数: 6  总分: 15  平均分: 2.5"), lines.end());
 }
 
 TEST_F(ScoringTest, SegmentBoundaries) {

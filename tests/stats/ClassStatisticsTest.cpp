@@ -127,6 +127,29 @@ TEST_F(ClassStatsTest, ReportByteForByte) {
     EXPECT_EQ(shell.opened()[0], (home / "分班统计_cls.txt").string());
 }
 
+TEST_F(ClassStatsTest, OnePassAgreesOnShuffledSheetsAndEmptyNumbers) {
+    std::vector<std::pair<std::string, std::string>> sheets;
+    for (int i = 0; i < 40; ++i) {
+        std::string id = i % 9 == 4 ? "" : "2026" + std::to_string(10 + i % 4) + std::to_string(100 + i);
+        sheets.emplace_back(id, std::string("1248375@P0?o").substr(static_cast<std::size_t>(i % 6), 5));
+    }
+    Open(testsupport::Shuffled(sheets));
+    auto empty = ws.connection.select("select count(*) from cls where BH is null or BH = ''");
+    ASSERT_EQ(db::Query::ToText(empty.rows[0][0]), "4") << "the sheets without a number are imported";
+    ExpectAsStatementsSay(Prefix("2026", 9, 2, 10, 13, 5));
+    EXPECT_EQ(Report()[0].rfind("所有考生人数40,", 0), 0u) << Report()[0];
+
+    ws.connection.execute("CREATE TABLE ids (ID varchar(9), StudClass integer)");
+    for (int i = 0; i < 40; i += 3)
+        if (!sheets[static_cast<std::size_t>(i)].first.empty())
+            ws.connection.execute("INSERT INTO ids VALUES ('" + sheets[static_cast<std::size_t>(i)].first + "', " +
+                                  std::to_string(1 + i % 2) + ")");
+    ClassSettings predefined;
+    predefined.predefined = true;
+    predefined.questions = 5;
+    ExpectAsStatementsSay(predefined);
+}
+
 TEST_F(ClassStatsTest, OnePassAgreesWithThePerClassStatements) {
     std::vector<std::pair<std::string, std::string>> sheets;
     for (int i = 0; i < 60; ++i) {

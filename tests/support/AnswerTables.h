@@ -40,6 +40,20 @@ inline void WriteAnswers(const std::filesystem::path& file,
     WriteDbf(file, cols, rows);
 }
 
+// The sheets in a fixed order that is not their exam-number order (every
+// second one from the back, then the others from the front), so that a value
+// written to the wrong row, or a row left out, shows in a test.
+template <class T>
+std::vector<T> Shuffled(const std::vector<T>& in) {
+    std::vector<T> out;
+    for (std::size_t i = in.size(); i-- > 0;)
+        if (i % 2 == 1)
+            out.push_back(in[i]);
+    for (std::size_t i = 0; i < in.size(); i += 2)
+        out.push_back(in[i]);
+    return out;
+}
+
 // n sheets 202601001.. with content of `questions` marks.
 inline std::vector<std::pair<std::string, std::string>> Sheets(int n, int questions) {
     std::vector<std::pair<std::string, std::string>> s;
