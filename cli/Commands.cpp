@@ -180,12 +180,16 @@ scoring::ScoringSettings ScoringSettingsOf(const Args& a) {
 }
 
 // "生成报表": test.xls in the temporary folder, formatted by the spreadsheet
-// stand-in into test.xlsx; both are printed.
-void Report(app::Workspace& ws, os::Shell& shell) {
+// stand-in into test.xlsx; both are printed. Rows beyond an .xls go straight
+// to test.xlsx, with a notice.
+void Report(app::Workspace& ws, app::Ui& ui, os::Shell& shell) {
     automation::RegisterSheetServer();
     automation::SetDesktop({&shell, {}});
-    report::ExportReport(ws);
-    std::printf("wrote %stest.xls\n", os::GetTempFolder().c_str());
+    const report::ReportResult written = report::ExportReport(ws);
+    if (!written.notice.empty())
+        ui.message(written.notice, "生成报表", app::Icon::Information);
+    if (written.file.extension() == ".xls")
+        std::printf("wrote %s\n", written.file.c_str());
 }
 
 // The hidden batch statistics: no table is opened first.
@@ -225,7 +229,7 @@ int RunCommand(const Args& a, CliUi& ui) {
     if (a.command == "score") {
         os::PrintingShell shell;
         scoring::ScoringFollowUps next;
-        next.report = [&] { Report(ws, shell); };
+        next.report = [&] { Report(ws, ui, shell); };
         auto outcome = scoring::ScoreAll(ws, ui, shell, ScoringSettingsOf(a), next);
         if (outcome == scoring::Outcome::Stopped)
             return kStopped;
@@ -234,7 +238,7 @@ int RunCommand(const Args& a, CliUi& ui) {
     }
     if (a.command == "report") {
         os::PrintingShell shell;
-        Report(ws, shell);
+        Report(ws, ui, shell);
         return kDone;
     }
     if (a.command == "classes") {

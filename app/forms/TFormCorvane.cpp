@@ -474,8 +474,13 @@ void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
 
 void TFormCorvane::nExcelClick() {
     Guarded(this, [&] {
-        BusyCursor busy;
-        report::ExportReport(mWs);
+        report::ReportResult written;
+        {
+            BusyCursor busy;
+            written = report::ExportReport(mWs);
+        }
+        if (!written.notice.empty())
+            mUi->message(written.notice, "生成报表", app::Icon::Information);
     });
 }
 

@@ -549,6 +549,8 @@ private:
 
 void SetDesktop(Desktop desktop) { TheDesktop() = std::move(desktop); }
 
+const Desktop& CurrentDesktop() { return TheDesktop(); }
+
 void RegisterSheetServer() {
     Register("Excel.Application", [] { return std::make_shared<ApplicationObject>(); });
 }

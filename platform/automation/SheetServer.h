@@ -21,6 +21,7 @@ struct Desktop {
 };
 
 void SetDesktop(Desktop desktop);
+[[nodiscard]] const Desktop& CurrentDesktop();
 void RegisterSheetServer();
 
 // Every call the applications of this process received, as "member(args)"
