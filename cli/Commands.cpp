@@ -130,10 +130,16 @@ struct Context {
 int Status(core::Outcome outcome) { return outcome == core::Outcome::Done ? kDone : kStopped; }
 
 // "生成报表": test.xls in the temporary folder, formatted by the spreadsheet
-// stand-in into test.xlsx; both are printed.
+// stand-in into test.xlsx; both are printed. Rows beyond an .xls go straight
+// to test.xlsx, with a notice.
 void Report(Context& c) {
-    report::ExportReport(c.ws, c.spreadsheet);
-    std::printf("wrote %stest.xls\n", os::GetTempFolder().c_str());
+    const report::ReportResult written = report::ExportReport(c.ws, c.spreadsheet);
+    if (!written.notice.empty()) {
+        c.ui.message(written.notice, "生成报表", core::Icon::Information);
+        c.shell.open(written.file.string());
+    }
+    if (written.file.extension() == ".xls")
+        std::printf("wrote %s\n", written.file.c_str());
 }
 
 int RunOpen(Context&) { return kDone; }

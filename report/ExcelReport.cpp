@@ -4,6 +4,7 @@
 
 #include "core/AppError.h"
 #include "platform/automation/Automation.h"
+#include "platform/automation/SheetServer.h"
 #include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
 #include "report/ExportExcel.h"
@@ -75,7 +76,47 @@ std::string ReportQuery(const std::string& sql, const std::string& id, const std
     return "SELECT " + Bracket(id) + ", " + Bracket(content) + ", " + Bracket(score) + " " + sql.substr(p);
 }
 
-void ExportReport(core::Workspace& ws, const automation::Factory& spreadsheet) {
+namespace {
+
+// Puts the table view back to its own text, also when the report fails.
+class ViewRestorer {
+public:
+    explicit ViewRestorer(db::Query& view) : mView(view), mSaved(view.sqlText()) {}
+    ~ViewRestorer() {
+        try {
+            mView.close();
+            mView.setSql(mSaved);
+            mView.open();
+        } catch (const std::exception&) {
+            // The report's own error is the one to show.
+        }
+    }
+    ViewRestorer(const ViewRestorer&) = delete;
+    ViewRestorer& operator=(const ViewRestorer&) = delete;
+    [[nodiscard]] const std::string& saved() const { return mSaved; }
+
+private:
+    db::Query& mView;
+    std::string mSaved;
+};
+
+// The rows do not fit an .xls: the workbook the spreadsheet would have made
+// of it, written from the rows themselves.
+ReportResult WorkbookInsteadOfXls(db::Query& rows, const std::string& xls, const ReportLimits& limits) {
+    ReportResult result;
+    result.file = automation::WorkbookPathFor(xls);
+    const int sheets = WriteReportWorkbook(rows, result.file, limits.workbookSheetRows);
+    result.notice = "报表有 " + std::to_string(rows.recordCount()) + " 行数据，加上字段名行超过 .xls 文件最多 " +
+                    std::to_string(limits.xlsRows) + " 行的限制，已直接写成 " + result.file.string() +
+                    "（" + std::to_string(sheets) + " 个工作表，每个工作表最多 " +
+                    std::to_string(limits.workbookSheetRows) + " 行，首行都是字段名），没有复制到剪贴板。";
+    return result;
+}
+
+} // namespace
+
+ReportResult ExportReport(core::Workspace& ws, const automation::Factory& spreadsheet,
+                          const ReportLimits& limits) {
     std::string folder = os::GetTempFolder();
     if (folder.back() != '/')
         folder += '/';
@@ -85,17 +126,18 @@ void ExportReport(core::Workspace& ws, const automation::Factory& spreadsheet) {
         throw core::AppError("生成报表时错误，数据表不在打开状态。");
     if (v.recordCount() == 0)
         throw core::AppError("生成报表失败。当前零条记录。");
-    const std::string saved = v.sqlText();
+    ViewRestorer restore(v);
     v.close();
-    v.setSql(ReportQuery(saved, ws.Fields.ID, ws.Fields.Content, ws.Fields.Score));
+    v.setSql(ReportQuery(restore.saved(), ws.Fields.ID, ws.Fields.Content, ws.Fields.Score));
     v.open();
+    TDS2Excel xls(v, limits.xlsRows);
+    if (!xls.Fits(true))
+        return WorkbookInsteadOfXls(v, file, limits);
     const int rows = v.recordCount();
     const int columns = v.fieldCount();
-    TDS2Excel(v).SaveToFile(file, true);
+    xls.SaveToFile(file, true);
     OpenExcelReport(spreadsheet, file, rows, columns);
-    v.close();
-    v.setSql(saved);
-    v.open();
+    return {file, {}};
 }
 
 } // namespace report

@@ -2,7 +2,10 @@
 
 #include "core/Workspace.h"
 #include "platform/automation/Automation.h"
+#include "report/ExportExcel.h"
+#include "report/ReportWorkbook.h"
 
+#include <filesystem>
 #include <string>
 
 namespace report {
@@ -25,9 +28,25 @@ bool OpenExcelReport(const automation::Factory& spreadsheet, const std::string& 
 [[nodiscard]] std::string ReportQuery(const std::string& sql, const std::string& id,
                                       const std::string& content, const std::string& score);
 
+// How many rows each kind of worksheet holds, header rows included.
+struct ReportLimits {
+    long long xlsRows = TDS2Excel::kRowLimit;
+    long long workbookSheetRows = kWorkbookSheetRows;
+};
+
+// What the report wrote.
+struct ReportResult {
+    std::filesystem::path file; // test.xls, or test.xlsx when the rows do not fit an .xls
+    std::string notice;         // for the user when the report took the other way; else empty
+};
+
 // "生成报表": the exam number, answers and score of the view's rows to
 // "test.xls" in the temporary folder, opened in the spreadsheet application;
-// the view is put back as it was.
-void ExportReport(core::Workspace& ws, const automation::Factory& spreadsheet);
+// the view is put back as it was. When the rows do not fit an .xls they go
+// straight to the formatted "test.xlsx" beside it instead (every row, on as
+// many worksheets as they need), which the front end hands to the desktop as
+// the spreadsheet would; the result's notice says so.
+ReportResult ExportReport(core::Workspace& ws, const automation::Factory& spreadsheet,
+                          const ReportLimits& limits = {});
 
 } // namespace report

@@ -2,6 +2,7 @@
 
 #include "platform/text/Gbk.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -30,23 +31,66 @@ void Cell(char* p, std::uint16_t id, std::uint16_t length, std::uint16_t row, st
     Put16(p + 8, format);
 }
 
+// Length of the longest run of whole GBK characters within `limit` bytes: a
+// lead byte of 0x81 or above starts a two-byte character.
+std::size_t GbkCut(const std::string& gbk, std::size_t limit) {
+    std::size_t at = 0;
+    while (at < gbk.size()) {
+        const std::size_t width = static_cast<unsigned char>(gbk[at]) >= 0x81 ? 2 : 1;
+        if (at + width > limit)
+            break;
+        at += width;
+    }
+    return std::min(at, gbk.size());
+}
+
 } // namespace
+
+std::string XlsText(const std::string& utf8) {
+    std::string bytes = text::ToGbk(utf8);
+    if (bytes.size() > kXlsTextLimit)
+        bytes.resize(GbkCut(bytes, kXlsTextLimit));
+    return bytes;
+}
+
+bool TDS2Excel::Fits(bool writeFieldNames) const {
+    return static_cast<long long>(FDataSet.recordCount()) + (writeFieldNames ? 1 : 0) <= FRowLimit;
+}
+
+void TDS2Excel::CheckRows(const std::string& target) const {
+    if (Fits(FWriteFieldNames))
+        return;
+    const long long rows = static_cast<long long>(FDataSet.recordCount()) + (FWriteFieldNames ? 1 : 0);
+    throw TooManyRows("数据有 " + std::to_string(rows) + (FWriteFieldNames ? " 行（含字段名行）" : " 行") +
+                          "，超过 .xls 工作表最多 " +
+                          std::to_string(FRowLimit) + " 行的限制，" + target + "没有写入。",
+                      rows, FRowLimit);
+}
 
 void TDS2Excel::SaveToFile(const std::filesystem::path& fileName, bool writeFieldNames) {
     FWriteFieldNames = writeFieldNames;
+    CheckRows("文件 " + fileName.string() + " ");
     std::error_code ec;
     if (std::filesystem::exists(fileName, ec) && !std::filesystem::remove(fileName, ec))
         throw std::runtime_error("不能删除文件 " + fileName.string() + ": " + ec.message());
     std::ofstream stream(fileName, std::ios::binary | std::ios::trunc);
     if (!stream)
         throw std::runtime_error("不能创建文件 " + fileName.string() + ": " + std::strerror(errno));
-    WriteToStream(stream);
-    stream.close();
-    if (!stream)
-        throw std::runtime_error("不能写入文件 " + fileName.string());
+    try {
+        WriteToStream(stream);
+        stream.close();
+        if (!stream)
+            throw std::runtime_error("不能写入文件 " + fileName.string());
+    } catch (...) {
+        // No half-written worksheet is left for the spreadsheet to open.
+        stream.close();
+        std::filesystem::remove(fileName, ec);
+        throw;
+    }
 }
 
 void TDS2Excel::WriteToStream(std::ostream& stream) {
+    CheckRows("");
     FCol = 0;
     FRow = 0;
     FStream = &stream;
@@ -70,7 +114,7 @@ void TDS2Excel::WriteData() {
             switch (FDataSet.field(f).kind) {
             case db::FieldKind::SmallInt:
             case db::FieldKind::Integer:
-                WriteIntegerCell(static_cast<std::int32_t>(db::Query::ToInteger(v)));
+                WriteIntegerCell(db::Query::ToInteger(v));
                 break;
             case db::FieldKind::Float:
             case db::FieldKind::Currency:
@@ -105,14 +149,18 @@ void TDS2Excel::WriteEof() {
 
 void TDS2Excel::WriteBlankCell() {
     char r[10];
-    Cell(r, 0x0201, 6, FRow, FCol, 23);
+    Cell(r, 0x0201, 6, static_cast<std::uint16_t>(FRow), FCol, 23);
     FStream->write(r, sizeof r);
     NextCell();
 }
 
-void TDS2Excel::WriteIntegerCell(std::int32_t value) {
+void TDS2Excel::WriteIntegerCell(std::int64_t value) {
+    if (value < kRkMin || value > kRkMax) {
+        WriteFloatCell(static_cast<double>(value));
+        return;
+    }
     char r[14];
-    Cell(r, 0x027E, 10, FRow, FCol, 0);
+    Cell(r, 0x027E, 10, static_cast<std::uint16_t>(FRow), FCol, 0);
     Put32(r + 10, (static_cast<std::uint32_t>(value) << 2) | 2);
     FStream->write(r, 10);
     FStream->write(r + 10, 4);
@@ -121,7 +169,7 @@ void TDS2Excel::WriteIntegerCell(std::int32_t value) {
 
 void TDS2Excel::WriteFloatCell(double value) {
     char r[18];
-    Cell(r, 0x0203, 14, FRow, FCol, 0);
+    Cell(r, 0x0203, 14, static_cast<std::uint16_t>(FRow), FCol, 0);
     std::memcpy(r + 10, &value, 8);
     FStream->write(r, 10);
     FStream->write(r + 10, 8);
@@ -129,10 +177,10 @@ void TDS2Excel::WriteFloatCell(double value) {
 }
 
 void TDS2Excel::WriteStringCell(const std::string& utf8) {
-    const std::string bytes = text::ToGbk(utf8);
+    const std::string bytes = XlsText(utf8);
     const auto n = static_cast<std::uint16_t>(bytes.size());
     char r[12];
-    Cell(r, 0x0204, static_cast<std::uint16_t>(8 + n), FRow, FCol, 0);
+    Cell(r, 0x0204, static_cast<std::uint16_t>(8 + n), static_cast<std::uint16_t>(FRow), FCol, 0);
     Put16(r + 10, n);
     FStream->write(r, sizeof r);
     FStream->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

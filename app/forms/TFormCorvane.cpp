@@ -466,8 +466,15 @@ void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
 
 void TFormCorvane::nExcelClick() {
     Guarded(this, [&] {
-        BusyCursor busy;
-        report::ExportReport(mWs, mSpreadsheet);
+        report::ReportResult written;
+        {
+            BusyCursor busy;
+            written = report::ExportReport(mWs, mSpreadsheet);
+        }
+        if (!written.notice.empty()) {
+            mUi->message(written.notice, "生成报表", core::Icon::Information);
+            mShell->open(written.file.string());
+        }
     });
 }
 
