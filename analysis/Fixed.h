@@ -19,7 +19,7 @@ inline constexpr double PointsLimit = 1048576.0; // 2^20
 // The value rounded to the fixed grid; the caller checks the limit.
 [[nodiscard]] inline Fixed ToFixed(double points) {
     const double v = points * FixedOne;
-    return static_cast<Fixed>(v < 0 ? v - 0.5 : v + 0.5);
+    return static_cast<Fixed>(v + std::copysign(0.5, v));
 }
 
 [[nodiscard]] inline double FromFixed(Fixed f) { return static_cast<double>(f) / FixedOne; }

@@ -44,7 +44,10 @@ Category CategoryOf(unsigned char code) { return CategoryTable()[code]; }
 
 SheetPoints::SheetPoints(const QuestionPlan& plan, const std::vector<ItemPlan>& items)
     : mItems(items), mSingle(static_cast<std::size_t>(plan.singleCount)),
-      mColumns(static_cast<std::size_t>(plan.columnCount())), mX(items.size(), 0) {}
+      mColumns(static_cast<std::size_t>(plan.columnCount())), mX(items.size(), 0) {
+    while (mSingleItems < items.size() && items[mSingleItems].column < mSingle)
+        ++mSingleItems;
+}
 
 void SheetPoints::fail(const Sheet& sheet, const std::string& problem) const {
     std::string who = "第 " + std::to_string(sheet.record) + " 条记录";
@@ -63,22 +66,34 @@ Fixed SheetPoints::read(const Sheet& sheet) {
     if (sheet.content.size() < needed)
         fail(sheet, "的客观题只有 " + std::to_string(sheet.content.size()) +
                         " 个字符，上次评分的题目需要 " + std::to_string(needed) + " 个");
+    const std::size_t reach = hasMulti ? mItems.size() : mSingleItems;
+    const std::optional<float>* stored = sheet.points.data();
     Fixed total = 0;
-    for (std::size_t i = 0; i < mItems.size(); ++i) {
-        const std::size_t column = mItems[i].column;
-        Fixed x = 0;
-        if (column < mSingle || hasMulti) {
-            if (const std::optional<float>& stored = sheet.points[column]) {
-                if (!(std::fabs(*stored) <= PointsLimit))
-                    fail(sheet, "的 f" + std::to_string(column + 1) + " 存有 " + NumberText(*stored) +
-                                    " 分，不是评分能写出的分数");
-                x = ToFixed(*stored);
-            }
-        }
+    bool outOfRange = false;
+    for (std::size_t i = 0; i < reach; ++i) {
+        const std::optional<float>& v = stored[mItems[i].column];
+        const float points = v ? *v : 0.0f;
+        const bool fine = std::fabs(points) <= PointsLimit; // false for NaN too
+        outOfRange |= !fine;
+        const Fixed x = ToFixed(fine ? points : 0.0f);
         mX[i] = x;
         total += x;
     }
+    for (std::size_t i = reach; i < mItems.size(); ++i)
+        mX[i] = 0;
+    if (outOfRange)
+        failOutOfRange(sheet, reach);
     return total;
+}
+
+void SheetPoints::failOutOfRange(const Sheet& sheet, std::size_t reach) const {
+    for (std::size_t i = 0; i < reach; ++i) {
+        const std::size_t column = mItems[i].column;
+        const std::optional<float>& v = sheet.points[column];
+        if (v && !(std::fabs(*v) <= PointsLimit))
+            fail(sheet, "的 f" + std::to_string(column + 1) + " 存有 " + NumberText(*v) +
+                            " 分，不是评分能写出的分数");
+    }
 }
 
 FirstWalk WalkFirst(SheetSource& source, SheetPoints& points, const BandLayout& bands,
@@ -107,59 +122,46 @@ FirstWalk WalkFirst(SheetSource& source, SheetPoints& points, const BandLayout& 
 
 namespace {
 
-// Adds one sheet's mark of a question to its counts.
-void CountMark(const ItemPlan& item, const Sheet& sheet, Fixed x, Fixed total,
-               GroupWalk::Place place, OptionCounts& options, MarkCounts& marks) {
-    const bool present = item.column < sheet.content.size();
-    const auto code = present ? static_cast<unsigned char>(sheet.content[item.column]) : '0';
-    if (item.question->type == QuestionType::Single) {
-        const auto c = static_cast<std::size_t>(CategoryOf(code));
-        ++options.count[c];
-        options.upper[c] += place.upper;
-        options.lower[c] += place.lower;
-        options.totalSum[c] += total;
-        return;
+// The second walk's sums for one sheet at a time. The analysed questions
+// come in content order, so the single-choice ones are the first mSingles.
+class SecondWalker {
+public:
+    SecondWalker(const std::vector<ItemPlan>& items, const FirstWalk& first, SecondWalk& w)
+        : mItems(items), mWalk(w), mCategories(CategoryTable()) {
+        ItemSums fresh;
+        fresh.xMin = fresh.restMin = std::numeric_limits<Fixed>::max();
+        fresh.xMax = fresh.restMax = std::numeric_limits<Fixed>::min();
+        w.items.assign(items.size(), fresh);
+        w.options.resize(items.size());
+        w.marks.resize(items.size());
+        mMeanTotal = Quotient(first.totalSum, first.sheets) / FixedOne;
+        for (const Wide& sum : first.itemSums)
+            mMeanX.push_back(Quotient(sum, first.sheets) / FixedOne);
+        while (mSingles < items.size() && items[mSingles].question->type == QuestionType::Single)
+            ++mSingles;
     }
-    const unsigned mask = MarkMask(code);
-    ++marks.count[mask];
-    marks.upper[mask] += place.upper;
-    marks.lower[mask] += place.lower;
-    if (x >= item.max)
-        ++marks.full;
-    else if (x > 0)
-        ++marks.partial;
-    else
-        ++marks.none;
-}
 
-} // namespace
+    void add(const Sheet& sheet, Fixed total, const Fixed* x, GroupWalk::Place place) {
+        const double dt = FromFixed(total) - mMeanTotal;
+        mWalk.tt += dt * dt;
+        mWalk.totalSum += total;
+        ++mWalk.sheets;
+        addMoments(total, dt, x);
+        addOptions(sheet, total, place);
+        addMarks(sheet, x, place);
+        if (place.upper)
+            for (std::size_t i = 0; i < mItems.size(); ++i)
+                mWalk.items[i].upperSum += x[i];
+        if (place.lower)
+            for (std::size_t i = 0; i < mItems.size(); ++i)
+                mWalk.items[i].lowerSum += x[i];
+    }
 
-SecondWalk WalkSecond(SheetSource& source, SheetPoints& points, const std::vector<ItemPlan>& items,
-                      const FirstWalk& first, const GroupCut& cut) {
-    SecondWalk w;
-    const std::size_t k = items.size();
-    ItemSums fresh;
-    fresh.xMin = fresh.restMin = std::numeric_limits<Fixed>::max();
-    fresh.xMax = fresh.restMax = std::numeric_limits<Fixed>::min();
-    w.items.assign(k, fresh);
-    w.options.resize(k);
-    w.marks.resize(k);
-    const double meanTotal = Quotient(first.totalSum, first.sheets) / FixedOne;
-    std::vector<double> meanX(k);
-    for (std::size_t i = 0; i < k; ++i)
-        meanX[i] = Quotient(first.itemSums[i], first.sheets) / FixedOne;
-    GroupWalk groups(cut);
-    source.forEach([&](const Sheet& sheet) {
-        const Fixed total = points.read(sheet);
-        const GroupWalk::Place place = groups.next(total);
-        const double dt = FromFixed(total) - meanTotal;
-        w.tt += dt * dt;
-        w.totalSum += total;
-        ++w.sheets;
-        const std::vector<Fixed>& x = points.x();
-        for (std::size_t i = 0; i < k; ++i) {
-            ItemSums& s = w.items[i];
-            const double dx = FromFixed(x[i]) - meanX[i];
+private:
+    void addMoments(Fixed total, double dt, const Fixed* x) {
+        for (std::size_t i = 0; i < mItems.size(); ++i) {
+            ItemSums& s = mWalk.items[i];
+            const double dx = FromFixed(x[i]) - mMeanX[i];
             const double dr = dt - dx;
             s.xx += dx * dx;
             s.xt += dx * dt;
@@ -170,12 +172,64 @@ SecondWalk WalkSecond(SheetSource& source, SheetPoints& points, const std::vecto
             s.xMax = std::max(s.xMax, x[i]);
             s.restMin = std::min(s.restMin, rest);
             s.restMax = std::max(s.restMax, rest);
-            if (place.upper)
-                s.upperSum += x[i];
-            if (place.lower)
-                s.lowerSum += x[i];
-            CountMark(items[i], sheet, x[i], total, place, w.options[i], w.marks[i]);
         }
+    }
+
+    // A content that stops at the single-choice part has no marks after it.
+    [[nodiscard]] static unsigned char codeAt(const Sheet& sheet, std::size_t column) {
+        return column < sheet.content.size() ? static_cast<unsigned char>(sheet.content[column])
+                                             : '0';
+    }
+
+    void addOptions(const Sheet& sheet, Fixed total, GroupWalk::Place place) {
+        for (std::size_t i = 0; i < mSingles; ++i) {
+            OptionCounts& o = mWalk.options[i];
+            const auto c = static_cast<std::size_t>(mCategories[codeAt(sheet, mItems[i].column)]);
+            ++o.count[c];
+            o.totalSum[c] += total;
+            if (place.upper)
+                ++o.upper[c];
+            if (place.lower)
+                ++o.lower[c];
+        }
+    }
+
+    void addMarks(const Sheet& sheet, const Fixed* x, GroupWalk::Place place) {
+        for (std::size_t i = mSingles; i < mItems.size(); ++i) {
+            MarkCounts& m = mWalk.marks[i];
+            const unsigned mask = MarkMask(codeAt(sheet, mItems[i].column));
+            ++m.count[mask];
+            if (place.upper)
+                ++m.upper[mask];
+            if (place.lower)
+                ++m.lower[mask];
+            if (x[i] >= mItems[i].max)
+                ++m.full;
+            else if (x[i] > 0)
+                ++m.partial;
+            else
+                ++m.none;
+        }
+    }
+
+    const std::vector<ItemPlan>& mItems;
+    SecondWalk& mWalk;
+    const std::array<Category, 256>& mCategories;
+    double mMeanTotal = 0;
+    std::vector<double> mMeanX;
+    std::size_t mSingles = 0;
+};
+
+} // namespace
+
+SecondWalk WalkSecond(SheetSource& source, SheetPoints& points, const std::vector<ItemPlan>& items,
+                      const FirstWalk& first, const GroupCut& cut) {
+    SecondWalk w;
+    SecondWalker walker(items, first, w);
+    GroupWalk groups(cut);
+    source.forEach([&](const Sheet& sheet) {
+        const Fixed total = points.read(sheet);
+        walker.add(sheet, total, points.x().data(), groups.next(total));
     });
     if (w.sheets != first.sheets || w.totalSum != first.totalSum)
         throw Error("分析过程中表的内容发生了变化（第一遍 " + std::to_string(first.sheets) +

@@ -34,10 +34,12 @@ public:
 
 private:
     [[noreturn]] void fail(const Sheet& sheet, const std::string& problem) const;
+    void failOutOfRange(const Sheet& sheet, std::size_t reach) const;
 
     const std::vector<ItemPlan>& mItems;
     std::size_t mSingle;
     std::size_t mColumns;
+    std::size_t mSingleItems = 0; // the analysed single-choice questions come first
     std::vector<Fixed> mX;
 };
 
