@@ -35,7 +35,8 @@ std::vector<ItemPlan> AnalysedItems(const QuestionPlan& plan) {
 
 std::optional<std::string> CheckOptions(const AnalysisOptions& options) {
     if (!(options.groupPercent > 0 && options.groupPercent <= 50))
-        return "高分组、低分组的比例应大于 0 且不超过 50（%），现为 " + Number(options.groupPercent) + "。";
+        return "高分组、低分组的比例应大于 0 且不超过 50（%），现为 " +
+               Number(options.groupPercent) + "。";
     if (!(options.bandWidth > 0) || !std::isfinite(options.bandWidth))
         return "分数段的宽度应大于 0 分，现为 " + Number(options.bandWidth) + "。";
     return std::nullopt;
@@ -56,8 +57,8 @@ ExamAnalysis Analyze(const RunDescription& run, SheetSource& source,
     FirstWalk first = WalkFirst(source, points, bands, items.size());
     if (first.sheets == 0)
         throw Error("表中没有答卷，无法进行试卷分析。");
-    WalkContext context{&run, &plan, &items, &bands, options, full, 0,
-                        GroupSize(first.sheets, options.groupPercent)};
+    WalkContext context{&run,    &plan, &items, &bands,
+                        options, full,  0,      GroupSize(first.sheets, options.groupPercent)};
     const GroupCut cut = CutGroups(first.totals, context.groupSize);
     context.median = MedianTotal(first.totals);
     std::vector<Fixed>().swap(first.totals); // the 8 bytes a sheet end here

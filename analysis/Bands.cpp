@@ -21,7 +21,9 @@ BandLayout::BandLayout(double full, double width) : mFull(full), mWidth(width) {
     }
 }
 
-double BandLayout::to(int band) const { return band + 1 >= mCount ? mFull : (band + 1) * mWidth; }
+double BandLayout::to(int band) const {
+    return band + 1 >= mCount ? mFull : (band + 1) * mWidth;
+}
 
 int BandLayout::indexOf(double total) const {
     const double guess = std::floor((total + Slack) / mWidth);

@@ -7,7 +7,7 @@
 namespace analysis {
 
 class BandLayout {
-public:
+  public:
     // Throws Error when the width makes more bands than a report can hold.
     BandLayout(double full, double width);
 
@@ -22,7 +22,7 @@ public:
     // full marks in the last, so that every sheet is in one band.
     [[nodiscard]] int indexOf(double total) const;
 
-private:
+  private:
     double mFull;
     double mWidth;
     int mCount = 1;

@@ -13,7 +13,7 @@ struct TestBasis {
     std::int64_t sheets = 0;
     std::int64_t groupSize = 0;
     Wide totalSum = 0;
-    double tt = 0;       // centred sum of squares of T
+    double tt = 0; // centred sum of squares of T
     double sd = 0;
     bool constantTotal = false;
 };
@@ -33,8 +33,8 @@ Figure CategoryCorrelation(const TestBasis& t, std::int64_t count, Wide category
     if (count == 0 || count == t.sheets || t.constantTotal)
         return std::nullopt;
     const Wide covariance = static_cast<Wide>(t.sheets) * categorySum - count * t.totalSum;
-    const double spread = std::sqrt(static_cast<double>(count)) *
-                          std::sqrt(static_cast<double>(t.sheets - count));
+    const double spread =
+        std::sqrt(static_cast<double>(count)) * std::sqrt(static_cast<double>(t.sheets - count));
     const double r = static_cast<double>(static_cast<long double>(covariance) / FixedOne) /
                      static_cast<double>(t.sheets) / spread / t.sd;
     return std::clamp(r, -1.0, 1.0);
@@ -84,8 +84,8 @@ MultiFigures LetterFiguresOf(const TestBasis& t, const MarkCounts& c) {
 // than the key does, or draws more of the upper group. Names the one with
 // the highest correlation (undefined counts lowest; ties to the earlier
 // letter).
-std::optional<char> SuspectOption(const Question& q, const SingleFigures& f,
-                                  const OptionCounts& c, std::int64_t groupSize) {
+std::optional<char> SuspectOption(const Question& q, const SingleFigures& f, const OptionCounts& c,
+                                  std::int64_t groupSize) {
     const char key = q.key[0];
     if (key < 'A' || key > 'F')
         return std::nullopt;

@@ -22,7 +22,9 @@ inline constexpr double PointsLimit = 1048576.0; // 2^20
     return static_cast<Fixed>(v + std::copysign(0.5, v));
 }
 
-[[nodiscard]] inline double FromFixed(Fixed f) { return static_cast<double>(f) / FixedOne; }
+[[nodiscard]] inline double FromFixed(Fixed f) {
+    return static_cast<double>(f) / FixedOne;
+}
 
 // num / den, both exact integers, rounded once at extended precision.
 [[nodiscard]] inline double Quotient(Wide num, Wide den) {

@@ -10,7 +10,7 @@ namespace {
 
 // Builds one JSON text; members are written in the order they are added.
 class JsonWriter {
-public:
+  public:
     void open(char bracket) {
         comma();
         mText += bracket;
@@ -56,7 +56,7 @@ public:
     }
     [[nodiscard]] const std::string& text() const { return mText; }
 
-private:
+  private:
     void comma() {
         if (!mFirst)
             mText += ',';

@@ -40,8 +40,12 @@ void WriteWhole(const std::filesystem::path& target, std::string_view bytes) {
     file.commit();
 }
 
-std::string ReportFileName(const std::string& table) { return "试卷分析_" + table + ".txt"; }
+std::string ReportFileName(const std::string& table) {
+    return "试卷分析_" + table + ".txt";
+}
 
-std::string WorkbookFileName(const std::string& table) { return "试卷分析_" + table + ".xlsx"; }
+std::string WorkbookFileName(const std::string& table) {
+    return "试卷分析_" + table + ".xlsx";
+}
 
 } // namespace analysis

@@ -11,7 +11,7 @@ namespace analysis {
 // exception on the way), the temporary file is removed and the target keeps
 // what it had.
 class PendingFile {
-public:
+  public:
     explicit PendingFile(std::filesystem::path target);
     ~PendingFile();
     PendingFile(const PendingFile&) = delete;
@@ -22,7 +22,7 @@ public:
     // target when that fails.
     void commit();
 
-private:
+  private:
     std::filesystem::path mTarget;
     std::filesystem::path mTemporary;
     bool mDone = false;

@@ -30,7 +30,9 @@ const std::array<Category, 256>& CategoryTable() {
 }
 
 // The option bitmask of a mark code, 0 for a blank or a byte outside the codes.
-unsigned MarkMask(unsigned char code) { return code >= 48 && code <= 111 ? code - 48u : 0u; }
+unsigned MarkMask(unsigned char code) {
+    return code >= 48 && code <= 111 ? code - 48u : 0u;
+}
 
 std::string NumberText(double v) {
     char buffer[32];
@@ -40,7 +42,9 @@ std::string NumberText(double v) {
 
 } // namespace
 
-Category CategoryOf(unsigned char code) { return CategoryTable()[code]; }
+Category CategoryOf(unsigned char code) {
+    return CategoryTable()[code];
+}
 
 SheetPoints::SheetPoints(const QuestionPlan& plan, const std::vector<ItemPlan>& items)
     : mItems(items), mSingle(static_cast<std::size_t>(plan.singleCount)),
@@ -57,8 +61,8 @@ void SheetPoints::fail(const Sheet& sheet, const std::string& problem) const {
 
 Fixed SheetPoints::read(const Sheet& sheet) {
     if (sheet.points.size() < mColumns)
-        fail(sheet, "只有 " + std::to_string(sheet.points.size()) + " 个分数字段，上次评分写了 f1 到 f" +
-                        std::to_string(mColumns));
+        fail(sheet, "只有 " + std::to_string(sheet.points.size()) +
+                        " 个分数字段，上次评分写了 f1 到 f" + std::to_string(mColumns));
     // A content that stops at the single-choice part earned nothing on the
     // multiple-choice questions, whatever their columns still hold.
     const bool hasMulti = sheet.content.size() > mSingle;
@@ -125,7 +129,7 @@ namespace {
 // The second walk's sums for one sheet at a time. The analysed questions
 // come in content order, so the single-choice ones are the first mSingles.
 class SecondWalker {
-public:
+  public:
     SecondWalker(const std::vector<ItemPlan>& items, const FirstWalk& first, SecondWalk& w)
         : mItems(items), mWalk(w), mCategories(CategoryTable()) {
         ItemSums fresh;
@@ -157,7 +161,7 @@ public:
                 mWalk.items[i].lowerSum += x[i];
     }
 
-private:
+  private:
     void addMoments(Fixed total, double dt, const Fixed* x) {
         for (std::size_t i = 0; i < mItems.size(); ++i) {
             ItemSums& s = mWalk.items[i];

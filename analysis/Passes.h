@@ -25,14 +25,14 @@ struct ItemPlan {
 // Turns a sheet into the points x of the analysed questions and its total,
 // checking it against the run.
 class SheetPoints {
-public:
+  public:
     SheetPoints(const QuestionPlan& plan, const std::vector<ItemPlan>& items);
 
     // Reads the sheet; returns T. Throws Error for a sheet that does not fit.
     Fixed read(const Sheet& sheet);
     [[nodiscard]] const std::vector<Fixed>& x() const { return mX; }
 
-private:
+  private:
     [[noreturn]] void fail(const Sheet& sheet, const std::string& problem) const;
     void failOutOfRange(const Sheet& sheet, std::size_t reach) const;
 
@@ -55,8 +55,8 @@ struct FirstWalk {
     std::vector<std::int64_t> bandCounts;
 };
 
-[[nodiscard]] FirstWalk WalkFirst(SheetSource& source, SheetPoints& points,
-                                  const BandLayout& bands, std::size_t items);
+[[nodiscard]] FirstWalk WalkFirst(SheetSource& source, SheetPoints& points, const BandLayout& bands,
+                                  std::size_t items);
 
 // Centred sums of one question against the total and the rest (T - x).
 struct ItemSums {

@@ -7,7 +7,8 @@
 namespace analysis {
 
 std::int64_t GroupSize(std::int64_t sheets, double percent) {
-    auto n = static_cast<std::int64_t>(std::floor(static_cast<double>(sheets) * percent / 100.0 + 0.5));
+    auto n =
+        static_cast<std::int64_t>(std::floor(static_cast<double>(sheets) * percent / 100.0 + 0.5));
     n = std::min(n, sheets / 2);
     if (sheets >= 2)
         n = std::max<std::int64_t>(n, 1);
@@ -38,7 +39,8 @@ GroupCut CutGroups(std::vector<Fixed>& totals, std::int64_t size) {
 
 double MedianTotal(std::vector<Fixed>& totals) {
     const std::size_t half = totals.size() / 2;
-    std::nth_element(totals.begin(), totals.begin() + static_cast<std::ptrdiff_t>(half), totals.end());
+    std::nth_element(totals.begin(), totals.begin() + static_cast<std::ptrdiff_t>(half),
+                     totals.end());
     const Fixed upperMiddle = totals[half];
     if (totals.size() % 2 == 1)
         return FromFixed(upperMiddle);

@@ -36,7 +36,7 @@ struct GroupCut {
 // A sheet's groups, decided while the sheets are walked again in the same
 // order.
 class GroupWalk {
-public:
+  public:
     explicit GroupWalk(const GroupCut& cut) : mCut(cut) {}
 
     struct Place {
@@ -45,7 +45,7 @@ public:
     };
     [[nodiscard]] Place next(Fixed total);
 
-private:
+  private:
     GroupCut mCut;
     std::int64_t mUpperSeen = 0;
     std::int64_t mLowerSeen = 0;

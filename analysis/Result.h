@@ -21,8 +21,8 @@ struct Band {
     double from = 0;
     double to = 0;
     std::int64_t count = 0;
-    double share = 0;             // count / N
-    std::int64_t cumulative = 0;  // this band and all higher ones
+    double share = 0;            // count / N
+    std::int64_t cumulative = 0; // this band and all higher ones
 };
 
 // The categories of a single-choice mark: one option, several, none, or a
@@ -52,9 +52,9 @@ struct LetterFigures {
 };
 
 struct MultiFigures {
-    std::int64_t full = 0;    // sheets with the full points
-    std::int64_t partial = 0; // above 0, below full
-    std::int64_t none = 0;    // 0 points
+    std::int64_t full = 0;                // sheets with the full points
+    std::int64_t partial = 0;             // above 0, below full
+    std::int64_t none = 0;                // 0 points
     std::array<LetterFigures, 6> letters; // A .. F
 };
 
@@ -72,13 +72,13 @@ struct ItemFigures {
     int number = 0;
     int position = 0;
     std::string key;
-    double max = 0;    // M
-    double mean = 0;   // mean points
-    double p = 0;      // mean / M
+    double max = 0;  // M
+    double mean = 0; // mean points
+    double p = 0;    // mean / M
     Figure pUpper, pLower, d, r, rRest, alphaIfDeleted;
     std::optional<Rating> rating;
     std::vector<Flag> flags;
-    std::optional<char> suspect; // the option mis-key names
+    std::optional<char> suspect;         // the option mis-key names
     std::optional<SingleFigures> single; // single-choice questions only
     std::optional<MultiFigures> multi;   // multiple-choice questions only
 };
@@ -97,14 +97,14 @@ struct ExamAnalysis {
     std::string table;
     double groupPercent = 27;
     double bandWidth = 10;
-    std::int64_t sheets = 0;      // N
-    double full = 0;              // sum of M over the analysed questions
+    std::int64_t sheets = 0; // N
+    double full = 0;         // sum of M over the analysed questions
     double mean = 0, sd = 0, median = 0, min = 0, max = 0;
     Figure alpha, sem;
-    std::int64_t groupSize = 0;   // n, the size of the upper and of the lower group
-    std::vector<Band> bands;      // lowest first
-    std::vector<ItemFigures> items;          // analysed questions in content order
-    std::vector<LeftOutQuestion> leftOut;    // the others
+    std::int64_t groupSize = 0;           // n, the size of the upper and of the lower group
+    std::vector<Band> bands;              // lowest first
+    std::vector<ItemFigures> items;       // analysed questions in content order
+    std::vector<LeftOutQuestion> leftOut; // the others
 };
 
 } // namespace analysis

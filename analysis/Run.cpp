@@ -23,8 +23,8 @@ std::vector<std::string> MultiKeys(const RunDescription& run) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t semi = typed.find(';', start);
-        keys.push_back(typed.substr(start, semi == std::string::npos ? std::string::npos
-                                                                      : semi - start));
+        keys.push_back(
+            typed.substr(start, semi == std::string::npos ? std::string::npos : semi - start));
         if (semi == std::string::npos)
             break;
         start = semi + 1;
@@ -71,8 +71,8 @@ QuestionPlan PlanQuestions(const RunDescription& run) {
     }
     const std::vector<std::string> keys = MultiKeys(run);
     if (!keys.empty() && static_cast<int>(keys.size()) != run.multiCount)
-        throw Error("上次评分的不定项选择题有 " + std::to_string(run.multiCount) + " 题，答案却有 " +
-                    std::to_string(keys.size()) + " 个。");
+        throw Error("上次评分的不定项选择题有 " + std::to_string(run.multiCount) +
+                    " 题，答案却有 " + std::to_string(keys.size()) + " 个。");
     const auto full = static_cast<float>(run.full);
     for (std::size_t j = 0; j < keys.size(); ++j) {
         ++position;

@@ -13,7 +13,7 @@ namespace analysis {
 // longer fit the table, a sheet too short for the run, no sheets. The text
 // is Chinese and names the problem.
 class Error : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -26,15 +26,15 @@ struct Segment {
 
 // The settings of one scoring run, as the run stored them.
 struct RunDescription {
-    std::string table;                  // the table name, for the reports
-    std::vector<Segment> segments;      // the segments the run used, in order
-    std::string singleKey;              // as typed, separators included ("BBDAC;BBADC")
-    int multiCount = 0;                 // multiple-choice questions
-    double full = 0;                    // points of a fully right multiple-choice answer
-    double partial = 0;                 // points of a partly right one
-    std::string multiKey;               // as typed ("A;BC;ABD")
-    bool fullMatch = false;             // the FullMatch switch of the run
-    bool yuwenM = false;                // the yuwen_m switch of the run
+    std::string table;             // the table name, for the reports
+    std::vector<Segment> segments; // the segments the run used, in order
+    std::string singleKey;         // as typed, separators included ("BBDAC;BBADC")
+    int multiCount = 0;            // multiple-choice questions
+    double full = 0;               // points of a fully right multiple-choice answer
+    double partial = 0;            // points of a partly right one
+    std::string multiKey;          // as typed ("A;BC;ABD")
+    bool fullMatch = false;        // the FullMatch switch of the run
+    bool yuwenM = false;           // the yuwen_m switch of the run
 };
 
 enum class QuestionType { Single, Multi };
@@ -45,20 +45,20 @@ enum class LeftOut { No, KeyX, KeyZ, ZeroPoints };
 // One question of the run.
 struct Question {
     QuestionType type = QuestionType::Single;
-    int number = 0;     // within its type, 1-based
-    int position = 0;   // in the content and among the score columns f1, f2, ..., 1-based
-    std::string key;    // the key character of a single-choice question, the key of a
-                        // multiple-choice question
-    float points = 0;   // M: what a fully right answer earns, as the score columns hold it
+    int number = 0;   // within its type, 1-based
+    int position = 0; // in the content and among the score columns f1, f2, ..., 1-based
+    std::string key;  // the key character of a single-choice question, the key of a
+                      // multiple-choice question
+    float points = 0; // M: what a fully right answer earns, as the score columns hold it
     LeftOut leftOut = LeftOut::No;
 };
 
 // The questions of a run in content order: the single-choice questions,
 // then the multiple-choice ones.
 struct QuestionPlan {
-    int singleCount = 0;               // S
-    int multiCount = 0;                // the multiple-choice questions the run scored
-    std::vector<Question> questions;   // S + multiCount entries
+    int singleCount = 0;             // S
+    int multiCount = 0;              // the multiple-choice questions the run scored
+    std::vector<Question> questions; // S + multiCount entries
 
     // The score columns f1 .. f(columnCount()) a sheet must supply.
     [[nodiscard]] int columnCount() const { return singleCount + multiCount; }

@@ -13,8 +13,8 @@ namespace analysis {
 // the call that receives the sheet.
 struct Sheet {
     std::optional<std::string_view> examNumber; // nullopt for a NULL exam number
-    std::int64_t record = 0;                     // the record's place in the table, for messages
-    std::string_view content;                    // the marks, one byte per question (NULL: empty)
+    std::int64_t record = 0;                    // the record number (1-based), for messages
+    std::string_view content;                   // the marks, one byte per question (NULL: empty)
     // The stored points of the score columns f1, f2, ...: points[k - 1] is
     // f_k as its 32-bit float, nullopt for NULL. At least
     // QuestionPlan::columnCount() entries; those of left-out questions are
@@ -31,7 +31,7 @@ struct Sheet {
 // at the group cut; it does not sort. The analysis calls forEach at most
 // twice.
 class SheetSource {
-public:
+  public:
     virtual ~SheetSource() = default;
     virtual void forEach(const std::function<void(const Sheet&)>& visit) = 0;
     // The number of sheets when known beforehand (0 when not): the analysis

@@ -13,9 +13,13 @@ std::string Decimals(const Figure& v, int decimals) {
     return v ? scoring::FixedText(*v, decimals) : "-";
 }
 
-std::string Percent(const Figure& v) { return v ? scoring::FixedText(*v * 100, 1) + "%" : "-"; }
+std::string Percent(const Figure& v) {
+    return v ? scoring::FixedText(*v * 100, 1) + "%" : "-";
+}
 
-std::string Points(double v) { return scoring::NumberText(scoring::RoundTo(v, 2)); }
+std::string Points(double v) {
+    return scoring::NumberText(scoring::RoundTo(v, 2));
+}
 
 // Left-aligned in a column `width` GBK bytes wide (at least one space after).
 std::string Cell(const std::string& text, std::size_t width) {
@@ -41,10 +45,14 @@ std::string ShortLabel(const ItemFigures& item) {
 
 std::string LeftOutReason(const LeftOutQuestion& q) {
     switch (q.reason) {
-    case LeftOut::KeyX: return "答案为 x，不评分";
-    case LeftOut::KeyZ: return "答案为 z，不给分";
-    case LeftOut::ZeroPoints: return "分值为 0";
-    case LeftOut::No: break;
+    case LeftOut::KeyX:
+        return "答案为 x，不评分";
+    case LeftOut::KeyZ:
+        return "答案为 z，不给分";
+    case LeftOut::ZeroPoints:
+        return "分值为 0";
+    case LeftOut::No:
+        break;
     }
     return "";
 }
@@ -58,11 +66,11 @@ std::string MisKeyReason(const ItemFigures& item) {
     std::string reason = "疑为 " + std::string(1, s) + "：";
     std::vector<std::string> why;
     if (o.r && *o.r > 0 && (!k.r || *o.r > *k.r))
-        why.push_back("选 " + std::string(1, s) + " 的学生总分更高（r = " + Decimals(o.r, 3) + "，答案 " +
-                      key + " 的 r = " + Decimals(k.r, 3) + "）");
+        why.push_back("选 " + std::string(1, s) + " 的学生总分更高（r = " + Decimals(o.r, 3) +
+                      "，答案 " + key + " 的 r = " + Decimals(k.r, 3) + "）");
     if (o.upper && k.upper && *o.upper > *k.upper)
-        why.push_back("高分组选 " + std::string(1, s) + " 的占 " + Percent(o.upper) + "，选 " + key +
-                      " 的只占 " + Percent(k.upper));
+        why.push_back("高分组选 " + std::string(1, s) + " 的占 " + Percent(o.upper) + "，选 " +
+                      key + " 的只占 " + Percent(k.upper));
     for (std::size_t i = 0; i < why.size(); ++i)
         reason += (i ? "；" : "") + why[i];
     return reason + "。答案可能录错了，请核对。";
@@ -80,8 +88,8 @@ void FlaggedSection(const ExamAnalysis& a, std::vector<std::string>& lines) {
     if (!any)
         lines.push_back("没有需要复查的题目。");
     for (const LeftOutQuestion& q : a.leftOut)
-        lines.push_back(Cell(QuestionLabel(q.type, q.number), 16) + "不参加分析：" + LeftOutReason(q) +
-                        "。");
+        lines.push_back(Cell(QuestionLabel(q.type, q.number), 16) + "不参加分析：" +
+                        LeftOutReason(q) + "。");
     lines.push_back("");
 }
 
@@ -107,7 +115,8 @@ void TestSection(const ExamAnalysis& a, std::vector<std::string>& lines) {
     for (std::size_t b = 0; b < a.bands.size(); ++b) {
         const Band& band = a.bands[b];
         const bool last = b + 1 == a.bands.size();
-        const std::string range = Points(band.from) + " - " + Points(band.to) + (last ? "（含）" : "");
+        const std::string range =
+            Points(band.from) + " - " + Points(band.to) + (last ? "（含）" : "");
         lines.push_back(Row({range, std::to_string(band.count), Percent(band.share),
                              std::to_string(band.cumulative)},
                             w));
@@ -125,13 +134,13 @@ void ItemSection(const ExamAnalysis& a, std::vector<std::string>& lines) {
         std::string flags;
         for (Flag f : item.flags)
             flags += (flags.empty() ? "" : ",") + FlagShortText(f);
-        lines.push_back(Row({ShortLabel(item), std::to_string(item.position), item.key,
-                             Points(item.max), Points(item.mean), Decimals(item.p, 3),
-                             Decimals(item.pUpper, 3), Decimals(item.pLower, 3), Decimals(item.d, 3),
-                             item.rating ? std::string(RatingText(*item.rating)) : "-",
-                             Decimals(item.r, 3), Decimals(item.rRest, 3), Decimals(item.alphaIfDeleted, 3),
-                             flags},
-                            w));
+        lines.push_back(
+            Row({ShortLabel(item), std::to_string(item.position), item.key, Points(item.max),
+                 Points(item.mean), Decimals(item.p, 3), Decimals(item.pUpper, 3),
+                 Decimals(item.pLower, 3), Decimals(item.d, 3),
+                 item.rating ? std::string(RatingText(*item.rating)) : "-", Decimals(item.r, 3),
+                 Decimals(item.rRest, 3), Decimals(item.alphaIfDeleted, 3), flags},
+                w));
     }
     lines.push_back("");
 }
@@ -147,10 +156,11 @@ void OptionSection(const ExamAnalysis& a, std::vector<std::string>& lines) {
         lines.push_back(Row({"  选项", "人数", "比例", "高分组", "低分组", "平均总分", "r"}, w));
         for (std::size_t c = 0; c < CategoryCount; ++c) {
             const OptionFigures& o = item.single->options[c];
-            lines.push_back(Row({(o.earns ? " *" : "  ") + std::string(Names[c]), std::to_string(o.count),
-                                 Percent(o.share), Percent(o.upper), Percent(o.lower),
-                                 o.meanTotal ? Points(*o.meanTotal) : "-", Decimals(o.r, 3)},
-                                w));
+            lines.push_back(
+                Row({(o.earns ? " *" : "  ") + std::string(Names[c]), std::to_string(o.count),
+                     Percent(o.share), Percent(o.upper), Percent(o.lower),
+                     o.meanTotal ? Points(*o.meanTotal) : "-", Decimals(o.r, 3)},
+                    w));
         }
         lines.push_back("");
     }
@@ -160,28 +170,38 @@ void OptionSection(const ExamAnalysis& a, std::vector<std::string>& lines) {
 
 std::string FlagShortText(Flag flag) {
     switch (flag) {
-    case Flag::MisKey: return "答案存疑";
-    case Flag::NegativeDiscrimination: return "负区分";
-    case Flag::LowDiscrimination: return "区分低";
-    case Flag::TooHard: return "偏难";
-    case Flag::TooEasy: return "偏易";
+    case Flag::MisKey:
+        return "答案存疑";
+    case Flag::NegativeDiscrimination:
+        return "负区分";
+    case Flag::LowDiscrimination:
+        return "区分低";
+    case Flag::TooHard:
+        return "偏难";
+    case Flag::TooEasy:
+        return "偏易";
     }
     return "";
 }
 
 std::string QuestionLabel(QuestionType type, int number) {
-    return (type == QuestionType::Single ? "单选第 " : "不定项第 ") + std::to_string(number) + " 题";
+    return (type == QuestionType::Single ? "单选第 " : "不定项第 ") + std::to_string(number) +
+           " 题";
 }
 
 std::string FlagReason(const ItemFigures& item, Flag flag) {
     switch (flag) {
-    case Flag::MisKey: return MisKeyReason(item);
+    case Flag::MisKey:
+        return MisKeyReason(item);
     case Flag::NegativeDiscrimination:
-        return "区分度为负（D = " + Decimals(item.d, 3) + "）：低分组的得分率反而高于高分组，请检查题目和答案。";
+        return "区分度为负（D = " + Decimals(item.d, 3) +
+               "）：低分组的得分率反而高于高分组，请检查题目和答案。";
     case Flag::LowDiscrimination:
         return "区分度低（D = " + Decimals(item.d, 3) + "）：高分组和低分组的得分率相差不大。";
-    case Flag::TooHard: return "太难（P = " + Decimals(item.p, 3) + "）：平均得分率不到 20%。";
-    case Flag::TooEasy: return "太容易（P = " + Decimals(item.p, 3) + "）：平均得分率超过 90%。";
+    case Flag::TooHard:
+        return "太难（P = " + Decimals(item.p, 3) + "）：平均得分率不到 20%。";
+    case Flag::TooEasy:
+        return "太容易（P = " + Decimals(item.p, 3) + "）：平均得分率超过 90%。";
     }
     return "";
 }

@@ -16,7 +16,7 @@ namespace {
 // An open libxlsxwriter workbook and the formats its sheets share; closed
 // (and so written) by close(), freed without writing if never closed.
 class Book {
-public:
+  public:
     explicit Book(const std::filesystem::path& file) {
         mBook = workbook_new(file.c_str());
         if (!mBook)
@@ -57,7 +57,7 @@ public:
     lxw_format *bold, *ratio, *percent, *points, *flaggedText, *flaggedRatio, *flaggedPoints,
         *earning;
 
-private:
+  private:
     lxw_workbook* mBook = nullptr;
 };
 
@@ -100,9 +100,15 @@ void SummarySheet(const Book& b, const ExamAnalysis& a) {
     worksheet_set_column(s, 0, 0, 18, nullptr);
     Text(s, 0, 0, "试卷分析  " + a.table, b.bold);
     const std::vector<std::pair<std::string, Figure>> figures = {
-        {"答卷数", static_cast<double>(a.sheets)}, {"满分", a.full}, {"平均分", a.mean},
-        {"标准差", a.sd}, {"中位数", a.median}, {"最低分", a.min}, {"最高分", a.max},
-        {"信度 α", a.alpha}, {"测量标准误", a.sem},
+        {"答卷数", static_cast<double>(a.sheets)},
+        {"满分", a.full},
+        {"平均分", a.mean},
+        {"标准差", a.sd},
+        {"中位数", a.median},
+        {"最低分", a.min},
+        {"最高分", a.max},
+        {"信度 α", a.alpha},
+        {"测量标准误", a.sem},
         {"高分组、低分组人数", static_cast<double>(a.groupSize)},
         {"分组比例（%）", a.groupPercent}};
     Row r = 2;
@@ -117,8 +123,8 @@ void SummarySheet(const Book& b, const ExamAnalysis& a) {
     for (std::size_t i = 0; i < a.bands.size(); ++i, ++r) {
         const Band& band = a.bands[i];
         const bool last = i + 1 == a.bands.size();
-        Text(s, r, 0, scoring::NumberText(band.from) + (last ? "-" : "~") +
-                          scoring::NumberText(band.to));
+        Text(s, r, 0,
+             scoring::NumberText(band.from) + (last ? "-" : "~") + scoring::NumberText(band.to));
         Number(s, r, 1, band.from, nullptr);
         Number(s, r, 2, band.to, nullptr);
         Number(s, r, 3, static_cast<double>(band.count), nullptr);
@@ -146,9 +152,9 @@ void ScatterChart(const Book& b, lxw_worksheet* s, Row first, Row last, Col at) 
 
 void QuestionSheet(const Book& b, const ExamAnalysis& a) {
     lxw_worksheet* s = workbook_add_worksheet(b.get(), QuestionSheetName);
-    const std::vector<std::string> names = {"题目", "位置", "答案", "分值", "平均分", "P", "高分组P",
-                                            "低分组P", "D", "评价", "r", "r_rest", "删题后α",
-                                            "标记", "疑为"};
+    const std::vector<std::string> names = {"题目", "位置",    "答案",    "分值", "平均分",
+                                            "P",    "高分组P", "低分组P", "D",    "评价",
+                                            "r",    "r_rest",  "删题后α", "标记", "疑为"};
     Header(s, b, 0, names);
     worksheet_set_column(s, 0, 0, 14, nullptr);
     worksheet_set_column(s, 13, 13, 30, nullptr);
@@ -167,8 +173,11 @@ void QuestionSheet(const Book& b, const ExamAnalysis& a) {
         Number(s, r, 3, item.max, pts);
         Number(s, r, 4, item.mean, pts);
         Number(s, r, 5, item.p, ratio);
-        for (auto [col, v] : {std::pair<Col, const Figure*>{6, &item.pUpper}, {7, &item.pLower},
-                              {8, &item.d}, {10, &item.r}, {11, &item.rRest},
+        for (auto [col, v] : {std::pair<Col, const Figure*>{6, &item.pUpper},
+                              {7, &item.pLower},
+                              {8, &item.d},
+                              {10, &item.r},
+                              {11, &item.rRest},
                               {12, &item.alphaIfDeleted}})
             Maybe(s, r, col, *v, ratio);
         Text(s, r, 9, item.rating ? std::string(RatingText(*item.rating)) : "", text);
@@ -201,8 +210,9 @@ Row SingleOptions(const Book& b, lxw_worksheet* s, Row r, const ItemFigures& ite
 Row MultiLetters(const Book& b, lxw_worksheet* s, Row r, const ItemFigures& item) {
     const MultiFigures& m = *item.multi;
     Text(s, r++, 0, QuestionLabel(item.type, item.number) + "  答案 " + item.key, b.bold);
-    Text(s, r, 0, "全对 " + std::to_string(m.full) + "，部分对 " + std::to_string(m.partial) +
-                      "，不得分 " + std::to_string(m.none));
+    Text(s, r, 0,
+         "全对 " + std::to_string(m.full) + "，部分对 " + std::to_string(m.partial) + "，不得分 " +
+             std::to_string(m.none));
     ++r;
     Header(s, b, r++, {"字母", "选择比例", "高分组", "低分组"});
     for (std::size_t l = 0; l < m.letters.size(); ++l, ++r) {

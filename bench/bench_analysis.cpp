@@ -12,9 +12,9 @@
 
 #include <array>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <sys/resource.h>
 #include <vector>
@@ -30,7 +30,9 @@ double Since(std::chrono::steady_clock::time_point start) {
 }
 
 // Processor time of this process: steadier than the wall clock on a shared machine.
-double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double CpuSeconds() {
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 double PeakMb() {
     rusage usage{};
@@ -41,7 +43,7 @@ double PeakMb() {
 // Sheets in memory: the marks, 100 bytes a sheet; the points of every mark
 // of every question from a table, as the scoring run's columns hold them.
 class BenchSheets : public analysis::SheetSource {
-public:
+  public:
     BenchSheets(long long records, const tools::AnswerKey& key, tools::IrtModel& model)
         : mRecords(records) {
         mMarks.resize(static_cast<std::size_t>(records) * Questions);
@@ -73,7 +75,7 @@ public:
     }
     [[nodiscard]] std::int64_t sizeHint() const override { return mRecords; }
 
-private:
+  private:
     // Single choice: 1 or 1.5 points for the key's mark; multiple choice: 2
     // for the key, 1 for a part of it.
     void tablePoints(const tools::AnswerKey& key) {

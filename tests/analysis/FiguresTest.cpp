@@ -31,7 +31,7 @@ RunDescription SingleRun(std::vector<Segment> segments, std::string key) {
 // Five sheets, questions 1-3 worth 1 point and question 4 worth 2 (key
 // B C A D); totals 5 4 2 3 1.
 class SmallTable : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const std::vector<float> worth = {1, 1, 1, 2};
         for (const char* chosen : {"BCAD", "BCBD", "BAAC", "ACCD", "CBAA"})

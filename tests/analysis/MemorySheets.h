@@ -17,10 +17,10 @@ struct StoredSheet {
 };
 
 class MemorySheets : public analysis::SheetSource {
-public:
+  public:
     void add(std::string content, std::vector<std::optional<float>> points) {
-        mSheets.push_back({std::to_string(202601001 + mSheets.size()), std::move(content),
-                           std::move(points)});
+        mSheets.push_back(
+            {std::to_string(202601001 + mSheets.size()), std::move(content), std::move(points)});
     }
     void add(StoredSheet sheet) { mSheets.push_back(std::move(sheet)); }
 
@@ -41,13 +41,15 @@ public:
     [[nodiscard]] int passes() const { return mPasses; }
     [[nodiscard]] std::vector<StoredSheet>& sheets() { return mSheets; }
 
-private:
+  private:
     std::vector<StoredSheet> mSheets;
     int mPasses = 0;
 };
 
 // The mark code of one option letter.
-inline char Mark(char letter) { return static_cast<char>(48 + (1 << (letter - 'A'))); }
+inline char Mark(char letter) {
+    return static_cast<char>(48 + (1 << (letter - 'A')));
+}
 
 // A sheet of single-choice questions scored as the run scores them: the
 // content of the chosen letters (' ' for a blank), the question's points

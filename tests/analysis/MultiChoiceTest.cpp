@@ -31,9 +31,9 @@ RunDescription MixedRun() {
 
 TEST(MultiChoice, CreditLettersAndTheShortContent) {
     MemorySheets sheets;
-    sheets.add("15", {1.0f, 4.0f}); // AC: full
-    sheets.add("11", {1.0f, 2.0f}); // A: partial
-    sheets.add("23", {0.0f, 0.0f}); // AB: none
+    sheets.add("15", {1.0f, 4.0f});         // AC: full
+    sheets.add("11", {1.0f, 2.0f});         // A: partial
+    sheets.add("23", {0.0f, 0.0f});         // AB: none
     sheets.add("20", {0.0f, std::nullopt}); // blank, NULL points
     // The content stops at the single-choice part: 0 on the multiple choice
     // whatever its column still holds from an earlier run.
@@ -92,6 +92,25 @@ TEST(MultiChoice, LeftOutQuestionsAreInNoFigure) {
     EXPECT_EQ(a.leftOut[2].type, QuestionType::Multi);
 }
 
+TEST(MultiChoice, EveryQuestionLeftOutLeavesOnlyTheCounts) {
+    RunDescription run;
+    run.table = "t";
+    run.segments = {{2, 1}};
+    run.singleKey = "xz";
+    MemorySheets sheets;
+    sheets.add("12", {1.0f, 1.0f});
+    sheets.add("21", {0.0f, 0.0f});
+    const ExamAnalysis a = Analyze(run, sheets);
+    EXPECT_EQ(a.sheets, 2);
+    EXPECT_TRUE(a.items.empty());
+    EXPECT_EQ(a.leftOut.size(), 2u);
+    EXPECT_DOUBLE_EQ(a.full, 0);
+    EXPECT_DOUBLE_EQ(a.max, 0) << "the columns of left-out questions are not read";
+    EXPECT_FALSE(a.alpha);
+    ASSERT_EQ(a.bands.size(), 1u);
+    EXPECT_EQ(a.bands[0].count, 2);
+}
+
 TEST(Bands, CountsSharesAndCumulativeCounts) {
     RunDescription run;
     run.table = "b";
@@ -102,11 +121,11 @@ TEST(Bands, CountsSharesAndCumulativeCounts) {
         points.resize(10, 0.0f);
         sheets.add(std::string(10, '1'), {points.begin(), points.end()});
     };
-    add({10, 9.999999f}); // 9.5e-7 below 20: [20, 30)
-    add({10, 9.999998f}); // 1.9e-6 below: [10, 20)
-    add({});              // 0
-    add(std::vector<float>(10, 10.0f)); // 100: the last band
-    add({10, 10, 10, 10, 10, 10, 10, 10, 10}); // 90: the last band too
+    add({10, 9.999999f});                            // 9.5e-7 below 20: [20, 30)
+    add({10, 9.999998f});                            // 1.9e-6 below: [10, 20)
+    add({});                                         // 0
+    add(std::vector<float>(10, 10.0f));              // 100: the last band
+    add({10, 10, 10, 10, 10, 10, 10, 10, 10});       // 90: the last band too
     add({10, 10, 10, 10, 10, 10, 10, 10, 9.99999f}); // 89.99999: [80, 90)
     const ExamAnalysis a = Analyze(run, sheets);
     ASSERT_EQ(a.bands.size(), 10u);
@@ -163,7 +182,7 @@ TEST(BadInput, BadOptionsAreRejected) {
 
 // A source whose second walk differs from its first.
 class ChangingSheets : public MemorySheets {
-public:
+  public:
     void forEach(const std::function<void(const Sheet&)>& visit) override {
         MemorySheets::forEach(visit);
         sheets()[0].points[0] = 0.0f;

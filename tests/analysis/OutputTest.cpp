@@ -102,8 +102,9 @@ TEST(TextReport, FlaggedQuestionsComeFirst) {
     EXPECT_EQ(lines[0], "试卷分析  小测");
     EXPECT_EQ(lines[1], "答卷 5 份，参加分析的题 4 道（单选 4 道，不定项 0 道），满分 5 分。");
     EXPECT_EQ(lines[3], "一、需要复查的题目");
-    EXPECT_EQ(lines[4], "单选第 3 题     疑为 B：选 B 的学生总分更高（r = 0.354，答案 A 的 r = -0.289）。"
-                        "答案可能录错了，请核对。");
+    EXPECT_EQ(lines[4],
+              "单选第 3 题     疑为 B：选 B 的学生总分更高（r = 0.354，答案 A 的 r = -0.289）。"
+              "答案可能录错了，请核对。");
     EXPECT_EQ(lines[5], "单选第 3 题     区分度低（D = 0.000）：高分组和低分组的得分率相差不大。");
     EXPECT_EQ(lines[6], "");
     EXPECT_EQ(lines[7], "二、整体情况");
@@ -121,14 +122,17 @@ TEST(TextReport, FiguresBandsItemsAndOptionTables) {
     EXPECT_TRUE(has("单选3     3     A       1     0.6     0.600   1.000   1.000   0.000   差    "
                     "-0.289  -0.553  0.682     答案存疑,区分低"));
     EXPECT_TRUE(has("单选1     1     B       1     0.6     0.600   1.000   0.000   1.000   优    "
-                    "0.577   0.272   0.000")) << "no trailing blanks";
+                    "0.577   0.272   0.000"))
+        << "no trailing blanks";
     EXPECT_TRUE(has("单选第 3 题  答案 A"));
     // Question 3: A chosen by the sheets with 5, 2 and 1 (the upper and the
     // lower group), B by the sheet with 4.
     EXPECT_TRUE(has(" *A     3       60.0%   100.0%  100.0%  2.67      -0.289"));
     EXPECT_TRUE(has("  B     1       20.0%   0.0%    0.0%    4         0.354"));
     EXPECT_TRUE(has("  其他  0       0.0%    0.0%    0.0%    -         -"));
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "  选项  人数    比例    高分组  低分组  平均总分  r"), 4);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                         "  选项  人数    比例    高分组  低分组  平均总分  r"),
+              4);
 }
 
 TEST(TextReport, WrittenAsGbkWithCrLf) {

@@ -58,8 +58,9 @@ TEST(Plan, LeftOutQuestions) {
     std::vector<LeftOut> reasons;
     for (const Question& q : plan.questions)
         reasons.push_back(q.leftOut);
-    EXPECT_EQ(reasons, (std::vector<LeftOut>{LeftOut::KeyZ, LeftOut::No, LeftOut::ZeroPoints,
-                                             LeftOut::KeyX, LeftOut::No, LeftOut::No, LeftOut::KeyZ}));
+    EXPECT_EQ(reasons,
+              (std::vector<LeftOut>{LeftOut::KeyZ, LeftOut::No, LeftOut::ZeroPoints, LeftOut::KeyX,
+                                    LeftOut::No, LeftOut::No, LeftOut::KeyZ}));
 }
 
 TEST(Options, Checked) {
@@ -100,10 +101,13 @@ TEST(Bands, AMillionthBelowABoundBelongsToIt) {
     EXPECT_EQ(bands.indexOf(-3), 0) << "below 0: the first band";
     EXPECT_EQ(bands.indexOf(130), 9) << "above full: the last band";
     const BandLayout fine(7, 0.7);
-    EXPECT_EQ(fine.indexOf(7 * static_cast<double>(0.7f)), 7) << "seven 0.7f fall 8e-8 short of 4.9";
+    EXPECT_EQ(fine.indexOf(7 * static_cast<double>(0.7f)), 7)
+        << "seven 0.7f fall 8e-8 short of 4.9";
 }
 
-TEST(Bands, TooManyBandsAreAnError) { EXPECT_THROW(BandLayout(1000, 0.000001), Error); }
+TEST(Bands, TooManyBandsAreAnError) {
+    EXPECT_THROW(BandLayout(1000, 0.000001), Error);
+}
 
 TEST(Ranking, GroupSize) {
     EXPECT_EQ(GroupSize(1, 27), 0);
@@ -129,8 +133,8 @@ TEST(Ranking, CutAndWalkMatchASortedOrder) {
         GroupWalk groups(CutGroups(totals, n));
         for (std::size_t i = 0; i < walk.size(); ++i) {
             const auto place = groups.next(walk[i]);
-            const auto rank = static_cast<std::int64_t>(
-                std::find(order.begin(), order.end(), i) - order.begin());
+            const auto rank =
+                static_cast<std::int64_t>(std::find(order.begin(), order.end(), i) - order.begin());
             EXPECT_EQ(place.upper, rank < n) << "n " << n << " sheet " << i;
             EXPECT_EQ(place.lower, rank >= static_cast<std::int64_t>(walk.size()) - n)
                 << "n " << n << " sheet " << i;

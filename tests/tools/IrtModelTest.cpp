@@ -1,10 +1,10 @@
 // The item-response model of the sample generator: reproducible, its key in
 // the key fields' syntax, and sheets that analyse like a real exam.
+#include "tools/gen-answer-table/IrtModel.h"
 #include "analysis/Analysis.h"
 #include "tests/analysis/MemorySheets.h"
 #include "tests/support/TempHome.h"
 #include "tools/gen-answer-table/AnswerTable.h"
-#include "tools/gen-answer-table/IrtModel.h"
 
 #include <gtest/gtest.h>
 
@@ -91,7 +91,8 @@ Drawn Draw(IrtModel& model, int sheets, int single) {
             const unsigned mask = code >= 48 && code <= 111 ? code - 48u : 0u;
             const bool inRange = code >= 48 && code <= 111;
             d.kinds[0] += code == '0';
-            d.kinds[1] += inRange && std::popcount(mask) >= 2 && k < static_cast<std::size_t>(single);
+            d.kinds[1] +=
+                inRange && std::popcount(mask) >= 2 && k < static_cast<std::size_t>(single);
             d.kinds[2] += !inRange;
             ++d.kinds[3];
             float earned = 0;

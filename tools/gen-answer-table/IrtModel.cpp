@@ -14,9 +14,13 @@ constexpr double TwoMarks = 0.004;    // a second option not quite erased
 constexpr double MostBlanks = 0.04;   // blank rate of a question nobody knows
 constexpr char UnreadableBytes[] = {'*', '#', '!'};
 
-double Logistic(double x) { return 1 / (1 + static_cast<double>(std::exp(static_cast<float>(-x)))); }
+double Logistic(double x) {
+    return 1 / (1 + static_cast<double>(std::exp(static_cast<float>(-x))));
+}
 
-char Code(unsigned mask) { return static_cast<char>(48 + mask); }
+char Code(unsigned mask) {
+    return static_cast<char>(48 + mask);
+}
 
 } // namespace
 

@@ -25,7 +25,7 @@ struct AnswerKey {
 // A small fast generator (SplitMix64): the model draws several numbers per
 // mark and a million sheets should take seconds.
 class SplitMix64 {
-public:
+  public:
     using result_type = std::uint64_t;
     explicit SplitMix64(std::uint64_t seed) : mState(seed) {}
     static constexpr result_type min() { return 0; }
@@ -37,12 +37,12 @@ public:
         return z ^ (z >> 31);
     }
 
-private:
+  private:
     std::uint64_t mState;
 };
 
 class IrtModel {
-public:
+  public:
     // `questions` marks a sheet, the last `multi` of them multiple choice,
     // each with `options` options (2 to 6); `classes` class levels.
     IrtModel(int questions, int multi, int options, int classes, std::uint64_t seed);
@@ -52,7 +52,7 @@ public:
 
     [[nodiscard]] const AnswerKey& key() const { return mKey; }
 
-private:
+  private:
     struct Question {
         double slope = 1;      // discrimination, on the logistic scale
         double difficulty = 0; // the ability at which half of the non-guessers know it
