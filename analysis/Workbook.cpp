@@ -124,7 +124,8 @@ void SummarySheet(const Book& b, const ExamAnalysis& a) {
         const Band& band = a.bands[i];
         const bool last = i + 1 == a.bands.size();
         Text(s, r, 0,
-             scoring::NumberText(band.from) + (last ? "-" : "~") + scoring::NumberText(band.to));
+             scoring::NumberText(band.from) + "-" + scoring::NumberText(band.to) +
+                 (last ? "（含）" : ""));
         Number(s, r, 1, band.from, nullptr);
         Number(s, r, 2, band.to, nullptr);
         Number(s, r, 3, static_cast<double>(band.count), nullptr);
