@@ -58,6 +58,7 @@ bench: deps
 	$(BENCH_DIR)/bin/bench-classes
 	$(BENCH_DIR)/bin/bench-report
 	$(BENCH_DIR)/bin/bench-results
+	$(BENCH_DIR)/bin/bench-analysis
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -2,6 +2,7 @@
 
 #include "tests/support/DbfWriter.h"
 
+#include <optional>
 #include <random>
 #include <stdexcept>
 
@@ -17,11 +18,16 @@ std::string Zeros(long long n, int digits) {
 
 } // namespace
 
-void WriteAnswerTable(const std::filesystem::path& file, const AnswerTableLayout& layout,
-                      const SheetVisitor& visit) {
+AnswerKey WriteAnswerTable(const std::filesystem::path& file, const AnswerTableLayout& layout,
+                           const SheetVisitor& visit) {
     using testsupport::DbfColumn;
     if (layout.records < 0 || layout.questions < 1 || layout.questions > 254 || layout.classes < 1)
         throw std::invalid_argument("records >= 0, questions 1..254 and classes >= 1");
+    if (layout.model != "uniform" && layout.model != "irt")
+        throw std::invalid_argument("model must be uniform or irt");
+    std::optional<IrtModel> irt;
+    if (layout.model == "irt")
+        irt.emplace(layout.questions, layout.multi, layout.options, layout.classes, layout.seed);
     const int idLength = static_cast<int>(layout.prefix.size()) + layout.classDigits + layout.seatDigits;
     std::vector<DbfColumn> columns = {{"BH", 'C', idLength},
                                       {"CONTENT", 'C', layout.questions},
@@ -47,9 +53,13 @@ void WriteAnswerTable(const std::filesystem::path& file, const AnswerTableLayout
         long long cls = r / std::max(1LL, perClass) + 1;
         long long seat = r % std::max(1LL, perClass) + 1;
         std::string id = layout.prefix + Zeros(cls, layout.classDigits) + Zeros(seat, layout.seatDigits);
-        for (auto& c : content) {
-            std::uint64_t x = rng();
-            c = (x % 100) < 92 ? singles[(x >> 8) % 4] : others[(x >> 8) % 8];
+        if (irt) {
+            irt->fill(static_cast<int>(cls - 1), content);
+        } else {
+            for (auto& c : content) {
+                std::uint64_t x = rng();
+                c = (x % 100) < 92 ? singles[(x >> 8) % 4] : others[(x >> 8) % 8];
+            }
         }
         std::vector<testsupport::DbfCell> cells = {id, content, std::string("0"),
                                                    std::string("01")};
@@ -60,6 +70,7 @@ void WriteAnswerTable(const std::filesystem::path& file, const AnswerTableLayout
             visit(id, content);
     }
     writer.finish();
+    return irt ? irt->key() : AnswerKey{};
 }
 
 } // namespace tools

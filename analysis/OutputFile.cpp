@@ -1,0 +1,51 @@
+#include "analysis/OutputFile.h"
+
+#include "analysis/Run.h"
+
+#include <fstream>
+#include <system_error>
+#include <unistd.h>
+
+namespace analysis {
+
+PendingFile::PendingFile(std::filesystem::path target) : mTarget(std::move(target)) {
+    mTemporary = mTarget;
+    mTemporary += "." + std::to_string(::getpid()) + ".tmp";
+}
+
+PendingFile::~PendingFile() {
+    if (!mDone) {
+        std::error_code ignored;
+        std::filesystem::remove(mTemporary, ignored);
+    }
+}
+
+void PendingFile::commit() {
+    std::error_code e;
+    std::filesystem::rename(mTemporary, mTarget, e);
+    if (e)
+        throw Error("不能写入 " + mTarget.string() + "：" + e.message());
+    mDone = true;
+}
+
+void WriteWhole(const std::filesystem::path& target, std::string_view bytes) {
+    PendingFile file(target);
+    {
+        std::ofstream out(file.temporary(), std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out)
+            throw Error("不能写入 " + target.string());
+    }
+    file.commit();
+}
+
+std::string ReportFileName(const std::string& table) {
+    return "试卷分析_" + table + ".txt";
+}
+
+std::string WorkbookFileName(const std::string& table) {
+    return "试卷分析_" + table + ".xlsx";
+}
+
+} // namespace analysis
