@@ -156,7 +156,27 @@ std::string ClassCode(const ClassSettings& s, long long classNumber) {
 
 namespace {
 
-// The four checks of the settings; false after showing the message.
+// The classes must be ones the class code can write, and few enough to list:
+// a code of 2 characters ends at class 99.
+bool ClassRangeFits(const ClassSettings& s, core::Ui& ui, const std::string& caption) {
+    constexpr long long kMostClasses = 100000;
+    long long most = kMostClasses;
+    if (s.codeLength > 0 && s.codeLength < 18) {
+        long long power = 1;
+        for (int i = 0; i < s.codeLength; ++i)
+            power *= 10;
+        most = std::min(most, power - 1);
+    }
+    if (s.firstClass >= 0 && s.lastClass <= most && s.lastClass - s.firstClass < kMostClasses)
+        return true;
+    ui.message("错误: 班级编号 " + std::to_string(s.firstClass) + " 到 " + std::to_string(s.lastClass) +
+                   " 超出范围。班级编号长度为 " + std::to_string(s.codeLength) + " 时，班级编号只能从 0 到 " +
+                   std::to_string(most) + "。",
+               caption, core::Icon::Error);
+    return false;
+}
+
+// The checks of the settings; false after showing the message.
 bool SettingsAreSound(const ClassSettings& s, core::Ui& ui, const std::string& caption) {
     auto refuse = [&](const char* text) {
         ui.message(text, caption, core::Icon::Error);
@@ -172,7 +192,7 @@ bool SettingsAreSound(const ClassSettings& s, core::Ui& ui, const std::string& c
         return refuse("错误: 得到小于等于零的考号中可变字符长度。");
     if (s.firstClass > s.lastClass)
         return refuse("错误: 班别大小顺序不对。应该从小到大。");
-    return true;
+    return ClassRangeFits(s, ui, caption);
 }
 
 std::vector<std::string> PredefinedCodes(db::Query& q) {
