@@ -366,7 +366,7 @@ private slots:
         QVERIFY(error.text.contains("nosuch"));
         QCOMPARE(error.title, QString("Quillory - t1"));
         QVERIFY2(w->workspace().view.isOpen(), "a failed statement keeps the previous view");
-        QCOMPARE(Find<QTableView>("DBGrid1")->model()->rowCount(), 12);
+        QCOMPARE(Find<QTableView>("DBGrid1")->model()->rowCount(), 9);
     }
 
     void maintenanceCommands() {
