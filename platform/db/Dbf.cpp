@@ -77,7 +77,9 @@ std::string DbfField::declaredType() const {
 
 bool DbfField::isBinary() const { return type == 'G' || type == 'P' || type == 'W' || type == 'Q'; }
 
-bool DbfField::inMemoFile() const { return type == 'M' || type == 'G' || type == 'P' || type == 'W'; }
+bool DbfField::inMemoFile() const {
+    return type == 'M' || type == 'G' || type == 'P' || type == 'W';
+}
 
 std::filesystem::path Dbf::FindTable(const std::filesystem::path& folder,
                                      const std::string& tableName) {
@@ -106,7 +108,8 @@ Dbf::Dbf(std::unique_ptr<DbfSource> source, std::string displayName, DbfOptions 
     : mSource(std::move(source)), mName(std::move(displayName)), mOptions(options) {
     parseHeader();
     if (memo)
-        mMemo = std::make_unique<DbfMemo>(std::move(memo), mName + " 的备注文件", MemoLayout(mVersion));
+        mMemo = std::make_unique<DbfMemo>(std::move(memo), mName + " 的备注文件",
+                                          MemoLayout(mVersion));
 }
 
 Dbf::~Dbf() = default;
@@ -256,8 +259,8 @@ void Dbf::makeNamesUnique() {
         taken.push_back(f.name);
     for (std::size_t i = 1; i < mFields.size(); ++i) {
         DbfField& f = mFields[i];
-        bool clash = std::any_of(mFields.begin(), mFields.begin() + static_cast<long>(i),
-                                 [&](const DbfField& e) { return text::EqualNoCase(e.name, f.name); });
+        auto sameName = [&](const DbfField& e) { return text::EqualNoCase(e.name, f.name); };
+        bool clash = std::any_of(mFields.begin(), mFields.begin() + static_cast<long>(i), sameName);
         if (!clash)
             continue;
         std::string name = FreeName(f.name, taken);

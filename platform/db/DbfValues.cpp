@@ -28,7 +28,9 @@ bool IsAscii(std::string_view s) {
 }
 
 // Blanks and NULs, the padding of dBase fields.
-bool IsPad(char c) { return c == ' ' || c == '\0'; }
+bool IsPad(char c) {
+    return c == ' ' || c == '\0';
+}
 
 std::string_view Trimmed(const char* p, int n) {
     int b = 0, e = n;
@@ -93,7 +95,8 @@ bool Dbf::flagged(const std::string& record, int bit) const {
     const int byte = bit / 8;
     if (mNullFlagsOffset < 0 || byte >= mNullFlagsLength)
         return false;
-    const auto flags = static_cast<unsigned char>(record[static_cast<std::size_t>(mNullFlagsOffset + byte)]);
+    const auto flags =
+        static_cast<unsigned char>(record[static_cast<std::size_t>(mNullFlagsOffset + byte)]);
     return (flags >> (bit % 8)) & 1;
 }
 
@@ -144,14 +147,30 @@ Value Dbf::value(const std::string& record, std::size_t fi) const {
         return dateTimeValue(u);
     case 'L':
         switch (p[0]) {
-        case 'T': case 't': case 'Y': case 'y': return std::int64_t{1};
-        case 'F': case 'f': case 'N': case 'n': return std::int64_t{0};
-        case ' ': case '?': case '\0': return std::monostate{};
-        default: return unreadable();
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y':
+            return std::int64_t{1};
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n':
+            return std::int64_t{0};
+        case ' ':
+        case '?':
+        case '\0':
+            return std::monostate{};
+        default:
+            return unreadable();
         }
-    case 'M': case 'G': case 'P': case 'W':
+    case 'M':
+    case 'G':
+    case 'P':
+    case 'W':
         return memoValue(f, p);
-    case 'V': case 'Q':
+    case 'V':
+    case 'Q':
         return varValue(f, record);
     default:
         return textValue(f, p);

@@ -8,9 +8,8 @@ namespace db {
 
 std::string FreeName(std::string_view name, const std::vector<std::string>& taken) {
     auto isTaken = [&](std::string_view candidate) {
-        return std::any_of(taken.begin(), taken.end(), [&](const std::string& t) {
-            return text::EqualNoCase(t, candidate);
-        });
+        return std::any_of(taken.begin(), taken.end(),
+                           [&](const std::string& t) { return text::EqualNoCase(t, candidate); });
     };
     if (!isTaken(name))
         return std::string(name);

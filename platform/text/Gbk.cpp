@@ -97,7 +97,8 @@ private:
     // The character at src, which the main conversion refused: converted by
     // the fallback when it can, else replaced.
     void skipOne(char*& src, std::size_t& left, std::string& out) {
-        const std::size_t widest = mFromUtf8 ? Utf8Length(src, left) : std::min<std::size_t>(4, left);
+        const std::size_t widest =
+            mFromUtf8 ? Utf8Length(src, left) : std::min<std::size_t>(4, left);
         if (mFallback) {
             for (std::size_t n = mFromUtf8 ? widest : 1; n <= widest; ++n) {
                 if (mFallback->whole(src, n, out)) {

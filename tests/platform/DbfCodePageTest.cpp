@@ -1,7 +1,7 @@
 // Code pages: the one a dBase header names, the setting that overrides it,
 // and Chinese text as GB18030, read and written.
-#include "platform/db/Dbf.h"
 #include "platform/db/DbfCodePage.h"
+#include "platform/db/Dbf.h"
 #include "platform/db/Error.h"
 #include "platform/text/Gbk.h"
 #include "tests/platform/DbfFixtures.h"
@@ -36,20 +36,22 @@ TEST_P(DbfDriverByte, ChoosesTheCodePageOfTheText) {
     EXPECT_EQ(Text(ReadAll(d).at(0).at(0)), p.word);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Common, DbfDriverByte,
-    ::testing::Values(Driver{0x4D, 936, "张三"}, Driver{0x7A, 936, "李四"}, Driver{0x4E, 949, "김민준"},
-                      Driver{0x4F, 950, "陳國強"}, Driver{0x7B, 932, "山田太郎"}, Driver{0x13, 932, "ｶﾀｶﾅ"},
-                      Driver{0x01, 437, "Müller"}, Driver{0x02, 850, "Ørsted"}, Driver{0x03, 1252, "José"},
-                      Driver{0x57, 1252, "Zoë"}, Driver{0x58, 1252, "Noël"}, Driver{0x59, 1252, "Peña"},
-                      Driver{0x26, 866, "Иван"}, Driver{0x65, 866, "Пётр"}, Driver{0xC9, 1251, "Олег"},
-                      Driver{0x64, 852, "Łukasz"}, Driver{0xC8, 1250, "Dvořák"}, Driver{0x7D, 1255, "דוד"},
-                      Driver{0x7E, 1256, "محمد"}, Driver{0x7C, 874, "สมชาย"}),
-    [](const auto& info) {
-        char name[16];
-        std::snprintf(name, sizeof name, "Byte%02X", info.param.byte);
-        return std::string(name);
-    });
+INSTANTIATE_TEST_SUITE_P(Common, DbfDriverByte,
+                         ::testing::Values(Driver{0x4D, 936, "张三"}, Driver{0x7A, 936, "李四"},
+                                           Driver{0x4E, 949, "김민준"}, Driver{0x4F, 950, "陳國強"},
+                                           Driver{0x7B, 932, "山田太郎"}, Driver{0x13, 932, "ｶﾀｶﾅ"},
+                                           Driver{0x01, 437, "Müller"}, Driver{0x02, 850, "Ørsted"},
+                                           Driver{0x03, 1252, "José"}, Driver{0x57, 1252, "Zoë"},
+                                           Driver{0x58, 1252, "Noël"}, Driver{0x59, 1252, "Peña"},
+                                           Driver{0x26, 866, "Иван"}, Driver{0x65, 866, "Пётр"},
+                                           Driver{0xC9, 1251, "Олег"}, Driver{0x64, 852, "Łukasz"},
+                                           Driver{0xC8, 1250, "Dvořák"}, Driver{0x7D, 1255, "דוד"},
+                                           Driver{0x7E, 1256, "محمد"}, Driver{0x7C, 874, "สมชาย"}),
+                         [](const auto& info) {
+                             char name[16];
+                             std::snprintf(name, sizeof name, "Byte%02X", info.param.byte);
+                             return std::string(name);
+                         });
 
 TEST(DbfCodePage, NoByteOrAnUnknownOneMeansChinese) {
     for (unsigned char byte : {0x00, 0x99, 0xF0}) {
@@ -92,7 +94,8 @@ TEST(DbfCodePage, ASettingOtherThanChineseIsNamedWhenTheTextIsNotAscii) {
     auto w = dbftest::Written({{"NAME", 'C', 6}}, {{{"Олег"}, false}}, layout);
     Dbf d(db::MemorySource(w.bytes()), "ru.dbf", db::DbfOptions{1251});
     EXPECT_EQ(Text(ReadAll(d).at(0).at(0)), "Олег");
-    EXPECT_EQ(d.report().notes(), std::vector<std::string>{"ru.dbf: 文字按 config.ini 设置的代码页 1251 读取"});
+    EXPECT_EQ(d.report().notes(),
+              std::vector<std::string>{"ru.dbf: 文字按 config.ini 设置的代码页 1251 读取"});
 }
 
 TEST(DbfCodePage, PlainAsciiTextUnderAnotherCodePageNeedsNoNote) {
@@ -118,14 +121,18 @@ TEST(DbfCodePage, RareCharactersOfNamesAreReadAsGb18030) {
 TEST(Gb18030, ACharacterGbkLacksIsWrittenInGb18030InsteadOfAQuestionMark) {
     EXPECT_EQ(text::ToGbk("刘䶮"), "\xC1\xF5\xFE\x9F");
     EXPECT_EQ(text::ToGbk("𠮷"), "\x95\x34\xB2\x35");
-    EXPECT_EQ(text::ToGbk("a😀b"), "a\x94\x39\xFC\x36" "b");
+    EXPECT_EQ(text::ToGbk("a😀b"), "a\x94\x39\xFC\x36"
+                                  "b");
     EXPECT_EQ(text::FromGbk(text::ToGbk("刘䶮𠮷😀")), "刘䶮𠮷😀");
 }
 
 TEST(Gb18030, WhereGbkAndGb18030DifferGbksBytesAreKept) {
     // The euro sign: GBK's single byte 0x80, where GB18030 would write A2 E3.
-    EXPECT_EQ(text::ToGbk("€5"), "\x80" "5");
-    EXPECT_EQ(text::FromGbk("\x80" "5"), "€5");
+    EXPECT_EQ(text::ToGbk("€5"), "\x80"
+                                 "5");
+    EXPECT_EQ(text::FromGbk("\x80"
+                            "5"),
+              "€5");
     EXPECT_EQ(text::FromGbk("\xA2\xE3"), "€");
     // Characters both have keep their common bytes.
     EXPECT_EQ(text::ToGbk("中·—"), "\xD6\xD0\xA1\xA4\xA1\xAA");

@@ -13,8 +13,8 @@ namespace dbftest {
 
 using Rows = std::vector<std::pair<std::vector<testsupport::DbfCell>, bool>>; // cells, deleted
 
-inline testsupport::DbfWriter Written(const std::vector<testsupport::DbfColumn>& cols, const Rows& rows,
-                                      const testsupport::DbfLayout& layout) {
+inline testsupport::DbfWriter Written(const std::vector<testsupport::DbfColumn>& cols,
+                                      const Rows& rows, const testsupport::DbfLayout& layout) {
     testsupport::DbfWriter w(cols, layout);
     for (const auto& [cells, deleted] : rows)
         w.append(cells, deleted);

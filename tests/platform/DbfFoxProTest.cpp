@@ -42,13 +42,17 @@ TEST(DbfFoxPro, AMemoPointerIsABinaryBlockNumberEvenWhenItsFirstByteIsADigit) {
 }
 
 TEST(DbfFoxPro, VarcharAndVarbinaryTakeTheirLengthFromTheNullFlags) {
-    std::vector<DbfColumn> cols = {{"BH", 'C', 3},      {"V", 'V', 10},       {"VN", 'V', 10, 0, 0x02},
-                                   {"Q", 'Q', 6},       {"QN", 'Q', 6, 0, 0x02}, {"N", 'N', 4, 0, 0x02},
-                                   {"C", 'C', 4, 0, 0x02}, {"I", 'I', 4, 0, 0x02}};
-    auto w = dbftest::Written(cols,
-                              {{{"001", "abc ", "0123456789", std::string("\x01\x00\x02", 3), "ABCDEF", "12", "张", "5"}, false},
-                               {{"002", "", std::nullopt, "", std::nullopt, std::nullopt, std::nullopt, std::nullopt}, false}},
-                              Fox(0x32));
+    std::vector<DbfColumn> cols = {{"BH", 'C', 3},           {"V", 'V', 10},
+                                   {"VN", 'V', 10, 0, 0x02}, {"Q", 'Q', 6},
+                                   {"QN", 'Q', 6, 0, 0x02},  {"N", 'N', 4, 0, 0x02},
+                                   {"C", 'C', 4, 0, 0x02},   {"I", 'I', 4, 0, 0x02}};
+    auto w = dbftest::Written(
+        cols,
+        {{{"001", "abc ", "0123456789", std::string("\x01\x00\x02", 3), "ABCDEF", "12", "张", "5"},
+          false},
+         {{"002", "", std::nullopt, "", std::nullopt, std::nullopt, std::nullopt, std::nullopt},
+          false}},
+        Fox(0x32));
     Dbf d(db::MemorySource(w.bytes()), "var.dbf");
     EXPECT_EQ(Names(d), (std::vector<std::string>{"BH", "V", "VN", "Q", "QN", "N", "C", "I"}))
         << "_NullFlags is no column";
@@ -83,12 +87,13 @@ TEST_P(DbfDateTime, RoundsToTheNearestSecondAsFoxProShowsIt) {
     EXPECT_EQ(Text(ReadAll(d).at(0).at(0)), GetParam().shown);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, DbfDateTime,
-                         ::testing::Values(Rounding{"2026-12-07 09:30:09.999", "2026-12-07 09:30:10"},
-                                           Rounding{"2026-12-07 09:30:09.500", "2026-12-07 09:30:10"},
-                                           Rounding{"2026-12-07 09:30:09.499", "2026-12-07 09:30:09"},
-                                           Rounding{"2026-12-31 23:59:59.600", "2027-01-01 00:00:00"},
-                                           Rounding{"2024-02-28 23:59:59.999", "2024-02-29 00:00:00"}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, DbfDateTime,
+    ::testing::Values(Rounding{"2026-12-07 09:30:09.999", "2026-12-07 09:30:10"},
+                      Rounding{"2026-12-07 09:30:09.500", "2026-12-07 09:30:10"},
+                      Rounding{"2026-12-07 09:30:09.499", "2026-12-07 09:30:09"},
+                      Rounding{"2026-12-31 23:59:59.600", "2027-01-01 00:00:00"},
+                      Rounding{"2024-02-28 23:59:59.999", "2024-02-29 00:00:00"}));
 
 TEST(DbfFoxPro, ABlankDateTimeIsNullAndNotUnreadable) {
     auto w = dbftest::Written({{"T", 'T', 8}}, {{{std::nullopt}, false}}, Fox());
@@ -117,8 +122,8 @@ TEST(DbfFoxPro, GeneralPictureAndBlobFieldsAreBytesOrNull) {
 }
 
 TEST(DbfFoxPro, FoxPro2GeneralFieldsPointByDigits) {
-    auto w = dbftest::Written({{"G", 'G', 10}, {"M", 'M', 10}}, {{{std::string("\x01\x02", 2), "备注"}, false}},
-                              Fox(0xF5));
+    auto w = dbftest::Written({{"G", 'G', 10}, {"M", 'M', 10}},
+                              {{{std::string("\x01\x02", 2), "备注"}, false}}, Fox(0xF5));
     Dbf d(db::MemorySource(w.bytes()), "f2.dbf", {}, db::MemorySource(w.memoBytes()));
     auto row = ReadAll(d).at(0);
     EXPECT_EQ(Text(row[0]), std::string("\x01\x02", 2));
@@ -127,19 +132,21 @@ TEST(DbfFoxPro, FoxPro2GeneralFieldsPointByDigits) {
 
 TEST(DbfMemoFile, AMissingMemoFileIsNamedBeforeAnyRowIsRead) {
     TempHome home;
-    testsupport::WriteDbf(home / "名单.dbf", {{"BH", 'C', 3}, {"NOTE", 'M', 4}}, {{"001", "x"}}, Fox());
+    testsupport::WriteDbf(home / "名单.dbf", {{"BH", 'C', 3}, {"NOTE", 'M', 4}}, {{"001", "x"}},
+                          Fox());
     testsupport::WriteDbf(home / "old.dbf", {{"BH", 'C', 3}, {"NOTE", 'M', 10}}, {{"001", "x"}},
                           DbfLayout{0x83, 0x4D});
     std::filesystem::remove(home / "名单.fpt");
     std::filesystem::remove(home / "old.dbt");
-    for (auto [table, memo] : {std::pair{"名单.dbf", "名单.fpt"}, std::pair{"old.dbf", "old.dbt"}}) {
+    for (auto [table, memo] :
+         {std::pair{"名单.dbf", "名单.fpt"}, std::pair{"old.dbf", "old.dbt"}}) {
         try {
             Dbf d(home / table);
             FAIL() << table << " opened without its memo file";
         } catch (const db::Error& e) {
-            EXPECT_EQ(std::string(e.what()),
-                      "找不到备注文件 " + (home / memo).string() + ": 数据表 " + (home / table).string() +
-                          " 的备注字段 NOTE 存放在其中，没有导入任何记录");
+            EXPECT_EQ(std::string(e.what()), "找不到备注文件 " + (home / memo).string() +
+                                                 ": 数据表 " + (home / table).string() +
+                                                 " 的备注字段 NOTE 存放在其中，没有导入任何记录");
         }
     }
 }
@@ -163,8 +170,8 @@ TEST(DbfMemoFile, ABlockPastTheMemoFileIsDamageNamingTheMemoFile) {
         (void)d.value(rec, 0);
         FAIL() << "read past the memo file";
     } catch (const db::Error& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "备注文件已损坏: " + (home / "m.fpt").string() + ": 备注块 8 声明的长度 100 超出文件末尾");
+        EXPECT_EQ(std::string(e.what()), "备注文件已损坏: " + (home / "m.fpt").string() +
+                                             ": 备注块 8 声明的长度 100 超出文件末尾");
     }
 }
 

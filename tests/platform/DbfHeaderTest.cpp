@@ -31,8 +31,9 @@ TEST(DbfNames, TheFreeNameSkipsEveryTakenOneWithoutRegardToCase) {
 TEST(DbfNames, ASecondFieldOfTheSameNameGetsTheFirstFreeSuffix) {
     // "bh" repeats BH: BH_2 is taken by a later field, so it becomes bh_3;
     // that later BH_2 keeps its own name.
-    std::string bytes = Table({{"BH", 'C', 3}, {"bh", 'C', 3}, {"BH_2", 'C', 3}, {"Xm", 'C', 2}, {"XM", 'C', 2}},
-                              {{{"1", "2", "3", "4", "5"}, false}});
+    std::string bytes =
+        Table({{"BH", 'C', 3}, {"bh", 'C', 3}, {"BH_2", 'C', 3}, {"Xm", 'C', 2}, {"XM", 'C', 2}},
+              {{{"1", "2", "3", "4", "5"}, false}});
     Dbf d(db::MemorySource(bytes), "重名.dbf");
     EXPECT_EQ(Names(d), (std::vector<std::string>{"BH", "bh_3", "BH_2", "Xm", "XM_2"}));
     EXPECT_EQ(d.fields()[1].headerName, "bh");
@@ -41,9 +42,9 @@ TEST(DbfNames, ASecondFieldOfTheSameNameGetsTheFirstFreeSuffix) {
     auto report = d.report();
     EXPECT_EQ(report.renamedFields,
               (std::vector<std::pair<std::string, std::string>>{{"bh", "bh_3"}, {"XM", "XM_2"}}));
-    EXPECT_EQ(report.notes(), (std::vector<std::string>{
-                                  "重名.dbf: 字段 bh 与前面的字段同名，导入为 bh_3",
-                                  "重名.dbf: 字段 XM 与前面的字段同名，导入为 XM_2"}));
+    EXPECT_EQ(report.notes(),
+              (std::vector<std::string>{"重名.dbf: 字段 bh 与前面的字段同名，导入为 bh_3",
+                                        "重名.dbf: 字段 XM 与前面的字段同名，导入为 XM_2"}));
     EXPECT_NE(d.createTableSql("x").find("\"bh_3\" VARCHAR(3)"), std::string::npos);
 }
 
@@ -57,7 +58,8 @@ TEST(DbfNames, ChineseNamesRepeatedGetASuffixToo) {
 TEST(DbfNames, TableNamesWithDigitsAndDotsFindTheirFiles) {
     TempHome home;
     for (std::string name : {"期中.2024", "801", "2024", "060", "9班", "初三2班"})
-        testsupport::WriteDbf(home / (name + ".dbf"), {{"BH", 'C', 3}}, {{name == "801" ? "801" : "x"}});
+        testsupport::WriteDbf(home / (name + ".dbf"), {{"BH", 'C', 3}},
+                              {{name == "801" ? "801" : "x"}});
     testsupport::WriteDbf(home / "期中.DBF", {{"BH", 'C', 3}}, {{"x"}});
     EXPECT_EQ(Dbf::FindTable(home.path(), "期中.2024"), home / "期中.2024.dbf");
     EXPECT_EQ(Dbf::FindTable(home.path(), "801"), home / "801.dbf");
@@ -77,7 +79,8 @@ TEST(DbfLengths, ACharacterFieldOf300BytesIsReadWhole) {
     // As FoxPro writes it: length byte 44, decimals byte 1; record 1 + 9 + 300 + 5.
     EXPECT_EQ(static_cast<unsigned char>(bytes[32 + 32 + 16]), 44);
     EXPECT_EQ(static_cast<unsigned char>(bytes[32 + 32 + 17]), 1);
-    EXPECT_EQ(static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8, 315);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8,
+              315);
     Dbf d(db::MemorySource(bytes), "long.dbf");
     EXPECT_EQ(d.fields()[1].length, 300);
     EXPECT_EQ(d.fields()[1].declaredType(), "VARCHAR(300)");
@@ -105,7 +108,8 @@ TEST(DbfLengths, ARecordLengthThatFitsNoReadingIsRefused) {
         Dbf d(db::MemorySource(bytes), "坏.dbf");
         FAIL() << "accepted";
     } catch (const db::Error& e) {
-        EXPECT_NE(std::string(e.what()).find("坏.dbf: 记录长度 288 与字段长度之和 54 不符"), std::string::npos)
+        EXPECT_NE(std::string(e.what()).find("坏.dbf: 记录长度 288 与字段长度之和 54 不符"),
+                  std::string::npos)
             << e.what();
     }
 }
@@ -115,7 +119,8 @@ TEST(DbfLengths, ARecordLengthThatFitsNoReadingIsRefused) {
 TEST(DbfHeader, AFieldListEndedBy0x0AIsRead) {
     DbfLayout layout;
     layout.fieldListEnd = 0x0A;
-    auto w = dbftest::Written({{"BH", 'C', 3}, {"N", 'N', 2}}, {{{"001", "7"}, false}, {{"002", "8"}, false}}, layout);
+    auto w = dbftest::Written({{"BH", 'C', 3}, {"N", 'N', 2}},
+                              {{{"001", "7"}, false}, {{"002", "8"}, false}}, layout);
     Dbf d(db::MemorySource(w.bytes()), "lf.dbf");
     auto rows = ReadAll(d);
     ASSERT_EQ(rows.size(), 2u);
@@ -139,7 +144,8 @@ TEST(DbfHeader, TheLastRecordWithoutItsEndMarkIsRead) {
 TEST(DbfHeader, AHeaderStatingFewerRecordsReadsThoseAndCountsTheRest) {
     DbfLayout layout;
     layout.statedRecords = 2;
-    auto w = dbftest::Written({{"BH", 'C', 3}}, {{{"001"}, false}, {{"002"}, false}, {{"003"}, false}}, layout);
+    auto w = dbftest::Written({{"BH", 'C', 3}},
+                              {{{"001"}, false}, {{"002"}, false}, {{"003"}, false}}, layout);
     Dbf d(db::MemorySource(w.bytes()), "few.dbf");
     auto rows = ReadAll(d);
     ASSERT_EQ(rows.size(), 2u);
@@ -167,7 +173,8 @@ TEST(DbfHeader, AHeaderLongerThanTheFileIsStillRefused) {
         Dbf d(db::MemorySource(bytes), "short.dbf");
         FAIL() << "accepted";
     } catch (const db::Error& e) {
-        EXPECT_NE(std::string(e.what()).find("short.dbf: 文件头长度 66 超出文件大小 65"), std::string::npos)
+        EXPECT_NE(std::string(e.what()).find("short.dbf: 文件头长度 66 超出文件大小 65"),
+                  std::string::npos)
             << e.what();
     }
 }

@@ -159,7 +159,8 @@ TEST(Dbf, ReadsMemoTextFromTheDbtFile) {
         Dbf without(dir / "m.dbf");
         FAIL() << "a table with memo fields needs its memo file";
     } catch (const db::Error& e) {
-        EXPECT_NE(std::string(e.what()).find((dir / "m.dbt").string()), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find((dir / "m.dbt").string()), std::string::npos)
+            << e.what();
     }
     std::filesystem::remove_all(dir);
 }

@@ -27,9 +27,13 @@ void Be32(std::string& s, std::size_t at, std::uint32_t v) {
         s[at + static_cast<std::size_t>(i)] = static_cast<char>((v >> (8 * (3 - i))) & 0xFF);
 }
 
-bool VisualFoxPro(unsigned char v) { return v == 0x30 || v == 0x31 || v == 0x32; }
+bool VisualFoxPro(unsigned char v) {
+    return v == 0x30 || v == 0x31 || v == 0x32;
+}
 
-bool MemoKind(char t) { return t == 'M' || t == 'G' || t == 'P' || t == 'W'; }
+bool MemoKind(char t) {
+    return t == 'M' || t == 'G' || t == 'P' || t == 'W';
+}
 
 // "2026-12-07 09:30:09.999" as FoxPro stores it: Julian day, milliseconds.
 std::pair<std::int32_t, std::int32_t> FoxDateTime(const std::string& v) {
@@ -39,7 +43,8 @@ std::pair<std::int32_t, std::int32_t> FoxDateTime(const std::string& v) {
     const int a = (14 - m) / 12;
     const int yy = y + 4800 - a;
     const int mm = m + 12 * a - 3;
-    const std::int32_t jd = d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
+    const std::int32_t jd =
+        d + (153 * mm + 2) / 5 + 365 * yy + yy / 4 - yy / 100 + yy / 400 - 32045;
     return {jd, ((h * 60 + mi) * 60 + s) * 1000 + ms};
 }
 
@@ -67,7 +72,9 @@ DbfWriter::DbfWriter(std::vector<DbfColumn> columns, DbfLayout layout)
     start();
 }
 
-bool DbfWriter::foxMemo() const { return VisualFoxPro(mLayout.version) || mLayout.version == 0xF5; }
+bool DbfWriter::foxMemo() const {
+    return VisualFoxPro(mLayout.version) || mLayout.version == 0xF5;
+}
 
 // Visual FoxPro tables whose fields may be null or vary in length get the
 // hidden _NullFlags field; the memo file starts with its header block.
@@ -84,7 +91,8 @@ void DbfWriter::start() {
 }
 
 std::uint32_t DbfWriter::nextMemoBlock() const {
-    return static_cast<std::uint32_t>(mMemo.size() / static_cast<std::size_t>(mLayout.memoBlockSize));
+    return static_cast<std::uint32_t>(mMemo.size() /
+                                      static_cast<std::size_t>(mLayout.memoBlockSize));
 }
 
 std::string DbfWriter::encode(const std::string& utf8) const {
@@ -128,7 +136,8 @@ void DbfWriter::writeHeader() {
         if (backlink)
             Le32(h, at + 12, static_cast<std::uint32_t>(offset));
         h[at + 16] = static_cast<char>(c.length & 0xFF);
-        h[at + 17] = static_cast<char>(c.type == 'C' && c.length > 255 ? c.length >> 8 : c.decimals);
+        h[at + 17] =
+            static_cast<char>(c.type == 'C' && c.length > 255 ? c.length >> 8 : c.decimals);
         if (backlink)
             h[at + 18] = static_cast<char>(c.flags);
         if (c.type == '0')
@@ -143,10 +152,13 @@ void DbfWriter::append(const std::vector<DbfCell>& cells, bool deleted) {
     mRecord.assign(static_cast<std::size_t>(mRecordLength), ' ');
     mRecord[0] = deleted ? '*' : ' ';
     if (mNullFlagsAt >= 0)
-        std::fill(mRecord.begin() + mNullFlagsAt, mRecord.begin() + mNullFlagsAt + mColumns.back().length, '\0');
+        std::fill(mRecord.begin() + mNullFlagsAt,
+                  mRecord.begin() + mNullFlagsAt + mColumns.back().length, '\0');
     std::size_t at = 1;
     int bit = 0;
-    auto setBit = [&](int b) { mRecord[static_cast<std::size_t>(mNullFlagsAt + b / 8)] |= static_cast<char>(1 << (b % 8)); };
+    auto setBit = [&](int b) {
+        mRecord[static_cast<std::size_t>(mNullFlagsAt + b / 8)] |= static_cast<char>(1 << (b % 8));
+    };
     for (std::size_t i = 0; i < mColumns.size(); ++i) {
         const DbfColumn& c = mColumns[i];
         if (c.type == '0')
@@ -203,8 +215,8 @@ void DbfWriter::writeCell(const DbfColumn& c, std::size_t at, const std::string&
         std::string t = c.type == 'V' ? encode(v) : v;
         if (t.size() > len)
             t.resize(len);
-        std::fill(mRecord.begin() + static_cast<long>(at), mRecord.begin() + static_cast<long>(at + len),
-                  c.type == 'V' ? ' ' : '\0');
+        std::fill(mRecord.begin() + static_cast<long>(at),
+                  mRecord.begin() + static_cast<long>(at + len), c.type == 'V' ? ' ' : '\0');
         mRecord.replace(at, t.size(), t);
         const int lengthBit = bit++;
         if (t.size() < len) {

@@ -29,7 +29,8 @@ struct DbfColumn {
 // How the header, the end of the table and the memo file are written: the
 // variants that real tables show.
 struct DbfLayout {
-    unsigned char version = 0x03; // 0x30 to 0x32 Visual FoxPro, 0x83/0x8B dBase with memo, 0xF5 FoxPro
+    // 0x30 to 0x32 Visual FoxPro, 0x83 and 0x8B dBase with memo, 0xF5 FoxPro 2.
+    unsigned char version = 0x03;
     unsigned char languageDriver = 0x4D;
     int codePage = 936;            // of names and text cells
     char fieldListEnd = 0x0D;      // some writers end the field list with 0x0A
