@@ -173,13 +173,11 @@ std::vector<Dbf::RawField> Dbf::readDescriptors(const std::string& header) {
         f.flags = VisualFoxPro(mVersion) ? d[18] : 0;
         if (f.name.empty())
             damaged("第 " + std::to_string(raw.size() + 1) + " 个字段没有名字");
-        if (f.length == 0)
-            damaged("字段 " + f.name + " 的长度为 0");
         raw.push_back(std::move(f));
         pos += 32;
     }
     if (pos >= header.size())
-        damaged(pos >= mSource->size() ? "字段描述超出文件末尾" : "字段描述没有结束符 (0x0D)");
+        damaged(pos >= mSource->size() ? "字段描述超出文件末尾" : "字段描述没有结束符 (0x0D 或 0x0A)");
     if (raw.empty())
         damaged("没有字段");
     return raw;
@@ -204,6 +202,8 @@ void Dbf::layOutFields(std::vector<RawField> raw) {
             r.length += r.decimals * 256;
             r.decimals = 0;
         }
+        if (r.length == 0)
+            damaged("字段 " + r.name + " 的长度为 0");
         auto need = [&](int len) {
             if (r.length != len)
                 damaged("字段 " + r.name + " (类型 " + r.type + ") 的长度应为 " +

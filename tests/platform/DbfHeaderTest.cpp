@@ -90,6 +90,18 @@ TEST(DbfLengths, ACharacterFieldOf300BytesIsReadWhole) {
     EXPECT_DOUBLE_EQ(std::get<double>(row[2]), 88.5) << "decimals of N fields are no length";
 }
 
+TEST(DbfLengths, ALengthByteOfZeroIsFineWhenTheDecimalsByteHoldsTheHighByte) {
+    const std::string text = std::string(255, 'x') + "yz";
+    std::string bytes = dbftest::Table({{"A", 'C', 256}, {"B", 'C', 512}}, {{{text, "b"}, false}});
+    EXPECT_EQ(bytes[32 + 16], '\0');
+    EXPECT_EQ(bytes[32 + 32 + 16], '\0');
+    Dbf d(db::MemorySource(bytes), "zero.dbf");
+    EXPECT_EQ(d.fields()[1].length, 512);
+    auto row = ReadAll(d).at(0);
+    EXPECT_EQ(Text(row[0]), text.substr(0, 256));
+    EXPECT_EQ(Text(row[1]), "b");
+}
+
 TEST(DbfLengths, DecimalsOfShortTextFieldsCountOnlyWhenThePlainLengthsMiss) {
     // A writer that leaves junk in a C field's decimals byte: the plain
     // lengths meet the record length, so they win.
