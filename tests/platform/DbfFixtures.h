@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-// Small helpers of the dBase reader's tests: a table built in memory, and
+// Shared by the dBase reader's tests: a table built in memory, and
 // every live row of a table read as values.
 namespace dbftest {
 
