@@ -126,7 +126,7 @@ DecodedText DecodeText(std::string_view bytes) {
         d.encoding = TextEncoding::Utf8Bom;
     } else if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
         const bool little = bytes[0] == '\xFF';
-        d.utf8 = text::ToUtf8(bytes.substr(2), little ? "UTF-16LE" : "UTF-16BE");
+        d.utf8 = text::ToUtf8(bytes.substr(2), little ? 1200 : 1201);
         d.encoding = TextEncoding::Utf16;
     } else if (IsUtf8(bytes)) {
         d.utf8 = std::string(bytes);

@@ -1,15 +1,16 @@
 #include "platform/db/Connection.h"
 
+#include "platform/db/Dbf.h"
 #include "platform/db/DbfModule.h"
 #include "platform/db/Error.h"
 #include "platform/db/JetFunctions.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
-#include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <set>
 
 namespace db {
@@ -242,14 +243,7 @@ public:
     ExternalScope(Connection& c, Tokens& t) : mConnection(c) {
         auto found = jet::FindExternals(t);
         for (auto it = found.rbegin(); it != found.rend(); ++it) {
-            std::error_code ec;
-            if (!std::filesystem::is_directory(it->folder, ec))
-                throw Error("找不到文件夹 '" + it->folder + "'。");
-            auto file = os::FindFileNoCase(it->folder, it->table + ".dbf");
-            if (file.empty())
-                throw Error("找不到数据表文件 '" +
-                            (std::filesystem::path(it->folder) / (it->table + ".dbf")).string() +
-                            "'。");
+            auto file = Dbf::FindTable(it->folder, it->table);
             std::string name = c.nextExternalName();
             ConnectionInternals::Trusted trusted(c);
             Exec(ConnectionInternals::handle(c), "CREATE VIRTUAL TABLE temp." + jet::QuoteName(name) +
@@ -329,13 +323,28 @@ void Connection::open(const std::filesystem::path& file) {
     try {
         // Any database header check happens on first read: do one now.
         Exec(mDb, "SELECT count(*) FROM sqlite_schema");
-        RegisterDbfModule(mDb);
+        RegisterDbfModule(mDb, &mDbfReads);
         RegisterJetFunctions(mDb);
         setTick(mTick);
     } catch (const Error& e) {
         close();
         throw Error("不能打开数据库 " + file.string() + ": " + e.what());
     }
+}
+
+void Connection::setDbfCodePage(int codePage) {
+    if (codePage != 0 && !text::CodePageSupported(codePage))
+        throw Error("不支持代码页 " + std::to_string(codePage) + "。");
+    mDbfReads.setCodePage(codePage);
+}
+
+std::vector<std::string> Connection::takeImportNotes() {
+    std::vector<std::string> notes;
+    for (const auto& report : mDbfReads.take())
+        for (auto& note : report.notes())
+            if (std::find(notes.begin(), notes.end(), note) == notes.end())
+                notes.push_back(std::move(note));
+    return notes;
 }
 
 void Connection::close() {

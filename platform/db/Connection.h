@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/db/DbfReport.h"
 #include "platform/db/Field.h"
 #include "platform/db/Value.h"
 
@@ -85,6 +86,20 @@ public:
 
     void bindParams(Statement& st, const Params& params) const;
 
+    // The dBase tables that statements read (`name IN "folder" "dbase 5.0;"`).
+    // Code page of their text, whatever their headers name (config.ini's
+    // [General] CodePage, e.g. 936); 0, the default, lets each header decide.
+    // Throws db::Error for a code page the system cannot decode.
+    void setDbfCodePage(int codePage);
+    [[nodiscard]] int dbfCodePage() const { return mDbfReads.codePage(); }
+    // What reading them noticed since the last call: one report per file
+    // read (the code page used, renamed fields, unreadable values, bytes
+    // after the stated records), in the order read.
+    [[nodiscard]] std::vector<DbfReadReport> takeDbfReports() { return mDbfReads.take(); }
+    // The same as Chinese notes for stderr or the status line, each naming
+    // its file; empty when there is nothing to tell. Takes the reports.
+    [[nodiscard]] std::vector<std::string> takeImportNotes();
+
     // A fresh name for a temporary external table.
     [[nodiscard]] std::string nextExternalName() { return "__dbf_" + std::to_string(++mExternals); }
 
@@ -111,6 +126,7 @@ private:
     std::filesystem::path mFile;
     std::function<void()> mTick;
     int mExternals = 0;
+    DbfReads mDbfReads;
 };
 
 // While it lives, the statements run on the connection are the user's own

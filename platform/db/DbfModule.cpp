@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@ namespace {
 struct DbfVtab {
     sqlite3_vtab base{};
     std::unique_ptr<Dbf> dbf;
+    DbfReads* reads = nullptr;
 };
 
 struct DbfCursor {
@@ -36,15 +38,19 @@ std::string Unquote(std::string s) {
     return s;
 }
 
-int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab** out,
+int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
             char** err) {
     if (argc < 4) {
         *err = sqlite3_mprintf("dbf: 缺少文件名");
         return SQLITE_ERROR;
     }
     auto vt = std::make_unique<DbfVtab>();
+    vt->reads = static_cast<DbfReads*>(aux);
     try {
-        vt->dbf = std::make_unique<Dbf>(Unquote(argv[3]));
+        DbfOptions options;
+        if (vt->reads)
+            options.codePage = vt->reads->codePage();
+        vt->dbf = std::make_unique<Dbf>(std::filesystem::path(Unquote(argv[3])), options);
         std::string schema = vt->dbf->createTableSql("x");
         if (sqlite3_declare_vtab(db, schema.c_str()) != SQLITE_OK) {
             *err = sqlite3_mprintf("%s: %s", vt->dbf->displayName().c_str(), sqlite3_errmsg(db));
@@ -58,8 +64,16 @@ int Connect(sqlite3* db, void*, int argc, const char* const* argv, sqlite3_vtab*
     return SQLITE_OK;
 }
 
-int Disconnect(sqlite3_vtab* vt) {
-    delete reinterpret_cast<DbfVtab*>(vt);
+int Disconnect(sqlite3_vtab* v) {
+    auto* vt = reinterpret_cast<DbfVtab*>(v);
+    if (vt->reads) {
+        try {
+            vt->reads->record(vt->dbf->report());
+        } catch (const std::exception&) {
+            // a report lost for want of memory loses no data
+        }
+    }
+    delete vt;
     return SQLITE_OK;
 }
 
@@ -118,12 +132,16 @@ int Column(sqlite3_vtab_cursor* c, sqlite3_context* ctx, int i) {
     auto* cur = reinterpret_cast<DbfCursor*>(c);
     const Dbf& dbf = *reinterpret_cast<DbfVtab*>(c->pVtab)->dbf;
     try {
-        Value v = dbf.value(cur->record, static_cast<std::size_t>(i));
-        if (auto* n = std::get_if<std::int64_t>(&v))
+        const auto f = static_cast<std::size_t>(i);
+        Value v = dbf.value(cur->record, f);
+        auto* s = std::get_if<std::string>(&v);
+        if (s && dbf.fields()[f].isBinary())
+            sqlite3_result_blob64(ctx, s->data(), s->size(), SQLITE_TRANSIENT);
+        else if (auto* n = std::get_if<std::int64_t>(&v))
             sqlite3_result_int64(ctx, *n);
         else if (auto* d = std::get_if<double>(&v))
             sqlite3_result_double(ctx, *d);
-        else if (auto* s = std::get_if<std::string>(&v))
+        else if (s)
             sqlite3_result_text(ctx, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
         else
             sqlite3_result_null(ctx);
@@ -160,8 +178,8 @@ const sqlite3_module kModule = MakeModule();
 
 } // namespace
 
-void RegisterDbfModule(sqlite3* db) {
-    if (sqlite3_create_module(db, "dbf", &kModule, nullptr) != SQLITE_OK)
+void RegisterDbfModule(sqlite3* db, DbfReads* reads) {
+    if (sqlite3_create_module(db, "dbf", &kModule, reads) != SQLITE_OK)
         throw Error(sqlite3_errmsg(db));
 }
 

@@ -2,57 +2,122 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <map>
+#include <memory>
 #include <stdexcept>
 
 namespace text {
 namespace {
 
-// One iconv descriptor per direction and thread; iconv_t is not reentrant.
-class Converter {
+constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
+
+// Bytes of the UTF-8 character at p, at most `left`: its lead byte and the
+// continuation bytes that follow it, so that a cut character takes no more.
+std::size_t Utf8Length(const char* p, std::size_t left) {
+    const auto c = static_cast<unsigned char>(*p);
+    const std::size_t want = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    std::size_t n = 1;
+    while (n < want && n < left && (static_cast<unsigned char>(p[n]) & 0xC0) == 0x80)
+        ++n;
+    return n;
+}
+
+// One iconv descriptor; iconv_t is not reentrant, so each thread keeps its own.
+class Iconv {
 public:
-    Converter(const char* to, const char* from)
-        : mFromUtf8(std::string_view(from) == "UTF-8"), mCd(iconv_open(to, from)) {
+    Iconv(const char* to, const char* from) : mCd(iconv_open(to, from)) {
         if (mCd == reinterpret_cast<iconv_t>(-1))
             throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
     }
-    ~Converter() { iconv_close(mCd); }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
+    ~Iconv() { iconv_close(mCd); }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
 
-    std::string convert(std::string_view in, std::string_view replacement) {
+    // Converts as much of [src, src + left) as it can into out; returns
+    // false when it stopped at a sequence it cannot convert.
+    bool run(char*& src, std::size_t& left, std::string& out) {
+        iconv(mCd, nullptr, nullptr, nullptr, nullptr);
+        char buffer[4096];
+        while (left > 0) {
+            char* dst = buffer;
+            std::size_t room = sizeof buffer;
+            std::size_t r = iconv(mCd, &src, &left, &dst, &room);
+            out.append(buffer, static_cast<std::size_t>(dst - buffer));
+            if (r == static_cast<std::size_t>(-1) && errno != E2BIG)
+                return false;
+        }
+        // Stateful code pages (1255 composes a letter with the marks that
+        // may follow it) hold the last character back until told the end.
+        char* dst = buffer;
+        std::size_t room = sizeof buffer;
+        iconv(mCd, nullptr, nullptr, &dst, &room);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        return true;
+    }
+
+    // Converts exactly the n bytes at p, or nothing.
+    bool whole(const char* p, std::size_t n, std::string& out) {
+        std::string piece;
+        char* src = const_cast<char*>(p);
+        std::size_t left = n;
+        if (!run(src, left, piece) || left != 0)
+            return false;
+        out += piece;
+        return true;
+    }
+
+private:
+    iconv_t mCd;
+};
+
+// A conversion with a second code page for the characters the first cannot
+// convert, and a replacement for those neither can.
+class Converter {
+public:
+    Converter(const char* to, const char* from, const char* fallbackFrom,
+              const char* fallbackTo, bool fromUtf8, std::string_view replacement)
+        : mMain(to, from), mFromUtf8(fromUtf8), mReplacement(replacement) {
+        if (fallbackFrom)
+            mFallback = std::make_unique<Iconv>(fallbackTo, fallbackFrom);
+    }
+
+    std::string convert(std::string_view in) {
         std::string out;
         out.reserve(in.size() * 2);
-        iconv(mCd, nullptr, nullptr, nullptr, nullptr);
         char* src = const_cast<char*>(in.data());
-        size_t srcLeft = in.size();
-        char buffer[4096];
-        while (srcLeft > 0) {
-            char* dst = buffer;
-            size_t dstLeft = sizeof buffer;
-            size_t r = iconv(mCd, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buffer, dst - buffer);
-            if (r == static_cast<size_t>(-1)) {
-                if (errno == E2BIG)
-                    continue;
-                // EILSEQ or EINVAL: skip one character of input.
-                size_t skip = 1;
-                if (mFromUtf8) {
-                    unsigned char c = static_cast<unsigned char>(*src);
-                    skip = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-                    if (skip > srcLeft)
-                        skip = srcLeft;
-                }
-                out.append(replacement);
-                src += skip;
-                srcLeft -= skip;
-            }
-        }
+        std::size_t left = in.size();
+        while (!mMain.run(src, left, out))
+            skipOne(src, left, out);
         return out;
     }
+
 private:
+    // The character at src, which the main conversion refused: converted by
+    // the fallback when it can, else replaced.
+    void skipOne(char*& src, std::size_t& left, std::string& out) {
+        const std::size_t widest =
+            mFromUtf8 ? Utf8Length(src, left) : std::min<std::size_t>(4, left);
+        if (mFallback) {
+            for (std::size_t n = mFromUtf8 ? widest : 1; n <= widest; ++n) {
+                if (mFallback->whole(src, n, out)) {
+                    src += n;
+                    left -= n;
+                    return;
+                }
+            }
+        }
+        out += mReplacement;
+        std::size_t skip = mFromUtf8 ? widest : 1;
+        src += skip;
+        left -= skip;
+    }
+
+    Iconv mMain;
+    std::unique_ptr<Iconv> mFallback;
     bool mFromUtf8;
-    iconv_t mCd;
+    std::string mReplacement;
 };
 
 bool IsAscii(std::string_view s) {
@@ -62,35 +127,79 @@ bool IsAscii(std::string_view s) {
     return true;
 }
 
+std::string IconvName(int codePage) {
+    if (codePage == kChineseCodePage || codePage == 54936)
+        return "GB18030";
+    if (codePage == 65001)
+        return "UTF-8";
+    if (codePage == 1200)
+        return "UTF-16LE";
+    if (codePage == 1201)
+        return "UTF-16BE";
+    return "CP" + std::to_string(codePage);
+}
+
+// This thread's decoder of a code page; created on first use.
+Converter& DecoderOf(int codePage) {
+    thread_local std::map<int, std::unique_ptr<Converter>> decoders;
+    auto& slot = decoders[codePage];
+    if (!slot) {
+        if (codePage == kChineseCodePage)
+            slot = std::make_unique<Converter>("UTF-8", "GB18030", "GBK", "UTF-8", false,
+                                               kReplacementUtf8);
+        else
+            slot = std::make_unique<Converter>("UTF-8", IconvName(codePage).c_str(), nullptr,
+                                               nullptr, false, kReplacementUtf8);
+    }
+    return *slot;
+}
+
 } // namespace
 
 std::string ToGbk(std::string_view utf8) {
     if (IsAscii(utf8))
         return std::string(utf8);
-    thread_local Converter c("GBK", "UTF-8");
-    return c.convert(utf8, "?");
+    thread_local Converter c("GBK", "UTF-8", "UTF-8", "GB18030", true, "?");
+    return c.convert(utf8);
 }
 
-std::string FromGbk(std::string_view gbk) {
-    if (IsAscii(gbk))
-        return std::string(gbk);
-    thread_local Converter c("UTF-8", "GBK");
-    return c.convert(gbk, "\xEF\xBF\xBD");
-}
+std::string FromGbk(std::string_view gbk) { return ToUtf8(gbk, kChineseCodePage); }
 
-std::string ToUtf8(std::string_view bytes, const char* codePage) {
-    if (IsAscii(bytes))
+std::string ToUtf8(std::string_view bytes, int codePage) {
+    // Plain ASCII reads the same in every code page but the two of UTF-16.
+    if (codePage != 1200 && codePage != 1201 && IsAscii(bytes))
         return std::string(bytes);
-    Converter c("UTF-8", codePage);
-    return c.convert(bytes, "\xEF\xBF\xBD");
+    return DecoderOf(codePage).convert(bytes);
+}
+
+bool CodePageSupported(int codePage) {
+    if (codePage <= 0)
+        return false;
+    try {
+        (void)DecoderOf(codePage);
+        return true;
+    } catch (const std::runtime_error&) {
+        return false;
+    }
 }
 
 std::size_t GbkWidth(std::string_view utf8) {
     if (IsAscii(utf8))
         return utf8.size();
-    return ToGbk(utf8).size();
+    const std::string bytes = ToGbk(utf8);
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        std::size_t n = 1;
+        if (c > 0x80 && i + 1 < bytes.size()) {
+            const auto next = static_cast<unsigned char>(bytes[i + 1]);
+            n = next >= '0' && next <= '9' ? 4 : 2;
+        }
+        width += n == 1 ? 1 : 2;
+        i += n;
+    }
+    return width;
 }
-
 std::size_t CharCount(std::string_view utf8) {
     std::size_t n = 0;
     for (unsigned char c : utf8)

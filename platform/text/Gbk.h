@@ -4,20 +4,31 @@
 #include <string_view>
 
 // Conversions between the program's inner UTF-8 text and the 8-bit code pages
-// of the files it reads and writes. Every report and log is GBK.
+// of the files it reads and writes. Every report and log is GBK; a character
+// GBK lacks (the rare ones of people's names) is written in GB18030, the
+// superset of GBK, so that no name loses a character.
 namespace text {
 
-// UTF-8 to GBK. A character GBK cannot hold becomes "?".
+// The Windows code page of Chinese text: GBK, read and written as GB18030.
+inline constexpr int kChineseCodePage = 936;
+
+// UTF-8 to GBK bytes; a character GBK lacks gets its four GB18030 bytes.
+// Only what is not Unicode at all (broken UTF-8) becomes "?".
 [[nodiscard]] std::string ToGbk(std::string_view utf8);
 
-// GBK to UTF-8. A byte sequence that is not GBK becomes U+FFFD.
+// GB18030 (and so GBK) to UTF-8. A byte sequence that is neither becomes U+FFFD.
 [[nodiscard]] std::string FromGbk(std::string_view gbk);
 
-// Any iconv code page (e.g. "CP1252", "BIG5") to UTF-8; unconvertible bytes
-// become U+FFFD.
-[[nodiscard]] std::string ToUtf8(std::string_view bytes, const char* codePage);
+// Text of a Windows code page (936, 1252, 866, ...) to UTF-8; 936 is read
+// as FromGbk reads. Bytes the code page does not define become U+FFFD.
+// Throws std::runtime_error for a code page iconv does not know.
+[[nodiscard]] std::string ToUtf8(std::string_view bytes, int codePage);
 
-// Length of the text in GBK bytes: a Chinese character counts two.
+// True when ToUtf8 can decode the code page.
+[[nodiscard]] bool CodePageSupported(int codePage);
+
+// Width of the text in a GBK file, in columns: an ASCII character counts
+// one, a Chinese character two (also one written in four GB18030 bytes).
 [[nodiscard]] std::size_t GbkWidth(std::string_view utf8);
 
 // Number of characters (code points) of a UTF-8 text.

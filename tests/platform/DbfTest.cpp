@@ -1,6 +1,6 @@
 #include "platform/db/Dbf.h"
 #include "platform/db/Error.h"
-#include "tests/support/DbfWriter.h"
+#include "tests/platform/DbfFixtures.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -12,32 +12,10 @@ namespace {
 
 using db::Dbf;
 using db::Value;
+using dbftest::ReadAll;
+using dbftest::Table;
 using testsupport::DbfColumn;
 using testsupport::DbfWriter;
-
-std::string Table(const std::vector<DbfColumn>& cols,
-                  const std::vector<std::pair<std::vector<testsupport::DbfCell>, bool>>& rows,
-                  unsigned char version = 0x03, unsigned char driver = 0x4D) {
-    DbfWriter w(cols, version, driver);
-    for (const auto& [cells, deleted] : rows)
-        w.append(cells, deleted);
-    w.finish();
-    return w.bytes();
-}
-
-std::vector<std::vector<Value>> ReadAll(const Dbf& d) {
-    std::vector<std::vector<Value>> rows;
-    std::string rec;
-    for (std::uint32_t i = 0; i < d.recordCount(); ++i) {
-        if (!d.readRecord(i, rec))
-            continue;
-        std::vector<Value> row;
-        for (std::size_t f = 0; f < d.fields().size(); ++f)
-            row.push_back(d.value(rec, f));
-        rows.push_back(row);
-    }
-    return rows;
-}
 
 TEST(Dbf, ReadsKindsTrimsTextAndSkipsDeletedRecords) {
     std::string bytes = Table({{"BH", 'C', 9},
@@ -104,21 +82,12 @@ TEST(Dbf, TextComesFromTheHeadersCodePage) {
 
 // FoxPro tables: version 0x30, binary integer, double, currency and datetime.
 TEST(Dbf, ReadsFoxProBinaryFields) {
-    std::string bytes = Table({{"I", 'I', 4}, {"B", 'B', 8}, {"Y", 'C', 8}, {"T", 'C', 8}},
-                              {{{"42", std::nullopt, std::nullopt, std::nullopt}, false}}, 0x30);
-    // Turn the two C fields into Y and T and fill the binary values.
-    const std::size_t header = 32 + 32 * 4 + 1;
-    bytes[32 + 64 + 11] = 'Y';
-    bytes[32 + 96 + 11] = 'T';
-    char* rec = bytes.data() + header;
-    double dv = 12.75;
-    std::memcpy(rec + 5, &dv, 8);
-    std::int64_t money = 123456; // 12.3456
-    std::memcpy(rec + 13, &money, 8);
-    std::int32_t jd = 2461382; // 2026-12-07
-    std::int32_t ms = (7 * 3600 + 42 * 60 + 6) * 1000;
-    std::memcpy(rec + 21, &jd, 4);
-    std::memcpy(rec + 25, &ms, 4);
+    std::string bytes = Table({{"I", 'I', 4}, {"B", 'B', 8}, {"Y", 'Y', 8}, {"T", 'T', 8}},
+                              {{{"42", "12.75", "12.3456", "2026-12-07 07:42:06"}, false}}, 0x30);
+    // The datetime as FoxPro keeps it: Julian day 2461382, milliseconds.
+    const std::size_t record = 32 + 32 * 4 + 1 + 263;
+    EXPECT_EQ(bytes.substr(record + 21, 8),
+              std::string("\xC6\x8E\x25\x00\xB0\x10\xA7\x01", 8));
     Dbf d(db::MemorySource(bytes), "fox.dbf");
     EXPECT_EQ(d.fields()[2].declaredType(), "CURRENCY");
     EXPECT_EQ(d.fields()[3].declaredType(), "DATETIME");
@@ -173,7 +142,10 @@ TEST(Dbf, ReadsMemoTextFromTheDbtFile) {
     auto dir = std::filesystem::temp_directory_path() / "quillory-dbf-memo";
     std::filesystem::create_directories(dir);
     testsupport::WriteDbf(dir / "m.dbf", {{"BH", 'C', 3}, {"NOTE", 'M', 10}},
-                          {{"001", "         1"}, {"002", std::nullopt}});
+                          {{"001", "x"}, {"002", std::nullopt}});
+    // The memo file as dBase III writes it, its name in capitals: block 1
+    // holds the first memo, up to its end mark.
+    std::filesystem::remove(dir / "m.dbt");
     std::string dbt(512, '\0');
     dbt += std::string("\xB1\xB8\xD7\xA2 0123") + "\x1A\x1A"; // "备注 0123" in GBK
     testsupport::WriteBytes(dir / "M.DBT", dbt);
@@ -183,10 +155,13 @@ TEST(Dbf, ReadsMemoTextFromTheDbtFile) {
     EXPECT_EQ(std::get<std::string>(rows.at(0).at(1)), "备注 0123");
     EXPECT_TRUE(db::IsNull(rows.at(1).at(1)));
     std::filesystem::remove(dir / "M.DBT");
-    Dbf without(dir / "m.dbf");
-    std::string rec;
-    without.readRecord(0, rec);
-    EXPECT_THROW((void)without.value(rec, 1), db::Error) << "a memo needs its memo file";
+    try {
+        Dbf without(dir / "m.dbf");
+        FAIL() << "a table with memo fields needs its memo file";
+    } catch (const db::Error& e) {
+        EXPECT_NE(std::string(e.what()).find((dir / "m.dbt").string()), std::string::npos)
+            << e.what();
+    }
     std::filesystem::remove_all(dir);
 }
 

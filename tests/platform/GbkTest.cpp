@@ -27,8 +27,8 @@ TEST(Gbk, WidthCountsChineseAsTwoBytes) {
     EXPECT_FALSE(text::HasDoubleByte("A1"));
 }
 
-TEST(Gbk, UnconvertibleCharactersBecomeQuestionMarks) {
-    EXPECT_EQ(text::ToGbk("a😀b"), "a?b");
+TEST(Gbk, OnlyBrokenTextBecomesQuestionMarksOrReplacementCharacters) {
+    EXPECT_EQ(text::ToGbk("a\xE4\xB8" "b"), "a?b") << "a cut UTF-8 sequence";
     EXPECT_EQ(text::FromGbk("a\xFF"), "a\xEF\xBF\xBD");
 }
 
