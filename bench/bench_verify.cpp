@@ -10,8 +10,19 @@
 // swapped, 0.1 % twice, 0.05 % with a place the reader could not read ('?'),
 // 0.02 % empty.
 //
-//   bench-verify [--records N] [--dbf]
+// With --db the same sheets and students go into a scratch database (the
+// answer table and `ids`), and the whole command (VerifyTable: one read of
+// the table in exam-number order, one of `ids`, the check and its report) is
+// timed beside one full read of the table's exam-number column, with the
+// peak resident memory of the command; nothing else is measured then.
+//
+//   bench-verify [--records N] [--dbf | --db]
+#include "bench/Support.h"
+#include "core/Workspace.h"
 #include "platform/db/Dbf.h"
+#include "platform/db/Statement.h"
+#include "roster/Commands.h"
+#include "roster/TableLists.h"
 #include "roster/Verify.h"
 #include "roster/VerifyReport.h"
 #include "tests/support/DbfWriter.h"
@@ -137,17 +148,113 @@ void PrintResult(const roster::VerifyResult& v) {
     std::printf("  unknown numbers with a suggestion: %zu of %zu\n", withSuggestion, v.unknown.size());
 }
 
+// The answer table `exam` (ID, a 100-character answer, SCORE) and `ids` in
+// a fresh data.mdb of `home`, each written in one transaction.
+void WriteDatabase(core::Workspace& ws, long long n) {
+    ws.startUp();
+    ws.connect();
+    bench::QuietUi ui;
+    {
+        db::Transaction transaction(ws.connection);
+        ws.connection.execute("CREATE TABLE [exam] ([ID] varchar(12) NULL, [CONTENT] varchar(100) NULL, "
+                              "[SCORE] REAL NULL)");
+        db::Statement insert = ws.connection.prepare("INSERT INTO exam VALUES (?, ?, ?)");
+        const std::string answers(100, 'A');
+        MakeSheets(n, [&](const std::string& id, double score) {
+            insert.bindText(1, id);
+            insert.bindText(2, answers);
+            insert.bind(3, score);
+            insert.step();
+            insert.reset();
+        });
+        transaction.commit();
+    }
+    roster::WriteIds(ws.connection, MakeRoster(n), false, ui);
+}
+
+// One full read of the exam-number column, each value taken as text.
+double ReadNumberColumn(core::Workspace& ws, std::size_t& digest) {
+    const auto start = std::chrono::steady_clock::now();
+    db::Statement read = ws.connection.prepare("SELECT \"ID\" FROM \"exam\"");
+    while (read.step())
+        digest += std::hash<std::string>{}(db::Query::ToText(read.column(0)));
+    return Since(start);
+}
+
+// The command's steps one by one, to see where its time goes.
+void PrintPhases(core::Workspace& ws, core::Ui& ui) {
+    auto start = std::chrono::steady_clock::now();
+    const roster::TableSheets sheets = roster::ReadSheets(ws.connection, "exam", ws.Fields, ui);
+    const double read = Since(start);
+    start = std::chrono::steady_clock::now();
+    const auto students = roster::ReadIds(ws.connection);
+    const double ids = Since(start);
+    start = std::chrono::steady_clock::now();
+    const roster::VerifyResult v = roster::VerifyNumbers(sheets.sheets, &*students);
+    const double check = Since(start);
+    start = std::chrono::steady_clock::now();
+    const auto lines = roster::VerifyReportLines("exam", sheets.sheets, &*students, v);
+    const double report = Since(start);
+    std::printf("  steps: sheets in exam-number order %.3f s, ids %.3f s, check %.3f s, report lines %.3f s\n",
+                read, ids, check, report);
+}
+
+int MeasureThroughDatabase(long long records) {
+    const fs::path home = fs::temp_directory_path() / ("quillory-bench-verify-db-" + std::to_string(getpid()));
+    fs::create_directories(home);
+    double readTime = 0, checkTime = 0, peak = 0, before = 0;
+    {
+        core::Workspace ws(home);
+        auto start = std::chrono::steady_clock::now();
+        WriteDatabase(ws, records);
+        std::printf("%-44s %8.3f s  (%.0f MB data.mdb)\n", "writing the table and ids", Since(start),
+                    static_cast<double>(fs::file_size(ws.dataFile())) / 1048576.0);
+        ws.TableName = "exam";
+        ws.Fields.ID = "ID";
+        ws.Fields.Score = "SCORE";
+        std::size_t digest = 0;
+        readTime = ReadNumberColumn(ws, digest);
+        std::printf("%-44s %8.3f s  (digest %zx)\n", "one full read of the exam-number column", readTime,
+                    digest & 0xFFFF);
+        bench::QuietUi ui;
+        before = StatusMb("VmRSS:");
+        ResetPeak();
+        start = std::chrono::steady_clock::now();
+        const roster::TableCheck check = roster::VerifyTable(ws, ui, {});
+        checkTime = Since(start);
+        peak = StatusMb("VmHWM:");
+        std::printf("%-44s %8.3f s  (%.2fx the read; target <= 3x)\n",
+                    "the check through the database (VerifyTable)", checkTime, checkTime / readTime);
+        std::printf("  peak resident memory during the check: %.1f MB (%.1f MB before it; target < 200 MB)\n",
+                    peak, before);
+        PrintResult(check.result);
+        std::printf("  report: %s (%.0f KB)\n", check.report.c_str(),
+                    static_cast<double>(fs::file_size(check.report)) / 1024.0);
+        PrintPhases(ws, ui);
+    }
+    fs::remove_all(home);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     long long records = 1000000;
     bool dbf = false;
+    bool database = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--records" && i + 1 < argc)
             records = std::atoll(argv[++i]);
         else if (a == "--dbf")
             dbf = true;
+        else if (a == "--db")
+            database = true;
+    }
+    if (database) {
+        std::printf("exam-number check through data.mdb: %lld sheets against %lld students\n", records,
+                    records);
+        return MeasureThroughDatabase(records);
     }
     std::printf("exam-number check: %lld sheets against a roster of %lld students\n", records,
                 records);

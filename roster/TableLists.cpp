@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <functional>
 #include <numeric>
@@ -43,6 +44,16 @@ std::optional<double> ScoreOf(const db::Value& v) {
     return std::nullopt;
 }
 
+// About how many rows the table has (its highest rowid), to reserve room
+// for them; 0 when it cannot tell.
+std::size_t RowsAbout(db::Connection& c, const std::string& table) {
+    db::Statement st = c.prepare("SELECT max(rowid) FROM " + db::jet::QuoteName(table));
+    if (!st.step())
+        return 0;
+    const std::int64_t n = st.columnInt(0);
+    return n > 0 && n < (std::int64_t{1} << 31) ? static_cast<std::size_t>(n) : 0;
+}
+
 // The column of `columns` named `name` without regard to case, or empty.
 std::string ColumnNamed(const std::vector<db::ColumnInfo>& columns, std::string_view name) {
     for (const auto& c : columns)
@@ -59,6 +70,14 @@ struct ReadRows {
     std::vector<double> number;
     std::vector<double> score; // NaN: unscored
     std::vector<std::int64_t> rowid;
+
+    void reserve(std::size_t n) {
+        ids.reserve(n, n * 10);
+        rank.reserve(n);
+        number.reserve(n);
+        score.reserve(n);
+        rowid.reserve(n);
+    }
 
     void add(const db::Value& id, const std::optional<double>& points, std::int64_t row) {
         ids.add(CellOf(id));
@@ -95,6 +114,7 @@ ReadRows ReadTableRows(db::Connection& c, const std::string& table, const core::
                             ", rowid FROM " + Bracket(table);
     db::Statement st = c.prepare(db::Connection::TranslateQuery(sql));
     ReadRows rows;
+    rows.reserve(RowsAbout(c, table));
     while (st.step()) {
         rows.add(st.column(0), ScoreOf(st.column(1)), st.columnInt(2));
         if (rows.rowid.size() % 65536 == 0)
@@ -104,15 +124,59 @@ ReadRows ReadTableRows(db::Connection& c, const std::string& table, const core::
     return rows;
 }
 
+// A 64-bit key that orders as the value does: a number's bits made to sort
+// as unsigned, or a text's first eight bytes (shorter texts padded with
+// zeros, so a prefix sorts first). Equal keys need the full comparison.
+std::uint64_t SortKey(const ReadRows& rows, std::uint32_t i) {
+    if (rows.rank[i] == 1) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &rows.number[i], sizeof bits);
+        return (bits >> 63) ? ~bits : bits | (std::uint64_t{1} << 63);
+    }
+    std::uint64_t key = 0;
+    const std::string_view id = rows.ids[i];
+    for (std::size_t b = 0; b < 8; ++b)
+        key = (key << 8) | (b < id.size() ? static_cast<unsigned char>(id[b]) : 0u);
+    return key;
+}
+
+// The positions of the rows in exam-number order. A table that is in that
+// order already (as most are, by their rowids) is only walked once.
+std::vector<std::uint32_t> ExamNumberOrder(const ReadRows& rows) {
+    const auto n = static_cast<std::uint32_t>(rows.rowid.size());
+    std::vector<std::uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    bool sorted = true;
+    for (std::uint32_t i = 1; i < n && sorted; ++i)
+        sorted = !rows.before(i, i - 1);
+    if (sorted)
+        return order;
+    struct Keyed {
+        std::uint64_t key;
+        std::uint32_t row;
+        std::uint8_t rank;
+    };
+    std::vector<Keyed> keyed(n);
+    for (std::uint32_t i = 0; i < n; ++i)
+        keyed[i] = {SortKey(rows, i), i, rows.rank[i]};
+    std::sort(keyed.begin(), keyed.end(), [&rows](const Keyed& a, const Keyed& b) {
+        if (a.rank != b.rank)
+            return a.rank < b.rank;
+        if (a.key != b.key)
+            return a.key < b.key;
+        return rows.before(a.row, b.row);
+    });
+    for (std::uint32_t i = 0; i < n; ++i)
+        order[i] = keyed[i].row;
+    return order;
+}
+
 } // namespace
 
 TableSheets ReadSheets(db::Connection& c, const std::string& table, const core::FieldSettings& fields,
                        core::Ui& ui) {
     const ReadRows rows = ReadTableRows(c, table, fields, ui);
-    std::vector<std::uint32_t> order(rows.rowid.size());
-    std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(),
-              [&rows](std::uint32_t a, std::uint32_t b) { return rows.before(a, b); });
+    const std::vector<std::uint32_t> order = ExamNumberOrder(rows);
     TableSheets t;
     t.sheets.reserve(order.size());
     t.rowids.reserve(order.size());
@@ -140,10 +204,17 @@ std::optional<Roster> ReadIds(db::Connection& c) {
                             column("StudName") + ", " + column("StudSubject") + " FROM [ids]";
     db::Statement st = c.prepare(db::Connection::TranslateQuery(sql));
     Roster roster;
+    roster.reserve(RowsAbout(c, "ids"));
+    // Students come class by class: the last class read is read again.
+    std::string lastCell = "\n", lastClass;
     while (st.step()) {
         const db::Value cls = st.column(1);
-        roster.add(CellOf(st.column(0)), db::IsNull(cls) ? std::string() : ClassText(CellOf(cls)),
-                   CellOf(st.column(2)), CellOf(st.column(3)));
+        const std::string cell = db::IsNull(cls) ? std::string() : CellOf(cls);
+        if (cell != lastCell) {
+            lastClass = ClassText(cell);
+            lastCell = cell;
+        }
+        roster.add(CellOf(st.column(0)), lastClass, CellOf(st.column(2)), CellOf(st.column(3)));
     }
     if (roster.size() == 0)
         return std::nullopt;

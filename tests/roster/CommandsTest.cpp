@@ -179,6 +179,34 @@ TEST_F(RosterCommandsTest, TheCheckReadsTheTableInExamNumberOrderAndWritesItsRep
               roster::VerifyReportLines("exam", sheets, &*check.roster, r));
 }
 
+TEST_F(RosterCommandsTest, SheetsComeInTheOrderTheDatabaseSortsThem) {
+    ws.connect();
+    ws.connection.execute("CREATE TABLE mixed (BH, SCORE REAL)");
+    const char* const values[] = {"'310101002'", "10", "NULL", "9.5", "'A1'", "'310101002'", "9",
+                                  "'3101010020'", "''", "-4", "10", "'31010100'", "NULL", "'B'"};
+    int score = 0;
+    for (const char* v : values)
+        ws.connection.execute(std::string("INSERT INTO mixed VALUES (") + v + ", " + std::to_string(++score) + ")");
+    std::vector<std::int64_t> expected;
+    for (const auto& row : ws.connection.select("SELECT rowid FROM mixed ORDER BY BH, rowid").rows)
+        expected.push_back(std::get<std::int64_t>(row[0]));
+    const auto t = roster::ReadSheets(ws.connection, "mixed", ws.Fields, ui);
+    EXPECT_EQ(t.rowids, expected);
+    ASSERT_EQ(t.sheets.size(), 14u);
+    EXPECT_EQ(t.sheets.id(0), "") << "NULL first";
+    EXPECT_EQ(t.sheets.id(2), "-4");
+    EXPECT_EQ(t.sheets.id(4), "9.5");
+    EXPECT_EQ(t.sheets.id(5), "10");
+    EXPECT_EQ(t.sheets.record(13), 14u);
+    EXPECT_EQ(t.sheets.score(2), 10.0) << "the score of -4, the tenth row";
+
+    ws.connection.execute("CREATE TABLE ordered (BH varchar(9))");
+    ws.connection.execute("INSERT INTO ordered VALUES ('1'), ('2'), ('2'), ('3')");
+    const auto in = roster::ReadSheets(ws.connection, "ordered", ws.Fields, ui);
+    EXPECT_EQ(in.rowids, (std::vector<std::int64_t>{1, 2, 3, 4})) << "a table in order stays so";
+    EXPECT_FALSE(in.sheets.score(0)) << "a table without a score column is unscored";
+}
+
 TEST_F(RosterCommandsTest, WithoutARosterGapsStayWithinAClass) {
     OpenSheets({"310101001", "310101003", "310102001", "310102002"});
     stats::ClassSettings s;
