@@ -7,6 +7,7 @@
 #include "scoring/Batch.h"
 #include "scoring/ScoringRun.h"
 #include "platform/automation/Automation.h"
+#include "roster/Corrections.h"
 #include "stats/ClassStatistics.h"
 
 #include <QMainWindow>
@@ -26,6 +27,9 @@ class AnswerKeyPanels;
 }
 namespace stats::forms {
 class TFormTongji;
+}
+namespace roster::forms {
+class TFormVerify;
 }
 
 namespace app::forms {
@@ -75,6 +79,11 @@ public:
     void EST1Click();
     void EST2Click();
     void Button4Click();
+    // "导入学生名单...": a class list into `ids` through the mapping dialog.
+    void nImportRosterClick();
+    // "核对考号...": the exam-number check with the class dialog's settings,
+    // its result in FormVerify, where a suggestion corrects a number.
+    void nVerifyClick();
 
     // The answer-key panels as the scoring run reads them.
     [[nodiscard]] scoring::ScoringSettings ReadScoringSettings() const;
@@ -103,6 +112,7 @@ public:
 
     QMenu* N1;
     QAction* OpenDbf;
+    QAction* nImportRoster;
     QAction* nAddScoreField;
     QAction* SetField;
     QAction* CorVane;
@@ -110,6 +120,7 @@ public:
     QAction* N6;
     QAction* nExcel;
     QAction* N2;
+    QAction* nVerify;
     QAction* RepairDbf;
     QAction* SQL1;
     QAction* N11;
@@ -131,6 +142,7 @@ public:
     stats::forms::TFormTongji* FormTongji = nullptr;
     TFormSql* FormSql = nullptr;
     TAboutBox* AboutBox = nullptr;
+    roster::forms::TFormVerify* FormVerify = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -144,6 +156,13 @@ private:
     void buildBody();
     void showOpened(const core::OpenedTable& opened);
     void runBatch(scoring::BatchKind kind);
+    void createRosterDialogs();
+    void correctNumber(const roster::Correction& correction);
+    void undoCorrection();
+    // The check run again and shown in FormVerify, after a correction.
+    void showCheckAgain();
+    // The grid reads the table anew after its numbers changed.
+    void refreshView();
     QAction* item(QMenu* menu, const char* name, const QString& caption,
                   void (TFormCorvane::*handler)() = nullptr);
 
@@ -155,6 +174,7 @@ private:
     DataSetModel* mModel = nullptr;
     bool mDropTarget = false;
     bool mFollowing = false;
+    roster::CorrectionSession mCorrections; // the corrections of this session, for undo
 };
 
 } // namespace app::forms
