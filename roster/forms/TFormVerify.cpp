@@ -14,6 +14,34 @@
 namespace roster::forms {
 namespace {
 
+// At most this many lines of one kind are listed; the report has them all.
+constexpr std::size_t kMaxLines = 2000;
+
+// Adds a line of a kind unless the kind has its lines already; the first
+// line too many becomes a note of how many more the report holds.
+class Lines {
+public:
+    Lines(QTreeWidget* list, const char* kind, std::size_t total) : mList(list), mKind(kind), mTotal(total) {}
+    [[nodiscard]] bool full() {
+        if (mAdded < kMaxLines)
+            return false;
+        if (mAdded++ == kMaxLines)
+            mList->addTopLevelItem(new QTreeWidgetItem(
+                {mKind, "", "……", "", QString("另有 %1 条，见报告").arg(mTotal - kMaxLines)}));
+        return true;
+    }
+    void add(QTreeWidgetItem* line) {
+        mList->addTopLevelItem(line);
+        ++mAdded;
+    }
+
+private:
+    QTreeWidget* mList;
+    const char* mKind;
+    std::size_t mTotal;
+    std::size_t mAdded = 0;
+};
+
 // What a problem line holds for a correction: the sheet's record (0 when
 // the line is no sheet) and number, and its suggested numbers.
 constexpr int kRecordRole = Qt::UserRole;
@@ -51,30 +79,41 @@ QTreeWidgetItem* SheetLine(const TableCheck& check, const char* kind, std::uint3
 
 void AddSheetProblems(QTreeWidget* list, const TableCheck& check) {
     const VerifyResult& r = check.result;
+    Lines duplicates(list, "重复", r.duplicateSheets());
     for (const DuplicateGroup& g : r.duplicates)
         for (std::uint32_t sheet : g.sheets)
-            list->addTopLevelItem(SheetLine(check, "重复", sheet, QString("共 %1 份").arg(g.sheets.size())));
+            if (!duplicates.full())
+                duplicates.add(SheetLine(check, "重复", sheet, QString("共 %1 份").arg(g.sheets.size())));
+    Lines unknown(list, "名单外", r.unknown.size());
     for (const UnknownSheet& u : r.unknown)
-        list->addTopLevelItem(SheetLine(check, "名单外", u.sheet,
-                                        u.suggestions.empty() ? "没有相近的考号" : "有相近的考号",
-                                        u.suggestions));
+        if (!unknown.full())
+            unknown.add(SheetLine(check, "名单外", u.sheet,
+                                  u.suggestions.empty() ? "没有相近的考号" : "有相近的考号", u.suggestions));
+    Lines malformed(list, "考号异常", r.malformed.size());
     for (const MalformedSheet& m : r.malformed)
-        list->addTopLevelItem(SheetLine(check, "考号异常", m.sheet, MalformationText(m.why),
-                                        check.roster ? m.suggestions : std::vector<Suggestion>{}));
+        if (!malformed.full())
+            malformed.add(SheetLine(check, "考号异常", m.sheet, MalformationText(m.why),
+                                    check.roster ? m.suggestions : std::vector<Suggestion>{}));
 }
 
 void AddOtherProblems(QTreeWidget* list, const TableCheck& check) {
     const VerifyResult& r = check.result;
+    Lines absent(list, "缺考", r.absentCount());
     for (const AbsentClass& c : r.absent)
         for (std::uint32_t student : c.students)
-            list->addTopLevelItem(new QTreeWidgetItem(
-                {"缺考", "", Q(check.roster->id(student)), "",
-                 Q(ClassLabel(c.className)) + " " + Q(check.roster->name(student))}));
+            if (!absent.full())
+                absent.add(new QTreeWidgetItem({"缺考", "", Q(check.roster->id(student)), "",
+                                                Q(ClassLabel(c.className)) + " " +
+                                                    Q(check.roster->name(student))}));
+    std::size_t gapCount = 0;
+    for (const ClassGaps& c : r.gaps)
+        gapCount += c.gaps.size();
+    Lines gaps(list, "缺号", gapCount);
     for (const ClassGaps& c : r.gaps)
         for (const NumberGap& g : c.gaps)
-            list->addTopLevelItem(new QTreeWidgetItem(
-                {"缺号", "", Q(g.first) + (g.count > 1 ? "-" + Q(g.last) : QString()), "",
-                 Q(ClassLabel(c.className)) + QString(" 缺 %1 个").arg(g.count)}));
+            if (!gaps.full())
+                gaps.add(new QTreeWidgetItem({"缺号", "", Q(g.first) + (g.count > 1 ? "-" + Q(g.last) : QString()),
+                                              "", Q(ClassLabel(c.className)) + QString(" 缺 %1 个").arg(g.count)}));
 }
 
 } // namespace

@@ -26,6 +26,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -216,6 +217,31 @@ private slots:
         QCOMPARE(log.size(), std::size_t(2));
         QVERIFY(log[1].find("\t撤销\texam\t310101010\t310101040\t") != std::string::npos);
         QVERIFY(std::filesystem::exists(home->path() / "考号核对_exam.txt"));
+    }
+
+    void longListsEndWithANoteOfTheRest() {
+        testsupport::WriteAnswers(home->path() / "exam.dbf", {{"300000", "12"}}, 'N');
+        w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
+        std::string list = "考号,姓名,班级\n";
+        for (int i = 0; i < 2100; ++i)
+            list += std::to_string(300000 + i) + ",某,1\n";
+        testsupport::WriteBytes(home->path() / "big.csv", list);
+        (void)roster::ImportRoster(w->workspace(), w->ui(), home->path() / "big.csv");
+        int lines = -1;
+        QString last;
+        OnNextModal([&](QWidget* d) {
+            auto* form = qobject_cast<roster::forms::TFormVerify*>(d);
+            QVERIFY(form);
+            lines = form->Problems->topLevelItemCount();
+            last = form->Problems->topLevelItem(lines - 1)->text(4);
+            form->btnClose->click();
+        });
+        w->nVerifyClick();
+        QCOMPARE(lines, 2001);
+        QCOMPARE(last, QString("另有 99 条，见报告"));
+        const auto report = text::LoadLines(home->path() / "考号核对_exam.txt");
+        QVERIFY(std::any_of(report.begin(), report.end(),
+                            [](const std::string& l) { return l.find("302099") != std::string::npos; }));
     }
 
     void typedNumbersThatAreRefusedShowTheReason() {
