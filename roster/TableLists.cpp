@@ -18,6 +18,9 @@ namespace {
 
 using db::jet::Bracket;
 
+// The roster's table, as the class statistics' predefined classes read it.
+constexpr const char* kIds = "ids";
+
 // A cell as a teacher reads it: integral numbers without ".0", text trimmed.
 std::string CellOf(const db::Value& v) {
     if (const auto* i = std::get_if<std::int64_t>(&v))
@@ -190,9 +193,9 @@ TableSheets ReadSheets(db::Connection& c, const std::string& table, const core::
 }
 
 std::optional<Roster> ReadIds(db::Connection& c) {
-    if (!c.hasTable("ids"))
+    if (!c.hasTable(kIds))
         return std::nullopt;
-    const auto columns = c.columns("ids");
+    const auto columns = c.columns(kIds);
     const std::string id = ColumnNamed(columns, "ID");
     if (id.empty())
         throw core::AppError("表 ids 没有 ID 字段。");
@@ -201,10 +204,10 @@ std::optional<Roster> ReadIds(db::Connection& c) {
         return found.empty() ? std::string("NULL") : Bracket(found);
     };
     const std::string sql = "SELECT " + Bracket(id) + ", " + column("StudClass") + ", " +
-                            column("StudName") + ", " + column("StudSubject") + " FROM [ids]";
+                            column("StudName") + ", " + column("StudSubject") + " FROM " + Bracket(kIds);
     db::Statement st = c.prepare(db::Connection::TranslateQuery(sql));
     Roster roster;
-    roster.reserve(RowsAbout(c, "ids"));
+    roster.reserve(RowsAbout(c, kIds));
     // Students come class by class: the last class read is read again.
     std::string lastCell = "\n", lastClass;
     while (st.step()) {
@@ -246,12 +249,12 @@ db::Value ClassValue(std::string_view cls) {
 
 void CreateIds(db::Connection& c, const Roster& r, bool withSubject) {
     const auto width = [](std::size_t w) { return std::to_string(std::min<std::size_t>(w, 255)); };
-    std::string sql = "CREATE TABLE [ids] ([ID] varchar(" +
-                      width(Widest(r.size(), [&r](std::size_t i) { return r.id(i); })) +
-                      ") NULL, [StudClass] INT NULL, [StudName] varchar(" +
+    std::string sql = "CREATE TABLE " + Bracket(kIds) + " (" + Bracket("ID") + " varchar(" +
+                      width(Widest(r.size(), [&r](std::size_t i) { return r.id(i); })) + ") NULL, " +
+                      Bracket("StudClass") + " INT NULL, " + Bracket("StudName") + " varchar(" +
                       width(Widest(r.size(), [&r](std::size_t i) { return r.name(i); })) + ") NULL";
     if (withSubject)
-        sql += ", [StudSubject] varchar(" +
+        sql += ", " + Bracket("StudSubject") + " varchar(" +
                width(Widest(r.size(), [&r](std::size_t i) { return r.subject(i); })) + ") NULL";
     c.execute(sql + ")");
 }
@@ -260,11 +263,11 @@ void CreateIds(db::Connection& c, const Roster& r, bool withSubject) {
 
 void WriteIds(db::Connection& c, const Roster& r, bool withSubject, core::Ui& ui) {
     db::Transaction transaction(c);
-    if (c.hasTable("ids"))
-        c.execute("DROP TABLE [ids]");
+    if (c.hasTable(kIds))
+        c.execute("DROP TABLE " + Bracket(kIds));
     CreateIds(c, r, withSubject);
-    db::Statement insert = c.prepare(withSubject ? "INSERT INTO \"ids\" VALUES (?, ?, ?, ?)"
-                                                 : "INSERT INTO \"ids\" VALUES (?, ?, ?)");
+    db::Statement insert = c.prepare("INSERT INTO " + db::jet::QuoteName(kIds) +
+                                     (withSubject ? " VALUES (?, ?, ?, ?)" : " VALUES (?, ?, ?)"));
     for (std::size_t i = 0; i < r.size(); ++i) {
         insert.bindText(1, r.id(i));
         insert.bind(2, ClassValue(r.className(i)));
