@@ -98,6 +98,8 @@ TEST_F(RosterCommandsTest, ImportFillsIdsAndSaysWhatItSkipped) {
 }
 
 TEST_F(RosterCommandsTest, ImportReplacesTheRowsOfIds) {
+    OpenSheets({"310101001", "310101002"}); // the table view stays open meanwhile
+    ws.view.moveTo(1);
     (void)roster::ImportRoster(ws, ui, List("a.csv", kClassList));
     const auto done = roster::ImportRoster(
         ws, ui, List("b.csv", "准考证号,姓名,班级,科目\n0123,周九,02,物理\n0124,吴十,2,化学\n", true));
@@ -107,6 +109,7 @@ TEST_F(RosterCommandsTest, ImportReplacesTheRowsOfIds) {
         << "a GBK list; leading zeros kept; the old rows gone";
     auto subjects = ws.connection.select("SELECT StudSubject FROM ids ORDER BY ID");
     EXPECT_EQ(db::Query::ToText(subjects.rows.at(1).at(0)), "化学");
+    EXPECT_EQ(ws.view.asText("BH"), "310101002");
 }
 
 TEST_F(RosterCommandsTest, ABadListLeavesIdsAsItWas) {
