@@ -123,7 +123,6 @@ ReadRows ReadTableRows(db::Connection& c, const std::string& table, const core::
         if (rows.rowid.size() % 65536 == 0)
             ui.progress("正在读取考号", static_cast<long long>(rows.rowid.size()), -1);
     }
-    ui.progress("", 0, 0);
     return rows;
 }
 
@@ -279,7 +278,6 @@ void WriteIds(db::Connection& c, const Roster& r, bool withSubject, core::Ui& ui
         if ((i + 1) % 65536 == 0)
             ui.progress("正在导入学生名单", static_cast<long long>(i + 1), static_cast<long long>(r.size()));
     }
-    ui.progress("", 0, 0);
     transaction.commit();
 }
 

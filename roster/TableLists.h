@@ -28,7 +28,7 @@ struct TableSheets {
 // the order SQLite's ORDER BY gives (empty numbers first, then numbers by
 // value, then texts byte by byte); a sheet's record is its 1-based place in
 // that order. Numbers read as text as a teacher reads them (310101001.0 gives
-// "310101001").
+// "310101001"). Progress goes to `ui`; the caller ends it.
 [[nodiscard]] TableSheets ReadSheets(db::Connection& c, const std::string& table,
                                      const core::FieldSettings& fields, core::Ui& ui);
 
@@ -40,6 +40,7 @@ struct TableSheets {
 // Replaces the table `ids` with the roster: ID, StudClass (a number when the
 // class is one, NULL when it is empty), StudName, and StudSubject when
 // `withSubject`. One transaction: on any error `ids` is left as it was.
+// Progress goes to `ui`; the caller ends it.
 void WriteIds(db::Connection& c, const Roster& roster, bool withSubject, core::Ui& ui);
 
 } // namespace roster
