@@ -142,6 +142,34 @@ std::uint64_t SortKey(const ReadRows& rows, std::uint32_t i) {
     return key;
 }
 
+struct Keyed {
+    std::uint64_t key;
+    std::uint32_t row;
+    std::uint8_t rank;
+};
+
+// Sorts by rank, then key, keeping the order of equal ones: a counting
+// sort per byte of the key from the lowest (bytes that all keys share are
+// skipped), then one by rank.
+void RadixSort(std::vector<Keyed>& keyed) {
+    std::vector<Keyed> other(keyed.size());
+    auto pass = [&](auto bucketOf, std::size_t buckets) {
+        std::vector<std::size_t> start(buckets + 1, 0);
+        for (const Keyed& k : keyed)
+            ++start[bucketOf(k) + 1];
+        if (std::find(start.begin(), start.end(), keyed.size()) != start.end())
+            return; // one bucket holds them all
+        for (std::size_t b = 1; b <= buckets; ++b)
+            start[b] += start[b - 1];
+        for (const Keyed& k : keyed)
+            other[start[bucketOf(k)]++] = k;
+        keyed.swap(other);
+    };
+    for (int shift = 0; shift < 64; shift += 8)
+        pass([shift](const Keyed& k) { return static_cast<std::size_t>((k.key >> shift) & 0xFF); }, 256);
+    pass([](const Keyed& k) { return static_cast<std::size_t>(k.rank); }, 3);
+}
+
 // The positions of the rows in exam-number order. A table that is in that
 // order already (as most are, by their rowids) is only walked once.
 std::vector<std::uint32_t> ExamNumberOrder(const ReadRows& rows) {
@@ -153,21 +181,20 @@ std::vector<std::uint32_t> ExamNumberOrder(const ReadRows& rows) {
         sorted = !rows.before(i, i - 1);
     if (sorted)
         return order;
-    struct Keyed {
-        std::uint64_t key;
-        std::uint32_t row;
-        std::uint8_t rank;
-    };
     std::vector<Keyed> keyed(n);
     for (std::uint32_t i = 0; i < n; ++i)
         keyed[i] = {SortKey(rows, i), i, rows.rank[i]};
-    std::sort(keyed.begin(), keyed.end(), [&rows](const Keyed& a, const Keyed& b) {
-        if (a.rank != b.rank)
-            return a.rank < b.rank;
-        if (a.key != b.key)
-            return a.key < b.key;
-        return rows.before(a.row, b.row);
-    });
+    RadixSort(keyed);
+    // Rows with the same rank and key are put in order by the full comparison.
+    for (std::size_t begin = 0, end = 0; begin < n; begin = end) {
+        for (end = begin + 1; end < n && keyed[end].key == keyed[begin].key &&
+                              keyed[end].rank == keyed[begin].rank;)
+            ++end;
+        if (end - begin > 1)
+            std::sort(keyed.begin() + static_cast<std::ptrdiff_t>(begin),
+                      keyed.begin() + static_cast<std::ptrdiff_t>(end),
+                      [&rows](const Keyed& a, const Keyed& b) { return rows.before(a.row, b.row); });
+    }
     for (std::uint32_t i = 0; i < n; ++i)
         order[i] = keyed[i].row;
     return order;
