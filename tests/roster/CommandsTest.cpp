@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 namespace {
 
@@ -208,6 +209,29 @@ TEST_F(RosterCommandsTest, SheetsComeInTheOrderTheDatabaseSortsThem) {
     const auto in = roster::ReadSheets(ws.connection, "ordered", ws.Fields, ui);
     EXPECT_EQ(in.rowids, (std::vector<std::int64_t>{1, 2, 3, 4})) << "a table in order stays so";
     EXPECT_FALSE(in.sheets.score(0)) << "a table without a score column is unscored";
+}
+
+TEST_F(RosterCommandsTest, ManySheetsOutOfOrderComeAsTheDatabaseSortsThem) {
+    ws.connect();
+    ws.connection.execute("CREATE TABLE many (BH, SCORE REAL)");
+    std::mt19937 random(7);
+    db::Transaction transaction(ws.connection);
+    for (int i = 0; i < 3000; ++i) {
+        const int kind = static_cast<int>(random() % 10);
+        std::string value;
+        if (kind == 0)
+            value = std::to_string(random() % 1000); // a number
+        else if (kind == 1)
+            value = "'3101" + std::to_string(random() % 100) + "'"; // shorter text, shared prefix
+        else
+            value = "'31010" + std::to_string(1000 + random() % 500) + (kind == 2 ? "9'" : "'");
+        ws.connection.execute("INSERT INTO many VALUES (" + value + ", NULL)");
+    }
+    transaction.commit();
+    std::vector<std::int64_t> expected;
+    for (const auto& row : ws.connection.select("SELECT rowid FROM many ORDER BY BH, rowid").rows)
+        expected.push_back(std::get<std::int64_t>(row[0]));
+    EXPECT_EQ(roster::ReadSheets(ws.connection, "many", ws.Fields, ui).rowids, expected);
 }
 
 TEST_F(RosterCommandsTest, WithoutARosterGapsStayWithinAClass) {
