@@ -13,6 +13,9 @@
 #include "platform/os/Shell.h"
 #include "platform/automation/SheetServer.h"
 #include "report/ExcelReport.h"
+#include "roster/Commands.h"
+#include "roster/Corrections.h"
+#include "roster/Error.h"
 #include "scoring/Batch.h"
 #include "scoring/Conversion.h"
 #include "scoring/PanelRules.h"
@@ -247,6 +250,62 @@ int RunCheck(Context& c) {
     return Status(stats::CheckMissingNumbers(c.ws, c.ui, c.shell).outcome);
 }
 
+// "导入学生名单...": the class list into `ids`; the summary, with a line
+// per kind of problem, on stderr.
+int RunRosterImport(Context& c) {
+    roster::ImportOptions options;
+    options.sheet = c.args.option("--sheet");
+    if (auto it = c.args.options.find("--map"); it != c.args.options.end())
+        for (const auto& map : it->second) {
+            try {
+                options.maps.push_back(roster::ParseColumnMap(map));
+            } catch (const roster::Error& e) {
+                throw UsageError{std::string("--map: ") + e.what()};
+            }
+        }
+    const auto done = roster::ImportRoster(c.ws, c.ui, std::filesystem::absolute(c.args.table), options);
+    for (const auto& line : done.summary)
+        std::fprintf(stderr, "%s\n", line.c_str());
+    return kDone;
+}
+
+// --fix OLD=NEW [--record N]: one correction before the check, so that the
+// report shows the table as corrected.
+void FixNumber(Context& c, const std::string& fix) {
+    auto correction = roster::ParseCorrection(fix);
+    if (!correction)
+        throw UsageError{"--fix wants OLD=NEW, not '" + fix + "'"};
+    if (auto record = c.args.option("--record")) {
+        const int n = Number(*record, "--record");
+        if (n < 1)
+            throw UsageError{"--record counts from 1"};
+        correction->record = static_cast<std::uint32_t>(n);
+    }
+    const auto change = roster::CorrectNumber(c.ws, c.ws.TableName, *correction);
+    std::fprintf(stderr, "考号更正: 第 %u 条 %s -> %s\n", change.record, change.oldId.c_str(),
+                 change.newId.c_str());
+    std::printf("wrote %s\n", change.log.c_str());
+}
+
+// "核对考号...": the check against `ids`, with the classes read from the
+// numbers as the class options say when there is no roster.
+int RunVerify(Context& c) {
+    if (auto fix = c.args.option("--fix"))
+        FixNumber(c, *fix);
+    else if (c.args.option("--record"))
+        throw UsageError{"--record goes with --fix"};
+    const stats::ClassSettings settings = ClassSettingsOf(c.args, {}, c.ws.TableName);
+    const auto check = roster::VerifyTable(c.ws, c.ui, roster::ClassRuleOf(settings));
+    if (check.outcome == core::Outcome::Stopped)
+        return kStopped;
+    const auto& r = check.result;
+    std::fprintf(stderr, "核对考号: %zu 份答卷，%s重复考号 %zu 个，名单外考号 %zu 个，缺考 %zu 人，考号异常 %zu 份\n",
+                 r.sheetCount, check.roster ? "" : "没有学生名单，", r.duplicates.size(), r.unknown.size(),
+                 r.absentCount(), r.malformed.size());
+    std::printf("wrote %s\n", check.report.c_str());
+    return kDone;
+}
+
 int RunConvert(Context& c) {
     int T = 0;
     if (auto it = c.args.options.find("--segment"); it != c.args.options.end()) {
@@ -280,7 +339,9 @@ int RunSql(Context& c) {
     return kDone;
 }
 
-enum class Table { None, Named, Opened };
+// What a command's first argument is: nothing, a file it reads (a table
+// not opened, or a class list), or a table it opens first.
+enum class Table { None, Named, File, Opened };
 
 // One command of quillory-cli: its name, whether it takes TABLE.dbf and opens
 // it first, the options that take a value and those that do not, what it
@@ -325,6 +386,17 @@ const std::vector<Command>& Commands() {
          "  check [--start N]           the missing exam-number check\n"},
         {"report", Table::Opened, {}, {}, RunReport,
          "  report                      the spreadsheet report (test.xls, formatted as test.xlsx)\n"},
+        {"roster import", Table::File, {"--sheet", "--map"}, {}, RunRosterImport,
+         "  roster import FILE [--sheet NAME] [--map COLUMN=FIELD]...\n"
+         "                              fill ids from a class list (CSV, .xls, .xlsx, .dbf;\n"
+         "                              FIELD: ID, StudClass, StudName, StudSubject; no TABLE)\n"},
+        {"verify", Table::Opened, {"--prefix", "--start", "--code-length", "--first", "--last", "--fix", "--record"},
+         {}, RunVerify,
+         "  verify [--prefix TEXT | --start POS] [--code-length L] [--first A] [--last B]\n"
+         "         [--fix OLD=NEW [--record N]]\n"
+         "                              the exam-number check against ids (考号核对_<表名>.txt);\n"
+         "                              --fix corrects a number first (--record: its place in\n"
+         "                              exam-number order)\n"},
         {"batch", Table::None, {"--kind", "--multi"}, {}, RunBatchCommand,
          "  batch --kind test|test2 [--multi COUNT]\n"
          "                              the batch statistics over the program folder (no TABLE)\n"},
@@ -372,8 +444,13 @@ Args Parse(const std::vector<std::string>& argv, std::optional<std::string>& hom
             }
         } else if (a.command.empty()) {
             a.command = s;
-            if (s != "help" && !(command = Find(s)))
-                throw UsageError{"unknown command " + s};
+            if (s != "help" && !(command = Find(s))) {
+                // A command of two words: "roster import".
+                if (i + 1 >= argv.size() || !(command = Find(s + " " + argv[i + 1])))
+                    throw UsageError{"unknown command " + s};
+                a.command = command->name;
+                ++i;
+            }
         } else if (a.table.empty()) {
             a.table = s;
         } else {
@@ -413,7 +490,7 @@ int Run(const std::vector<std::string>& argv) {
             throw UsageError{""};
         command = Find(a.command);
         if (a.table.empty() && command->table != Table::None)
-            throw UsageError{a.command + " needs TABLE.dbf"};
+            throw UsageError{a.command + (command->table == Table::File ? " needs FILE" : " needs TABLE.dbf")};
         if (a.command == "sql" && !a.option("--statement"))
             throw UsageError{"sql needs --statement TEXT"};
     } catch (const UsageError& e) {

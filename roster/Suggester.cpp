@@ -28,7 +28,7 @@ double Distance(std::string_view a, std::string_view b) {
 
 Suggester::Suggester(const Roster& roster)
     : mRoster(roster),
-      mIndex([&roster](std::uint32_t i) { return roster.id(i); }, roster.size()),
+      mIndex(RosterIds{&roster}, roster.size()),
       mFirst(roster.size(), false) {
     std::map<std::size_t, std::vector<std::array<bool, 256>>> seen;
     std::vector<std::array<bool, 256>>* places = nullptr; // of the last length seen

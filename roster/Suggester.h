@@ -18,7 +18,11 @@ namespace roster {
 // sheet's number changed in one place or with two neighbours swapped.
 class Suggester {
 public:
-    using RosterIds = std::function<std::string_view(std::uint32_t)>;
+    // The roster's numbers by position, called inline by the index.
+    struct RosterIds {
+        const Roster* roster;
+        [[nodiscard]] std::string_view operator()(std::uint32_t i) const { return roster->id(i); }
+    };
 
     explicit Suggester(const Roster& roster);
 

@@ -105,6 +105,7 @@ void TFormCorvane::buildMenu() {
     N1->setObjectName("N1");
     OpenDbf = item(N1, "OpenDbf", "打开DBF表...", &TFormCorvane::OpenDbfClick);
     OpenDbf->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    nImportRoster = item(N1, "nImportRoster", "导入学生名单...", &TFormCorvane::nImportRosterClick);
     nAddScoreField = item(N1, "nAddScoreField", "添加分数字段", &TFormCorvane::nAddScoreFieldClick);
     nAddScoreField->setVisible(false);
     SetField = item(N1, "SetField", "设置字段名...", &TFormCorvane::SetFieldClick);
@@ -117,6 +118,7 @@ void TFormCorvane::buildMenu() {
     N6->setObjectName("N6");
     nExcel = item(N1, "nExcel", "生成报表", &TFormCorvane::nExcelClick);
     N2 = item(N1, "N2", "检查缺漏考号...", &TFormCorvane::N2Click);
+    nVerify = item(N1, "nVerify", "核对考号...", &TFormCorvane::nVerifyClick);
     RepairDbf = item(N1, "RepairDbf", "修理DBF的索引问题...", &TFormCorvane::RepairDbfClick);
     RepairDbf->setToolTip("修理index not found问题");
     RepairDbf->setVisible(false);
@@ -267,6 +269,7 @@ void TFormCorvane::CreateDialogs() {
     FormTongji->start = [this](const stats::ClassSettings& settings) { BitBtn1Click(settings); };
     FormTongji->tableName = [this] { return mWs.TableName; };
     FormSql = new TFormSql(this);
+    createRosterDialogs();
 }
 
 void TFormCorvane::FormCreate() {

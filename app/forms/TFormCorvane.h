@@ -7,6 +7,7 @@
 #include "scoring/Batch.h"
 #include "scoring/ScoringRun.h"
 #include "platform/automation/Automation.h"
+#include "roster/Corrections.h"
 #include "stats/ClassStatistics.h"
 
 #include <QMainWindow>
@@ -26,6 +27,9 @@ class AnswerKeyPanels;
 }
 namespace stats::forms {
 class TFormTongji;
+}
+namespace roster::forms {
+class TFormVerify;
 }
 
 namespace app::forms {
@@ -74,6 +78,8 @@ public:
     void EST1Click();                  // "帮助 - TEST" (hidden batch statistics)
     void EST2Click();                  // "帮助 - TEST2"
     void Button4Click();               // the button "转换客观题"
+    void nImportRosterClick();         // "文件 - 导入学生名单...": a class list into ids
+    void nVerifyClick();               // "文件 - 核对考号...": the check, corrections in FormVerify
 
     // The answer-key panels as the scoring run reads them.
     [[nodiscard]] scoring::ScoringSettings ReadScoringSettings() const;
@@ -112,6 +118,7 @@ private:
 
     QMenu* N1;
     QAction* OpenDbf;
+    QAction* nImportRoster;
     QAction* nAddScoreField;
     QAction* SetField;
     QAction* CorVane;
@@ -119,6 +126,7 @@ private:
     QAction* N6;
     QAction* nExcel;
     QAction* N2;
+    QAction* nVerify;
     QAction* RepairDbf;
     QAction* SQL1;
     QAction* N11;
@@ -140,11 +148,19 @@ private:
     stats::forms::TFormTongji* FormTongji = nullptr;
     TFormSql* FormSql = nullptr;
     TAboutBox* AboutBox = nullptr;
+    roster::forms::TFormVerify* FormVerify = nullptr;
 
     void buildMenu();
     void buildBody();
     void showOpened(const core::OpenedTable& opened);
     void runBatch(scoring::BatchKind kind);
+    void createRosterDialogs();
+    void correctNumber(const roster::Correction& correction);
+    void undoCorrection();
+    // The check run again and shown in FormVerify, after a correction.
+    void showCheckAgain();
+    // The grid reads the table anew after its numbers changed.
+    void refreshView();
     QAction* item(QMenu* menu, const char* name, const QString& caption,
                   void (TFormCorvane::*handler)() = nullptr);
 
@@ -156,6 +172,7 @@ private:
     DataSetModel* mModel = nullptr;
     bool mDropTarget = false;
     bool mFollowing = false;
+    roster::CorrectionSession mCorrections; // the corrections of this session, for undo
 };
 
 } // namespace app::forms

@@ -174,9 +174,9 @@ private slots:
     void menuTreeAsDesigned() {
         QCOMPARE(Find<QMenu>("N1")->title(), QString("文件"));
         QCOMPARE(Captions(Find<QMenu>("N1")),
-                 QStringList({"打开DBF表...", "添加分数字段", "设置字段名...", "开始评分",
-                              "分班统计...", "-", "生成报表", "检查缺漏考号...",
-                              "修理DBF的索引问题...", "自定义SQL...", "-", "排序",
+                 QStringList({"打开DBF表...", "导入学生名单...", "添加分数字段", "设置字段名...",
+                              "开始评分", "分班统计...", "-", "生成报表", "检查缺漏考号...",
+                              "核对考号...", "修理DBF的索引问题...", "自定义SQL...", "-", "排序",
                               "取消排序(读卡顺序)", "评分科目", "评卷类型", "-", "退出"}));
         QCOMPARE(Captions(Find<QMenu>("N4")), QStringList({"帮助", "关于...", "TEST", "TEST2", "TEST3"}));
         for (QAction* hidden : {Find<QAction>("nAddScoreField"), Find<QAction>("RepairDbf"), Find<QMenu>("nSubj")->menuAction(),

@@ -1,0 +1,91 @@
+// The main window's roster handlers: the class list into `ids`, and the
+// exam-number check with its corrections.
+#include "app/forms/Guard.h"
+#include "app/forms/TFormCorvane.h"
+#include "roster/Commands.h"
+#include "roster/forms/TFormRosterImport.h"
+#include "roster/forms/TFormVerify.h"
+#include "stats/forms/TFormTongji.h"
+
+#include <algorithm>
+
+namespace app::forms {
+
+void TFormCorvane::createRosterDialogs() {
+    FormVerify = new roster::forms::TFormVerify(this);
+    FormVerify->correct = [this](const roster::Correction& c) { correctNumber(c); };
+    FormVerify->undo = [this] { undoCorrection(); };
+}
+
+void TFormCorvane::nImportRosterClick() {
+    Guarded(this, [&] {
+        const QString file = chooseFile("导入学生名单", "学生名单 (*.csv *.txt *.xls *.xlsx *.dbf *.CSV *.TXT "
+                                                         "*.XLS *.XLSX *.DBF);;所有文件 (*)");
+        if (file.isEmpty())
+            return;
+        roster::forms::TFormRosterImport dialog(this);
+        dialog.Load(file.toStdString());
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        roster::RosterImport done;
+        {
+            BusyCursor busy;
+            done = roster::ImportRoster(mWs, *mUi, file.toStdString(), dialog.Options());
+        }
+        std::string summary;
+        for (const auto& line : done.summary)
+            summary += (summary.empty() ? "" : "\n") + line;
+        mUi->message(summary, "导入学生名单", core::Icon::Information);
+    });
+}
+
+void TFormCorvane::nVerifyClick() {
+    Guarded(this, [&] {
+        roster::TableCheck check;
+        {
+            BusyCursor busy;
+            check = roster::VerifyTable(mWs, *mUi, roster::ClassRuleOf(FormTongji->Settings()));
+        }
+        if (check.outcome == core::Outcome::Stopped)
+            return;
+        FormVerify->ShowCheck(check, mCorrections.canUndo());
+        FormVerify->exec();
+    });
+}
+
+void TFormCorvane::showCheckAgain() {
+    QtUi dialogUi(FormVerify, Progress);
+    BusyCursor busy;
+    const roster::TableCheck check =
+        roster::VerifyTable(mWs, dialogUi, roster::ClassRuleOf(FormTongji->Settings()));
+    if (check.outcome == core::Outcome::Done)
+        FormVerify->ShowCheck(check, mCorrections.canUndo());
+}
+
+void TFormCorvane::correctNumber(const roster::Correction& correction) {
+    Guarded(FormVerify, [&] {
+        (void)mCorrections.correct(mWs, mWs.TableName, correction);
+        refreshView();
+        showCheckAgain();
+    });
+}
+
+void TFormCorvane::undoCorrection() {
+    Guarded(FormVerify, [&] {
+        (void)mCorrections.undoLast(mWs);
+        refreshView();
+        showCheckAgain();
+    });
+}
+
+void TFormCorvane::refreshView() {
+    if (!mWs.view.isOpen())
+        return;
+    const int row = mWs.view.recNo();
+    mWs.view.close();
+    mWs.view.open();
+    if (const int count = mWs.view.recordCount(); count > 0)
+        mWs.view.moveTo(std::clamp(row, 0, count - 1));
+}
+
+} // namespace app::forms

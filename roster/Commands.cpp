@@ -1,0 +1,72 @@
+#include "roster/Commands.h"
+
+#include "core/OpenTable.h"
+#include "platform/text/TextFile.h"
+#include "roster/VerifyReport.h"
+
+namespace roster {
+namespace {
+
+// Ends the progress shown for a command, also when an error ends the command.
+class ProgressShown {
+public:
+    ProgressShown(core::Ui& ui, const std::string& what) : mUi(ui) { mUi.progress(what, 0, -1); }
+    ~ProgressShown() { mUi.progress("", 0, 0); }
+    ProgressShown(const ProgressShown&) = delete;
+    ProgressShown& operator=(const ProgressShown&) = delete;
+
+private:
+    core::Ui& mUi;
+};
+
+} // namespace
+
+RosterImport ImportRoster(core::Workspace& ws, core::Ui& ui, const std::filesystem::path& file,
+                          const ImportOptions& options) {
+    const ProgressShown shown(ui, "正在读取学生名单");
+    const ImportResult list = ImportClassList(file, options);
+    RosterImport done;
+    done.file = file;
+    done.withSubject = list.columns.subject >= 0;
+    ws.connect();
+    WriteIds(ws.connection, list.roster, done.withSubject, ui);
+    done.taken = list.taken();
+    done.skipped = list.skipped();
+    done.emptyIds = list.count(RowProblem::EmptyId);
+    done.duplicateIds = list.count(RowProblem::DuplicateId);
+    done.digitsLost = list.count(RowProblem::DigitsLost);
+    done.withoutClass = list.count(RowProblem::NoClass);
+    done.summary = ImportSummary(list, file.string());
+    return done;
+}
+
+TableCheck VerifyTable(core::Workspace& ws, core::Ui& ui, const ClassCodeRule& classes) {
+    TableCheck check;
+    if (ws.TableName.empty() || !ws.connection.isOpen() || !ws.connection.hasTable(ws.TableName)) {
+        ui.message("请先打开卷面数据库DBF文件。", core::Title(ws), core::Icon::Error);
+        return check;
+    }
+    const ProgressShown shown(ui, "正在核对考号");
+    check.table = ws.TableName;
+    check.sheets = ReadSheets(ws.connection, check.table, ws.Fields, ui);
+    check.roster = ReadIds(ws.connection);
+    check.result = VerifyNumbers(check.sheets.sheets, check.rosterOrNull(), classes);
+    check.report = ws.file(VerifyReportName(check.table));
+    text::SaveLines(check.report, VerifyReportLines(check.table, check.sheets.sheets,
+                                                    check.rosterOrNull(), check.result));
+    check.outcome = core::Outcome::Done;
+    return check;
+}
+
+ClassCodeRule ClassRuleOf(const stats::ClassSettings& s) {
+    ClassCodeRule rule;
+    rule.prefixMode = s.prefixMode;
+    rule.prefix = s.prefix;
+    rule.startPosition = s.startPosition;
+    rule.codeLength = s.codeLength;
+    rule.firstClass = s.firstClass;
+    rule.lastClass = s.lastClass;
+    return rule;
+}
+
+} // namespace roster

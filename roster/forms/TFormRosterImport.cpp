@@ -1,0 +1,192 @@
+#include "roster/forms/TFormRosterImport.h"
+
+#include "roster/Columns.h"
+#include "roster/Readers.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace roster::forms {
+namespace {
+
+constexpr Field kFields[4] = {Field::Id, Field::Class, Field::Name, Field::Subject};
+
+bool HasText(const TextRow& row) {
+    return std::any_of(row.begin(), row.end(), [](const std::string& cell) {
+        return cell.find_first_not_of(" \t") != std::string::npos;
+    });
+}
+
+// The heading row as the import finds it without maps: the first of the
+// first ten rows with text in which an exam-number column is recognised;
+// else the first row with text.
+std::size_t HeadingRow(const TextRows& rows) {
+    std::size_t withText = 0, first = rows.size();
+    for (std::size_t r = 0; r < rows.size() && withText < 10; ++r) {
+        if (!HasText(rows[r]))
+            continue;
+        ++withText;
+        first = std::min(first, r);
+        if (RecognizeColumns(rows[r]).id >= 0)
+            return r;
+    }
+    return first == rows.size() ? 0 : first;
+}
+
+std::string ColumnLetter(int c) {
+    std::string letters;
+    for (int n = c + 1; n > 0; n = (n - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+    return letters;
+}
+
+// How a map names column `c`: by its heading when that finds it, else by
+// its number or its letter.
+std::string MapColumn(const TextRow& headings, int c) {
+    const std::string heading = c < static_cast<int>(headings.size()) ? headings[c] : std::string();
+    for (const std::string& name : {heading, std::to_string(c + 1), ColumnLetter(c)})
+        if (!name.empty() && FindMappedColumn(headings, name) == c)
+            return name;
+    return std::to_string(c + 1);
+}
+
+} // namespace
+
+TFormRosterImport::TFormRosterImport(QWidget* parent) : QDialog(parent) {
+    setObjectName("TFormRosterImport");
+    setWindowTitle("导入学生名单");
+    resize(640, 460);
+    auto* layout = new QVBoxLayout(this);
+    Label1 = new QLabel(this);
+    Label1->setObjectName("Label1");
+    Label1->setWordWrap(true);
+    layout->addWidget(Label1);
+
+    auto* sheetRow = new QHBoxLayout;
+    Label2 = new QLabel("工作表:", this);
+    Label2->setObjectName("Label2");
+    cbSheet = new QComboBox(this);
+    cbSheet->setObjectName("cbSheet");
+    sheetRow->addWidget(Label2);
+    sheetRow->addWidget(cbSheet, 1);
+    layout->addLayout(sheetRow);
+
+    Preview = new QTableWidget(this);
+    Preview->setObjectName("Preview");
+    Preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    layout->addWidget(Preview, 1);
+
+    auto* grid = new QGridLayout;
+    const char* captions[4] = {"考号(ID):", "班级(StudClass):", "姓名(StudName):", "科目(StudSubject):"};
+    for (int f = 0; f < 4; ++f) {
+        FieldLabels[f] = new QLabel(captions[f], this);
+        FieldLabels[f]->setObjectName(QString("FieldLabel%1").arg(f));
+        cbFields[f] = new QComboBox(this);
+        cbFields[f]->setObjectName(QString("cbField%1").arg(f));
+        grid->addWidget(FieldLabels[f], f / 2, (f % 2) * 2);
+        grid->addWidget(cbFields[f], f / 2, (f % 2) * 2 + 1);
+    }
+    layout->addLayout(grid);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    btnImport = new QPushButton("导入", this);
+    btnImport->setObjectName("btnImport");
+    btnImport->setDefault(true);
+    btnCancel = new QPushButton("取消", this);
+    btnCancel->setObjectName("btnCancel");
+    buttons->addWidget(btnImport);
+    buttons->addWidget(btnCancel);
+    layout->addLayout(buttons);
+
+    connect(cbSheet, &QComboBox::currentIndexChanged, this, &TFormRosterImport::sheetChosen);
+    connect(cbFields[0], &QComboBox::currentIndexChanged, this,
+            [this](int index) { btnImport->setEnabled(index > 0); });
+    connect(btnImport, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TFormRosterImport::Load(const std::filesystem::path& file) {
+    mFile = file;
+    Label1->setText("学生名单: " + QString::fromStdString(file.string()));
+    std::vector<std::string> sheets;
+    const ListFormat format = FormatOf(file);
+    if (format == ListFormat::Xlsx)
+        sheets = XlsxSheetNames(file);
+    else if (format == ListFormat::Xls)
+        sheets = XlsSheetNames(file);
+    mLoading = true;
+    cbSheet->clear();
+    for (const auto& name : sheets)
+        cbSheet->addItem(QString::fromStdString(name));
+    mLoading = false;
+    Label2->setVisible(!sheets.empty());
+    cbSheet->setVisible(!sheets.empty());
+    mRows = ReadClassList(file, sheets.empty() ? std::nullopt : std::optional<std::string>(sheets.front()));
+    showRows();
+}
+
+void TFormRosterImport::sheetChosen() {
+    if (mLoading || cbSheet->currentIndex() < 0)
+        return;
+    try {
+        mRows = ReadClassList(mFile, cbSheet->currentText().toStdString());
+    } catch (const std::exception& e) {
+        mRows.clear();
+        QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
+    }
+    showRows();
+}
+
+void TFormRosterImport::showRows() {
+    mHeading = HeadingRow(mRows);
+    const TextRow headings = mRows.empty() ? TextRow{} : mRows[mHeading];
+    const std::size_t last = std::min(mRows.size(), mHeading + 1 + kPreviewRows);
+    std::size_t columns = headings.size();
+    for (std::size_t r = mHeading; r < last; ++r)
+        columns = std::max(columns, mRows[r].size());
+    Preview->clear();
+    Preview->setColumnCount(static_cast<int>(columns));
+    Preview->setRowCount(static_cast<int>(last > mHeading ? last - mHeading - 1 : 0));
+    QStringList header;
+    for (std::size_t c = 0; c < columns; ++c)
+        header << QString::fromStdString(ColumnLetter(static_cast<int>(c)) + " " +
+                                         (c < headings.size() ? headings[c] : std::string()));
+    Preview->setHorizontalHeaderLabels(header);
+    for (std::size_t r = mHeading + 1; r < last; ++r)
+        for (std::size_t c = 0; c < mRows[r].size(); ++c)
+            Preview->setItem(static_cast<int>(r - mHeading - 1), static_cast<int>(c),
+                             new QTableWidgetItem(QString::fromStdString(mRows[r][c])));
+    Preview->resizeColumnsToContents();
+
+    const Columns recognised = RecognizeColumns(headings);
+    for (int f = 0; f < 4; ++f) {
+        cbFields[f]->clear();
+        cbFields[f]->addItem("(无)");
+        for (std::size_t c = 0; c < columns; ++c)
+            cbFields[f]->addItem(header[static_cast<int>(c)]);
+        cbFields[f]->setCurrentIndex(recognised.of(kFields[f]) + 1);
+    }
+    btnImport->setEnabled(cbFields[0]->currentIndex() > 0);
+}
+
+ImportOptions TFormRosterImport::Options() const {
+    ImportOptions options;
+    if (cbSheet->count() > 0)
+        options.sheet = cbSheet->currentText().toStdString();
+    const TextRow headings = mRows.empty() ? TextRow{} : mRows[mHeading];
+    for (int f = 0; f < 4; ++f)
+        if (const int c = cbFields[f]->currentIndex() - 1; c >= 0)
+            options.maps.push_back({MapColumn(headings, c), kFields[f]});
+    return options;
+}
+
+} // namespace roster::forms
