@@ -470,6 +470,8 @@ int RunCommand(const Command& command, const Args& a, CliUi& ui) {
         auto opened = core::OpenAnswerTable(ws, ui, std::filesystem::absolute(a.table));
         if (!opened.scoringProblem.empty())
             throw core::AppError(opened.scoringProblem);
+        for (const auto& note : opened.notes)
+            std::fprintf(stderr, "%s\n", note.c_str());
         std::printf("%s\n", opened.status.c_str());
         std::fflush(stdout);
     }

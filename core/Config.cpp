@@ -57,6 +57,7 @@ void LoadConfig(const std::filesystem::path& file, FieldSettings& f) {
     f.Subject = Read(ini, "Fields", "Subject", "Subject");
     f.FullMatch = ReadBool(ini, "General", "FullMatch", true);
     f.yuwen_m = ReadBool(ini, "General", "yuwen_m", false);
+    f.CodePage = std::atoi(Read(ini, "General", "CodePage", "0").c_str());
 }
 
 bool SaveConfig(const std::filesystem::path& file, const FieldSettings& f) {

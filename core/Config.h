@@ -18,6 +18,9 @@ struct FieldSettings {
     std::string Subject = "SUBJECT";
     bool FullMatch = false;
     bool yuwen_m = false;
+    // The code page of every .dbf's text ([General] CodePage, e.g. 936),
+    // whatever its header names; 0 lets each header decide. Read, never written.
+    int CodePage = 0;
 };
 
 // Reads config.ini (GBK). A missing file gives its own defaults, a missing

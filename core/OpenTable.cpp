@@ -14,13 +14,6 @@ namespace {
 
 using db::jet::Bracket;
 
-void RemoveTemp(const std::filesystem::path& folder) {
-    std::error_code ec;
-    auto temp = folder / "temp.dbf";
-    if (std::filesystem::exists(temp, ec) && !std::filesystem::remove(temp, ec))
-        throw AppError("不能删除文件 " + temp.string() + ": " + ec.message());
-}
-
 // Any name that can stand in brackets in a statement: no quote, no bracket,
 // no control character, no leading or trailing blank.
 bool UsableInSql(const std::string& name) {
@@ -51,9 +44,13 @@ public:
     ImportTicking(db::Connection& c, Ui& ui, const std::string& name)
         : mConnection(c), mUi(ui), mWhat("正在打开 " + name) {
         mConnection.setTick([this] { mUi.progress(mWhat, 0, -1); });
+        mConnection.setBusyNotice([this] {
+            mUi.progress("另一个程序正在使用数据库 " + mConnection.file().string() + "，正在等待…", 0, -1);
+        });
     }
     ~ImportTicking() {
         mConnection.setTick({});
+        mConnection.setBusyNotice({});
         mUi.progress("", 0, 0);
     }
     ImportTicking(const ImportTicking&) = delete;
@@ -66,24 +63,13 @@ private:
 };
 
 // The columns of the answer table: of the scratch table when it is known,
-// else of the .dbf (through the empty copy t2, as the import will read it;
-// a name with double-byte characters is read through its copy temp.dbf).
+// else of the .dbf (through the empty copy t2, as the import will read it).
+// The file is read where it is, whatever its name: nothing is copied.
 std::vector<db::ColumnInfo> ProbeColumns(db::Connection& c, const std::filesystem::path& file,
                                          const std::string& name, bool known) {
     if (known)
         return c.columns(name);
-    const std::filesystem::path folder = file.parent_path();
-    std::string source = name;
-    if (text::HasDoubleByte(name)) {
-        std::error_code ec;
-        std::filesystem::copy_file(file, folder / "temp.dbf",
-                                   std::filesystem::copy_options::overwrite_existing, ec);
-        if (ec)
-            throw AppError("不能复制文件 " + file.string() + " 到 " + (folder / "temp.dbf").string() +
-                           ": " + ec.message());
-        source = "temp";
-    }
-    c.execute("select * into t2 from " + Bracket(source) + " in \"" + folder.string() +
+    c.execute("select * into t2 from " + Bracket(name) + " in \"" + file.parent_path().string() +
               "\" \"dbase 5.0;\"  where 1 <> 1");
     return c.columns("t2");
 }
@@ -100,6 +86,9 @@ bool Has(const std::vector<db::ColumnInfo>& columns, const std::string& name) {
 void ImportOrCompleteTable(Workspace& ws, Ui& ui, const std::filesystem::path& file,
                            const std::string& name) {
     db::Connection& c = ws.connection;
+    // From the probe to the end of the import the opening holds the write
+    // lock: two openings at once take turns instead of meeting half-way.
+    db::Transaction tx(c, db::Transaction::Immediate);
     if (TableExists(c, "t2"))
         c.execute("Drop Table t2");
     const bool known = TableExists(c, name);
@@ -115,6 +104,7 @@ void ImportOrCompleteTable(Workspace& ws, Ui& ui, const std::filesystem::path& f
         else
             ImportAnswerTable(c, folder, name, ws.Fields.Score);
     }
+    tx.commit();
 }
 
 void ShowOrderedByExamNumber(Workspace& ws, const std::string& name) {
@@ -173,7 +163,6 @@ std::string StatusText(Workspace& ws) {
 }
 
 OpenedTable OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& file) {
-    const std::filesystem::path folder = file.parent_path();
     const std::string name = TableNameOf(file.filename().string());
     ws.TableName = name;
     if (!UsableInSql(name))
@@ -182,18 +171,17 @@ OpenedTable OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& 
     if (const std::string own = ReservedTable(name); !own.empty())
         throw AppError("表名 '" + name + "' 不能使用: 文件名 " + file.filename().string() + " 和程序自己的表 " +
                        own + " 同名（不分大小写）。请改名后再打开。");
-    RemoveTemp(folder);
-
     ws.view.close();
     ws.connect();
     ImportTicking ticking(ws.connection, ui, name);
+    (void)ws.connection.takeImportNotes(); // what earlier statements read is not this opening's
     ImportOrCompleteTable(ws, ui, file, name);
+    OpenedTable opened;
+    opened.notes = ws.connection.takeImportNotes();
     ShowOrderedByExamNumber(ws, name);
-    RemoveTemp(folder);
 
     if (ws.view.hasField(ws.Fields.Content))
         ws.QuestionCount = CountQuestions(ws.view, ws.Fields.Content);
-    OpenedTable opened;
     opened.status = StatusText(ws);
     if (!ScoreFieldUsable(ws)) {
         opened.scoringEnabled = false;

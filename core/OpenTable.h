@@ -26,6 +26,10 @@ struct OpenedTable {
     // Set when the table is shown but cannot be scored (a score field of the
     // wrong type): an error for the front end to show.
     std::string scoringProblem;
+    // What reading the .dbf noticed, one line each naming the file: the code
+    // page used when it is not the Chinese one, renamed fields, values that
+    // could not be read. For the status bar or stderr.
+    std::vector<std::string> notes;
 };
 
 // Opens a .dbf answer table: imports it on first sight, shows it ordered by

@@ -63,12 +63,7 @@ void ImportAnswerTable(db::Connection& c, const std::string& folder, const std::
     db::Transaction tx(c);
     DropIfExists(c, "t");
     if (!TableExists(c, tableName)) {
-        std::string source = tableName;
-        std::error_code ec;
-        if (text::HasDoubleByte(tableName) &&
-            std::filesystem::exists(std::filesystem::path(folder) / "temp.dbf", ec))
-            source = "temp";
-        c.execute("select * into t from " + DbaseSource(source, folder));
+        c.execute("select * into t from " + DbaseSource(tableName, folder));
         c.execute("Select * into " + Bracket(tableName) + " from t where 1 <> 1");
     }
     const auto columns = c.columns(tableName);

@@ -18,9 +18,8 @@ inline constexpr int MaxQuestions = 105;
 // "f1 REAL NULL, f2 REAL NULL, ..., f105 REAL NULL"
 [[nodiscard]] std::string QuestionColumnList();
 
-// Imports folder/tableName.dbf as the scratch answer table `tableName`
-// (through temp.dbf when the name holds double-byte characters and the copy
-// exists), adding CLS, the score column and f1..f105 when it has no score
+// Imports folder/tableName.dbf as the scratch answer table `tableName`,
+// read where it is, adding CLS, the score column and f1..f105 when it has no score
 // column, and CLS and the f-columns it lacks when it has one. A table that
 // already exists keeps its rows and only receives the columns it lacks.
 void ImportAnswerTable(db::Connection& connection, const std::string& folder,

@@ -13,6 +13,8 @@ Workspace::~Workspace() {
 void Workspace::connect() {
     if (!connection.isOpen())
         connection.open(dataFile());
+    if (connection.dbfCodePage() != Fields.CodePage)
+        connection.setDbfCodePage(Fields.CodePage);
 }
 
 void Workspace::startUp() {

@@ -305,6 +305,13 @@ void TFormCorvane::FormResize() {
 
 void TFormCorvane::showOpened(const core::OpenedTable& opened) {
     StatusPanel1->setText(QString::fromStdString(opened.status));
+    // What the reading noticed (code page, renamed fields, unreadable values)
+    // stands beside the counts, whole in the tooltip.
+    QStringList notes;
+    for (const auto& note : opened.notes)
+        notes << QString::fromStdString(note);
+    StatusPanel0->setText(notes.isEmpty() ? QString("Quillory 客观题评分") : notes.join("；"));
+    StatusPanel0->setToolTip(notes.join("\n"));
     CorVane->setEnabled(opened.scoringEnabled);
 }
 

@@ -3,6 +3,7 @@
 #include "platform/db/Dbf.h"
 #include "platform/db/DbfModule.h"
 #include "platform/db/Error.h"
+#include "platform/db/Failure.h"
 #include "platform/db/JetFunctions.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
@@ -14,6 +15,9 @@
 #include <set>
 
 namespace db {
+
+// How long a statement waits for another program's lock on the database.
+constexpr int kBusyWaitMs = 30000;
 
 // Gives the file's statement helpers the raw handle that Connection keeps to
 // itself.
@@ -37,7 +41,10 @@ constexpr std::size_t npos = static_cast<std::size_t>(-1);
 void Exec(sqlite3* db, const std::string& sql) {
     char* err = nullptr;
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-        std::string text = err ? err : sqlite3_errmsg(db);
+        const int code = sqlite3_extended_errcode(db) & 0xFF;
+        std::string text = code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_FULL || !err
+                               ? FailureText(db)
+                               : std::string(err);
         sqlite3_free(err);
         throw Error(text);
     }
@@ -285,6 +292,7 @@ void Connection::CreateDatabase(const std::filesystem::path& file) {
                              nullptr);
     std::string err;
     if (rc == SQLITE_OK) {
+        sqlite3_busy_timeout(db, kBusyWaitMs); // another program may be creating it too
         char* msg = nullptr;
         // Writes the header page, so the file is a database and not an empty file.
         if (sqlite3_exec(db, "PRAGMA user_version = 1", nullptr, nullptr, &msg) != SQLITE_OK) {
@@ -313,7 +321,7 @@ void Connection::open(const std::filesystem::path& file) {
         throw Error("不能打开数据库 " + file.string() + ": " + err);
     }
     sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, 5000);
+    sqlite3_busy_handler(db, &Connection::WaitWhileBusy, this);
     // A name in double quotes is a name: an unknown one is an error, never
     // quietly read as a string (Jet's "..." strings are turned into '...').
     sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
@@ -475,6 +483,19 @@ std::vector<ColumnInfo> Connection::columns(std::string_view table) const {
     return cols;
 }
 
+int Connection::WaitWhileBusy(void* self, int tries) {
+    auto* c = static_cast<Connection*>(self);
+    constexpr int kStepMs = 20;
+    if (tries * kStepMs >= kBusyWaitMs)
+        return 0;
+    if (c->mBusyNotice && tries % 25 == 0)
+        c->mBusyNotice();
+    sqlite3_sleep(kStepMs);
+    return 1;
+}
+
+void Connection::setBusyNotice(std::function<void()> notice) { mBusyNotice = std::move(notice); }
+
 void Connection::setTick(std::function<void()> tick) {
     mTick = std::move(tick);
     if (!mDb)
@@ -492,13 +513,17 @@ void Connection::setTick(std::function<void()> tick) {
 }
 
 void Connection::begin() { Exec(handle(), "BEGIN"); }
+void Connection::beginImmediate() { Exec(handle(), "BEGIN IMMEDIATE"); }
 void Connection::commit() { Exec(handle(), "COMMIT"); }
 void Connection::rollback() { Exec(handle(), "ROLLBACK"); }
 bool Connection::inTransaction() const { return mDb && !sqlite3_get_autocommit(mDb); }
 
 Transaction::Transaction(Connection& c, Mode mode) : mConnection(c), mMode(mode) {
     if (!c.inTransaction()) {
-        c.begin();
+        if (mode == Immediate)
+            c.beginImmediate();
+        else
+            c.begin();
         mActive = true;
     }
 }

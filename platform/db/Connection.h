@@ -72,7 +72,13 @@ public:
     // show it is working; an empty function turns it off.
     void setTick(std::function<void()> tick);
 
+    // Called now and then while a statement waits (at most 30 s) for another
+    // program that holds the database, so that the user learns why nothing
+    // moves; an empty function turns it off.
+    void setBusyNotice(std::function<void()> notice);
+
     void begin();
+    void beginImmediate();
     void commit();
     void rollback();
     [[nodiscard]] bool inTransaction() const;
@@ -116,10 +122,12 @@ private:
     friend class Query;
     friend struct ConnectionInternals;
     friend class UserStatements;
+    static int WaitWhileBusy(void* self, int tries);
     static int Authorize(void* self, int action, const char* a, const char* b, const char* db,
                          const char* trigger);
 
     sqlite3* mDb = nullptr;
+    std::function<void()> mBusyNotice;
     int mUserStatements = 0; // > 0 while the user's own statements run
     int mTrusted = 0;        // > 0 while the program reads a dBase file for them
     std::string mRefused;
@@ -159,7 +167,10 @@ void CheckUserStatement(std::string_view jetSql);
 // nothing: the outer one decides.
 class Transaction {
 public:
-    enum Mode { RollbackOnError, CommitAlways };
+    // Immediate takes the write lock at once (waiting for another program),
+    // so that a read followed by writes cannot fail half-way; it rolls back
+    // on error like RollbackOnError.
+    enum Mode { RollbackOnError, CommitAlways, Immediate };
     explicit Transaction(Connection& c, Mode mode = RollbackOnError);
     ~Transaction();
     Transaction(const Transaction&) = delete;

@@ -1,6 +1,7 @@
 #include "platform/db/Statement.h"
 
 #include "platform/db/Error.h"
+#include "platform/db/Failure.h"
 
 #include <sqlite3.h>
 
@@ -10,7 +11,7 @@ Statement::Statement(sqlite3* db, std::string_view sql) : mDb(db) {
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &mStmt, &tail) !=
         SQLITE_OK) {
-        std::string text = sqlite3_errmsg(db);
+        std::string text = FailureText(db);
         sqlite3_finalize(mStmt);
         mStmt = nullptr;
         throw Error("SQL 语句错误: " + text + "\n语句: " + std::string(sql));
@@ -41,7 +42,7 @@ bool Statement::step() {
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    std::string text = sqlite3_errmsg(mDb);
+    std::string text = FailureText(mDb);
     sqlite3_reset(mStmt);
     throw Error(text);
 }

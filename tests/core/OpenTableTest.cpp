@@ -87,10 +87,13 @@ TEST_F(OpenTableTest, ConfirmedNamesForAKnownTableAddTheScoreColumns) {
     EXPECT_EQ(opened.status, "记录数:1  题目数:4");
 }
 
-TEST_F(OpenTableTest, AChineseNameIsReadThroughTempDbfWhichIsGoneAfterwards) {
+TEST_F(OpenTableTest, AChineseNameIsReadWhereItIsAndNoFileIsTouched) {
+    // A file of the user's that the program did not create stays as it is.
+    WriteAnswers(exam / "temp.dbf", Sheets(2, 6), 'N');
+    const auto before = testsupport::ReadBytes(exam / "temp.dbf");
     WriteAnswers(exam / "9班.dbf", Sheets(3, 6), 'N');
     auto opened = core::OpenAnswerTable(ws, ui, exam / "9班.dbf");
-    EXPECT_FALSE(std::filesystem::exists(exam / "temp.dbf"));
+    EXPECT_EQ(testsupport::ReadBytes(exam / "temp.dbf"), before);
     EXPECT_EQ(core::Title(ws), "Quillory - 9班");
     EXPECT_TRUE(core::TableExists(ws.connection, "9班"));
     EXPECT_EQ(opened.status, "记录数:3  题目数:6");

@@ -80,11 +80,12 @@ TEST_F(ScratchDbTest, AnExistingTableWithoutScoreKeepsItsRows) {
     EXPECT_EQ(Columns("c").size(), 2u + 2 + 105);
 }
 
-TEST_F(ScratchDbTest, AChineseNameIsReadThroughTheTempCopy) {
-    WriteAnswers(home / "exam" / "temp.dbf", Sheets(4, 5), 0);
+TEST_F(ScratchDbTest, AChineseNameIsReadWhereItIs) {
+    WriteAnswers(home / "exam" / "9班.dbf", Sheets(4, 5), 0);
+    WriteAnswers(home / "exam" / "temp.dbf", Sheets(2, 5), 0); // the user's own file
     core::ImportAnswerTable(ws.connection, folder(), "9班", "score");
-    EXPECT_EQ(Count("9班"), 4);
-    EXPECT_TRUE(core::TableExists(ws.connection, "9班"));
+    EXPECT_EQ(Count("9班"), 4) << "the table's own sheets, not those of temp.dbf";
+    EXPECT_TRUE(std::filesystem::exists(home / "exam" / "temp.dbf"));
 }
 
 TEST_F(ScratchDbTest, AddingScoreColumnsKeepsEveryRowOnce) {
