@@ -109,7 +109,7 @@ FirstWalk WalkFirst(SheetSource& source, SheetPoints& points, const BandLayout& 
     w.maxTotal = std::numeric_limits<Fixed>::min();
     if (source.sizeHint() > 0)
         w.totals.reserve(static_cast<std::size_t>(source.sizeHint()));
-    source.forEach([&](const Sheet& sheet) {
+    source.forEachInAnyOrder([&](const Sheet& sheet) {
         const Fixed total = points.read(sheet);
         const std::vector<Fixed>& x = points.x();
         for (std::size_t i = 0; i < items; ++i)

@@ -28,12 +28,16 @@ struct Sheet {
 // values in the same order, and that order is the exam-number order of the
 // table (as an ORDER BY on the exam-number column sorts it), ties in record
 // order. The analysis takes a sheet's place in that walk as its tie order
-// at the group cut; it does not sort. The analysis calls forEach at most
-// twice.
+// at the group cut; it does not sort. forEachInAnyOrder visits the same
+// sheets with the same values in any order: the first pass, which only sums
+// and collects totals, walks that way, the second walks with forEach.
 class SheetSource {
   public:
     virtual ~SheetSource() = default;
     virtual void forEach(const std::function<void(const Sheet&)>& visit) = 0;
+    // The sheets in the order the source reads fastest; forEach unless the
+    // source has a cheaper walk.
+    virtual void forEachInAnyOrder(const std::function<void(const Sheet&)>& visit) { forEach(visit); }
     // The number of sheets when known beforehand (0 when not): the analysis
     // reserves exactly that much for the totals instead of growing.
     [[nodiscard]] virtual std::int64_t sizeHint() const { return 0; }

@@ -68,20 +68,31 @@ SheetColumns FindSheetColumns(db::Connection& connection, const std::string& tab
 TableSheets::TableSheets(db::Connection& connection, SheetColumns columns, core::Ui& ui)
     : mConnection(connection), mColumns(std::move(columns)), mUi(ui) {
     using db::jet::QuoteName;
-    const std::string id = QuoteName(mColumns.examNumber);
-    mSelect = "SELECT rowid, " + id + ", " + QuoteName(mColumns.content);
+    const std::string table = QuoteName(mColumns.table);
+    std::string columnList = "t.rowid, t." + QuoteName(mColumns.examNumber) + ", t." + QuoteName(mColumns.content);
     for (const std::string& f : mColumns.points)
-        mSelect += ", " + QuoteName(f);
-    mSelect += " FROM " + QuoteName(mColumns.table) + " ORDER BY " + id + ", rowid";
+        columnList += ", t." + QuoteName(f);
+    mInStorageOrder = "SELECT " + columnList + " FROM " + table + " AS t";
+    // Only the rowids are sorted; the LIMIT keeps the subquery's order, and
+    // CROSS JOIN keeps it the outer loop.
+    mInExamOrder = "SELECT " + columnList + " FROM (SELECT rowid AS r FROM " + table + " ORDER BY " +
+                   QuoteName(mColumns.examNumber) + ", rowid LIMIT -1) AS o CROSS JOIN " + table +
+                   " AS t ON t.rowid = o.r";
     db::Statement count = mConnection.prepare("SELECT count(*) FROM " + QuoteName(mColumns.table));
     if (count.step())
         mCount = count.columnInt(0);
 }
 
-void TableSheets::forEach(const std::function<void(const Sheet&)>& visit) {
-    const std::int64_t base = mCount * mWalks++;
+void TableSheets::forEach(const std::function<void(const Sheet&)>& visit) { walk(mInExamOrder, visit); }
+
+void TableSheets::forEachInAnyOrder(const std::function<void(const Sheet&)>& visit) {
+    walk(mInStorageOrder, visit);
+}
+
+void TableSheets::walk(const std::string& select, const std::function<void(const Sheet&)>& visit) {
+    const std::int64_t base = mCount * std::min(mWalks++, 1);
     const std::int64_t whole = mCount * 2;
-    db::Statement rows = mConnection.prepare(mSelect);
+    db::Statement rows = mConnection.prepare(select);
     std::vector<std::optional<float>> points(mColumns.points.size());
     std::string examNumber, content;
     std::int64_t done = 0;

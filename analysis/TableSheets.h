@@ -27,21 +27,27 @@ struct SheetColumns {
                                             const std::string& content, int scoreColumns);
 
 // The sheets of a scratch answer table, streamed by one prepared statement
-// per walk in exam-number order, ties in record order (ORDER BY the exam
-// number, then rowid). Nothing of the table is kept between rows. Each walk
-// reports its progress through the Ui as half of the whole.
+// per walk: in storage order when any order will do, otherwise in
+// exam-number order, ties in record order (the rowids sorted by exam number
+// and rowid, each row then read by its rowid). Nothing of the table is kept
+// between rows. Each walk reports its progress through the Ui as half of
+// the whole.
 class TableSheets : public SheetSource {
   public:
     TableSheets(db::Connection& connection, SheetColumns columns, core::Ui& ui);
 
     void forEach(const std::function<void(const Sheet&)>& visit) override;
+    void forEachInAnyOrder(const std::function<void(const Sheet&)>& visit) override;
     [[nodiscard]] std::int64_t sizeHint() const override { return mCount; }
 
   private:
+    void walk(const std::string& select, const std::function<void(const Sheet&)>& visit);
+
     db::Connection& mConnection;
     SheetColumns mColumns;
     core::Ui& mUi;
-    std::string mSelect;
+    std::string mInExamOrder;
+    std::string mInStorageOrder;
     std::int64_t mCount = 0;
     int mWalks = 0;
 };

@@ -111,6 +111,9 @@ void TFormCorvane::buildMenu() {
     SetField->setData(0);
     CorVane = item(N1, "CorVane", "开始评分", &TFormCorvane::CorVaneClick);
     CorVane->setShortcut(QKeySequence(Qt::Key_F9));
+    nLoadLastRun = item(N1, "nLoadLastRun", "载入上次的答案", &TFormCorvane::nLoadLastRunClick);
+    nAnalysis = item(N1, "nAnalysis", "试卷分析...", &TFormCorvane::nAnalysisClick);
+    updateRunItems();
     N13 = item(N1, "N13", "分班统计...", &TFormCorvane::N13Click);
     N13->setShortcut(QKeySequence(Qt::Key_F10));
     N6 = N1->addSeparator();
@@ -302,6 +305,7 @@ void TFormCorvane::FormResize() {
 void TFormCorvane::showOpened(const core::OpenedTable& opened) {
     StatusPanel1->setText(QString::fromStdString(opened.status));
     CorVane->setEnabled(opened.scoringEnabled);
+    updateRunItems();
 }
 
 void TFormCorvane::OpenAnswerTable(const QString& path) {
@@ -312,6 +316,7 @@ void TFormCorvane::OpenAnswerTable(const QString& path) {
             opened = core::OpenAnswerTable(mWs, *mUi, path.toStdString());
         } catch (...) {
             setWindowTitle(QString::fromStdString(core::Title(mWs)));
+            updateRunItems();
             throw;
         }
         setWindowTitle(QString::fromStdString(core::Title(mWs)));
@@ -435,6 +440,7 @@ void TFormCorvane::CorVaneClick() {
         BusyCursor busy;
         scoring::ScoreAll(mWs, *mUi, *mShell, settings, next);
     });
+    updateRunItems();
 }
 
 void TFormCorvane::N13Click() {

@@ -59,6 +59,10 @@ public:
     void OpenDbfClick();
     void SetFieldClick();
     void CorVaneClick();
+    // "载入上次的答案": the panels filled from the open table's last run.
+    void nLoadLastRunClick();
+    // "试卷分析...": the exam analysis of the open table, its report shown.
+    void nAnalysisClick();
     void N13Click();
     // "开始统计" of the class-statistics dialog.
     void BitBtn1Click(const stats::ClassSettings& settings);
@@ -106,6 +110,8 @@ public:
     QAction* nAddScoreField;
     QAction* SetField;
     QAction* CorVane;
+    QAction* nLoadLastRun;
+    QAction* nAnalysis;
     QAction* N13;
     QAction* N6;
     QAction* nExcel;
@@ -143,6 +149,8 @@ private:
     void buildMenu();
     void buildBody();
     void showOpened(const core::OpenedTable& opened);
+    // Enables the items that need a scoring run of the open table.
+    void updateRunItems();
     void runBatch(scoring::BatchKind kind);
     QAction* item(QMenu* menu, const char* name, const QString& caption,
                   void (TFormCorvane::*handler)() = nullptr);

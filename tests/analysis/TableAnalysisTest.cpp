@@ -270,6 +270,41 @@ TEST_F(TableAnalysisTest, NoOpenTableOrImpossibleOptionsStopWithAMessage) {
     ExpectNothingWritten();
 }
 
+// Sheets whose any-order walk goes backwards.
+class BackwardsFirst : public testsupport::MemorySheets {
+  public:
+    void forEachInAnyOrder(const std::function<void(const Sheet&)>& visit) override {
+        ++anyOrderWalks;
+        std::vector<Sheet> all;
+        std::vector<testsupport::StoredSheet>& stored = sheets();
+        for (std::size_t i = stored.size(); i-- > 0;) {
+            Sheet s;
+            s.examNumber = *stored[i].examNumber;
+            s.record = static_cast<std::int64_t>(i) + 1;
+            s.content = stored[i].content;
+            s.points = stored[i].points;
+            visit(s);
+        }
+    }
+    int anyOrderWalks = 0;
+};
+
+TEST_F(TableAnalysisTest, TheFirstWalkMayTakeTheSheetsInAnyOrder) {
+    std::vector<Written> sorted = kSheets;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const Written& a, const Written& b) { return a.id < b.id; });
+    BackwardsFirst sheets;
+    for (const Written& w : sorted)
+        sheets.add({w.id, Content(w), Points(w)});
+    RunDescription run = DescriptionOf(scoring::RunRecordOf("exam", Settings(), {}));
+    AnalysisOptions options;
+    options.groupPercent = 20;
+    const ExamAnalysis a = analysis::Analyze(run, sheets, options);
+    EXPECT_EQ(sheets.anyOrderWalks, 1);
+    EXPECT_EQ(sheets.passes(), 1) << "the second walk in exam-number order";
+    EXPECT_EQ(JsonText(a), JsonText(Expected(kSheets)));
+}
+
 TEST(RunDescription, TypedPointsAreConvertedAsTheRunConvertsThem) {
     scoring::RecordedRun run;
     run.table = "t";
