@@ -63,6 +63,7 @@ bench: deps
 	$(BENCH_DIR)/bin/bench-report
 	$(BENCH_DIR)/bin/bench-results
 	$(BENCH_DIR)/bin/bench-analysis
+	$(BENCH_DIR)/bin/bench-analysis-memory
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
