@@ -72,7 +72,7 @@ TableSheets::TableSheets(db::Connection& connection, SheetColumns columns, core:
     std::string columnList = "t.rowid, t." + QuoteName(mColumns.examNumber) + ", t." + QuoteName(mColumns.content);
     for (const std::string& f : mColumns.points)
         columnList += ", t." + QuoteName(f);
-    mInStorageOrder = "SELECT " + columnList + " FROM " + table + " AS t";
+    mInStorageOrder = "SELECT " + columnList + " FROM " + table + " AS t ORDER BY t.rowid";
     // Only the rowids are sorted; the LIMIT keeps the subquery's order, and
     // CROSS JOIN keeps it the outer loop.
     mInExamOrder = "SELECT " + columnList + " FROM (SELECT rowid AS r FROM " + table + " ORDER BY " +
