@@ -62,8 +62,8 @@ RunDescription DescriptionOf(const scoring::RecordedRun& run) {
     RunDescription d;
     d.table = run.table;
     for (std::size_t i = 0; i < 4; ++i) {
-        const double points =
-            st.counts[i] > 0 ? RequiredNumber(st.points[i], "分值") : TypedNumber(st.points[i]).value_or(0);
+        const double points = st.counts[i] > 0 ? RequiredNumber(st.points[i], "分值")
+                                               : TypedNumber(st.points[i]).value_or(0);
         d.segments.push_back({st.counts[i], static_cast<float>(points)});
     }
     d.singleKey = st.singleKey;
@@ -90,8 +90,9 @@ TableAnalysisResult AnalyzeTable(core::Workspace& ws, core::Ui& ui,
     }
     const auto run = scoring::LastRun(ws.connection, ws.TableName);
     if (!run)
-        throw Error("表 " + ws.TableName +
-                    " 还没有评过分，找不到上次评分的答案和分值。请先评分（开始评分），再进行试卷分析。");
+        throw Error(
+            "表 " + ws.TableName +
+            " 还没有评过分，找不到上次评分的答案和分值。请先评分（开始评分），再进行试卷分析。");
     const RunDescription description = DescriptionOf(*run);
     const QuestionPlan plan = PlanQuestions(description);
     TableSheets sheets(ws.connection,

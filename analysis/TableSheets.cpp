@@ -69,21 +69,24 @@ TableSheets::TableSheets(db::Connection& connection, SheetColumns columns, core:
     : mConnection(connection), mColumns(std::move(columns)), mUi(ui) {
     using db::jet::QuoteName;
     const std::string table = QuoteName(mColumns.table);
-    std::string columnList = "t.rowid, t." + QuoteName(mColumns.examNumber) + ", t." + QuoteName(mColumns.content);
+    std::string columnList =
+        "t.rowid, t." + QuoteName(mColumns.examNumber) + ", t." + QuoteName(mColumns.content);
     for (const std::string& f : mColumns.points)
         columnList += ", t." + QuoteName(f);
     mInStorageOrder = "SELECT " + columnList + " FROM " + table + " AS t ORDER BY t.rowid";
     // Only the rowids are sorted; the LIMIT keeps the subquery's order, and
     // CROSS JOIN keeps it the outer loop.
-    mInExamOrder = "SELECT " + columnList + " FROM (SELECT rowid AS r FROM " + table + " ORDER BY " +
-                   QuoteName(mColumns.examNumber) + ", rowid LIMIT -1) AS o CROSS JOIN " + table +
-                   " AS t ON t.rowid = o.r";
+    mInExamOrder = "SELECT " + columnList + " FROM (SELECT rowid AS r FROM " + table +
+                   " ORDER BY " + QuoteName(mColumns.examNumber) +
+                   ", rowid LIMIT -1) AS o CROSS JOIN " + table + " AS t ON t.rowid = o.r";
     db::Statement count = mConnection.prepare("SELECT count(*) FROM " + QuoteName(mColumns.table));
     if (count.step())
         mCount = count.columnInt(0);
 }
 
-void TableSheets::forEach(const std::function<void(const Sheet&)>& visit) { walk(mInExamOrder, visit); }
+void TableSheets::forEach(const std::function<void(const Sheet&)>& visit) {
+    walk(mInExamOrder, visit);
+}
 
 void TableSheets::forEachInAnyOrder(const std::function<void(const Sheet&)>& visit) {
     walk(mInStorageOrder, visit);

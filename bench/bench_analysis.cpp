@@ -37,7 +37,9 @@ double Since(std::chrono::steady_clock::time_point start) {
 }
 
 // Processor time of this process: steadier than the wall clock on a shared machine.
-double CpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+double CpuSeconds() {
+    return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
+}
 
 struct Timed {
     double wall = 0;
@@ -63,12 +65,14 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]) == "--records" && i + 1 < argc)
             records = std::atoll(argv[++i]);
-    const fs::path dir = fs::temp_directory_path() / ("quillory-bench-analysis-" + std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("quillory-bench-analysis-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const fs::path table = dir / "exam.dbf";
     const fs::path home = dir / "home";
-    std::printf("exam analysis of %lld sheets, %d single + %d multiple choice, through the database\n",
-                records, Single, Multi);
+    std::printf(
+        "exam analysis of %lld sheets, %d single + %d multiple choice, through the database\n",
+        records, Single, Multi);
 
     tools::AnswerTableLayout layout;
     layout.records = records;
@@ -84,9 +88,9 @@ int main(int argc, char** argv) {
 
     const auto cli = (os::ExecutableFolder() / "quillory-cli").string();
     bench::Report("scoring (quillory-cli score)",
-                  bench::RunChild({cli, "--home", home.string(), "score", table.string(), "--segment", "40:1",
-                                   "--segment", "40:1.5", "--key", key.single, "--multi", "20", "--full",
-                                   "2", "--multi-key", key.multi}));
+                  bench::RunChild({cli, "--home", home.string(), "score", table.string(),
+                                   "--segment", "40:1", "--segment", "40:1.5", "--key", key.single,
+                                   "--multi", "20", "--full", "2", "--multi-key", key.multi}));
 
     os::SetProgramFolder(home);
     core::Workspace ws(home);
@@ -101,8 +105,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const analysis::RunDescription description = analysis::DescriptionOf(*run);
-    const analysis::SheetColumns columns =
-        analysis::FindSheetColumns(ws.connection, ws.TableName, ws.Fields.ID, ws.Fields.Content, Single + Multi);
+    const analysis::SheetColumns columns = analysis::FindSheetColumns(
+        ws.connection, ws.TableName, ws.Fields.ID, ws.Fields.Content, Single + Multi);
 
     long long values = 0;
     const Timed full = Time([&] {
@@ -133,12 +137,13 @@ int main(int argc, char** argv) {
     // walk's reads by rowid go from one row to the next. A copy stored in a
     // random order makes them jump as they do for sheets read in any order.
     Print("copying the table in a random order", Time([&] {
-              ws.connection.prepare("CREATE TABLE shuffled AS SELECT * FROM \"" + columns.table +
-                                    "\" ORDER BY random()")
+              ws.connection
+                  .prepare("CREATE TABLE shuffled AS SELECT * FROM \"" + columns.table +
+                           "\" ORDER BY random()")
                   .step();
           }));
-    const analysis::SheetColumns shuffledColumns =
-        analysis::FindSheetColumns(ws.connection, "shuffled", ws.Fields.ID, ws.Fields.Content, Single + Multi);
+    const analysis::SheetColumns shuffledColumns = analysis::FindSheetColumns(
+        ws.connection, "shuffled", ws.Fields.ID, ws.Fields.Content, Single + Multi);
     analysis::ExamAnalysis shuffledFigures;
     const Timed shuffled = Time([&] {
         analysis::TableSheets sheets(ws.connection, shuffledColumns, ui);
@@ -146,8 +151,9 @@ int main(int argc, char** argv) {
     });
     std::snprintf(note, sizeof note, "(%.2f x the full read's wall, %.2f x its cpu; figures %s)",
                   shuffled.wall / full.wall, shuffled.cpu / full.cpu,
-                  shuffledFigures.alpha == figures.alpha && shuffledFigures.mean == figures.mean ? "the same"
-                                                                                                 : "DIFFER");
+                  shuffledFigures.alpha == figures.alpha && shuffledFigures.mean == figures.mean
+                      ? "the same"
+                      : "DIFFER");
     Print("the analysis of the copy in random order", shuffled, note);
 
     ws.view.close();

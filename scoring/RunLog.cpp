@@ -38,7 +38,9 @@ std::string Now() {
     return buf;
 }
 
-bool SegmentRead(const ScoringSettings& st, std::size_t i) { return i == 0 || st.enabled[i]; }
+bool SegmentRead(const ScoringSettings& st, std::size_t i) {
+    return i == 0 || st.enabled[i];
+}
 
 } // namespace
 

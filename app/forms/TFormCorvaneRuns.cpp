@@ -27,7 +27,8 @@ void TFormCorvane::nLoadLastRunClick() {
     Guarded(this, [&] {
         const auto run = scoring::LastRun(mWs.connection, mWs.TableName);
         if (!run) {
-            mUi->message("这个表还没有评过分，没有可载入的答案。", core::Title(mWs), core::Icon::Information);
+            mUi->message("这个表还没有评过分，没有可载入的答案。", core::Title(mWs),
+                         core::Icon::Information);
             return;
         }
         Panels->Fill(run->settings);

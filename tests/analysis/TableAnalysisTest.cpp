@@ -1,8 +1,8 @@
 // The analysis command over a scored scratch table: the figures are the
 // engine's on the same sheets in exam-number order, the files are written,
 // and every refusal writes nothing.
-#include "analysis/JsonReport.h"
 #include "analysis/TableAnalysis.h"
+#include "analysis/JsonReport.h"
 #include "analysis/TextReport.h"
 #include "core/OpenTable.h"
 #include "platform/db/Statement.h"
@@ -91,7 +91,9 @@ class TableAnalysisTest : public ::testing::Test {
         (void)core::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
     }
 
-    void Score() { ASSERT_EQ(scoring::ScoreAll(ws, ui, shell, Settings(), {}).outcome, core::Outcome::Done); }
+    void Score() {
+        ASSERT_EQ(scoring::ScoreAll(ws, ui, shell, Settings(), {}).outcome, core::Outcome::Done);
+    }
 
     TableAnalysisResult Analyze(double groups = 20) {
         TableAnalysisSettings st;
@@ -162,7 +164,8 @@ TEST_F(TableAnalysisTest, TheExamNumberDecidesTiesAtTheGroupCut) {
     EXPECT_EQ(a.items[0].pUpper, 1.0) << "001 answered question 1, 003 did not";
     EXPECT_EQ(a.items[1].pUpper, 0.0) << "001 missed question 2";
     EXPECT_EQ(a.items[5].pUpper, 1.0);
-    const OptionFigures& blank = a.items[0].single->options[static_cast<std::size_t>(Category::Blank)];
+    const OptionFigures& blank =
+        a.items[0].single->options[static_cast<std::size_t>(Category::Blank)];
     EXPECT_EQ(blank.lower, 1.0) << "005 left everything blank";
     const OptionFigures& c = a.items[0].single->options[static_cast<std::size_t>(Category::C)];
     EXPECT_EQ(c.lower, 0.0) << "002 chose C but is not in the lower group";
@@ -235,7 +238,8 @@ TEST_F(TableAnalysisTest, AContentColumnRenamedInTheSettingsIsNamed) {
 TEST_F(TableAnalysisTest, AContentShortenedSinceTheRunIsNamedAndNothingWritten) {
     Open(kSheets);
     Score();
-    Execute("UPDATE \"exam\" SET \"CONTENT\" = substr(\"CONTENT\", 1, 3) WHERE \"BH\" = '202601004'");
+    Execute(
+        "UPDATE \"exam\" SET \"CONTENT\" = substr(\"CONTENT\", 1, 3) WHERE \"BH\" = '202601004'");
     try {
         (void)Analyze();
         FAIL() << "analysed a sheet of three marks";

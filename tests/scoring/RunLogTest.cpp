@@ -1,8 +1,8 @@
 // The runs table: what a scoring run stores of its settings, that it is
 // written with the scores or not at all, and which run is a table's last.
+#include "scoring/RunLog.h"
 #include "core/AppError.h"
 #include "core/OpenTable.h"
-#include "scoring/RunLog.h"
 #include "scoring/ScoringRun.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
@@ -45,7 +45,9 @@ class RunLogTest : public ::testing::Test {
         (void)core::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
     }
 
-    Outcome Score(const ScoringSettings& st) { return scoring::ScoreAll(ws, ui, shell, st, {}).outcome; }
+    Outcome Score(const ScoringSettings& st) {
+        return scoring::ScoreAll(ws, ui, shell, st, {}).outcome;
+    }
 
     std::int64_t RunRows() {
         if (!ws.connection.hasTable(scoring::RunsTableName))
@@ -68,10 +70,12 @@ TEST_F(RunLogTest, AScoredRunStoresItsSettingsAsTyped) {
     const auto run = scoring::LastRun(ws.connection, "exam");
     ASSERT_TRUE(run);
     EXPECT_EQ(run->table, "exam");
-    EXPECT_TRUE(std::regex_match(run->time, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)"))) << run->time;
+    EXPECT_TRUE(std::regex_match(run->time, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d)")))
+        << run->time;
     const ScoringSettings& st = run->settings;
     EXPECT_EQ(st.segmentChoice, 2);
-    EXPECT_EQ(st.counts, (std::array<int, 4>{3, 2, 0, 0})) << "segments the run did not read hold nothing";
+    EXPECT_EQ(st.counts, (std::array<int, 4>{3, 2, 0, 0}))
+        << "segments the run did not read hold nothing";
     EXPECT_EQ(st.points, (std::array<std::string, 4>{"1", "2", "0", "0"}));
     EXPECT_EQ(st.enabled, (std::array<bool, 4>{true, true, false, false}));
     EXPECT_EQ(st.singleKey, "ABCDA");
@@ -147,7 +151,8 @@ TEST_F(RunLogTest, TheNewestRowOfATableIsItsLastRun) {
     EXPECT_EQ(first->settings.singleKey, "CCCCC");
     EXPECT_EQ(second->settings.singleKey, "BBBBB");
     EXPECT_GT(first->id, second->id);
-    ASSERT_TRUE(scoring::LastRun(ws.connection, "FIRST")) << "table names are matched without regard to case";
+    ASSERT_TRUE(scoring::LastRun(ws.connection, "FIRST"))
+        << "table names are matched without regard to case";
     EXPECT_EQ(scoring::LastRun(ws.connection, "FIRST")->id, first->id);
     EXPECT_FALSE(scoring::LastRun(ws.connection, "third"));
 }
