@@ -35,6 +35,52 @@ std::optional<float> StoredPoints(const db::Value& v) {
 
 constexpr std::int64_t kProgressStep = 4096;
 
+// The rows of the table, or of the rowids in `chosen`, in exam-number
+// order, ties by rowid. Only the rowids are sorted; the LIMIT keeps the
+// subquery's order, and CROSS JOIN keeps it the outer loop.
+std::string InExamOrder(const std::string& columnList, const std::string& table,
+                        const std::string& examNumber, const char* chosen = nullptr) {
+    const std::string rowids =
+        chosen ? std::string("SELECT s.rowid AS r FROM ") + chosen + " AS k CROSS JOIN " + table +
+                     " AS s ON s.rowid = k.rowid ORDER BY s." + examNumber + ", s.rowid"
+               : "SELECT rowid AS r FROM " + table + " ORDER BY " + examNumber + ", rowid";
+    return "SELECT " + columnList + " FROM (" + rowids + " LIMIT -1) AS o CROSS JOIN " + table +
+           " AS t ON t.rowid = o.r";
+}
+
+constexpr const char* kChosen = "temp.quillory_chosen_sheets";
+
+// The temporary table of chosen rowids, dropped however the walk ends.
+class ChosenRowids {
+  public:
+    ChosenRowids(db::Connection& connection, const std::vector<std::int64_t>& rowids)
+        : mConnection(connection) {
+        mConnection
+            .prepare(std::string("CREATE TEMP TABLE ") + kChosen + " (rowid INTEGER PRIMARY KEY)")
+            .step();
+        db::Transaction tx(mConnection);
+        db::Statement add =
+            mConnection.prepare(std::string("INSERT INTO ") + kChosen + " VALUES (?)");
+        for (std::int64_t r : rowids) {
+            add.bind(1, r);
+            add.step();
+            add.reset();
+        }
+        tx.commit();
+    }
+    ~ChosenRowids() {
+        try {
+            mConnection.prepare(std::string("DROP TABLE ") + kChosen).step();
+        } catch (...) {
+        }
+    }
+    ChosenRowids(const ChosenRowids&) = delete;
+    ChosenRowids& operator=(const ChosenRowids&) = delete;
+
+  private:
+    db::Connection& mConnection;
+};
+
 } // namespace
 
 SheetColumns FindSheetColumns(db::Connection& connection, const std::string& table,
@@ -69,16 +115,12 @@ TableSheets::TableSheets(db::Connection& connection, SheetColumns columns, core:
     : mConnection(connection), mColumns(std::move(columns)), mUi(ui) {
     using db::jet::QuoteName;
     const std::string table = QuoteName(mColumns.table);
-    std::string columnList =
+    mColumnList =
         "t.rowid, t." + QuoteName(mColumns.examNumber) + ", t." + QuoteName(mColumns.content);
     for (const std::string& f : mColumns.points)
-        columnList += ", t." + QuoteName(f);
-    mInStorageOrder = "SELECT " + columnList + " FROM " + table + " AS t ORDER BY t.rowid";
-    // Only the rowids are sorted; the LIMIT keeps the subquery's order, and
-    // CROSS JOIN keeps it the outer loop.
-    mInExamOrder = "SELECT " + columnList + " FROM (SELECT rowid AS r FROM " + table +
-                   " ORDER BY " + QuoteName(mColumns.examNumber) +
-                   ", rowid LIMIT -1) AS o CROSS JOIN " + table + " AS t ON t.rowid = o.r";
+        mColumnList += ", t." + QuoteName(f);
+    mInStorageOrder = "SELECT " + mColumnList + " FROM " + table + " AS t ORDER BY t.rowid";
+    mInExamOrder = InExamOrder(mColumnList, table, QuoteName(mColumns.examNumber));
     db::Statement count = mConnection.prepare("SELECT count(*) FROM " + QuoteName(mColumns.table));
     if (count.step())
         mCount = count.columnInt(0);
@@ -90,6 +132,16 @@ void TableSheets::forEach(const std::function<void(const Sheet&)>& visit) {
 
 void TableSheets::forEachInAnyOrder(const std::function<void(const Sheet&)>& visit) {
     walk(mInStorageOrder, visit);
+}
+
+void TableSheets::forEachRecord(const std::vector<std::int64_t>& records,
+                                const std::function<void(const Sheet&)>& visit) {
+    if (records.empty())
+        return;
+    ChosenRowids chosen(mConnection, records);
+    walk(InExamOrder(mColumnList, db::jet::QuoteName(mColumns.table),
+                     db::jet::QuoteName(mColumns.examNumber), kChosen),
+         visit);
 }
 
 void TableSheets::walk(const std::string& select, const std::function<void(const Sheet&)>& visit) {

@@ -29,15 +29,20 @@ struct SheetColumns {
 // The sheets of a scratch answer table, streamed by one prepared statement
 // per walk: in storage order when any order will do, otherwise in
 // exam-number order, ties in record order (the rowids sorted by exam number
-// and rowid, each row then read by its rowid). Nothing of the table is kept
-// between rows. Each walk reports its progress through the Ui as half of
-// the whole.
+// and rowid, each row then read by its rowid). A sheet's record is its
+// rowid. Nothing of the table is kept between rows. The two full walks
+// report their progress through the Ui, each as half of the whole.
 class TableSheets : public SheetSource {
   public:
     TableSheets(db::Connection& connection, SheetColumns columns, core::Ui& ui);
 
     void forEach(const std::function<void(const Sheet&)>& visit) override;
     void forEachInAnyOrder(const std::function<void(const Sheet&)>& visit) override;
+    [[nodiscard]] bool walksRecords() const override { return true; }
+    // The chosen rowids go to a temporary table of the connection, which is
+    // dropped when the walk ends.
+    void forEachRecord(const std::vector<std::int64_t>& records,
+                       const std::function<void(const Sheet&)>& visit) override;
     [[nodiscard]] std::int64_t sizeHint() const override { return mCount; }
 
   private:
@@ -46,6 +51,7 @@ class TableSheets : public SheetSource {
     db::Connection& mConnection;
     SheetColumns mColumns;
     core::Ui& mUi;
+    std::string mColumnList;
     std::string mInExamOrder;
     std::string mInStorageOrder;
     std::int64_t mCount = 0;
