@@ -4,6 +4,7 @@ BENCH_DIR  ?= build-bench
 FUZZ_DIR   ?= build-fuzz
 FUZZ_SECONDS ?= 120
 SAMPLE     := examples/期中考试.dbf
+SAMPLE_KEY := examples/期中考试.key
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
 .PHONY: all deps configure build run test demo bench fuzz screenshot clean
@@ -40,15 +41,18 @@ screenshot: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2
 
-# Scores the sample (40 questions worth 1, 10 worth 2, 10 multiple-choice) with the
-# first sheet's marks as the key, and prints the statistics file.
+# Scores the sample (40 questions worth 1, 10 worth 2, 10 multiple-choice worth 4) with
+# the key it was generated with, prints the statistics file, then analyses the exam and
+# prints the analysis.
 demo: build
 	@rm -rf $(BUILD)/demo-home
 	$(BUILD)/bin/quillory-cli --home $(BUILD)/demo-home score $(SAMPLE) \
-	  --segment 40:1 --segment 10:2 \
-	  --key "BBDAC;BBADC;DCDB5;BBDAD;A6ABD;BBDCB;CCBCA;BCCBB;BD3AD;DCBB3" \
-	  --multi 10 --full 4 --multi-key "A;B;A;A;D;C;D;D;A;B"
+	  --segment 40:1 --segment 10:2 --key "$$(sed -n 1p $(SAMPLE_KEY))" \
+	  --multi 10 --full 4 --multi-key "$$(sed -n 2p $(SAMPLE_KEY))"
 	@iconv -f GBK -t UTF-8 "$(BUILD)/demo-home/统计_期中考试.txt"
+	$(BUILD)/bin/quillory-cli --home $(BUILD)/demo-home analyze $(SAMPLE) \
+	  --json $(BUILD)/demo-home/试卷分析_期中考试.json
+	@iconv -f GBK -t UTF-8 "$(BUILD)/demo-home/试卷分析_期中考试.txt"
 
 bench: deps
 	cmake -S . -B $(BENCH_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DQUILLORY_TESTS=OFF
@@ -59,6 +63,7 @@ bench: deps
 	$(BENCH_DIR)/bin/bench-report
 	$(BENCH_DIR)/bin/bench-results
 	$(BENCH_DIR)/bin/bench-analysis
+	$(BENCH_DIR)/bin/bench-analysis-memory
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \

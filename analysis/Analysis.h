@@ -24,7 +24,12 @@ struct AnalysisOptions {
 // Analyses the sheets of `source` against the questions of `run`, in two
 // passes over the source: the totals and the group cut first, every other
 // figure second. Besides O(questions) it keeps 8 bytes per sheet, and those
-// only between the passes.
+// only between the passes. A source that walks chosen records
+// (SheetSource::walksRecords) is walked in any order both times; the
+// sheets whose totals equal a cut value are then read once more, in
+// exam-number order, for their groups (8 bytes each meanwhile). Figures
+// summed in doubles may then differ in their last bits with the order the
+// sheets are stored in.
 //
 // A sheet's total T is the exact sum of its stored points (as 64-bit fixed
 // point with 32 fraction bits), so that equal totals compare equal at the

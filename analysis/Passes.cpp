@@ -109,7 +109,7 @@ FirstWalk WalkFirst(SheetSource& source, SheetPoints& points, const BandLayout& 
     w.maxTotal = std::numeric_limits<Fixed>::min();
     if (source.sizeHint() > 0)
         w.totals.reserve(static_cast<std::size_t>(source.sizeHint()));
-    source.forEach([&](const Sheet& sheet) {
+    source.forEachInAnyOrder([&](const Sheet& sheet) {
         const Fixed total = points.read(sheet);
         const std::vector<Fixed>& x = points.x();
         for (std::size_t i = 0; i < items; ++i)
@@ -145,14 +145,38 @@ class SecondWalker {
             ++mSingles;
     }
 
+    // Everything of one sheet: what any walk can count, and what its groups add.
     void add(const Sheet& sheet, Fixed total, const Fixed* x, GroupWalk::Place place) {
+        addUngrouped(sheet, total, x);
+        addGroups(sheet, x, place);
+    }
+
+    void addUngrouped(const Sheet& sheet, Fixed total, const Fixed* x) {
         const double dt = FromFixed(total) - mMeanTotal;
         mWalk.tt += dt * dt;
         mWalk.totalSum += total;
         ++mWalk.sheets;
         addMoments(total, dt, x);
-        addOptions(sheet, total, place);
-        addMarks(sheet, x, place);
+        addOptions(sheet, total);
+        addMarks(sheet, x);
+    }
+
+    // What a sheet adds to the upper and the lower group it belongs to.
+    void addGroups(const Sheet& sheet, const Fixed* x, GroupWalk::Place place) {
+        if (!place.upper && !place.lower)
+            return;
+        for (std::size_t i = 0; i < mSingles; ++i) {
+            OptionCounts& o = mWalk.options[i];
+            const auto c = static_cast<std::size_t>(mCategories[codeAt(sheet, mItems[i].column)]);
+            o.upper[c] += place.upper;
+            o.lower[c] += place.lower;
+        }
+        for (std::size_t i = mSingles; i < mItems.size(); ++i) {
+            MarkCounts& m = mWalk.marks[i];
+            const unsigned mask = MarkMask(codeAt(sheet, mItems[i].column));
+            m.upper[mask] += place.upper;
+            m.lower[mask] += place.lower;
+        }
         if (place.upper)
             for (std::size_t i = 0; i < mItems.size(); ++i)
                 mWalk.items[i].upperSum += x[i];
@@ -185,28 +209,20 @@ class SecondWalker {
                                              : '0';
     }
 
-    void addOptions(const Sheet& sheet, Fixed total, GroupWalk::Place place) {
+    void addOptions(const Sheet& sheet, Fixed total) {
         for (std::size_t i = 0; i < mSingles; ++i) {
             OptionCounts& o = mWalk.options[i];
             const auto c = static_cast<std::size_t>(mCategories[codeAt(sheet, mItems[i].column)]);
             ++o.count[c];
             o.totalSum[c] += total;
-            if (place.upper)
-                ++o.upper[c];
-            if (place.lower)
-                ++o.lower[c];
         }
     }
 
-    void addMarks(const Sheet& sheet, const Fixed* x, GroupWalk::Place place) {
+    void addMarks(const Sheet& sheet, const Fixed* x) {
         for (std::size_t i = mSingles; i < mItems.size(); ++i) {
             MarkCounts& m = mWalk.marks[i];
             const unsigned mask = MarkMask(codeAt(sheet, mItems[i].column));
             ++m.count[mask];
-            if (place.upper)
-                ++m.upper[mask];
-            if (place.lower)
-                ++m.lower[mask];
             if (x[i] >= mItems[i].max)
                 ++m.full;
             else if (x[i] > 0)
@@ -226,18 +242,67 @@ class SecondWalker {
 
 } // namespace
 
-SecondWalk WalkSecond(SheetSource& source, SheetPoints& points, const std::vector<ItemPlan>& items,
-                      const FirstWalk& first, const GroupCut& cut) {
-    SecondWalk w;
-    SecondWalker walker(items, first, w);
+namespace {
+
+[[noreturn]] void FailChanged(std::int64_t first, std::int64_t second) {
+    throw Error("分析过程中表的内容发生了变化（第一遍 " + std::to_string(first) +
+                " 份答卷，第二遍 " + std::to_string(second) + " 份）。请重新分析。");
+}
+
+// The second walk in exam-number order: each sheet's groups follow from its
+// total and the equal totals before it.
+void WalkInExamOrder(SheetSource& source, SheetPoints& points, SecondWalker& walker,
+                     const GroupCut& cut) {
     GroupWalk groups(cut);
     source.forEach([&](const Sheet& sheet) {
         const Fixed total = points.read(sheet);
         walker.add(sheet, total, points.x().data(), groups.next(total));
     });
+}
+
+// The second walk in any order: a total above or below the cut values
+// decides its groups at once; the sheets at a cut value add their groups
+// afterwards, read again in exam-number order, where they take their turns.
+void WalkInAnyOrder(SheetSource& source, SheetPoints& points, SecondWalker& walker,
+                    const GroupCut& cut) {
+    const bool groups = cut.size > 0;
+    std::vector<std::int64_t> atCut;
+    source.forEachInAnyOrder([&](const Sheet& sheet) {
+        const Fixed total = points.read(sheet);
+        GroupWalk::Place place;
+        if (groups && (total == cut.upperValue || total == cut.lowerValue)) {
+            atCut.push_back(sheet.record);
+        } else if (groups) {
+            place.upper = total > cut.upperValue;
+            place.lower = total < cut.lowerValue;
+        }
+        walker.add(sheet, total, points.x().data(), place);
+    });
+    GroupWalk turns(cut);
+    std::int64_t seen = 0;
+    source.forEachRecord(atCut, [&](const Sheet& sheet) {
+        const Fixed total = points.read(sheet);
+        if (total != cut.upperValue && total != cut.lowerValue)
+            FailChanged(static_cast<std::int64_t>(atCut.size()), seen);
+        ++seen;
+        walker.addGroups(sheet, points.x().data(), turns.next(total));
+    });
+    if (seen != static_cast<std::int64_t>(atCut.size()))
+        FailChanged(static_cast<std::int64_t>(atCut.size()), seen);
+}
+
+} // namespace
+
+SecondWalk WalkSecond(SheetSource& source, SheetPoints& points, const std::vector<ItemPlan>& items,
+                      const FirstWalk& first, const GroupCut& cut) {
+    SecondWalk w;
+    SecondWalker walker(items, first, w);
+    if (source.walksRecords())
+        WalkInAnyOrder(source, points, walker, cut);
+    else
+        WalkInExamOrder(source, points, walker, cut);
     if (w.sheets != first.sheets || w.totalSum != first.totalSum)
-        throw Error("分析过程中表的内容发生了变化（第一遍 " + std::to_string(first.sheets) +
-                    " 份答卷，第二遍 " + std::to_string(w.sheets) + " 份）。请重新分析。");
+        FailChanged(first.sheets, w.sheets);
     return w;
 }
 

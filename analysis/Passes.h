@@ -44,7 +44,8 @@ class SheetPoints {
 };
 
 // What the first walk learns: the totals (8 bytes a sheet) and the sums
-// that centre the second walk.
+// that centre the second walk. None of it depends on the order of the
+// sheets, so the first walk takes them in any order.
 struct FirstWalk {
     std::int64_t sheets = 0;
     std::vector<Fixed> totals;

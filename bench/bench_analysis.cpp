@@ -1,29 +1,37 @@
-// Exam-analysis benchmark: N sheets (default 1,000,000) of 100 questions (80
-// single choice in two segments, 20 multiple choice) drawn from the
-// item-response model and held in memory, their stored points worked out per
-// mark as a scoring run stores them. Times one plain walk over the same
-// sheets (every point and mark read once) beside the whole analysis (two
-// walks and the figures), and the peak memory the analysis adds to the data.
-// The database is not involved: the source hands out sheets from memory.
+// Exam-analysis benchmark through the database: a generated table of N
+// sheets (default 1,000,000) of 100 questions (80 single choice in two
+// segments, 20 multiple choice) drawn from the item-response model, scored
+// by quillory-cli; then, in this process, one full read of the columns the
+// analysis reads (exam number, content, f1..f100: every value of every row
+// fetched, in storage order) beside the analysis of the table (two walks in
+// exam-number order and the figures), and the writing of its files; the
+// analysis again of a copy of the table stored in a random order. Last,
+// `quillory-cli analyze` as a child process, for the whole command's time
+// and peak memory (opening the table included).
 //
 //   bench-analysis [--records N]
 #include "analysis/Analysis.h"
-#include "tools/gen-answer-table/IrtModel.h"
+#include "analysis/TableAnalysis.h"
+#include "analysis/TableSheets.h"
+#include "bench/Support.h"
+#include "core/OpenTable.h"
+#include "core/Workspace.h"
+#include "platform/db/Statement.h"
+#include "platform/os/Folders.h"
+#include "scoring/RunLog.h"
 
-#include <array>
 #include <chrono>
-#include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
-#include <string>
-#include <sys/resource.h>
-#include <vector>
+#include <filesystem>
 
 namespace {
 
+namespace fs = std::filesystem;
+
 constexpr int Single = 80;
 constexpr int Multi = 20;
-constexpr int Questions = Single + Multi;
 
 double Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -34,82 +42,22 @@ double CpuSeconds() {
     return static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
 }
 
-double PeakMb() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+struct Timed {
+    double wall = 0;
+    double cpu = 0;
+};
+
+template <class F> Timed Time(F&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    const double cpu = CpuSeconds();
+    work();
+    return {Since(start), CpuSeconds() - cpu};
 }
 
-// Sheets in memory: the marks, 100 bytes a sheet; the points of every mark
-// of every question from a table, as the scoring run's columns hold them.
-class BenchSheets : public analysis::SheetSource {
-  public:
-    BenchSheets(long long records, const tools::AnswerKey& key, tools::IrtModel& model)
-        : mRecords(records) {
-        mMarks.resize(static_cast<std::size_t>(records) * Questions);
-        std::string content;
-        for (long long r = 0; r < records; ++r) {
-            model.fill(static_cast<int>(r * 50 / records), content);
-            std::copy(content.begin(), content.end(),
-                      mMarks.begin() + static_cast<std::ptrdiff_t>(r * Questions));
-        }
-        tablePoints(key);
-    }
-
-    void forEach(const std::function<void(const analysis::Sheet&)>& visit) override {
-        std::array<std::optional<float>, Questions> points;
-        char number[16];
-        for (long long r = 0; r < mRecords; ++r) {
-            const char* marks = mMarks.data() + r * Questions;
-            for (int k = 0; k < Questions; ++k)
-                points[static_cast<std::size_t>(k)] =
-                    mPoints[static_cast<std::size_t>(k)][static_cast<unsigned char>(marks[k])];
-            const int length = std::snprintf(number, sizeof number, "2026%07lld", r);
-            analysis::Sheet sheet;
-            sheet.examNumber = std::string_view(number, static_cast<std::size_t>(length));
-            sheet.record = r + 1;
-            sheet.content = std::string_view(marks, Questions);
-            sheet.points = points;
-            visit(sheet);
-        }
-    }
-    [[nodiscard]] std::int64_t sizeHint() const override { return mRecords; }
-
-  private:
-    // Single choice: 1 or 1.5 points for the key's mark; multiple choice: 2
-    // for the key, 1 for a part of it.
-    void tablePoints(const tools::AnswerKey& key) {
-        std::vector<unsigned> masks;
-        for (char c : key.single)
-            if (c != ';')
-                masks.push_back(1u << (c - 'A'));
-        unsigned mask = 0;
-        for (char c : key.multi + ";") {
-            if (c == ';') {
-                masks.push_back(mask);
-                mask = 0;
-            } else {
-                mask |= 1u << (c - 'A');
-            }
-        }
-        for (int k = 0; k < Questions; ++k) {
-            const unsigned want = masks[static_cast<std::size_t>(k)];
-            for (int b = 0; b < 256; ++b) {
-                const unsigned got = b >= 48 && b <= 111 ? static_cast<unsigned>(b - 48) : 0u;
-                float p = 0;
-                if (k < Single)
-                    p = got == want ? (k < 40 ? 1.0f : 1.5f) : 0.0f;
-                else
-                    p = got == want ? 2.0f : got && !(got & ~want) ? 1.0f : 0.0f;
-                mPoints[static_cast<std::size_t>(k)][static_cast<std::size_t>(b)] = p;
-            }
-        }
-    }
-
-    long long mRecords;
-    std::vector<char> mMarks;
-    std::array<std::array<float, 256>, Questions> mPoints{};
-};
+void Print(const char* what, const Timed& t, const std::string& note = "") {
+    std::printf("%-44s %8.2f s  %6.2f s cpu  %s\n", what, t.wall, t.cpu, note.c_str());
+    std::fflush(stdout);
+}
 
 } // namespace
 
@@ -118,48 +66,106 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]) == "--records" && i + 1 < argc)
             records = std::atoll(argv[++i]);
+    const fs::path dir =
+        fs::temp_directory_path() / ("quillory-bench-analysis-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path table = dir / "exam.dbf";
+    const fs::path home = dir / "home";
+    std::printf(
+        "exam analysis of %lld sheets, %d single + %d multiple choice, through the database\n",
+        records, Single, Multi);
 
-    tools::IrtModel model(Questions, Multi, 4, 50, 2026);
-    auto start = std::chrono::steady_clock::now();
-    BenchSheets sheets(records, model.key(), model);
-    std::printf("exam analysis of %lld sheets, %d single + %d multiple choice, from memory\n",
-                records, Single, Multi);
-    std::printf("%-44s %8.2f s\n", "drawing the sheets", Since(start));
-    const double dataPeak = PeakMb();
+    tools::AnswerTableLayout layout;
+    layout.records = records;
+    layout.questions = Single + Multi;
+    layout.classes = 50;
+    layout.seatDigits = 5;
+    layout.score = "float";
+    layout.model = "irt";
+    layout.multi = Multi;
+    layout.seed = 2026;
+    tools::AnswerKey key;
+    Print("generating the table", Time([&] { key = tools::WriteAnswerTable(table, layout); }));
 
-    // The floor: every point and every mark read once.
-    start = std::chrono::steady_clock::now();
-    double cpu = CpuSeconds();
-    double sum = 0;
-    std::uint64_t marks = 0;
-    sheets.forEach([&](const analysis::Sheet& s) {
-        for (const auto& p : s.points)
-            sum += p ? *p : 0.0f;
-        for (char c : s.content)
-            marks += static_cast<unsigned char>(c);
+    const auto cli = (os::ExecutableFolder() / "quillory-cli").string();
+    bench::Report("scoring (quillory-cli score)",
+                  bench::RunChild({cli, "--home", home.string(), "score", table.string(),
+                                   "--segment", "40:1", "--segment", "40:1.5", "--key", key.single,
+                                   "--multi", "20", "--full", "2", "--multi-key", key.multi}));
+
+    os::SetProgramFolder(home);
+    core::Workspace ws(home);
+    ws.startUp();
+    bench::QuietUi ui;
+    Print("opening the table (view in exam-number order)",
+          Time([&] { (void)core::OpenAnswerTable(ws, ui, table); }));
+
+    const auto run = scoring::LastRun(ws.connection, ws.TableName);
+    if (!run) {
+        std::printf("the scoring run left no settings\n");
+        return 1;
+    }
+    const analysis::RunDescription description = analysis::DescriptionOf(*run);
+    const analysis::SheetColumns columns = analysis::FindSheetColumns(
+        ws.connection, ws.TableName, ws.Fields.ID, ws.Fields.Content, Single + Multi);
+
+    long long values = 0;
+    const Timed full = Time([&] {
+        std::string sql = "SELECT \"" + columns.examNumber + "\", \"" + columns.content + "\"";
+        for (const auto& f : columns.points)
+            sql += ", \"" + f + "\"";
+        db::Statement all = ws.connection.prepare(sql + " FROM \"" + columns.table + "\"");
+        while (all.step())
+            for (int c = 0; c < all.columnCount(); ++c)
+                values += db::IsNull(all.column(c)) ? 0 : 1;
     });
-    const double plain = Since(start);
-    const double plainCpu = CpuSeconds() - cpu;
-    std::printf("%-44s %8.2f s  %6.2f s cpu  (sum %.1f, marks %llu)\n", "one plain walk", plain,
-                plainCpu, sum, static_cast<unsigned long long>(marks));
+    Print("one full read of the same columns", full, "(" + std::to_string(values) + " values)");
 
-    analysis::RunDescription run;
-    run.table = "bench";
-    run.segments = {{40, 1.0f}, {40, 1.5f}};
-    run.singleKey = model.key().single;
-    run.multiCount = Multi;
-    run.full = 2;
-    run.partial = 1;
-    run.multiKey = model.key().multi;
-    start = std::chrono::steady_clock::now();
-    cpu = CpuSeconds();
-    const analysis::ExamAnalysis a = analysis::Analyze(run, sheets);
-    const double analysed = Since(start);
-    const double analysedCpu = CpuSeconds() - cpu;
-    std::printf("%-44s %8.2f s  %6.2f s cpu  (%.2f x the plain walk's cpu; alpha %.3f)\n",
-                "the analysis (two walks and the figures)", analysed, analysedCpu,
-                analysedCpu / plainCpu, a.alpha.value_or(0));
-    std::printf("%-44s %8.1f MB (the data: %.1f MB peak)\n", "peak memory added by the analysis",
-                PeakMb() - dataPeak, dataPeak);
+    analysis::ExamAnalysis figures;
+    const Timed analysed = Time([&] {
+        analysis::TableSheets sheets(ws.connection, columns, ui);
+        figures = analysis::Analyze(description, sheets);
+    });
+    char note[160];
+    std::snprintf(note, sizeof note, "(%.2f x the full read's wall, %.2f x its cpu; alpha %.3f)",
+                  analysed.wall / full.wall, analysed.cpu / full.cpu, figures.alpha.value_or(0));
+    Print("the analysis (two walks and the figures)", analysed, note);
+
+    const Timed command = Time([&] { (void)analysis::AnalyzeTable(ws, ui, {}); });
+    Print("the command (the analysis and its files)", command);
+
+    // The generated sheets are stored in exam-number order, so the second
+    // walk's reads by rowid go from one row to the next. A copy stored in a
+    // random order makes them jump as they do for sheets read in any order.
+    Print("copying the table in a random order", Time([&] {
+              ws.connection
+                  .prepare("CREATE TABLE shuffled AS SELECT * FROM \"" + columns.table +
+                           "\" ORDER BY random()")
+                  .step();
+          }));
+    const analysis::SheetColumns shuffledColumns = analysis::FindSheetColumns(
+        ws.connection, "shuffled", ws.Fields.ID, ws.Fields.Content, Single + Multi);
+    analysis::ExamAnalysis shuffledFigures;
+    const Timed shuffled = Time([&] {
+        analysis::TableSheets sheets(ws.connection, shuffledColumns, ui);
+        shuffledFigures = analysis::Analyze(description, sheets);
+    });
+    // Sums of doubles taken in another order may differ in their last bits.
+    const auto close = [](const analysis::Figure& a, const analysis::Figure& b) {
+        return a.has_value() == b.has_value() &&
+               (!a || std::fabs(*a - *b) <= 1e-12 * std::fabs(*b));
+    };
+    const bool same =
+        shuffledFigures.sheets == figures.sheets && close(shuffledFigures.alpha, figures.alpha) &&
+        close(shuffledFigures.mean, figures.mean) && close(shuffledFigures.sd, figures.sd);
+    std::snprintf(note, sizeof note, "(%.2f x the full read's wall, %.2f x its cpu; figures %s)",
+                  shuffled.wall / full.wall, shuffled.cpu / full.cpu, same ? "the same" : "DIFFER");
+    Print("the analysis of the copy in random order", shuffled, note);
+
+    ws.view.close();
+    ws.connection.close();
+    bench::Report("quillory-cli analyze (opening included)",
+                  bench::RunChild({cli, "--home", home.string(), "analyze", table.string()}));
+    fs::remove_all(dir);
     return 0;
 }

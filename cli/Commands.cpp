@@ -7,6 +7,7 @@
 #include "core/ViewCommands.h"
 #include "core/Session.h"
 #include "core/Workspace.h"
+#include "analysis/TableAnalysis.h"
 #include "cli/CliUi.h"
 #include "platform/db/Error.h"
 #include "platform/os/Folders.h"
@@ -339,6 +340,40 @@ int RunSql(Context& c) {
     return kDone;
 }
 
+// A decimal option such as --groups 27.5: the whole text must be a number.
+double Decimal(const std::string& text, const char* option) {
+    try {
+        std::size_t used = 0;
+        double v = std::stod(text, &used);
+        if (used == text.size())
+            return v;
+    } catch (const std::exception&) {
+    }
+    throw UsageError{std::string(option) + " needs a number, not '" + text + "'"};
+}
+
+// The exam analysis of the table's last scoring run.
+int RunAnalyze(Context& c) {
+    analysis::TableAnalysisSettings st;
+    if (auto groups = c.args.option("--groups"))
+        st.options.groupPercent = Decimal(*groups, "--groups");
+    if (auto band = c.args.option("--band"))
+        st.options.bandWidth = Decimal(*band, "--band");
+    if (auto problem = analysis::CheckOptions(st.options))
+        throw UsageError{*problem};
+    if (auto json = c.args.option("--json"))
+        st.json = std::filesystem::absolute(*json);
+    const auto result = analysis::AnalyzeTable(c.ws, c.ui, st);
+    if (result.outcome == core::Outcome::Stopped)
+        return kStopped;
+    for (const auto& file : {result.report, result.workbook})
+        std::printf("wrote %s\n", file.c_str());
+    if (result.json)
+        std::printf("wrote %s\n", result.json->c_str());
+    return kDone;
+}
+
+
 // What a command's first argument is: nothing, a file it reads (a table
 // not opened, or a class list), or a table it opens first.
 enum class Table { None, Named, File, Opened };
@@ -400,6 +435,10 @@ const std::vector<Command>& Commands() {
         {"batch", Table::None, {"--kind", "--multi"}, {}, RunBatchCommand,
          "  batch --kind test|test2 [--multi COUNT]\n"
          "                              the batch statistics over the program folder (no TABLE)\n"},
+        {"analyze", Table::Opened, {"--groups", "--band", "--json"}, {}, RunAnalyze,
+         "  analyze [--groups PERCENT] [--band WIDTH] [--json FILE]\n"
+         "                              the exam analysis of the last scoring run:\n"
+         "                              试卷分析_<表名>.txt and .xlsx\n"},
     };
     return commands;
 }

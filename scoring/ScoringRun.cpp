@@ -10,6 +10,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "scoring/Global.h"
+#include "scoring/RunLog.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -531,6 +532,7 @@ RunStatistics ScoreSheets(core::Workspace& ws, core::Ui& ui, const RunPlan& plan
         if (++done % 4096 == 0)
             ui.progress("正在评分", done, stats.records);
     }
+    RecordRun(ws.connection, RunRecordOf(ws.TableName, st, f));
     tx.commit();
     return stats;
 }

@@ -112,6 +112,9 @@ void TFormCorvane::buildMenu() {
     SetField->setData(0);
     CorVane = item(N1, "CorVane", "开始评分", &TFormCorvane::CorVaneClick);
     CorVane->setShortcut(QKeySequence(Qt::Key_F9));
+    nLoadLastRun = item(N1, "nLoadLastRun", "载入上次的答案", &TFormCorvane::nLoadLastRunClick);
+    nAnalysis = item(N1, "nAnalysis", "试卷分析...", &TFormCorvane::nAnalysisClick);
+    updateRunItems();
     N13 = item(N1, "N13", "分班统计...", &TFormCorvane::N13Click);
     N13->setShortcut(QKeySequence(Qt::Key_F10));
     N6 = N1->addSeparator();
@@ -313,6 +316,7 @@ void TFormCorvane::showOpened(const core::OpenedTable& opened) {
     StatusPanel0->setText(notes.isEmpty() ? QString("Quillory 客观题评分") : notes.join("；"));
     StatusPanel0->setToolTip(notes.join("\n"));
     CorVane->setEnabled(opened.scoringEnabled);
+    updateRunItems();
 }
 
 void TFormCorvane::OpenAnswerTable(const QString& path) {
@@ -323,6 +327,7 @@ void TFormCorvane::OpenAnswerTable(const QString& path) {
             opened = core::OpenAnswerTable(mWs, *mUi, path.toStdString());
         } catch (...) {
             setWindowTitle(QString::fromStdString(core::Title(mWs)));
+            updateRunItems();
             throw;
         }
         setWindowTitle(QString::fromStdString(core::Title(mWs)));
@@ -446,6 +451,7 @@ void TFormCorvane::CorVaneClick() {
         BusyCursor busy;
         scoring::ScoreAll(mWs, *mUi, *mShell, settings, next);
     });
+    updateRunItems();
 }
 
 void TFormCorvane::N13Click() {

@@ -63,6 +63,8 @@ public:
     void OpenDbfClick();               // "文件 - 打开DBF表..."
     void SetFieldClick();              // "文件 - 设置字段名..."
     void CorVaneClick();               // "文件 - 开始评分" (F9)
+    void nLoadLastRunClick();          // "文件 - 载入上次的答案": the panels from the table's last run
+    void nAnalysisClick();             // "文件 - 试卷分析...": the exam analysis, its report shown
     void N13Click();                   // "文件 - 分班统计..." (F10)
     void BitBtn1Click(const stats::ClassSettings& settings); // "开始统计" of the class dialog
     void nExcelClick();                // "文件 - 生成报表"
@@ -122,6 +124,8 @@ private:
     QAction* nAddScoreField;
     QAction* SetField;
     QAction* CorVane;
+    QAction* nLoadLastRun;
+    QAction* nAnalysis;
     QAction* N13;
     QAction* N6;
     QAction* nExcel;
@@ -153,6 +157,8 @@ private:
     void buildMenu();
     void buildBody();
     void showOpened(const core::OpenedTable& opened);
+    // Enables the items that need a scoring run of the open table.
+    void updateRunItems();
     void runBatch(scoring::BatchKind kind);
     void createRosterDialogs();
     void correctNumber(const roster::Correction& correction);

@@ -2,6 +2,8 @@
 
 #include "scoring/PanelRules.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
@@ -9,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 
 namespace scoring::forms {
 namespace {
@@ -175,6 +178,28 @@ void AnswerKeyPanels::ResetForTable() {
 void AnswerKeyPanels::FormResize() {
     Edit1->resize(GroupBox1->width() - 74, Edit1->height());
     Edit2->resize(GroupBox2->width() - 74, Edit2->height());
+}
+
+void AnswerKeyPanels::Fill(const scoring::ScoringSettings& st) {
+    ComboBox1->setCurrentIndex(std::clamp(st.segmentChoice, 0, 4));
+    ComboBox1Change();
+    SpinEdit* spins[] = {SpinEdit1, SpinEdit3, SpinEdit8, SpinEdit10};
+    QLineEdit* points[] = {Edit4, Edit5, Edit6, Edit7};
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (i > 0 && !spins[i]->isEnabled())
+            continue;
+        spins[i]->setValue(st.counts[i]);
+        points[i]->setText(QString::fromStdString(st.points[i]));
+    }
+    Edit1->setText(QString::fromStdString(st.singleKey));
+    SpinEdit5->setValue(st.multiCount);
+    {
+        // The partial points are the run's, not the half Edit8Change offers.
+        const QSignalBlocker quiet(Edit8);
+        Edit8->setText(QString::fromStdString(st.full));
+    }
+    Edit9->setText(QString::fromStdString(st.partial));
+    Edit2->setText(QString::fromStdString(st.multiKey));
 }
 
 } // namespace scoring::forms

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scoring/ScoringRun.h"
 #include "scoring/forms/SpinEdit.h"
 
 #include <QObject>
@@ -28,6 +29,10 @@ public:
     void ResetForTable();
     // Keeps the key edits as wide as their group boxes allow.
     void FormResize();
+    // Fills the panels with settings as typed (a stored run's): the segment
+    // number with the segments it enables, counts, points, keys, the
+    // multiple-choice count and the full and partial points as they were.
+    void Fill(const scoring::ScoringSettings& settings);
 
     void ComboBox1Change();
     void Edit8Change();

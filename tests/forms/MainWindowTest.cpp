@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -175,8 +176,8 @@ private slots:
         QCOMPARE(Find<QMenu>("N1")->title(), QString("文件"));
         QCOMPARE(Captions(Find<QMenu>("N1")),
                  QStringList({"打开DBF表...", "导入学生名单...", "添加分数字段", "设置字段名...",
-                              "开始评分", "分班统计...", "-", "生成报表", "检查缺漏考号...",
-                              "核对考号...", "修理DBF的索引问题...", "自定义SQL...", "-", "排序",
+                              "开始评分", "载入上次的答案", "试卷分析...", "分班统计...", "-", "生成报表",
+                              "检查缺漏考号...", "核对考号...", "修理DBF的索引问题...", "自定义SQL...", "-", "排序",
                               "取消排序(读卡顺序)", "评分科目", "评卷类型", "-", "退出"}));
         QCOMPARE(Captions(Find<QMenu>("N4")), QStringList({"帮助", "关于...", "TEST", "TEST2", "TEST3"}));
         for (QAction* hidden : {Find<QAction>("nAddScoreField"), Find<QAction>("RepairDbf"), Find<QMenu>("nSubj")->menuAction(),
@@ -511,6 +512,53 @@ private slots:
         auto r = w->workspace().connection.select("select score from t1 order by BH");
         QCOMPARE(db::Query::ToText(r.rows[0][0]), std::string("16")); // 12481248 against ABCDABCD
         QVERIFY(Find<QTableView>("DBGrid1")->updatesEnabled());
+    }
+
+    void theLastRunFillsThePanelsAndIsAnalysed() {
+        openSample();
+        QVERIFY(!Find<QAction>("nLoadLastRun")->isEnabled());
+        QVERIFY(!Find<QAction>("nAnalysis")->isEnabled());
+        auto* p = Find<scoring::forms::AnswerKeyPanels>("Panels");
+        p->ComboBox1->setCurrentIndex(2);
+        p->ComboBox1Change();
+        p->SpinEdit1->setValue(5);
+        p->Edit4->setText("2");
+        p->SpinEdit3->setValue(3);
+        p->Edit5->setText("1.5");
+        p->Edit1->setText("ABCDA;BCD");
+        std::vector<Seen> seen;
+        seen.reserve(3);
+        CloseModals(3, &seen);
+        Find<QAction>("CorVane")->trigger();
+        QCOMPARE(seen.size(), std::size_t(3));
+        QVERIFY(Find<QAction>("nLoadLastRun")->isEnabled());
+        QVERIFY(Find<QAction>("nAnalysis")->isEnabled());
+
+        openSample(); // the panels start afresh, the run stays the table's
+        QCOMPARE(p->Edit1->text(), QString());
+        QVERIFY(Find<QAction>("nLoadLastRun")->isEnabled());
+        Find<QAction>("nLoadLastRun")->trigger();
+        QCOMPARE(p->ComboBox1->currentIndex(), 2);
+        QCOMPARE(p->SpinEdit1->value(), 5);
+        QCOMPARE(p->Edit4->text(), QString("2"));
+        QVERIFY(p->SpinEdit3->isEnabled());
+        QCOMPARE(p->SpinEdit3->value(), 3);
+        QCOMPARE(p->Edit5->text(), QString("1.5"));
+        QCOMPARE(p->Edit1->text(), QString("ABCDA;BCD"));
+        QCOMPARE(w->ReadScoringSettings().counts, (std::array<int, 4>{5, 3, 0, 0}));
+
+        Find<QAction>("nAnalysis")->trigger();
+        const auto report = home->path() / "试卷分析_t1.txt";
+        QVERIFY(std::filesystem::exists(report));
+        QVERIFY(std::filesystem::exists(home->path() / "试卷分析_t1.xlsx"));
+        QCOMPARE(shell.opened().back(), report.string());
+        QVERIFY(Find<QProgressBar>("Progress")->isHidden());
+
+        auto other = home->path() / "other.dbf";
+        testsupport::WriteAnswers(other, testsupport::Sheets(3, 8), 'N');
+        w->OpenAnswerTable(QString::fromStdString(other.string()));
+        QVERIFY2(!Find<QAction>("nAnalysis")->isEnabled(), "the run is the other table's");
+        QVERIFY(!Find<QAction>("nLoadLastRun")->isEnabled());
     }
 
     void conversionFillsEdit3() {
