@@ -42,7 +42,9 @@ TableLayout LayoutOf(core::Workspace& ws, const stats::ClassSettings& classes, b
 }
 
 // What one aggregate read of the table tells: the sheets with a score, and
-// every question with the most any sheet scored on it as its full points.
+// every question with the most any sheet scored on it as its full points, up
+// to the last question with points on any sheet (the columns after it were
+// not scored).
 struct ColumnFigures {
     long long scored = 0;
     std::vector<Question> questions;
@@ -57,11 +59,15 @@ ColumnFigures ReadColumnFigures(db::Connection& c, const TableLayout& l) {
     if (!st.step())
         return f;
     f.scored = st.columnInt(0);
+    std::size_t scoredColumns = 0;
     for (int k = 1; k <= l.questions; ++k) {
         const db::Value most = st.column(k);
+        if (!db::IsNull(most))
+            scoredColumns = static_cast<std::size_t>(k);
         const double full = db::IsNull(most) ? 0.0 : db::Query::ToFloat(most);
         f.questions.push_back({"f" + std::to_string(k), std::max(0.0, full)});
     }
+    f.questions.resize(scoredColumns);
     return f;
 }
 
@@ -107,7 +113,7 @@ ResultsRun WriteResults(core::Workspace& ws, core::Ui& ui, const stats::ClassSet
     ws.connect();
     if (!ReadyToWrite(ws, ui, classes))
         return run;
-    const TableLayout layout = LayoutOf(ws, classes, core::TableExists(ws.connection, "ids"));
+    TableLayout layout = LayoutOf(ws, classes, core::TableExists(ws.connection, "ids"));
     if (layout.questions < 1) {
         Refuse(ui, "选择题数目为 " + std::to_string(classes.questions) + "，表中没有可分析的题目 f1。");
         return run;
@@ -118,6 +124,7 @@ ResultsRun WriteResults(core::Workspace& ws, core::Ui& ui, const stats::ClassSet
         return run;
     }
     run.questions = std::move(figures.questions);
+    layout.questions = static_cast<int>(run.questions.size());
     run.fullMarksFrom = settings.fullMarks ? FullMarksFrom::Given : FullMarksFrom::ScoreColumns;
     run.fullMarks = settings.fullMarks ? *settings.fullMarks : SumOfFullPoints(run.questions);
     const Options options = EngineOptions(settings, run.fullMarks, ui);

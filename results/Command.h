@@ -40,7 +40,8 @@ struct ResultsRun {
 inline constexpr const char* kResultsTitle = "成绩分析";
 
 // Writes 成绩分析_<table>.xlsx in the home folder from the open table: the
-// first `classes.questions` score columns f1..fN (as many as the table has),
+// first `classes.questions` score columns f1..fN (as many as the table has,
+// up to the last one that holds points on any sheet),
 // the score column and the exam number the field settings name; classes
 // from the exam number or, predefined, from `ids`; names from ids.StudName
 // when `ids` has that column. A question's full points are the most any

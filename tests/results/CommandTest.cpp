@@ -134,9 +134,15 @@ TEST_F(ResultsCommandTest, GivenFullMarksMoveTheThresholds) {
     results::ResultsSettings r;
     r.fullMarks = 15;
     r.pass = 0.6;
-    const auto run = Run(ByExamNumber(), r);
+    auto s = ByExamNumber();
+    s.questions = 5;
+    const auto run = Run(s, r);
     ASSERT_EQ(run.outcome, core::Outcome::Done);
     EXPECT_EQ(run.fullMarksFrom, results::FullMarksFrom::Given);
+    EXPECT_EQ(run.questions.size(), 2u) << "f3 .. f5 hold no points on any sheet: not scored";
+    auto c = CellMap(testsupport::SheetXml(file(), 1));
+    EXPECT_EQ(c["H1"].value, "f2");
+    EXPECT_EQ(c.count("I1"), 0u);
     auto k = CellMap(testsupport::SheetXml(file(), 2));
     EXPECT_NEAR(Num(k, "H2"), 2.0 / 7, 1e-12) << "only the two 9s reach 60 % of 15";
 }
