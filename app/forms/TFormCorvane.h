@@ -62,6 +62,8 @@ public:
     void N13Click();
     // "开始统计" of the class-statistics dialog.
     void BitBtn1Click(const stats::ClassSettings& settings);
+    // "成绩分析...": the results workbook with the class dialog's settings.
+    void nResultsClick();
     void nExcelClick();
     void N2Click();
     void RepairDbfClick();
@@ -85,6 +87,9 @@ public:
     void setShell(os::Shell* shell);
     // Chooses a file for the open and repair commands; the file dialog unless replaced.
     std::function<QString(const QString& caption, const QString& filter)> chooseFile;
+    // What to do with a results workbook just written: "file" opens it,
+    // "folder" its folder, anything else neither; a message box unless replaced.
+    std::function<QString(const QString& file)> askOpenResults;
     // Set when FormCreate went through: files may be dropped.
     [[nodiscard]] bool dropTarget() const { return mDropTarget; }
 
@@ -107,6 +112,7 @@ public:
     QAction* SetField;
     QAction* CorVane;
     QAction* N13;
+    QAction* nResults;
     QAction* N6;
     QAction* nExcel;
     QAction* N2;
