@@ -37,7 +37,10 @@ TableLayout LayoutOf(core::Workspace& ws, const stats::ClassSettings& classes, b
     while (l.questions < classes.questions && HasColumn(columns, "f" + std::to_string(l.questions + 1)))
         ++l.questions;
     l.rosterClasses = classes.predefined;
-    l.rosterNames = roster && HasColumn(ws.connection.columns("ids"), "StudName");
+    if (roster) {
+        const auto rosterColumns = ws.connection.columns("ids");
+        l.rosterNames = HasColumn(rosterColumns, "id") && HasColumn(rosterColumns, "StudName");
+    }
     return l;
 }
 

@@ -18,8 +18,8 @@ constexpr int kExam = 0, kScore = 1, kClass = 2, kName = 3, kFirstPoint = 4;
 // The roster, one entry per exam number, joined as the class statistics
 // join it (sheet number = ids.id).
 std::string RosterJoin(const TableLayout& l) {
-    return " LEFT JOIN (SELECT id AS rid, StudClass AS rclass, " +
-           std::string(l.rosterNames ? "StudName" : "NULL") +
+    return " LEFT JOIN (SELECT id AS rid, " + std::string(l.rosterClasses ? "StudClass" : "NULL") +
+           " AS rclass, " + std::string(l.rosterNames ? "StudName" : "NULL") +
            " AS rname FROM ids GROUP BY id) AS r ON t." + QuoteName(l.examNumber) + " = r.rid";
 }
 

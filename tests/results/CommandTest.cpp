@@ -193,6 +193,21 @@ TEST_F(ResultsCommandTest, NamesFromTheRosterAlsoWithExamNumberClasses) {
     EXPECT_EQ(c.count("C5"), 0u);
 }
 
+TEST_F(ResultsCommandTest, ARosterWithoutClassesOrNamesStillServesExamNumberClasses) {
+    Open(Grade());
+    ws.connection.execute("CREATE TABLE ids (ID varchar(9), StudName varchar(8))");
+    ws.connection.execute("INSERT INTO ids VALUES ('202601002', '李四')");
+    ASSERT_EQ(Run(ByExamNumber()).outcome, core::Outcome::Done);
+    auto c = CellMap(testsupport::SheetXml(file(), 1));
+    EXPECT_EQ(c["C3"].value, "李四");
+    ws.connection.execute("DROP TABLE ids");
+    ws.connection.execute("CREATE TABLE ids (Code varchar(9), StudName varchar(8))");
+    ASSERT_EQ(Run(ByExamNumber()).outcome, core::Outcome::Done) << "no exam numbers on it: no names";
+    c = CellMap(testsupport::SheetXml(file(), 1));
+    EXPECT_EQ(c.count("C3"), 0u);
+    EXPECT_EQ(c["B3"].value, "01");
+}
+
 TEST_F(ResultsCommandTest, TheSheetBoundaryLosesNoRow) {
     Open(Grade());
     results::ResultsSettings r;
