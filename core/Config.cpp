@@ -2,6 +2,7 @@
 
 #include "core/Ui.h"
 #include "platform/text/Gbk.h"
+#include "platform/text/TextFile.h"
 
 // Values are bytes here; GBK is converted by the program itself. Debian's
 // header holds the member definitions behind SI_IMPLEMENTATION.
@@ -71,7 +72,15 @@ bool SaveConfig(const std::filesystem::path& file, const FieldSettings& f) {
               set("Fields", "ID", f.ID) && set("Fields", "Flag", f.Flag) &&
               set("Fields", "Subject", f.Subject) &&
               set("General", "FullMatch", f.FullMatch ? "1" : "0");
-    return ok && ini.SaveFile(file.c_str(), false) >= 0;
+    std::string bytes;
+    if (!ok || ini.Save(bytes, false) < 0)
+        return false;
+    try {
+        text::WriteWhole(file, bytes); // a full disk never leaves half a config.ini
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
 }
 
 void SaveConfig(const std::filesystem::path& file, const FieldSettings& fields, Ui& ui) {

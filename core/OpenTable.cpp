@@ -21,14 +21,27 @@ void RemoveTemp(const std::filesystem::path& folder) {
         throw AppError("不能删除文件 " + temp.string() + ": " + ec.message());
 }
 
-// Letters, digits, "_" and Chinese only.
+// Any name that can stand in brackets in a statement: no quote, no bracket,
+// no control character, no leading or trailing blank.
 bool UsableInSql(const std::string& name) {
-    if (name.empty())
+    if (name.empty() || name.front() == ' ' || name.back() == ' ')
         return false;
     for (unsigned char c : name)
-        if (!(c >= 0x80 || std::isalnum(c) || c == '_'))
+        if (c < 0x20 || c == 0x7F || c == '\'' || c == '"' || c == '[' || c == ']' || c == '`')
             return false;
     return true;
+}
+
+// The program's own table the name collides with (compared without regard to
+// case), or empty: an answer table of such a name would be overwritten or
+// emptied by the program's own work.
+std::string ReservedTable(const std::string& name) {
+    for (const char* own : {"t", "t2", "temp", "zonghe"})
+        if (text::EqualNoCase(name, own))
+            return own;
+    if (text::Lower(name).rfind("quillory_", 0) == 0)
+        return "quillory_*";
+    return {};
 }
 
 // The import is a few long statements: the front end shows that it works
@@ -165,7 +178,10 @@ OpenedTable OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& 
     ws.TableName = name;
     if (!UsableInSql(name))
         throw AppError("表名 '" + name + "' 不能用在 SQL 语句中: 文件名 " + file.filename().string() +
-                       " 只能由字母、数字、下划线和汉字组成。请改名后再打开。");
+                       " 不能含有引号、方括号或控制字符，也不能以空格开头或结尾。请改名后再打开。");
+    if (const std::string own = ReservedTable(name); !own.empty())
+        throw AppError("表名 '" + name + "' 不能使用: 文件名 " + file.filename().string() + " 和程序自己的表 " +
+                       own + " 同名（不分大小写）。请改名后再打开。");
     RemoveTemp(folder);
 
     ws.view.close();

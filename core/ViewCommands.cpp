@@ -1,6 +1,8 @@
 #include "core/ViewCommands.h"
 #include "core/OpenTable.h"
 
+#include "platform/db/Connection.h"
+#include "platform/db/Error.h"
 #include "platform/db/JetSql.h"
 #include "platform/text/Gbk.h"
 
@@ -35,21 +37,44 @@ bool RequireOpenView(Workspace& ws, Ui& ui) {
     return false;
 }
 
-int CustomSql(Workspace& ws, Ui& ui, const std::string& statement, bool returnsRows) {
-    db::Query& v = ws.view;
-    if (!RequireOpenView(ws, ui))
-        return -1;
-    std::string kept = v.sqlText();
+namespace {
+
+// Runs the user's statement on the scratch database only; a statement that
+// fails leaves the previous view open.
+int RunUserStatement(db::Query& v, const std::string& statement, bool returnsRows) {
+    db::CheckUserStatement(statement);
+    db::UserStatements own(v.connection());
+    const std::string kept = v.sqlText();
     v.close();
     v.setSql(statement);
-    int changed = 0;
-    if (!returnsRows) {
+    try {
+        int changed = 0;
+        if (returnsRows) {
+            v.open();
+            return 0;
+        }
         changed = v.execSql();
         v.close();
         v.setSql(kept);
+        v.open();
+        return changed;
+    } catch (const db::Error& e) {
+        v.close();
+        v.setSql(kept);
+        v.open();
+        const std::string& refused = v.connection().refusedAction();
+        if (!refused.empty())
+            throw db::Error("自定义SQL语句只作用于临时数据库，不能使用 " + refused + "。\n语句: " + statement);
+        throw;
     }
-    v.open();
-    return changed;
+}
+
+} // namespace
+
+int CustomSql(Workspace& ws, Ui& ui, const std::string& statement, bool returnsRows) {
+    if (!RequireOpenView(ws, ui))
+        return -1;
+    return RunUserStatement(ws.view, statement, returnsRows);
 }
 
 } // namespace core

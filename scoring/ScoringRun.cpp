@@ -34,6 +34,15 @@ double ToFloat(const std::string& text) {
     return v;
 }
 
+// The number a text holds, or nullopt when it holds none.
+std::optional<double> ParsedNumber(const std::string& text) {
+    try {
+        return ToFloat(text);
+    } catch (const core::AppError&) {
+        return std::nullopt;
+    }
+}
+
 bool IsKeyLetter(char c) { return (c >= 'A' && c <= 'F') || c == 'x' || c == 'z'; }
 
 // The codes "A" to "F" (65 to 70) are marks of several options (A+E, B+E,
@@ -188,12 +197,25 @@ core::Outcome CheckTable(core::Workspace& ws, core::Ui& ui) {
     return core::Outcome::Done;
 }
 
+constexpr double kMostPoints = 1000;
+
+// Points must be a finite number from 0 to 1000: anything else would give
+// scores no field can hold.
+void CheckPointsRange(double value, const std::string& field, const std::string& text) {
+    if (!(value >= 0 && value <= kMostPoints))
+        throw core::AppError(field + "必须是 0 到 1000 之间的数：'" + text + "'");
+}
+
 // Segment 1 is read always, the others while enabled.
 void ReadSegments(const ScoringSettings& st, RunPlan& plan) {
+    static const char* const names[] = {"每题分数（第一段）", "每题分数（第二段）", "每题分数（第三段）",
+                                        "每题分数（第四段）"};
     for (std::size_t i = 0; i < 4; ++i) {
         if (i == 0 || st.enabled[i]) {
             plan.counts[i] = st.counts[i];
-            plan.points[i] = static_cast<float>(ToFloat(st.points[i]));
+            const double points = ToFloat(st.points[i]);
+            CheckPointsRange(points, names[i], st.points[i]);
+            plan.points[i] = static_cast<float>(points);
         }
     }
     plan.S = plan.counts[0] + plan.counts[1] + plan.counts[2] + plan.counts[3];
@@ -273,6 +295,10 @@ std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringS
     }
     plan.keys = SplitMultiKeys(st, plan.M);
     plan.N = static_cast<int>(plan.keys.size());
+    if (plan.N > 0) // a text that is no number at all is reported when it is first needed, as before
+        for (const auto& [text, field] : {std::pair{st.full, "全对分数"}, std::pair{st.partial, "少选分数"}})
+            if (auto value = ParsedNumber(text))
+                CheckPointsRange(*value, field, text);
     return plan;
 }
 

@@ -19,15 +19,15 @@ namespace scoring {
 
 // What the answer-key panels hold when the run starts, as typed.
 struct ScoringSettings {
-    int segmentChoice = 0;                  // ComboBox1's item index, -1 when none is chosen
-    std::array<int, 4> counts{};            // SpinEdit1, 3, 8, 10
+    int segmentChoice = 0;                  // the segment number chosen, -1 when none is
+    std::array<int, 4> counts{};            // questions in each segment
     std::array<bool, 4> enabled{true, false, false, false};
-    std::array<std::string, 4> points{"0", "0", "0", "0"}; // Edit4 to Edit7
-    std::string singleKey;                  // Edit1
-    int multiCount = 0;                     // SpinEdit5
-    std::string full = "0";                 // Edit8
-    std::string partial = "0";              // Edit9
-    std::string multiKey;                   // Edit2
+    std::array<std::string, 4> points{"0", "0", "0", "0"}; // points per question of each segment
+    std::string singleKey;                  // the single-choice key
+    int multiCount = 0;                     // multiple-choice questions
+    std::string full = "0";                 // full points of a multiple-choice question
+    std::string partial = "0";              // partial points
+    std::string multiKey;                   // the multiple-choice keys, ";" between them
 };
 
 // What the run leads on to: the class statistics (as F10 does) and the

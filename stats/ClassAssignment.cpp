@@ -4,6 +4,7 @@
 #include "platform/text/Gbk.h"
 #include "stats/Like.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -155,6 +156,30 @@ long long ClassAssignment::byExamNumber(const std::string& id) const {
     return -1;
 }
 
+namespace {
+
+// The classes must be ones the class code can write, and few enough to list:
+// a code of 2 characters ends at class 99.
+bool ClassRangeFits(const ClassSettings& s, core::Ui& ui, const std::string& caption) {
+    constexpr long long kMostClasses = 100000;
+    long long most = kMostClasses;
+    if (s.codeLength > 0 && s.codeLength < 18) {
+        long long power = 1;
+        for (int i = 0; i < s.codeLength; ++i)
+            power *= 10;
+        most = std::min(most, power - 1);
+    }
+    if (s.firstClass >= 0 && s.lastClass <= most && s.lastClass - s.firstClass < kMostClasses)
+        return true;
+    ui.message("错误: 班级编号 " + std::to_string(s.firstClass) + " 到 " + std::to_string(s.lastClass) +
+                   " 超出范围。班级编号长度为 " + std::to_string(s.codeLength) + " 时，班级编号只能从 0 到 " +
+                   std::to_string(most) + "。",
+               caption, core::Icon::Error);
+    return false;
+}
+
+} // namespace
+
 bool ClassSettingsAreSound(const ClassSettings& s, core::Ui& ui, const std::string& caption) {
     auto refuse = [&](const char* text) {
         ui.message(text, caption, core::Icon::Error);
@@ -170,7 +195,7 @@ bool ClassSettingsAreSound(const ClassSettings& s, core::Ui& ui, const std::stri
         return refuse("错误: 得到小于等于零的考号中可变字符长度。");
     if (s.firstClass > s.lastClass)
         return refuse("错误: 班别大小顺序不对。应该从小到大。");
-    return true;
+    return ClassRangeFits(s, ui, caption);
 }
 
 std::vector<std::string> PredefinedClassCodes(db::Connection& connection) {

@@ -54,8 +54,8 @@ private:
     std::unordered_map<std::size_t, Shape> mByLength; // pattern length in characters
 };
 
-// The four checks of exam-number settings; false after showing the message
-// with `caption`.
+// The checks of exam-number settings (a sound class pattern, a class range
+// the class code can write); false after showing the message with `caption`.
 [[nodiscard]] bool ClassSettingsAreSound(const ClassSettings& settings, core::Ui& ui, const std::string& caption);
 
 // The roster's classes in class order: the distinct StudClass values of `ids`.

@@ -21,17 +21,17 @@ namespace stats {
 
 // What the class-statistics dialog holds when "开始统计" is pressed.
 struct ClassSettings {
-    bool predefined = false;   // CheckBox2
-    bool prefixMode = false;   // RadioButton3 (else RadioButton4: start position)
-    std::string prefix;        // Edit1
-    int startPosition = 1;     // SpinEdit20
-    int codeLength = 2;        // SpinEdit3
-    int firstClass = 1;        // SpinEdit4
-    int lastClass = 24;        // SpinEdit5
-    int totalLength = 0;       // SpinEdit6
-    int questions = 0;         // SpinEdit7, N
-    bool comprehensive = false; // CheckBox1
-    SubjectSettings subjects;   // Panel1
+    bool predefined = false;   // classes from the table ids
+    bool prefixMode = false;   // the class code follows a prefix (else: at a start position)
+    std::string prefix;        // the exam numbers' common prefix
+    int startPosition = 1;     // where the class code starts (1-based)
+    int codeLength = 2;        // characters of the class code
+    int firstClass = 1;        // the first class
+    int lastClass = 24;        // the last class
+    int totalLength = 0;       // the exam number's length
+    int questions = 0;         // N, the objective questions counted
+    bool comprehensive = false; // the comprehensive-subject statistics too
+    SubjectSettings subjects;   // their subjects
 };
 
 // What a run did: stopped by a check, or done, with the report it wrote and,

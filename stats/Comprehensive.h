@@ -15,7 +15,7 @@
 namespace stats {
 
 struct SubjectSettings {
-    std::array<std::string, 6> names;                    // ComboBox1..6 ("" when none chosen)
+    std::array<std::string, 6> names;                    // the six subjects' names ("" when none is chosen)
     std::array<int, 6> starts{1, 19, 37, 55, 62, 69};    // sptZonghe1..6
 };
 

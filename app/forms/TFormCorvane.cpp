@@ -215,6 +215,7 @@ void TFormCorvane::buildBody() {
             });
 
     Panels = new scoring::forms::AnswerKeyPanels(central);
+    Panels->setObjectName("Panels");
     Panels->showError = [this](const QString& text) { ShowError(this, text); };
     layout->addWidget(Panels->GroupBox1);
     layout->addWidget(Panels->GroupBox2);

@@ -54,29 +54,27 @@ public:
     // Handles a list of dropped files as the shell hands them over.
     void DropFiles(const QStringList& paths);
 
-    void FormCreate();
-    void FormResize();
-    void OpenDbfClick();
-    void SetFieldClick();
-    void CorVaneClick();
-    void N13Click();
-    // "开始统计" of the class-statistics dialog.
-    void BitBtn1Click(const stats::ClassSettings& settings);
-    // "成绩分析...": the results workbook with the class dialog's settings.
-    void nResultsClick();
-    void nExcelClick();
-    void N2Click();
-    void RepairDbfClick();
-    void SQL1Click();
-    void N3Click();
-    void SortByColumn(QAction* item);
-    void nAddScoreFieldClick();
-    void N8Click();
-    void N5Click();
-    void N9Click();
-    void EST1Click();
-    void EST2Click();
-    void Button4Click();
+    void FormCreate();                 // the window's creation: start-up, drops allowed
+    void FormResize();                 // the window's resize: panels and edits follow
+    void OpenDbfClick();               // "文件 - 打开DBF表..."
+    void SetFieldClick();              // "文件 - 设置字段名..."
+    void CorVaneClick();               // "文件 - 开始评分" (F9)
+    void N13Click();                   // "文件 - 分班统计..." (F10)
+    void BitBtn1Click(const stats::ClassSettings& settings); // "开始统计" of the class dialog
+    void nResultsClick();              // "文件 - 成绩分析...": the results workbook, the class dialog's settings
+    void nExcelClick();                // "文件 - 生成报表"
+    void N2Click();                    // "文件 - 检查缺漏考号..."
+    void RepairDbfClick();             // "文件 - 修理DBF的索引问题..."
+    void SQL1Click();                  // "文件 - 自定义SQL..."
+    void N3Click();                    // "文件 - 取消排序(读卡顺序)"
+    void SortByColumn(QAction* item);  // an item of "文件 - 排序"
+    void nAddScoreFieldClick();        // "文件 - 添加分数字段" (hidden)
+    void N8Click();                    // "文件 - 退出"
+    void N5Click();                    // "帮助 - 帮助"
+    void N9Click();                    // "帮助 - 关于..."
+    void EST1Click();                  // "帮助 - TEST" (hidden batch statistics)
+    void EST2Click();                  // "帮助 - TEST2"
+    void Button4Click();               // the button "转换客观题"
 
     // The answer-key panels as the scoring run reads them.
     [[nodiscard]] scoring::ScoringSettings ReadScoringSettings() const;
@@ -93,7 +91,18 @@ public:
     // Set when FormCreate went through: files may be dropped.
     [[nodiscard]] bool dropTarget() const { return mDropTarget; }
 
-    // Components, as the window names them.
+    // The file the open dialog starts from: the last one opened or dropped.
+    QString OpenDialog1FileName;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    // Components, as the window names them; tests find them by object name.
     QTableView* DBGrid1;
     scoring::forms::AnswerKeyPanels* Panels;
     QWidget* Panel1;
@@ -104,7 +113,6 @@ public:
     QLabel* StatusPanel1;
     QLabel* StatusPanel2;
     QProgressBar* Progress;
-    QString OpenDialog1FileName;
 
     QMenu* N1;
     QAction* OpenDbf;
@@ -138,14 +146,6 @@ public:
     TFormSql* FormSql = nullptr;
     TAboutBox* AboutBox = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-
-private:
     void buildMenu();
     void buildBody();
     void showOpened(const core::OpenedTable& opened);

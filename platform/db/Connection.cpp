@@ -18,6 +18,14 @@ namespace db {
 // itself.
 struct ConnectionInternals {
     static sqlite3* handle(const Connection& c) { return c.handle(); }
+    // The program's own statements for a user statement pass the authorizer.
+    struct Trusted {
+        Connection& c;
+        explicit Trusted(Connection& c) : c(c) { ++c.mTrusted; }
+        ~Trusted() { --c.mTrusted; }
+        Trusted(const Trusted&) = delete;
+        Trusted& operator=(const Trusted&) = delete;
+    };
 };
 namespace {
 
@@ -243,6 +251,7 @@ public:
                             (std::filesystem::path(it->folder) / (it->table + ".dbf")).string() +
                             "'。");
             std::string name = c.nextExternalName();
+            ConnectionInternals::Trusted trusted(c);
             Exec(ConnectionInternals::handle(c), "CREATE VIRTUAL TABLE temp." + jet::QuoteName(name) +
                                  " USING dbf(" + jet::QuoteString(file.string()) + ")");
             mNames.push_back(name);
@@ -256,6 +265,7 @@ public:
         }
     }
     ~ExternalScope() {
+        ConnectionInternals::Trusted trusted(mConnection);
         for (const auto& name : mNames)
             sqlite3_exec(ConnectionInternals::handle(mConnection), ("DROP TABLE IF EXISTS temp." +
                                                 jet::QuoteName(name)).c_str(),
@@ -520,5 +530,55 @@ int Connection::LibraryVersion() { return sqlite3_libversion_number(); }
 namespace db {
 
 std::int64_t Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(handle()); }
+
+} // namespace db
+
+namespace db {
+
+int Connection::Authorize(void* self, int action, const char*, const char* b, const char*, const char*) {
+    auto* c = static_cast<Connection*>(self);
+    if (c->mUserStatements == 0 || c->mTrusted > 0)
+        return SQLITE_OK;
+    const char* refused = nullptr;
+    switch (action) {
+    case SQLITE_ATTACH: refused = "ATTACH"; break;
+    case SQLITE_DETACH: refused = "DETACH"; break;
+    case SQLITE_CREATE_VTABLE: refused = "CREATE VIRTUAL TABLE"; break;
+    case SQLITE_DROP_VTABLE: refused = "DROP VIRTUAL TABLE"; break;
+    case SQLITE_FUNCTION:
+        if (b && text::EqualNoCase(b, "load_extension"))
+            refused = "load_extension";
+        break;
+    default: break;
+    }
+    if (!refused)
+        return SQLITE_OK;
+    c->mRefused = refused;
+    return SQLITE_DENY;
+}
+
+UserStatements::UserStatements(Connection& c) : mConnection(c) {
+    if (mConnection.mUserStatements++ == 0) {
+        mConnection.mRefused.clear();
+        if (mConnection.mDb)
+            sqlite3_set_authorizer(mConnection.mDb, &Connection::Authorize, &mConnection);
+    }
+}
+
+UserStatements::~UserStatements() {
+    if (--mConnection.mUserStatements == 0 && mConnection.mDb)
+        sqlite3_set_authorizer(mConnection.mDb, nullptr, nullptr);
+}
+
+void CheckUserStatement(std::string_view jetSql) {
+    Tokens t = jet::Tokenize(jetSql);
+    while (!t.empty() && t.back().isPunct(";"))
+        t.pop_back();
+    for (const Token& token : t)
+        if (token.isPunct(";"))
+            throw Error("只能执行一条语句: " + std::string(jetSql));
+    if (!t.empty() && t.front().is("VACUUM"))
+        throw Error("自定义SQL语句不能使用 VACUUM: " + std::string(jetSql));
+}
 
 } // namespace db

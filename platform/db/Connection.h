@@ -88,6 +88,9 @@ public:
     // A fresh name for a temporary external table.
     [[nodiscard]] std::string nextExternalName() { return "__dbf_" + std::to_string(++mExternals); }
 
+    // What the last refused user statement tried ("ATTACH", ...), or empty.
+    [[nodiscard]] const std::string& refusedAction() const { return mRefused; }
+
     // The rowid of the last row an INSERT on this connection added.
     [[nodiscard]] std::int64_t lastInsertRowid() const;
 
@@ -97,12 +100,39 @@ private:
     [[nodiscard]] sqlite3* handle() const;
     friend class Query;
     friend struct ConnectionInternals;
+    friend class UserStatements;
+    static int Authorize(void* self, int action, const char* a, const char* b, const char* db,
+                         const char* trigger);
 
     sqlite3* mDb = nullptr;
+    int mUserStatements = 0; // > 0 while the user's own statements run
+    int mTrusted = 0;        // > 0 while the program reads a dBase file for them
+    std::string mRefused;
     std::filesystem::path mFile;
     std::function<void()> mTick;
     int mExternals = 0;
 };
+
+// While it lives, the statements run on the connection are the user's own
+// (the custom SQL): they act on the scratch database only. Attaching or
+// detaching databases, creating or dropping virtual tables by hand and
+// loading extensions are refused; reading a .dbf the Jet way
+// (`FROM name IN "folder" "dbase 5.0;"`) keeps working.
+class UserStatements {
+public:
+    explicit UserStatements(Connection& c);
+    ~UserStatements();
+    UserStatements(const UserStatements&) = delete;
+    UserStatements& operator=(const UserStatements&) = delete;
+
+private:
+    Connection& mConnection;
+};
+
+// Checks a statement the user typed before it runs: one statement only
+// ("只能执行一条语句"; a lone trailing ";" is fine) and no VACUUM, which can
+// write the database to a file. Throws db::Error.
+void CheckUserStatement(std::string_view jetSql);
 
 // Begins a transaction and ends it when it goes out of scope: committed by
 // commit(), rolled back by rollback() or, by default, when it is left

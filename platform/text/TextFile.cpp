@@ -3,6 +3,8 @@
 #include "platform/text/Gbk.h"
 
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -11,15 +13,24 @@
 namespace text {
 namespace {
 
-void Write(const std::filesystem::path& file, const std::vector<std::string>& lines,
-           std::ios::openmode mode) {
-    std::ofstream out(file, std::ios::binary | mode);
-    if (!out)
-        throw std::runtime_error("不能写入文件 " + file.string() + ": " + std::strerror(errno));
-    out << GbkLines(lines);
-    out.close();
-    if (!out)
-        throw std::runtime_error("不能写入文件 " + file.string() + ": " + std::strerror(errno));
+[[noreturn]] void CannotWrite(const std::filesystem::path& file, int error) {
+    throw std::runtime_error("不能写入文件 " + file.string() + ": " + std::strerror(error));
+}
+
+// Writes all the bytes to an open descriptor; the errno of a failure, or 0.
+int WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return ENOSPC;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
 }
 
 } // namespace
@@ -33,12 +44,51 @@ std::string GbkLines(const std::vector<std::string>& lines) {
     return bytes;
 }
 
+void WriteWhole(const std::filesystem::path& file, std::string_view bytes) {
+    const std::filesystem::path temp =
+        file.parent_path() / ("." + file.filename().string() + "." + std::to_string(::getpid()) + ".tmp");
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        CannotWrite(file, errno);
+    int error = WriteAll(fd, bytes);
+    if (!error && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (!error && ::rename(temp.c_str(), file.c_str()) != 0)
+        error = errno;
+    if (error) {
+        ::unlink(temp.c_str());
+        CannotWrite(file, error);
+    }
+}
+
+void AppendWhole(const std::filesystem::path& file, std::string_view bytes) {
+    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0)
+        CannotWrite(file, errno);
+    // One write call: an entry that does not fit is cut back off, so that
+    // the log never ends in half an entry.
+    const off_t before = ::lseek(fd, 0, SEEK_END);
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    int error = n < 0 ? errno : 0;
+    if (!error && static_cast<std::size_t>(n) != bytes.size()) {
+        error = ENOSPC;
+        if (before >= 0 && ::ftruncate(fd, before) != 0)
+            error = errno; // the half entry stays: say why it could not go
+    }
+    if (::close(fd) != 0 && !error)
+        error = errno;
+    if (error)
+        CannotWrite(file, error);
+}
+
 void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {
-    Write(file, lines, std::ios::trunc);
+    WriteWhole(file, GbkLines(lines));
 }
 
 void AppendLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {
-    Write(file, lines, std::ios::app);
+    AppendWhole(file, GbkLines(lines));
 }
 
 std::vector<std::string> LoadLines(const std::filesystem::path& file) {

@@ -2,16 +2,28 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Text files as the system writes them: a list of UTF-8 lines saved as GBK,
 // every line ended by CR LF.
 namespace text {
 
-// Replaces the file. Throws std::runtime_error naming the file on failure.
+// Replaces the file whole or not at all: the bytes go to a temporary file
+// in the same folder, which is renamed over the file once it is complete.
+// Throws std::runtime_error naming the file and the reason on failure (a
+// full disk among them); the file is then as it was.
+void WriteWhole(const std::filesystem::path& file, std::string_view bytes);
+
+// Appends the bytes in one write, creating the file when it is missing:
+// an entry is there whole or not at all. Throws as WriteWhole does.
+void AppendWhole(const std::filesystem::path& file, std::string_view bytes);
+
+// Replaces the file (WriteWhole). Throws std::runtime_error naming the file
+// on failure.
 void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines);
 
-// Appends the lines, creating the file when it is missing.
+// Appends the lines as one entry (AppendWhole).
 void AppendLines(const std::filesystem::path& file, const std::vector<std::string>& lines);
 
 // Reads a GBK text file into UTF-8 lines (CR LF or LF line ends).

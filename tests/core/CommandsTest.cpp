@@ -99,6 +99,36 @@ TEST_F(CommandsTest, AStatementWithoutRowsReopensThePreviousView) {
     EXPECT_EQ(ws.view.asInteger("CLS"), 3);
 }
 
+TEST_F(CommandsTest, TypedStatementsActOnTheScratchDatabaseOnly) {
+    OpenView();
+    const std::string other = (home / "other.db").string();
+    struct Case {
+        std::string statement;
+        const char* says;
+    };
+    for (const Case& c : {Case{"ATTACH DATABASE '" + other + "' AS o", "不能使用 ATTACH"},
+                          Case{"VACUUM INTO '" + other + "'", "不能使用 VACUUM"},
+                          Case{"CREATE VIRTUAL TABLE x USING dbf('" + (home / "paper.dbf").string() + "')",
+                               "不能使用 CREATE VIRTUAL TABLE"},
+                          Case{"select load_extension('x')", "不能使用 load_extension"},
+                          Case{"UPDATE paper SET CLS = 1; UPDATE paper SET CLS = 2", "只能执行一条语句"}}) {
+        try {
+            (void)core::CustomSql(ws, ui, c.statement, false);
+            ADD_FAILURE() << c.statement;
+        } catch (const db::Error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(ws.view.isOpen()) << "the previous view stays: " << c.statement;
+    }
+    EXPECT_FALSE(std::filesystem::exists(other));
+    EXPECT_EQ(ws.connection.select("select count(*) from paper where CLS is not null").rows[0][0],
+              db::Value{std::int64_t{0}}) << "the first of two statements did not run either";
+    // The program's own reading of a .dbf, and a lone trailing ";", still work.
+    EXPECT_EQ(core::CustomSql(ws, ui, "UPDATE paper SET CLS = 5;", false), 6);
+    (void)core::CustomSql(ws, ui, "select * from paper in \"" + home.path().string() + "\" \"dbase 5.0;\"", true);
+    EXPECT_EQ(ws.view.recordCount(), 6);
+}
+
 TEST_F(CommandsTest, CustomSqlWantsAnOpenTable) {
     EXPECT_EQ(core::CustomSql(ws, ui, "select 1", true), -1);
     ASSERT_EQ(ui.messages.size(), 1u);

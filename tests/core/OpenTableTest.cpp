@@ -1,6 +1,7 @@
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "core/ScratchDb.h"
+#include "core/ViewCommands.h"
 #include "core/Workspace.h"
 #include "platform/db/Error.h"
 #include "tests/support/AnswerTables.h"
@@ -181,14 +182,14 @@ TEST_F(OpenTableTest, AMissingFileNamesIt) {
 }
 
 TEST_F(OpenTableTest, ANameSqlCannotTakeGivesAClearError) {
-    WriteAnswers(exam / "my-exam.dbf", Sheets(2, 4), 'N');
+    WriteAnswers(exam / "my'exam.dbf", Sheets(2, 4), 'N');
     try {
-        (void)core::OpenAnswerTable(ws, ui, exam / "my-exam.dbf");
+        (void)core::OpenAnswerTable(ws, ui, exam / "my'exam.dbf");
         FAIL();
     } catch (const core::AppError& e) {
-        EXPECT_NE(std::string(e.what()).find("my-exam"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("my'exam"), std::string::npos) << e.what();
     }
-    EXPECT_EQ(core::Title(ws), "Quillory - my-exam");
+    EXPECT_EQ(core::Title(ws), "Quillory - my'exam");
     ws.connect();
     EXPECT_EQ(ws.connection.tables(), std::vector<std::string>{});
 }
@@ -220,6 +221,42 @@ TEST(StartUp, AReadOnlyProgramFolderCannotHoldTheDatabase) {
     } catch (const db::Error& e) {
         EXPECT_NE(std::string(e.what()).find("data.mdb"), std::string::npos) << e.what();
     }
+}
+
+// Answer tables are often named after a date or a class number, or carry
+// words of SQL: every such name opens, is scored and keeps its rows.
+class TableNames : public OpenTableTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(TableNames, OpenAndScoreLikeAnyOther) {
+    const std::string name = GetParam();
+    WriteAnswers(exam / (name + ".dbf"), Sheets(3, 5), 'N');
+    auto opened = core::OpenAnswerTable(ws, ui, exam / (name + ".dbf"));
+    EXPECT_EQ(ws.TableName, name);
+    EXPECT_EQ(opened.status, "记录数:3  题目数:5");
+    EXPECT_TRUE(core::TableExists(ws.connection, name));
+    core::SortByColumn(ws, "content");
+    core::ReadingOrder(ws);
+    EXPECT_EQ(ws.view.recordCount(), 3);
+    // A second opening finds the stored table.
+    EXPECT_EQ(core::OpenAnswerTable(ws, ui, exam / (name + ".dbf")).status, "记录数:3  题目数:5");
+}
+
+INSTANTIATE_TEST_SUITE_P(DigitsDotsAndSqlWords, TableNames,
+                         ::testing::Values("801", "060", "2024", "2024期中", "期中2024", "期中.2024", "select",
+                                           "order", "table", "my-exam", "ids"));
+
+TEST_F(OpenTableTest, NamesOfTheProgramsOwnTablesAreRefusedBeforeAnyWork) {
+    for (const char* name : {"t", "T2", "temp", "Zonghe", "quillory_runs", "QUILLORY_x"}) {
+        WriteAnswers(exam / (std::string(name) + ".dbf"), Sheets(2, 4), 'N');
+        try {
+            (void)core::OpenAnswerTable(ws, ui, exam / (std::string(name) + ".dbf"));
+            ADD_FAILURE() << name << " was opened";
+        } catch (const core::AppError& e) {
+            EXPECT_NE(std::string(e.what()).find("和程序自己的表"), std::string::npos) << e.what();
+        }
+    }
+    ws.connect();
+    EXPECT_EQ(ws.connection.tables(), std::vector<std::string>{}) << "nothing was imported";
 }
 
 } // namespace

@@ -234,6 +234,10 @@ TEST_F(ResultsCommandTest, ChecksStopWithAMessageBeforeAnythingIsWritten) {
     EXPECT_EQ(Run(s).outcome, core::Outcome::Stopped);
     EXPECT_EQ(ui.messages.back().text, "错误: 班别大小顺序不对。应该从小到大。");
     EXPECT_EQ(ui.messages.back().title, "成绩分析");
+    s.firstClass = 1;
+    s.lastClass = 100;
+    EXPECT_EQ(Run(s).outcome, core::Outcome::Stopped) << "a code of 2 characters ends at class 99";
+    EXPECT_NE(ui.messages.back().text.find("超出范围"), std::string::npos) << ui.messages.back().text;
 
     s = ByExamNumber();
     s.predefined = true;

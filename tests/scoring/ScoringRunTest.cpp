@@ -159,6 +159,33 @@ TEST_F(ScoringTest, EverySheetGetsItsOwnScoreWhateverItsPlaceInTheFile) {
     EXPECT_NE(std::find(lines.begin(), lines.end(), "统计人数: 6  总分: 15  平均分: 2.5"), lines.end());
 }
 
+TEST_F(ScoringTest, PointsBeyondZeroToAThousandAreRefusedNamingTheField) {
+    Open({"11111", "22222"});
+    for (const char* points : {"inf", "nan", "1e308", "-1", "1000.5"}) {
+        try {
+            (void)Run(Single(5, points, "AAAAA"));
+            ADD_FAILURE() << points;
+        } catch (const core::AppError& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("每题分数（第一段）必须是 0 到 1000 之间的数：'") + points + "'");
+        }
+    }
+    ScoringSettings multi = Single(4, "1", "AAAA");
+    multi.multiCount = 1;
+    multi.multiKey = "A";
+    multi.full = "2";
+    multi.partial = "1e9";
+    try {
+        (void)Run(multi);
+        ADD_FAILURE();
+    } catch (const core::AppError& e) {
+        EXPECT_STREQ(e.what(), "少选分数必须是 0 到 1000 之间的数：'1e9'");
+    }
+    EXPECT_EQ(Column("score"), (std::vector<std::string>{"", ""})) << "nothing was written";
+    EXPECT_FALSE(std::filesystem::exists(home / "统计_exam.txt"));
+    EXPECT_EQ(Run(Single(5, "1000", "AAAAA")), Outcome::Done);
+    EXPECT_EQ(Column("score"), (std::vector<std::string>{"5000", "0"}));
+}
+
 TEST_F(ScoringTest, SegmentBoundaries) {
     Open({"111111111111111"});
     ScoringSettings st = Single(10, "1", "AAAAA;AAAAA;AAAAA");

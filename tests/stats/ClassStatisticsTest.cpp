@@ -194,7 +194,13 @@ TEST_F(ClassStatsTest, ChecksOfTheSettings) {
     noStart.startPosition = 0;
     ClassSettings noRoom = Prefix("K0", 4, 2, 1, 3, 1);
     ClassSettings backwards = Prefix("K", 7, 2, 3, 1, 1);
+    ClassSettings beyondTheCode = Prefix("K", 7, 2, 1, 100, 1);
+    ClassSettings huge = Prefix("K", 20, 12, 1, 2000000000, 1);
+    ClassSettings negative = Prefix("K", 7, 2, -1, 3, 1);
     for (const Case& c : {Case{noPrefix, "考号前缀设置错误。"},
+                          Case{beyondTheCode, "错误: 班级编号 1 到 100 超出范围。班级编号长度为 2 时，班级编号只能从 0 到 99。"},
+                          Case{huge, "错误: 班级编号 1 到 2000000000 超出范围。班级编号长度为 12 时，班级编号只能从 0 到 100000。"},
+                          Case{negative, "错误: 班级编号 -1 到 3 超出范围。班级编号长度为 2 时，班级编号只能从 0 到 99。"},
                           Case{noStart, "班级编号起始位设置错误。"},
                           Case{noRoom, "错误: 得到小于等于零的考号中可变字符长度。"},
                           Case{backwards, "错误: 班别大小顺序不对。应该从小到大。"}}) {
