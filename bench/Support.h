@@ -19,6 +19,7 @@ namespace bench {
 
 struct Measure {
     double seconds = 0;
+    double cpuSeconds = 0; // user + system: less swayed than the wall time by other work on the machine
     long peakKb = 0;
     int status = 0;
 };
@@ -43,14 +44,16 @@ inline Measure RunChild(const std::vector<std::string>& argv, bool keepOutput = 
     wait4(pid, &status, 0, &usage);
     Measure m;
     m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     m.peakKb = usage.ru_maxrss;
     m.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
     return m;
 }
 
 inline void Report(const char* what, const Measure& m) {
-    std::printf("%-44s %8.2f s  %8.1f MB peak  (exit %d)\n", what, m.seconds, m.peakKb / 1024.0,
-                m.status);
+    std::printf("%-44s %8.2f s  %8.2f s cpu  %8.1f MB peak  (exit %d)\n", what, m.seconds, m.cpuSeconds,
+                m.peakKb / 1024.0, m.status);
     std::fflush(stdout);
 }
 

@@ -17,6 +17,7 @@
 #include "roster/Commands.h"
 #include "roster/Corrections.h"
 #include "roster/Error.h"
+#include "results/Command.h"
 #include "scoring/Batch.h"
 #include "scoring/Conversion.h"
 #include "scoring/PanelRules.h"
@@ -245,6 +246,47 @@ int RunClasses(Context& c) {
     return Status(result.outcome);
 }
 
+// A decimal option such as --pass 60 or --groups 27.5: the whole text must
+// be a number.
+double Decimal(const std::string& text, const char* option) {
+    try {
+        std::size_t used = 0;
+        double v = std::stod(text, &used);
+        if (used == text.size())
+            return v;
+    } catch (const std::exception&) {
+    }
+    throw UsageError{std::string(option) + " needs a number, not '" + text + "'"};
+}
+
+// "成绩分析": the class settings as for classes; --pass, --excellent and
+// --low in percent of the full marks, --band in points, --full the full marks.
+int RunResults(Context& c) {
+    auto guess = stats::GuessDialog(c.ws, c.ui, c.ws.QuestionCount);
+    if (!guess)
+        return kStopped;
+    results::ResultsSettings rs;
+    const std::pair<const char*, double results::ResultsSettings::*> percents[] = {
+        {"--pass", &results::ResultsSettings::pass},
+        {"--excellent", &results::ResultsSettings::excellent},
+        {"--low", &results::ResultsSettings::low}};
+    for (const auto& [option, member] : percents)
+        if (auto v = c.args.option(option))
+            rs.*member = Decimal(*v, option) / 100;
+    if (auto band = c.args.option("--band"))
+        rs.bandWidth = Decimal(*band, "--band");
+    if (auto full = c.args.option("--full"))
+        rs.fullMarks = Decimal(*full, "--full");
+    const auto run = results::WriteResults(c.ws, c.ui, ClassSettingsOf(c.args, *guess, c.ws.TableName), rs);
+    if (run.outcome == core::Outcome::Stopped)
+        return kStopped;
+    std::fprintf(stderr, "成绩分析: 列出 %lld 份, 总分为空 %lld 份, 未分班 %lld 份, 满分 %g (%s)\n",
+                 run.written.listed, run.written.emptyScores, run.written.unclassed, run.fullMarks,
+                 run.fullMarksFrom == results::FullMarksFrom::Given ? "--full" : "各题最高得分之和");
+    std::printf("wrote %s\n", run.written.file.c_str());
+    return kDone;
+}
+
 int RunCheck(Context& c) {
     if (auto start = c.args.option("--start"))
         c.ui.typed = *start;
@@ -340,18 +382,6 @@ int RunSql(Context& c) {
     return kDone;
 }
 
-// A decimal option such as --groups 27.5: the whole text must be a number.
-double Decimal(const std::string& text, const char* option) {
-    try {
-        std::size_t used = 0;
-        double v = std::stod(text, &used);
-        if (used == text.size())
-            return v;
-    } catch (const std::exception&) {
-    }
-    throw UsageError{std::string(option) + " needs a number, not '" + text + "'"};
-}
-
 // The exam analysis of the table's last scoring run.
 int RunAnalyze(Context& c) {
     analysis::TableAnalysisSettings st;
@@ -432,6 +462,15 @@ const std::vector<Command>& Commands() {
          "                              the exam-number check against ids (考号核对_<表名>.txt);\n"
          "                              --fix corrects a number first (--record: its place in\n"
          "                              exam-number order)\n"},
+        {"results", Table::Opened,
+         {"--prefix", "--start", "--code-length", "--first", "--last", "--id-length", "--questions", "--pass",
+          "--excellent", "--low", "--band", "--full"},
+         {"--predefined"}, RunResults,
+         "  results [class options as for classes] [--pass P] [--excellent E] [--low L]\n"
+         "          [--band W] [--full F]\n"
+         "                              成绩分析_<table>.xlsx: ranks, classes compared, score\n"
+         "                              bands, question rates; P, E, L in percent of the full\n"
+         "                              marks (60, 85, 40), W points (10)\n"},
         {"batch", Table::None, {"--kind", "--multi"}, {}, RunBatchCommand,
          "  batch --kind test|test2 [--multi COUNT]\n"
          "                              the batch statistics over the program folder (no TABLE)\n"},

@@ -13,12 +13,9 @@
 #include "platform/os/Folders.h"
 #include "report/ExcelReport.h"
 #include "report/ExportExcel.h"
-#include "stats/Like.h"
+#include "stats/ClassAssignment.h"
 
 #include <array>
-#include <cerrno>
-#include <cstdlib>
-#include <map>
 #include <unordered_map>
 
 namespace stats {
@@ -85,60 +82,6 @@ std::string SumList(int N) {
     return list;
 }
 
-bool IsNumber(const std::string& s, double& value) {
-    if (s.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(s.c_str(), &end);
-    return *end == '\0' && errno != ERANGE;
-}
-
-// The classes of a run: their codes in order, and how a sheet finds its class.
-struct Classes {
-    std::vector<std::string> codes;
-    std::vector<std::string> patterns;           // exam-number mode
-    std::map<double, std::size_t> byNumber;      // predefined: numeric CLS values
-    std::map<std::string, std::size_t> byText;   // predefined: other CLS values
-    // Exam-number mode: when no "%" is in the pattern, a pattern's length
-    // fixes its code's length, and the code stands at a fixed offset, so an
-    // exam number is looked up by its length and the characters there.
-    struct Shape {
-        std::size_t codeChars = 0;
-        std::unordered_map<std::string, std::size_t> byCode;
-    };
-    bool shaped = false;
-    std::size_t codeOffset = 0;                   // in characters
-    std::unordered_map<std::size_t, Shape> byLength; // pattern length in characters
-};
-
-std::string Substring(const std::string& s, std::size_t chars, std::size_t count) {
-    std::size_t b = 0, c = 0;
-    while (b < s.size() && c < chars) {
-        ++b;
-        while (b < s.size() && (static_cast<unsigned char>(s[b]) & 0xC0) == 0x80)
-            ++b;
-        ++c;
-    }
-    std::size_t e = b;
-    c = 0;
-    while (e < s.size() && c < count) {
-        ++e;
-        while (e < s.size() && (static_cast<unsigned char>(s[e]) & 0xC0) == 0x80)
-            ++e;
-        ++c;
-    }
-    return s.substr(b, e - b);
-}
-
-std::string Patterned(const std::string& pattern, const std::string& code) {
-    std::string p = pattern;
-    std::size_t at = p.find("%s");
-    if (at != std::string::npos)
-        p.replace(at, 2, code);
-    return p;
-}
-
 } // namespace
 
 std::string ClassPattern(const ClassSettings& s) {
@@ -155,123 +98,6 @@ std::string ClassCode(const ClassSettings& s, long long classNumber) {
 }
 
 namespace {
-
-// The classes must be ones the class code can write, and few enough to list:
-// a code of 2 characters ends at class 99.
-bool ClassRangeFits(const ClassSettings& s, core::Ui& ui, const std::string& caption) {
-    constexpr long long kMostClasses = 100000;
-    long long most = kMostClasses;
-    if (s.codeLength > 0 && s.codeLength < 18) {
-        long long power = 1;
-        for (int i = 0; i < s.codeLength; ++i)
-            power *= 10;
-        most = std::min(most, power - 1);
-    }
-    if (s.firstClass >= 0 && s.lastClass <= most && s.lastClass - s.firstClass < kMostClasses)
-        return true;
-    ui.message("错误: 班级编号 " + std::to_string(s.firstClass) + " 到 " + std::to_string(s.lastClass) +
-                   " 超出范围。班级编号长度为 " + std::to_string(s.codeLength) + " 时，班级编号只能从 0 到 " +
-                   std::to_string(most) + "。",
-               caption, core::Icon::Error);
-    return false;
-}
-
-// The checks of the settings; false after showing the message.
-bool SettingsAreSound(const ClassSettings& s, core::Ui& ui, const std::string& caption) {
-    auto refuse = [&](const char* text) {
-        ui.message(text, caption, core::Icon::Error);
-        return false;
-    };
-    if (s.prefixMode && s.prefix.empty())
-        return refuse("考号前缀设置错误。");
-    if (!s.prefixMode && s.startPosition == 0)
-        return refuse("班级编号起始位设置错误。");
-    long long v = s.totalLength - (s.prefixMode ? static_cast<long long>(text::GbkWidth(s.prefix)) : 0) -
-                  s.codeLength;
-    if (v <= 0)
-        return refuse("错误: 得到小于等于零的考号中可变字符长度。");
-    if (s.firstClass > s.lastClass)
-        return refuse("错误: 班别大小顺序不对。应该从小到大。");
-    return ClassRangeFits(s, ui, caption);
-}
-
-std::vector<std::string> PredefinedCodes(db::Query& q) {
-    q.close();
-    q.setSql("SELECT DISTINCT StudClass FROM ids ORDER BY StudClass");
-    q.open();
-    std::vector<std::string> codes;
-    for (q.first(); !q.eof(); q.next())
-        codes.push_back(text::Trim(db::Query::ToText(q.value(0))));
-    q.close();
-    return codes;
-}
-
-Classes MakeClasses(const ClassSettings& s, std::vector<std::string> predefinedCodes) {
-    Classes c;
-    if (s.predefined) {
-        c.codes = std::move(predefinedCodes);
-        for (std::size_t i = 0; i < c.codes.size(); ++i) {
-            double v = 0;
-            if (IsNumber(c.codes[i], v))
-                c.byNumber.emplace(v, i);
-            else
-                c.byText.emplace(c.codes[i], i);
-        }
-        return c;
-    }
-    const std::string pattern = ClassPattern(s);
-    const std::size_t at = pattern.find("%s");
-    const std::string before = pattern.substr(0, at);
-    const std::string after = pattern.substr(at + 2);
-    c.shaped = before.find('%') == std::string::npos && after.find('%') == std::string::npos;
-    c.codeOffset = text::CharCount(before);
-    for (long long n = s.firstClass; n <= s.lastClass; ++n) {
-        const std::string code = ClassCode(s, n);
-        c.codes.push_back(code);
-        c.patterns.push_back(Patterned(pattern, code));
-        if (code.find_first_of("%_") != std::string::npos)
-            c.shaped = false;
-        if (c.shaped) {
-            Classes::Shape& shape = c.byLength[text::CharCount(c.patterns.back())];
-            shape.codeChars = text::CharCount(code);
-            shape.byCode[text::Lower(code)] = c.codes.size() - 1;
-        }
-    }
-    return c;
-}
-
-// The class of a sheet, or -1.
-long long ClassOf(const Classes& c, const ClassSettings& s, const std::string& id,
-                  const db::Value& cls) {
-    if (s.predefined) {
-        if (db::IsNull(cls))
-            return -1;
-        if (const auto* i = std::get_if<std::int64_t>(&cls)) {
-            auto it = c.byNumber.find(static_cast<double>(*i));
-            return it == c.byNumber.end() ? -1 : static_cast<long long>(it->second);
-        }
-        if (const auto* d = std::get_if<double>(&cls)) {
-            auto it = c.byNumber.find(*d);
-            return it == c.byNumber.end() ? -1 : static_cast<long long>(it->second);
-        }
-        auto it = c.byText.find(std::get<std::string>(cls));
-        return it == c.byText.end() ? -1 : static_cast<long long>(it->second);
-    }
-    if (c.shaped) {
-        auto shape = c.byLength.find(text::CharCount(id));
-        if (shape == c.byLength.end())
-            return -1;
-        const std::string candidate = text::Lower(Substring(id, c.codeOffset, shape->second.codeChars));
-        auto it = shape->second.byCode.find(candidate);
-        if (it == shape->second.byCode.end() || !Like(c.patterns[it->second], id))
-            return -1;
-        return static_cast<long long>(it->second);
-    }
-    for (std::size_t i = 0; i < c.patterns.size(); ++i)
-        if (Like(c.patterns[i], id))
-            return static_cast<long long>(i);
-    return -1;
-}
 
 struct ClassTotals {
     long long count = 0;
@@ -305,21 +131,17 @@ std::optional<std::vector<std::string>> AssignPredefinedClasses(core::Workspace&
         ui.message("找不到表 ids 。请检查 data.mdb。", title, core::Icon::Error);
         return std::nullopt;
     }
-    db::Query ids(ws.connection);
-    std::vector<std::string> codes = PredefinedCodes(ids);
+    std::vector<std::string> codes = PredefinedClassCodes(ws.connection);
     // The sheet side of the join is the exam-number column the settings name.
     rowsUpdated = ws.connection.execute("UPDATE " + Bracket(ws.TableName) + " TTT,ids SET TTT.CLS = "
                                         "ids.StudClass WHERE TTT." + Bracket(ws.Fields.ID) + " = ids.id");
     return codes;
 }
 
-void AddSheet(TableTotals& t, const ClassSettings& s, const Classes& classes, db::Statement& st) {
+void AddSheet(TableTotals& t, const ClassSettings& s, const ClassAssignment& classes, db::Statement& st) {
     const int N = s.questions;
     ++t.gradeCount;
-    const db::Value idValue = st.column(0);
-    long long index = -1;
-    if (!db::IsNull(idValue) || s.predefined)
-        index = ClassOf(classes, s, db::Query::ToText(idValue), s.predefined ? st.column(N + 2) : db::Value{});
+    const long long index = classes.classOf(st.column(0), s.predefined ? st.column(N + 2) : db::Value{});
     ClassTotals* cls = nullptr;
     if (index >= 0) {
         cls = &t.classes[index];
@@ -345,7 +167,7 @@ void AddSheet(TableTotals& t, const ClassSettings& s, const Classes& classes, db
 }
 
 // One read of the table in its stored order, as each SUM reads it.
-TableTotals ReadTable(core::Workspace& ws, core::Ui& ui, const ClassSettings& s, const Classes& classes) {
+TableTotals ReadTable(core::Workspace& ws, core::Ui& ui, const ClassSettings& s, const ClassAssignment& classes) {
     const int N = s.questions;
     std::string sql = "SELECT " + Bracket(ws.Fields.ID) + ", " + Bracket(ws.Fields.Content);
     for (int k = 1; k <= N; ++k)
@@ -366,13 +188,13 @@ TableTotals ReadTable(core::Workspace& ws, core::Ui& ui, const ClassSettings& s,
     return t;
 }
 
-std::string WriteComprehensive(core::Workspace& ws, const ClassSettings& s, const Classes& classes,
+std::string WriteComprehensive(core::Workspace& ws, const ClassSettings& s, const ClassAssignment& classes,
                                const TableTotals& t) {
     std::vector<ComprehensiveClass> list;
-    for (std::size_t i = 0; i < classes.codes.size(); ++i) {
+    for (std::size_t i = 0; i < classes.codes().size(); ++i) {
         auto it = t.classes.find(static_cast<long long>(i));
         ComprehensiveClass c;
-        c.code = classes.codes[i];
+        c.code = classes.codes()[i];
         c.label = s.predefined ? scoring::PadName(c.code)
                                : PadNumber(static_cast<std::int32_t>(s.firstClass + static_cast<long long>(i)));
         c.count = it == t.classes.end() ? 0 : it->second.count;
@@ -384,18 +206,18 @@ std::string WriteComprehensive(core::Workspace& ws, const ClassSettings& s, cons
 
 // "分班统计_<table>.txt": the grade line and a line per class with sheets,
 // then every such class's option counts.
-std::filesystem::path WriteClassReport(core::Workspace& ws, const ClassSettings& s, const Classes& classes,
+std::filesystem::path WriteClassReport(core::Workspace& ws, const ClassSettings& s, const ClassAssignment& classes,
                                        const TableTotals& t) {
     const int N = s.questions;
     std::vector<std::string> summary = {GradeLine(t.gradeCount, TotalOf(t.gradeSums, N))};
     std::vector<std::string> details;
-    for (std::size_t i = 0; i < classes.codes.size(); ++i) {
+    for (std::size_t i = 0; i < classes.codes().size(); ++i) {
         auto it = t.classes.find(static_cast<long long>(i));
         if (it == t.classes.end() || it->second.count < 1)
             continue;
         const ClassTotals& c = it->second;
-        summary.push_back(ClassLine(classes.codes[i], c.count, TotalOf(c.sums, N)));
-        auto block = DetailLines(classes.codes[i], c.count, c.options, N);
+        summary.push_back(ClassLine(classes.codes()[i], c.count, TotalOf(c.sums, N)));
+        auto block = DetailLines(classes.codes()[i], c.count, c.options, N);
         details.insert(details.end(), block.begin(), block.end());
     }
     summary.emplace_back();
@@ -421,7 +243,7 @@ ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& 
                                   const automation::Factory& spreadsheet, const ClassSettings& s,
                                   const std::string& title) {
     ClassRunResult result;
-    if (!s.predefined && !SettingsAreSound(s, ui, title))
+    if (!s.predefined && !ClassSettingsAreSound(s, ui, title))
         return result;
     ws.connect();
     std::vector<std::string> predefinedCodes;
@@ -433,7 +255,7 @@ ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& 
     }
     if (s.questions < 1)
         throw core::AppError("选择题数目为 " + std::to_string(s.questions) + "，没有可统计的题目。");
-    const Classes classes = MakeClasses(s, std::move(predefinedCodes));
+    const ClassAssignment classes(s, std::move(predefinedCodes));
     const TableTotals totals = ReadTable(ws, ui, s, classes);
     if (s.comprehensive)
         shell.open(WriteComprehensive(ws, s, classes, totals));
@@ -463,8 +285,7 @@ std::vector<std::string> ReportByStatements(core::Workspace& ws, const ClassSett
     std::vector<std::string> details;
     std::vector<std::string> codes;
     if (s.predefined) {
-        db::Query ids(ws.connection);
-        codes = PredefinedCodes(ids);
+        codes = PredefinedClassCodes(ws.connection);
     } else {
         for (long long n = s.firstClass; n <= s.lastClass; ++n)
             codes.push_back(ClassCode(s, n));
@@ -475,7 +296,7 @@ std::vector<std::string> ReportByStatements(core::Workspace& ws, const ClassSett
         q.close();
         q.setSql(select);
         q.addSql(where);
-        q.setParam("ClassID", Patterned(ClassPattern(s), code));
+        q.setParam("ClassID", PatternOf(ClassPattern(s), code));
         q.prepare();
         q.open();
         const long long count = q.asInteger("count1");

@@ -7,6 +7,7 @@
 #include "core/ViewCommands.h"
 #include "app/forms/DataSetModel.h"
 #include "app/forms/Guard.h"
+#include "app/forms/ResultsItem.h"
 #include "app/forms/TAboutBox.h"
 #include "app/forms/TFormSetField.h"
 #include "app/forms/TFormSql.h"
@@ -78,6 +79,7 @@ TFormCorvane::TFormCorvane()
                             : OpenDialog1FileName;
         return QFileDialog::getOpenFileName(this, caption, start, filter);
     };
+    askOpenResults = [this](const QString& file) { return AskOpenResults(this, file); };
     setShell(&mDesktopShell);
     FormCreate();
 }
@@ -117,6 +119,7 @@ void TFormCorvane::buildMenu() {
     updateRunItems();
     N13 = item(N1, "N13", "分班统计...", &TFormCorvane::N13Click);
     N13->setShortcut(QKeySequence(Qt::Key_F10));
+    nResults = item(N1, "nResults", "成绩分析...", &TFormCorvane::nResultsClick);
     N6 = N1->addSeparator();
     N6->setObjectName("N6");
     nExcel = item(N1, "nExcel", "生成报表", &TFormCorvane::nExcelClick);

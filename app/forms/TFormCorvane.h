@@ -67,6 +67,7 @@ public:
     void nAnalysisClick();             // "文件 - 试卷分析...": the exam analysis, its report shown
     void N13Click();                   // "文件 - 分班统计..." (F10)
     void BitBtn1Click(const stats::ClassSettings& settings); // "开始统计" of the class dialog
+    void nResultsClick();              // "文件 - 成绩分析...": the results workbook, the class dialog's settings
     void nExcelClick();                // "文件 - 生成报表"
     void N2Click();                    // "文件 - 检查缺漏考号..."
     void RepairDbfClick();             // "文件 - 修理DBF的索引问题..."
@@ -92,6 +93,9 @@ public:
     void setShell(os::Shell* shell);
     // Chooses a file for the open and repair commands; the file dialog unless replaced.
     std::function<QString(const QString& caption, const QString& filter)> chooseFile;
+    // What to do with a results workbook just written: "file" opens it,
+    // "folder" its folder, anything else neither; a message box unless replaced.
+    std::function<QString(const QString& file)> askOpenResults;
     // Set when FormCreate went through: files may be dropped.
     [[nodiscard]] bool dropTarget() const { return mDropTarget; }
 
@@ -127,6 +131,7 @@ private:
     QAction* nLoadLastRun;
     QAction* nAnalysis;
     QAction* N13;
+    QAction* nResults;
     QAction* N6;
     QAction* nExcel;
     QAction* N2;

@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/SheetXml.h"
 #include "platform/text/TextFile.h"
 #include "tests/support/TempHome.h"
 #include "tools/gen-answer-table/AnswerTable.h"
@@ -165,6 +166,36 @@ TEST_F(CliTest, ClassesCheckReportAndBatch) {
               std::string::npos)
         << r.err;
     EXPECT_NE(r.err.find("处理完毕。已处理文件个数: 2"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, ResultsWritesTheWorkbookOfTheScoredTable) {
+    testsupport::WriteAnswers(home / "r.dbf",
+                              {{"K0205", "44"}, {"K0102", "18"}, {"K0101", "12"}, {"K0201", "12"}}, 'N');
+    auto t = (home / "r.dbf").string();
+    auto r = Cli({"--home", home_(), "score", t, "--segment", "2:5", "--key", "AB"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = Cli({"--home", home_(), "results", t, "--prefix", "K", "--first", "1", "--last", "2", "--pass", "50"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto book = home / "home" / "成绩分析_r.xlsx";
+    EXPECT_NE(r.out.find("wrote " + book.string() + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("满分 10"), std::string::npos) << r.err;
+    auto c = testsupport::CellMap(testsupport::SheetXml(book, 1));
+    // Scores 10, 5, 10, 0 in exam-number order; the two 10s share rank 1.
+    const std::vector<std::string> exam = {"K0101", "K0102", "K0201", "K0205"};
+    const std::vector<std::string> rank = {"1", "3", "1", "4"};
+    for (std::size_t i = 0; i < exam.size(); ++i) {
+        EXPECT_EQ(c["A" + std::to_string(i + 2)].value, exam[i]);
+        EXPECT_EQ(c["E" + std::to_string(i + 2)].value, rank[i]) << exam[i];
+    }
+    EXPECT_EQ(c["B5"].value, "02");
+    auto k = testsupport::CellMap(testsupport::SheetXml(book, 2));
+    EXPECT_EQ(k["H2"].value, "0.75") << "5 of 10 is exactly the pass mark of 50 %";
+
+    r = Cli({"--home", home_(), "results", t, "--prefix", "K", "--first", "2", "--last", "1"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.err.find("班别大小顺序不对"), std::string::npos) << r.err;
+    EXPECT_EQ(Cli({"--home", home_(), "results", t, "--pass", "half"}).status, 2);
+    EXPECT_EQ(Cli({"--home", home_(), "results", t, "--subjects", "物理"}).status, 2);
 }
 
 TEST_F(CliTest, AnOptionAnotherCommandTakesIsBadUsage) {

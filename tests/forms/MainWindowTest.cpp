@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include "tests/support/AnswerTables.h"
+#include "tests/support/SheetXml.h"
 #include "tests/support/TempHome.h"
 
 #include <QAction>
@@ -176,8 +177,9 @@ private slots:
         QCOMPARE(Find<QMenu>("N1")->title(), QString("文件"));
         QCOMPARE(Captions(Find<QMenu>("N1")),
                  QStringList({"打开DBF表...", "导入学生名单...", "添加分数字段", "设置字段名...",
-                              "开始评分", "载入上次的答案", "试卷分析...", "分班统计...", "-", "生成报表",
-                              "检查缺漏考号...", "核对考号...", "修理DBF的索引问题...", "自定义SQL...", "-", "排序",
+                              "开始评分", "载入上次的答案", "试卷分析...", "分班统计...", "成绩分析...", "-",
+                              "生成报表", "检查缺漏考号...", "核对考号...", "修理DBF的索引问题...", "自定义SQL...",
+                              "-", "排序",
                               "取消排序(读卡顺序)", "评分科目", "评卷类型", "-", "退出"}));
         QCOMPARE(Captions(Find<QMenu>("N4")), QStringList({"帮助", "关于...", "TEST", "TEST2", "TEST3"}));
         for (QAction* hidden : {Find<QAction>("nAddScoreField"), Find<QAction>("RepairDbf"), Find<QMenu>("nSubj")->menuAction(),
@@ -609,6 +611,41 @@ private slots:
         QVERIFY(std::filesystem::exists(report));
         QCOMPARE(shell.opened().back(), report.string());
         QVERIFY(t->RadioButton3->isChecked()); // the mode the user set stays
+    }
+
+    void resultsWorkbookWithTheDialogsSettings() {
+        Seen notice;
+        CloseNextModal(&notice);
+        Find<QAction>("nResults")->trigger();
+        QCOMPARE(notice.text, QString("请先打开卷面数据库DBF文件并评好分。或者当前记录数为 0。"));
+
+        openSample(); // twelve sheets 202601001.. of 8 questions
+        w->workspace().connection.execute("UPDATE t1 SET SCORE = rowid, f1 = 1, f2 = rowid % 2");
+        auto* t = Find<stats::forms::TFormTongji>("TFormTongji");
+        t->RadioButton3->setChecked(true);
+        t->Edit1->setText("2026");
+        t->SpinEdit6->setValue(9);
+        t->SpinEdit7->setValue(2);
+        t->SpinEdit4->setValue(1);
+        t->SpinEdit5->setValue(2);
+        QString offered;
+        w->askOpenResults = [&](const QString& file) {
+            offered = file;
+            return QString("folder");
+        };
+        Find<QAction>("nResults")->trigger();
+        const auto book = home->path() / "成绩分析_t1.xlsx";
+        QCOMPARE(offered, QString::fromStdString(book.string()));
+        QCOMPARE(shell.opened().back(), home->path().string());
+        QVERIFY(!Find<QProgressBar>("Progress")->isVisible());
+        auto cells = testsupport::CellMap(testsupport::SheetXml(book, 1));
+        QCOMPARE(cells["B2"].value, std::string("01")); // the class after the prefix "2026"
+        QCOMPARE(cells["H1"].value, std::string("f2"));
+        QVERIFY(cells.count("I1") == 0);
+
+        w->askOpenResults = [](const QString&) { return QString("file"); };
+        Find<QAction>("nResults")->trigger();
+        QCOMPARE(shell.opened().back(), book.string());
     }
 
     void missingNumbersFromTheWindow() {

@@ -1,0 +1,66 @@
+// The window's "成绩分析..." item: the results workbook of the open table with
+// the class dialog's settings, and what to open when it is written.
+#include "app/forms/ResultsItem.h"
+
+#include "app/forms/Guard.h"
+#include "app/forms/TFormCorvane.h"
+#include "results/Command.h"
+#include "scoring/forms/AnswerKeyPanels.h"
+#include "stats/forms/TFormTongji.h"
+
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include <filesystem>
+
+namespace app::forms {
+
+QString AskOpenResults(QWidget* owner, const QString& file) {
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8(results::kResultsTitle),
+                    "成绩分析已写入:\n" + file, QMessageBox::NoButton, owner);
+    QPushButton* openFile = box.addButton("打开文件", QMessageBox::AcceptRole);
+    QPushButton* openFolder = box.addButton("打开文件夹", QMessageBox::ActionRole);
+    box.addButton("关闭", QMessageBox::RejectRole);
+    box.setDefaultButton(openFile);
+    box.exec();
+    if (box.clickedButton() == openFile)
+        return "file";
+    if (box.clickedButton() == openFolder)
+        return "folder";
+    return {};
+}
+
+void TFormCorvane::nResultsClick() {
+    Guarded(this, [&] {
+        const auto* p = Panels;
+        const int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
+                                   p->SpinEdit10->value() + p->SpinEdit5->value();
+        auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
+        if (!guess)
+            return;
+        // A dialog never opened yet gets what opening it would have guessed.
+        if (FormTongji->SpinEdit6->value() == 0) {
+            FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
+            FormTongji->SpinEdit6->setValue(guess->totalLength);
+        }
+        if (FormTongji->SpinEdit7->value() == 0)
+            FormTongji->SpinEdit7->setValue(guess->questions);
+        results::ResultsRun run;
+        {
+            BusyCursor busy;
+            run = results::WriteResults(mWs, *mUi, FormTongji->Settings(), {});
+        }
+        if (run.outcome != core::Outcome::Done)
+            return;
+        const std::filesystem::path& file = run.written.file;
+        const QString choice = askOpenResults(QString::fromStdString(file.string()));
+        if (choice == "file")
+            mShell->open(file.string());
+        else if (choice == "folder")
+            mShell->open(file.parent_path().string());
+    });
+}
+
+} // namespace app::forms

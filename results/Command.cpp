@@ -1,0 +1,148 @@
+#include "results/Command.h"
+
+#include "core/AppError.h"
+#include "core/ScratchDb.h"
+#include "platform/db/JetSql.h"
+#include "platform/db/Query.h"
+#include "platform/text/Gbk.h"
+#include "results/TableSheets.h"
+#include "stats/ClassAssignment.h"
+
+#include <algorithm>
+
+namespace results {
+namespace {
+
+using db::jet::QuoteName;
+
+void Refuse(core::Ui& ui, const std::string& text) { ui.message(text, kResultsTitle, core::Icon::Error); }
+
+bool HasColumn(const std::vector<db::ColumnInfo>& columns, const std::string& name) {
+    const std::string wanted = text::Lower(name);
+    return std::any_of(columns.begin(), columns.end(),
+                       [&](const db::ColumnInfo& c) { return text::Lower(c.name) == wanted; });
+}
+
+// The open table's columns as the command reads them: the exam number and
+// score columns must be there; the questions are f1..fN as far as they go.
+TableLayout LayoutOf(core::Workspace& ws, const stats::ClassSettings& classes, bool roster) {
+    const auto columns = ws.connection.columns(ws.TableName);
+    for (const std::string& name : {ws.Fields.ID, ws.Fields.Score})
+        if (!HasColumn(columns, name))
+            throw core::AppError("表 " + ws.TableName + " 中没有字段 " + name + "。");
+    TableLayout l;
+    l.table = ws.TableName;
+    l.examNumber = ws.Fields.ID;
+    l.score = ws.Fields.Score;
+    while (l.questions < classes.questions && HasColumn(columns, "f" + std::to_string(l.questions + 1)))
+        ++l.questions;
+    l.rosterClasses = classes.predefined;
+    if (roster) {
+        const auto rosterColumns = ws.connection.columns("ids");
+        l.rosterNames = HasColumn(rosterColumns, "id") && HasColumn(rosterColumns, "StudName");
+    }
+    return l;
+}
+
+// What one aggregate read of the table tells: the sheets with a score, and
+// every question with the most any sheet scored on it as its full points, up
+// to the last question with points on any sheet (the columns after it were
+// not scored).
+struct ColumnFigures {
+    long long scored = 0;
+    std::vector<Question> questions;
+};
+
+ColumnFigures ReadColumnFigures(db::Connection& c, const TableLayout& l) {
+    std::string sql = "SELECT COUNT(" + QuoteName(l.score) + ")";
+    for (int k = 1; k <= l.questions; ++k)
+        sql += ", MAX(f" + std::to_string(k) + ")";
+    db::Statement st = c.prepare(sql + " FROM " + QuoteName(l.table));
+    ColumnFigures f;
+    if (!st.step())
+        return f;
+    f.scored = st.columnInt(0);
+    std::size_t scoredColumns = 0;
+    for (int k = 1; k <= l.questions; ++k) {
+        const db::Value most = st.column(k);
+        if (!db::IsNull(most))
+            scoredColumns = static_cast<std::size_t>(k);
+        const double full = db::IsNull(most) ? 0.0 : db::Query::ToFloat(most);
+        f.questions.push_back({"f" + std::to_string(k), std::max(0.0, full)});
+    }
+    f.questions.resize(scoredColumns);
+    return f;
+}
+
+double SumOfFullPoints(const std::vector<Question>& questions) {
+    double sum = 0;
+    for (const Question& q : questions)
+        sum += q.full;
+    return sum;
+}
+
+Options EngineOptions(const ResultsSettings& s, double fullMarks, core::Ui& ui) {
+    Options o;
+    o.fullMarks = fullMarks;
+    o.pass = s.pass;
+    o.excellent = s.excellent;
+    o.low = s.low;
+    o.bandWidth = s.bandWidth;
+    o.rowsPerSheet = s.rowsPerSheet;
+    o.progress = [&ui](const std::string& what, long long done, long long total) { ui.progress(what, done, total); };
+    return o;
+}
+
+// The checks before anything is read; false after the message.
+bool ReadyToWrite(core::Workspace& ws, core::Ui& ui, const stats::ClassSettings& classes) {
+    if (ws.TableName.empty() || !core::TableExists(ws.connection, ws.TableName)) {
+        ui.message("请先打开卷面数据库DBF文件并评好分。", kResultsTitle, core::Icon::Information);
+        return false;
+    }
+    if (!classes.predefined && !stats::ClassSettingsAreSound(classes, ui, kResultsTitle))
+        return false;
+    if (classes.predefined && !core::TableExists(ws.connection, "ids")) {
+        Refuse(ui, "找不到表 ids 。请检查 data.mdb。");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ResultsRun WriteResults(core::Workspace& ws, core::Ui& ui, const stats::ClassSettings& classes,
+                        const ResultsSettings& settings) {
+    ResultsRun run;
+    ws.connect();
+    if (!ReadyToWrite(ws, ui, classes))
+        return run;
+    TableLayout layout = LayoutOf(ws, classes, core::TableExists(ws.connection, "ids"));
+    if (layout.questions < 1) {
+        Refuse(ui, "选择题数目为 " + std::to_string(classes.questions) + "，表中没有可分析的题目 f1。");
+        return run;
+    }
+    ColumnFigures figures = ReadColumnFigures(ws.connection, layout);
+    if (figures.scored == 0) {
+        Refuse(ui, "表 " + ws.TableName + " 中没有评过分的答卷。请先评分。");
+        return run;
+    }
+    run.questions = std::move(figures.questions);
+    layout.questions = static_cast<int>(run.questions.size());
+    run.fullMarksFrom = settings.fullMarks ? FullMarksFrom::Given : FullMarksFrom::ScoreColumns;
+    run.fullMarks = settings.fullMarks ? *settings.fullMarks : SumOfFullPoints(run.questions);
+    const Options options = EngineOptions(settings, run.fullMarks, ui);
+    if (const std::string bad = CheckOptions(options); !bad.empty()) {
+        Refuse(ui, bad);
+        return run;
+    }
+    const stats::ClassAssignment assignment(
+        classes, classes.predefined ? stats::PredefinedClassCodes(ws.connection) : std::vector<std::string>{});
+    TableSheets sheets(ws.connection, layout, assignment,
+                       [&ui](const std::string& what) { ui.progress(what, 0, -1); });
+    run.written = WriteResultsWorkbook(ws.file(WorkbookName(ws.TableName)), sheets, assignment.codes(),
+                                       run.questions, options);
+    run.outcome = core::Outcome::Done;
+    return run;
+}
+
+} // namespace results
