@@ -282,7 +282,9 @@ int RunResults(Context& c) {
         return kStopped;
     std::fprintf(stderr, "成绩分析: 列出 %lld 份, 总分为空 %lld 份, 未分班 %lld 份, 满分 %g (%s)\n",
                  run.written.listed, run.written.emptyScores, run.written.unclassed, run.fullMarks,
-                 run.fullMarksFrom == results::FullMarksFrom::Given ? "--full" : "各题最高得分之和");
+                 run.fullMarksFrom == results::FullMarksFrom::Given     ? "--full"
+                 : run.fullMarksFrom == results::FullMarksFrom::LastRun ? "上次评分的设置"
+                                                                          : "各题最高得分之和");
     std::printf("wrote %s\n", run.written.file.c_str());
     return kDone;
 }

@@ -1,5 +1,9 @@
 #include "results/Command.h"
 
+#include "analysis/Run.h"
+#include "analysis/TableAnalysis.h"
+#include "scoring/RunLog.h"
+
 #include "core/AppError.h"
 #include "core/ScratchDb.h"
 #include "platform/db/JetSql.h"
@@ -93,6 +97,26 @@ Options EngineOptions(const ResultsSettings& s, double fullMarks, core::Ui& ui) 
     return o;
 }
 
+// The full marks of the table's last scoring run: the points of the
+// questions the analysis counts (keys "x" and "z" and questions worth
+// nothing left out); nullopt for a table never scored or a run whose
+// settings no longer hold together.
+std::optional<double> FullMarksOfLastRun(core::Workspace& ws) {
+    auto last = scoring::LastRun(ws.connection, ws.TableName);
+    if (!last)
+        return std::nullopt;
+    try {
+        const analysis::QuestionPlan plan = analysis::PlanQuestions(analysis::DescriptionOf(*last));
+        double full = 0;
+        for (const auto& q : plan.questions)
+            if (q.leftOut == analysis::LeftOut::No)
+                full += static_cast<double>(q.points);
+        return full;
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
 // The checks before anything is read; false after the message.
 bool ReadyToWrite(core::Workspace& ws, core::Ui& ui, const stats::ClassSettings& classes) {
     if (ws.TableName.empty() || !core::TableExists(ws.connection, ws.TableName)) {
@@ -128,8 +152,16 @@ ResultsRun WriteResults(core::Workspace& ws, core::Ui& ui, const stats::ClassSet
     }
     run.questions = std::move(figures.questions);
     layout.questions = static_cast<int>(run.questions.size());
-    run.fullMarksFrom = settings.fullMarks ? FullMarksFrom::Given : FullMarksFrom::ScoreColumns;
-    run.fullMarks = settings.fullMarks ? *settings.fullMarks : SumOfFullPoints(run.questions);
+    if (settings.fullMarks) {
+        run.fullMarksFrom = FullMarksFrom::Given;
+        run.fullMarks = *settings.fullMarks;
+    } else if (auto fromRun = FullMarksOfLastRun(ws)) {
+        run.fullMarksFrom = FullMarksFrom::LastRun;
+        run.fullMarks = *fromRun;
+    } else {
+        run.fullMarksFrom = FullMarksFrom::ScoreColumns;
+        run.fullMarks = SumOfFullPoints(run.questions);
+    }
     const Options options = EngineOptions(settings, run.fullMarks, ui);
     if (const std::string bad = CheckOptions(options); !bad.empty()) {
         Refuse(ui, bad);

@@ -24,7 +24,10 @@ struct ResultsSettings {
 };
 
 // Where the full marks came from.
-enum class FullMarksFrom { Given, ScoreColumns };
+// Where the full marks came from: --full, the last scoring run of the
+// table, or (a table scored before runs were recorded) the most any sheet
+// earned on each question.
+enum class FullMarksFrom { Given, LastRun, ScoreColumns };
 
 // What the command did: stopped by a check's message, or done with the
 // workbook it wrote.

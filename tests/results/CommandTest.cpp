@@ -3,7 +3,9 @@
 // tell them (from the exam number or from `ids`), names from the roster,
 // empty scores noted, the full marks counted or given.
 #include "core/OpenTable.h"
+#include "platform/os/Shell.h"
 #include "results/Command.h"
+#include "scoring/ScoringRun.h"
 #include "stats/ClassAssignment.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
@@ -276,6 +278,28 @@ TEST(ClassAssignment, RosterClassesAsTheClassColumnHoldsThem) {
     EXPECT_EQ(numbers.classOf(std::string("202603123"), {}), 2);
     EXPECT_EQ(numbers.classOf(std::string("20260312"), {}), -1) << "too short";
     EXPECT_EQ(numbers.classOf(db::Value{}, {}), -1);
+}
+
+TEST_F(ResultsCommandTest, FullMarksComeFromTheLastScoringRun) {
+    // Five single-choice questions worth 2, the fourth keyed "x": full marks 8,
+    // although nobody earned the points of the third question.
+    testsupport::WriteAnswers(home / "期中.dbf",
+                              {{"202601001", "11211"}, {"202601002", "11111"}, {"202602001", "21211"}}, 'N');
+    (void)core::OpenAnswerTable(ws, ui, home / "期中.dbf");
+    scoring::ScoringSettings st;
+    st.segmentChoice = 1;
+    st.counts = {5, 0, 0, 0};
+    st.points = {"2", "0", "0", "0"};
+    st.singleKey = "AACxA";
+    ui.answers = {true, true, true};
+    os::RecordingShell shell;
+    ASSERT_EQ(scoring::ScoreAll(ws, ui, shell, st, {}).outcome, core::Outcome::Done);
+    stats::ClassSettings classes = ByExamNumber();
+    classes.questions = 5;
+    const auto run = Run(classes);
+    ASSERT_EQ(run.outcome, core::Outcome::Done);
+    EXPECT_EQ(run.fullMarksFrom, results::FullMarksFrom::LastRun);
+    EXPECT_EQ(run.fullMarks, 8);
 }
 
 } // namespace
