@@ -68,15 +68,17 @@ std::filesystem::path ChooseProgramFolder(const FolderCandidates& c,
     return s;
 }
 
-std::filesystem::path ProgramFolder() {
-    const FolderCandidates candidates = CurrentCandidates();
-    std::filesystem::path folder = ChooseProgramFolder(candidates);
-    if (candidates.given.empty() && candidates.environment.empty() && folder != candidates.executable) {
+std::filesystem::path UseProgramFolder(const FolderCandidates& c,
+                                       const std::function<bool(const std::filesystem::path&)>& writable) {
+    std::filesystem::path folder = ChooseProgramFolder(c, writable);
+    if (c.given.empty() && c.environment.empty() && folder != c.executable) {
         std::error_code ec;
         std::filesystem::create_directories(folder, ec);
     }
     return folder;
 }
+
+std::filesystem::path ProgramFolder() { return UseProgramFolder(CurrentCandidates()); }
 
 std::string GetTempFolder() {
     std::string folder = "/tmp";

@@ -42,8 +42,13 @@ struct FolderCandidates {
 // empty path goes back to QUILLORY_HOME or the executable's folder.
 void SetProgramFolder(const std::filesystem::path& folder);
 
-// The program folder, absolute, without a trailing delimiter; the per-user
-// data folder is created when it is chosen.
+// The folder ChooseProgramFolder gives, the per-user data folder created
+// when it is the one chosen.
+[[nodiscard]] std::filesystem::path UseProgramFolder(
+    const FolderCandidates& candidates,
+    const std::function<bool(const std::filesystem::path&)>& writable = CanWriteTo);
+
+// The program folder of this process (UseProgramFolder of CurrentCandidates).
 [[nodiscard]] std::filesystem::path ProgramFolder();
 
 // The folder of the running executable.
