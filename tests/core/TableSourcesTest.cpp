@@ -156,6 +156,21 @@ TEST_F(TableSourcesTest, AFailedReimportKeepsTheStoredTableAndItsSource) {
     EXPECT_EQ(core::StoredSource(ws.connection, "exam1")->records, 45);
 }
 
+TEST_F(TableSourcesTest, AChineseNameIsReimportedThroughItsTempCopy) {
+    const auto chinese = exam / "9班.dbf";
+    WriteAnswers(chinese, Sheets(3, 6), 'N');
+    (void)Reopen(chinese);
+    const auto before = std::filesystem::last_write_time(chinese);
+    WriteAnswers(chinese, Sheets(5, 6), 'N');
+    std::filesystem::last_write_time(chinese, before + std::chrono::minutes(1));
+    ui.answers = {true};
+    auto opened = Reopen(chinese);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(opened.status, "记录数:5  题目数:6");
+    EXPECT_EQ(core::StoredSource(ws.connection, "9班")->path, chinese.string());
+    EXPECT_FALSE(std::filesystem::exists(exam / "temp.dbf"));
+}
+
 TEST_F(TableSourcesTest, AReimportThatCannotReadTheFileChangesNothing) {
     ws.view.close();
     ws.connection.execute("UPDATE exam1 SET score = 7");
