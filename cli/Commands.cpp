@@ -505,7 +505,7 @@ int Run(const std::vector<std::string>& argv) {
     try {
         a = Parse(argv, home, goOn);
         if (a.flags.count("--help") || a.command == "help") {
-            PrintHelp(a.command, home);
+            PrintHelp(a.command == "help" ? a.table : a.command, home); // help COMMAND
             return kDone;
         }
         if (a.command.empty())

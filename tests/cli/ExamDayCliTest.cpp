@@ -90,6 +90,7 @@ TEST(HelpCli, CommandHelpShowsThatCommandOnly) {
     EXPECT_TRUE(Has(r.out, "  score [--segment COUNT:POINTS]"));
     EXPECT_FALSE(Has(r.out, "  batch --kind"));
     EXPECT_TRUE(Has(r.out, "exit status:"));
+    EXPECT_EQ(Cli({"help", "score"}).out, r.out);
     r = Cli({"roster", "import", "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(Has(r.out, "  roster import FILE"));
