@@ -9,6 +9,7 @@ namespace cli {
 // the synopsis, the usage lines given (every command's, or one command's),
 // the global options with the home folder `home` that is used now, the
 // answer-key syntax and the exit statuses.
-[[nodiscard]] std::string HelpText(const std::string& commandUsage, const std::filesystem::path& home);
+[[nodiscard]] std::string HelpText(const std::string& commandUsage,
+                                   const std::filesystem::path& home);
 
 } // namespace cli

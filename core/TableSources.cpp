@@ -78,8 +78,9 @@ std::optional<TableSource> StoredSource(db::Connection& c, const std::string& ta
 
 void RecordSource(db::Connection& c, const std::string& table, const TableSource& source) {
     CreateSourcesTable(c);
-    db::Statement insert = c.prepare("INSERT OR REPLACE INTO " + QuoteName(SourcesTableName) +
-                                     " (table_name, path, size, modified, records) VALUES (?, ?, ?, ?, ?)");
+    db::Statement insert =
+        c.prepare("INSERT OR REPLACE INTO " + QuoteName(SourcesTableName) +
+                  " (table_name, path, size, modified, records) VALUES (?, ?, ?, ?, ?)");
     insert.bindText(1, table);
     insert.bindText(2, source.path);
     insert.bind(3, static_cast<std::int64_t>(source.size));
@@ -95,8 +96,8 @@ bool SameSource(const TableSource& stored, const TableSource& now) {
 int DropScoringRuns(db::Connection& c, const std::string& table) {
     if (!c.hasTable(RunsTableName))
         return 0;
-    db::Statement drop =
-        c.prepare("DELETE FROM " + QuoteName(RunsTableName) + " WHERE table_name = ? COLLATE NOCASE");
+    db::Statement drop = c.prepare("DELETE FROM " + QuoteName(RunsTableName) +
+                                   " WHERE table_name = ? COLLATE NOCASE");
     drop.bindText(1, table);
     drop.step();
     db::Statement changes = c.prepare("SELECT changes()");
@@ -104,10 +105,11 @@ int DropScoringRuns(db::Connection& c, const std::string& table) {
     return static_cast<int>(changes.columnInt(0));
 }
 
-std::string ReimportQuestion(const std::string& table, const TableSource& stored, const TableSource& now) {
-    return "数据表 " + table + " 已导入过（来自 " + stored.path + "，" + std::to_string(stored.records) +
-           " 条记录）。现在打开的文件不同（" + now.path + "，" + std::to_string(now.records) +
-           " 条记录）。是否重新导入？已有的评分会被清除。";
+std::string ReimportQuestion(const std::string& table, const TableSource& stored,
+                             const TableSource& now) {
+    return "数据表 " + table + " 已导入过（来自 " + stored.path + "，" +
+           std::to_string(stored.records) + " 条记录）。现在打开的文件不同（" + now.path + "，" +
+           std::to_string(now.records) + " 条记录）。是否重新导入？已有的评分会被清除。";
 }
 
 std::string ReimportNotice(const std::string& table, const TableSource& now, int droppedRuns) {

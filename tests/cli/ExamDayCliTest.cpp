@@ -25,10 +25,12 @@ Result Cli(std::vector<std::string> args) {
     return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
 }
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 class ReimportCliTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testsupport::WriteAnswers(file, testsupport::Sheets(4, 5), 'N');
         ASSERT_EQ(Cli({"--home", homeFolder, "open", file.string()}).status, 0);
@@ -40,8 +42,9 @@ protected:
     TempHome home;
     std::string homeFolder = (home / "home").string();
     std::filesystem::path file = home / "a.dbf";
-    std::string question = "数据表 a 已导入过（来自 " + file.string() + "，4 条记录）。现在打开的文件不同（" +
-                           file.string() + "，6 条记录）。是否重新导入？已有的评分会被清除。";
+    std::string question = "数据表 a 已导入过（来自 " + file.string() +
+                           "，4 条记录）。现在打开的文件不同（" + file.string() +
+                           "，6 条记录）。是否重新导入？已有的评分会被清除。";
 };
 
 TEST_F(ReimportCliTest, AChangedFileIsANoticeAndTheStoredTableIsUsed) {
@@ -74,10 +77,11 @@ TEST(HelpCli, HelpPrintsTheWholeUsageOnStdout) {
     auto r = Cli({"--home", (home / "h").string(), "--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    for (const char* part : {"usage: quillory-cli", "  score [--segment COUNT:POINTS]", "  batch --kind",
-                             "--go-on", "--reimport", "--home DIR", "~/.local/share/quillory",
-                             "ABCDA;BCDAB;CD", "x    the question is left out", "--multi-key TEXT",
-                             "0  done", "1  error", "2  bad usage", "3  stopped"})
+    for (const char* part :
+         {"usage: quillory-cli", "  score [--segment COUNT:POINTS]", "  batch --kind", "--go-on",
+          "--reimport", "--home DIR", "~/.local/share/quillory", "ABCDA;BCDAB;CD",
+          "x    the question is left out", "--multi-key TEXT", "0  done", "1  error",
+          "2  bad usage", "3  stopped"})
         EXPECT_TRUE(Has(r.out, part)) << part;
     EXPECT_TRUE(Has(r.out, "Now: " + (home / "h").string() + "\n")) << r.out;
     EXPECT_EQ(Cli({"help"}).status, 0);

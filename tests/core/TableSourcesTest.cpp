@@ -1,6 +1,6 @@
+#include "core/TableSources.h"
 #include "core/OpenTable.h"
 #include "core/ScratchDb.h"
-#include "core/TableSources.h"
 #include "core/Workspace.h"
 #include "platform/db/Statement.h"
 #include "tests/support/AnswerTables.h"
@@ -21,7 +21,7 @@ using testsupport::WriteAnswers;
 // Opening a file of a known table name compares it with the file the table
 // was imported from.
 class TableSourcesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ws.startUp();
         std::filesystem::create_directories(exam);
@@ -66,8 +66,9 @@ TEST_F(TableSourcesTest, TheFirstImportRecordsPathSizeTimeAndRecords) {
     EXPECT_EQ(stored->size, std::filesystem::file_size(file));
     EXPECT_EQ(stored->records, 45);
     const auto written = std::chrono::file_clock::to_sys(std::filesystem::last_write_time(file));
-    EXPECT_EQ(stored->modified,
-              std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count());
+    EXPECT_EQ(
+        stored->modified,
+        std::chrono::duration_cast<std::chrono::nanoseconds>(written.time_since_epoch()).count());
     EXPECT_TRUE(core::StoredSource(ws.connection, "EXAM1")) << "table names ignore case";
     EXPECT_FALSE(core::StoredSource(ws.connection, "exam2"));
 }
@@ -128,8 +129,9 @@ TEST_F(TableSourcesTest, YesReimportsAndClearsScoresAndRuns) {
     EXPECT_EQ(Count("select count(*) from quillory_runs where table_name = 'exam2'"), 1);
     EXPECT_EQ(Count("select count(*) from quillory_runs"), 1);
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "数据表 exam1 已从 " + file.string() +
-                                       " 重新导入（50 条记录），已有的评分已清除（删除了 2 次评分的记录）。");
+    EXPECT_EQ(ui.messages[0].text,
+              "数据表 exam1 已从 " + file.string() +
+                  " 重新导入（50 条记录），已有的评分已清除（删除了 2 次评分的记录）。");
     EXPECT_EQ(core::StoredSource(ws.connection, "exam1")->records, 50);
     (void)Reopen(file);
     EXPECT_EQ(ui.questions.size(), 1u) << "the new file is now the recorded one";

@@ -10,8 +10,12 @@ namespace {
 using os::FolderCandidates;
 using testsupport::TempHome;
 
-bool ReadOnly(const std::filesystem::path&) { return false; }
-bool Writable(const std::filesystem::path&) { return true; }
+bool ReadOnly(const std::filesystem::path&) {
+    return false;
+}
+bool Writable(const std::filesystem::path&) {
+    return true;
+}
 
 FolderCandidates Installed(const TempHome& home) {
     FolderCandidates c;
@@ -28,7 +32,8 @@ TEST(ProgramFolder, AWritableExecutableFolderIsTheHome) {
 TEST(ProgramFolder, AReadOnlyExecutableFolderGivesThePerUserDataFolder) {
     TempHome home;
     FolderCandidates c = Installed(home);
-    EXPECT_EQ(os::ChooseProgramFolder(c, ReadOnly), home / "user" / ".local" / "share" / "quillory");
+    EXPECT_EQ(os::ChooseProgramFolder(c, ReadOnly),
+              home / "user" / ".local" / "share" / "quillory");
     c.dataHome = (home / "data").string() + "/";
     EXPECT_EQ(os::ChooseProgramFolder(c, ReadOnly), home / "data" / "quillory");
 }
@@ -68,7 +73,8 @@ TEST(ProgramFolder, WritingIsCheckedOnTheFolder) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "root may write to a read-only folder";
     std::filesystem::create_directories(home / "ro");
-    std::filesystem::permissions(home / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(home / "ro", std::filesystem::perms::owner_read |
+                                                  std::filesystem::perms::owner_exec);
     EXPECT_FALSE(os::CanWriteTo(home / "ro"));
     std::filesystem::permissions(home / "ro", std::filesystem::perms::owner_all);
 }
