@@ -66,12 +66,16 @@ TEST(ProgramFolder, ThePerUserFolderIsCreatedWhenChosenAndOnlyThen) {
     EXPECT_FALSE(std::filesystem::exists(home / "env")) << "QUILLORY_HOME is taken as it is";
 }
 
-TEST(ProgramFolder, WritingIsCheckedOnTheFolder) {
+TEST(ProgramFolder, AFolderThatIsThereCanBeWrittenToAndAMissingOneCannot) {
     TempHome home;
     EXPECT_TRUE(os::CanWriteTo(home.path()));
     EXPECT_FALSE(os::CanWriteTo(home / "missing"));
+}
+
+TEST(ProgramFolder, AFolderWithoutWritePermissionCannotBeWrittenTo) {
     if (::geteuid() == 0)
-        GTEST_SKIP() << "root may write to a read-only folder";
+        GTEST_SKIP() << "root may write to a folder without write permission";
+    TempHome home;
     std::filesystem::create_directories(home / "ro");
     std::filesystem::permissions(home / "ro", std::filesystem::perms::owner_read |
                                                   std::filesystem::perms::owner_exec);
