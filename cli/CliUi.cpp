@@ -27,10 +27,12 @@ void CliUi::message(const std::string& text, const std::string& title, core::Ico
 }
 
 bool CliUi::question(const std::string& text, const std::string& title, core::GoOn goOn) {
+    const bool either = goOn == core::GoOn::Offer || goOn == core::GoOn::Replace;
     bool yes = goOn == core::GoOn::Offer     ? mReport
+               : goOn == core::GoOn::Replace ? mReplace
                : goOn == core::GoOn::WithYes ? mGoOn
                                             : !mGoOn;
-    if (goOn != core::GoOn::Offer && !mGoOn)
+    if (!either && !mGoOn)
         mStopped = true;
     std::fprintf(stderr, "[问题] %s: %s -> %s\n", title.c_str(), Lines(text).c_str(),
                  yes ? "是" : "否");

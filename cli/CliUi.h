@@ -8,11 +8,15 @@ namespace cli {
 
 // Answers every question without a person: by default the way that stops
 // the command, with --go-on the way that lets it go on. Every message and
-// question is printed to stderr with its title.
+// question is printed to stderr with its title. A question whether to
+// replace what is stored (a new import of a changed table) is answered No
+// unless --reimport was given; --go-on alone does not say Yes to it.
 class CliUi : public core::Ui {
 public:
-    // goOn: --go-on; report: --report, the answer to an offer.
-    CliUi(bool goOn, bool report = false) : mGoOn(goOn), mReport(report) {}
+    // goOn: --go-on; report: --report, the answer to an offer; replace:
+    // --reimport, the answer to a replacement.
+    CliUi(bool goOn, bool report = false, bool replace = false)
+        : mGoOn(goOn), mReport(report), mReplace(replace) {}
     void message(const std::string& text, const std::string& title, core::Icon icon) override;
     bool question(const std::string& text, const std::string& title, core::GoOn goOn) override;
     bool editFieldNames(core::FieldSettings& fields) override;
@@ -28,6 +32,7 @@ public:
 private:
     bool mGoOn;
     bool mReport;
+    bool mReplace;
     bool mStopped = false;
     int mLastPercent = -1;
 };

@@ -9,6 +9,7 @@
 #include "core/Workspace.h"
 #include "analysis/TableAnalysis.h"
 #include "cli/CliUi.h"
+#include "cli/Help.h"
 #include "platform/db/Error.h"
 #include "platform/os/Folders.h"
 #include "platform/os/Shell.h"
@@ -491,12 +492,27 @@ const Command* Find(const std::string& name) {
     return nullptr;
 }
 
-std::string UsageText() {
-    std::string text = "usage: quillory-cli [--home DIR] [--go-on] COMMAND TABLE.dbf [options]\n"
-                       "commands:\n";
+std::string CommandsUsage() {
+    std::string text;
     for (const auto& c : Commands())
         text += c.usage;
     return text;
+}
+
+std::string UsageText() {
+    return "usage: quillory-cli [--home DIR] [--go-on] [--reimport] COMMAND TABLE.dbf [options]\n"
+           "       quillory-cli [COMMAND] --help\n"
+           "commands:\n" +
+           CommandsUsage();
+}
+
+// --help, or COMMAND --help: on stdout, with the home folder --home names
+// or the one that would be used.
+void PrintHelp(const std::string& command, const std::optional<std::string>& home) {
+    const Command* asked = Find(command);
+    const std::filesystem::path folder =
+        home ? std::filesystem::absolute(*home) : os::ChooseProgramFolder(os::CurrentCandidates());
+    std::fputs(HelpText(asked ? asked->usage : CommandsUsage(), folder).c_str(), stdout);
 }
 
 Args Parse(const std::vector<std::string>& argv, std::optional<std::string>& home, bool& goOn) {
@@ -510,6 +526,8 @@ Args Parse(const std::vector<std::string>& argv, std::optional<std::string>& hom
             home = argv[++i];
         } else if (s == "--go-on") {
             goOn = true;
+        } else if (s == "--reimport" || s == "--help" || s == "-h") {
+            a.flags.insert(s == "-h" ? "--help" : s);
         } else if (s.rfind("--", 0) == 0) {
             if (!command)
                 throw UsageError{"unknown option " + s};
@@ -568,7 +586,11 @@ int Run(const std::vector<std::string>& argv) {
     const Command* command = nullptr;
     try {
         a = Parse(argv, home, goOn);
-        if (a.command.empty() || a.command == "help")
+        if (a.flags.count("--help") || a.command == "help") {
+            PrintHelp(a.command == "help" ? a.table : a.command, home); // help COMMAND
+            return kDone;
+        }
+        if (a.command.empty())
             throw UsageError{""};
         command = Find(a.command);
         if (a.table.empty() && command->table != Table::None)
@@ -587,7 +609,7 @@ int Run(const std::vector<std::string>& argv) {
         std::filesystem::create_directories(*home, ec);
         os::SetProgramFolder(*home);
     }
-    CliUi ui(goOn, a.flags.count("--report") > 0);
+    CliUi ui(goOn, a.flags.count("--report") > 0, a.flags.count("--reimport") > 0);
     try {
         return RunCommand(*command, a, ui);
     } catch (const UsageError& e) {

@@ -2,11 +2,13 @@
 
 #include "core/AppError.h"
 #include "core/ScratchDb.h"
+#include "core/TableSources.h"
 #include "platform/db/Error.h"
 #include "platform/db/JetSql.h"
 #include "platform/text/Gbk.h"
 
 #include <cctype>
+#include <optional>
 #include <system_error>
 
 namespace core {
@@ -81,8 +83,37 @@ bool Has(const std::vector<db::ColumnInfo>& columns, const std::string& name) {
     return false;
 }
 
-// Imports the table on first sight; a table without the named columns asks
-// for the field names first, and gets its score columns when they are given.
+// A known table whose file is not the one it was imported from (another
+// path, another size or modification time) is re-imported when the user
+// says so; a known table without a recorded source gets this file as its
+// source, silently. Returns the file's facts when it is to be re-imported.
+// A file that is not there (the stored table opens without it) is not
+// compared.
+std::optional<TableSource> ChangedSourceToReimport(Workspace& ws, Ui& ui, const std::filesystem::path& file,
+                                                   const std::string& name) {
+    const std::optional<TableSource> now = SourceIfThere(file);
+    if (!now)
+        return std::nullopt;
+    const std::optional<TableSource> stored = StoredSource(ws.connection, name);
+    if (!stored) {
+        RecordSource(ws.connection, name, *now);
+        return std::nullopt;
+    }
+    if (SameSource(*stored, *now) ||
+        !ui.question(ReimportQuestion(name, *stored, *now), Title(ws), GoOn::Replace))
+        return std::nullopt;
+    return now;
+}
+
+void Reimport(Workspace& ws, Ui& ui, const std::string& folder, const std::string& name,
+              const TableSource& source) {
+    const int dropped = ReimportAnswerTable(ws.connection, folder, name, ws.Fields.Score, source);
+    ui.message(ReimportNotice(name, source, dropped), Title(ws), Icon::Information);
+}
+
+// Imports the table on first sight (or again, when its file changed and the
+// user wants it); a table without the named columns asks for the field names
+// first, and gets its score columns when they are given.
 void ImportOrCompleteTable(Workspace& ws, Ui& ui, const std::filesystem::path& file,
                            const std::string& name) {
     db::Connection& c = ws.connection;
@@ -92,18 +123,21 @@ void ImportOrCompleteTable(Workspace& ws, Ui& ui, const std::filesystem::path& f
     if (TableExists(c, "t2"))
         c.execute("Drop Table t2");
     const bool known = TableExists(c, name);
-    const auto columns = ProbeColumns(c, file, name, known);
+    const std::optional<TableSource> changed =
+        known ? ChangedSourceToReimport(ws, ui, file, name) : std::nullopt;
+    const bool stored = known && !changed;
+    const auto columns = ProbeColumns(c, file, name, stored);
     const std::string folder = file.parent_path().string();
     const FieldSettings& f = ws.Fields;
-    if (Has(columns, f.ID) && Has(columns, f.Content) && Has(columns, f.Score)) {
-        if (!known)
-            ImportAnswerTable(c, folder, name, f.Score);
-    } else if (ui.editFieldNames(ws.Fields)) {
-        if (known)
-            AddScoreColumns(c, name, ws.Fields.Score);
-        else
-            ImportAnswerTable(c, folder, name, ws.Fields.Score);
-    }
+    const bool named = Has(columns, f.ID) && Has(columns, f.Content) && Has(columns, f.Score);
+    if (!named && !ui.editFieldNames(ws.Fields))
+        return;
+    if (changed)
+        Reimport(ws, ui, folder, name, *changed);
+    else if (!known)
+        ImportAnswerTable(c, folder, name, ws.Fields.Score, SourceIfThere(file));
+    else if (!named)
+        AddScoreColumns(c, name, ws.Fields.Score);
     tx.commit();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/db/JetSql.h"
 #include "platform/db/Query.h"
+#include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
 
 #include <filesystem>
@@ -42,6 +43,29 @@ std::string MissingScoringColumns(const std::vector<db::ColumnInfo>& columns) {
     return missing;
 }
 
+// Reads folder/tableName.dbf into t, where the file is.
+void ReadIntoT(db::Connection& c, const std::string& folder, const std::string& tableName) {
+    c.execute("select * into t from " + DbaseSource(tableName, folder));
+}
+
+// Adds the columns scoring needs to the answer table, then fills it from t
+// when the .dbf was read into t: a table that existed before keeps its rows.
+void CompleteAndFill(db::Connection& c, const std::string& tableName, const std::string& scoreName) {
+    const auto columns = c.columns(tableName);
+    std::string alter;
+    if (HasColumn(columns, scoreName)) {
+        if (std::string missing = MissingScoringColumns(columns); !missing.empty())
+            alter = "Alter Table " + Bracket(tableName) + " ADD " + missing;
+    } else {
+        alter = "Alter Table " + Bracket(tableName) + " ADD CLS INT NULL, " + Bracket(scoreName) +
+                " REAL NULL, " + QuestionColumnList();
+    }
+    if (!alter.empty())
+        c.execute(alter);
+    if (TableExists(c, "t"))
+        c.execute("INSERT INTO " + Bracket(tableName) + " Select * from t");
+}
+
 } // namespace
 
 bool TableExists(db::Connection& connection, const std::string& name) {
@@ -59,29 +83,32 @@ std::string QuestionColumnList() {
 }
 
 void ImportAnswerTable(db::Connection& c, const std::string& folder, const std::string& tableName,
-                       const std::string& scoreName) {
+                       const std::string& scoreName, const std::optional<TableSource>& source) {
     db::Transaction tx(c);
     DropIfExists(c, "t");
     if (!TableExists(c, tableName)) {
-        c.execute("select * into t from " + DbaseSource(tableName, folder));
+        ReadIntoT(c, folder, tableName);
         c.execute("Select * into " + Bracket(tableName) + " from t where 1 <> 1");
+        if (auto found = source ? source : SourceIfThere(os::FindFileNoCase(folder, tableName + ".dbf")))
+            RecordSource(c, tableName, *found);
     }
-    const auto columns = c.columns(tableName);
-    std::string alter;
-    if (HasColumn(columns, scoreName)) {
-        if (std::string missing = MissingScoringColumns(columns); !missing.empty())
-            alter = "Alter Table " + Bracket(tableName) + " ADD " + missing;
-    } else {
-        alter = "Alter Table " + Bracket(tableName) + " ADD CLS INT NULL, " + Bracket(scoreName) +
-                " REAL NULL, " + QuestionColumnList();
-    }
-    if (!alter.empty())
-        c.execute(alter);
-    // t exists only when the .dbf was read above; a table that existed
-    // before keeps its rows.
-    if (TableExists(c, "t"))
-        c.execute("INSERT INTO " + Bracket(tableName) + " Select * from t");
+    CompleteAndFill(c, tableName, scoreName);
     tx.commit();
+}
+
+int ReimportAnswerTable(db::Connection& c, const std::string& folder, const std::string& tableName,
+                        const std::string& scoreName, const TableSource& source) {
+    db::Transaction tx(c);
+    DropIfExists(c, "t");
+    ReadIntoT(c, folder, tableName);
+    // The stored table goes only once the file has been read whole.
+    DropIfExists(c, tableName);
+    c.execute("Select * into " + Bracket(tableName) + " from t where 1 <> 1");
+    RecordSource(c, tableName, source);
+    CompleteAndFill(c, tableName, scoreName);
+    const int dropped = DropScoringRuns(c, tableName);
+    tx.commit();
+    return dropped;
 }
 
 void AddScoreColumns(db::Connection& c, const std::string& tableName, const std::string& scoreName) {

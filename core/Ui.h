@@ -9,8 +9,11 @@ struct FieldSettings;
 enum class Icon { Information, Error, Warning };
 
 // Which answer of a Yes/No question lets the command go on; an offer (such
-// as the report at the end of a scoring run) stops nothing either way.
-enum class GoOn { WithYes, WithNo, Offer };
+// as the report at the end of a scoring run) stops nothing either way. A
+// replacement (a new import of a table whose file changed) stops nothing
+// either: No, which keeps what is stored, is its default, and the command
+// line answers Yes only when told to.
+enum class GoOn { WithYes, WithNo, Offer, Replace };
 
 // What a command needs from whoever runs it: messages, Yes/No questions, the
 // field-name dialog and a sign of progress. The window shows boxes, the

@@ -24,10 +24,12 @@ void QtUi::message(const std::string& text, const std::string& title, core::Icon
     box.exec();
 }
 
-bool QtUi::question(const std::string& text, const std::string& title, core::GoOn) {
+bool QtUi::question(const std::string& text, const std::string& title, core::GoOn goOn) {
     QMessageBox box(QMessageBox::Question, QString::fromStdString(title), Shown(text),
                     QMessageBox::Yes | QMessageBox::No, mOwner);
     box.setObjectName("QuestionBox");
+    if (goOn == core::GoOn::Replace)
+        box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

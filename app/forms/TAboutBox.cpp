@@ -1,6 +1,7 @@
 #include "app/forms/TAboutBox.h"
 
 #include "core/About.h"
+#include "platform/os/Folders.h"
 #include "platform/os/Shell.h"
 #include "platform/os/System.h"
 
@@ -44,6 +45,10 @@ TAboutBox::TAboutBox(QWidget* parent, os::Shell& shell) : QDialog(parent), mShel
     Bevel1->setFrameShape(QFrame::HLine);
     Label2 = Text(this, "Label2", QString::fromStdString(os::SystemName()), 8, 136, 300, 16);
     Label3 = Text(this, "Label3", "", 8, 157, 300, 16);
+    const QString home = QString::fromStdString(core::HomeFolderText(os::ProgramFolder()));
+    HomeLabel = Text(this, "HomeLabel", home, 8, 178, 300, 16);
+    HomeLabel->setToolTip(home);
+    HomeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Button1 = new QPushButton("确定(&O)", this);
     Button1->setObjectName("Button1");
     Button1->setGeometry(128, 204, 75, 22);

@@ -31,6 +31,7 @@ public:
     QFrame* Bevel1;
     QLabel* Label2;
     QLabel* Label3;
+    QLabel* HomeLabel; // where data.mdb, config.ini and the reports are
     QPushButton* Button1;
 
 protected:

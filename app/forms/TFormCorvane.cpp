@@ -1,5 +1,6 @@
 #include "app/forms/TFormCorvane.h"
 
+#include "core/About.h"
 #include "core/AppError.h"
 #include "core/Maintenance.h"
 #include "core/OpenTable.h"
@@ -261,6 +262,14 @@ void TFormCorvane::buildBody() {
     StatusBar1->addWidget(StatusPanel0);
     StatusBar1->addWidget(StatusPanel1);
     StatusBar1->addWidget(StatusPanel2);
+    // Where data.mdb and the reports are: the per-user data folder when the
+    // program's own folder cannot be written to.
+    const QString home = QString::fromStdString(core::HomeFolderText(mWs.home()));
+    StatusHome = new QLabel(home, StatusBar1);
+    StatusHome->setObjectName("StatusHome");
+    StatusHome->setToolTip(home);
+    StatusHome->setMinimumWidth(1);
+    StatusBar1->addPermanentWidget(StatusHome, 1);
     Progress = new QProgressBar(StatusBar1);
     Progress->setObjectName("Progress");
     Progress->setFixedWidth(160);

@@ -120,6 +120,7 @@ private:
     QLabel* StatusPanel0;
     QLabel* StatusPanel1;
     QLabel* StatusPanel2;
+    QLabel* StatusHome; // the home folder, at the right of the status bar
     QProgressBar* Progress;
 
     QMenu* N1;

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <system_error>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace os {
@@ -28,19 +29,56 @@ std::filesystem::path ExecutableFolder() {
     return exe.parent_path();
 }
 
-std::filesystem::path ProgramFolder() {
-    std::filesystem::path folder = Override();
-    if (folder.empty()) {
-        if (const char* env = std::getenv("QUILLORY_HOME"); env && *env)
-            folder = std::filesystem::absolute(env).lexically_normal();
-        else
-            folder = ExecutableFolder();
-    }
-    std::string s = folder.string();
+FolderCandidates CurrentCandidates() {
+    FolderCandidates c;
+    c.given = Override();
+    if (const char* env = std::getenv("QUILLORY_HOME"))
+        c.environment = env;
+    c.executable = ExecutableFolder();
+    if (const char* data = std::getenv("XDG_DATA_HOME"))
+        c.dataHome = data;
+    if (const char* home = std::getenv("HOME"); home && *home)
+        c.userHome = home;
+    else if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir)
+        c.userHome = user->pw_dir;
+    return c;
+}
+
+bool CanWriteTo(const std::filesystem::path& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+std::filesystem::path UserDataFolder(const std::string& dataHome, const std::string& userHome) {
+    std::filesystem::path base = dataHome;
+    if (dataHome.empty() || !base.is_absolute())
+        base = std::filesystem::path(userHome) / ".local" / "share";
+    return base / "quillory";
+}
+
+std::filesystem::path ChooseProgramFolder(const FolderCandidates& c,
+                                          const std::function<bool(const std::filesystem::path&)>& writable) {
+    std::filesystem::path folder = c.given;
+    if (folder.empty() && !c.environment.empty())
+        folder = std::filesystem::absolute(c.environment).lexically_normal();
+    if (folder.empty())
+        folder = writable(c.executable) ? c.executable : UserDataFolder(c.dataHome, c.userHome);
+    std::string s = folder.lexically_normal().string();
     while (s.size() > 1 && s.back() == '/')
         s.pop_back();
     return s;
 }
+
+std::filesystem::path UseProgramFolder(const FolderCandidates& c,
+                                       const std::function<bool(const std::filesystem::path&)>& writable) {
+    std::filesystem::path folder = ChooseProgramFolder(c, writable);
+    if (c.given.empty() && c.environment.empty() && folder != c.executable) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+    }
+    return folder;
+}
+
+std::filesystem::path ProgramFolder() { return UseProgramFolder(CurrentCandidates()); }
 
 std::string GetTempFolder() {
     std::string folder = "/tmp";

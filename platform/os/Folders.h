@@ -1,18 +1,54 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 // Where the program keeps its files. The program folder holds data.mdb,
-// config.ini, the reports and the logs: by default the executable's folder,
-// or the folder given by --home or the QUILLORY_HOME environment variable.
+// config.ini, the reports and the logs: the folder given by --home or the
+// QUILLORY_HOME environment variable, else the executable's folder, or, when
+// the user cannot write there (a system-wide install), the per-user data
+// folder $XDG_DATA_HOME/quillory (by default ~/.local/share/quillory).
 namespace os {
+
+// Where the program folder can be, in the order they win.
+struct FolderCandidates {
+    std::filesystem::path given;      // --home
+    std::string environment;          // QUILLORY_HOME
+    std::filesystem::path executable; // the executable's folder
+    std::string dataHome;             // XDG_DATA_HOME
+    std::string userHome;             // HOME
+};
+
+// The candidates of this process.
+[[nodiscard]] FolderCandidates CurrentCandidates();
+
+// True when the user may create files in the folder.
+[[nodiscard]] bool CanWriteTo(const std::filesystem::path& folder);
+
+// $XDG_DATA_HOME/quillory; ~/.local/share/quillory when XDG_DATA_HOME is
+// unset, empty or not an absolute path.
+[[nodiscard]] std::filesystem::path UserDataFolder(const std::string& dataHome,
+                                                   const std::string& userHome);
+
+// The program folder the candidates give, absolute, without a trailing
+// delimiter, not created: --home, QUILLORY_HOME, the executable's folder when
+// `writable` says so, else the per-user data folder.
+[[nodiscard]] std::filesystem::path ChooseProgramFolder(
+    const FolderCandidates& candidates,
+    const std::function<bool(const std::filesystem::path&)>& writable = CanWriteTo);
 
 // Sets the program folder for the rest of the run (the --home option); an
 // empty path goes back to QUILLORY_HOME or the executable's folder.
 void SetProgramFolder(const std::filesystem::path& folder);
 
-// The program folder, absolute, without a trailing delimiter.
+// The folder ChooseProgramFolder gives, the per-user data folder created
+// when it is the one chosen.
+[[nodiscard]] std::filesystem::path UseProgramFolder(
+    const FolderCandidates& candidates,
+    const std::function<bool(const std::filesystem::path&)>& writable = CanWriteTo);
+
+// The program folder of this process (UseProgramFolder of CurrentCandidates).
 [[nodiscard]] std::filesystem::path ProgramFolder();
 
 // The folder of the running executable.

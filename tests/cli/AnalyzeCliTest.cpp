@@ -101,9 +101,10 @@ TEST_F(AnalyzeCliTest, ImpossibleOptionsAreBadUsage) {
 
 TEST_F(AnalyzeCliTest, TheUsageNamesTheCommand) {
     auto r = Cli({"--help"});
-    EXPECT_NE(r.err.find("analyze [--groups PERCENT] [--band WIDTH] [--json FILE]"),
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("analyze [--groups PERCENT] [--band WIDTH] [--json FILE]"),
               std::string::npos)
-        << r.err;
+        << r.out;
 }
 
 } // namespace

@@ -11,4 +11,9 @@ TEST(About, FreeMemoryInThousandsOfBytes) {
     EXPECT_EQ(core::FreeMemoryText(999999999), "可用物理内存: 999,999 KB");
 }
 
+TEST(About, TheHomeFolderLine) {
+    EXPECT_EQ(core::HomeFolderText("/home/li/.local/share/quillory"),
+              "数据文件夹: /home/li/.local/share/quillory");
+}
+
 } // namespace

@@ -28,6 +28,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -476,6 +477,44 @@ private slots:
         QCOMPARE(Find<QTableView>("DBGrid1")->currentIndex().row(), 5);
     }
 
+    void theStatusBarNamesTheHomeFolder() {
+        const QString expected = QString::fromStdString("数据文件夹: " + home->path().string());
+        QCOMPARE(Find<QLabel>("StatusHome")->text(), expected);
+        QCOMPARE(Find<QLabel>("StatusHome")->toolTip(), expected);
+        QCOMPARE(Find<QLabel>("StatusPanel0")->text(), QString("Quillory 客观题评分"));
+    }
+
+    void aChangedTableAsksWithNoAsTheDefault() {
+        openSample();
+        const auto before = std::filesystem::last_write_time(sample);
+        testsupport::WriteAnswers(sample, testsupport::Sheets(20, 8), 'N');
+        std::filesystem::last_write_time(sample, before + std::chrono::minutes(1));
+        Seen seen;
+        bool noIsDefault = false;
+        OnNextModal(
+            [&noIsDefault](QWidget* d) {
+                auto* box = static_cast<QMessageBox*>(d);
+                noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+                box->defaultButton()->click();
+            },
+            &seen);
+        openSample();
+        QVERIFY(noIsDefault);
+        QCOMPARE(seen.name, QString("QuestionBox"));
+        QCOMPARE(seen.text, QString::fromStdString("数据表 t1 已导入过（来自 " + sample.string() +
+                                                   "，12 条记录）。现在打开的文件不同（" + sample.string() +
+                                                   "，20 条记录）。是否重新导入？已有的评分会被清除。"));
+        QCOMPARE(Find<QLabel>("StatusPanel1")->text(), QString("记录数:12  题目数:8"));
+        std::vector<Seen> told;
+        OnNextModal([&told](QWidget* d) {
+            CloseModals(1, &told); // the notice that follows
+            static_cast<QMessageBox*>(d)->button(QMessageBox::Yes)->click();
+        });
+        openSample();
+        QCOMPARE(Find<QLabel>("StatusPanel1")->text(), QString("记录数:20  题目数:8"));
+        QVERIFY(told.at(0).text.contains("重新导入（20 条记录）"));
+    }
+
     void aboutBoxLines() {
         OnNextModal([this](QWidget* d) {
             auto* about = static_cast<app::forms::TAboutBox*>(d);
@@ -484,6 +523,7 @@ private slots:
             QVERIFY(about->Label3->text().startsWith("可用物理内存: "));
             QVERIFY(about->Label3->text().endsWith(" KB"));
             QVERIFY(!about->Label2->text().isEmpty());
+            QCOMPARE(about->HomeLabel->text(), QString::fromStdString("数据文件夹: " + home->path().string()));
             QTest::mouseClick(about->Label6, Qt::LeftButton);
             QCOMPARE(shell.opened().back(), std::string("Mailto:support@quillory.example    "));
             QTest::mouseClick(about->Button1, Qt::LeftButton);

@@ -2,8 +2,9 @@
 
 namespace testsupport {
 
-bool ScriptedUi::question(const std::string& text, const std::string& title, core::GoOn) {
+bool ScriptedUi::question(const std::string& text, const std::string& title, core::GoOn goOn) {
     questions.push_back({text, title, core::Icon::Information});
+    questionKinds.push_back(goOn);
     if (answers.empty())
         return false;
     bool a = answers.front();

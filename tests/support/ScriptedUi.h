@@ -33,6 +33,7 @@ public:
 
     std::vector<Shown> messages;
     std::vector<Shown> questions;
+    std::vector<core::GoOn> questionKinds; // the GoOn of each question, in order
     std::deque<bool> answers; // answers in order; No when empty
     // The field-name dialog: changes the names and says whether "确定" closed it.
     std::function<bool(core::FieldSettings&)> fieldDialog = [](core::FieldSettings&) {

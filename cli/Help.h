@@ -1,0 +1,15 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace cli {
+
+// The text of `quillory-cli --help` (and `quillory-cli COMMAND --help`):
+// the synopsis, the usage lines given (every command's, or one command's),
+// the global options with the home folder `home` that is used now, the
+// answer-key syntax and the exit statuses.
+[[nodiscard]] std::string HelpText(const std::string& commandUsage,
+                                   const std::filesystem::path& home);
+
+} // namespace cli

@@ -1,0 +1,123 @@
+#include "core/TableSources.h"
+
+#include "platform/db/JetSql.h"
+#include "platform/db/Statement.h"
+
+#include <chrono>
+#include <fstream>
+
+namespace core {
+namespace {
+
+using db::jet::QuoteName;
+
+constexpr const char* RunsTableName = "quillory_runs";
+
+void CreateSourcesTable(db::Connection& c) {
+    db::Statement create = c.prepare("CREATE TABLE IF NOT EXISTS " + QuoteName(SourcesTableName) +
+                                     " (table_name TEXT PRIMARY KEY COLLATE NOCASE,"
+                                     " path TEXT NOT NULL, size INTEGER NOT NULL,"
+                                     " modified INTEGER NOT NULL, records INTEGER NOT NULL)");
+    create.step();
+}
+
+std::int64_t ModifiedNanoseconds(const std::filesystem::path& file) {
+    const auto written = std::filesystem::last_write_time(file);
+    const auto system = std::chrono::file_clock::to_sys(written);
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(system.time_since_epoch()).count();
+}
+
+// The record count of a dBase header (bytes 4 to 7, least significant
+// first); 0 for a file too short to hold one.
+std::int64_t StatedRecords(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    unsigned char h[8] = {};
+    if (!in.read(reinterpret_cast<char*>(h), sizeof h))
+        return 0;
+    return static_cast<std::int64_t>(h[4]) | static_cast<std::int64_t>(h[5]) << 8 |
+           static_cast<std::int64_t>(h[6]) << 16 | static_cast<std::int64_t>(h[7]) << 24;
+}
+
+} // namespace
+
+TableSource SourceOf(const std::filesystem::path& file) {
+    TableSource source;
+    source.path = std::filesystem::absolute(file).lexically_normal().string();
+    source.size = std::filesystem::file_size(file);
+    source.modified = ModifiedNanoseconds(file);
+    source.records = StatedRecords(file);
+    return source;
+}
+
+std::optional<TableSource> SourceIfThere(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+        return std::nullopt;
+    try {
+        return SourceOf(file);
+    } catch (const std::filesystem::filesystem_error&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<TableSource> StoredSource(db::Connection& c, const std::string& table) {
+    if (!c.hasTable(SourcesTableName))
+        return std::nullopt;
+    db::Statement select = c.prepare("SELECT path, size, modified, records FROM " +
+                                     QuoteName(SourcesTableName) + " WHERE table_name = ?");
+    select.bindText(1, table);
+    if (!select.step())
+        return std::nullopt;
+    TableSource source;
+    source.path = std::get<std::string>(select.column(0));
+    source.size = static_cast<std::uintmax_t>(select.columnInt(1));
+    source.modified = select.columnInt(2);
+    source.records = select.columnInt(3);
+    return source;
+}
+
+void RecordSource(db::Connection& c, const std::string& table, const TableSource& source) {
+    CreateSourcesTable(c);
+    db::Statement insert =
+        c.prepare("INSERT OR REPLACE INTO " + QuoteName(SourcesTableName) +
+                  " (table_name, path, size, modified, records) VALUES (?, ?, ?, ?, ?)");
+    insert.bindText(1, table);
+    insert.bindText(2, source.path);
+    insert.bind(3, static_cast<std::int64_t>(source.size));
+    insert.bind(4, source.modified);
+    insert.bind(5, source.records);
+    insert.step();
+}
+
+bool SameSource(const TableSource& stored, const TableSource& now) {
+    return stored.path == now.path && stored.size == now.size && stored.modified == now.modified;
+}
+
+int DropScoringRuns(db::Connection& c, const std::string& table) {
+    if (!c.hasTable(RunsTableName))
+        return 0;
+    db::Statement drop = c.prepare("DELETE FROM " + QuoteName(RunsTableName) +
+                                   " WHERE table_name = ? COLLATE NOCASE");
+    drop.bindText(1, table);
+    drop.step();
+    db::Statement changes = c.prepare("SELECT changes()");
+    changes.step();
+    return static_cast<int>(changes.columnInt(0));
+}
+
+std::string ReimportQuestion(const std::string& table, const TableSource& stored,
+                             const TableSource& now) {
+    return "数据表 " + table + " 已导入过（来自 " + stored.path + "，" +
+           std::to_string(stored.records) + " 条记录）。现在打开的文件不同（" + now.path + "，" +
+           std::to_string(now.records) + " 条记录）。是否重新导入？已有的评分会被清除。";
+}
+
+std::string ReimportNotice(const std::string& table, const TableSource& now, int droppedRuns) {
+    std::string notice = "数据表 " + table + " 已从 " + now.path + " 重新导入（" +
+                         std::to_string(now.records) + " 条记录），已有的评分已清除";
+    if (droppedRuns > 0)
+        notice += "（删除了 " + std::to_string(droppedRuns) + " 次评分的记录）";
+    return notice + "。";
+}
+
+} // namespace core

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/db/Connection.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// Where each imported answer table came from: the .dbf's path, size,
+// modification time and stated record count, kept in the scratch database's
+// table quillory_sources (one row per answer table). Opening a file of a
+// known name compares it with the row, so that a changed or different file
+// is not shown silently as the stored table.
+namespace core {
+
+inline constexpr const char* SourcesTableName = "quillory_sources";
+
+struct TableSource {
+    std::string path;          // absolute, as opened
+    std::uintmax_t size = 0;   // bytes
+    std::int64_t modified = 0; // nanoseconds since 1970-01-01 UTC
+    std::int64_t records = 0;  // records stated by the file's header
+};
+
+// The facts of the .dbf file now. Throws std::filesystem::filesystem_error
+// when there is no such file.
+[[nodiscard]] TableSource SourceOf(const std::filesystem::path& file);
+
+// The same, or nothing when the file cannot be found or read.
+[[nodiscard]] std::optional<TableSource> SourceIfThere(const std::filesystem::path& file);
+
+// The recorded source of the answer table `table`, if any.
+[[nodiscard]] std::optional<TableSource> StoredSource(db::Connection& connection,
+                                                      const std::string& table);
+
+// Records (or replaces) the source of the answer table `table`.
+void RecordSource(db::Connection& connection, const std::string& table, const TableSource& source);
+
+// The same file as recorded: same path, same size, same modification time.
+[[nodiscard]] bool SameSource(const TableSource& stored, const TableSource& now);
+
+// Deletes the scoring runs recorded for `table` (rows of quillory_runs, when
+// that table exists); returns how many there were.
+int DropScoringRuns(db::Connection& connection, const std::string& table);
+
+// "数据表 <名> 已导入过（来自 <旧路径>，<n> 条记录）。现在打开的文件不同（<新路径>，<m> 条记录）。
+// 是否重新导入？已有的评分会被清除。"
+[[nodiscard]] std::string ReimportQuestion(const std::string& table, const TableSource& stored,
+                                           const TableSource& now);
+
+// What a re-import did, for the user.
+[[nodiscard]] std::string ReimportNotice(const std::string& table, const TableSource& now,
+                                         int droppedRuns);
+
+} // namespace core

@@ -1,0 +1,92 @@
+#include "platform/os/Folders.h"
+#include "tests/support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+using os::FolderCandidates;
+using testsupport::TempHome;
+
+bool ReadOnly(const std::filesystem::path&) {
+    return false;
+}
+bool Writable(const std::filesystem::path&) {
+    return true;
+}
+
+FolderCandidates Installed(const TempHome& home) {
+    FolderCandidates c;
+    c.executable = home / "usr" / "bin";
+    c.userHome = (home / "user").string();
+    return c;
+}
+
+TEST(ProgramFolder, AWritableExecutableFolderIsTheHome) {
+    TempHome home;
+    EXPECT_EQ(os::ChooseProgramFolder(Installed(home), Writable), home / "usr" / "bin");
+}
+
+TEST(ProgramFolder, AReadOnlyExecutableFolderGivesThePerUserDataFolder) {
+    TempHome home;
+    FolderCandidates c = Installed(home);
+    EXPECT_EQ(os::ChooseProgramFolder(c, ReadOnly),
+              home / "user" / ".local" / "share" / "quillory");
+    c.dataHome = (home / "data").string() + "/";
+    EXPECT_EQ(os::ChooseProgramFolder(c, ReadOnly), home / "data" / "quillory");
+}
+
+TEST(ProgramFolder, ARelativeOrEmptyDataHomeIsIgnored) {
+    EXPECT_EQ(os::UserDataFolder("", "/home/li"), "/home/li/.local/share/quillory");
+    EXPECT_EQ(os::UserDataFolder("data", "/home/li"), "/home/li/.local/share/quillory");
+    EXPECT_EQ(os::UserDataFolder("/srv/xdg", "/home/li"), "/srv/xdg/quillory");
+}
+
+TEST(ProgramFolder, HomeOptionAndEnvironmentStillWin) {
+    TempHome home;
+    FolderCandidates c = Installed(home);
+    c.environment = (home / "env").string() + "//";
+    EXPECT_EQ(os::ChooseProgramFolder(c, ReadOnly), home / "env");
+    c.given = home / "given";
+    EXPECT_EQ(os::ChooseProgramFolder(c, ReadOnly), home / "given");
+}
+
+TEST(ProgramFolder, ThePerUserFolderIsCreatedWhenChosenAndOnlyThen) {
+    TempHome home;
+    FolderCandidates c = Installed(home);
+    c.dataHome = (home / "data").string();
+    EXPECT_EQ(os::UseProgramFolder(c, Writable), home / "usr" / "bin");
+    EXPECT_FALSE(std::filesystem::exists(home / "data"));
+    EXPECT_EQ(os::UseProgramFolder(c, ReadOnly), home / "data" / "quillory");
+    EXPECT_TRUE(std::filesystem::is_directory(home / "data" / "quillory"));
+    c.environment = (home / "env").string();
+    EXPECT_EQ(os::UseProgramFolder(c, ReadOnly), home / "env");
+    EXPECT_FALSE(std::filesystem::exists(home / "env")) << "QUILLORY_HOME is taken as it is";
+}
+
+TEST(ProgramFolder, AFolderThatIsThereCanBeWrittenToAndAMissingOneCannot) {
+    TempHome home;
+    EXPECT_TRUE(os::CanWriteTo(home.path()));
+    EXPECT_FALSE(os::CanWriteTo(home / "missing"));
+}
+
+TEST(ProgramFolder, AFolderWithoutWritePermissionCannotBeWrittenTo) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root may write to a folder without write permission";
+    TempHome home;
+    std::filesystem::create_directories(home / "ro");
+    std::filesystem::permissions(home / "ro", std::filesystem::perms::owner_read |
+                                                  std::filesystem::perms::owner_exec);
+    EXPECT_FALSE(os::CanWriteTo(home / "ro"));
+    std::filesystem::permissions(home / "ro", std::filesystem::perms::owner_all);
+}
+
+TEST(ProgramFolder, TheHomeOptionOverridesTheProcessCandidates) {
+    TempHome home; // sets the program folder as --home does
+    EXPECT_EQ(os::CurrentCandidates().given, home.path());
+    EXPECT_EQ(os::ProgramFolder(), home.path());
+}
+
+} // namespace
