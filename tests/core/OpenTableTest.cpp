@@ -5,6 +5,7 @@
 #include "core/Workspace.h"
 #include "platform/db/Error.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/DbfWriter.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 
@@ -260,6 +261,37 @@ TEST_F(OpenTableTest, NamesOfTheProgramsOwnTablesAreRefusedBeforeAnyWork) {
     }
     ws.connect();
     EXPECT_EQ(ws.connection.tables(), std::vector<std::string>{}) << "nothing was imported";
+}
+
+// Many tools write the code-page byte of Western Europe on tables whose text
+// is GBK: the opening says which code page it used, and config.ini's
+// [General] CodePage sets it right.
+TEST_F(OpenTableTest, TheCodePageUsedIsToldAndTheSettingOverridesTheHeader) {
+    testsupport::DbfLayout layout;
+    layout.languageDriver = 0x57; // code page 1252 in the header
+    layout.codePage = 936;        // the text really is GBK
+    auto write = [&](const std::filesystem::path& file) {
+        testsupport::DbfWriter w(file, {{"BH", 'C', 9}, {"CONTENT", 'C', 4}, {"XM", 'C', 8}, {"SCORE", 'N', 5, 1}},
+                                 layout);
+        w.append({std::string("202601001"), std::string("1248"), std::string("张三"), std::nullopt});
+        w.finish();
+    };
+    write(exam / "west.dbf");
+    auto opened = core::OpenAnswerTable(ws, ui, exam / "west.dbf");
+    ASSERT_EQ(opened.notes.size(), 1u);
+    EXPECT_NE(opened.notes[0].find("代码页 1252"), std::string::npos) << opened.notes[0];
+    EXPECT_NE(opened.notes[0].find("CodePage=936"), std::string::npos) << opened.notes[0];
+    EXPECT_NE(ws.connection.select("select XM from west").rows[0][0], db::Value{std::string("张三")});
+
+    TempHome other;
+    testsupport::WriteBytes(other / "config.ini", "[General]\r\nCodePage=936\r\n");
+    core::Workspace set(other.path());
+    set.startUp();
+    EXPECT_EQ(set.Fields.CodePage, 936);
+    write(other / "west.dbf");
+    opened = core::OpenAnswerTable(set, ui, other / "west.dbf");
+    EXPECT_TRUE(opened.notes.empty()) << opened.notes[0];
+    EXPECT_EQ(set.connection.select("select XM from west").rows[0][0], db::Value{std::string("张三")});
 }
 
 } // namespace
