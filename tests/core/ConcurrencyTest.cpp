@@ -1,0 +1,107 @@
+// Two programs on one home folder: the second waits for the first, says so,
+// and neither sees the other's sheets.
+#include "core/OpenTable.h"
+#include "core/Workspace.h"
+#include "platform/db/Connection.h"
+#include "platform/db/Query.h"
+#include "tests/support/AnswerTables.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using testsupport::TempHome;
+
+// Records the progress texts the opening shows.
+class WatchingUi : public testsupport::ScriptedUi {
+public:
+    void progress(const std::string& what, long long, long long) override { seen.push_back(what); }
+    std::vector<std::string> seen;
+};
+
+TEST(Concurrency, AnOpeningWaitsForAnotherProgramAndSaysSo) {
+    TempHome home;
+    core::Workspace ws(home.path());
+    ws.startUp();
+    testsupport::WriteAnswers(home / "九班.dbf", testsupport::Sheets(5, 4), 'N');
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        // Another program holds the write lock for a second.
+        db::Connection other;
+        other.open(home / "data.mdb");
+        other.beginImmediate();
+        (void)!::write(ready[1], "x", 1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        other.commit();
+        ::_exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    WatchingUi ui;
+    auto opened = core::OpenAnswerTable(ws, ui, home / "九班.dbf");
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(opened.status, "记录数:5  题目数:4");
+    bool told = false;
+    for (const auto& what : ui.seen)
+        told = told || what.find("另一个程序正在使用数据库") != std::string::npos;
+    EXPECT_TRUE(told) << "the wait is shown";
+}
+
+TEST(Concurrency, TwoOpeningsFromOneFolderKeepTheirOwnSheets) {
+    TempHome home;
+    {
+        core::Workspace ws(home.path());
+        ws.startUp();
+    }
+    std::vector<std::pair<std::string, std::string>> one, two;
+    for (int i = 0; i < 2000; ++i) {
+        one.emplace_back(std::to_string(202601000 + i), "1111");
+        two.emplace_back(std::to_string(202602000 + i), "2222");
+    }
+    testsupport::WriteAnswers(home / "一班.dbf", one, 'N');
+    testsupport::WriteAnswers(home / "二班.dbf", two, 'N');
+    pid_t children[2];
+    const char* names[2] = {"一班.dbf", "二班.dbf"};
+    for (int k = 0; k < 2; ++k) {
+        children[k] = ::fork();
+        if (children[k] == 0) {
+            core::Workspace ws(home.path());
+            ws.startUp();
+            testsupport::ScriptedUi ui;
+            try {
+                (void)core::OpenAnswerTable(ws, ui, home / names[k]);
+            } catch (...) {
+                ::_exit(1);
+            }
+            ::_exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    core::Workspace ws(home.path());
+    ws.startUp();
+    ws.connect();
+    auto a = ws.connection.select("select count(*), min(BH), max(content) from 一班").rows[0];
+    auto b = ws.connection.select("select count(*), min(BH), max(content) from 二班").rows[0];
+    EXPECT_EQ(db::Query::ToText(a[0]), "2000");
+    EXPECT_EQ(db::Query::ToText(a[1]), "202601000");
+    EXPECT_EQ(db::Query::ToText(a[2]), "1111");
+    EXPECT_EQ(db::Query::ToText(b[0]), "2000");
+    EXPECT_EQ(db::Query::ToText(b[1]), "202602000");
+    EXPECT_EQ(db::Query::ToText(b[2]), "2222");
+}
+
+} // namespace
