@@ -41,7 +41,7 @@ int Child(const std::string& step, const fs::path& home, const fs::path& table) 
     }
     os::RecordingShell shell;
     // test.xls, then test.xlsx through the stand-in; or test.xlsx straight.
-    const report::ReportResult written = report::ExportReport(ws, automation::SheetServer({&shell, {}}));
+    const report::ReportResult written = report::ExportReport(ws, automation::SheetServer({&shell, {}, {}}));
     return fs::exists(home / "test.xlsx") && written.file.extension() == (step == "report" ? ".xls" : ".xlsx")
                ? 0
                : 1;

@@ -562,7 +562,9 @@ int RunCommand(const Command& command, const Args& a, CliUi& ui) {
     core::Workspace ws(os::ProgramFolder());
     core::StartUp(ws, ui);
     os::PrintingShell shell;
-    const automation::Factory spreadsheet = automation::SheetServer({&shell, {}});
+    std::vector<std::string> unwritten; // workbooks the stand-in could not write
+    const automation::Factory spreadsheet =
+        automation::SheetServer({&shell, {}, [&unwritten](const std::string& why) { unwritten.push_back(why); }});
     Context context{a, ws, ui, shell, spreadsheet};
     if (command.table == Table::Opened) {
         auto opened = core::OpenAnswerTable(ws, ui, std::filesystem::absolute(a.table));
@@ -574,6 +576,10 @@ int RunCommand(const Command& command, const Args& a, CliUi& ui) {
         std::fflush(stdout);
     }
     int status = command.run(context);
+    for (const auto& why : unwritten)
+        ui.message(why, "Quillory", core::Icon::Error);
+    if (!unwritten.empty())
+        return kError;
     return status == kDone && ui.stopped() ? kStopped : status;
 }
 

@@ -511,10 +511,11 @@ void TFormCorvane::setShell(os::Shell* shell) {
     mShell = shell;
     // The spreadsheet stand-in shows its workbook through the same shell and
     // puts its sheet on the desktop's clipboard.
-    mSpreadsheet = automation::SheetServer({mShell, [](const std::string& text) {
-                                               QGuiApplication::clipboard()->setText(
-                                                   QString::fromStdString(text));
-                                           }});
+    auto toClipboard = [](const std::string& text) {
+        QGuiApplication::clipboard()->setText(QString::fromStdString(text));
+    };
+    auto failed = [this](const std::string& why) { mUi->message(why, "Quillory", core::Icon::Error); };
+    mSpreadsheet = automation::SheetServer({mShell, toClipboard, failed});
 }
 void TFormCorvane::N2Click() {
     Guarded(this, [&] { stats::CheckMissingNumbers(mWs, *mUi, *mShell); });

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -255,7 +256,7 @@ bool Inside(const Rect& r, int row, int col) {
            (r.allColumns || (col >= r.c1 && col <= r.c2));
 }
 
-void WriteWorkbook(const Sheet& s, const std::string& path) {
+void WriteWorkbookTo(const Sheet& s, const std::string& path) {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     lxw_workbook* wb = workbook_new_opt(path.c_str(), &options);
@@ -335,6 +336,23 @@ void WriteWorkbook(const Sheet& s, const std::string& path) {
     }
     if (workbook_close(wb) != LXW_NO_ERROR)
         throw std::runtime_error("不能写入 " + path);
+}
+
+// The workbook whole or not at all: written beside its place, then renamed.
+void WriteWorkbook(const Sheet& s, const std::string& path) {
+    const std::string part = path + ".part";
+    try {
+        WriteWorkbookTo(s, part);
+    } catch (...) {
+        std::remove(part.c_str());
+        throw;
+    }
+    std::error_code ec;
+    std::filesystem::rename(part, path, ec);
+    if (ec) {
+        std::remove(part.c_str());
+        throw std::runtime_error("不能写入 " + path + ": " + ec.message());
+    }
 }
 
 class SheetObject;
@@ -511,7 +529,10 @@ public:
             if (mState->desktop.shell)
                 mState->desktop.shell->open(path);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", e.what());
+            if (mState->desktop.failed)
+                mState->desktop.failed(e.what());
+            else
+                std::fprintf(stderr, "%s\n", e.what());
         }
     }
     ObjectPtr get(const std::string& m, const std::vector<Arg>& args) override {

@@ -20,6 +20,9 @@ namespace automation {
 struct Desktop {
     os::Shell* shell = nullptr;
     std::function<void(const std::string&)> clipboard; // tab-separated text
+    // A workbook that could not be written, with the reason: the front end
+    // makes it an error (the application is let go where no caller can catch).
+    std::function<void(const std::string&)> failed;
 };
 
 // Creates applications of the stand-in that show their results on

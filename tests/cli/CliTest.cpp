@@ -198,6 +198,19 @@ TEST_F(CliTest, ResultsWritesTheWorkbookOfTheScoredTable) {
     EXPECT_EQ(Cli({"--home", home_(), "results", t, "--subjects", "物理"}).status, 2);
 }
 
+TEST_F(CliTest, AWorkbookThatCannotBeWrittenFailsTheReport) {
+    ::setenv("TMPDIR", home_().c_str(), 1);
+    auto table = home / "rep.dbf";
+    testsupport::WriteAnswers(table, testsupport::Sheets(3, 4), 'N');
+    // test.xls can be written, test.xlsx cannot: a folder stands in its place.
+    std::filesystem::create_directories(home / "home" / "test.xlsx" / "x");
+    auto r = Cli({"--home", home_(), "report", table.string()});
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("不能写入 " + home_() + "/test.xlsx"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(home / "home" / "test.xlsx.part"));
+}
+
 TEST_F(CliTest, AnOptionAnotherCommandTakesIsBadUsage) {
     auto r = Cli({"--home", home_(), "open", "x.dbf", "--key", "A"});
     EXPECT_EQ(r.status, 2);

@@ -23,7 +23,7 @@ class ReportTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ::setenv("TMPDIR", home.path().c_str(), 1);
-        spreadsheet = automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }});
+        spreadsheet = automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }, {}});
         automation::ClearSheetServerCalls();
         ws.startUp();
     }

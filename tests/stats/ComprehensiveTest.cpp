@@ -48,7 +48,7 @@ class ComprehensiveTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ::setenv("TMPDIR", home.path().c_str(), 1);
-        spreadsheet = automation::SheetServer({&shell, {}});
+        spreadsheet = automation::SheetServer({&shell, {}, {}});
         ws.startUp();
     }
     void TearDown() override { ::unsetenv("TMPDIR"); }
