@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -102,6 +103,45 @@ TEST(Concurrency, TwoOpeningsFromOneFolderKeepTheirOwnSheets) {
     EXPECT_EQ(db::Query::ToText(b[0]), "2000");
     EXPECT_EQ(db::Query::ToText(b[1]), "202602000");
     EXPECT_EQ(db::Query::ToText(b[2]), "2222");
+}
+
+// Kills its own process the first time the opening shows that it works,
+// that is in the middle of the import.
+class KillingUi : public testsupport::ScriptedUi {
+public:
+    void progress(const std::string& what, long long, long long) override {
+        if (!what.empty())
+            ::raise(SIGKILL);
+    }
+};
+
+TEST(Concurrency, AKilledImportLeavesNothingHalfMadeAndTheNextOpeningIsWhole) {
+    TempHome home;
+    {
+        core::Workspace ws(home.path());
+        ws.startUp();
+    }
+    testsupport::WriteAnswers(home / "大表.dbf", testsupport::Sheets(60000, 20), 'N');
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        core::Workspace child(home.path());
+        child.startUp();
+        KillingUi killing;
+        try {
+            (void)core::OpenAnswerTable(child, killing, home / "大表.dbf");
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the child was killed during the import";
+    core::Workspace ws(home.path());
+    ws.startUp();
+    ws.connect();
+    EXPECT_FALSE(ws.connection.hasTable("大表")) << "no half-made table";
+    testsupport::ScriptedUi ui;
+    EXPECT_EQ(core::OpenAnswerTable(ws, ui, home / "大表.dbf").status, "记录数:60000  题目数:20");
 }
 
 } // namespace
