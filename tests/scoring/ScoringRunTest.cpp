@@ -186,6 +186,33 @@ TEST_F(ScoringTest, PointsBeyondZeroToAThousandAreRefusedNamingTheField) {
     EXPECT_EQ(Column("score"), (std::vector<std::string>{"5000", "0"}));
 }
 
+TEST_F(ScoringTest, AFullDiskIsSaidInWordsAndTheNextRunIsWhole) {
+    std::vector<std::string> contents(3000, std::string(100, '1'));
+    Open(contents);
+    std::string key;
+    for (int g = 0; g < 20; ++g)
+        key += std::string(g ? ";" : "") + "AAAAA";
+    // The database may not grow: a hundred points per sheet find no room, as
+    // on a full disk, in the middle of the run.
+    auto pages = ws.connection.select("PRAGMA page_count").rows[0][0];
+    ws.connection.execute("PRAGMA max_page_count = " + db::Query::ToText(pages));
+    try {
+        (void)Run(Single(100, "1", key));
+        FAIL() << "the run cannot have written its scores";
+    } catch (const std::exception& e) {
+        const std::string text = e.what();
+        EXPECT_NE(text.find("磁盘已满"), std::string::npos) << text;
+        EXPECT_NE(text.find("data.mdb"), std::string::npos) << text;
+        EXPECT_EQ(text.find("no transaction"), std::string::npos) << text;
+    }
+    EXPECT_FALSE(ws.connection.inTransaction());
+    ws.connection.execute("PRAGMA max_page_count = 1073741823");
+    ASSERT_EQ(Run(Single(100, "1", key)), Outcome::Done);
+    auto scored = ws.connection.select("select count(*), min(score) from exam").rows[0];
+    EXPECT_EQ(db::Query::ToText(scored[0]), "3000");
+    EXPECT_EQ(db::Query::ToText(scored[1]), "100");
+}
+
 TEST_F(ScoringTest, SegmentBoundaries) {
     Open({"111111111111111"});
     ScoringSettings st = Single(10, "1", "AAAAA;AAAAA;AAAAA");
