@@ -1,11 +1,13 @@
 #include "report/ExportExcel.h"
 
 #include "platform/text/Gbk.h"
+#include "platform/text/TextFile.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 namespace report {
@@ -70,23 +72,11 @@ void TDS2Excel::CheckRows(const std::string& target) const {
 void TDS2Excel::SaveToFile(const std::filesystem::path& fileName, bool writeFieldNames) {
     FWriteFieldNames = writeFieldNames;
     CheckRows("文件 " + fileName.string() + " ");
-    std::error_code ec;
-    if (std::filesystem::exists(fileName, ec) && !std::filesystem::remove(fileName, ec))
-        throw std::runtime_error("不能删除文件 " + fileName.string() + ": " + ec.message());
-    std::ofstream stream(fileName, std::ios::binary | std::ios::trunc);
-    if (!stream)
-        throw std::runtime_error("不能创建文件 " + fileName.string() + ": " + std::strerror(errno));
-    try {
-        WriteToStream(stream);
-        stream.close();
-        if (!stream)
-            throw std::runtime_error("不能写入文件 " + fileName.string());
-    } catch (...) {
-        // No half-written worksheet is left for the spreadsheet to open.
-        stream.close();
-        std::filesystem::remove(fileName, ec);
-        throw;
-    }
+    // Whole or not at all: an earlier file of the name stays until the new
+    // one is complete, and no half-written worksheet is left to be opened.
+    std::ostringstream bytes;
+    WriteToStream(bytes);
+    text::WriteWhole(fileName, bytes.str());
 }
 
 void TDS2Excel::WriteToStream(std::ostream& stream) {
