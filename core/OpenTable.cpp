@@ -3,6 +3,7 @@
 #include "core/AppError.h"
 #include "core/ScratchDb.h"
 #include "core/TableSources.h"
+#include "platform/db/Dbf.h"
 #include "platform/db/Error.h"
 #include "platform/db/JetSql.h"
 #include "platform/text/Gbk.h"
@@ -76,6 +77,21 @@ std::vector<db::ColumnInfo> ProbeColumns(db::Connection& c, const std::filesyste
     return c.columns("t2");
 }
 
+// A table is imported with CLS, the score column and f1..f105 added; SQLite
+// refuses a table of more columns than its limit, so a .dbf of too many
+// fields is refused before anything is imported.
+void CheckColumnRoom(const db::Connection& c, const std::filesystem::path& file) {
+    constexpr int kAddedColumns = MaxQuestions + 2;
+    const auto fields = static_cast<int>(db::Dbf(file).fields().size());
+    const int limit = c.columnLimit();
+    if (fields + kAddedColumns > limit)
+        throw AppError("数据表文件 " + file.string() + " 有 " + std::to_string(fields) +
+                       " 个字段，导入时还要加上 " + std::to_string(kAddedColumns) + " 列 (CLS、分数和 f1 到 f" +
+                       std::to_string(MaxQuestions) + ")，共 " + std::to_string(fields + kAddedColumns) +
+                       " 列，多于数据库一张表最多能有的 " + std::to_string(limit) +
+                       " 列。没有导入任何记录；请删去不用的字段后再打开。");
+}
+
 bool Has(const std::vector<db::ColumnInfo>& columns, const std::string& name) {
     for (const auto& c : columns)
         if (text::EqualNoCase(c.name, name))
@@ -126,6 +142,8 @@ void ImportOrCompleteTable(Workspace& ws, Ui& ui, const std::filesystem::path& f
     const std::optional<TableSource> changed =
         known ? ChangedSourceToReimport(ws, ui, file, name) : std::nullopt;
     const bool stored = known && !changed;
+    if (!stored)
+        CheckColumnRoom(c, file);
     const auto columns = ProbeColumns(c, file, name, stored);
     const std::string folder = file.parent_path().string();
     const FieldSettings& f = ws.Fields;

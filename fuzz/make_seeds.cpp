@@ -1,5 +1,5 @@
 // Writes the seed tables of the fuzz target, one per kind of table the
-// reader knows: `fuzz-dbf-seeds FOLDER`. A table with memo fields is written
+// reader knows: `fuzz-dbf-seeds fuzz/seeds/dbf`. A table with memo fields is written
 // with its memo file after it, as the fuzz target splits its input.
 #include "tests/support/DbfWriter.h"
 

@@ -457,6 +457,8 @@ std::string Connection::TranslateQuery(std::string_view jetSql) {
     return jet::Render(t);
 }
 
+int Connection::columnLimit() const { return sqlite3_limit(handle(), SQLITE_LIMIT_COLUMN, -1); }
+
 std::vector<std::string> Connection::tables() const {
     Statement st(handle(), "SELECT name FROM sqlite_schema WHERE type IN ('table','view') "
                            "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name");

@@ -87,6 +87,10 @@ public:
     // prepared on this connection.
     [[nodiscard]] Statement prepare(std::string_view sqliteSql) const;
 
+    // The most columns a table of this database may have (SQLite's
+    // SQLITE_MAX_COLUMN, 2000 unless the library was built otherwise).
+    [[nodiscard]] int columnLimit() const;
+
     // The SQLite library's version number (3033000 for 3.33.0).
     [[nodiscard]] static int LibraryVersion();
 

@@ -252,15 +252,18 @@ void Dbf::assignNullBits(const std::vector<RawField>& raw) {
 }
 
 // Two fields of one name (without regard to case) would make two columns of
-// one name: the later one takes NAME_2, or the first free NAME_n.
+// one name: the later one takes NAME_2, or the first free NAME_n. A field
+// named as SQLite names a table's hidden row id would hide that id, by which
+// the program reaches each sheet: it takes ROWID_2 and the like as well.
 void Dbf::makeNamesUnique() {
-    std::vector<std::string> taken;
+    std::vector<std::string> taken = {"ROWID", "OID", "_ROWID_"};
     for (const auto& f : mFields)
         taken.push_back(f.name);
-    for (std::size_t i = 1; i < mFields.size(); ++i) {
+    for (std::size_t i = 0; i < mFields.size(); ++i) {
         DbfField& f = mFields[i];
         auto sameName = [&](const DbfField& e) { return text::EqualNoCase(e.name, f.name); };
-        bool clash = std::any_of(mFields.begin(), mFields.begin() + static_cast<long>(i), sameName);
+        bool clash = IsRowidName(f.name) ||
+                     std::any_of(mFields.begin(), mFields.begin() + static_cast<long>(i), sameName);
         if (!clash)
             continue;
         std::string name = FreeName(f.name, taken);

@@ -51,6 +51,13 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
         if (vt->reads)
             options.codePage = vt->reads->codePage();
         vt->dbf = std::make_unique<Dbf>(std::filesystem::path(Unquote(argv[3])), options);
+        const int limit = sqlite3_limit(db, SQLITE_LIMIT_COLUMN, -1);
+        if (vt->dbf->fields().size() > static_cast<std::size_t>(limit)) {
+            *err = sqlite3_mprintf("数据表 %s 有 %d 个字段，多于数据库一张表最多能有的 %d 列，不能读取",
+                                   vt->dbf->displayName().c_str(),
+                                   static_cast<int>(vt->dbf->fields().size()), limit);
+            return SQLITE_ERROR;
+        }
         std::string schema = vt->dbf->createTableSql("x");
         if (sqlite3_declare_vtab(db, schema.c_str()) != SQLITE_OK) {
             *err = sqlite3_mprintf("%s: %s", vt->dbf->displayName().c_str(), sqlite3_errmsg(db));

@@ -1,5 +1,7 @@
 #include "platform/db/DbfReport.h"
 
+#include "platform/db/UniqueName.h"
+
 #include "platform/text/Gbk.h"
 
 #include <algorithm>
@@ -11,7 +13,10 @@ std::vector<std::string> DbfReadReport::notes() const {
     const std::string name = std::filesystem::path(file).filename().string();
     std::vector<std::string> notes;
     for (const auto& [from, to] : renamedFields)
-        notes.push_back(name + ": 字段 " + from + " 与前面的字段同名，导入为 " + to);
+        notes.push_back(name + ": 字段 " + from +
+                        (IsRowidName(from) ? " 与数据库隐含的行号 (rowid) 同名，导入为 "
+                                           : " 与前面的字段同名，导入为 ") +
+                        to);
     if (nonAsciiText && codePage != text::kChineseCodePage) {
         if (codePageFromSetting)
             notes.push_back(name + ": 文字按 config.ini 设置的代码页 " + std::to_string(codePage) +

@@ -20,4 +20,9 @@ std::string FreeName(std::string_view name, const std::vector<std::string>& take
     }
 }
 
+bool IsRowidName(std::string_view name) {
+    return text::EqualNoCase(name, "ROWID") || text::EqualNoCase(name, "OID") ||
+           text::EqualNoCase(name, "_ROWID_");
+}
+
 } // namespace db

@@ -1,0 +1,20 @@
+#include "fuzz/Entries.h"
+
+#include <string_view>
+
+namespace fuzzing {
+
+Entry EntryNamed(const char* target) {
+    const std::string_view name(target);
+    if (name == "dbf")
+        return ReadDbf;
+    if (name == "dbf-import")
+        return ImportDbf;
+    if (name == "jet")
+        return TranslateJet;
+    if (name == "config")
+        return ReadConfig;
+    return nullptr;
+}
+
+} // namespace fuzzing

@@ -1,0 +1,1 @@
+DELETE * FROM zonghe WHERE [班级] = '3'

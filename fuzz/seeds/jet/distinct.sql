@@ -1,0 +1,1 @@
+select distinct CLS from [期中] where BH in (select BH from ids)

@@ -1,0 +1,1 @@
+select IIF(Len(content) > 3, Mid(content, 2, 3), Left(content, 1)) & Right(BH, 2), Val(Trim(UCase(x))), Nz(score, 0), InStr(1, content, "A") from [9班] where d > #2026-12-07# and name like "张*"

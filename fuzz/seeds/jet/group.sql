@@ -1,0 +1,1 @@
+select CLS, avg(Score) as [平均分], count(*) from [期中] group by CLS having count(*) > 1 order by 2 desc

@@ -1,0 +1,1 @@
+select * into t from [801] in "/tmp/a b" "dbase 5.0;"

@@ -1,0 +1,1 @@
+INSERT INTO [期中] SELECT * FROM t

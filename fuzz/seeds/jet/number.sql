@@ -1,0 +1,1 @@
+select 1.5e3, -2, .5, 0x1F from t where a<>b and c<=d or e>=f

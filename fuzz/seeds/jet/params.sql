@@ -1,0 +1,1 @@
+select count(*) from [期中] where CLS = :ClassID and Score >= :Low

@@ -1,0 +1,1 @@
+select "It""s", 'a''b', [x]]y], `z` from [a b] as [c d]

@@ -1,0 +1,1 @@
+select * into t2 from [期中] in "/home/exam" "dbase 5.0;"  where 1 <> 1

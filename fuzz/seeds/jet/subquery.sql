@@ -1,0 +1,1 @@
+select * from (select BH, Score from [期中]) as q where q.Score between 60 and 100

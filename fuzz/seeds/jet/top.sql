@@ -1,0 +1,1 @@
+SELECT TOP 10 BH, Score FROM [期中考试] WHERE CLS = "01" ORDER BY Score DESC;

@@ -1,0 +1,1 @@
+update t set Score = 0; update t set Score = 1;

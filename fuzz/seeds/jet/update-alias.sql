@@ -1,0 +1,1 @@
+update [期中] a, ids set a.XM = ids.XM where a.BH = ids.BH

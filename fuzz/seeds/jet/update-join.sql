@@ -1,0 +1,1 @@
+UPDATE [期中] a INNER JOIN ids b ON a.BH = b.BH SET a.CLS = b.CLS WHERE a.CLS IS NULL
