@@ -57,6 +57,13 @@ bool CliUi::editFieldNames(core::FieldSettings& fields) {
     return mGoOn;
 }
 
+void CliUi::waiting(const std::string& text) {
+    if (text == mLastWait)
+        return;
+    mLastWait = text;
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 void CliUi::progress(const std::string& what, long long done, long long total) {
     if (total < 0 || !::isatty(2))
         return; // no amount to show, or no terminal to show it on

@@ -25,6 +25,8 @@ public:
     // The text typed into the next input prompt (--start); the offer when unset.
     std::optional<std::string> typed;
     void progress(const std::string& what, long long done, long long total) override;
+    // Printed to stderr once per distinct text, terminal or not.
+    void waiting(const std::string& text) override;
 
     // A question was answered the stopping way (exit status 3).
     [[nodiscard]] bool stopped() const { return mStopped; }
@@ -35,6 +37,7 @@ private:
     bool mReplace;
     bool mStopped = false;
     int mLastPercent = -1;
+    std::string mLastWait;
 };
 
 } // namespace cli

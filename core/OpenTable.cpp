@@ -48,7 +48,7 @@ public:
         : mConnection(c), mUi(ui), mWhat("正在打开 " + name) {
         mConnection.setTick([this] { mUi.progress(mWhat, 0, -1); });
         mConnection.setBusyNotice([this] {
-            mUi.progress("另一个程序正在使用数据库 " + mConnection.file().string() + "，正在等待…", 0, -1);
+            mUi.waiting("另一个程序正在使用数据库 " + mConnection.file().string() + "，正在等待…");
         });
     }
     ~ImportTicking() {

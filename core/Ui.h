@@ -34,6 +34,9 @@ public:
     virtual bool editFieldNames(FieldSettings& fields) = 0;
     // Long work: `done` of `total` steps of `what`; a negative total when the
     // amount is not known; total 0 ends it.
+    // A wait the user cannot shorten (another program holds the database):
+    // said once per wait; the window shows it as the working sign.
+    virtual void waiting(const std::string& text) { progress(text, 0, -1); }
     virtual void progress(const std::string& what, long long done, long long total) {
         (void)what;
         (void)done;

@@ -1,9 +1,11 @@
 #include "app/forms/QtUi.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QStatusBar>
 
 namespace app::forms {
 namespace {
@@ -45,6 +47,15 @@ std::string QtUi::input(const std::string& caption, const std::string& prompt,
 }
 
 bool QtUi::editFieldNames(core::FieldSettings& fields) { return fieldDialog && fieldDialog(fields); }
+
+void QtUi::waiting(const std::string& text) {
+    progress(text, 0, -1);
+    // The busy bar shows no text: the status bar says why nothing moves.
+    if (mBar)
+        if (auto* bar = qobject_cast<QStatusBar*>(mBar->parentWidget()))
+            bar->showMessage(QString::fromStdString(text), 5000);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
 
 void QtUi::progress(const std::string& what, long long done, long long total) {
     if (!mBar)

@@ -24,6 +24,7 @@ public:
                       const std::string& value) override;
     bool editFieldNames(core::FieldSettings& fields) override;
     void progress(const std::string& what, long long done, long long total) override;
+    void waiting(const std::string& text) override;
 
     // Shows the field-name dialog; true when it was closed with "确定".
     std::function<bool(core::FieldSettings&)> fieldDialog;

@@ -24,6 +24,7 @@ using testsupport::TempHome;
 class WatchingUi : public testsupport::ScriptedUi {
 public:
     void progress(const std::string& what, long long, long long) override { seen.push_back(what); }
+    void waiting(const std::string& text) override { seen.push_back(text); }
     std::vector<std::string> seen;
 };
 
