@@ -366,9 +366,9 @@ public:
 
     void write(bool hasMulti, const std::vector<double>& points, const db::Value& score, std::int64_t rowid) {
         db::Statement& st = *mUpdate[hasMulti ? 1 : 0];
-        struct ResetOnError {
+        struct ResetAfterStep { // also when the step fails, so no statement stays open
             db::Statement& st;
-            ~ResetOnError() { st.reset(); }
+            ~ResetAfterStep() { st.reset(); }
         } resetting{st};
         int at = 1;
         for (int k : mWritten[hasMulti ? 1 : 0])
