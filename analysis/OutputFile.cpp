@@ -1,8 +1,8 @@
 #include "analysis/OutputFile.h"
 
 #include "analysis/Run.h"
+#include "platform/text/TextFile.h"
 
-#include <fstream>
 #include <system_error>
 #include <unistd.h>
 
@@ -29,15 +29,11 @@ void PendingFile::commit() {
 }
 
 void WriteWhole(const std::filesystem::path& target, std::string_view bytes) {
-    PendingFile file(target);
-    {
-        std::ofstream out(file.temporary(), std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out)
-            throw Error("不能写入 " + target.string());
+    try {
+        text::WriteWhole(target, bytes);
+    } catch (const std::runtime_error& e) {
+        throw Error(e.what());
     }
-    file.commit();
 }
 
 std::string ReportFileName(const std::string& table) {

@@ -1,19 +1,10 @@
 #include "analysis/Run.h"
 
 #include "platform/text/Gbk.h"
+#include "scoring/ScoringRun.h"
 
 namespace analysis {
 namespace {
-
-// The single-choice key characters: the typed key trimmed, without the
-// separators a teacher puts between groups of five.
-std::string KeyCharacters(const std::string& typed) {
-    std::string k;
-    for (char c : text::Trim(typed))
-        if (c != ' ' && c != ',' && c != ';')
-            k += c;
-    return k;
-}
 
 std::vector<std::string> MultiKeys(const RunDescription& run) {
     std::vector<std::string> keys;
@@ -57,7 +48,7 @@ QuestionPlan PlanQuestions(const RunDescription& run) {
             throw Error("上次评分的分段题数有误：" + std::to_string(s.count));
         plan.singleCount += s.count;
     }
-    const std::string key = KeyCharacters(run.singleKey);
+    const std::string key = scoring::KeyCharacters(run.singleKey);
     if (key.size() != static_cast<std::size_t>(plan.singleCount))
         throw Error("上次评分的单选题答案有 " + std::to_string(key.size()) + " 个，分段共 " +
                     std::to_string(plan.singleCount) + " 题，两者不一致。");

@@ -73,14 +73,6 @@ private:
     std::optional<double> mValue;
 };
 
-std::string StripSeparators(const std::string& key) {
-    std::string k;
-    for (char c : text::Trim(key))
-        if (c != ' ' && c != ',' && c != ';')
-            k += c;
-    return k;
-}
-
 // Reads the content and exam number of the view's sheets, a batch of rows
 // at a time and nothing else of them.
 class SheetReader {
@@ -124,6 +116,14 @@ private:
 };
 
 } // namespace
+
+std::string KeyCharacters(const std::string& typed) {
+    std::string k;
+    for (char c : text::Trim(typed))
+        if (c != ' ' && c != ',' && c != ';')
+            k += c;
+    return k;
+}
 
 bool SingleRight(char code, char key, bool fullMatch) {
     if (key == 'x' || key == 'z')
@@ -289,7 +289,7 @@ std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringS
     ReadSegments(st, plan);
     if (!CheckCountsAndKeys(ws, ui, st, plan))
         return std::nullopt;
-    plan.K = StripSeparators(st.singleKey);
+    plan.K = KeyCharacters(st.singleKey);
     if (plan.K.size() != static_cast<std::size_t>(plan.S)) {
         ui.message(kKeyLengthText, core::Title(ws), Icon::Warning);
         return std::nullopt;

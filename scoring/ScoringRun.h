@@ -65,6 +65,10 @@ struct ScoringResult {
 ScoringResult ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
                  const ScoringSettings& settings, const ScoringFollowUps& followUps);
 
+// The single-choice key characters of a typed key: trimmed, without the
+// blanks, commas and semicolons a teacher puts between groups of five.
+[[nodiscard]] std::string KeyCharacters(const std::string& typed);
+
 // The single-choice decision for one question: the sheet's mark code
 // against the key character. "x" and "z" never earn, nor do the codes "A"
 // to "F", which are marks of several options.

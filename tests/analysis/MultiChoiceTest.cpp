@@ -124,8 +124,8 @@ TEST(Bands, CountsSharesAndCumulativeCounts) {
     add({10, 9.999999f});                            // 9.5e-7 below 20: [20, 30)
     add({10, 9.999998f});                            // 1.9e-6 below: [10, 20)
     add({});                                         // 0
-    add(std::vector<float>(10, 10.0f));              // 100: the last band
-    add({10, 10, 10, 10, 10, 10, 10, 10, 10});       // 90: the last band too
+    add(std::vector<float>(10, 10.0f));              // a total of 100 falls in the last band
+    add({10, 10, 10, 10, 10, 10, 10, 10, 10});       // a total of 90 falls in the last band too
     add({10, 10, 10, 10, 10, 10, 10, 10, 9.99999f}); // 89.99999: [80, 90)
     const ExamAnalysis a = Analyze(run, sheets);
     ASSERT_EQ(a.bands.size(), 10u);

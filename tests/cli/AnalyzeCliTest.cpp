@@ -1,5 +1,5 @@
 // quillory-cli analyze: the files it writes and prints, and the refusals.
-#include "cli/Commands.h"
+#include "tests/support/CliRun.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "tests/support/AnswerTables.h"
@@ -11,18 +11,9 @@ namespace {
 
 using testsupport::TempHome;
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using Result = testsupport::CliResult;
 
-Result Cli(std::vector<std::string> args) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int status = cli::Run(args);
-    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-}
+Result Cli(std::vector<std::string> args) { return testsupport::RunCli(std::move(args)); }
 
 class AnalyzeCliTest : public ::testing::Test {
   protected:

@@ -1,4 +1,4 @@
-#include "cli/Commands.h"
+#include "tests/support/CliRun.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/SheetXml.h"
 #include "platform/text/TextFile.h"
@@ -11,18 +11,9 @@ namespace {
 
 using testsupport::TempHome;
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using Result = testsupport::CliResult;
 
-Result Cli(std::vector<std::string> args) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int status = cli::Run(args);
-    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-}
+Result Cli(std::vector<std::string> args) { return testsupport::RunCli(std::move(args)); }
 
 class CliTest : public ::testing::Test {
 protected:

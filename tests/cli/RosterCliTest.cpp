@@ -1,4 +1,4 @@
-#include "cli/Commands.h"
+#include "tests/support/CliRun.h"
 #include "platform/text/TextFile.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
@@ -9,18 +9,9 @@ namespace {
 
 using testsupport::TempHome;
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using Result = testsupport::CliResult;
 
-Result Cli(std::vector<std::string> args) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    int status = cli::Run(args);
-    return {status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-}
+Result Cli(std::vector<std::string> args) { return testsupport::RunCli(std::move(args)); }
 
 class RosterCliTest : public ::testing::Test {
 protected:

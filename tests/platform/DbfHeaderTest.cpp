@@ -114,7 +114,7 @@ TEST(DbfLengths, DecimalsOfShortTextFieldsCountOnlyWhenThePlainLengthsMiss) {
 
 TEST(DbfLengths, ARecordLengthThatFitsNoReadingIsRefused) {
     std::string bytes = Table({{"BH", 'C', 9}, {"CONTENT", 'C', 300}}, {{{"1", "A"}, false}});
-    bytes[10] = 0x20; // 288: neither 1 + 9 + 44 nor 1 + 9 + 300
+    bytes[10] = 0x20; // a record length of 288 fits neither 1 + 9 + 44 nor 1 + 9 + 300
     bytes[11] = 0x01;
     try {
         Dbf d(db::MemorySource(bytes), "坏.dbf");

@@ -161,14 +161,14 @@ TEST_F(ResultsWorkbookTest, ClassComparisonRowsAndFigures) {
     EXPECT_EQ(Num(c, "J2"), 0.125) << "4 is not below 40 %, 3.9 is";
     EXPECT_EQ(c.count("K2"), 0u) << "the grade has no rank";
     EXPECT_EQ(Num(c, "L2"), 0);
-    // 01: 9 8.5 8.5 6; every sheet passes, the 6 by exactly 60 %.
+    // Class 01 scores 9, 8.5, 8.5 and 6; every sheet passes, the 6 by exactly 60 %.
     EXPECT_EQ(Num(c, "C3"), 8);
     EXPECT_NEAR(Num(c, "D3"), std::sqrt(5.5 / 4), 1e-12);
     EXPECT_EQ(Num(c, "H3"), 1);
     EXPECT_EQ(Num(c, "I3"), 0.75);
     EXPECT_EQ(Num(c, "K3"), 1);
     EXPECT_NEAR(Num(c, "L3"), 0.825, 1e-12);
-    // 02: 9 8.5 4.
+    // Class 02 scores 9, 8.5 and 4.
     EXPECT_NEAR(Num(c, "C4"), 21.5 / 3, 1e-12);
     EXPECT_EQ(Num(c, "G4"), 8.5);
     EXPECT_NEAR(Num(c, "H4"), 2.0 / 3, 1e-12);

@@ -37,7 +37,7 @@ struct DbfLayout {
     bool endMark = true;           // the 0x1A after the last record
     // The record count the header states; the records written when unset.
     std::optional<std::uint32_t> statedRecords = std::nullopt;
-    int memoBlockSize = 0;         // 0: 64 in .fpt files, 512 in .dbt files
+    int memoBlockSize = 0;         // left at 0, 64 in .fpt files and 512 in .dbt files
 };
 
 // A cell: text for C, V, N, F, D ("20261207"), L ("T"/"F"); decimal text
