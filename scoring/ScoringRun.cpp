@@ -3,7 +3,6 @@
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "core/ScratchDb.h"
-#include "platform/db/BatchReader.h"
 #include "platform/db/Error.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
@@ -11,11 +10,9 @@
 #include "platform/text/TextFile.h"
 #include "scoring/Global.h"
 #include "scoring/RunLog.h"
+#include "scoring/SheetScoring.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
 #include <optional>
 #include <unordered_map>
 
@@ -23,17 +20,6 @@ namespace scoring {
 namespace {
 
 using core::Icon;
-
-// The platform's decimal conversion: the whole text must be a number.
-double ToFloat(const std::string& text) {
-    std::string t = text::Trim(text);
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(t.c_str(), &end);
-    if (t.empty() || *end != '\0' || errno == ERANGE)
-        throw core::AppError("'" + text + "' is not a valid floating point value");
-    return v;
-}
 
 // The number a text holds, or nullopt when it holds none.
 std::optional<double> ParsedNumber(const std::string& text) {
@@ -56,63 +42,6 @@ struct ShortContent {
     std::string id;
     std::size_t length;
     std::size_t needed;
-};
-
-// The partial-credit and full-credit texts, converted when first used.
-class LazyNumber {
-public:
-    explicit LazyNumber(const std::string& text) : mText(text) {}
-    double get() {
-        if (!mValue)
-            mValue = ToFloat(mText);
-        return *mValue;
-    }
-
-private:
-    std::string mText;
-    std::optional<double> mValue;
-};
-
-// Reads the content and exam number of the view's sheets, a batch of rows
-// at a time and nothing else of them.
-class SheetReader {
-public:
-    SheetReader(const db::Query& view, db::Connection& c, const std::string& content,
-                const std::string& id)
-        : mView(view),
-          mRead(c, db::jet::QuoteName(content) + ", " + db::jet::QuoteName(id),
-                db::jet::QuoteName(view.baseTable()), "rowid", kBatch) {}
-
-    // The content and exam number of the view's row, as text.
-    std::pair<std::string_view, std::string_view> sheet(int row) {
-        if (row < mFirst || row >= mFirst + static_cast<int>(mRows.size()))
-            fetch(row);
-        const std::size_t at = static_cast<std::size_t>(row - mFirst);
-        return {mTexts[at].first, mTexts[at].second};
-    }
-
-private:
-    static constexpr int kBatch = 256;
-
-    void fetch(int row) {
-        const int count = std::min(kBatch, mView.recordCount() - row);
-        mRowids.resize(static_cast<std::size_t>(count));
-        for (int i = 0; i < count; ++i)
-            mRowids[static_cast<std::size_t>(i)] = mView.rowidAt(row + i);
-        mFirst = -1;
-        mRead.read(mRowids.data(), count, mRows);
-        mTexts.resize(mRows.size());
-        for (std::size_t i = 0; i < mRows.size(); ++i)
-            mTexts[i] = {db::Query::ToText(mRows[i][0]), db::Query::ToText(mRows[i][1])};
-        mFirst = row;
-    }
-
-    const db::Query& mView;
-    db::BatchReader mRead;
-    std::vector<std::int64_t> mRowids;
-    std::vector<std::vector<db::Value>> mRows;
-    std::vector<std::pair<std::string, std::string>> mTexts;
-    int mFirst = -1;
 };
 
 } // namespace
@@ -157,18 +86,6 @@ Credit MultiCredit(const std::string& answer, const std::string& key, bool yuwen
 
 namespace {
 
-// What the checks make of the settings: the segments, the key characters and
-// the multiple-choice keys the run scores with.
-struct RunPlan {
-    std::array<int, 4> counts{};
-    std::array<float, 4> points{};
-    int S = 0; // single-choice questions
-    int M = 0; // multiple-choice questions as set
-    int N = 0; // multiple-choice keys typed
-    std::string K;
-    std::vector<std::string> keys;
-};
-
 // The table is open and has its score, content and exam-number columns; a
 // missing score column is added when the user agrees.
 core::Outcome CheckTable(core::Workspace& ws, core::Ui& ui) {
@@ -196,31 +113,6 @@ core::Outcome CheckTable(core::Workspace& ws, core::Ui& ui) {
     if (!view.hasField(f.ID))
         throw core::AppError("表中没有此考号字段：" + f.ID + "。请使用\"设置字段名\"设置相符合的字段名。");
     return core::Outcome::Done;
-}
-
-constexpr double kMostPoints = 1000;
-
-// Points must be a finite number from 0 to 1000: anything else would give
-// scores no field can hold.
-void CheckPointsRange(double value, const std::string& field, const std::string& text) {
-    if (!(value >= 0 && value <= kMostPoints))
-        throw core::AppError(field + "必须是 0 到 1000 之间的数：'" + text + "'");
-}
-
-// Segment 1 is read always, the others while enabled.
-void ReadSegments(const ScoringSettings& st, RunPlan& plan) {
-    static const char* const names[] = {"每题分数（第一段）", "每题分数（第二段）", "每题分数（第三段）",
-                                        "每题分数（第四段）"};
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (i == 0 || st.enabled[i]) {
-            plan.counts[i] = st.counts[i];
-            const double points = ToFloat(st.points[i]);
-            CheckPointsRange(points, names[i], st.points[i]);
-            plan.points[i] = static_cast<float>(points);
-        }
-    }
-    plan.S = plan.counts[0] + plan.counts[1] + plan.counts[2] + plan.counts[3];
-    plan.M = st.multiCount;
 }
 
 constexpr const char* kKeyLengthText =
@@ -262,26 +154,6 @@ bool CheckCountsAndKeys(core::Workspace& ws, core::Ui& ui, const ScoringSettings
                                  core::GoOn::WithNo));
 }
 
-// The multiple-choice keys: the typed text split at ";", each 1 to 4 letters.
-std::vector<std::string> SplitMultiKeys(const ScoringSettings& st, int M) {
-    std::vector<std::string> keys;
-    const std::string multi = text::Trim(st.multiKey);
-    if (M <= 0 || multi.empty())
-        return keys;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t semi = multi.find(';', start);
-        std::string piece =
-            multi.substr(start, semi == std::string::npos ? std::string::npos : semi - start);
-        if (piece.empty() || piece.size() > 4)
-            throw core::AppError("不定项标准答案输入错误");
-        keys.push_back(piece);
-        if (semi == std::string::npos)
-            return keys;
-        start = semi + 1;
-    }
-}
-
 // Checks the settings in the order the user meets them; nullopt when a
 // message or a question stopped the run.
 std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringSettings& st) {
@@ -302,37 +174,6 @@ std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringS
                 CheckPointsRange(*value, field, text);
     return plan;
 }
-
-// Every decision depends only on the byte at a position: each is worked out
-// once for all 256 bytes.
-struct DecisionTables {
-    std::vector<std::array<float, 256>> singleEarns; // by question 1..S
-    std::vector<std::array<Credit, 256>> multiCredit; // by question 1..N
-
-    DecisionTables(const RunPlan& plan, const core::FieldSettings& f)
-        : singleEarns(static_cast<std::size_t>(plan.S + 1)),
-          multiCredit(static_cast<std::size_t>(plan.N + 1)) {
-        const auto& c = plan.counts;
-        const auto& p = plan.points;
-        for (int k = 1; k <= plan.S; ++k) {
-            const float worth = k <= c[0]                 ? p[0]
-                                : k <= c[0] + c[1]        ? p[1]
-                                : k <= c[0] + c[1] + c[2] ? p[2]
-                                                          : p[3];
-            for (int b = 0; b < 256; ++b)
-                singleEarns[static_cast<std::size_t>(k)][static_cast<std::size_t>(b)] =
-                    SingleRight(static_cast<char>(b), plan.K[static_cast<std::size_t>(k - 1)], f.FullMatch)
-                        ? worth
-                        : 0.0f;
-        }
-        for (int b = 0; b < 256; ++b) {
-            const std::string letters = MarkToLetters(static_cast<char>(b));
-            for (int j = 1; j <= plan.N; ++j)
-                multiCredit[static_cast<std::size_t>(j)][static_cast<std::size_t>(b)] =
-                    MultiCredit(letters, plan.keys[static_cast<std::size_t>(j - 1)], f.yuwen_m);
-        }
-    }
-};
 
 // The two prepared UPDATEs, one per sheet: with the multiple-choice columns
 // for a sheet whose content goes on past the single-choice part, without
@@ -381,122 +222,6 @@ public:
 private:
     std::vector<int> mWritten[2];
     std::optional<db::Statement> mUpdate[2];
-};
-
-} // namespace
-
-namespace {
-
-// The score field's value of a total: truncated for a whole-number field,
-// rounded to one decimal for a real one (held as a float when the field is
-// single precision).
-db::Value ScoreValue(const db::Field& score, double total) {
-    if (score.kind == db::FieldKind::Integer)
-        return static_cast<std::int64_t>(std::trunc(total));
-    if (score.kind == db::FieldKind::Float)
-        return score.single ? static_cast<double>(static_cast<float>(RoundTo(total, 1))) : RoundTo(total, 1);
-    throw core::AppError("分数字段数据类型错误，不能写入分数。");
-}
-
-RunStatistics EmptyStatistics(const RunPlan& plan, int records) {
-    RunStatistics stats;
-    stats.S = plan.S;
-    stats.M = plan.M;
-    stats.key = plan.K;
-    const int multi = std::max(plan.M, plan.N);
-    for (auto* v : {&stats.countA, &stats.countB, &stats.countC, &stats.countD})
-        v->assign(static_cast<std::size_t>(plan.S + multi + 1), 0);
-    stats.fullCount.assign(static_cast<std::size_t>(multi + 1), 0);
-    stats.pointSum.assign(static_cast<std::size_t>(multi + 1), 0.0);
-    stats.records = records;
-    return stats;
-}
-
-// Scores one sheet's content: the points of every question and the total,
-// counted into the run's statistics.
-class SheetScorer {
-public:
-    SheetScorer(const RunPlan& plan, const core::FieldSettings& f, const ScoringSettings& st,
-                RunStatistics& stats)
-        : mPlan(plan), mTables(plan, f), mFull(st.full), mPartial(st.partial), mStats(stats),
-          mPoints(static_cast<std::size_t>(plan.S + plan.N + 1), 0.0) {}
-
-    [[nodiscard]] const std::vector<double>& points() const { return mPoints; }
-
-    double score(std::string_view content, bool hasMulti) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
-        double total = 0;
-        for (int k = 1; k <= mPlan.S; ++k)
-            total += single(k, bytes[k - 1]);
-        if (hasMulti)
-            for (int j = 1; j <= mPlan.N; ++j)
-                total += multi(j, bytes[mPlan.S + j - 1]);
-        mStats.runTotal += total;
-        return total;
-    }
-
-private:
-    double single(int k, unsigned char code) {
-        const auto i = static_cast<std::size_t>(k);
-        const float earned = mTables.singleEarns[i][code];
-        mPoints[i] = static_cast<double>(earned);
-        switch (SingleMarkLetter(static_cast<char>(code))) {
-        case 'A': ++mStats.countA[i]; break;
-        case 'B': ++mStats.countB[i]; break;
-        case 'C': ++mStats.countC[i]; break;
-        case 'D': ++mStats.countD[i]; break;
-        default: break;
-        }
-        return static_cast<double>(earned);
-    }
-
-    double multi(int j, unsigned char code) {
-        double earned = 0;
-        switch (mTables.multiCredit[static_cast<std::size_t>(j)][code]) {
-        case Credit::Full:
-            earned = mFull.get();
-            ++mStats.fullCount[static_cast<std::size_t>(j)];
-            break;
-        case Credit::Partial: earned = mPartial.get(); break;
-        case Credit::None: break;
-        }
-        mStats.pointSum[static_cast<std::size_t>(j)] += earned;
-        const auto i = static_cast<std::size_t>(mPlan.S + j);
-        mPoints[i] = earned;
-        const unsigned options = OptionBits(static_cast<char>(code));
-        mStats.countA[i] += options & 1;
-        mStats.countB[i] += (options >> 1) & 1;
-        mStats.countC[i] += (options >> 2) & 1;
-        mStats.countD[i] += (options >> 3) & 1;
-        return earned;
-    }
-
-    const RunPlan& mPlan;
-    DecisionTables mTables;
-    LazyNumber mFull, mPartial;
-    RunStatistics& mStats;
-    std::vector<double> mPoints;
-};
-
-// The grid stops following the view while the run walks it, and shows the
-// stored rows again when the run ends, however it ends.
-class ViewPause {
-public:
-    ViewPause(db::Query& view, core::Ui& ui) : mView(view), mUi(ui) { mView.disableControls(); }
-    ~ViewPause() {
-        try {
-            mView.refresh();
-        } catch (...) {
-        }
-        mView.enableControls();
-        mUi.progress("", 0, 0);
-    }
-    ViewPause(const ViewPause&) = delete;
-    ViewPause& operator=(const ViewPause&) = delete;
-
-private:
-    db::Query& mView;
-    core::Ui& mUi;
 };
 
 // Scores every sheet of the view in one transaction. A content too short for

@@ -1,0 +1,169 @@
+#pragma once
+
+#include "core/Config.h"
+#include "core/Ui.h"
+#include "platform/db/BatchReader.h"
+#include "platform/db/Connection.h"
+#include "platform/db/Query.h"
+#include "scoring/ScoringRun.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// The parts of the scoring run that score sheets, shared by the full run and
+// by the correction of one key, so that both reach the same points and
+// totals by the same code: the plan made of the settings, the per-byte
+// decisions, the sheet scorer, the score field's value, the sheet reader.
+namespace scoring {
+
+// The platform's decimal conversion: the whole text must be a number.
+// Throws core::AppError naming the text.
+[[nodiscard]] double ToFloat(const std::string& text);
+
+// What the checks make of the settings: the segments, the key characters and
+// the multiple-choice keys the run scores with.
+struct RunPlan {
+    std::array<int, 4> counts{};
+    std::array<float, 4> points{};
+    int S = 0; // single-choice questions
+    int M = 0; // multiple-choice questions as set
+    int N = 0; // multiple-choice keys typed
+    std::string K;
+    std::vector<std::string> keys;
+};
+
+// Points must be a finite number from 0 to 1000: anything else would give
+// scores no field can hold. Throws core::AppError naming the field.
+void CheckPointsRange(double value, const std::string& field, const std::string& text);
+
+// Segment 1 is read always, the others while enabled.
+void ReadSegments(const ScoringSettings& st, RunPlan& plan);
+
+// The multiple-choice keys: the typed text split at ";", each 1 to 4 letters.
+[[nodiscard]] std::vector<std::string> SplitMultiKeys(const ScoringSettings& st, int M);
+
+// The plan of settings that a run has already accepted (a recorded run's):
+// no question is asked; settings that do not hold together throw
+// core::AppError.
+[[nodiscard]] RunPlan PlanOfAccepted(const ScoringSettings& st);
+
+// Every decision depends only on the byte at a position: each is worked out
+// once for all 256 bytes.
+struct DecisionTables {
+    std::vector<std::array<float, 256>> singleEarns;  // by question 1..S
+    std::vector<std::array<Credit, 256>> multiCredit; // by question 1..N
+
+    DecisionTables(const RunPlan& plan, const core::FieldSettings& f);
+};
+
+// The partial-credit and full-credit texts, converted when first used.
+class LazyNumber {
+public:
+    explicit LazyNumber(const std::string& text) : mText(text) {}
+    double get() {
+        if (!mValue)
+            mValue = ToFloat(mText);
+        return *mValue;
+    }
+
+private:
+    std::string mText;
+    std::optional<double> mValue;
+};
+
+// The score field's value of a total: truncated for a whole-number field,
+// rounded to one decimal for a real one (held as a float when the field is
+// single precision). Throws core::AppError for any other kind of field.
+[[nodiscard]] db::Value ScoreValue(const db::Field& score, double total);
+
+// The statistics of a run before its first sheet.
+[[nodiscard]] RunStatistics EmptyStatistics(const RunPlan& plan, int records);
+
+// Scores one sheet's content: the points of every question and the total,
+// counted into the run's statistics. Holds references to the plan and the
+// statistics, which must outlive it.
+class SheetScorer {
+public:
+    SheetScorer(const RunPlan& plan, const core::FieldSettings& f, const ScoringSettings& st,
+                RunStatistics& stats);
+
+    // The points of the last sheet scored, by position 1..S+N (index 0 unused).
+    [[nodiscard]] const std::vector<double>& points() const { return mPoints; }
+
+    // The sheet's total; `content` holds at least S bytes, and S + N when
+    // `hasMulti`.
+    double score(std::string_view content, bool hasMulti);
+
+private:
+    double single(int k, unsigned char code);
+    double multi(int j, unsigned char code);
+
+    const RunPlan& mPlan;
+    DecisionTables mTables;
+    LazyNumber mFull, mPartial;
+    RunStatistics& mStats;
+    std::vector<double> mPoints;
+};
+
+// Reads the content and exam number of the view's sheets, a batch of rows
+// at a time, and the `extra` columns (base column names) when asked for.
+class SheetReader {
+public:
+    SheetReader(const db::Query& view, db::Connection& c, const std::string& content,
+                const std::string& id, const std::vector<std::string>& extra = {});
+
+    // The content and exam number of the view's row, as text.
+    std::pair<std::string_view, std::string_view> sheet(int row) {
+        const std::size_t at = locate(row);
+        return {mTexts[at].first, mTexts[at].second};
+    }
+    // The `extra` columns of the view's row, in the order asked for.
+    const db::Value& extra(int row, std::size_t column) {
+        return mRows[locate(row)][2 + column];
+    }
+
+private:
+    static constexpr int kBatch = 256;
+
+    std::size_t locate(int row) {
+        if (row < mFirst || row >= mFirst + static_cast<int>(mRows.size()))
+            fetch(row);
+        return static_cast<std::size_t>(row - mFirst);
+    }
+    void fetch(int row);
+
+    const db::Query& mView;
+    db::BatchReader mRead;
+    std::vector<std::int64_t> mRowids;
+    std::vector<std::vector<db::Value>> mRows;
+    std::vector<std::pair<std::string, std::string>> mTexts;
+    int mFirst = -1;
+};
+
+// The grid stops following the view while a run walks it, and shows the
+// stored rows again when the run ends, however it ends.
+class ViewPause {
+public:
+    ViewPause(db::Query& view, core::Ui& ui) : mView(view), mUi(ui) { mView.disableControls(); }
+    ~ViewPause() {
+        try {
+            mView.refresh();
+        } catch (...) {
+        }
+        mView.enableControls();
+        mUi.progress("", 0, 0);
+    }
+    ViewPause(const ViewPause&) = delete;
+    ViewPause& operator=(const ViewPause&) = delete;
+
+private:
+    db::Query& mView;
+    core::Ui& mUi;
+};
+
+} // namespace scoring
