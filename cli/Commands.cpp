@@ -10,6 +10,7 @@
 #include "analysis/TableAnalysis.h"
 #include "cli/CliUi.h"
 #include "cli/Help.h"
+#include "cli/RekeyCommand.h"
 #include "platform/db/Error.h"
 #include "platform/os/Folders.h"
 #include "platform/os/Shell.h"
@@ -406,6 +407,14 @@ int RunAnalyze(Context& c) {
     return kDone;
 }
 
+// The correction of one single-choice key, or its preview.
+int RunRekeyCommand(Context& c) {
+    const auto question = c.args.option("--question");
+    const auto key = c.args.option("--key");
+    if (!question || !key)
+        throw UsageError{"rekey needs --question N and --key L"};
+    return RunRekey(c.ws, c.ui, Number(*question, "--question"), *key, c.args.flags.count("--preview") > 0);
+}
 
 // What a command's first argument is: nothing, a file it reads (a table
 // not opened, or a class list), or a table it opens first.
@@ -481,6 +490,12 @@ const std::vector<Command>& Commands() {
          "  analyze [--groups PERCENT] [--band WIDTH] [--json FILE]\n"
          "                              the exam analysis of the last scoring run:\n"
          "                              试卷分析_<表名>.txt and .xlsx\n"},
+        {"rekey", Table::Opened, {"--question", "--key"}, {"--preview"}, RunRekeyCommand,
+         "  rekey --question N --key L [--preview]\n"
+         "                              correct the key of single-choice question N (1-based\n"
+         "                              among the single-choice questions) of the last scoring\n"
+         "                              run to L (A-F) and re-score that question only;\n"
+         "                              --preview prints what would change and writes nothing\n"},
     };
     return commands;
 }
