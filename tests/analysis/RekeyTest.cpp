@@ -1,0 +1,320 @@
+// Correcting one single-choice key: the table, the statistics file, the key
+// history and the recorded run after a correction are those of a full
+// scoring run with the corrected key; the preview and every refusal change
+// nothing.
+#include "analysis/Rekey.h"
+#include "analysis/TableAnalysis.h"
+#include "core/OpenTable.h"
+#include "platform/db/Connection.h"
+#include "platform/db/Statement.h"
+#include "platform/os/Shell.h"
+#include "scoring/ScoringRun.h"
+#include "tests/support/AnswerTables.h"
+#include "tests/support/CliRun.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <map>
+#include <regex>
+
+namespace {
+
+using testsupport::TempHome;
+
+// Twelve single-choice questions in three segments (5 worth 1, 4 worth 2.5,
+// 3 worth 0.7, so that totals need rounding and truncating), question 7
+// keyed "x" and question 10 keyed "z", separators of all three kinds; three
+// multiple-choice questions worth 4, partial 1.5.
+const std::string kKey = "ABCDE,FxBCz AB";
+const std::string kEarlierKey = "ABCDE,FABCC AB"; // an earlier run that scored question 7
+const std::vector<std::string> kSegments = {"5:1", "4:2.5", "3:0.7"};
+
+// Contents from a fixed generator: single marks (mostly one option, some
+// blanks, multi-marks, codes that look like letters and bytes outside the
+// codes), then three multiple-choice marks; every seventh sheet stops at the
+// single-choice part.
+std::vector<std::pair<std::string, std::string>> Sheets(int n) {
+    static const char singles[] = "1111222244448888@P0 3A#";
+    std::uint32_t seed = 12345;
+    auto next = [&seed]() { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    std::vector<std::pair<std::string, std::string>> sheets;
+    for (int i = 0; i < n; ++i) {
+        std::string content;
+        for (int k = 0; k < 12; ++k) {
+            char c = singles[next() % (sizeof singles - 1)];
+            content += (k == 11 && c == ' ') ? '0' : c; // a trailing blank would be trimmed away
+        }
+        if (i % 7 != 3)
+            for (int j = 0; j < 3; ++j)
+                content += static_cast<char>('0' + 1 + next() % 15);
+        sheets.emplace_back(std::to_string(202601001 + (i * 37) % n), content);
+    }
+    return testsupport::Shuffled(sheets);
+}
+
+std::vector<std::string> ScoreArgs(const std::string& home, const std::string& table, const std::string& key) {
+    std::vector<std::string> args = {"--home", home, "--go-on", "score", table};
+    for (const std::string& s : kSegments) {
+        args.push_back("--segment");
+        args.push_back(s);
+    }
+    for (const char* a : {"--key", key.c_str(), "--multi", "3", "--full", "4", "--partial", "1.5", "--multi-key",
+                          "AB;ACD;B"})
+        args.push_back(a);
+    return args;
+}
+
+// Every table of a scratch database, every row and value exactly (doubles
+// by their bits; not the work tables t, t2, temp and zonghe an opening
+// uses), the recorded runs
+// without their id and time; of those only
+// the last when `lastRun`.
+std::string Dump(const std::filesystem::path& mdb, bool lastRun = false) {
+    db::Connection c;
+    c.open(mdb);
+    std::vector<std::string> tables;
+    db::Statement list = c.prepare("SELECT name FROM sqlite_master WHERE type = 'table' AND sql NOT LIKE 'CREATE VIRTUAL%' ORDER BY name");
+    while (list.step()) {
+        const std::string name = db::Query::ToText(list.column(0));
+        if (name != "t" && name != "t2" && name != "temp" && name != "zonghe")
+            tables.push_back(name);
+    }
+    std::string out;
+    for (const std::string& t : tables) {
+        const bool runs = t == "quillory_runs";
+        db::Statement rows = c.prepare("SELECT * FROM \"" + t + "\" ORDER BY rowid" +
+                                       (runs && lastRun ? " DESC LIMIT 1" : ""));
+        out += "table " + t + "\n";
+        while (rows.step()) {
+            for (int i = 0; i < rows.columnCount(); ++i) {
+                const std::string name = rows.columnName(i);
+                if (runs && (name == "id" || name == "run_time"))
+                    continue;
+                const db::Value v = rows.column(i);
+                char buffer[64] = "";
+                if (const auto* d = std::get_if<double>(&v))
+                    std::snprintf(buffer, sizeof buffer, "%a", *d);
+                else if (const auto* n = std::get_if<std::int64_t>(&v))
+                    std::snprintf(buffer, sizeof buffer, "%" PRId64, *n);
+                out += name + "=" + (db::IsNull(v) ? "NULL" : buffer[0] ? buffer : db::Query::ToText(v)) + ";";
+            }
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+// The files of a home folder other than the scratch database, by name.
+std::map<std::string, std::string> Files(const std::filesystem::path& home) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(home))
+        if (e.is_regular_file() && e.path().filename().string().rfind("data.mdb", 0) != 0)
+            files[e.path().filename().string()] = testsupport::ReadBytes(e.path());
+    return files;
+}
+
+// The history entry's date and time, which differ between two runs.
+std::string WithoutTimes(const std::string& log) {
+    static const std::regex time(R"(\d+/\d+/\d+ \d+:\d+:\d+)");
+    return std::regex_replace(log, time, "TIME");
+}
+
+std::string Tail(const std::string& bytes, std::size_t from) { return bytes.substr(from); }
+
+struct Case {
+    char scoreType; // 'N' rounded to one decimal, 'I' truncated
+    int question;
+    char key;
+};
+
+class RekeyMatchesFullRun : public ::testing::TestWithParam<Case> {
+  protected:
+    TempHome home;
+    std::string table() const { return (home / "exam.dbf").string(); }
+    std::string homeOf(const char* name) const { return (home / name).string(); }
+};
+
+TEST_P(RekeyMatchesFullRun, EveryRowFileAndRunSettingAreThoseOfAFullRun) {
+    const Case c = GetParam();
+    testsupport::WriteAnswers(home / "exam.dbf", Sheets(60), c.scoreType, 15);
+    const std::string corrected = analysis::CorrectedKey(kKey, c.question, c.key);
+    ASSERT_NE(corrected, kKey);
+
+    const std::string a = homeOf("rekeyed"), b = homeOf("full");
+    for (const std::string& h : {a, b})
+        ASSERT_EQ(testsupport::RunCli(ScoreArgs(h, table(), kEarlierKey)).status, 0);
+    ASSERT_EQ(testsupport::RunCli(ScoreArgs(a, table(), kKey)).status, 0);
+    const std::string rekeyedBefore = Dump(home / "rekeyed" / "data.mdb", true);
+    const std::size_t historyA = testsupport::ReadBytes(home / "rekeyed" / "标准答案历史.log").size();
+    const std::size_t historyB = testsupport::ReadBytes(home / "full" / "标准答案历史.log").size();
+
+    const auto rekey = testsupport::RunCli({"--home", a, "rekey", table(), "--question",
+                                            std::to_string(c.question), "--key", std::string(1, c.key)});
+    ASSERT_EQ(rekey.status, 0) << rekey.err;
+    ASSERT_EQ(testsupport::RunCli(ScoreArgs(b, table(), corrected)).status, 0);
+
+    const std::string rekeyed = Dump(home / "rekeyed" / "data.mdb", true);
+    EXPECT_NE(rekeyed, rekeyedBefore) << "the correction changed no score";
+    EXPECT_EQ(rekeyed, Dump(home / "full" / "data.mdb", true));
+    EXPECT_EQ(testsupport::ReadBytes(home / "rekeyed" / "统计_exam.txt"),
+              testsupport::ReadBytes(home / "full" / "统计_exam.txt"));
+    EXPECT_EQ(WithoutTimes(Tail(testsupport::ReadBytes(home / "rekeyed" / "标准答案历史.log"), historyA)),
+              WithoutTimes(Tail(testsupport::ReadBytes(home / "full" / "标准答案历史.log"), historyB)));
+    EXPECT_NE(rekey.out.find("wrote " + (home / "rekeyed" / "统计_exam.txt").string()), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RekeyMatchesFullRun,
+                         ::testing::Values(Case{'N', 12, 'A'}, Case{'I', 12, 'D'}, Case{'N', 6, 'B'},
+                                           Case{'I', 3, 'A'}, Case{'N', 1, 'F'}));
+
+// A scored table in a home of its own, with the state of the database and
+// the files to compare against.
+class RekeyCliTest : public ::testing::Test {
+  protected:
+    void SetUp() override { testsupport::WriteAnswers(home / "exam.dbf", Sheets(30), 'N', 15); }
+
+    std::string homeDir() const { return (home / "home").string(); }
+    std::string table() const { return (home / "exam.dbf").string(); }
+    testsupport::CliResult Rekey(const std::string& question, const std::string& key, bool preview = false) {
+        std::vector<std::string> args = {"--home", homeDir(), "rekey", table(), "--question", question, "--key", key};
+        if (preview)
+            args.push_back("--preview");
+        return testsupport::RunCli(args);
+    }
+    void Score() { ASSERT_EQ(testsupport::RunCli(ScoreArgs(homeDir(), table(), kKey)).status, 0); }
+    std::string State() {
+        std::string state = Dump(home / "home" / "data.mdb");
+        for (const auto& [name, bytes] : Files(home / "home"))
+            state += name + "\n" + bytes + "\n";
+        return state;
+    }
+
+    TempHome home;
+};
+
+TEST_F(RekeyCliTest, EachRefusalExitsOneAndChangesNothing) {
+    Score();
+    const std::string before = State();
+    for (const auto& [question, key] : std::vector<std::pair<std::string, std::string>>{
+             {"0", "A"}, {"13", "A"}, {"-1", "B"}, {"2", "G"}, {"2", "a"}, {"2", "AB"}, {"2", "x"},
+             {"7", "A"}, {"10", "B"}}) {
+        for (bool preview : {false, true}) {
+            const auto r = Rekey(question, key, preview);
+            EXPECT_EQ(r.status, 1) << question << " " << key << " " << r.err;
+            EXPECT_EQ(r.out.find("wrote"), std::string::npos);
+            EXPECT_EQ(State(), before) << question << " " << key;
+        }
+    }
+}
+
+TEST_F(RekeyCliTest, ATableNeverScoredIsRefused) {
+    ASSERT_EQ(testsupport::RunCli({"--home", homeDir(), "open", table()}).status, 0);
+    const std::string before = State();
+    const auto r = Rekey("1", "B");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("还没有评过分"), std::string::npos) << r.err;
+    EXPECT_EQ(State(), before);
+}
+
+TEST_F(RekeyCliTest, TheCurrentKeyIsANoticeAndWritesNothing) {
+    Score();
+    const std::string before = State();
+    for (bool preview : {false, true}) {
+        const auto r = Rekey("4", "D", preview);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.err.find("已经是 D"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("wrote"), std::string::npos);
+        EXPECT_EQ(State(), before);
+    }
+}
+
+TEST_F(RekeyCliTest, ThePreviewWritesNothingAndCountsWhatTheCorrectionChanges) {
+    Score();
+    const std::string before = State();
+    const auto preview = Rekey("12", "A", true);
+    ASSERT_EQ(preview.status, 0) << preview.err;
+    EXPECT_EQ(State(), before);
+    EXPECT_NE(preview.out.find("B -> A"), std::string::npos) << preview.out;
+    EXPECT_NE(preview.out.find("ABCDE,FxBCz AA"), std::string::npos) << preview.out;
+    EXPECT_NE(preview.out.find("+0.7 分"), std::string::npos) << preview.out;
+    EXPECT_NE(preview.out.find("-0.7 分"), std::string::npos) << preview.out;
+
+    const auto applied = Rekey("12", "A");
+    ASSERT_EQ(applied.status, 0) << applied.err;
+    EXPECT_NE(State(), before);
+}
+
+TEST_F(RekeyCliTest, OutOfDateReportsAreNamed) {
+    Score();
+    ASSERT_EQ(testsupport::RunCli({"--home", homeDir(), "analyze", table()}).status, 0);
+    const auto r = Rekey("1", "B");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("试卷分析_exam.txt"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("成绩分析_exam.xlsx"), std::string::npos) << r.err;
+}
+
+TEST(CorrectedKey, ReplacesTheNthKeyCharacterAndKeepsEverySeparator) {
+    EXPECT_EQ(analysis::CorrectedKey("ABCDE;ABCDE;AB", 6, 'F'), "ABCDE;FBCDE;AB");
+    EXPECT_EQ(analysis::CorrectedKey("  ABCDE ABCDE,AB ", 12, 'C'), "  ABCDE ABCDE,AC ");
+    EXPECT_EQ(analysis::CorrectedKey("AB;C", 3, 'A'), "AB;A"); // a separator inside a group
+    EXPECT_EQ(analysis::CorrectedKey("A", 1, 'B'), "B");
+    EXPECT_THROW((void)analysis::CorrectedKey("ABC", 4, 'A'), analysis::RekeyRefused);
+}
+
+// The preview's figures are the analysis of the table after the correction.
+TEST(RekeyPreview, ItsFiguresAreTheAnalysisAfterTheCorrection) {
+    TempHome home;
+    testsupport::WriteAnswers(home / "exam.dbf", Sheets(80), 'N', 15);
+    core::Workspace ws{home.path()};
+    ws.startUp();
+    testsupport::ScriptedUi ui;
+    ui.answers = {true}; // the lower-case key characters x and z are meant
+    os::RecordingShell shell;
+    (void)core::OpenAnswerTable(ws, ui, home / "exam.dbf");
+    scoring::ScoringSettings st;
+    st.segmentChoice = 3;
+    st.counts = {5, 4, 3, 0};
+    st.enabled = {true, true, true, false};
+    st.points = {"1", "2.5", "0.7", "0"};
+    st.singleKey = kKey;
+    st.multiCount = 3;
+    st.full = "4";
+    st.partial = "1.5";
+    st.multiKey = "AB;ACD;B";
+    ASSERT_EQ(scoring::ScoreAll(ws, ui, shell, st, {}).outcome, core::Outcome::Done);
+
+    const analysis::RekeyPreview preview = analysis::PreviewRekey(ws, ui, {8, 'D'});
+    ASSERT_FALSE(preview.unchanged);
+    ASSERT_TRUE(preview.item);
+    std::int64_t counted = 0;
+    for (const auto& [change, sheets] : preview.differences) {
+        EXPECT_TRUE(change == 2.5 || change == -2.5) << change;
+        counted += sheets;
+    }
+    EXPECT_EQ(counted, preview.changed);
+
+    const analysis::RekeyResult applied = analysis::ApplyRekey(ws, ui, {8, 'D'});
+    EXPECT_EQ(applied.rowsChanged, preview.changed);
+    EXPECT_EQ(applied.run.settings.singleKey, "ABCDE,FxDCz AB");
+    const auto after = analysis::AnalyzeTable(ws, ui, {});
+    ASSERT_EQ(after.outcome, core::Outcome::Done);
+    EXPECT_DOUBLE_EQ(preview.analysis.mean, after.analysis.mean);
+    EXPECT_EQ(preview.analysis.alpha.has_value(), after.analysis.alpha.has_value());
+    if (preview.analysis.alpha) {
+        EXPECT_DOUBLE_EQ(*preview.analysis.alpha, *after.analysis.alpha);
+    }
+    const analysis::ItemFigures* item = nullptr;
+    for (const auto& i : after.analysis.items)
+        if (i.type == analysis::QuestionType::Single && i.number == 8)
+            item = &i;
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->key, "D");
+    EXPECT_DOUBLE_EQ(preview.item->p, item->p);
+    EXPECT_EQ(preview.item->d, item->d);
+    EXPECT_EQ(preview.item->flags, item->flags);
+}
+
+} // namespace
