@@ -65,6 +65,7 @@ bench: deps
 	$(BENCH_DIR)/bin/bench-results
 	$(BENCH_DIR)/bin/bench-analysis
 	$(BENCH_DIR)/bin/bench-analysis-memory
+	$(BENCH_DIR)/bin/bench-rekey
 
 # Each fuzz target in turn for FUZZ_SECONDS, its corpus kept in fuzz-out/TARGET
 # and grown from fuzz/seeds/TARGET; what makes one crash lands in
