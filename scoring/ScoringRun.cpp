@@ -10,6 +10,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "scoring/Global.h"
+#include "scoring/RunChecks.h"
 #include "scoring/RunLog.h"
 
 #include <algorithm>
@@ -24,24 +25,23 @@ namespace {
 
 using core::Icon;
 
-// The platform's decimal conversion: the whole text must be a number.
-double ToFloat(const std::string& text) {
+// The number a text holds, or nullopt when it holds none: the whole text,
+// blanks around it aside, must be a number.
+std::optional<double> ParsedNumber(const std::string& text) {
     std::string t = text::Trim(text);
     char* end = nullptr;
     errno = 0;
     double v = std::strtod(t.c_str(), &end);
     if (t.empty() || *end != '\0' || errno == ERANGE)
-        throw core::AppError("'" + text + "' is not a valid floating point value");
+        return std::nullopt;
     return v;
 }
 
-// The number a text holds, or nullopt when it holds none.
-std::optional<double> ParsedNumber(const std::string& text) {
-    try {
-        return ToFloat(text);
-    } catch (const core::AppError&) {
-        return std::nullopt;
-    }
+// A points field's number; a text that is none is refused naming the field.
+double ToFloat(const std::string& text, const std::string& field) {
+    if (auto v = ParsedNumber(text))
+        return *v;
+    throw core::AppError(field + "不是数字：'" + text + "'");
 }
 
 bool IsKeyLetter(char c) { return (c >= 'A' && c <= 'F') || c == 'x' || c == 'z'; }
@@ -61,15 +61,16 @@ struct ShortContent {
 // The partial-credit and full-credit texts, converted when first used.
 class LazyNumber {
 public:
-    explicit LazyNumber(const std::string& text) : mText(text) {}
+    LazyNumber(const std::string& text, const char* field) : mText(text), mField(field) {}
     double get() {
         if (!mValue)
-            mValue = ToFloat(mText);
+            mValue = ToFloat(mText, mField);
         return *mValue;
     }
 
 private:
     std::string mText;
+    const char* mField;
     std::optional<double> mValue;
 };
 
@@ -178,6 +179,9 @@ core::Outcome CheckTable(core::Workspace& ws, core::Ui& ui) {
         ui.message("请先打开卷面数据表DBF文件。", core::Title(ws), Icon::Information);
         return core::Outcome::Stopped;
     }
+    RequireShownColumn(ws, f.Score, "分数字段");
+    RequireShownColumn(ws, f.Content, "客观题字段");
+    RequireShownColumn(ws, f.ID, "考号字段");
     if (!view.hasField(f.Score)) {
         if (!ui.question("表中没有检测到学生的分数字段 " + f.Score +
                              "，是否现在自动在表中添加此字段？\r如果选择否，请稍后使用\"设置字段名\""
@@ -214,7 +218,7 @@ void ReadSegments(const ScoringSettings& st, RunPlan& plan) {
     for (std::size_t i = 0; i < 4; ++i) {
         if (i == 0 || st.enabled[i]) {
             plan.counts[i] = st.counts[i];
-            const double points = ToFloat(st.points[i]);
+            const double points = ToFloat(st.points[i], names[i]);
             CheckPointsRange(points, names[i], st.points[i]);
             plan.points[i] = static_cast<float>(points);
         }
@@ -241,11 +245,13 @@ bool CheckCountsAndKeys(core::Workspace& ws, core::Ui& ui, const ScoringSettings
                     "检测到错误", core::GoOn::WithNo))
         return false;
     if (text::Trim(st.singleKey).size() != static_cast<std::size_t>(S + (S - 1) / 5)) {
-        ui.message(kKeyLengthText, title, Icon::Warning);
+        ui.message(std::string(kKeyLengthText) + "\r" + KeyLengthDetail(st.singleKey, S), title, Icon::Warning);
         return false;
     }
-    if (M > 0 && std::count(st.multiKey.begin(), st.multiKey.end(), ';') + 1 != M) {
-        ui.message("不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾没有。",
+    const auto multiKeys = std::count(st.multiKey.begin(), st.multiKey.end(), ';') + 1;
+    if (M > 0 && multiKeys != M) {
+        ui.message("不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾没有。\r" +
+                       CountDetail(M, multiKeys),
                    title, Icon::Warning);
         return false;
     }
@@ -256,7 +262,7 @@ bool CheckCountsAndKeys(core::Workspace& ws, core::Ui& ui, const ScoringSettings
     bool zero = false;
     for (std::size_t i = 0; i < 4; ++i)
         zero = zero || (st.enabled[i] && st.points[i] == "0");
-    if (M > 0 && ToFloat(st.full) == 0)
+    if (M > 0 && ToFloat(st.full, "全对分数") == 0)
         zero = true;
     return !(zero && ui.question("检测到有分值设置为零分，可能需要重新设置。是否现在退出评分？", "评分",
                                  core::GoOn::WithNo));
@@ -291,11 +297,15 @@ std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringS
         return std::nullopt;
     plan.K = KeyCharacters(st.singleKey);
     if (plan.K.size() != static_cast<std::size_t>(plan.S)) {
-        ui.message(kKeyLengthText, core::Title(ws), Icon::Warning);
+        ui.message(std::string(kKeyLengthText) + "\r" + KeyLengthDetail(st.singleKey, plan.S), core::Title(ws),
+                   Icon::Warning);
         return std::nullopt;
     }
     plan.keys = SplitMultiKeys(st, plan.M);
     plan.N = static_cast<int>(plan.keys.size());
+    if (const auto notes = NonOptionNotes(st.singleKey);
+        !notes.empty() && ui.question(NonOptionQuestion(notes), "检测到错误", core::GoOn::WithNo))
+        return std::nullopt;
     if (plan.N > 0) // a text that is no number at all is reported when it is first needed, as before
         for (const auto& [text, field] : {std::pair{st.full, "全对分数"}, std::pair{st.partial, "少选分数"}})
             if (auto value = ParsedNumber(text))
@@ -418,7 +428,7 @@ class SheetScorer {
 public:
     SheetScorer(const RunPlan& plan, const core::FieldSettings& f, const ScoringSettings& st,
                 RunStatistics& stats)
-        : mPlan(plan), mTables(plan, f), mFull(st.full), mPartial(st.partial), mStats(stats),
+        : mPlan(plan), mTables(plan, f), mFull(st.full, "全对分数"), mPartial(st.partial, "少选分数"), mStats(stats),
           mPoints(static_cast<std::size_t>(plan.S + plan.N + 1), 0.0) {}
 
     [[nodiscard]] const std::vector<double>& points() const { return mPoints; }

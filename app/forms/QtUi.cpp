@@ -35,14 +35,15 @@ bool QtUi::question(const std::string& text, const std::string& title, core::GoO
     return box.exec() == QMessageBox::Yes;
 }
 
-std::string QtUi::input(const std::string& caption, const std::string& prompt,
-                        const std::string& value) {
+std::optional<std::string> QtUi::input(const std::string& caption, const std::string& prompt,
+                                       const std::string& value) {
     QInputDialog dialog(mOwner);
     dialog.setObjectName("InputBox");
     dialog.setWindowTitle(QString::fromStdString(caption));
     dialog.setLabelText(QString::fromStdString(prompt));
     dialog.setTextValue(QString::fromStdString(value));
-    dialog.exec();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
     return dialog.textValue().toStdString();
 }
 
