@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace stats {
 namespace {
@@ -83,6 +84,43 @@ std::string WithoutLastChar(std::string s) {
 
 bool AllDigits(const std::string& s) {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The class numbers that `code` digits after a prefix give, for the exam
+// numbers of `length` characters. A prefix ending in "0" may hold the common
+// leading zero of the class codes (classes 01 to 09 share their "0"): the
+// zero is given back to the codes when the codes read after the whole prefix
+// are scattered (seat digits in them) and the codes read with it are not.
+// The prefix is shortened accordingly; nullopt when no code is a number.
+std::optional<std::pair<int, int>> RangeAfterPrefix(core::Workspace& ws, std::size_t length, std::size_t code,
+                                                    std::string& prefix) {
+    std::size_t zeros = 0;
+    while (zeros + 1 < code && zeros < prefix.size() && prefix[prefix.size() - 1 - zeros] == '0')
+        ++zeros;
+    std::vector<std::set<int>> found(zeros + 1); // by the zeros given back
+    ForEachExamNumber(ws, [&](const db::Value& v) {
+        const std::string id = db::IsNull(v) ? std::string() : db::Query::ToText(v);
+        if (text::CharCount(id) != length || id.compare(0, prefix.size(), prefix) != 0)
+            return;
+        for (std::size_t back = 0; back <= zeros; ++back) {
+            const std::string digits = id.substr(prefix.size() - back, code);
+            if (AllDigits(digits) && digits.size() <= 9)
+                found[back].insert(std::stoi(digits));
+        }
+    });
+    auto density = [](const std::set<int>& codes) {
+        return codes.empty() ? 0.0
+                             : static_cast<double>(codes.size()) / (*codes.rbegin() - *codes.begin() + 1);
+    };
+    constexpr double kDense = 0.9; // a range of classes with few of them missing
+    std::size_t chosen = 0;
+    for (std::size_t back = 1; back <= zeros && density(found[chosen]) < kDense; ++back)
+        if (density(found[back]) > density(found[chosen]))
+            chosen = back;
+    prefix.resize(prefix.size() - chosen);
+    if (found[chosen].empty())
+        return std::nullopt;
+    return std::pair{*found[chosen].begin(), *found[chosen].rbegin()};
 }
 
 } // namespace
@@ -172,22 +210,10 @@ std::optional<ClassSuggestion> SuggestClasses(core::Workspace& ws, int codeLengt
     std::string prefix = CommonPrefix(common->second.least, common->second.most);
     while (!prefix.empty() && text::CharCount(prefix) + code + 1 > common->first)
         prefix = WithoutLastChar(prefix);
+    if (code > 0)
+        g.range = RangeAfterPrefix(ws, common->first, code, prefix);
     g.prefix = prefix;
     g.prefixMode = !prefix.empty();
-    if (code == 0)
-        return g;
-    std::optional<std::pair<int, int>> range;
-    ForEachExamNumber(ws, [&](const db::Value& v) {
-        const std::string id = db::IsNull(v) ? std::string() : db::Query::ToText(v);
-        if (text::CharCount(id) != common->first || id.compare(0, prefix.size(), prefix) != 0)
-            return;
-        const std::string digits = id.substr(prefix.size(), code);
-        if (!AllDigits(digits) || digits.size() > 9)
-            return;
-        const int n = std::stoi(digits);
-        range = range ? std::pair{std::min(range->first, n), std::max(range->second, n)} : std::pair{n, n};
-    });
-    g.range = range;
     return g;
 }
 

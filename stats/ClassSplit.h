@@ -45,8 +45,9 @@ struct ClassSplit {
 // Exam-number settings that fit the table: the exam numbers' most common
 // length, their common prefix (left so that the class code and one more
 // character follow it) and the class range the codes of `codeLength`
-// characters after it show. Classes written with a common leading digit
-// (01 to 09) give that digit to the prefix, which the preview then shows.
+// characters after it show. When the prefix ends in the codes' common leading
+// zero (classes 01 to 09), the zero goes back to the codes if that gives a
+// closer range; a guess, which the preview of the split then shows.
 struct ClassSuggestion {
     bool prefixMode = true;      // false when there is no common prefix: the code starts the number
     std::string prefix;
