@@ -65,7 +65,7 @@ public:
         return goOn == core::GoOn::WithYes;
     }
     bool editFieldNames(core::FieldSettings&) override { return true; }
-    std::string input(const std::string&, const std::string&, const std::string& value) override {
+    std::optional<std::string> input(const std::string&, const std::string&, const std::string& value) override {
         return value;
     }
 };

@@ -39,8 +39,8 @@ bool CliUi::question(const std::string& text, const std::string& title, core::Go
     return yes;
 }
 
-std::string CliUi::input(const std::string& caption, const std::string& prompt,
-                         const std::string& value) {
+std::optional<std::string> CliUi::input(const std::string& caption, const std::string& prompt,
+                                        const std::string& value) {
     std::string answer = typed ? *typed : value;
     std::fprintf(stderr, "[输入] %s: %s [%s] -> %s\n", caption.c_str(), prompt.c_str(),
                  value.c_str(), answer.c_str());

@@ -20,7 +20,7 @@ public:
     void message(const std::string& text, const std::string& title, core::Icon icon) override;
     bool question(const std::string& text, const std::string& title, core::GoOn goOn) override;
     bool editFieldNames(core::FieldSettings& fields) override;
-    std::string input(const std::string& caption, const std::string& prompt,
+    std::optional<std::string> input(const std::string& caption, const std::string& prompt,
                       const std::string& value) override;
     // The text typed into the next input prompt (--start); the offer when unset.
     std::optional<std::string> typed;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace core {
@@ -25,10 +26,10 @@ public:
     // A Yes/No question; true for Yes.
     virtual bool question(const std::string& text, const std::string& title,
                           GoOn goOn = GoOn::WithYes) = 0;
-    // A one-line input prompt offering `value`; the text in it when it is
-    // closed, whichever way it is closed.
-    virtual std::string input(const std::string& caption, const std::string& prompt,
-                              const std::string& value) = 0;
+    // A one-line input prompt offering `value`: the text in it when it is
+    // confirmed, nullopt when it is cancelled.
+    virtual std::optional<std::string> input(const std::string& caption, const std::string& prompt,
+                                             const std::string& value) = 0;
     // The field-name dialog, filled from the settings: true when it was closed
     // with "确定", the settings then hold what was typed.
     virtual bool editFieldNames(FieldSettings& fields) = 0;

@@ -16,7 +16,7 @@ class SilentUi : public core::Ui {
 public:
     void message(const std::string&, const std::string&, core::Icon) override {}
     bool question(const std::string&, const std::string&, core::GoOn) override { return false; }
-    std::string input(const std::string&, const std::string&, const std::string& value) override {
+    std::optional<std::string> input(const std::string&, const std::string&, const std::string& value) override {
         return value;
     }
     bool editFieldNames(core::FieldSettings&) override { return false; }

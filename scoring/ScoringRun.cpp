@@ -9,6 +9,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "scoring/Global.h"
+#include "scoring/RunChecks.h"
 #include "scoring/RunLog.h"
 #include "scoring/SheetScoring.h"
 
@@ -20,15 +21,6 @@ namespace scoring {
 namespace {
 
 using core::Icon;
-
-// The number a text holds, or nullopt when it holds none.
-std::optional<double> ParsedNumber(const std::string& text) {
-    try {
-        return ToFloat(text);
-    } catch (const core::AppError&) {
-        return std::nullopt;
-    }
-}
 
 bool IsKeyLetter(char c) { return (c >= 'A' && c <= 'F') || c == 'x' || c == 'z'; }
 
@@ -95,6 +87,9 @@ core::Outcome CheckTable(core::Workspace& ws, core::Ui& ui) {
         ui.message("请先打开卷面数据表DBF文件。", core::Title(ws), Icon::Information);
         return core::Outcome::Stopped;
     }
+    RequireShownColumn(ws, f.Score, "分数字段");
+    RequireShownColumn(ws, f.Content, "客观题字段");
+    RequireShownColumn(ws, f.ID, "考号字段");
     if (!view.hasField(f.Score)) {
         if (!ui.question("表中没有检测到学生的分数字段 " + f.Score +
                              "，是否现在自动在表中添加此字段？\r如果选择否，请稍后使用\"设置字段名\""
@@ -133,11 +128,13 @@ bool CheckCountsAndKeys(core::Workspace& ws, core::Ui& ui, const ScoringSettings
                     "检测到错误", core::GoOn::WithNo))
         return false;
     if (text::Trim(st.singleKey).size() != static_cast<std::size_t>(S + (S - 1) / 5)) {
-        ui.message(kKeyLengthText, title, Icon::Warning);
+        ui.message(std::string(kKeyLengthText) + "\r" + KeyLengthDetail(st.singleKey, S), title, Icon::Warning);
         return false;
     }
-    if (M > 0 && std::count(st.multiKey.begin(), st.multiKey.end(), ';') + 1 != M) {
-        ui.message("不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾没有。",
+    const auto multiKeys = std::count(st.multiKey.begin(), st.multiKey.end(), ';') + 1;
+    if (M > 0 && multiKeys != M) {
+        ui.message("不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾没有。\r" +
+                       CountDetail(M, multiKeys),
                    title, Icon::Warning);
         return false;
     }
@@ -148,7 +145,7 @@ bool CheckCountsAndKeys(core::Workspace& ws, core::Ui& ui, const ScoringSettings
     bool zero = false;
     for (std::size_t i = 0; i < 4; ++i)
         zero = zero || (st.enabled[i] && st.points[i] == "0");
-    if (M > 0 && ToFloat(st.full) == 0)
+    if (M > 0 && ToFloat(st.full, "全对分数") == 0)
         zero = true;
     return !(zero && ui.question("检测到有分值设置为零分，可能需要重新设置。是否现在退出评分？", "评分",
                                  core::GoOn::WithNo));
@@ -163,11 +160,15 @@ std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringS
         return std::nullopt;
     plan.K = KeyCharacters(st.singleKey);
     if (plan.K.size() != static_cast<std::size_t>(plan.S)) {
-        ui.message(kKeyLengthText, core::Title(ws), Icon::Warning);
+        ui.message(std::string(kKeyLengthText) + "\r" + KeyLengthDetail(st.singleKey, plan.S), core::Title(ws),
+                   Icon::Warning);
         return std::nullopt;
     }
     plan.keys = SplitMultiKeys(st, plan.M);
     plan.N = static_cast<int>(plan.keys.size());
+    if (const auto notes = NonOptionNotes(st.singleKey);
+        !notes.empty() && ui.question(NonOptionQuestion(notes), "检测到错误", core::GoOn::WithNo))
+        return std::nullopt;
     if (plan.N > 0) // a text that is no number at all is reported when it is first needed, as before
         for (const auto& [text, field] : {std::pair{st.full, "全对分数"}, std::pair{st.partial, "少选分数"}})
             if (auto value = ParsedNumber(text))

@@ -25,14 +25,20 @@ std::string ColumnList(const std::string& content, const std::string& id,
 
 } // namespace
 
-double ToFloat(const std::string& text) {
+std::optional<double> ParsedNumber(const std::string& text) {
     std::string t = text::Trim(text);
     char* end = nullptr;
     errno = 0;
     double v = std::strtod(t.c_str(), &end);
     if (t.empty() || *end != '\0' || errno == ERANGE)
-        throw core::AppError("'" + text + "' is not a valid floating point value");
+        return std::nullopt;
     return v;
+}
+
+double ToFloat(const std::string& text, const std::string& field) {
+    if (auto v = ParsedNumber(text))
+        return *v;
+    throw core::AppError(field + "不是数字：'" + text + "'");
 }
 
 void CheckPointsRange(double value, const std::string& field, const std::string& text) {
@@ -46,7 +52,7 @@ void ReadSegments(const ScoringSettings& st, RunPlan& plan) {
     for (std::size_t i = 0; i < 4; ++i) {
         if (i == 0 || st.enabled[i]) {
             plan.counts[i] = st.counts[i];
-            const double points = ToFloat(st.points[i]);
+            const double points = ToFloat(st.points[i], names[i]);
             CheckPointsRange(points, names[i], st.points[i]);
             plan.points[i] = static_cast<float>(points);
         }
@@ -133,7 +139,7 @@ RunStatistics EmptyStatistics(const RunPlan& plan, int records) {
 
 SheetScorer::SheetScorer(const RunPlan& plan, const core::FieldSettings& f, const ScoringSettings& st,
                          RunStatistics& stats)
-    : mPlan(plan), mTables(plan, f), mFull(st.full), mPartial(st.partial), mStats(stats),
+    : mPlan(plan), mTables(plan, f), mFull(st.full, "全对分数"), mPartial(st.partial, "少选分数"), mStats(stats),
       mPoints(static_cast<std::size_t>(plan.S + plan.N + 1), 0.0) {}
 
 double SheetScorer::score(std::string_view content, bool hasMulti) {

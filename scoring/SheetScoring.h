@@ -21,9 +21,13 @@
 // decisions, the sheet scorer, the score field's value, the sheet reader.
 namespace scoring {
 
-// The platform's decimal conversion: the whole text must be a number.
-// Throws core::AppError naming the text.
-[[nodiscard]] double ToFloat(const std::string& text);
+// The number a text holds, or nullopt when it holds none: the whole text,
+// blanks around it aside, must be a number.
+[[nodiscard]] std::optional<double> ParsedNumber(const std::string& text);
+
+// A points field's number; a text that is none is refused with
+// core::AppError naming the field ("每题分数（第一段）不是数字：''").
+[[nodiscard]] double ToFloat(const std::string& text, const std::string& field);
 
 // What the checks make of the settings: the segments, the key characters and
 // the multiple-choice keys the run scores with.
@@ -64,15 +68,16 @@ struct DecisionTables {
 // The partial-credit and full-credit texts, converted when first used.
 class LazyNumber {
 public:
-    explicit LazyNumber(const std::string& text) : mText(text) {}
+    LazyNumber(const std::string& text, const char* field) : mText(text), mField(field) {}
     double get() {
         if (!mValue)
-            mValue = ToFloat(mText);
+            mValue = ToFloat(mText, mField);
         return *mValue;
     }
 
 private:
     std::string mText;
+    const char* mField;
     std::optional<double> mValue;
 };
 

@@ -14,6 +14,7 @@
 #include "report/ExcelReport.h"
 #include "report/ExportExcel.h"
 #include "stats/ClassAssignment.h"
+#include "stats/ClassSplit.h"
 
 #include <array>
 #include <unordered_map>
@@ -264,6 +265,11 @@ ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& 
     if (s.comprehensive)
         OpenComprehensiveWorkbook(ws, spreadsheet);
     result.outcome = core::Outcome::Done;
+    result.withoutClass = totals.gradeCount;
+    for (const auto& [index, c] : totals.classes)
+        result.withoutClass -= c.count;
+    if (result.withoutClass > 0)
+        ui.message(WithoutClassNotice(result.withoutClass, s.predefined), title, core::Icon::Information);
     return result;
 }
 

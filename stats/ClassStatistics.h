@@ -34,16 +34,19 @@ struct ClassSettings {
     SubjectSettings subjects;   // their subjects
 };
 
-// What a run did: stopped by a check, or done, with the report it wrote and,
-// with predefined classes, the rows whose class it filled from `ids`.
+// What a run did: stopped by a check, or done, with the report it wrote,
+// with predefined classes the rows whose class it filled from `ids`, and the
+// sheets that fell into no class (counted in the grade line only).
 struct ClassRunResult {
     core::Outcome outcome = core::Outcome::Stopped;
     std::filesystem::path report;
     std::optional<int> rowsUpdated;
+    long long withoutClass = 0;
 };
 
 // The run behind "开始统计". `title` is the dialog's caption, which its
-// messages carry; the comprehensive workbook goes to the spreadsheet
+// messages carry; after the report, a message says how many sheets fell into
+// no class, when any did; the comprehensive workbook goes to the spreadsheet
 // application `spreadsheet` creates. Reads the table once, whatever the
 // number of classes.
 ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& shell,

@@ -12,10 +12,10 @@ CheckResult CheckMissingNumbers(core::Workspace& ws, core::Ui& ui, os::Shell& sh
         return {core::Outcome::Done, CheckResult::Found::NothingToCheck, {}};
     v.first();
     const std::string offered = std::to_string(v.asInteger(ws.Fields.ID));
-    const std::string typed = ui.input("检查缺漏考号", "输入开始考号", offered);
-    if (text::Trim(typed).empty())
+    const std::optional<std::string> typed = ui.input("检查缺漏考号", "输入开始考号", offered);
+    if (!typed || text::Trim(*typed).empty())
         return {core::Outcome::Stopped, CheckResult::Found::NothingToCheck, {}};
-    std::int64_t previous = db::Query::ToInteger(typed);
+    std::int64_t previous = db::Query::ToInteger(*typed);
     std::vector<std::string> lines;
     for (v.next(); !v.eof(); v.next()) {
         const std::int64_t value = db::Query::ToInteger(v.value(0));

@@ -9,7 +9,8 @@
 
 namespace stats {
 
-// What the check did: stopped at the start-number prompt, or done, having
+// What the check did: stopped at the start-number prompt (cancelled, or
+// closed with no number in it), or done, having
 // found nothing to check, no gaps, or gaps written to the log.
 struct CheckResult {
     enum class Found { NothingToCheck, NoGaps, Gaps };

@@ -30,19 +30,22 @@ bool QtUi::question(const std::string& text, const std::string& title, core::GoO
     QMessageBox box(QMessageBox::Question, QString::fromStdString(title), Shown(text),
                     QMessageBox::Yes | QMessageBox::No, mOwner);
     box.setObjectName("QuestionBox");
-    if (goOn == core::GoOn::Replace)
-        box.setDefaultButton(QMessageBox::No);
+    // Enter gives the default: No keeps what a replacement would drop; every
+    // other question's Yes is what its GoOn makes the default (stop for
+    // WithNo, go on for WithYes).
+    box.setDefaultButton(goOn == core::GoOn::Replace ? QMessageBox::No : QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
-std::string QtUi::input(const std::string& caption, const std::string& prompt,
-                        const std::string& value) {
+std::optional<std::string> QtUi::input(const std::string& caption, const std::string& prompt,
+                                       const std::string& value) {
     QInputDialog dialog(mOwner);
     dialog.setObjectName("InputBox");
     dialog.setWindowTitle(QString::fromStdString(caption));
     dialog.setLabelText(QString::fromStdString(prompt));
     dialog.setTextValue(QString::fromStdString(value));
-    dialog.exec();
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
     return dialog.textValue().toStdString();
 }
 

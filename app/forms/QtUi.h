@@ -20,7 +20,7 @@ public:
 
     void message(const std::string& text, const std::string& title, core::Icon icon) override;
     bool question(const std::string& text, const std::string& title, core::GoOn goOn) override;
-    std::string input(const std::string& caption, const std::string& prompt,
+    std::optional<std::string> input(const std::string& caption, const std::string& prompt,
                       const std::string& value) override;
     bool editFieldNames(core::FieldSettings& fields) override;
     void progress(const std::string& what, long long done, long long total) override;

@@ -222,7 +222,6 @@ void TFormCorvane::buildBody() {
 
     Panels = new scoring::forms::AnswerKeyPanels(central);
     Panels->setObjectName("Panels");
-    Panels->showError = [this](const QString& text) { ShowError(this, text); };
     layout->addWidget(Panels->GroupBox1);
     layout->addWidget(Panels->GroupBox2);
 
@@ -464,33 +463,6 @@ void TFormCorvane::CorVaneClick() {
         scoring::ScoreAll(mWs, *mUi, *mShell, settings, next);
     });
     updateRunItems();
-}
-
-void TFormCorvane::N13Click() {
-    Guarded(this, [&] {
-        const auto* p = Panels;
-        int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() +
-                             p->SpinEdit8->value() + p->SpinEdit10->value() +
-                             p->SpinEdit5->value();
-        auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
-        if (!guess)
-            return;
-        FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
-        FormTongji->SpinEdit6->setValue(guess->totalLength);
-        FormTongji->SpinEdit7->setValue(guess->questions);
-        FormTongji->exec();
-    });
-}
-
-void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
-    Guarded(FormTongji, [&] {
-        QtUi dialogUi(FormTongji, Progress);
-        BusyCursor busy;
-        auto result = stats::RunClassStatistics(mWs, dialogUi, *mShell, mSpreadsheet, settings,
-                                                FormTongji->windowTitle().toStdString());
-        if (result.rowsUpdated) // the dialog's caption shows the rows given a class
-            FormTongji->setWindowTitle(QString::number(*result.rowsUpdated));
-    });
 }
 
 void TFormCorvane::nExcelClick() {

@@ -1,6 +1,7 @@
 #include "scoring/forms/AnswerKeyPanels.h"
 
 #include "scoring/PanelRules.h"
+#include "scoring/RunChecks.h"
 
 #include <algorithm>
 
@@ -15,6 +16,9 @@
 
 namespace scoring::forms {
 namespace {
+
+const QString kSingleKeyHint =
+    "有效字母ABCDEFxz,每五个答案之间用分号或一个空格间隔。x用于多段非覆盖评分，z用于给零分。";
 
 template <typename T> T* Make(QWidget* parent, const char* name, int x, int y, int w, int h) {
     auto* widget = new T(parent);
@@ -79,8 +83,7 @@ AnswerKeyPanels::AnswerKeyPanels(QWidget* parent) : QObject(parent) {
     Label9 = Caption(g, "Label9", "每题分数", 448, 42, 50);
     Edit7 = Points(g, "Edit7", 498, 42);
     Label10 = Caption(g, "Label10", "标准答案：", 8, 68, 58);
-    Edit1 = Key(g, "Edit1", 68,
-                "有效字母ABCDEFxz,每五个答案之间用分号或一个空格间隔。x用于多段非覆盖评分，z用于给零分。");
+    Edit1 = Key(g, "Edit1", 68, kSingleKeyHint);
     for (QWidget* w : {static_cast<QWidget*>(SpinEdit3), static_cast<QWidget*>(SpinEdit8),
                        static_cast<QWidget*>(SpinEdit10), static_cast<QWidget*>(Edit5),
                        static_cast<QWidget*>(Edit6), static_cast<QWidget*>(Edit7)})
@@ -103,6 +106,7 @@ AnswerKeyPanels::AnswerKeyPanels(QWidget* parent) : QObject(parent) {
 
     connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
     connect(Edit8, &QLineEdit::textChanged, this, [this] { Edit8Change(); });
+    connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
     for (QLineEdit* e : {Edit4, Edit5, Edit6, Edit7})
         e->installEventFilter(this);
 }
@@ -128,13 +132,26 @@ void AnswerKeyPanels::ComboBox1Change() {
 }
 
 void AnswerKeyPanels::Edit8Change() {
-    auto partial = scoring::DefaultPartialPoints(Edit8->text().toStdString());
-    if (!partial) {
-        if (showError)
-            showError(QString("'%1' is not a valid integer value").arg(Edit8->text()));
-        return;
-    }
-    Edit9->setText(QString::number(*partial));
+    // A text that is no whole number (empty while retyped, a decimal) leaves
+    // Edit9 as it is; the run says what is wrong with the points on F9.
+    if (auto partial = scoring::DefaultPartialPoints(Edit8->text().toStdString()))
+        Edit9->setText(QString::number(*partial));
+}
+
+void AnswerKeyPanels::Edit1Change() {
+    const std::string key = Edit1->text().toStdString();
+    QString tip = kSingleKeyHint;
+    const auto codes = scoring::MarkCodeNotes(key);
+    const auto wrong = scoring::NonOptionNotes(key);
+    if (!codes.empty())
+        tip += "\n\n选项组合的代码:";
+    for (const auto& note : codes)
+        tip += "\n" + QString::fromStdString(note);
+    if (!wrong.empty())
+        tip += "\n";
+    for (const auto& note : wrong)
+        tip += "\n" + QString::fromStdString(note);
+    Edit1->setToolTip(tip);
 }
 
 void AnswerKeyPanels::Edit4Exit() {

@@ -35,13 +35,15 @@ public:
     void Fill(const scoring::ScoringSettings& settings);
 
     void ComboBox1Change();
+    // Edit8's change: the partial points become the whole-number half of a
+    // whole number; any other text changes nothing and shows nothing.
     void Edit8Change();
+    // Edit1's change: its tooltip explains the mark codes of several options
+    // in the key ("G = ABCE") and points out characters that are no option.
+    void Edit1Change();
     void Edit4Exit();
     // True when the key is swallowed (with a beep).
     bool Edit4KeyPress(QKeyEvent* event);
-
-    // Shows the integer-conversion error of Edit8Change.
-    std::function<void(const QString&)> showError;
 
     QGroupBox* GroupBox1;
     QLabel* Label1;

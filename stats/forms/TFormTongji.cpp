@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
 #include <climits>
 
 namespace stats::forms {
@@ -109,6 +110,14 @@ TFormTongji::TFormTongji(QWidget* parent) : QDialog(parent) {
     CheckBox2Text->setBuddy(CheckBox2);
     BitBtn1 = Place(new QPushButton("开始统计", this), "BitBtn1", 440, 364, 89, 28);
     BitBtn1->setDefault(true);
+    LabelSplit = Text(this, "LabelSplit", "", 176, 186, 256, 62);
+    LabelSplit->setWordWrap(true);
+    LabelSplit->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    BtnSuggest = Place(new QPushButton("采用建议", this), "BtnSuggest", 440, 188, 89, 26);
+    BtnSuggest->setToolTip("按表中的考号设置前缀、考号总长度和班别范围");
+    mSplitTimer = new QTimer(this);
+    mSplitTimer->setSingleShot(true);
+    mSplitTimer->setInterval(200);
 
     connect(RadioButton3, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
@@ -121,6 +130,14 @@ TFormTongji::TFormTongji(QWidget* parent) : QDialog(parent) {
     connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBox2Click(); });
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    connect(BtnSuggest, &QPushButton::clicked, this, [this] { BtnSuggestClick(); });
+    connect(mSplitTimer, &QTimer::timeout, this, [this] { UpdateSplit(); });
+    auto later = [this] { mSplitTimer->start(); };
+    for (QSpinBox* spin : {SpinEdit20, SpinEdit6, SpinEdit3, SpinEdit4, SpinEdit5})
+        connect(spin, &QSpinBox::valueChanged, this, later);
+    connect(Edit1, &QLineEdit::textChanged, this, later);
+    connect(RadioButton3, &QRadioButton::toggled, this, later);
+    connect(CheckBox2, &QCheckBox::toggled, this, later);
 
     // FormCreate: the subject panel follows CheckBox1; with Edit1 empty the
     // dialog starts in start-position mode.
@@ -150,6 +167,40 @@ ClassSettings TFormTongji::Settings() const {
 void TFormTongji::FormShow() {
     CheckBox1Click();
     setWindowTitle("分班统计");
+    UpdateSplit();
+}
+
+void TFormTongji::UpdateSplit() {
+    mSplitTimer->stop();
+    BtnSuggest->setEnabled(suggest && !CheckBox2->isChecked());
+    if (!split) {
+        LabelSplit->clear();
+        return;
+    }
+    const ClassSplit parts = split(Settings());
+    const QString summary = QString::fromStdString(SplitSummary(parts));
+    const QString classes = QString::fromStdString(SplitClasses(parts));
+    LabelSplit->setText(classes.isEmpty() ? summary : summary + "\n" + classes);
+    LabelSplit->setToolTip(LabelSplit->text());
+}
+
+void TFormTongji::BtnSuggestClick() {
+    if (!suggest)
+        return;
+    const auto found = suggest(SpinEdit3->value());
+    if (!found)
+        return;
+    const ClassSettings s = Applied(Settings(), *found);
+    if (s.prefixMode)
+        RadioButton3->setChecked(true);
+    else
+        RadioButton4->setChecked(true);
+    Edit1->setText(QString::fromStdString(s.prefix));
+    SpinEdit20->setValue(s.startPosition);
+    SpinEdit6->setValue(s.totalLength);
+    SpinEdit4->setValue(s.firstClass);
+    SpinEdit5->setValue(s.lastClass);
+    UpdateSplit();
 }
 
 void TFormTongji::showEvent(QShowEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "stats/ClassSplit.h"
 #include "stats/ClassStatistics.h"
 
 #include <QDialog>
@@ -13,6 +14,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QTimer;
 
 namespace stats::forms {
 
@@ -21,7 +23,9 @@ namespace stats::forms {
 // comprehensive-subject settings. Created once at start-up and kept; its
 // settings live as long as the program. "开始统计" hands the settings to
 // `start`, which the main window sets to run the statistics; the dialog stays
-// open.
+// open. Below the settings it shows how they split the table (`split`, set by
+// the main window), updated as they change, and "采用建议" applies the
+// settings `suggest` finds in the exam numbers.
 class TFormTongji : public QDialog {
     Q_OBJECT
 public:
@@ -35,8 +39,14 @@ public:
     void CheckBox2Click();
     void CheckBox1Click();
     void BitBtn1Click();
+    // Shows how the current settings split the table.
+    void UpdateSplit();
+    // "采用建议": the prefix, exam-number length and class range found.
+    void BtnSuggestClick();
 
     std::function<void(const ClassSettings&)> start;
+    std::function<ClassSplit(const ClassSettings&)> split;
+    std::function<std::optional<ClassSuggestion>(int codeLength)> suggest;
     // The open table's name, for the subject presets.
     std::function<std::string()> tableName;
 
@@ -69,9 +79,14 @@ public:
     QCheckBox* CheckBox2;
     QLabel* CheckBox2Text; // the check box's caption, wrapped
     QPushButton* BitBtn1;
+    QLabel* LabelSplit;      // how the settings split the table
+    QPushButton* BtnSuggest; // "采用建议"
 
 protected:
     void showEvent(QShowEvent* event) override;
+
+private:
+    QTimer* mSplitTimer; // a burst of changes (typing a number) reads the table once
 };
 
 } // namespace stats::forms

@@ -359,7 +359,8 @@ TEST_F(ScoringTest, EachCheckSaysItsText) {
     ui.answers = {false};
     EXPECT_EQ(Run(st), Outcome::Stopped) << "No goes on, to the key length";
     EXPECT_EQ(ui.messages.back().text,
-              "单选题数目和标准答案个数不一致。请确认每五个答案之间只有一个分隔符号，末尾没有。");
+              "单选题数目和标准答案个数不一致。请确认每五个答案之间只有一个分隔符号，末尾没有。\r"
+              "需要 1 个，已输入 2 个");
     EXPECT_EQ(ui.messages.back().icon, core::Icon::Warning);
 
     st = Single(2, "1", "AA");
@@ -368,7 +369,8 @@ TEST_F(ScoringTest, EachCheckSaysItsText) {
     ui.answers = {false};
     EXPECT_EQ(Run(st), Outcome::Stopped);
     EXPECT_EQ(ui.messages.back().text,
-              "不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾没有。");
+              "不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾没有。\r"
+              "需要 2 个，已输入 1 个");
 
     st = Single(2, "1", "AA");
     st.segmentChoice = -1;

@@ -25,9 +25,11 @@ public:
     }
     bool question(const std::string& text, const std::string& title, core::GoOn goOn) override;
     bool editFieldNames(core::FieldSettings& fields) override;
-    std::string input(const std::string& caption, const std::string& prompt,
-                      const std::string& value) override {
+    std::optional<std::string> input(const std::string& caption, const std::string& prompt,
+                                     const std::string& value) override {
         inputs.push_back({value, caption + "|" + prompt, core::Icon::Information});
+        if (cancelInput)
+            return std::nullopt;
         return typed ? *typed : value;
     }
 
@@ -42,6 +44,7 @@ public:
     int fieldDialogShown = 0;
     std::vector<Shown> inputs;         // text: the value offered; title: caption|prompt
     std::optional<std::string> typed;  // what the user leaves in the prompt; the offer when empty
+    bool cancelInput = false;          // the prompt is closed with "Cancel"
 };
 
 } // namespace testsupport

@@ -1,0 +1,44 @@
+// The main window's class statistics: F10 opens the class dialog with the
+// guesses made from the table, "开始统计" runs the statistics.
+#include "app/forms/TFormCorvane.h"
+
+#include "app/forms/Guard.h"
+#include "scoring/forms/AnswerKeyPanels.h"
+#include "stats/ClassSplit.h"
+#include "stats/forms/TFormTongji.h"
+
+#include <QLineEdit>
+#include <QSpinBox>
+
+namespace app::forms {
+
+void TFormCorvane::N13Click() {
+    Guarded(this, [&] {
+        const auto* p = Panels;
+        int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() +
+                             p->SpinEdit8->value() + p->SpinEdit10->value() +
+                             p->SpinEdit5->value();
+        auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
+        if (!guess || !stats::GoOnWithoutScores(mWs, *mUi))
+            return;
+        FormTongji->split = [this](const stats::ClassSettings& s) { return stats::SplitTable(mWs, s); };
+        FormTongji->suggest = [this](int codeLength) { return stats::SuggestClasses(mWs, codeLength); };
+        FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
+        FormTongji->SpinEdit6->setValue(guess->totalLength);
+        FormTongji->SpinEdit7->setValue(guess->questions);
+        FormTongji->exec();
+    });
+}
+
+void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
+    Guarded(FormTongji, [&] {
+        QtUi dialogUi(FormTongji, Progress);
+        BusyCursor busy;
+        auto result = stats::RunClassStatistics(mWs, dialogUi, *mShell, mSpreadsheet, settings,
+                                                FormTongji->windowTitle().toStdString());
+        if (result.rowsUpdated) // the dialog's caption shows the rows given a class
+            FormTongji->setWindowTitle(QString::number(*result.rowsUpdated));
+    });
+}
+
+} // namespace app::forms
