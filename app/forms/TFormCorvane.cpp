@@ -81,6 +81,11 @@ TFormCorvane::TFormCorvane()
         return QFileDialog::getOpenFileName(this, caption, start, filter);
     };
     askOpenResults = [this](const QString& file) { return AskOpenResults(this, file); };
+    chooseSaveFile = [this](const QString& suggested) {
+        return QFileDialog::getSaveFileName(this, "另存报表", suggested,
+                                            "工作簿 (*" + QFileInfo(suggested).suffix().prepend('.') + ")");
+    };
+    mDesktopShell.expectedEncoding = [this] { return mWs.Fields.TextEncoding; };
     setShell(&mDesktopShell);
     FormCreate();
 }
@@ -490,20 +495,6 @@ void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
                                                 FormTongji->windowTitle().toStdString());
         if (result.rowsUpdated) // the dialog's caption shows the rows given a class
             FormTongji->setWindowTitle(QString::number(*result.rowsUpdated));
-    });
-}
-
-void TFormCorvane::nExcelClick() {
-    Guarded(this, [&] {
-        report::ReportResult written;
-        {
-            BusyCursor busy;
-            written = report::ExportReport(mWs, mSpreadsheet);
-        }
-        if (!written.notice.empty()) {
-            mUi->message(written.notice, "生成报表", core::Icon::Information);
-            mShell->open(written.file.string());
-        }
     });
 }
 
