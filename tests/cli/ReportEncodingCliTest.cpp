@@ -110,12 +110,25 @@ TEST_F(ReportEncodingCli, GbkNamedOrLeftOutGivesTheSameBytes) {
 }
 
 TEST_F(ReportEncodingCli, TheAppendedKeyHistoryStaysGbkUnderUtf8) {
-    ExamDay utf8(home, "utf8", "UTF-8");
-    utf8.run();
-    const std::string history = utf8.bytes("标准答案历史.log");
-    ASSERT_FALSE(history.empty());
+    // A table of a Chinese name, so that the history line holds Chinese text.
+    const auto table = home / "期中.dbf";
+    testsupport::WriteAnswers(table, {{"202601001", "1248"}, {"202601002", "1241"}}, 'N');
+    const auto dir = home / "utf8";
+    std::filesystem::create_directories(dir);
+    testsupport::WriteBytes(dir / "config.ini", "[General]\r\nTextEncoding=UTF-8\r\n");
+    for (int run = 0; run < 2; ++run) {
+        auto r = testsupport::RunCli(
+            {"--home", dir.string(), "score", table.string(), "--segment", "4:1", "--key", "ABCD"});
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    EXPECT_TRUE(text::IsUtf8(ReadBytes(dir / "统计_期中.txt")));
+    const std::string history = ReadBytes(dir / "标准答案历史.log");
     EXPECT_FALSE(text::IsUtf8(history)) << "a log appended to never mixes encodings";
-    EXPECT_TRUE(Has(text::FromGbk(history), "exam")) << text::FromGbk(history);
+    const std::string read = text::FromGbk(history);
+    std::size_t entries = 0;
+    for (std::size_t at = read.find("期中  "); at != std::string::npos; at = read.find("期中  ", at + 1))
+        ++entries;
+    EXPECT_EQ(entries, 2u) << "both runs appended, in GBK:\n" << read;
     EXPECT_TRUE(CrLfOnly(history));
 }
 
