@@ -3,6 +3,9 @@
 #include "platform/os/Shell.h"
 
 #include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QSyntaxHighlighter>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,6 +38,56 @@ std::optional<std::string> ReadBytes(const std::filesystem::path& file, std::str
     }
     return bytes;
 }
+
+// Keeps the columns of a report lined up as its file lays them out: a
+// character outside ASCII takes two columns there (two bytes in GBK), but a
+// font with Chinese glyphs rarely makes it exactly twice as wide as an ASCII
+// one ("WenQuanYi Micro Hei Mono": 1 em against 0.6 em). Each such character
+// gets the letter spacing that makes up the difference, as a percentage of
+// its own width, so that it holds at any zoom.
+class ColumnKeeper : public QSyntaxHighlighter {
+public:
+    ColumnKeeper(QTextDocument* document, const QFont& font)
+        : QSyntaxHighlighter(document), mMetrics(font), mColumn(mMetrics.horizontalAdvance(QChar('0'))) {}
+
+protected:
+    void highlightBlock(const QString& line) override {
+        const auto n = line.size();
+        for (qsizetype i = 0; i < n;) {
+            if (line.at(i).unicode() < 0x80) {
+                ++i;
+                continue;
+            }
+            const qsizetype length = line.at(i).isHighSurrogate() && i + 1 < n ? 2 : 1;
+            const qreal spacing = spacingOf(line.mid(i, length));
+            if (spacing != 100)
+                setFormat(static_cast<int>(i), static_cast<int>(length), formatOf(spacing));
+            i += length;
+        }
+    }
+
+private:
+    // The spacing, in percent of the character's own advance, that makes it two columns wide.
+    qreal spacingOf(const QString& character) {
+        auto it = mSpacing.find(character);
+        if (it == mSpacing.end()) {
+            const qreal advance = mMetrics.horizontalAdvance(character);
+            it = mSpacing.insert(character, advance > 0 ? 100 * 2 * mColumn / advance : 100);
+        }
+        return *it;
+    }
+
+    static QTextCharFormat formatOf(qreal percent) {
+        QTextCharFormat format;
+        format.setFontLetterSpacingType(QFont::PercentageSpacing);
+        format.setFontLetterSpacing(percent);
+        return format;
+    }
+
+    QFontMetricsF mMetrics;
+    qreal mColumn; // the advance of one ASCII character
+    QHash<QString, qreal> mSpacing;
+};
 
 QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
@@ -70,6 +123,7 @@ TextViewer::TextViewer(os::Shell& outside, QWidget* parent) : QWidget(parent, Qt
     TextView->setReadOnly(true);
     TextView->setLineWrapMode(QPlainTextEdit::NoWrap);
     TextView->setFont(ReportFont());
+    new ColumnKeeper(TextView->document(), TextView->font());
     OpenFolderButton = Button(this, "OpenFolderButton", "打开所在文件夹");
     OpenOutsideButton = Button(this, "OpenOutsideButton", "用其他程序打开");
     CloseButton = Button(this, "CloseButton", "关闭");

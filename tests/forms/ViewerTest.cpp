@@ -18,6 +18,8 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTimer>
 #include <QtTest>
 
@@ -120,6 +122,24 @@ private slots:
         QVERIFY(view->font().fixedPitch());
         if (QFontDatabase::families().contains("WenQuanYi Micro Hei Mono"))
             QCOMPARE(QFontInfo(view->font()).family(), QString("WenQuanYi Micro Hei Mono"));
+    }
+
+    void theColumnsLineUpAsInTheFile() {
+        // "选" and "3" both stand in column 6 of the file: "题目" takes four columns.
+        const auto file = home->path() / "统计_丙.txt";
+        testsupport::WriteBytes(file, text::ToGbk("题目  选A：\r\n1     3   x\r\n"));
+        TextViewer viewer(*desktop);
+        viewer.showFile(file, text::Encoding::Gbk);
+        viewer.show();
+        auto* view = viewer.findChild<QPlainTextEdit*>("TextView");
+        auto xOf = [view](int block, int column) {
+            QTextCursor cursor(view->document()->findBlockByNumber(block));
+            cursor.setPosition(cursor.block().position() + column);
+            return view->cursorRect(cursor).x();
+        };
+        QVERIFY(qAbs(xOf(0, 4) - xOf(1, 6)) <= 1);
+        QVERIFY(qAbs(xOf(0, 7) - xOf(1, 11)) <= 1); // column 11: after "选A：" (a full-width colon), after "x"
+        QVERIFY(xOf(1, 10) - xOf(1, 6) > 3 * (xOf(1, 1) - xOf(1, 0)));
     }
 
     void theButtonsHandTheFolderAndTheFileToTheDesktop() {
