@@ -18,7 +18,7 @@ class TextViewer;
 // The desktop's own "open": files, folders and mail links go to the
 // user's programs (QDesktopServices).
 class DesktopOpener : public os::Shell {
-public:
+  public:
     void open(const std::string& target) override;
 };
 
@@ -29,7 +29,7 @@ public:
 // its viewer and raises it. The viewers are top-level windows owned by
 // `owner`; the shell closes those still open when it goes.
 class DesktopShell : public os::Shell {
-public:
+  public:
     // `outside` (the desktop's opener unless given) must outlive the shell.
     explicit DesktopShell(QWidget* owner, os::Shell* outside = nullptr);
     ~DesktopShell() override;
@@ -47,7 +47,7 @@ public:
     // The open viewer of the file, or null.
     [[nodiscard]] TextViewer* viewerOf(const std::filesystem::path& file) const;
 
-private:
+  private:
     QWidget* mOwner;
     DesktopOpener mDesktop;
     os::Shell* mOutside;

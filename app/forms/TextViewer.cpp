@@ -4,13 +4,13 @@
 
 #include <QFontDatabase>
 #include <QFontMetricsF>
-#include <QHash>
-#include <QSyntaxHighlighter>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSyntaxHighlighter>
 #include <QVBoxLayout>
 
 #include <cerrno>
@@ -46,11 +46,12 @@ std::optional<std::string> ReadBytes(const std::filesystem::path& file, std::str
 // gets the letter spacing that makes up the difference, as a percentage of
 // its own width, so that it holds at any zoom.
 class ColumnKeeper : public QSyntaxHighlighter {
-public:
+  public:
     ColumnKeeper(QTextDocument* document, const QFont& font)
-        : QSyntaxHighlighter(document), mMetrics(font), mColumn(mMetrics.horizontalAdvance(QChar('0'))) {}
+        : QSyntaxHighlighter(document), mMetrics(font),
+          mColumn(mMetrics.horizontalAdvance(QChar('0'))) {}
 
-protected:
+  protected:
     void highlightBlock(const QString& line) override {
         const auto n = line.size();
         for (qsizetype i = 0; i < n;) {
@@ -66,7 +67,7 @@ protected:
         }
     }
 
-private:
+  private:
     // The spacing, in percent of the character's own advance, that makes it two columns wide.
     qreal spacingOf(const QString& character) {
         auto it = mSpacing.find(character);
@@ -108,7 +109,8 @@ QFont TextViewer::ReportFont() {
     return font;
 }
 
-TextViewer::TextViewer(os::Shell& outside, QWidget* parent) : QWidget(parent, Qt::Window), mOutside(outside) {
+TextViewer::TextViewer(os::Shell& outside, QWidget* parent)
+    : QWidget(parent, Qt::Window), mOutside(outside) {
     setObjectName("TextViewer");
     setAttribute(Qt::WA_DeleteOnClose);
     resize(760, 560);
@@ -170,7 +172,9 @@ void TextViewer::showFile(const std::filesystem::path& file, text::Encoding expe
     TextView->setPlainText(shown);
 }
 
-QString TextViewer::shownText() const { return TextView->toPlainText(); }
+QString TextViewer::shownText() const {
+    return TextView->toPlainText();
+}
 
 void TextViewer::OpenFolderClick() {
     if (!mFile.empty())

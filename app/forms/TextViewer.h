@@ -23,7 +23,7 @@ namespace app::forms {
 // viewer). A top-level window that does not block the main window.
 class TextViewer : public QWidget {
     Q_OBJECT
-public:
+  public:
     TextViewer(os::Shell& outside, QWidget* parent = nullptr);
 
     // Reads the file (again) and shows it; `expected` is the encoding the
@@ -39,10 +39,10 @@ public:
     // "WenQuanYi Micro Hei Mono" when installed, else the system's fixed font.
     [[nodiscard]] static QFont ReportFont();
 
-    void OpenFolderClick(); // "打开所在文件夹"
+    void OpenFolderClick();  // "打开所在文件夹"
     void OpenOutsideClick(); // "用其他程序打开"
 
-private:
+  private:
     QLineEdit* PathEdit;
     QLabel* EncodingLabel;
     QPlainTextEdit* TextView;

@@ -57,7 +57,9 @@ std::optional<Encoding> EncodingNamed(std::string_view name) {
     return std::nullopt;
 }
 
-const char* EncodingName(Encoding encoding) { return encoding == Encoding::Utf8 ? "UTF-8" : "GBK"; }
+const char* EncodingName(Encoding encoding) {
+    return encoding == Encoding::Utf8 ? "UTF-8" : "GBK";
+}
 
 std::string EncodeLines(const std::vector<std::string>& lines, Encoding encoding) {
     std::string bytes;

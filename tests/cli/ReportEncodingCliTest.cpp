@@ -2,10 +2,10 @@
 // report written whole in the chosen encoding, the appended logs in GBK, a
 // value it cannot use said and replaced by GBK; and the report's closing
 // notice.
-#include "tests/support/CliRun.h"
 #include "platform/text/Encoding.h"
 #include "platform/text/Gbk.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/CliRun.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,9 @@ namespace {
 using testsupport::ReadBytes;
 using testsupport::TempHome;
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 // Every line break is CR LF: no LF without its CR, and the file ends in one.
 bool CrLfOnly(const std::string& bytes) {
@@ -31,23 +33,24 @@ bool CrLfOnly(const std::string& bytes) {
 // holds `setting` (none when empty): scoring, class statistics, the
 // missing-number check and the analysis.
 class ExamDay {
-public:
+  public:
     ExamDay(const TempHome& root, const std::string& name, const std::string& setting)
         : mHome(root / name), mTable(root / "exam.dbf") {
         std::filesystem::create_directories(mHome);
         if (!setting.empty())
-            testsupport::WriteBytes(mHome / "config.ini", "[General]\r\nTextEncoding=" + setting + "\r\n");
+            testsupport::WriteBytes(mHome / "config.ini",
+                                    "[General]\r\nTextEncoding=" + setting + "\r\n");
     }
 
     // Runs the commands; the stderr of the first is kept.
     void run() {
         const std::string home = mHome.string(), table = mTable.string();
-        auto r = testsupport::RunCli({"--home", home, "score", table, "--segment", "4:1", "--key", "ABCD",
-                                      "--multi", "1", "--full", "4", "--multi-key", "AB"});
+        auto r = testsupport::RunCli({"--home", home, "score", table, "--segment", "4:1", "--key",
+                                      "ABCD", "--multi", "1", "--full", "4", "--multi-key", "AB"});
         ASSERT_EQ(r.status, 0) << r.err;
         firstErr = r.err;
-        r = testsupport::RunCli({"--home", home, "classes", table, "--start", "5", "--code-length", "2",
-                                 "--first", "1", "--last", "2"});
+        r = testsupport::RunCli({"--home", home, "classes", table, "--start", "5", "--code-length",
+                                 "2", "--first", "1", "--last", "2"});
         ASSERT_EQ(r.status, 0) << r.err;
         r = testsupport::RunCli({"--home", home, "check", table});
         ASSERT_EQ(r.status, 0) << r.err;
@@ -55,19 +58,22 @@ public:
         ASSERT_EQ(r.status, 0) << r.err;
     }
 
-    [[nodiscard]] std::string bytes(const std::string& file) const { return ReadBytes(mHome / file); }
+    [[nodiscard]] std::string bytes(const std::string& file) const {
+        return ReadBytes(mHome / file);
+    }
 
     std::string firstErr;
 
-private:
+  private:
     std::filesystem::path mHome;
     std::filesystem::path mTable;
 };
 
-const char* const kReports[] = {"统计_exam.txt", "分班统计_exam.txt", "CheckLog.txt", "试卷分析_exam.txt"};
+const char* const kReports[] = {"统计_exam.txt", "分班统计_exam.txt", "CheckLog.txt",
+                                "试卷分析_exam.txt"};
 
 class ReportEncodingCli : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         // Classes 01 and 02 at positions 5 and 6; numbers 202601003 and
         // 202602002 are missing, so the check writes its log.
@@ -126,7 +132,8 @@ TEST_F(ReportEncodingCli, TheAppendedKeyHistoryStaysGbkUnderUtf8) {
     EXPECT_FALSE(text::IsUtf8(history)) << "a log appended to never mixes encodings";
     const std::string read = text::FromGbk(history);
     std::size_t entries = 0;
-    for (std::size_t at = read.find("期中  "); at != std::string::npos; at = read.find("期中  ", at + 1))
+    for (std::size_t at = read.find("期中  "); at != std::string::npos;
+         at = read.find("期中  ", at + 1))
         ++entries;
     EXPECT_EQ(entries, 2u) << "both runs appended, in GBK:\n" << read;
     EXPECT_TRUE(CrLfOnly(history));
@@ -137,8 +144,9 @@ TEST_F(ReportEncodingCli, AnUnknownValueIsSaidAndTheReportsAreGbk) {
     ExamDay gbk(home, "gbk", "");
     big5.run();
     gbk.run();
-    EXPECT_TRUE(Has(big5.firstErr, "config.ini 中 [General] 的 TextEncoding=Big5 不是可用的编码（只能是 GBK 或 "
-                                   "UTF-8），报告按 GBK 写出。"))
+    EXPECT_TRUE(Has(big5.firstErr,
+                    "config.ini 中 [General] 的 TextEncoding=Big5 不是可用的编码（只能是 GBK 或 "
+                    "UTF-8），报告按 GBK 写出。"))
         << big5.firstErr;
     EXPECT_FALSE(Has(gbk.firstErr, "TextEncoding")) << gbk.firstErr;
     EXPECT_EQ(big5.bytes("统计_exam.txt"), gbk.bytes("统计_exam.txt"));
@@ -154,10 +162,11 @@ TEST_F(ReportEncodingCli, TheReportEndsWithANoticeNamingTheWorkbookAndTheCopyToK
     ::unsetenv("TMPDIR");
     ::setenv("HOME", userHome.c_str(), 1);
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Has(r.err, "[提示] 生成报表: 报表已写入 " + homeDir + "/test.xlsx（由 " + homeDir +
-                               "/test.xls 排版而成）。这个文件在临时文件夹中，下一次生成报表时会被覆盖。"
-                               "要保留它，请复制一份，例如复制为 " +
-                               (home / "user" / "exam_成绩.xlsx").string() + "。\n"))
+    EXPECT_TRUE(
+        Has(r.err, "[提示] 生成报表: 报表已写入 " + homeDir + "/test.xlsx（由 " + homeDir +
+                       "/test.xls 排版而成）。这个文件在临时文件夹中，下一次生成报表时会被覆盖。"
+                       "要保留它，请复制一份，例如复制为 " +
+                       (home / "user" / "exam_成绩.xlsx").string() + "。\n"))
         << r.err;
     EXPECT_FALSE(Has(r.err, "[问题]")) << "a notice, never a question";
     EXPECT_TRUE(Has(r.out, "wrote " + homeDir + "/test.xlsx\n")) << r.out;

@@ -17,7 +17,8 @@ using testsupport::WriteBytes;
 using text::Encoding;
 
 void WriteSetting(const TempHome& home, const std::string& value) {
-    WriteBytes(home / "config.ini", "[Fields]\r\nID=BH\r\n[General]\r\nTextEncoding=" + value + "\r\n");
+    WriteBytes(home / "config.ini",
+               "[Fields]\r\nID=BH\r\n[General]\r\nTextEncoding=" + value + "\r\n");
 }
 
 struct Case {
@@ -32,20 +33,20 @@ TEST_P(TextEncodingSetting, IsReadOrSaidAndReplacedByGbk) {
     TempHome home;
     WriteSetting(home, GetParam().value);
     FieldSettings f;
-    f.TextEncoding = GetParam().read == Encoding::Gbk ? Encoding::Utf8 : Encoding::Gbk; // must be replaced
+    f.TextEncoding =
+        GetParam().read == Encoding::Gbk ? Encoding::Utf8 : Encoding::Gbk; // must be replaced
     core::LoadConfig(home / "config.ini", f);
     EXPECT_EQ(f.TextEncoding, GetParam().read);
     EXPECT_EQ(core::ConfigProblems(home / "config.ini").size(), GetParam().problem ? 1u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, TextEncodingSetting,
-                         ::testing::Values(Case{"GBK", Encoding::Gbk, false}, Case{"gbk", Encoding::Gbk, false},
-                                           Case{"UTF-8", Encoding::Utf8, false},
-                                           Case{"utf8", Encoding::Utf8, false},
-                                           Case{" Utf-8 ", Encoding::Utf8, false},
-                                           Case{"GB18030", Encoding::Gbk, false}, Case{"", Encoding::Gbk, false},
-                                           Case{"Big5", Encoding::Gbk, true}, Case{"UTF-16", Encoding::Gbk, true},
-                                           Case{"1", Encoding::Gbk, true}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, TextEncodingSetting,
+    ::testing::Values(Case{"GBK", Encoding::Gbk, false}, Case{"gbk", Encoding::Gbk, false},
+                      Case{"UTF-8", Encoding::Utf8, false}, Case{"utf8", Encoding::Utf8, false},
+                      Case{" Utf-8 ", Encoding::Utf8, false}, Case{"GB18030", Encoding::Gbk, false},
+                      Case{"", Encoding::Gbk, false}, Case{"Big5", Encoding::Gbk, true},
+                      Case{"UTF-16", Encoding::Gbk, true}, Case{"1", Encoding::Gbk, true}));
 
 TEST(TextEncodingConfig, AMissingFileOrKeyIsGbkWithoutAWord) {
     TempHome home;
@@ -66,8 +67,9 @@ TEST(TextEncodingConfig, TheProblemNamesTheValueAndWhatIsUsedInstead) {
     WriteSetting(home, "Big5");
     const auto problems = core::ConfigProblems(home / "config.ini");
     ASSERT_EQ(problems.size(), 1u);
-    EXPECT_EQ(problems[0], "config.ini 中 [General] 的 TextEncoding=Big5 不是可用的编码（只能是 GBK 或 UTF-8），"
-                           "报告按 GBK 写出。");
+    EXPECT_EQ(problems[0],
+              "config.ini 中 [General] 的 TextEncoding=Big5 不是可用的编码（只能是 GBK 或 UTF-8），"
+              "报告按 GBK 写出。");
 }
 
 TEST(TextEncodingConfig, SavingTheNamesKeepsTheSetting) {

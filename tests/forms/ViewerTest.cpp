@@ -70,11 +70,11 @@ void Click(QWidget* dialog, const char* button) {
 class ViewerTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<testsupport::TempHome> home;
     std::unique_ptr<os::RecordingShell> desktop; // what the desktop was handed
 
-private slots:
+  private slots:
     void init() {
         home = std::make_unique<testsupport::TempHome>();
         desktop = std::make_unique<os::RecordingShell>();
@@ -92,7 +92,8 @@ private slots:
         QCOMPARE(viewer.shownText(), kShown);
         QCOMPARE(viewer.shownEncoding(), text::Encoding::Gbk);
         QCOMPARE(viewer.findChild<QLabel*>("EncodingLabel")->text(), QString("编码: GBK"));
-        QCOMPARE(viewer.findChild<QLineEdit*>("PathEdit")->text(), QString::fromStdString(file.string()));
+        QCOMPARE(viewer.findChild<QLineEdit*>("PathEdit")->text(),
+                 QString::fromStdString(file.string()));
         QVERIFY(viewer.findChild<QLineEdit*>("PathEdit")->isReadOnly());
         QVERIFY(viewer.windowTitle().startsWith("统计_甲.txt"));
     }
@@ -110,8 +111,8 @@ private slots:
     void aFileThatCannotBeReadIsSaidInTheText() {
         TextViewer viewer(*desktop);
         viewer.showFile(home->path() / "missing.txt", text::Encoding::Gbk);
-        QVERIFY(viewer.shownText().startsWith("不能读取文件 " +
-                                              QString::fromStdString((home->path() / "missing.txt").string())));
+        QVERIFY(viewer.shownText().startsWith(
+            "不能读取文件 " + QString::fromStdString((home->path() / "missing.txt").string())));
     }
 
     void theTextIsMonospacedAndReadOnly() {
@@ -138,7 +139,8 @@ private slots:
             return view->cursorRect(cursor).x();
         };
         QVERIFY(qAbs(xOf(0, 4) - xOf(1, 6)) <= 1);
-        QVERIFY(qAbs(xOf(0, 7) - xOf(1, 11)) <= 1); // column 11: after "选A：" (a full-width colon), after "x"
+        QVERIFY(qAbs(xOf(0, 7) - xOf(1, 11)) <=
+                1); // column 11: after "选A：" (a full-width colon), after "x"
         QVERIFY(xOf(1, 10) - xOf(1, 6) > 3 * (xOf(1, 1) - xOf(1, 0)));
     }
 
@@ -153,7 +155,8 @@ private slots:
         QCOMPARE(other->text(), QString("用其他程序打开"));
         QTest::mouseClick(folder, Qt::LeftButton);
         QTest::mouseClick(other, Qt::LeftButton);
-        QCOMPARE(desktop->opened(), (std::vector<std::string>{home->path().string(), file.string()}));
+        QCOMPARE(desktop->opened(),
+                 (std::vector<std::string>{home->path().string(), file.string()}));
     }
 
     void theShellShowsTextReportsAndSendsTheRestToTheDesktop() {
@@ -169,8 +172,9 @@ private slots:
         shell.open((home->path() / "test.xlsx").string());
         shell.open(home->path().string());
         shell.open("Mailto:someone@example.org");
-        QCOMPARE(desktop->opened(), (std::vector<std::string>{(home->path() / "test.xlsx").string(),
-                                                              home->path().string(), "Mailto:someone@example.org"}));
+        QCOMPARE(desktop->opened(),
+                 (std::vector<std::string>{(home->path() / "test.xlsx").string(),
+                                           home->path().string(), "Mailto:someone@example.org"}));
         TextViewer* shown = shell.viewerOf(report);
         QVERIFY(shown);
         QVERIFY(shown->isVisible());
@@ -218,9 +222,10 @@ private slots:
         ::unsetenv("TMPDIR");
         const std::string xls = (home->path() / "test.xls").string();
         const std::string xlsx = (home->path() / "test.xlsx").string();
-        QCOMPARE(text, QString::fromStdString("报表已写入 " + xlsx + "（由 " + xls +
-                                              " 排版而成）。这个文件在临时文件夹中，下一次生成报表时会被覆盖。\n\n"
-                                              "是否另存一份？"));
+        QCOMPARE(text, QString::fromStdString(
+                           "报表已写入 " + xlsx + "（由 " + xls +
+                           " 排版而成）。这个文件在临时文件夹中，下一次生成报表时会被覆盖。\n\n"
+                           "是否另存一份？"));
         QCOMPARE(suggested, QDir::home().filePath("t1_成绩.xlsx"));
         QCOMPARE(testsupport::ReadBytes(copy.toStdString()), testsupport::ReadBytes(xlsx));
         QVERIFY2(testsupport::ReadBytes(xlsx).starts_with("PK"), "the copy is the formatted .xlsx");

@@ -9,9 +9,9 @@
 
 namespace {
 
-using text::Encoding;
 using testsupport::ReadBytes;
 using testsupport::TempHome;
+using text::Encoding;
 
 // "题目" in GBK and in UTF-8, written out by hand.
 const std::string kTimuGbk = "\xCC\xE2\xC4\xBF";
