@@ -40,8 +40,7 @@ std::string EncodingValue(CSimpleIniA& ini) { return text::Trim(Read(ini, "Gener
 
 // A value that names no encoding counts as GBK; ConfigProblems says so.
 text::Encoding ReadEncoding(CSimpleIniA& ini) {
-    const std::string value = EncodingValue(ini);
-    return value.empty() ? text::Encoding::Gbk : text::EncodingNamed(value).value_or(text::Encoding::Gbk);
+    return text::EncodingNamed(EncodingValue(ini)).value_or(text::Encoding::Gbk);
 }
 
 } // namespace
