@@ -181,7 +181,7 @@ RekeyResult ApplyRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest& re
     if (auto recorded = scoring::LastRun(ws.connection, ws.TableName))
         result.run = *recorded;
     result.statistics = ws.file("统计_" + ws.TableName + ".txt");
-    text::SaveLines(result.statistics, scoring::StatisticsLines(stats));
+    text::SaveLines(result.statistics, scoring::StatisticsLines(stats), ws.Fields.TextEncoding);
     result.history = ws.file("标准答案历史.log");
     text::AppendLines(result.history, scoring::HistoryLines(ws.TableName, checked.corrected.singleKey,
                                                             checked.corrected.multiKey, scoring::HistoryTime()));

@@ -47,7 +47,7 @@ void WriteFiles(const core::Workspace& ws, const TableAnalysisSettings& settings
                 TableAnalysisResult& result) {
     result.report = ws.file(ReportFileName(ws.TableName));
     result.workbook = ws.file(WorkbookFileName(ws.TableName));
-    WriteTextReport(result.analysis, result.report);
+    WriteTextReport(result.analysis, result.report, ws.Fields.TextEncoding);
     WriteWorkbook(result.analysis, result.workbook);
     if (settings.json) {
         WriteJson(result.analysis, *settings.json);

@@ -224,8 +224,8 @@ std::vector<std::string> ReportLines(const ExamAnalysis& a) {
     return lines;
 }
 
-void WriteTextReport(const ExamAnalysis& analysis, const std::filesystem::path& file) {
-    WriteWhole(file, text::GbkLines(ReportLines(analysis)));
+void WriteTextReport(const ExamAnalysis& analysis, const std::filesystem::path& file, text::Encoding encoding) {
+    WriteWhole(file, text::EncodeLines(ReportLines(analysis), encoding));
 }
 
 } // namespace analysis

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/Result.h"
+#include "platform/text/Encoding.h"
 
 #include <filesystem>
 #include <string>
@@ -23,7 +24,7 @@ namespace analysis {
 // every single-choice question with the options that earn marked.
 [[nodiscard]] std::vector<std::string> ReportLines(const ExamAnalysis& analysis);
 
-// Writes ReportLines as GBK with CR LF, whole or not at all.
-void WriteTextReport(const ExamAnalysis& analysis, const std::filesystem::path& file);
+// Writes ReportLines in the encoding (GBK or UTF-8) with CR LF, whole or not at all.
+void WriteTextReport(const ExamAnalysis& analysis, const std::filesystem::path& file, text::Encoding encoding);
 
 } // namespace analysis

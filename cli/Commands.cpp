@@ -16,6 +16,7 @@
 #include "platform/os/Shell.h"
 #include "platform/automation/SheetServer.h"
 #include "report/ExcelReport.h"
+#include "report/ReportCopy.h"
 #include "roster/Commands.h"
 #include "roster/Corrections.h"
 #include "roster/Error.h"
@@ -28,6 +29,7 @@
 #include "stats/MissingNumbers.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -138,15 +140,18 @@ int Status(core::Outcome outcome) { return outcome == core::Outcome::Done ? kDon
 
 // "生成报表": test.xls in the temporary folder, formatted by the spreadsheet
 // stand-in into test.xlsx; both are printed. Rows beyond an .xls go straight
-// to test.xlsx, with a notice.
+// to test.xlsx. The closing notice names the workbook and how to keep a copy
+// of it: never a question.
 void Report(Context& c) {
     const report::ReportResult written = report::ExportReport(c.ws, c.spreadsheet);
-    if (!written.notice.empty()) {
-        c.ui.message(written.notice, "生成报表", core::Icon::Information);
+    if (!written.notice.empty())
         c.shell.open(written.file.string());
-    }
     if (written.file.extension() == ".xls")
         std::printf("wrote %s\n", written.file.c_str());
+    std::fflush(stdout);
+    const char* home = std::getenv("HOME");
+    c.ui.message(report::ClosingNotice(written, c.ws.TableName, home && *home ? home : "~"), "生成报表",
+                 core::Icon::Information);
 }
 
 int RunOpen(Context&) { return kDone; }

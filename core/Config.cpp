@@ -35,10 +35,19 @@ bool ReadBool(CSimpleIniA& ini, const char* section, const char* key, bool fallb
     return n != 0;
 }
 
+// The value of [General] TextEncoding as it stands in the file; empty when missing.
+std::string EncodingValue(CSimpleIniA& ini) { return text::Trim(Read(ini, "General", "TextEncoding", "")); }
+
+// A value that names no encoding counts as GBK; ConfigProblems says so.
+text::Encoding ReadEncoding(CSimpleIniA& ini) {
+    return text::EncodingNamed(EncodingValue(ini)).value_or(text::Encoding::Gbk);
+}
+
 } // namespace
 
 void LoadConfig(const std::filesystem::path& file, FieldSettings& f) {
     f.FullMatch = true;
+    f.TextEncoding = text::Encoding::Gbk;
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) {
         f.Content = "content";
@@ -58,6 +67,21 @@ void LoadConfig(const std::filesystem::path& file, FieldSettings& f) {
     f.FullMatch = ReadBool(ini, "General", "FullMatch", true);
     f.yuwen_m = ReadBool(ini, "General", "yuwen_m", false);
     f.CodePage = std::atoi(Read(ini, "General", "CodePage", "0").c_str());
+    f.TextEncoding = ReadEncoding(ini);
+}
+
+std::vector<std::string> ConfigProblems(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec))
+        return {};
+    CSimpleIniA ini(false, false, false);
+    ini.LoadFile(file.c_str());
+    std::vector<std::string> problems;
+    const std::string encoding = EncodingValue(ini);
+    if (!encoding.empty() && !text::EncodingNamed(encoding))
+        problems.push_back("config.ini 中 [General] 的 TextEncoding=" + encoding +
+                           " 不是可用的编码（只能是 GBK 或 UTF-8），报告按 GBK 写出。");
+    return problems;
 }
 
 bool SaveConfig(const std::filesystem::path& file, const FieldSettings& f) {

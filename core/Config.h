@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/text/Encoding.h"
+
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace core {
 
@@ -21,11 +24,19 @@ struct FieldSettings {
     // The code page of every .dbf's text ([General] CodePage, e.g. 936),
     // whatever its header names; 0 lets each header decide. Read, never written.
     int CodePage = 0;
+    // The encoding of every report written whole ([General] TextEncoding:
+    // GBK, the default, or UTF-8); appended logs stay GBK. Read, never written.
+    text::Encoding TextEncoding = text::Encoding::Gbk;
 };
 
 // Reads config.ini (GBK). A missing file gives its own defaults, a missing
 // key the key's default; yuwen_m is read, never written.
 void LoadConfig(const std::filesystem::path& file, FieldSettings& fields);
+
+// What config.ini holds that the program cannot use, each said in words
+// with what is used instead: a TextEncoding other than GBK or UTF-8 (the
+// reports are then GBK). Empty when everything in it can be used.
+[[nodiscard]] std::vector<std::string> ConfigProblems(const std::filesystem::path& file);
 
 // Writes the five names and FullMatch, keeping every other section, key and
 // comment. False when the file cannot be read or written.

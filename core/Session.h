@@ -6,7 +6,8 @@
 namespace core {
 
 // The start-up both front ends share: data.mdb created when it is missing,
-// config.ini loaded, and the database library checked, its message shown
+// config.ini loaded (what it holds that cannot be used said through `ui`),
+// and the database library checked, its message shown
 // through `ui` when it cannot run every statement the program uses. Throws
 // when the database cannot be created.
 void StartUp(Workspace& ws, Ui& ui);

@@ -105,12 +105,23 @@ private:
 ReportResult WorkbookInsteadOfXls(db::Query& rows, const std::string& xls, const ReportLimits& limits) {
     ReportResult result;
     result.file = automation::WorkbookPathFor(xls);
+    result.workbook = result.file;
     const int sheets = WriteReportWorkbook(rows, result.file, limits.workbookSheetRows);
     result.notice = "报表有 " + std::to_string(rows.recordCount()) + " 行数据，加上字段名行超过 .xls 文件最多 " +
                     std::to_string(limits.xlsRows) + " 行的限制，已直接写成 " + result.file.string() +
                     "（" + std::to_string(sheets) + " 个工作表，每个工作表最多 " +
                     std::to_string(limits.workbookSheetRows) + " 行，首行都是字段名），没有复制到剪贴板。";
     return result;
+}
+
+// The workbook the spreadsheet made of the .xls just written: its .xlsx
+// when that is no older than the .xls (an earlier report's is), else the .xls.
+std::filesystem::path FormattedWorkbook(const std::filesystem::path& xls) {
+    const std::filesystem::path xlsx = automation::WorkbookPathFor(xls.string());
+    std::error_code ec, ecXls;
+    const auto formatted = std::filesystem::last_write_time(xlsx, ec);
+    const auto written = std::filesystem::last_write_time(xls, ecXls);
+    return !ec && !ecXls && std::filesystem::is_regular_file(xlsx, ec) && formatted >= written ? xlsx : xls;
 }
 
 } // namespace
@@ -137,7 +148,7 @@ ReportResult ExportReport(core::Workspace& ws, const automation::Factory& spread
     const int columns = v.fieldCount();
     xls.SaveToFile(file, true);
     OpenExcelReport(spreadsheet, file, rows, columns);
-    return {file, {}};
+    return {file, FormattedWorkbook(file), {}};
 }
 
 } // namespace report

@@ -37,7 +37,10 @@ struct ReportLimits {
 // What the report wrote.
 struct ReportResult {
     std::filesystem::path file; // test.xls, or test.xlsx when the rows do not fit an .xls
-    std::string notice;         // for the user when the report took the other way; else empty
+    // The workbook the user goes on with: the formatted test.xlsx the
+    // spreadsheet made of test.xls, or `file` when it made none.
+    std::filesystem::path workbook;
+    std::string notice; // for the user when the report took the other way; else empty
 };
 
 // "生成报表": the exam number, answers and score of the view's rows to

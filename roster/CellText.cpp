@@ -1,5 +1,7 @@
 #include "roster/CellText.h"
 
+#include "platform/text/Encoding.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -202,45 +204,6 @@ std::string NameText(std::string_view cell) {
     return out;
 }
 
-bool IsUtf8(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t more = 0;
-        unsigned low = 0x80, high = 0xBF; // allowed range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            more = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            more = 2;
-            if (c == 0xE0)
-                low = 0xA0; // no overlong forms
-            if (c == 0xED)
-                high = 0x9F; // no surrogates
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            more = 3;
-            if (c == 0xF0)
-                low = 0x90;
-            if (c == 0xF4)
-                high = 0x8F; // nothing above U+10FFFF
-        } else {
-            return false;
-        }
-        if (i + more >= n)
-            return false;
-        if (p[i + 1] < low || p[i + 1] > high)
-            return false;
-        for (std::size_t k = 2; k <= more; ++k)
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-        i += more + 1;
-    }
-    return true;
-}
+bool IsUtf8(std::string_view bytes) { return text::IsUtf8(bytes); }
 
 } // namespace roster

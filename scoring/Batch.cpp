@@ -100,7 +100,7 @@ RunStatistics SurveyRows(core::Workspace& ws, const std::string& name, BatchKind
 // The statistics file in the scoring run's layout; TEST2's single-choice
 // columns are tab-separated, without the closing empty line.
 std::filesystem::path WriteSurveyFile(const std::string& name, BatchKind kind, RunStatistics& stats,
-                                      std::string& summary) {
+                                      text::Encoding encoding, std::string& summary) {
     std::vector<std::string> lines = StatisticsLines(stats);
     summary = name + "    " + lines[lines.size() - 2];
     if (kind == BatchKind::Test2) {
@@ -114,7 +114,7 @@ std::filesystem::path WriteSurveyFile(const std::string& name, BatchKind kind, R
         lines.pop_back();
     }
     const auto out = os::ProgramFolder() / ("统计_" + name + ".txt");
-    text::SaveLines(out, lines);
+    text::SaveLines(out, lines, encoding);
     return out;
 }
 
@@ -125,7 +125,7 @@ TableResult SurveyTable(core::Workspace& ws, os::Shell& shell, BatchKind kind, i
     core::ImportAnswerTable(ws.connection, file.parent_path().string(), name, ws.Fields.Score);
     RunStatistics stats = SurveyRows(ws, name, kind, M);
     TableResult result;
-    const auto out = WriteSurveyFile(name, kind, stats, result.summary);
+    const auto out = WriteSurveyFile(name, kind, stats, ws.Fields.TextEncoding, result.summary);
     shell.open(out.string());
     return result;
 }
@@ -168,7 +168,7 @@ BatchResult RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchK
     }
     if (kind == BatchKind::Test) {
         result.summary = folder / "统计_合计.txt";
-        text::SaveLines(result.summary, summary);
+        text::SaveLines(result.summary, summary, ws.Fields.TextEncoding);
     }
     // The closing message carries the last failed table as its title.
     const std::string title = result.failed.empty() ? core::Title(ws) : result.failed.back().file.string();

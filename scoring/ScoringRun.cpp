@@ -271,7 +271,7 @@ ScoringResult WriteResults(core::Workspace& ws, core::Ui& ui, os::Shell& shell, 
     result.outcome = core::Outcome::Done;
     result.sheets = stats.records;
     result.statistics = ws.file("统计_" + ws.TableName + ".txt");
-    text::SaveLines(result.statistics, StatisticsLines(stats));
+    text::SaveLines(result.statistics, StatisticsLines(stats), ws.Fields.TextEncoding);
     ui.message("评分完成。\r\r下一步进行分班统计、综合科统计。", core::Title(ws), Icon::Information);
     if (followUps.classStatistics)
         followUps.classStatistics();

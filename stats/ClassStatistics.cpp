@@ -224,7 +224,7 @@ std::filesystem::path WriteClassReport(core::Workspace& ws, const ClassSettings&
     summary.emplace_back();
     summary.insert(summary.end(), details.begin(), details.end());
     const auto report = ws.file("分班统计_" + ws.TableName + ".txt");
-    text::SaveLines(report, summary);
+    text::SaveLines(report, summary, ws.Fields.TextEncoding);
     return report;
 }
 

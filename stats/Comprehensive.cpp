@@ -186,7 +186,7 @@ std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subject
     }
     c.execute("DROP TABLE temp.quillory_classes");
     const auto report = ws.file("综合科统计_" + ws.TableName + ".txt");
-    text::SaveLines(report, SubjectReportLines(subjects, N, classes, sums, gradeAverage));
+    text::SaveLines(report, SubjectReportLines(subjects, N, classes, sums, gradeAverage), ws.Fields.TextEncoding);
     return report.string();
 }
 

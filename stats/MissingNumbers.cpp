@@ -29,7 +29,7 @@ CheckResult CheckMissingNumbers(core::Workspace& ws, core::Ui& ui, os::Shell& sh
     }
     lines.insert(lines.begin(), {"检查缺漏考号结果", ""});
     const auto log = ws.file("CheckLog.txt");
-    text::SaveLines(log, lines);
+    text::SaveLines(log, lines, ws.Fields.TextEncoding);
     shell.open(log.string());
     return {core::Outcome::Done, CheckResult::Found::Gaps, log};
 }

@@ -1,14 +1,57 @@
 #pragma once
 
 #include "platform/os/Shell.h"
+#include "platform/text/Encoding.h"
+
+#include <QPointer>
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <map>
+
+class QWidget;
 
 namespace app::forms {
 
-// The shell's "open" verb on the desktop: files and mail links go to the
-// user's viewer.
-class DesktopShell : public os::Shell {
-public:
+class TextViewer;
+
+// The desktop's own "open": files, folders and mail links go to the
+// user's programs (QDesktopServices).
+class DesktopOpener : public os::Shell {
+  public:
     void open(const std::string& target) override;
+};
+
+// The shell's "open" verb of the window: a text report the program wrote
+// (.txt, .log) is shown in the program's own TextViewer, decoded as it was
+// written; everything else (workbooks, folders, mail links) goes to
+// `outside`. One viewer per file: showing a file again reads it again into
+// its viewer and raises it. The viewers are top-level windows owned by
+// `owner`; the shell closes those still open when it goes.
+class DesktopShell : public os::Shell {
+  public:
+    // `outside` (the desktop's opener unless given) must outlive the shell.
+    explicit DesktopShell(QWidget* owner, os::Shell* outside = nullptr);
+    ~DesktopShell() override;
+    DesktopShell(const DesktopShell&) = delete;
+    DesktopShell& operator=(const DesktopShell&) = delete;
+
+    void open(const std::string& target) override;
+
+    // The encoding reports are written in, asked at every opening (the
+    // setting read from config.ini); GBK unless set.
+    std::function<text::Encoding()> expectedEncoding;
+
+    // True for what the viewer shows: a .txt or .log file, by its name.
+    [[nodiscard]] static bool ShownInViewer(const std::string& target);
+    // The open viewer of the file, or null.
+    [[nodiscard]] TextViewer* viewerOf(const std::filesystem::path& file) const;
+
+  private:
+    QWidget* mOwner;
+    DesktopOpener mDesktop;
+    os::Shell* mOutside;
+    std::map<std::filesystem::path, QPointer<TextViewer>> mViewers;
 };
 
 } // namespace app::forms

@@ -81,6 +81,11 @@ TFormCorvane::TFormCorvane()
         return QFileDialog::getOpenFileName(this, caption, start, filter);
     };
     askOpenResults = [this](const QString& file) { return AskOpenResults(this, file); };
+    chooseSaveFile = [this](const QString& suggested) {
+        return QFileDialog::getSaveFileName(this, "另存报表", suggested,
+                                            "工作簿 (*" + QFileInfo(suggested).suffix().prepend('.') + ")");
+    };
+    mDesktopShell.expectedEncoding = [this] { return mWs.Fields.TextEncoding; };
     setShell(&mDesktopShell);
     FormCreate();
 }
@@ -463,20 +468,6 @@ void TFormCorvane::CorVaneClick() {
         scoring::ScoreAll(mWs, *mUi, *mShell, settings, next);
     });
     updateRunItems();
-}
-
-void TFormCorvane::nExcelClick() {
-    Guarded(this, [&] {
-        report::ReportResult written;
-        {
-            BusyCursor busy;
-            written = report::ExportReport(mWs, mSpreadsheet);
-        }
-        if (!written.notice.empty()) {
-            mUi->message(written.notice, "生成报表", core::Icon::Information);
-            mShell->open(written.file.string());
-        }
-    });
 }
 
 void TFormCorvane::setShell(os::Shell* shell) {

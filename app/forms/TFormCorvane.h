@@ -7,6 +7,7 @@
 #include "scoring/Batch.h"
 #include "scoring/ScoringRun.h"
 #include "platform/automation/Automation.h"
+#include "report/ExcelReport.h"
 #include "roster/Corrections.h"
 #include "stats/ClassStatistics.h"
 
@@ -93,6 +94,9 @@ public:
     void setShell(os::Shell* shell);
     // Chooses a file for the open and repair commands; the file dialog unless replaced.
     std::function<QString(const QString& caption, const QString& filter)> chooseFile;
+    // Where a copy of the report's workbook goes, starting from `suggested`;
+    // empty when none is wanted. The save dialog unless replaced.
+    std::function<QString(const QString& suggested)> chooseSaveFile;
     // What to do with a results workbook just written: "file" opens it,
     // "folder" its folder, anything else neither; a message box unless replaced.
     std::function<QString(const QString& file)> askOpenResults;
@@ -166,6 +170,8 @@ private:
     // Enables the items that need a scoring run of the open table.
     void updateRunItems();
     void runBatch(scoring::BatchKind kind);
+    // The report's closing message, with the offer to keep a copy of its workbook.
+    void offerReportCopy(const report::ReportResult& written);
     void createRosterDialogs();
     void correctNumber(const roster::Correction& correction);
     void undoCorrection();
@@ -178,7 +184,7 @@ private:
 
     core::Workspace mWs;
     std::unique_ptr<QtUi> mUi;
-    DesktopShell mDesktopShell;
+    DesktopShell mDesktopShell{this}; // text reports in the program's own viewer
     os::Shell* mShell = &mDesktopShell;
     automation::Factory mSpreadsheet; // the spreadsheet stand-in, showing through mShell
     DataSetModel* mModel = nullptr;

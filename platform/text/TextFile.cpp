@@ -35,14 +35,7 @@ int WriteAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-std::string GbkLines(const std::vector<std::string>& lines) {
-    std::string bytes;
-    for (const auto& line : lines) {
-        bytes += ToGbk(line);
-        bytes += "\r\n";
-    }
-    return bytes;
-}
+std::string GbkLines(const std::vector<std::string>& lines) { return EncodeLines(lines, Encoding::Gbk); }
 
 void WriteWhole(const std::filesystem::path& file, std::string_view bytes) {
     const std::filesystem::path temp =
@@ -85,6 +78,10 @@ void AppendWhole(const std::filesystem::path& file, std::string_view bytes) {
 
 void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {
     WriteWhole(file, GbkLines(lines));
+}
+
+void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines, Encoding encoding) {
+    WriteWhole(file, EncodeLines(lines, encoding));
 }
 
 void AppendLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "platform/text/Encoding.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Text files as the system writes them: a list of UTF-8 lines saved as GBK,
-// every line ended by CR LF.
+// Text files as the system writes them: a list of UTF-8 lines saved as GBK
+// (a report written whole may be UTF-8 instead), every line ended by CR LF.
 namespace text {
 
 // Replaces the file whole or not at all: the bytes go to a temporary file
@@ -23,7 +25,12 @@ void AppendWhole(const std::filesystem::path& file, std::string_view bytes);
 // on failure.
 void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines);
 
-// Appends the lines as one entry (AppendWhole).
+// Replaces the file (WriteWhole) with the lines in the encoding: a report
+// written whole, in the encoding the user chose.
+void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines, Encoding encoding);
+
+// Appends the lines as one entry (AppendWhole), always in GBK: a log that is
+// appended to never mixes encodings.
 void AppendLines(const std::filesystem::path& file, const std::vector<std::string>& lines);
 
 // Reads a GBK text file into UTF-8 lines (CR LF or LF line ends).

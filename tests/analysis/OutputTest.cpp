@@ -139,7 +139,7 @@ TEST(TextReport, WrittenAsGbkWithCrLf) {
     TempHome home;
     const ExamAnalysis a = Small();
     const auto file = home / ReportFileName(a.table);
-    WriteTextReport(a, file);
+    WriteTextReport(a, file, text::Encoding::Gbk);
     const std::string bytes = testsupport::ReadBytes(file);
     EXPECT_EQ(bytes, text::GbkLines(ReportLines(a)));
     EXPECT_EQ(bytes.substr(0, 16), text::ToGbk("试卷分析  小测") + "\r\n");
@@ -151,7 +151,7 @@ TEST(TextReport, WrittenAsGbkWithCrLf) {
 
 TEST(OutputFile, NothingIsWrittenWhenTheFolderIsMissing) {
     TempHome home;
-    EXPECT_THROW(WriteTextReport(Small(), home / "missing" / "r.txt"), Error);
+    EXPECT_THROW(WriteTextReport(Small(), home / "missing" / "r.txt", text::Encoding::Gbk), Error);
     EXPECT_THROW(WriteWorkbook(Small(), home / "missing" / "r.xlsx"), Error);
     EXPECT_FALSE(std::filesystem::exists(home / "missing"));
 }

@@ -1,0 +1,189 @@
+#include "app/forms/TextViewer.h"
+
+#include "platform/os/Shell.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSyntaxHighlighter>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+namespace app::forms {
+namespace {
+
+constexpr const char* kReportFamily = "WenQuanYi Micro Hei Mono";
+
+// The bytes of the file, or nothing with the reason in `why`.
+std::optional<std::string> ReadBytes(const std::filesystem::path& file, std::string& why) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+// Keeps the columns of a report lined up as its file lays them out: a
+// character outside ASCII takes two columns there (two bytes in GBK), but a
+// font with Chinese glyphs rarely makes it exactly twice as wide as an ASCII
+// one ("WenQuanYi Micro Hei Mono": 1 em against 0.6 em). Each such character
+// gets the letter spacing that makes up the difference, as a percentage of
+// its own width, so that it holds at any zoom.
+class ColumnKeeper : public QSyntaxHighlighter {
+  public:
+    ColumnKeeper(QTextDocument* document, const QFont& font)
+        : QSyntaxHighlighter(document), mMetrics(font),
+          mColumn(mMetrics.horizontalAdvance(QChar('0'))) {}
+
+  protected:
+    void highlightBlock(const QString& line) override {
+        const auto n = line.size();
+        for (qsizetype i = 0; i < n;) {
+            if (line.at(i).unicode() < 0x80) {
+                ++i;
+                continue;
+            }
+            const qsizetype length = line.at(i).isHighSurrogate() && i + 1 < n ? 2 : 1;
+            const qreal spacing = spacingOf(line.mid(i, length));
+            if (spacing != 100)
+                setFormat(static_cast<int>(i), static_cast<int>(length), formatOf(spacing));
+            i += length;
+        }
+    }
+
+  private:
+    // The spacing, in percent of the character's own advance, that makes it two columns wide.
+    qreal spacingOf(const QString& character) {
+        auto it = mSpacing.find(character);
+        if (it == mSpacing.end()) {
+            const qreal advance = mMetrics.horizontalAdvance(character);
+            it = mSpacing.insert(character, advance > 0 ? 100 * 2 * mColumn / advance : 100);
+        }
+        return *it;
+    }
+
+    static QTextCharFormat formatOf(qreal percent) {
+        QTextCharFormat format;
+        format.setFontLetterSpacingType(QFont::PercentageSpacing);
+        format.setFontLetterSpacing(percent);
+        return format;
+    }
+
+    QFontMetricsF mMetrics;
+    qreal mColumn; // the advance of one ASCII character
+    QHash<QString, qreal> mSpacing;
+};
+
+QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+QFont TextViewer::ReportFont() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontDatabase::families().contains(kReportFamily))
+        font.setFamilies({kReportFamily});
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setPixelSize(14);
+    return font;
+}
+
+TextViewer::TextViewer(os::Shell& outside, QWidget* parent)
+    : QWidget(parent, Qt::Window), mOutside(outside) {
+    setObjectName("TextViewer");
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(760, 560);
+
+    PathEdit = new QLineEdit(this);
+    PathEdit->setObjectName("PathEdit");
+    PathEdit->setReadOnly(true);
+    EncodingLabel = new QLabel(this);
+    EncodingLabel->setObjectName("EncodingLabel");
+    TextView = new QPlainTextEdit(this);
+    TextView->setObjectName("TextView");
+    TextView->setReadOnly(true);
+    TextView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    TextView->setFont(ReportFont());
+    new ColumnKeeper(TextView->document(), TextView->font());
+    OpenFolderButton = Button(this, "OpenFolderButton", "打开所在文件夹");
+    OpenOutsideButton = Button(this, "OpenOutsideButton", "用其他程序打开");
+    CloseButton = Button(this, "CloseButton", "关闭");
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel("文件:", this));
+    top->addWidget(PathEdit, 1);
+    top->addWidget(EncodingLabel);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(OpenFolderButton);
+    buttons->addWidget(OpenOutsideButton);
+    buttons->addStretch(1);
+    buttons->addWidget(CloseButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(TextView, 1);
+    layout->addLayout(buttons);
+
+    connect(OpenFolderButton, &QPushButton::clicked, this, &TextViewer::OpenFolderClick);
+    connect(OpenOutsideButton, &QPushButton::clicked, this, &TextViewer::OpenOutsideClick);
+    connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void TextViewer::showFile(const std::filesystem::path& file, text::Encoding expected) {
+    mFile = file;
+    const QString path = QString::fromStdString(file.string());
+    setWindowTitle(QString::fromStdString(file.filename().string()) + " - Quillory");
+    PathEdit->setText(path);
+    PathEdit->setCursorPosition(0);
+    std::string why;
+    const auto bytes = ReadBytes(file, why);
+    if (!bytes) {
+        mEncoding = expected;
+        EncodingLabel->clear();
+        TextView->setPlainText("不能读取文件 " + path + ": " + QString::fromStdString(why));
+        return;
+    }
+    const text::DecodedText decoded = text::DecodeText(*bytes, expected);
+    mEncoding = decoded.encoding;
+    EncodingLabel->setText(QString("编码: ") + text::EncodingName(decoded.encoding));
+    // The reports end their lines with CR LF; the view wants line feeds.
+    QString shown = QString::fromStdString(decoded.utf8);
+    shown.remove(QChar('\r'));
+    TextView->setPlainText(shown);
+}
+
+QString TextViewer::shownText() const {
+    return TextView->toPlainText();
+}
+
+void TextViewer::OpenFolderClick() {
+    if (!mFile.empty())
+        mOutside.open(mFile.parent_path().string());
+}
+
+void TextViewer::OpenOutsideClick() {
+    if (!mFile.empty())
+        mOutside.open(mFile.string());
+}
+
+} // namespace app::forms
