@@ -69,6 +69,7 @@ TFormCorvane::TFormCorvane()
     setMinimumSize(540, 516);
     buildMenu();
     buildBody();
+    buildDesk();
     mUi = std::make_unique<QtUi>(this, Progress);
     mUi->fieldDialog = [this](core::FieldSettings&) {
         SetFieldClick();
@@ -83,6 +84,7 @@ TFormCorvane::TFormCorvane()
     askOpenResults = [this](const QString& file) { return AskOpenResults(this, file); };
     setShell(&mDesktopShell);
     FormCreate();
+    restorePlace();
 }
 
 TFormCorvane::~TFormCorvane() {
@@ -296,6 +298,7 @@ void TFormCorvane::FormCreate() {
 }
 
 void TFormCorvane::closeEvent(QCloseEvent* event) {
+    saveDeskState();
     mWs.view.close();
     mWs.connection.close();
     core::SaveConfig(mWs.configFile(), mWs.Fields, *mUi);
@@ -332,6 +335,7 @@ void TFormCorvane::showOpened(const core::OpenedTable& opened) {
 }
 
 void TFormCorvane::OpenAnswerTable(const QString& path) {
+    mEdits.tableOpened();
     Guarded(this, [&] {
         BusyCursor busy;
         core::OpenedTable opened;
@@ -344,6 +348,7 @@ void TFormCorvane::OpenAnswerTable(const QString& path) {
         }
         setWindowTitle(QString::fromStdString(core::Title(mWs)));
         showOpened(opened);
+        rememberRecent(path);
         if (!opened.scoringProblem.empty())
             throw core::AppError(opened.scoringProblem);
         if (mWs.view.hasField(mWs.Fields.Content))
