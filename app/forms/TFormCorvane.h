@@ -212,6 +212,7 @@ private:
     core::EditSession mEdits;               // the grid's edits of this session, for undo
     core::WindowState mDesk;                // what config.ini keeps of the window
     std::string mWidthsTable;               // the table whose column widths the grid shows
+    std::vector<std::string> mWidthsColumns; // and its columns, as they were when shown
 };
 
 } // namespace app::forms

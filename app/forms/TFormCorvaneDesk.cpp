@@ -134,19 +134,23 @@ void TFormCorvane::syncSortIndicator() {
     DBGrid1->horizontalHeader()->setSortIndicator(section, order);
 }
 
+// Called before the grid is read anew, when the dataset may already be
+// closed: the names are those kept when the columns were shown.
 void TFormCorvane::rememberWidths() {
-    const int n = mModel->columnCount();
+    const int n = std::min(mModel->columnCount(), static_cast<int>(mWidthsColumns.size()));
     if (mWidthsTable.empty() || n == 0)
         return;
     std::vector<core::ColumnWidth> widths;
     for (int c = 0; c < n; ++c)
-        widths.push_back({mModel->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString().toStdString(),
-                          DBGrid1->columnWidth(c)});
+        widths.push_back({mWidthsColumns[static_cast<std::size_t>(c)], DBGrid1->columnWidth(c)});
     mDesk.setWidths(mWidthsTable, std::move(widths));
 }
 
 void TFormCorvane::applyWidths() {
     mWidthsTable = mModel->columnCount() > 0 ? mWs.TableName : std::string();
+    mWidthsColumns.clear();
+    for (int c = 0; c < mModel->columnCount() && c < mWs.view.fieldCount(); ++c)
+        mWidthsColumns.push_back(mWs.view.field(c).name);
     const std::vector<core::ColumnWidth>* widths = mDesk.widthsOf(mWidthsTable);
     if (!widths)
         return;

@@ -135,8 +135,8 @@ private slots:
     void init() {
         home = std::make_unique<testsupport::TempHome>();
         testsupport::WriteAnswers(home->path() / "t1.dbf", testsupport::Sheets(12, 8), 'N');
-        testsupport::WriteAnswers(home->path() / "t2.dbf", testsupport::Sheets(3, 4), 'N');
-        testsupport::WriteAnswers(home->path() / "t3.dbf", testsupport::Sheets(2, 4), 'N');
+        testsupport::WriteAnswers(home->path() / "q2.dbf", testsupport::Sheets(3, 4), 'N');
+        testsupport::WriteAnswers(home->path() / "q3.dbf", testsupport::Sheets(2, 4), 'N');
         newWindow();
     }
 
@@ -243,7 +243,7 @@ private slots:
         open("t1.dbf");
         Find<QAction>("nAllowEdit")->trigger();
         QVERIFY(model()->setData(model()->index(0, column("score")), "5", Qt::EditRole));
-        open("t2.dbf");
+        open("q2.dbf");
         QString said;
         CloseNextModal(&said);
         undoWithTheKeys();
@@ -264,13 +264,13 @@ private slots:
         QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
 
         clickHeader(column("content")); // another column starts ascending
-        QVERIFY(w->workspace().view.sqlText().ends_with(" order by [content]\r\n"));
+        QVERIFY(w->workspace().view.sqlText().ends_with(" order by [CONTENT]\r\n"));
         QCOMPARE(header->sortIndicatorSection(), column("content"));
         QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
         QVERIFY(model()->index(0, column("content")).data().toString() <=
                 model()->index(11, column("content")).data().toString());
         clickHeader(column("content"));
-        QVERIFY(w->workspace().view.sqlText().ends_with(" order by [content] DESC\r\n"));
+        QVERIFY(w->workspace().view.sqlText().ends_with(" order by [CONTENT] DESC\r\n"));
         QVERIFY(model()->index(0, column("content")).data().toString() >
                 model()->index(11, column("content")).data().toString());
 
@@ -296,7 +296,7 @@ private slots:
         newWindow();
         QCOMPARE(w->size(), QSize(700, 600));
         QCOMPARE(w->pos(), place);
-        open("t2.dbf"); // another table has widths of its own
+        open("q2.dbf"); // another table has widths of its own
         QVERIFY(grid()->columnWidth(column("content")) != 250);
         open("t1.dbf");
         QCOMPARE(grid()->columnWidth(column("content")), 250);
@@ -323,19 +323,19 @@ private slots:
     void recentTablesNewestFirstAndReopened() {
         QCOMPARE(Captions(Find<QMenu>("nRecent")), QStringList({"    (空)"}));
         open("t1.dbf");
-        open("t2.dbf");
-        open("t3.dbf");
+        open("q2.dbf");
+        open("q3.dbf");
         open("t1.dbf");
         QCOMPARE(Captions(Find<QMenu>("nRecent")),
-                 QStringList({"&1 " + table("t1.dbf"), "&2 " + table("t3.dbf"), "&3 " + table("t2.dbf")}));
+                 QStringList({"&1 " + table("t1.dbf"), "&2 " + table("q3.dbf"), "&3 " + table("q2.dbf")}));
         Find<QAction>("nRecent3")->trigger();
-        QCOMPARE(w->windowTitle(), QString("Quillory - t2"));
-        QCOMPARE(Find<QAction>("nRecent1")->data().toString(), table("t2.dbf"));
+        QCOMPARE(w->windowTitle(), QString("Quillory - q2"));
+        QCOMPARE(Find<QAction>("nRecent1")->data().toString(), table("q2.dbf"));
         w->close();
 
         newWindow(); // remembered in the home folder
         QCOMPARE(Captions(Find<QMenu>("nRecent")),
-                 QStringList({"&1 " + table("t2.dbf"), "&2 " + table("t1.dbf"), "&3 " + table("t3.dbf")}));
+                 QStringList({"&1 " + table("q2.dbf"), "&2 " + table("t1.dbf"), "&3 " + table("q3.dbf")}));
         std::filesystem::remove(home->path() / "t1.dbf");
         QString said;
         CloseNextModal(&said);
@@ -343,7 +343,7 @@ private slots:
         QCOMPARE(said, "找不到文件 " + table("t1.dbf") + "，已把它从“最近打开”中去掉。");
         QCOMPARE(w->windowTitle(), QString("Quillory"));
         QCOMPARE(Captions(Find<QMenu>("nRecent")),
-                 QStringList({"&1 " + table("t2.dbf"), "&2 " + table("t3.dbf")}));
+                 QStringList({"&1 " + table("q2.dbf"), "&2 " + table("q3.dbf")}));
         newWindow();
         QCOMPARE(Find<QMenu>("nRecent")->actions().size(), 2);
     }
