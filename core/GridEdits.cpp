@@ -51,7 +51,9 @@ constexpr const char* BackToTable = "请用“文件 - 取消排序(读卡顺序
 
 } // namespace
 
-const char* EditLogName() { return "编辑记录.log"; }
+const char* EditLogName() {
+    return "编辑记录.log";
+}
 
 std::string EditLogLine(const std::tm& when, EditKind kind, const CellEdit& edit) {
     char time[80];
@@ -67,7 +69,9 @@ std::string EditLogLine(const std::tm& when, EditKind kind, const CellEdit& edit
 
 EditSession::EditSession() : clock(LocalNow) {}
 
-void EditSession::tableOpened() { mStale = !mDone.empty(); }
+void EditSession::tableOpened() {
+    mStale = !mDone.empty();
+}
 
 void EditSession::postAndLog(Workspace& ws, int row, int column, const db::Value& value,
                              EditKind kind, const CellEdit& edit) {
@@ -133,8 +137,9 @@ EditSession::Undone EditSession::undoLast(Workspace& ws) {
     const db::Value now = v.valueAt(row, column);
     if (!SameText(now, last.after)) {
         mDone.pop_back();
-        throw AppError(Sheet(last) + "的 " + last.column + " 已不是编辑后的“" + OneLine(last.after) +
-                       "”（现在是“" + OneLine(now) + "”），这处编辑不再撤销。");
+        throw AppError(Sheet(last) + "的 " + last.column + " 已不是编辑后的“" +
+                       OneLine(last.after) + "”（现在是“" + OneLine(now) +
+                       "”），这处编辑不再撤销。");
     }
     CellEdit undo = last;
     undo.before = now;

@@ -39,7 +39,7 @@ enum class EditKind { Edit, Undo };
 // The grid's edits of one window session. Owned by the window; every call
 // goes through the workspace's table view.
 class EditSession {
-public:
+  public:
     // The clock of the log's time stamps; the local time unless replaced.
     std::function<std::tm()> clock;
 
@@ -72,7 +72,7 @@ public:
     [[nodiscard]] bool canUndo() const { return !mDone.empty(); }
     [[nodiscard]] const std::vector<CellEdit>& done() const { return mDone; }
 
-private:
+  private:
     std::vector<CellEdit> mDone; // oldest first
     bool mStale = false;         // mDone belongs to an earlier opening
     // Posts and logs inside one transaction.

@@ -60,7 +60,8 @@ std::vector<ColumnWidth> ParseWidths(std::string_view text) {
 std::string WidthsText(const std::vector<ColumnWidth>& widths) {
     std::string out;
     for (const auto& w : widths) {
-        if (w.column.empty() || w.column.find_first_of(",\r\n") != std::string::npos || w.width <= 0)
+        if (w.column.empty() || w.column.find_first_of(",\r\n") != std::string::npos ||
+            w.width <= 0)
             continue;
         if (!out.empty())
             out += ',';
@@ -105,7 +106,8 @@ const std::vector<ColumnWidth>* WindowState::widthsOf(const std::string& table) 
 }
 
 void WindowState::setWidths(const std::string& table, std::vector<ColumnWidth> widths) {
-    std::erase_if(columnWidths, [&](const auto& entry) { return text::EqualNoCase(entry.first, table); });
+    std::erase_if(columnWidths,
+                  [&](const auto& entry) { return text::EqualNoCase(entry.first, table); });
     columnWidths[table] = std::move(widths);
 }
 
@@ -121,7 +123,8 @@ WindowState LoadWindowState(const std::filesystem::path& configFile) {
     CSimpleIniA::TNamesDepend keys;
     ini.GetAllKeys(kWidths, keys);
     for (const auto& key : keys)
-        if (auto widths = ParseWidths(text::FromGbk(ini.GetValue(kWidths, key.pItem, ""))); !widths.empty())
+        if (auto widths = ParseWidths(text::FromGbk(ini.GetValue(kWidths, key.pItem, "")));
+            !widths.empty())
             state.setWidths(text::FromGbk(key.pItem), std::move(widths));
     for (std::size_t i = 1; i <= kRecentCount; ++i) {
         const char* v = ini.GetValue(kRecent, ("File" + std::to_string(i)).c_str(), nullptr);

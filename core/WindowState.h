@@ -46,7 +46,8 @@ struct WindowState {
 
 // Writes the three sections anew, keeping every other section, key and
 // comment of the file. False when the file cannot be read or written.
-[[nodiscard]] bool SaveWindowState(const std::filesystem::path& configFile, const WindowState& state);
+[[nodiscard]] bool SaveWindowState(const std::filesystem::path& configFile,
+                                   const WindowState& state);
 
 // Puts a file at the head of the list (once: a path already there moves up)
 // and keeps the newest kRecentCount.

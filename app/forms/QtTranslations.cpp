@@ -7,9 +7,11 @@
 namespace app::forms {
 
 bool InstallQtTranslations(QCoreApplication& application, const QString& folder) {
-    const QString from = folder.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : folder;
+    const QString from =
+        folder.isEmpty() ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : folder;
     auto* translator = new QTranslator(&application);
-    if (!translator->load("qtbase_zh_CN", from) || !QCoreApplication::installTranslator(translator)) {
+    if (!translator->load("qtbase_zh_CN", from) ||
+        !QCoreApplication::installTranslator(translator)) {
         delete translator;
         return false;
     }

@@ -77,7 +77,8 @@ void TFormCorvane::buildDesk() {
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     header->setSortIndicator(-1, Qt::AscendingOrder);
-    connect(header, &QHeaderView::sectionClicked, this, [this](int section) { HeaderClick(section); });
+    connect(header, &QHeaderView::sectionClicked, this,
+            [this](int section) { HeaderClick(section); });
     connect(mModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] { rememberWidths(); });
     connect(mModel, &QAbstractItemModel::modelReset, this, [this] {
         applyWidths();
@@ -94,7 +95,9 @@ void TFormCorvane::buildDesk() {
     EmptyHint->setVisible(mModel->columnCount() == 0);
 }
 
-void TFormCorvane::nAllowEditClick() { mModel->setEditable(nAllowEdit->isChecked()); }
+void TFormCorvane::nAllowEditClick() {
+    mModel->setEditable(nAllowEdit->isChecked());
+}
 
 void TFormCorvane::nUndoEditClick() {
     Guarded(this, [&] {
@@ -102,7 +105,8 @@ void TFormCorvane::nUndoEditClick() {
         const int column = mWs.view.findField(undone.edit.column);
         if (column >= 0)
             DBGrid1->setCurrentIndex(mModel->index(undone.row, column));
-        StatusBar1->showMessage(QString::fromStdString("已撤销: " + undone.edit.column + " 恢复为“" +
+        StatusBar1->showMessage(QString::fromStdString("已撤销: " + undone.edit.column +
+                                                       " 恢复为“" +
                                                        db::Query::ToText(undone.edit.after) + "”"),
                                 5000);
     });
@@ -113,10 +117,12 @@ void TFormCorvane::HeaderClick(int section) {
         return;
     const std::string column = mWs.view.field(section).name;
     const core::ViewOrder now = core::CurrentOrder(mWs.view);
-    const bool again = text::EqualNoCase(now.column, column) && now.order == core::SortOrder::Ascending;
+    const bool again =
+        text::EqualNoCase(now.column, column) && now.order == core::SortOrder::Ascending;
     Guarded(this, [&] {
         BusyCursor busy;
-        core::SortView(mWs, column, again ? core::SortOrder::Descending : core::SortOrder::Ascending);
+        core::SortView(mWs, column,
+                       again ? core::SortOrder::Descending : core::SortOrder::Ascending);
     });
     syncSortIndicator(); // also after a failure, over the indicator the click moved
 }
@@ -178,7 +184,8 @@ void TFormCorvane::saveDeskState() {
     rememberWidths();
     const bool maximized = isMaximized();
     const QRect normal = maximized ? normalGeometry() : QRect(pos(), size());
-    mDesk.place = core::WindowPlace{normal.x(), normal.y(), normal.width(), normal.height(), maximized};
+    mDesk.place =
+        core::WindowPlace{normal.x(), normal.y(), normal.width(), normal.height(), maximized};
     (void)core::SaveWindowState(mWs.configFile(), mDesk); // a read-only home keeps the last run's
 }
 

@@ -1,5 +1,5 @@
-#include "core/AppError.h"
 #include "core/GridEdits.h"
+#include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "core/ViewCommands.h"
 #include "core/ViewOrder.h"
@@ -29,7 +29,7 @@ std::tm At(int hour, int minute, int second) {
 }
 
 class GridEditsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ws.startUp();
         WriteAnswers(home / "paper.dbf", Sheets(6, 4), 'N');
@@ -101,7 +101,8 @@ TEST_F(GridEditsTest, UndoGoesBackNewestFirstToTheValueBefore) {
     const int row = RowOf("202601002");
     ASSERT_TRUE(edits.post(ws, row, score, 50.0));
     ASSERT_TRUE(edits.post(ws, row, score, 60.0));
-    ASSERT_TRUE(edits.post(ws, RowOf("202601005"), ws.view.fieldIndex("content"), std::string("GGGG")));
+    ASSERT_TRUE(
+        edits.post(ws, RowOf("202601005"), ws.view.fieldIndex("content"), std::string("GGGG")));
     EXPECT_EQ(Stored("content", "202601005"), "GGGG");
 
     auto undone = edits.undoLast(ws);

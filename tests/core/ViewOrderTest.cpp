@@ -1,6 +1,6 @@
+#include "core/ViewOrder.h"
 #include "core/OpenTable.h"
 #include "core/ViewCommands.h"
-#include "core/ViewOrder.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
@@ -12,10 +12,11 @@ namespace {
 using core::SortOrder;
 
 class ViewOrderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ws.startUp();
-        testsupport::WriteAnswers(home / "paper.dbf", testsupport::Shuffled(testsupport::Sheets(5, 4)), 'N');
+        testsupport::WriteAnswers(home / "paper.dbf",
+                                  testsupport::Shuffled(testsupport::Sheets(5, 4)), 'N');
         (void)core::OpenAnswerTable(ws, ui, home / "paper.dbf");
     }
     [[nodiscard]] std::string Ids() {

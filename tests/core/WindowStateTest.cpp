@@ -1,5 +1,5 @@
-#include "core/Config.h"
 #include "core/WindowState.h"
+#include "core/Config.h"
 #include "platform/text/Gbk.h"
 #include "tests/support/TempHome.h"
 
@@ -21,7 +21,8 @@ TEST(WindowStateTest, AMissingFileGivesNothing) {
 
 TEST(WindowStateTest, WhatIsSavedReadsBackAndOtherSectionsStay) {
     TempHome home;
-    const std::string before = "; 评分设置\r\n[Fields]\r\nID=KH\r\n\r\n[General]\r\nFullMatch=0\r\n";
+    const std::string before =
+        "; 评分设置\r\n[Fields]\r\nID=KH\r\n\r\n[General]\r\nFullMatch=0\r\n";
     WriteBytes(home / "config.ini", text::ToGbk(before));
     core::WindowState s;
     s.place = core::WindowPlace{-8, 30, 800, 600, true};
@@ -71,10 +72,11 @@ TEST(WindowStateTest, SavingAgainReplacesTheSections) {
 
 TEST(WindowStateTest, ValuesThatDoNotReadAreLeftOut) {
     TempHome home;
-    WriteBytes(home / "config.ini",
-               "[Window]\r\nX=10\r\nY=abc\r\nWidth=700\r\nHeight=500\r\n"
-               "[ColumnWidths]\r\nt=BH:x,content:200,:5,score:-3,flag\r\nempty=nothing\r\n"
-               "[Recent]\r\nFile1=/a.dbf\r\nFile2=\r\nFile3=/a.dbf\r\nFile4=/b.dbf\r\nFile9=/c.dbf\r\n");
+    WriteBytes(
+        home / "config.ini",
+        "[Window]\r\nX=10\r\nY=abc\r\nWidth=700\r\nHeight=500\r\n"
+        "[ColumnWidths]\r\nt=BH:x,content:200,:5,score:-3,flag\r\nempty=nothing\r\n"
+        "[Recent]\r\nFile1=/a.dbf\r\nFile2=\r\nFile3=/a.dbf\r\nFile4=/b.dbf\r\nFile9=/c.dbf\r\n");
     const core::WindowState s = core::LoadWindowState(home / "config.ini");
     EXPECT_FALSE(s.place); // Y is no number
     ASSERT_NE(s.widthsOf("t"), nullptr);

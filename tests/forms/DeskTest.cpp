@@ -15,8 +15,8 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -76,13 +76,12 @@ std::tm Noon() {
 class DeskTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<testsupport::TempHome> home;
     std::unique_ptr<TFormCorvane> w;
     os::RecordingShell shell;
 
-    template <class T>
-    T* Find(const char* name) {
+    template <class T> T* Find(const char* name) {
         T* found = w->findChild<T*>(name);
         if (!found)
             qFatal("no object named %s", name);
@@ -99,7 +98,9 @@ private:
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
     }
 
-    QString table(const char* name) { return QString::fromStdString((home->path() / name).string()); }
+    QString table(const char* name) {
+        return QString::fromStdString((home->path() / name).string());
+    }
     void open(const char* name) { w->OpenAnswerTable(table(name)); }
     QTableView* grid() { return Find<QTableView>("DBGrid1"); }
     QAbstractItemModel* model() { return grid()->model(); }
@@ -129,7 +130,7 @@ private:
         QTest::keyClick(grid(), Qt::Key_Z, Qt::ControlModifier);
     }
 
-private slots:
+  private slots:
     void initTestCase() { qApp->setQuitOnLastWindowClosed(false); }
 
     void init() {
@@ -204,8 +205,10 @@ private slots:
     void ctrlZRestoresTheValueAndLogsIt() {
         open("t1.dbf");
         Find<QAction>("nAllowEdit")->trigger();
-        QVERIFY(model()->setData(model()->index(rowOf("202601004"), column("score")), "7", Qt::EditRole));
-        QVERIFY(model()->setData(model()->index(rowOf("202601004"), column("score")), "9", Qt::EditRole));
+        QVERIFY(model()->setData(model()->index(rowOf("202601004"), column("score")), "7",
+                                 Qt::EditRole));
+        QVERIFY(model()->setData(model()->index(rowOf("202601004"), column("score")), "9",
+                                 Qt::EditRole));
         undoWithTheKeys();
         QCOMPARE(stored("202601004"), std::string("7"));
         undoWithTheKeys();
@@ -327,7 +330,8 @@ private slots:
         open("q3.dbf");
         open("t1.dbf");
         QCOMPARE(Captions(Find<QMenu>("nRecent")),
-                 QStringList({"&1 " + table("t1.dbf"), "&2 " + table("q3.dbf"), "&3 " + table("q2.dbf")}));
+                 QStringList(
+                     {"&1 " + table("t1.dbf"), "&2 " + table("q3.dbf"), "&3 " + table("q2.dbf")}));
         Find<QAction>("nRecent3")->trigger();
         QCOMPARE(w->windowTitle(), QString("Quillory - q2"));
         QCOMPARE(Find<QAction>("nRecent1")->data().toString(), table("q2.dbf"));
@@ -335,7 +339,8 @@ private slots:
 
         newWindow(); // remembered in the home folder
         QCOMPARE(Captions(Find<QMenu>("nRecent")),
-                 QStringList({"&1 " + table("q2.dbf"), "&2 " + table("t1.dbf"), "&3 " + table("q3.dbf")}));
+                 QStringList(
+                     {"&1 " + table("q2.dbf"), "&2 " + table("t1.dbf"), "&3 " + table("q3.dbf")}));
         std::filesystem::remove(home->path() / "t1.dbf");
         QString said;
         CloseNextModal(&said);
