@@ -32,12 +32,16 @@ run: build
 	  $(BUILD)/bin/quillory-cli --home $(BUILD)/home open $(SAMPLE); \
 	fi
 
-# The main window with the sample table open, under Xvfb, as docs/main-window.png.
+# The main window with the sample table open, under Xvfb, as docs/main-window.png,
+# and the window of a first start with no table open as docs/empty-window.png.
 screenshot: build
 	@mkdir -p docs
 	rm -rf $(BUILD)/shot-home
 	xvfb-run -a -s "-screen 0 1024x768x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
 	  --screenshot docs/main-window.png $(SAMPLE)
+	rm -rf $(BUILD)/shot-home
+	xvfb-run -a -s "-screen 0 1024x768x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --screenshot docs/empty-window.png
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2

@@ -1,5 +1,6 @@
 #include "core/ViewCommands.h"
 #include "core/OpenTable.h"
+#include "core/ViewOrder.h"
 
 #include "platform/db/Connection.h"
 #include "platform/db/Error.h"
@@ -9,16 +10,7 @@
 namespace core {
 
 void SortByColumn(Workspace& ws, const std::string& column) {
-    db::Query& v = ws.view;
-    if (!v.isOpen())
-        return;
-    std::string sql = v.sqlText();
-    std::size_t p = text::Lower(sql).find("order by ");
-    if (p != std::string::npos)
-        sql.erase(p);
-    v.close();
-    v.setSql(sql + " order by " + db::jet::Bracket(column));
-    v.open();
+    SortView(ws, column, SortOrder::Ascending);
 }
 
 void ReadingOrder(Workspace& ws) {

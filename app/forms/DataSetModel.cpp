@@ -21,14 +21,18 @@ int DataSetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant DataSetModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    const bool tip = role == Qt::ToolTipRole && toolTip;
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole && !tip))
         return {};
     if (!mQuery.isOpen() || index.row() >= mQuery.recordCount() ||
         index.column() >= mQuery.fieldCount())
         return {};
     try {
-        return QString::fromStdString(
+        QString text = QString::fromStdString(
             db::Query::ToText(mQuery.valueAt(index.row(), index.column())));
+        if (tip)
+            return toolTip(index.row(), index.column(), text);
+        return text;
     } catch (const std::exception&) {
         return {}; // painting never raises; the next command reports the error
     }
@@ -46,34 +50,50 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int 
 
 Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && index.column() < mQuery.fieldCount() &&
+    if (mEditable && index.isValid() && index.column() < mQuery.fieldCount() &&
         !mQuery.field(index.column()).baseColumn.empty())
         f |= Qt::ItemIsEditable;
     return f;
 }
 
+void DataSetModel::setEditable(bool on) {
+    if (on == mEditable)
+        return;
+    mEditable = on;
+    if (mRows > 0 && mColumns > 0) // the views ask the flags again
+        emit dataChanged(index(0, 0), index(mRows - 1, mColumns - 1));
+}
+
+namespace {
+
+// The value of a cell's text as the field's kind stores it; blank is null.
+db::Value ValueOf(const db::Field& field, const std::string& text) {
+    if (text.empty())
+        return {};
+    switch (field.kind) {
+    case db::FieldKind::Integer:
+    case db::FieldKind::SmallInt:
+    case db::FieldKind::Boolean:
+        return db::Query::ToInteger(text);
+    case db::FieldKind::Float:
+    case db::FieldKind::Currency:
+    case db::FieldKind::Bcd:
+        return db::Query::ToFloat(text);
+    default:
+        return text;
+    }
+}
+
+} // namespace
+
 bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::EditRole || !index.isValid())
+    if (role != Qt::EditRole || !index.isValid() || !(flags(index) & Qt::ItemIsEditable))
         return false;
     try {
-        const db::Field& field = mQuery.field(index.column());
-        const std::string text = value.toString().toStdString();
-        db::Value v;
-        if (!text.empty()) {
-            switch (field.kind) {
-            case db::FieldKind::Integer:
-            case db::FieldKind::SmallInt:
-            case db::FieldKind::Boolean:
-                v = db::Query::ToInteger(text);
-                break;
-            case db::FieldKind::Float:
-            case db::FieldKind::Currency:
-            case db::FieldKind::Bcd:
-                v = db::Query::ToFloat(text);
-                break;
-            default:
-                v = text;
-            }
+        const db::Value v = ValueOf(mQuery.field(index.column()), value.toString().toStdString());
+        if (postEdit) {
+            postEdit(index.row(), index.column(), v);
+            return true;
         }
         mQuery.moveTo(index.row());
         mQuery.edit();

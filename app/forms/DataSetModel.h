@@ -27,6 +27,15 @@ public:
 
     // Reports an error of a post (shown in the standard error box).
     std::function<void(const QString&)> showError;
+    // Posts an edited cell's value; the dataset's own edit, set and post
+    // unless replaced (the window's edits are logged and can be undone).
+    std::function<void(int row, int column, const db::Value& value)> postEdit;
+    // The tooltip of a cell showing `text`; none unless set.
+    std::function<QString(int row, int column, const QString& text)> toolTip;
+
+    // Cells can be edited only while this is on; off at first.
+    void setEditable(bool on);
+    [[nodiscard]] bool editable() const { return mEditable; }
 
 signals:
     void currentRowChanged(int row);
@@ -41,6 +50,7 @@ private:
     db::Query& mQuery;
     int mRows = 0;
     int mColumns = 0;
+    bool mEditable = false;
 };
 
 } // namespace app::forms

@@ -69,6 +69,7 @@ TFormCorvane::TFormCorvane()
     setMinimumSize(540, 516);
     buildMenu();
     buildBody();
+    buildDesk();
     mUi = std::make_unique<QtUi>(this, Progress);
     mUi->fieldDialog = [this](core::FieldSettings&) {
         SetFieldClick();
@@ -88,6 +89,7 @@ TFormCorvane::TFormCorvane()
     mDesktopShell.expectedEncoding = [this] { return mWs.Fields.TextEncoding; };
     setShell(&mDesktopShell);
     FormCreate();
+    restorePlace();
 }
 
 TFormCorvane::~TFormCorvane() {
@@ -300,6 +302,7 @@ void TFormCorvane::FormCreate() {
 }
 
 void TFormCorvane::closeEvent(QCloseEvent* event) {
+    saveDeskState();
     mWs.view.close();
     mWs.connection.close();
     core::SaveConfig(mWs.configFile(), mWs.Fields, *mUi);
@@ -336,6 +339,7 @@ void TFormCorvane::showOpened(const core::OpenedTable& opened) {
 }
 
 void TFormCorvane::OpenAnswerTable(const QString& path) {
+    mEdits.tableOpened();
     Guarded(this, [&] {
         BusyCursor busy;
         core::OpenedTable opened;
@@ -348,6 +352,7 @@ void TFormCorvane::OpenAnswerTable(const QString& path) {
         }
         setWindowTitle(QString::fromStdString(core::Title(mWs)));
         showOpened(opened);
+        rememberRecent(path);
         if (!opened.scoringProblem.empty())
             throw core::AppError(opened.scoringProblem);
         if (mWs.view.hasField(mWs.Fields.Content))

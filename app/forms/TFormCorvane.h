@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/GridEdits.h"
 #include "core/OpenTable.h"
+#include "core/WindowState.h"
 #include "core/Workspace.h"
 #include "app/forms/DesktopShell.h"
 #include "app/forms/QtUi.h"
@@ -84,11 +86,17 @@ public:
     void Button4Click();               // the button "转换客观题"
     void nImportRosterClick();         // "文件 - 导入学生名单...": a class list into ids
     void nVerifyClick();               // "文件 - 核对考号...": the check, corrections in FormVerify
+    void nAllowEditClick();            // "视图 - 允许编辑": the grid's cells editable or not
+    void nUndoEditClick();             // "视图 - 撤销编辑" (Ctrl+Z): the newest edit of the grid undone
+    void RecentClick(const QString& file); // an item of "文件 - 最近打开"
+    void HeaderClick(int section);     // a click on a column's header: sorted by it, then the other way
 
     // The answer-key panels as the scoring run reads them.
     [[nodiscard]] scoring::ScoringSettings ReadScoringSettings() const;
 
     [[nodiscard]] core::Workspace& workspace() { return mWs; }
+    // The grid's edits of this session, for undo.
+    [[nodiscard]] core::EditSession& edits() { return mEdits; }
     [[nodiscard]] QtUi& ui() { return *mUi; }
     // Replaces the shell (tests record what would be opened).
     void setShell(os::Shell* shell);
@@ -157,6 +165,11 @@ private:
     QAction* EST1;
     QAction* EST2;
     QAction* EST31;
+    QMenu* nRecent;     // "文件 - 最近打开"
+    QMenu* nView;       // "视图"
+    QAction* nAllowEdit;
+    QAction* nUndoEdit;
+    QLabel* EmptyHint;  // over the empty grid: what to do first
 
     TFormSetField* FormSetField = nullptr;
     stats::forms::TFormTongji* FormTongji = nullptr;
@@ -179,6 +192,17 @@ private:
     void showCheckAgain();
     // The grid reads the table anew after its numbers changed.
     void refreshView();
+    // The view menu, the recent tables, the header's sorting, the column
+    // widths and the empty grid's hint; the place of the last run restored.
+    void buildDesk();
+    void restorePlace();
+    // The place, the widths and the recent tables written to config.ini.
+    void saveDeskState();
+    void rememberRecent(const QString& file);
+    void fillRecent();
+    void syncSortIndicator();
+    void rememberWidths();
+    void applyWidths();
     QAction* item(QMenu* menu, const char* name, const QString& caption,
                   void (TFormCorvane::*handler)() = nullptr);
 
@@ -191,6 +215,10 @@ private:
     bool mDropTarget = false;
     bool mFollowing = false;
     roster::CorrectionSession mCorrections; // the corrections of this session, for undo
+    core::EditSession mEdits;               // the grid's edits of this session, for undo
+    core::WindowState mDesk;                // what config.ini keeps of the window
+    std::string mWidthsTable;               // the table whose column widths the grid shows
+    std::vector<std::string> mWidthsColumns; // and its columns, as they were when shown
 };
 
 } // namespace app::forms

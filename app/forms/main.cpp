@@ -1,5 +1,6 @@
 // quillory: the window. quillory [--home DIR] [--screenshot FILE.png] [TABLE.dbf]
 #include "app/forms/Guard.h"
+#include "app/forms/QtTranslations.h"
 #include "app/forms/TFormCorvane.h"
 #include "platform/os/Folders.h"
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     Application application(argc, argv);
     application.setApplicationName("Quillory");
     application.setWindowIcon(MakeIcon());
+    app::forms::InstallQtTranslations(application); // without the file, Qt's texts stay English
     QStringList args = application.arguments().mid(1);
     QString table, screenshot;
     for (int i = 0; i < args.size(); ++i) {

@@ -120,7 +120,9 @@ private slots:
         QCOMPARE(w->findChild<QAction*>("nImportRoster")->text(), QString("导入学生名单..."));
         QCOMPARE(w->findChild<QAction*>("nVerify")->text(), QString("核对考号..."));
         const auto items = w->findChild<QMenu*>("N1")->actions();
-        QCOMPARE(items.indexOf(w->findChild<QAction*>("nImportRoster")), items.indexOf(w->findChild<QAction*>("OpenDbf")) + 1);
+        // after the opening items: "打开DBF表..." and "最近打开"
+        QCOMPARE(items.indexOf(w->findChild<QAction*>("nImportRoster")), items.indexOf(w->findChild<QAction*>("OpenDbf")) + 2);
+        QCOMPARE(items.at(items.indexOf(w->findChild<QAction*>("OpenDbf")) + 1), w->findChild<QMenu*>("nRecent")->menuAction());
         QCOMPARE(items.indexOf(w->findChild<QAction*>("nVerify")), items.indexOf(w->findChild<QAction*>("N2")) + 1);
     }
 
