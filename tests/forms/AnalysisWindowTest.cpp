@@ -1,0 +1,585 @@
+// The analysis window and the summary after a scoring run, on a table of
+// eight sheets scored with a wrong key for its fourth question. Every figure
+// expected here was worked out by hand from the sheets below.
+#include "analysis/TableAnalysis.h"
+#include "analysis/forms/AnalysisCharts.h"
+#include "analysis/forms/QuestionTable.h"
+#include "analysis/forms/TFormAnalysis.h"
+#include "analysis/forms/TFormRunSummary.h"
+#include "app/forms/TFormCorvane.h"
+#include "core/OpenTable.h"
+#include "platform/os/Shell.h"
+#include "scoring/ScoringRun.h"
+#include "scoring/forms/AnswerKeyPanels.h"
+#include "tests/support/AnswerTables.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TempHome.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+using analysis::forms::TFormAnalysis;
+
+namespace {
+
+// Mark codes: A 1, B 2, C 4, D 8, AB 3, ABC 7, blank 0. Four single-choice
+// questions worth 1 keyed ABCA (the fourth should be D: the strong sheets
+// chose D), one multiple-choice question keyed AB worth 2, partial 1.
+//                                       q1 q2 q3 q4  multi   total
+const std::vector<std::pair<std::string, std::string>> kSheets = {
+    {"202601001", "12483"}, //          A  B  C  D   AB full  3 + 2 = 5
+    {"202601002", "12481"}, //          A  B  C  D   A part   3 + 1 = 4
+    {"202601003", "12413"}, //          A  B  C  A   AB full  4 + 2 = 6
+    {"202601004", "12212"}, //          A  B  B  A   B part   3 + 1 = 4
+    {"202601005", "42117"}, //          C  B  A  A   ABC none 2 + 0 = 2
+    {"202601006", "21110"}, //          B  A  A  A   blank    1 + 0 = 1
+    {"202601007", "10384"}, //          A  -  AB D   C none   1 + 0 = 1
+    {"202601008", "84111"}, //          D  C  A  A   A part   1 + 1 = 2
+};
+// Ordered by total, ties by exam number: 003 001 002 004 005 008 006 007;
+// 27 % of 8 sheets is a group of 2: upper 003 and 001, lower 006 and 007.
+
+scoring::ScoringSettings Settings() {
+    scoring::ScoringSettings st;
+    st.segmentChoice = 1;
+    st.counts = {4, 0, 0, 0};
+    st.enabled = {true, false, false, false};
+    st.points = {"1", "0", "0", "0"};
+    st.singleKey = "ABCA";
+    st.multiCount = 1;
+    st.full = "2";
+    st.partial = "1";
+    st.multiKey = "AB";
+    return st;
+}
+
+// The table scored and analysed with score bands 2 points wide.
+analysis::ExamAnalysis ScoredAnalysis(const std::filesystem::path& home) {
+    testsupport::WriteAnswers(home / "exam.dbf", kSheets, 'N');
+    core::Workspace ws(home);
+    ws.startUp();
+    testsupport::ScriptedUi ui;
+    os::RecordingShell shell;
+    (void)core::OpenAnswerTable(ws, ui, home / "exam.dbf");
+    if (scoring::ScoreAll(ws, ui, shell, Settings(), {}).outcome != core::Outcome::Done)
+        qFatal("the table was not scored");
+    analysis::TableAnalysisSettings st;
+    st.files = false;
+    st.options.bandWidth = 2;
+    return analysis::AnalyzeTable(ws, ui, st).analysis;
+}
+
+std::vector<double> Values(const QBarSet* set) {
+    std::vector<double> out;
+    for (int i = 0; i < set->count(); ++i)
+        out.push_back(set->at(i));
+    return out;
+}
+
+std::vector<QPointF> Points(const QChart* chart, const QString& name) {
+    for (QAbstractSeries* s : chart->series())
+        if (s->name() == name)
+            return static_cast<QXYSeries*>(s)->points();
+    qFatal("no series named %s", qPrintable(name));
+}
+
+QBarSet* Set(const QChart* chart, const QString& label) {
+    for (QAbstractSeries* s : chart->series())
+        if (auto* bars = qobject_cast<QBarSeries*>(s))
+            for (QBarSet* set : bars->barSets())
+                if (set->label() == label)
+                    return set;
+    qFatal("no bar set %s", qPrintable(label));
+}
+
+QStringList Categories(const QChart* chart) {
+    for (QAbstractAxis* axis : chart->axes(Qt::Horizontal))
+        if (auto* categories = qobject_cast<QBarCategoryAxis*>(axis))
+            return categories->categories();
+    return {};
+}
+
+// Acts on the next modal window as soon as its event loop runs.
+void OnNextModal(std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(w);
+        }
+    });
+    timer->start();
+}
+
+// Closes the next `count` modal windows in turn, answering No to questions.
+void CloseModals(int count, QStringList* seen) {
+    if (count == 0)
+        return;
+    OnNextModal([count, seen](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        *seen << (box ? box->text() : w->objectName());
+        CloseModals(count - 1, seen);
+        if (box && box->button(QMessageBox::No))
+            box->button(QMessageBox::No)->click();
+        else
+            static_cast<QDialog*>(w)->reject();
+    });
+}
+
+} // namespace
+
+class AnalysisWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testsupport::TempHome> home;
+    std::unique_ptr<TFormAnalysis> window;
+    os::RecordingShell shell;
+
+    template <class T>
+    T* Find(QObject* in, const char* name) {
+        T* found = in->findChild<T*>(name);
+        if (!found)
+            qFatal("no object named %s", name);
+        return found;
+    }
+
+    QTableView* table() { return Find<QTableView>(window.get(), "QuestionTable"); }
+    QChart* chart(const char* name) { return Find<QChartView>(window.get(), name)->chart(); }
+    QString cell(int row, int column) { return table()->model()->index(row, column).data().toString(); }
+    int itemAt(int row) {
+        return table()->model()->index(row, 0).data(analysis::forms::ItemRole).toInt();
+    }
+    // The labels of the table's rows, "单选4", "不定项1", in the order shown.
+    QStringList rows() {
+        QStringList out;
+        for (int r = 0; r < table()->model()->rowCount(); ++r)
+            out << cell(r, analysis::forms::ColType) + cell(r, analysis::forms::ColNumber);
+        return out;
+    }
+
+    void openWindow() {
+        window = std::make_unique<TFormAnalysis>(nullptr);
+        window->setShell(&shell);
+        window->Show(ScoredAnalysis(home->path()), home->path());
+    }
+
+private slots:
+    void init() {
+        home = std::make_unique<testsupport::TempHome>();
+        shell = {};
+    }
+
+    void cleanup() {
+        window.reset();
+        home.reset();
+    }
+
+    void theSummaryStripShowsTheTestFigures() {
+        openWindow();
+        QCOMPARE(window->windowTitle(), QString("试卷分析 - exam"));
+        const std::pair<const char*, const char*> expected[] = {
+            {"sumSheets", "8"}, {"sumFull", "6"},    {"sumMean", "3.12"}, // 25 / 8, half to even
+            {"sumSd", "1.76"},  {"sumMedian", "3"},  {"sumMax", "6"},
+            {"sumMin", "1"},    {"sumAlpha", "0.628"}, {"sumSem", "1.08"}};
+        for (const auto& [name, text] : expected)
+            QCOMPARE(Find<QLabel>(window.get(), name)->text(), QString(text));
+    }
+
+    void theBandChartCountsTheSheetsAndMarksTheMean() {
+        openWindow();
+        QChart* bands = chart("BandChart");
+        QCOMPARE(Categories(bands), QStringList({"0-2", "2-4", "4-6"}));
+        QCOMPARE(Values(Set(bands, analysis::forms::BandSeriesName)), (std::vector<double>{2, 2, 4}));
+        // The mean 3.125 lies 1.125 / 2 into the band [2, 4), centred at 1.
+        const auto mean = Points(bands, "平均分 3.12");
+        QCOMPARE(mean.size(), qsizetype(2));
+        QCOMPARE(mean[0].x(), 1.0625);
+        QCOMPARE(mean[1].x(), 1.0625);
+        QCOMPARE(mean[0].y(), 0.0);
+        QVERIFY(mean[1].y() >= 4);
+    }
+
+    void theFlaggedQuestionsComeFirstTintedWithTheirReasons() {
+        openWindow();
+        QCOMPARE(rows(), QStringList({"单选4", "单选1", "单选2", "单选3", "不定项1"}));
+        QCOMPARE(cell(0, analysis::forms::ColKey), QString("A"));
+        QCOMPARE(cell(0, analysis::forms::ColP), QString("0.625"));
+        QCOMPARE(cell(0, analysis::forms::ColD), QString("0.000"));
+        QCOMPARE(cell(0, analysis::forms::ColRating), QString("差"));
+        QCOMPARE(cell(0, analysis::forms::ColRRest), QString("-0.345"));
+        QCOMPARE(cell(0, analysis::forms::ColFlags), QString("答案存疑，区分低"));
+        QCOMPARE(cell(1, analysis::forms::ColD), QString("0.500"));
+        QCOMPARE(cell(1, analysis::forms::ColRating), QString("优"));
+        QCOMPARE(cell(1, analysis::forms::ColRRest), QString("0.430"));
+        QCOMPARE(cell(4, analysis::forms::ColP), QString("0.438")); // 7 / 8 points of 2
+        QCOMPARE(cell(4, analysis::forms::ColKey), QString("AB"));
+        QCOMPARE(cell(1, analysis::forms::ColFlags), QString());
+
+        const QString tip = table()->model()->index(0, analysis::forms::ColFlags).data(Qt::ToolTipRole).toString();
+        const QStringList lines = tip.split('\n');
+        QCOMPARE(lines.size(), qsizetype(2));
+        QVERIFY2(lines[0].startsWith("答案存疑：疑为 D：选 D 的学生总分更高"), qPrintable(lines[0]));
+        QVERIFY2(lines[0].endsWith("答案可能录错了，请核对。"), qPrintable(lines[0]));
+        QCOMPARE(lines[1], QString("区分低：区分度低（D = 0.000）：高分组和低分组的得分率相差不大。"));
+        QVERIFY(table()->model()->index(1, analysis::forms::ColFlags).data(Qt::ToolTipRole).toString().isEmpty());
+
+        const QColor flagged = table()->model()->index(0, analysis::forms::ColP).data(Qt::BackgroundRole).value<QBrush>().color();
+        QCOMPARE(flagged, QColor(255, 215, 210)); // a suspected key weighs most
+        QVERIFY(!table()->model()->index(1, analysis::forms::ColP).data(Qt::BackgroundRole).isValid());
+        QCOMPARE(window->selectedItem(), 3); // the first row, the fourth question
+    }
+
+    void sortingByAColumnAndBackToFlaggedFirst() {
+        openWindow();
+        table()->sortByColumn(analysis::forms::ColP, Qt::AscendingOrder);
+        QCOMPARE(rows().mid(0, 2), QStringList({"单选3", "不定项1"})); // 0.375, 0.4375
+        table()->sortByColumn(analysis::forms::ColD, Qt::AscendingOrder);
+        QCOMPARE(rows().mid(0, 2), QStringList({"单选4", "单选1"})); // 0, 0.5
+        table()->sortByColumn(analysis::forms::ColRRest, Qt::DescendingOrder);
+        QCOMPARE(rows().last(), QString("单选4")); // the only negative r_rest
+        table()->sortByColumn(analysis::forms::ColType, Qt::DescendingOrder);
+        QCOMPARE(rows(), QStringList({"不定项1", "单选4", "单选3", "单选2", "单选1"}));
+        table()->sortByColumn(analysis::forms::ColFlags, Qt::AscendingOrder);
+        QCOMPARE(rows(), QStringList({"单选4", "单选1", "单选2", "单选3", "不定项1"}));
+        QCOMPARE(window->selectedItem(), 3); // sorting keeps the selected question
+    }
+
+    void theOptionChartOfASingleChoiceQuestion() {
+        openWindow(); // the fourth question selected: upper 003 A, 001 D; lower 006 A, 007 D
+        QChart* options = chart("OptionChart");
+        QCOMPARE(options->title(), QString("单选第 4 题  答案 A  疑为 D"));
+        QCOMPARE(Categories(options), QStringList({"*A", "B", "C", "D", "E", "F", "多选", "未答", "其他"}));
+        QBarSet* upper = Set(options, analysis::forms::UpperSeriesName);
+        QBarSet* lower = Set(options, analysis::forms::LowerSeriesName);
+        QCOMPARE(Values(upper), (std::vector<double>{50, 0, 0, 50, 0, 0, 0, 0, 0}));
+        QCOMPARE(Values(lower), (std::vector<double>{50, 0, 0, 50, 0, 0, 0, 0, 0}));
+        QVERIFY(upper->isBarSelected(0) && lower->isBarSelected(0)); // the key drawn darker
+        QVERIFY(!upper->isBarSelected(3));
+
+        window->selectItem(1); // the second question: 007 left it blank
+        options = chart("OptionChart");
+        QCOMPARE(Categories(options).at(1), QString("*B"));
+        QCOMPARE(Values(Set(options, analysis::forms::UpperSeriesName)), (std::vector<double>{0, 100, 0, 0, 0, 0, 0, 0, 0}));
+        QCOMPARE(Values(Set(options, analysis::forms::LowerSeriesName)), (std::vector<double>{50, 0, 0, 0, 0, 0, 0, 50, 0}));
+        window->selectItem(2); // the third question: 007 marked A and B
+        QCOMPARE(Values(Set(chart("OptionChart"), analysis::forms::LowerSeriesName)), (std::vector<double>{50, 0, 0, 0, 0, 0, 50, 0, 0}));
+    }
+
+    void theOptionChartOfAMultipleChoiceQuestion() {
+        openWindow();
+        window->selectItem(4);
+        QChart* options = chart("OptionChart");
+        // full: 001 003; partial: 002 004 008; none: 005 006 007
+        QCOMPARE(options->title(), QString("不定项第 1 题  答案 AB  全对 2 人，部分 3 人，零分 3 人"));
+        QCOMPARE(Categories(options), QStringList({"*A", "*B", "C", "D", "E", "F"}));
+        // upper 003 AB, 001 AB; lower 006 blank, 007 C
+        QCOMPARE(Values(Set(options, analysis::forms::UpperSeriesName)), (std::vector<double>{100, 100, 0, 0, 0, 0}));
+        QCOMPARE(Values(Set(options, analysis::forms::LowerSeriesName)), (std::vector<double>{0, 0, 50, 0, 0, 0}));
+        QBarSet* upper = Set(options, analysis::forms::UpperSeriesName);
+        QVERIFY(upper->isBarSelected(0) && upper->isBarSelected(1) && !upper->isBarSelected(2));
+    }
+
+    void theScatterPlotsEveryQuestionAndAClickSelectsIt() {
+        openWindow();
+        QChart* scatter = chart("ScatterChart");
+        QCOMPARE(Points(scatter, analysis::forms::FlaggedPointsName), QList<QPointF>({{0.625, 0}}));
+        QCOMPARE(Points(scatter, analysis::forms::PlainPointsName),
+                 QList<QPointF>({{0.625, 0.5}, {0.625, 1}, {0.375, 1}, {0.4375, 1}}));
+        QCOMPARE(Points(scatter, analysis::forms::SelectedPointName), QList<QPointF>({{0.625, 0}}));
+
+        QStringList selected;
+        window->questionSelected = [&](int item) { selected << QString::number(item); };
+        auto* plain = static_cast<QScatterSeries*>(scatter->series().at(0));
+        emit plain->clicked(QPointF(0.375, 1)); // the third question's point
+        QCOMPARE(window->selectedItem(), 2);
+        QCOMPARE(itemAt(table()->currentIndex().row()), 2);
+        QCOMPARE(table()->selectionModel()->selectedRows().size(), qsizetype(1));
+        QCOMPARE(Points(chart("ScatterChart"), analysis::forms::SelectedPointName), QList<QPointF>({{0.375, 1}}));
+        QCOMPARE(chart("OptionChart")->title(), QString("单选第 3 题  答案 C"));
+        window->ScatterClicked(QPointF(0.45, 0.97)); // nearest: the multiple-choice question
+        QCOMPARE(window->selectedItem(), 4);
+        QCOMPARE(selected, QStringList({"2", "4"}));
+    }
+
+    void clickingARowSelectsItsQuestion() {
+        openWindow();
+        const int row = rows().indexOf("单选2");
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, {},
+                          table()->visualRect(table()->model()->index(row, 2)).center());
+        QCOMPARE(window->selectedItem(), 1);
+        QCOMPARE(chart("OptionChart")->title(), QString("单选第 2 题  答案 B"));
+    }
+
+    void exportWritesTheReportsAndOpensWhatIsChosen() {
+        openWindow();
+        QList<analysis::AnalysisFiles> offered;
+        QString answer = "report";
+        window->askOpenExport = [&](const analysis::AnalysisFiles& files) {
+            offered << files;
+            return answer;
+        };
+        QTest::mouseClick(Find<QPushButton>(window.get(), "btnExport"), Qt::LeftButton);
+        const auto report = home->path() / "试卷分析_exam.txt";
+        const auto book = home->path() / "试卷分析_exam.xlsx";
+        QCOMPARE(offered.size(), qsizetype(1));
+        QCOMPARE(offered[0].report, report);
+        QCOMPARE(offered[0].workbook, book);
+        QVERIFY(std::filesystem::file_size(book) > 0);
+        QCOMPARE(shell.opened(), std::vector<std::string>{report.string()});
+        // The report of the command line, byte for byte.
+        const std::string bytes = testsupport::ReadBytes(report);
+        analysis::WriteTextReport(window->analysis(), home->path() / "again.txt");
+        QCOMPARE(bytes, testsupport::ReadBytes(home->path() / "again.txt"));
+        QVERIFY(bytes.find("\r\n") != std::string::npos);
+
+        answer = "workbook";
+        window->ExportClick();
+        answer = "folder";
+        window->ExportClick();
+        answer = "";
+        window->ExportClick();
+        QCOMPARE(shell.opened(), (std::vector<std::string>{report.string(), book.string(), home->path().string()}));
+    }
+
+    void anExportThatFailsSaysWhyAndOpensNothing() {
+        openWindow();
+        std::filesystem::create_directory(home->path() / "试卷分析_exam.txt"); // a folder in the way
+        QStringList errors;
+        window->showError = [&](const QString& text) { errors << text; };
+        bool asked = false;
+        window->askOpenExport = [&](const analysis::AnalysisFiles&) {
+            asked = true;
+            return QString("report");
+        };
+        window->ExportClick();
+        QCOMPARE(errors.size(), qsizetype(1));
+        QVERIFY2(errors[0].contains("试卷分析_exam.txt"), qPrintable(errors[0]));
+        QVERIFY(!asked);
+        QVERIFY(shell.opened().empty());
+    }
+
+    void theWindowRemembersItsSizeInTheHomeFolder() {
+        openWindow();
+        QCOMPARE(window->size(), QSize(1180, 760));
+        window->resize(900, 600);
+        window->close();
+        QVERIFY(std::filesystem::exists(home->path() / "window.ini"));
+        TFormAnalysis again(nullptr);
+        again.Show(window->analysis(), home->path());
+        QCOMPARE(again.size(), QSize(900, 600));
+        QVERIFY(!again.isModal());
+    }
+
+    void aNewAnalysisKeepsTheSelectedQuestion() {
+        openWindow();
+        window->selectItem(2);
+        analysis::ExamAnalysis changed = window->analysis();
+        changed.items.erase(changed.items.begin()); // the first question gone
+        window->Show(changed, home->path());
+        QCOMPARE(window->selectedItem(), 1); // still the third question
+        QCOMPARE(chart("OptionChart")->title(), QString("单选第 3 题  答案 C"));
+        QCOMPARE(table()->model()->rowCount(), 4);
+        changed.items.erase(changed.items.begin() + 1); // the third question gone too
+        window->Show(changed, home->path());
+        QCOMPARE(window->selectedItem(), 2); // the first row, the flagged question
+    }
+
+    void theRekeyPlaceIsAnEmptyHiddenGroup() {
+        openWindow();
+        QGroupBox* box = window->rekeyBox();
+        QCOMPARE(box->title(), QString("更正答案"));
+        QCOMPARE(box->objectName(), QString("GroupRekey"));
+        QVERIFY(box->isHidden());
+        QVERIFY(box->layout() != nullptr);
+    }
+
+    // A model of made-up figures: numbers sort as numbers, undefined ones last.
+    void theQuestionModelSortsNumbersAsNumbers() {
+        analysis::ExamAnalysis a;
+        auto add = [&](int number, double p, analysis::Figure d) {
+            analysis::ItemFigures item;
+            item.number = number;
+            item.position = number;
+            item.key = "A";
+            item.p = p;
+            item.d = d;
+            a.items.push_back(item);
+        };
+        add(2, 0.05, -0.1);
+        add(10, 0.5, -0.25);
+        add(9, 0.125, std::nullopt);
+        QStandardItemModel* model = analysis::forms::QuestionModel(a, nullptr);
+        QSortFilterProxyModel sorted;
+        sorted.setSourceModel(model);
+        sorted.setSortRole(analysis::forms::SortRole);
+        auto numbers = [&] {
+            QStringList out;
+            for (int r = 0; r < sorted.rowCount(); ++r)
+                out << sorted.index(r, analysis::forms::ColNumber).data().toString();
+            return out;
+        };
+        sorted.sort(analysis::forms::ColNumber, Qt::AscendingOrder);
+        QCOMPARE(numbers(), QStringList({"2", "9", "10"}));
+        sorted.sort(analysis::forms::ColP, Qt::DescendingOrder);
+        QCOMPARE(numbers(), QStringList({"10", "9", "2"}));
+        sorted.sort(analysis::forms::ColD, Qt::DescendingOrder);
+        QCOMPARE(numbers(), QStringList({"2", "10", "9"})); // -0.1, -0.25, undefined
+        QCOMPARE(model->index(2, analysis::forms::ColD).data().toString(), QString("-"));
+        delete model;
+    }
+};
+
+// The main window's side: the menu item, the summary after a run.
+class MainWindowAnalysisTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<testsupport::TempHome> home;
+    std::unique_ptr<app::forms::TFormCorvane> w;
+    os::RecordingShell shell;
+    std::vector<analysis::forms::RunSummary> summaries;
+
+    void score(const QString& key = "ABCA") {
+        const int modals = 3;
+        auto* p = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
+        p->SpinEdit1->setValue(4);
+        p->Edit4->setText("1");
+        p->Edit1->setText(key);
+        p->SpinEdit5->setValue(1);
+        p->Edit8->setText("2");
+        p->Edit9->setText("1");
+        p->Edit2->setText("AB");
+        QStringList seen;
+        CloseModals(modals, &seen); // 评分完成, the class dialog, the report question
+        w->CorVaneClick();
+        QCOMPARE(seen.size(), qsizetype(modals));
+        QCOMPARE(seen.first(), QString("评分完成。\n\n下一步进行分班统计、综合科统计。"));
+    }
+
+    TFormAnalysis* analysisWindow() { return w->findChild<TFormAnalysis*>("TFormAnalysis"); }
+
+private slots:
+    void init() {
+        home = std::make_unique<testsupport::TempHome>();
+        testsupport::WriteAnswers(home->path() / "exam.dbf", kSheets, 'N');
+        shell = {};
+        summaries.clear();
+        w = std::make_unique<app::forms::TFormCorvane>();
+        w->CreateDialogs();
+        w->setShell(&shell);
+        w->show();
+        w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
+    }
+
+    void cleanup() {
+        w.reset();
+        home.reset();
+    }
+
+    void aScoringRunEndsWithItsSummary() {
+        w->showRunSummary = [&](const analysis::forms::RunSummary& s) { summaries.push_back(s); };
+        score();
+        QCOMPARE(summaries.size(), std::size_t(1));
+        const analysis::forms::RunSummary& s = summaries[0];
+        QCOMPARE(s.table, std::string("exam"));
+        QCOMPARE(s.sheets, 8);
+        QCOMPARE(s.statistics, home->path() / "统计_exam.txt");
+        QVERIFY(s.problem.empty());
+        QVERIFY(s.analysis.has_value());
+        const analysis::forms::RunSummaryTexts t = analysis::forms::SummaryTexts(s);
+        QCOMPARE(t.sheets, QString("8 份"));
+        QCOMPARE(t.mean, QString("3.12"));
+        QCOMPARE(t.max, QString("6"));
+        QCOMPARE(t.min, QString("1"));
+        QCOMPARE(t.flagged, QString("1 道"));
+        QVERIFY2(!std::filesystem::exists(home->path() / "试卷分析_exam.txt"), "the summary writes no analysis");
+    }
+
+    void theSummaryBoxOpensTheAnalysisAndTheStatisticsFile() {
+        score();
+        auto* box = w->findChild<analysis::forms::TFormRunSummary*>("TFormRunSummary");
+        QVERIFY(box && box->isVisible());
+        QVERIFY(!box->isModal());
+        QCOMPARE(box->findChild<QLabel*>("lblSheets")->text(), QString("8 份"));
+        QCOMPARE(box->findChild<QLabel*>("lblMean")->text(), QString("3.12"));
+        QCOMPARE(box->findChild<QLabel*>("lblFlagged")->text(), QString("1 道"));
+        const auto stats = home->path() / "统计_exam.txt";
+        QCOMPARE(box->findChild<QLabel*>("lblStatistics")->text(), QString::fromStdString(stats.string()));
+        const std::size_t before = shell.opened().size();
+        QTest::mouseClick(box->findChild<QPushButton*>("btnOpenFile"), Qt::LeftButton);
+        QTest::mouseClick(box->findChild<QPushButton*>("btnOpenFolder"), Qt::LeftButton);
+        QCOMPARE(std::vector<std::string>(shell.opened().begin() + static_cast<std::ptrdiff_t>(before), shell.opened().end()),
+                 (std::vector<std::string>{stats.string(), home->path().string()}));
+        QVERIFY(!analysisWindow());
+        QTest::mouseClick(box->findChild<QPushButton*>("btnAnalysis"), Qt::LeftButton);
+        QVERIFY(analysisWindow() && analysisWindow()->isVisible());
+        QCOMPARE(analysisWindow()->analysis().sheets, 8);
+    }
+
+    void theMenuOpensTheWindowAndWritesNothing() {
+        w->showRunSummary = [&](const analysis::forms::RunSummary& s) { summaries.push_back(s); };
+        score();
+        w->findChild<QAction*>("nAnalysis")->trigger();
+        TFormAnalysis* window = analysisWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->windowTitle(), QString("试卷分析 - exam"));
+        QCOMPARE(window->findChild<QLabel*>("sumMean")->text(), QString("3.12"));
+        QCOMPARE(window->selectedItem(), 3);
+        QVERIFY(!std::filesystem::exists(home->path() / "试卷分析_exam.txt"));
+        // The window's export goes through the main window's shell.
+        window->askOpenExport = [](const analysis::AnalysisFiles&) { return QString("report"); };
+        window->ExportClick();
+        QCOMPARE(shell.opened().back(), (home->path() / "试卷分析_exam.txt").string());
+
+        // A second run with the key corrected refreshes the open window;
+        // another table hides it.
+        score("ABCD");
+        QCOMPARE(summaries.size(), std::size_t(2));
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->analysis().items.at(3).key, std::string("D"));
+        QCOMPARE(window->selectedItem(), 3); // the question looked at stays selected
+        QCOMPARE(summaries.back().analysis->mean, 2.875); // 23 / 8
+        testsupport::WriteAnswers(home->path() / "other.dbf", testsupport::Sheets(3, 5), 'N');
+        w->OpenAnswerTable(QString::fromStdString((home->path() / "other.dbf").string()));
+        QVERIFY(!window->isVisible());
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    int failed = 0;
+    {
+        AnalysisWindowTest window;
+        failed += QTest::qExec(&window, argc, argv);
+    }
+    {
+        MainWindowAnalysisTest main;
+        failed += QTest::qExec(&main, argc, argv);
+    }
+    return failed;
+}
+
+#include "AnalysisWindowTest.moc"
