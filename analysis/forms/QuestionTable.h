@@ -3,6 +3,7 @@
 #include "analysis/Result.h"
 
 #include <QString>
+#include <QtCore/qnamespace.h>
 
 class QStandardItemModel;
 class QObject;

@@ -183,6 +183,7 @@ void TFormAnalysis::Show(const ExamAnalysis& analysis, const std::filesystem::pa
     ExportNote->clear();
     fillSummary();
     Replace(chtBands, forms::BandChart(mAnalysis));
+    showScatter();
     fillTable();
     int select = -1;
     for (std::size_t i = 0; i < mAnalysis.items.size(); ++i)
@@ -255,21 +256,36 @@ void TFormAnalysis::rowChanged() {
 
 void TFormAnalysis::showSelected() {
     if (mSelected >= 0) {
-        Replace(chtOptions, forms::OptionChart(mAnalysis.items[static_cast<std::size_t>(mSelected)]));
+        const ItemFigures& item = mAnalysis.items[static_cast<std::size_t>(mSelected)];
+        Replace(chtOptions, forms::OptionChart(item));
+        if (mChosen) {
+            mChosen->clear();
+            if (item.d)
+                mChosen->append(item.p, *item.d);
+        }
     } else {
         auto* empty = new QChart;
         empty->setTitle("选中一道题，查看它各选项的选择情况");
         Replace(chtOptions, empty);
+        if (mChosen)
+            mChosen->clear();
     }
-    showScatter();
 }
 
+// The chart stays while questions are selected (only the point of the
+// selected one moves), so that a click never deletes the series it came from.
 void TFormAnalysis::showScatter() {
     QChart* chart = forms::ScatterChart(mAnalysis, mSelected);
-    for (QAbstractSeries* series : chart->series())
-        if (auto* points = qobject_cast<QScatterSeries*>(series))
-            connect(points, &QScatterSeries::clicked, this,
-                    [this](const QPointF& point) { ScatterClicked(point); });
+    mChosen = nullptr;
+    for (QAbstractSeries* series : chart->series()) {
+        auto* points = qobject_cast<QScatterSeries*>(series);
+        if (!points)
+            continue;
+        if (points->name() == SelectedPointName)
+            mChosen = points;
+        connect(points, &QScatterSeries::clicked, this,
+                [this](const QPointF& point) { ScatterClicked(point); });
+    }
     Replace(chtScatter, chart);
 }
 

@@ -15,6 +15,7 @@ class QChartView;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QScatterSeries;
 class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTableView;
@@ -95,6 +96,7 @@ private:
     QStandardItemModel* mModel = nullptr;
     QSortFilterProxyModel* mSorted = nullptr;
     os::Shell* mShell = nullptr;
+    QScatterSeries* mChosen = nullptr; // the selected question's point in the scatter chart
     int mSelected = -1;
     bool mSized = false; // the remembered size was applied
 };
