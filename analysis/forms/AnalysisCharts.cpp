@@ -67,9 +67,10 @@ QString FigureText(const Figure& value) {
 }
 
 QStringList BandLabels(const ExamAnalysis& analysis) {
+    const bool many = analysis.bands.size() > 6;
     QStringList labels;
     for (const Band& band : analysis.bands)
-        labels << PointsText(band.from) + "-" + PointsText(band.to);
+        labels << PointsText(band.from) + (many ? QString() : "-" + PointsText(band.to));
     return labels;
 }
 
@@ -100,7 +101,9 @@ QChart* BandChart(const ExamAnalysis& analysis) {
     chart->addSeries(bars);
     auto* categories = new QBarCategoryAxis;
     categories->append(BandLabels(analysis));
-    categories->setTitleText("分数");
+    categories->setTitleText(analysis.bands.size() > 6
+                                 ? "分数（每段从所标的分数起，宽 " + PointsText(analysis.bandWidth) + " 分）"
+                                 : QString("分数"));
     chart->addAxis(categories, Qt::AlignBottom);
     QValueAxis* y = CountAxis(highest);
     chart->addAxis(y, Qt::AlignLeft);

@@ -28,7 +28,8 @@ inline constexpr const char* SelectedPointName = "选中的题";
 // A figure with three decimals, "-" when it is undefined.
 [[nodiscard]] QString FigureText(const Figure& value);
 
-// The band labels, "0-10", "10-20", ..., lowest first.
+// The band labels, lowest first: "0-2", "2-4", "4-6" for up to six bands,
+// only the lower bounds "0", "10", ..., "90" for more, which would not fit.
 [[nodiscard]] QStringList BandLabels(const ExamAnalysis& analysis);
 
 // Where a total falls on the band chart's category scale, on which band i

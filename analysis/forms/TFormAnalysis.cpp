@@ -156,6 +156,8 @@ void TFormAnalysis::buildBody() {
     chtOptions = ChartView("OptionChart", charts);
     split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 3);
+    split->setSizes({480, 700}); // every column of the table in view
+    top->setSizes({420, 280});
     outer->addWidget(split, 1);
 
     auto* buttons = new QHBoxLayout;

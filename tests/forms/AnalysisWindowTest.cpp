@@ -420,6 +420,23 @@ private slots:
         QVERIFY(box->layout() != nullptr);
     }
 
+    void manyBandsAreLabelledByTheirLowerBounds() {
+        analysis::ExamAnalysis a;
+        a.bandWidth = 10;
+        a.mean = 100; // full marks: the right edge of the last band
+        for (int b = 0; b < 10; ++b)
+            a.bands.push_back({b * 10.0, b == 9 ? 100.0 : (b + 1) * 10.0, b, 0, 0});
+        const QStringList labels = analysis::forms::BandLabels(a);
+        QCOMPARE(labels.size(), qsizetype(10));
+        QCOMPARE(labels.first(), QString("0"));
+        QCOMPARE(labels.last(), QString("90"));
+        QCOMPARE(analysis::forms::BandPosition(a, 100), 9.5);
+        QCOMPARE(analysis::forms::BandPosition(a, 0), -0.5);
+        QCOMPARE(analysis::forms::BandPosition(a, 15), 1.0);
+        a.bands.resize(6);
+        QCOMPARE(analysis::forms::BandLabels(a).last(), QString("50-60"));
+    }
+
     // A model of made-up figures: numbers sort as numbers, undefined ones last.
     void theQuestionModelSortsNumbersAsNumbers() {
         analysis::ExamAnalysis a;
