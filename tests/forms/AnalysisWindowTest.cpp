@@ -1,40 +1,31 @@
-// The analysis window and the summary after a scoring run, on a table of
-// eight sheets scored with a wrong key for its fourth question. Every figure
-// expected here was worked out by hand from the sheets below.
+// The analysis window on the table of AnalysisTable.h: its figures, charts,
+// sorting, selection, export and remembered size.
 #include "analysis/TableAnalysis.h"
 #include "analysis/TextReport.h"
 #include "analysis/forms/AnalysisCharts.h"
 #include "analysis/forms/QuestionTable.h"
 #include "analysis/forms/TFormAnalysis.h"
-#include "analysis/forms/TFormRunSummary.h"
-#include "app/forms/TFormCorvane.h"
 #include "core/OpenTable.h"
 #include "platform/os/Shell.h"
 #include "scoring/ScoringRun.h"
-#include "scoring/forms/AnswerKeyPanels.h"
+#include "tests/forms/AnalysisTable.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
-#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLineSeries>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
-#include <QTimer>
 #include <QtTest>
 
 #include <memory>
@@ -43,36 +34,8 @@ using analysis::forms::TFormAnalysis;
 
 namespace {
 
-// Mark codes: A 1, B 2, C 4, D 8, AB 3, ABC 7, blank 0. Four single-choice
-// questions worth 1 keyed ABCA (the fourth should be D: the strong sheets
-// chose D), one multiple-choice question keyed AB worth 2, partial 1.
-//                                       q1 q2 q3 q4  multi   total
-const std::vector<std::pair<std::string, std::string>> kSheets = {
-    {"202601001", "12483"}, //          A  B  C  D   AB full  3 + 2 = 5
-    {"202601002", "12481"}, //          A  B  C  D   A part   3 + 1 = 4
-    {"202601003", "12413"}, //          A  B  C  A   AB full  4 + 2 = 6
-    {"202601004", "12212"}, //          A  B  B  A   B part   3 + 1 = 4
-    {"202601005", "42117"}, //          C  B  A  A   ABC none 2 + 0 = 2
-    {"202601006", "21110"}, //          B  A  A  A   blank    1 + 0 = 1
-    {"202601007", "10384"}, //          A  -  AB D   C none   1 + 0 = 1
-    {"202601008", "84111"}, //          D  C  A  A   A part   1 + 1 = 2
-};
-// Ordered by total, ties by exam number: 003 001 002 004 005 008 006 007;
-// 27 % of 8 sheets is a group of 2: upper 003 and 001, lower 006 and 007.
-
-scoring::ScoringSettings Settings() {
-    scoring::ScoringSettings st;
-    st.segmentChoice = 1;
-    st.counts = {4, 0, 0, 0};
-    st.enabled = {true, false, false, false};
-    st.points = {"1", "0", "0", "0"};
-    st.singleKey = "ABCA";
-    st.multiCount = 1;
-    st.full = "2";
-    st.partial = "1";
-    st.multiKey = "AB";
-    return st;
-}
+using analysistest::kSheets;
+using analysistest::Settings;
 
 // The table scored and analysed with score bands 2 points wide.
 analysis::ExamAnalysis ScoredAnalysis(const std::filesystem::path& home) {
@@ -120,35 +83,6 @@ QStringList Categories(const QChart* chart) {
         if (auto* categories = qobject_cast<QBarCategoryAxis*>(axis))
             return categories->categories();
     return {};
-}
-
-// Acts on the next modal window as soon as its event loop runs.
-void OnNextModal(std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(w);
-        }
-    });
-    timer->start();
-}
-
-// Closes the next `count` modal windows in turn, answering No to questions.
-void CloseModals(int count, QStringList* seen) {
-    if (count == 0)
-        return;
-    OnNextModal([count, seen](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        *seen << (box ? box->text() : w->objectName());
-        CloseModals(count - 1, seen);
-        if (box && box->button(QMessageBox::No))
-            box->button(QMessageBox::No)->click();
-        else
-            static_cast<QDialog*>(w)->reject();
-    });
 }
 
 } // namespace
@@ -473,134 +407,9 @@ private slots:
     }
 };
 
-// The main window's side: the menu item, the summary after a run.
-class MainWindowAnalysisTest : public QObject {
-    Q_OBJECT
-
-private:
-    std::unique_ptr<testsupport::TempHome> home;
-    std::unique_ptr<app::forms::TFormCorvane> w;
-    os::RecordingShell shell;
-    std::vector<analysis::forms::RunSummary> summaries;
-
-    void score(const QString& key = "ABCA") {
-        const int modals = 3;
-        auto* p = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
-        p->SpinEdit1->setValue(4);
-        p->Edit4->setText("1");
-        p->Edit1->setText(key);
-        p->SpinEdit5->setValue(1);
-        p->Edit8->setText("2");
-        p->Edit9->setText("1");
-        p->Edit2->setText("AB");
-        QStringList seen;
-        CloseModals(modals, &seen); // 评分完成, the class dialog, the report question
-        w->CorVaneClick();
-        QCOMPARE(seen.size(), qsizetype(modals));
-        QCOMPARE(seen.first(), QString("评分完成。\n\n下一步进行分班统计、综合科统计。"));
-    }
-
-    TFormAnalysis* analysisWindow() { return w->findChild<TFormAnalysis*>("TFormAnalysis"); }
-
-private slots:
-    void init() {
-        home = std::make_unique<testsupport::TempHome>();
-        testsupport::WriteAnswers(home->path() / "exam.dbf", kSheets, 'N');
-        shell = {};
-        summaries.clear();
-        w = std::make_unique<app::forms::TFormCorvane>();
-        w->CreateDialogs();
-        w->setShell(&shell);
-        w->show();
-        w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
-    }
-
-    void cleanup() {
-        w.reset();
-        home.reset();
-    }
-
-    void aScoringRunEndsWithItsSummary() {
-        w->showRunSummary = [&](const analysis::forms::RunSummary& s) { summaries.push_back(s); };
-        score();
-        QCOMPARE(summaries.size(), std::size_t(1));
-        const analysis::forms::RunSummary& s = summaries[0];
-        QCOMPARE(s.table, std::string("exam"));
-        QCOMPARE(s.sheets, 8);
-        QCOMPARE(s.statistics, home->path() / "统计_exam.txt");
-        QVERIFY(s.problem.empty());
-        QVERIFY(s.analysis.has_value());
-        const analysis::forms::RunSummaryTexts t = analysis::forms::SummaryTexts(s);
-        QCOMPARE(t.sheets, QString("8 份"));
-        QCOMPARE(t.mean, QString("3.12"));
-        QCOMPARE(t.max, QString("6"));
-        QCOMPARE(t.min, QString("1"));
-        QCOMPARE(t.flagged, QString("1 道"));
-        QVERIFY2(!std::filesystem::exists(home->path() / "试卷分析_exam.txt"), "the summary writes no analysis");
-    }
-
-    void theSummaryBoxOpensTheAnalysisAndTheStatisticsFile() {
-        score();
-        auto* box = w->findChild<analysis::forms::TFormRunSummary*>("TFormRunSummary");
-        QVERIFY(box && box->isVisible());
-        QVERIFY(!box->isModal());
-        QCOMPARE(box->findChild<QLabel*>("lblSheets")->text(), QString("8 份"));
-        QCOMPARE(box->findChild<QLabel*>("lblMean")->text(), QString("3.12"));
-        QCOMPARE(box->findChild<QLabel*>("lblFlagged")->text(), QString("1 道"));
-        const auto stats = home->path() / "统计_exam.txt";
-        QCOMPARE(box->findChild<QLabel*>("lblStatistics")->text(), QString::fromStdString(stats.string()));
-        const std::size_t before = shell.opened().size();
-        QTest::mouseClick(box->findChild<QPushButton*>("btnOpenFile"), Qt::LeftButton);
-        QTest::mouseClick(box->findChild<QPushButton*>("btnOpenFolder"), Qt::LeftButton);
-        QCOMPARE(std::vector<std::string>(shell.opened().begin() + static_cast<std::ptrdiff_t>(before), shell.opened().end()),
-                 (std::vector<std::string>{stats.string(), home->path().string()}));
-        QVERIFY(!analysisWindow());
-        QTest::mouseClick(box->findChild<QPushButton*>("btnAnalysis"), Qt::LeftButton);
-        QVERIFY(analysisWindow() && analysisWindow()->isVisible());
-        QCOMPARE(analysisWindow()->analysis().sheets, 8);
-    }
-
-    void theMenuOpensTheWindowAndWritesNothing() {
-        w->showRunSummary = [&](const analysis::forms::RunSummary& s) { summaries.push_back(s); };
-        score();
-        w->findChild<QAction*>("nAnalysis")->trigger();
-        TFormAnalysis* window = analysisWindow();
-        QVERIFY(window && window->isVisible());
-        QCOMPARE(window->windowTitle(), QString("试卷分析 - exam"));
-        QCOMPARE(window->findChild<QLabel*>("sumMean")->text(), QString("3.12"));
-        QCOMPARE(window->selectedItem(), 3);
-        QVERIFY(!std::filesystem::exists(home->path() / "试卷分析_exam.txt"));
-        // The window's export goes through the main window's shell.
-        window->askOpenExport = [](const analysis::AnalysisFiles&) { return QString("report"); };
-        window->ExportClick();
-        QCOMPARE(shell.opened().back(), (home->path() / "试卷分析_exam.txt").string());
-
-        // A second run with the key corrected refreshes the open window;
-        // another table hides it.
-        score("ABCD");
-        QCOMPARE(summaries.size(), std::size_t(2));
-        QVERIFY(window->isVisible());
-        QCOMPARE(window->analysis().items.at(3).key, std::string("D"));
-        QCOMPARE(window->selectedItem(), 3); // the question looked at stays selected
-        QCOMPARE(summaries.back().analysis->mean, 2.875); // 23 / 8
-        testsupport::WriteAnswers(home->path() / "other.dbf", testsupport::Sheets(3, 5), 'N');
-        w->OpenAnswerTable(QString::fromStdString((home->path() / "other.dbf").string()));
-        QVERIFY(!window->isVisible());
-    }
-};
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    int failed = 0;
-    {
-        AnalysisWindowTest window;
-        failed += QTest::qExec(&window, argc, argv);
-    }
-    {
-        MainWindowAnalysisTest main;
-        failed += QTest::qExec(&main, argc, argv);
-    }
-    return failed;
+int RunAnalysisWindowTest(int argc, char** argv) {
+    AnalysisWindowTest test;
+    return QTest::qExec(&test, argc, argv);
 }
 
 #include "AnalysisWindowTest.moc"
