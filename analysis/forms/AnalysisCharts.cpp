@@ -19,7 +19,8 @@
 namespace analysis::forms {
 namespace {
 
-const char* const SingleNames[CategoryCount] = {"A", "B", "C", "D", "E", "F", "多选", "未答", "其他"};
+const char* const SingleNames[CategoryCount] = {"A", "B",    "C",    "D",   "E",
+                                                "F", "多选", "未答", "其他"};
 
 QChart* NewChart(const QString& title) {
     auto* chart = new QChart;
@@ -45,7 +46,9 @@ QValueAxis* CountAxis(double highest) {
     return axis;
 }
 
-double Percent(const Figure& share) { return share ? *share * 100 : 0; }
+double Percent(const Figure& share) {
+    return share ? *share * 100 : 0;
+}
 
 QScatterSeries* Points(const QString& name, const QColor& color, double size) {
     auto* series = new QScatterSeries;
@@ -102,7 +105,8 @@ QChart* BandChart(const ExamAnalysis& analysis) {
     auto* categories = new QBarCategoryAxis;
     categories->append(BandLabels(analysis));
     categories->setTitleText(analysis.bands.size() > 6
-                                 ? "分数（每段从所标的分数起，宽 " + PointsText(analysis.bandWidth) + " 分）"
+                                 ? "分数（每段从所标的分数起，宽 " +
+                                       PointsText(analysis.bandWidth) + " 分）"
                                  : QString("分数"));
     chart->addAxis(categories, Qt::AlignBottom);
     QValueAxis* y = CountAxis(highest);

@@ -51,8 +51,7 @@ QList<QStandardItem*> Row(const ItemFigures& item, int index) {
         Cell(QString::fromStdString(item.key), QString::fromStdString(item.key)),
         NumberCell(item.p),
         NumberCell(item.d),
-        Cell(item.rating ? Utf8(RatingText(*item.rating)) : QString("-"),
-             ratingOrder),
+        Cell(item.rating ? Utf8(RatingText(*item.rating)) : QString("-"), ratingOrder),
         NumberCell(item.rRest),
         Cell(FlagText(item), flagOrder)};
     row[ColFlags]->setToolTip(FlagTooltip(item));

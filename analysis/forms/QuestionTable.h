@@ -14,7 +14,17 @@ class QObject;
 // their flag cell explains each flag in its tooltip.
 namespace analysis::forms {
 
-enum QuestionColumn { ColType, ColNumber, ColKey, ColP, ColD, ColRating, ColRRest, ColFlags, ColumnCount };
+enum QuestionColumn {
+    ColType,
+    ColNumber,
+    ColKey,
+    ColP,
+    ColD,
+    ColRating,
+    ColRRest,
+    ColFlags,
+    ColumnCount
+};
 
 inline constexpr int SortRole = Qt::UserRole;     // what a column sorts by
 inline constexpr int ItemRole = Qt::UserRole + 1; // the question's index in ExamAnalysis::items

@@ -25,7 +25,9 @@ namespace {
 constexpr QSize DefaultSize(1180, 760);
 constexpr const char* SizeKey = "AnalysisWindow/size";
 
-QString Path(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+QString Path(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
 
 // Puts a new chart in the view and deletes the one it showed, which the
 // view gives up without deleting.
@@ -108,9 +110,9 @@ void TFormAnalysis::buildSummary(QWidget* strip) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     const std::pair<const char*, const char*> figures[] = {
-        {"sumSheets", "答卷数"}, {"sumFull", "满分"},   {"sumMean", "平均分"},
+        {"sumSheets", "答卷数"}, {"sumFull", "满分"},     {"sumMean", "平均分"},
         {"sumSd", "标准差"},     {"sumMedian", "中位数"}, {"sumMax", "最高分"},
-        {"sumMin", "最低分"},    {"sumAlpha", "信度 α"}, {"sumSem", "测量标准误"}};
+        {"sumMin", "最低分"},    {"sumAlpha", "信度 α"},  {"sumSem", "测量标准误"}};
     for (const auto& [name, caption] : figures)
         summaryValue(name, caption, strip);
     layout->addStretch(1);
@@ -177,7 +179,8 @@ void TFormAnalysis::buildBody() {
 }
 
 void TFormAnalysis::Show(const ExamAnalysis& analysis, const std::filesystem::path& home) {
-    const int kept = mSelected >= 0 ? mAnalysis.items[static_cast<std::size_t>(mSelected)].position : -1;
+    const int kept =
+        mSelected >= 0 ? mAnalysis.items[static_cast<std::size_t>(mSelected)].position : -1;
     mAnalysis = analysis;
     mHome = home;
     mSelected = -1;
@@ -220,8 +223,8 @@ void TFormAnalysis::fillSummary() {
         {"sumSem", a.sem ? PointsText(*a.sem) : QString("-")}};
     for (const auto& [name, text] : values)
         mSummary.at(name)->setText(text);
-    mSummary.at("sumAlpha")->setToolTip(
-        a.alpha ? QString() : "无法计算：计分的题少于 2 道，或所有答卷的总分相同。");
+    mSummary.at("sumAlpha")
+        ->setToolTip(a.alpha ? QString() : "无法计算：计分的题少于 2 道，或所有答卷的总分相同。");
 }
 
 void TFormAnalysis::fillTable() {
@@ -319,7 +322,9 @@ void TFormAnalysis::ExportClick() {
         mShell->open(files.report.parent_path().string());
 }
 
-std::filesystem::path TFormAnalysis::sizeFile() const { return mHome / "window.ini"; }
+std::filesystem::path TFormAnalysis::sizeFile() const {
+    return mHome / "window.ini";
+}
 
 void TFormAnalysis::rememberSize() const {
     if (mHome.empty())

@@ -31,7 +31,7 @@ namespace analysis::forms {
 // through Show and keeps it; it owns its models and charts.
 class TFormAnalysis : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TFormAnalysis(QWidget* owner);
     ~TFormAnalysis() override;
 
@@ -64,10 +64,10 @@ public:
     // Shows an error that ended an export; a message box unless replaced.
     std::function<void(const QString& text)> showError;
 
-protected:
+  protected:
     void hideEvent(QHideEvent* event) override;
 
-private:
+  private:
     QLabel* summaryValue(const char* name, const QString& caption, QWidget* strip);
     void buildSummary(QWidget* strip);
     void buildBody();

@@ -39,7 +39,7 @@ struct RunSummaryTexts {
 // the shell. Non-modal; the main window owns it and refills it after each run.
 class TFormRunSummary : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFormRunSummary(QWidget* owner);
 
     void Fill(const RunSummary& summary);
@@ -53,7 +53,7 @@ public:
     void btnOpenFileClick();
     void btnOpenFolderClick();
 
-private:
+  private:
     QLabel* value(const char* name, const QString& caption, int row);
 
     QLabel* lblSheets;

@@ -90,13 +90,12 @@ QStringList Categories(const QChart* chart) {
 class AnalysisWindowTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<testsupport::TempHome> home;
     std::unique_ptr<TFormAnalysis> window;
     os::RecordingShell shell;
 
-    template <class T>
-    T* Find(QObject* in, const char* name) {
+    template <class T> T* Find(QObject* in, const char* name) {
         T* found = in->findChild<T*>(name);
         if (!found)
             qFatal("no object named %s", name);
@@ -105,7 +104,9 @@ private:
 
     QTableView* table() { return Find<QTableView>(window.get(), "QuestionTable"); }
     QChart* chart(const char* name) { return Find<QChartView>(window.get(), name)->chart(); }
-    QString cell(int row, int column) { return table()->model()->index(row, column).data().toString(); }
+    QString cell(int row, int column) {
+        return table()->model()->index(row, column).data().toString();
+    }
     int itemAt(int row) {
         return table()->model()->index(row, 0).data(analysis::forms::ItemRole).toInt();
     }
@@ -123,7 +124,7 @@ private:
         window->Show(ScoredAnalysis(home->path()), home->path());
     }
 
-private slots:
+  private slots:
     void init() {
         home = std::make_unique<testsupport::TempHome>();
         shell = {};
@@ -138,8 +139,8 @@ private slots:
         openWindow();
         QCOMPARE(window->windowTitle(), QString("试卷分析 - exam"));
         const std::pair<const char*, const char*> expected[] = {
-            {"sumSheets", "8"}, {"sumFull", "6"},    {"sumMean", "3.12"}, // 25 / 8, half to even
-            {"sumSd", "1.76"},  {"sumMedian", "3"},  {"sumMax", "6"},
+            {"sumSheets", "8"}, {"sumFull", "6"},      {"sumMean", "3.12"}, // 25 / 8, half to even
+            {"sumSd", "1.76"},  {"sumMedian", "3"},    {"sumMax", "6"},
             {"sumMin", "1"},    {"sumAlpha", "0.628"}, {"sumSem", "1.08"}};
         for (const auto& [name, text] : expected)
             QCOMPARE(Find<QLabel>(window.get(), name)->text(), QString(text));
@@ -149,7 +150,8 @@ private slots:
         openWindow();
         QChart* bands = chart("BandChart");
         QCOMPARE(Categories(bands), QStringList({"0-2", "2-4", "4-6"}));
-        QCOMPARE(Values(Set(bands, analysis::forms::BandSeriesName)), (std::vector<double>{2, 2, 4}));
+        QCOMPARE(Values(Set(bands, analysis::forms::BandSeriesName)),
+                 (std::vector<double>{2, 2, 4}));
         // The mean 3.125 lies 1.125 / 2 into the band [2, 4), centred at 1.
         const auto mean = Points(bands, "平均分 3.12");
         QCOMPARE(mean.size(), qsizetype(2));
@@ -175,17 +177,31 @@ private slots:
         QCOMPARE(cell(4, analysis::forms::ColKey), QString("AB"));
         QCOMPARE(cell(1, analysis::forms::ColFlags), QString());
 
-        const QString tip = table()->model()->index(0, analysis::forms::ColFlags).data(Qt::ToolTipRole).toString();
+        const QString tip =
+            table()->model()->index(0, analysis::forms::ColFlags).data(Qt::ToolTipRole).toString();
         const QStringList lines = tip.split('\n');
         QCOMPARE(lines.size(), qsizetype(2));
-        QVERIFY2(lines[0].startsWith("答案存疑：疑为 D：选 D 的学生总分更高"), qPrintable(lines[0]));
+        QVERIFY2(lines[0].startsWith("答案存疑：疑为 D：选 D 的学生总分更高"),
+                 qPrintable(lines[0]));
         QVERIFY2(lines[0].endsWith("答案可能录错了，请核对。"), qPrintable(lines[0]));
-        QCOMPARE(lines[1], QString("区分低：区分度低（D = 0.000）：高分组和低分组的得分率相差不大。"));
-        QVERIFY(table()->model()->index(1, analysis::forms::ColFlags).data(Qt::ToolTipRole).toString().isEmpty());
+        QCOMPARE(lines[1],
+                 QString("区分低：区分度低（D = 0.000）：高分组和低分组的得分率相差不大。"));
+        QVERIFY(table()
+                    ->model()
+                    ->index(1, analysis::forms::ColFlags)
+                    .data(Qt::ToolTipRole)
+                    .toString()
+                    .isEmpty());
 
-        const QColor flagged = table()->model()->index(0, analysis::forms::ColP).data(Qt::BackgroundRole).value<QBrush>().color();
+        const QColor flagged = table()
+                                   ->model()
+                                   ->index(0, analysis::forms::ColP)
+                                   .data(Qt::BackgroundRole)
+                                   .value<QBrush>()
+                                   .color();
         QCOMPARE(flagged, QColor(255, 215, 210)); // a suspected key weighs most
-        QVERIFY(!table()->model()->index(1, analysis::forms::ColP).data(Qt::BackgroundRole).isValid());
+        QVERIFY(
+            !table()->model()->index(1, analysis::forms::ColP).data(Qt::BackgroundRole).isValid());
         QCOMPARE(window->selectedItem(), 3); // the first row, the fourth question
     }
 
@@ -208,7 +224,8 @@ private slots:
         openWindow(); // the fourth question selected: upper 003 A, 001 D; lower 006 A, 007 D
         QChart* options = chart("OptionChart");
         QCOMPARE(options->title(), QString("单选第 4 题  答案 A  疑为 D"));
-        QCOMPARE(Categories(options), QStringList({"*A", "B", "C", "D", "E", "F", "多选", "未答", "其他"}));
+        QCOMPARE(Categories(options),
+                 QStringList({"*A", "B", "C", "D", "E", "F", "多选", "未答", "其他"}));
         QBarSet* upper = Set(options, analysis::forms::UpperSeriesName);
         QBarSet* lower = Set(options, analysis::forms::LowerSeriesName);
         QCOMPARE(Values(upper), (std::vector<double>{50, 0, 0, 50, 0, 0, 0, 0, 0}));
@@ -219,10 +236,13 @@ private slots:
         window->selectItem(1); // the second question: 007 left it blank
         options = chart("OptionChart");
         QCOMPARE(Categories(options).at(1), QString("*B"));
-        QCOMPARE(Values(Set(options, analysis::forms::UpperSeriesName)), (std::vector<double>{0, 100, 0, 0, 0, 0, 0, 0, 0}));
-        QCOMPARE(Values(Set(options, analysis::forms::LowerSeriesName)), (std::vector<double>{50, 0, 0, 0, 0, 0, 0, 50, 0}));
+        QCOMPARE(Values(Set(options, analysis::forms::UpperSeriesName)),
+                 (std::vector<double>{0, 100, 0, 0, 0, 0, 0, 0, 0}));
+        QCOMPARE(Values(Set(options, analysis::forms::LowerSeriesName)),
+                 (std::vector<double>{50, 0, 0, 0, 0, 0, 0, 50, 0}));
         window->selectItem(2); // the third question: 007 marked A and B
-        QCOMPARE(Values(Set(chart("OptionChart"), analysis::forms::LowerSeriesName)), (std::vector<double>{50, 0, 0, 0, 0, 0, 50, 0, 0}));
+        QCOMPARE(Values(Set(chart("OptionChart"), analysis::forms::LowerSeriesName)),
+                 (std::vector<double>{50, 0, 0, 0, 0, 0, 50, 0, 0}));
     }
 
     void theOptionChartOfAMultipleChoiceQuestion() {
@@ -230,11 +250,14 @@ private slots:
         window->selectItem(4);
         QChart* options = chart("OptionChart");
         // full: 001 003; partial: 002 004 008; none: 005 006 007
-        QCOMPARE(options->title(), QString("不定项第 1 题  答案 AB  全对 2 人，部分 3 人，零分 3 人"));
+        QCOMPARE(options->title(),
+                 QString("不定项第 1 题  答案 AB  全对 2 人，部分 3 人，零分 3 人"));
         QCOMPARE(Categories(options), QStringList({"*A", "*B", "C", "D", "E", "F"}));
         // upper 003 AB, 001 AB; lower 006 blank, 007 C
-        QCOMPARE(Values(Set(options, analysis::forms::UpperSeriesName)), (std::vector<double>{100, 100, 0, 0, 0, 0}));
-        QCOMPARE(Values(Set(options, analysis::forms::LowerSeriesName)), (std::vector<double>{0, 0, 50, 0, 0, 0}));
+        QCOMPARE(Values(Set(options, analysis::forms::UpperSeriesName)),
+                 (std::vector<double>{100, 100, 0, 0, 0, 0}));
+        QCOMPARE(Values(Set(options, analysis::forms::LowerSeriesName)),
+                 (std::vector<double>{0, 0, 50, 0, 0, 0}));
         QBarSet* upper = Set(options, analysis::forms::UpperSeriesName);
         QVERIFY(upper->isBarSelected(0) && upper->isBarSelected(1) && !upper->isBarSelected(2));
     }
@@ -254,7 +277,8 @@ private slots:
         QCOMPARE(window->selectedItem(), 2);
         QCOMPARE(itemAt(table()->currentIndex().row()), 2);
         QCOMPARE(table()->selectionModel()->selectedRows().size(), qsizetype(1));
-        QCOMPARE(Points(chart("ScatterChart"), analysis::forms::SelectedPointName), QList<QPointF>({{0.375, 1}}));
+        QCOMPARE(Points(chart("ScatterChart"), analysis::forms::SelectedPointName),
+                 QList<QPointF>({{0.375, 1}}));
         QCOMPARE(chart("OptionChart")->title(), QString("单选第 3 题  答案 C"));
         window->ScatterClicked(QPointF(0.45, 0.97)); // nearest: the multiple-choice question
         QCOMPARE(window->selectedItem(), 4);
@@ -298,12 +322,14 @@ private slots:
         window->ExportClick();
         answer = "";
         window->ExportClick();
-        QCOMPARE(shell.opened(), (std::vector<std::string>{report.string(), book.string(), home->path().string()}));
+        QCOMPARE(shell.opened(),
+                 (std::vector<std::string>{report.string(), book.string(), home->path().string()}));
     }
 
     void anExportThatFailsSaysWhyAndOpensNothing() {
         openWindow();
-        std::filesystem::create_directory(home->path() / "试卷分析_exam.txt"); // a folder in the way
+        std::filesystem::create_directory(home->path() /
+                                          "试卷分析_exam.txt"); // a folder in the way
         QStringList errors;
         window->showError = [&](const QString& text) { errors << text; };
         bool asked = false;

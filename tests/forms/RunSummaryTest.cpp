@@ -67,7 +67,7 @@ void CloseModals(int count, QStringList* seen, std::function<void(const QString&
 class MainWindowAnalysisTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<testsupport::TempHome> home;
     std::unique_ptr<app::forms::TFormCorvane> w;
     os::RecordingShell shell;
@@ -92,7 +92,7 @@ private:
 
     TFormAnalysis* analysisWindow() { return w->findChild<TFormAnalysis*>("TFormAnalysis"); }
 
-private slots:
+  private slots:
     void init() {
         home = std::make_unique<testsupport::TempHome>();
         testsupport::WriteAnswers(home->path() / "exam.dbf", kSheets, 'N');
@@ -126,7 +126,8 @@ private slots:
         QCOMPARE(t.max, QString("6"));
         QCOMPARE(t.min, QString("1"));
         QCOMPARE(t.flagged, QString("1 道"));
-        QVERIFY2(!std::filesystem::exists(home->path() / "试卷分析_exam.txt"), "the summary writes no analysis");
+        QVERIFY2(!std::filesystem::exists(home->path() / "试卷分析_exam.txt"),
+                 "the summary writes no analysis");
     }
 
     void aRunTheAnalysisRefusesIsSummedUpWithoutFigures() {
@@ -144,7 +145,8 @@ private slots:
         QVERIFY(!box->findChild<QPushButton*>("btnAnalysis")->isEnabled());
         auto* problem = box->findChild<QLabel*>("lblProblem");
         QVERIFY(!problem->isHidden());
-        QVERIFY2(problem->text().startsWith("这次评分无法分析：") && problem->text().contains("上次评分"),
+        QVERIFY2(problem->text().startsWith("这次评分无法分析：") &&
+                     problem->text().contains("上次评分"),
                  qPrintable(problem->text()));
 
         score(); // the next run is analysed again, in the same box
@@ -163,12 +165,15 @@ private slots:
         QCOMPARE(box->findChild<QLabel*>("lblMean")->text(), QString("3.12"));
         QCOMPARE(box->findChild<QLabel*>("lblFlagged")->text(), QString("1 道"));
         const auto stats = home->path() / "统计_exam.txt";
-        QCOMPARE(box->findChild<QLabel*>("lblStatistics")->text(), QString::fromStdString(stats.string()));
+        QCOMPARE(box->findChild<QLabel*>("lblStatistics")->text(),
+                 QString::fromStdString(stats.string()));
         const std::size_t before = shell.opened().size();
         QTest::mouseClick(box->findChild<QPushButton*>("btnOpenFile"), Qt::LeftButton);
         QTest::mouseClick(box->findChild<QPushButton*>("btnOpenFolder"), Qt::LeftButton);
-        QCOMPARE(std::vector<std::string>(shell.opened().begin() + static_cast<std::ptrdiff_t>(before), shell.opened().end()),
-                 (std::vector<std::string>{stats.string(), home->path().string()}));
+        QCOMPARE(
+            std::vector<std::string>(shell.opened().begin() + static_cast<std::ptrdiff_t>(before),
+                                     shell.opened().end()),
+            (std::vector<std::string>{stats.string(), home->path().string()}));
         QVERIFY(!analysisWindow());
         QTest::mouseClick(box->findChild<QPushButton*>("btnAnalysis"), Qt::LeftButton);
         QVERIFY(analysisWindow() && analysisWindow()->isVisible());
@@ -196,7 +201,7 @@ private slots:
         QCOMPARE(summaries.size(), std::size_t(2));
         QVERIFY(window->isVisible());
         QCOMPARE(window->analysis().items.at(3).key, std::string("D"));
-        QCOMPARE(window->selectedItem(), 3); // the question looked at stays selected
+        QCOMPARE(window->selectedItem(), 3);              // the question looked at stays selected
         QCOMPARE(summaries.back().analysis->mean, 2.875); // 23 / 8
         testsupport::WriteAnswers(home->path() / "other.dbf", testsupport::Sheets(3, 5), 'N');
         w->OpenAnswerTable(QString::fromStdString((home->path() / "other.dbf").string()));
