@@ -380,6 +380,22 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(box->layout() != nullptr);
     }
 
+    void anAnalysisWithoutQuestionsShowsNothingToSelect() {
+        analysis::ExamAnalysis a; // every question keyed "x"
+        a.table = "empty";
+        a.sheets = 3;
+        a.bands.push_back({0, 0, 3, 1, 3});
+        window = std::make_unique<TFormAnalysis>(nullptr);
+        window->Show(a, home->path());
+        QCOMPARE(window->selectedItem(), -1);
+        QCOMPARE(table()->model()->rowCount(), 0);
+        QCOMPARE(chart("OptionChart")->title(), QString("选中一道题，查看它各选项的选择情况"));
+        QVERIFY(Points(chart("ScatterChart"), analysis::forms::PlainPointsName).isEmpty());
+        QCOMPARE(Find<QLabel>(window.get(), "sumAlpha")->text(), QString("-"));
+        window->ScatterClicked(QPointF(0.5, 0.5));
+        QCOMPARE(window->selectedItem(), -1);
+    }
+
     void manyBandsAreLabelledByTheirLowerBounds() {
         analysis::ExamAnalysis a;
         a.bandWidth = 10;
