@@ -33,7 +33,7 @@ run: build
 	fi
 
 # The main window with the sample table open, under Xvfb, as docs/main-window.png;
-# then the sample scored with its key and the analysis window, a suspected key
+# then the sample scored with its key and the analysis window, a flagged question
 # selected, as docs/analysis-window.png.
 screenshot: build
 	@mkdir -p docs
