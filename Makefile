@@ -32,8 +32,10 @@ run: build
 	  $(BUILD)/bin/quillory-cli --home $(BUILD)/home open $(SAMPLE); \
 	fi
 
-# The main window with the sample table open, under Xvfb, as docs/main-window.png,
-# and the window of a first start with no table open as docs/empty-window.png.
+# The main window with the sample table open, under Xvfb, as docs/main-window.png;
+# the window of a first start with no table open as docs/empty-window.png; then
+# the sample scored with its key and the analysis window, a flagged question
+# selected, as docs/analysis-window.png.
 screenshot: build
 	@mkdir -p docs
 	rm -rf $(BUILD)/shot-home
@@ -42,6 +44,11 @@ screenshot: build
 	rm -rf $(BUILD)/shot-home
 	xvfb-run -a -s "-screen 0 1024x768x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
 	  --screenshot docs/empty-window.png
+	$(BUILD)/bin/quillory-cli --home $(BUILD)/shot-home score $(SAMPLE) \
+	  --segment 40:1 --segment 10:2 --key "$$(sed -n 1p $(SAMPLE_KEY))" \
+	  --multi 10 --full 4 --multi-key "$$(sed -n 2p $(SAMPLE_KEY))" >/dev/null
+	xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --analysis-screenshot docs/analysis-window.png $(SAMPLE)
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2

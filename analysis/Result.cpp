@@ -66,4 +66,11 @@ Rating RateDiscrimination(double d) {
     return Rating::Poor;
 }
 
+std::size_t FlaggedCount(const ExamAnalysis& analysis) {
+    std::size_t count = 0;
+    for (const ItemFigures& item : analysis.items)
+        count += !item.flags.empty();
+    return count;
+}
+
 } // namespace analysis

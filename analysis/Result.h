@@ -107,4 +107,7 @@ struct ExamAnalysis {
     std::vector<LeftOutQuestion> leftOut; // the others
 };
 
+// How many analysed questions carry at least one flag.
+[[nodiscard]] std::size_t FlaggedCount(const ExamAnalysis& analysis);
+
 } // namespace analysis

@@ -45,10 +45,9 @@ class ProgressEnd {
 
 void WriteFiles(const core::Workspace& ws, const TableAnalysisSettings& settings,
                 TableAnalysisResult& result) {
-    result.report = ws.file(ReportFileName(ws.TableName));
-    result.workbook = ws.file(WorkbookFileName(ws.TableName));
-    WriteTextReport(result.analysis, result.report, ws.Fields.TextEncoding);
-    WriteWorkbook(result.analysis, result.workbook);
+    const AnalysisFiles files = WriteAnalysisFiles(result.analysis, ws.home(), ws.Fields.TextEncoding);
+    result.report = files.report;
+    result.workbook = files.workbook;
     if (settings.json) {
         WriteJson(result.analysis, *settings.json);
         result.json = settings.json;
@@ -56,6 +55,15 @@ void WriteFiles(const core::Workspace& ws, const TableAnalysisSettings& settings
 }
 
 } // namespace
+
+AnalysisFiles WriteAnalysisFiles(const ExamAnalysis& analysis, const std::filesystem::path& folder,
+                                 text::Encoding encoding) {
+    AnalysisFiles files{folder / ReportFileName(analysis.table),
+                        folder / WorkbookFileName(analysis.table)};
+    WriteTextReport(analysis, files.report, encoding);
+    WriteWorkbook(analysis, files.workbook);
+    return files;
+}
 
 RunDescription DescriptionOf(const scoring::RecordedRun& run) {
     const scoring::ScoringSettings& st = run.settings;
@@ -104,7 +112,8 @@ TableAnalysisResult AnalyzeTable(core::Workspace& ws, core::Ui& ui,
         result.analysis = Analyze(description, sheets, settings.options);
     }
     result.analysis.table = ws.TableName;
-    WriteFiles(ws, settings, result);
+    if (settings.files)
+        WriteFiles(ws, settings, result);
     result.outcome = core::Outcome::Done;
     return result;
 }

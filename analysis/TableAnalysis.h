@@ -17,6 +17,13 @@ namespace analysis {
 struct TableAnalysisSettings {
     AnalysisOptions options;
     std::optional<std::filesystem::path> json; // also write the figures as JSON here
+    bool files = true; // false: the figures only, no file written (the window shows them)
+};
+
+// The two reports of an analysis.
+struct AnalysisFiles {
+    std::filesystem::path report;   // 试卷分析_<表名>.txt
+    std::filesystem::path workbook; // 试卷分析_<表名>.xlsx
 };
 
 // What the command did: stopped by a check's message, or done with the
@@ -33,7 +40,13 @@ struct TableAnalysisResult {
 // as the run converts them. Throws Error for points that are no number.
 [[nodiscard]] RunDescription DescriptionOf(const scoring::RecordedRun& run);
 
-// Analyses the open table from its last run. A closed view or options no one
+// Writes the text report and the workbook of an analysis into `folder`, each
+// whole or not at all, the report in `encoding`, and says where.
+AnalysisFiles WriteAnalysisFiles(const ExamAnalysis& analysis, const std::filesystem::path& folder,
+                                 text::Encoding encoding);
+
+// Analyses the open table from its last run and writes its files unless
+// the settings ask for the figures only. A closed view or options no one
 // can mean end it with a message and a stopped outcome. Throws Error, before
 // anything is written, for a table never scored (telling the user to score
 // it first), a table that no longer fits the run (columns gone, contents too

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libsqlite3-dev sqlite3
-  qt6-base-dev libgl-dev qt6-translations-l10n
+  qt6-base-dev libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
   libsimpleini-dev
   libxlsxwriter-dev zlib1g-dev
   libfreexl-dev libzip-dev libexpat1-dev

@@ -12,6 +12,7 @@
 #include "app/forms/TAboutBox.h"
 #include "app/forms/TFormSetField.h"
 #include "app/forms/TFormSql.h"
+#include "analysis/forms/TFormRunSummary.h"
 #include "platform/os/Folders.h"
 #include "platform/automation/SheetServer.h"
 #include "scoring/Batch.h"
@@ -87,6 +88,7 @@ TFormCorvane::TFormCorvane()
                                             "工作簿 (*" + QFileInfo(suggested).suffix().prepend('.') + ")");
     };
     mDesktopShell.expectedEncoding = [this] { return mWs.Fields.TextEncoding; };
+    showRunSummary = [this](const analysis::forms::RunSummary& summary) { showSummaryBox(summary); };
     setShell(&mDesktopShell);
     FormCreate();
     restorePlace();
@@ -466,13 +468,16 @@ scoring::ScoringSettings TFormCorvane::ReadScoringSettings() const {
 }
 
 void TFormCorvane::CorVaneClick() {
+    scoring::ScoringResult run;
     Guarded(this, [&] {
         scoring::ScoringSettings settings = ReadScoringSettings();
         scoring::ScoringFollowUps next{[this] { N13Click(); }, [this] { nExcelClick(); }};
         BusyCursor busy;
-        scoring::ScoreAll(mWs, *mUi, *mShell, settings, next);
+        run = scoring::ScoreAll(mWs, *mUi, *mShell, settings, next);
     });
     updateRunItems();
+    if (run.outcome == core::Outcome::Done)
+        summarizeRun(run);
 }
 
 void TFormCorvane::setShell(os::Shell* shell) {

@@ -34,6 +34,14 @@ class TFormTongji;
 namespace roster::forms {
 class TFormVerify;
 }
+namespace analysis {
+struct ExamAnalysis;
+}
+namespace analysis::forms {
+class TFormAnalysis;
+class TFormRunSummary;
+struct RunSummary;
+}
 
 namespace app::forms {
 
@@ -67,7 +75,7 @@ public:
     void SetFieldClick();              // "文件 - 设置字段名..."
     void CorVaneClick();               // "文件 - 开始评分" (F9)
     void nLoadLastRunClick();          // "文件 - 载入上次的答案": the panels from the table's last run
-    void nAnalysisClick();             // "文件 - 试卷分析...": the exam analysis, its report shown
+    void nAnalysisClick();             // "文件 - 试卷分析...": the analysis window
     void N13Click();                   // "文件 - 分班统计..." (F10)
     void BitBtn1Click(const stats::ClassSettings& settings); // "开始统计" of the class dialog
     void nResultsClick();              // "文件 - 成绩分析...": the results workbook, the class dialog's settings
@@ -108,6 +116,9 @@ public:
     // What to do with a results workbook just written: "file" opens it,
     // "folder" its folder, anything else neither; a message box unless replaced.
     std::function<QString(const QString& file)> askOpenResults;
+    // Shows what a scoring run did once its messages and questions are over;
+    // the non-modal summary box unless replaced.
+    std::function<void(const analysis::forms::RunSummary& summary)> showRunSummary;
     // Set when FormCreate went through: files may be dropped.
     [[nodiscard]] bool dropTarget() const { return mDropTarget; }
 
@@ -176,6 +187,8 @@ private:
     TFormSql* FormSql = nullptr;
     TAboutBox* AboutBox = nullptr;
     roster::forms::TFormVerify* FormVerify = nullptr;
+    analysis::forms::TFormAnalysis* FormAnalysis = nullptr;
+    analysis::forms::TFormRunSummary* FormRunSummary = nullptr;
 
     void buildMenu();
     void buildBody();
@@ -185,6 +198,14 @@ private:
     void runBatch(scoring::BatchKind kind);
     // The report's closing message, with the offer to keep a copy of its workbook.
     void offerReportCopy(const report::ReportResult& written);
+    // The analysis window over an analysis of the open table.
+    void showAnalysis(const analysis::ExamAnalysis& figures);
+    // The summary of a finished run, with the figures of its analysis.
+    void summarizeRun(const scoring::ScoringResult& run);
+    void showSummaryBox(const analysis::forms::RunSummary& summary);
+    // Hides the analysis window and the summary box when they speak of
+    // another table than the open one, or of a table without a run.
+    void hideOtherTablesAnalysis(bool hasRun);
     void createRosterDialogs();
     void correctNumber(const roster::Correction& correction);
     void undoCorrection();

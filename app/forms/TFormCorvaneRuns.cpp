@@ -1,7 +1,6 @@
 // The main window's items that work from the open table's last scoring run.
 #include "app/forms/TFormCorvane.h"
 
-#include "analysis/TableAnalysis.h"
 #include "app/forms/Guard.h"
 #include "scoring/RunLog.h"
 #include "scoring/forms/AnswerKeyPanels.h"
@@ -21,6 +20,7 @@ void TFormCorvane::updateRunItems() {
     }
     nLoadLastRun->setEnabled(hasRun);
     nAnalysis->setEnabled(hasRun);
+    hideOtherTablesAnalysis(hasRun);
 }
 
 void TFormCorvane::nLoadLastRunClick() {
@@ -32,18 +32,6 @@ void TFormCorvane::nLoadLastRunClick() {
             return;
         }
         Panels->Fill(run->settings);
-    });
-}
-
-void TFormCorvane::nAnalysisClick() {
-    Guarded(this, [&] {
-        analysis::TableAnalysisResult result;
-        {
-            BusyCursor busy;
-            result = analysis::AnalyzeTable(mWs, *mUi, {});
-        }
-        if (result.outcome == core::Outcome::Done)
-            mShell->open(result.report.string());
     });
 }
 

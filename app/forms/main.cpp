@@ -1,4 +1,6 @@
-// quillory: the window. quillory [--home DIR] [--screenshot FILE.png] [TABLE.dbf]
+// quillory: the window.
+// quillory [--home DIR] [--screenshot FILE.png] [--analysis-screenshot FILE.png] [TABLE.dbf]
+#include "analysis/forms/TFormAnalysis.h"
 #include "app/forms/Guard.h"
 #include "app/forms/QtTranslations.h"
 #include "app/forms/TFormCorvane.h"
@@ -7,6 +9,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -36,6 +39,29 @@ QIcon MakeIcon() {
     return QIcon(pixmap);
 }
 
+// The analysis window of the open table with its first suspected key (else
+// its first flagged question) selected, saved as a picture; then the end.
+void SaveAnalysisPicture(app::forms::TFormCorvane& window, const QString& file) {
+    window.nAnalysisClick();
+    auto* analysis = window.findChild<analysis::forms::TFormAnalysis*>("TFormAnalysis");
+    if (!analysis) {
+        window.close();
+        return;
+    }
+    const auto& items = analysis->analysis().items;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const auto& flags = items[i].flags;
+        if (std::find(flags.begin(), flags.end(), analysis::Flag::MisKey) != flags.end()) {
+            analysis->selectItem(static_cast<int>(i));
+            break;
+        }
+    }
+    QTimer::singleShot(1000, &window, [&window, analysis, file] {
+        analysis->grab().save(file);
+        window.close();
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -44,7 +70,7 @@ int main(int argc, char** argv) {
     application.setWindowIcon(MakeIcon());
     app::forms::InstallQtTranslations(application); // without the file, Qt's texts stay English
     QStringList args = application.arguments().mid(1);
-    QString table, screenshot;
+    QString table, screenshot, analysisShot;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--home" && i + 1 < args.size()) {
             std::filesystem::path home = args[++i].toStdString();
@@ -54,6 +80,8 @@ int main(int argc, char** argv) {
         }
         else if (args[i] == "--screenshot" && i + 1 < args.size())
             screenshot = args[++i];
+        else if (args[i] == "--analysis-screenshot" && i + 1 < args.size())
+            analysisShot = args[++i];
         else
             table = args[i];
     }
@@ -68,5 +96,7 @@ int main(int argc, char** argv) {
             window.grab().save(screenshot);
             window.close();
         });
+    if (!analysisShot.isEmpty())
+        QTimer::singleShot(1500, &window, [&] { SaveAnalysisPicture(window, analysisShot); });
     return application.exec();
 }

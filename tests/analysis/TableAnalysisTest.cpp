@@ -290,6 +290,40 @@ TEST_F(TableAnalysisTest, TheReportsAreWrittenInTheProgramFolder) {
     EXPECT_EQ(*result.json, home / "figures.json");
 }
 
+TEST_F(TableAnalysisTest, TheFiguresAloneWriteNothingAndTheFilesFollowWhenAsked) {
+    Open(kSheets);
+    Score();
+    TableAnalysisSettings st;
+    st.options.groupPercent = 20;
+    st.json = home / "figures.json";
+    st.files = false;
+    const TableAnalysisResult figures = AnalyzeTable(ws, ui, st);
+    ASSERT_EQ(figures.outcome, core::Outcome::Done);
+    EXPECT_EQ(figures.analysis.table, "exam");
+    EXPECT_TRUE(figures.report.empty());
+    EXPECT_FALSE(figures.json);
+    ExpectNothingWritten();
+
+    const TableAnalysisResult written = Analyze();
+    EXPECT_EQ(JsonText(figures.analysis), JsonText(written.analysis));
+    const std::filesystem::path elsewhere = home / "elsewhere";
+    std::filesystem::create_directory(elsewhere);
+    const AnalysisFiles files = WriteAnalysisFiles(figures.analysis, elsewhere, text::Encoding::Gbk);
+    EXPECT_EQ(files.report, elsewhere / "试卷分析_exam.txt");
+    EXPECT_EQ(files.workbook, elsewhere / "试卷分析_exam.xlsx");
+    EXPECT_EQ(testsupport::ReadBytes(files.report), testsupport::ReadBytes(written.report));
+    EXPECT_EQ(testsupport::ReadBytes(files.workbook).substr(0, 2), "PK");
+}
+
+TEST(FlaggedCountTest, CountsTheQuestionsNotTheFlags) {
+    ExamAnalysis a;
+    EXPECT_EQ(FlaggedCount(a), 0u);
+    a.items.resize(4);
+    a.items[1].flags = {Flag::TooHard};
+    a.items[3].flags = {Flag::MisKey, Flag::LowDiscrimination};
+    EXPECT_EQ(FlaggedCount(a), 2u);
+}
+
 TEST_F(TableAnalysisTest, TheLastRunIsAnalysedNotAnEarlierOne) {
     Open(kSheets);
     scoring::ScoringSettings earlier = Settings();

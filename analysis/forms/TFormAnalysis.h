@@ -1,0 +1,108 @@
+#pragma once
+
+#include "analysis/Result.h"
+#include "analysis/TableAnalysis.h"
+#include "platform/os/Shell.h"
+#include "platform/text/Encoding.h"
+
+#include <QPointF>
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+
+class QChartView;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QScatterSeries;
+class QSortFilterProxyModel;
+class QStandardItemModel;
+class QTableView;
+
+namespace analysis::forms {
+
+// The analysis window ("文件 - 试卷分析..."): a non-modal window over one
+// analysis of the open table. It shows what the analysis found and nothing
+// it works out itself: the test figures, the score bands, the question table,
+// the options of the selected question and P against D of every question;
+// "导出" writes the analysis's text report and workbook. It keeps its size
+// in window.ini in the home folder. The owner hands it each new analysis
+// through Show and keeps it; it owns its models and charts.
+class TFormAnalysis : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TFormAnalysis(QWidget* owner);
+    ~TFormAnalysis() override;
+
+    // Shows the analysis (of the table it names) and brings the window up.
+    // The question selected before stays selected when the new analysis
+    // still has it; otherwise the first row of the table is. "导出" writes
+    // the text report in `encoding`.
+    void Show(const ExamAnalysis& analysis, const std::filesystem::path& home,
+              text::Encoding encoding = text::Encoding::Gbk);
+
+    [[nodiscard]] const ExamAnalysis& analysis() const { return mAnalysis; }
+    [[nodiscard]] const std::string& tableName() const { return mAnalysis.table; }
+
+    // The selected question as an index into analysis().items, -1 for none.
+    [[nodiscard]] int selectedItem() const { return mSelected; }
+    void selectItem(int index);
+
+    void ScatterClicked(const QPointF& point); // a point of the P-D chart clicked
+    void ExportClick();                        // "导出"
+
+    // Where the controls that correct the selected question's key go; empty
+    // and hidden until they are added.
+    [[nodiscard]] QGroupBox* rekeyBox() const { return GroupRekey; }
+
+    // The shell that opens the exported files (tests record it).
+    void setShell(os::Shell* shell) { mShell = shell; }
+    // Called with the selected question's index whenever the selection changes.
+    std::function<void(int item)> questionSelected;
+    // What to open after an export: "report", "workbook", "folder" or empty;
+    // a message box unless replaced.
+    std::function<QString(const AnalysisFiles& files)> askOpenExport;
+    // Shows an error that ended an export; a message box unless replaced.
+    std::function<void(const QString& text)> showError;
+
+  protected:
+    void hideEvent(QHideEvent* event) override;
+
+  private:
+    QLabel* summaryValue(const char* name, const QString& caption, QWidget* strip);
+    void buildSummary(QWidget* strip);
+    void buildBody();
+    void fillSummary();
+    void fillTable();
+    void showSelected();
+    void showScatter();
+    void rowChanged();
+    void rememberSize() const;
+    void restoreSize();
+    [[nodiscard]] std::filesystem::path sizeFile() const;
+
+    // Components; tests find them by object name.
+    std::map<std::string, QLabel*> mSummary; // the value labels of the summary strip
+    QTableView* QuestionTable;
+    QChartView* chtBands;
+    QChartView* chtOptions;
+    QChartView* chtScatter;
+    QGroupBox* GroupRekey;
+    QLabel* ExportNote;
+    QPushButton* btnExport;
+    QPushButton* btnClose;
+
+    ExamAnalysis mAnalysis;
+    std::filesystem::path mHome;
+    text::Encoding mEncoding = text::Encoding::Gbk;
+    QStandardItemModel* mModel = nullptr;
+    QSortFilterProxyModel* mSorted = nullptr;
+    os::Shell* mShell = nullptr;
+    QScatterSeries* mChosen = nullptr; // the selected question's point in the scatter chart
+    int mSelected = -1;
+    bool mSized = false; // the remembered size was applied
+};
+
+} // namespace analysis::forms
