@@ -312,7 +312,7 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(shell.opened(), std::vector<std::string>{report.string()});
         // The report of the command line, byte for byte.
         const std::string bytes = testsupport::ReadBytes(report);
-        analysis::WriteTextReport(window->analysis(), home->path() / "again.txt");
+        analysis::WriteTextReport(window->analysis(), home->path() / "again.txt", text::Encoding::Gbk);
         QCOMPARE(bytes, testsupport::ReadBytes(home->path() / "again.txt"));
         QVERIFY(bytes.find("\r\n") != std::string::npos);
 
