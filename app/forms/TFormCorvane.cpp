@@ -7,6 +7,7 @@
 #include "core/Session.h"
 #include "core/ViewCommands.h"
 #include "app/forms/DataSetModel.h"
+#include "app/forms/ElidedLabel.h"
 #include "app/forms/Guard.h"
 #include "app/forms/ResultsItem.h"
 #include "app/forms/TAboutBox.h"
@@ -273,7 +274,7 @@ void TFormCorvane::buildBody() {
     // Where data.mdb and the reports are: the per-user data folder when the
     // program's own folder cannot be written to.
     const QString home = QString::fromStdString(core::HomeFolderText(mWs.home()));
-    StatusHome = new QLabel(home, StatusBar1);
+    StatusHome = new ElidedLabel(home, StatusBar1);
     StatusHome->setObjectName("StatusHome");
     StatusHome->setToolTip(home);
     StatusHome->setMinimumWidth(1);

@@ -323,6 +323,26 @@ class DeskTest : public QObject {
         QVERIFY(!hint->isVisible());
     }
 
+    // At the first start's size the status bar has little room for the home
+    // folder: what it shows is shortened in the middle, so that it never
+    // reads as a shorter path ("数据文件夹: /"), and ends as the folder does.
+    void theStatusBarShortensTheHomeFolderItCannotShowWhole() {
+        auto* label = Find<QLabel>("StatusHome");
+        const QString whole = label->text();
+        QVERIFY(whole.endsWith(QString::fromStdString(home->path().filename().string())));
+        const QString narrow = label->property("shownText").toString();
+        QVERIFY2(label->fontMetrics().horizontalAdvance(whole) > label->contentsRect().width(),
+                 "the folder fits: the window is wider than at a first start");
+        QVERIFY(narrow.contains(QChar(0x2026)));
+        QVERIFY(narrow.startsWith(whole.left(1)));
+        QVERIFY(narrow.endsWith(whole.right(2)));
+        QVERIFY(label->fontMetrics().horizontalAdvance(narrow) <= label->contentsRect().width());
+        QCOMPARE(label->toolTip(), whole);
+
+        w->resize(1600, w->height());
+        QTRY_COMPARE(label->property("shownText").toString(), whole);
+    }
+
     void recentTablesNewestFirstAndReopened() {
         QCOMPARE(Captions(Find<QMenu>("nRecent")), QStringList({"    (空)"}));
         open("t1.dbf");
