@@ -12,13 +12,13 @@ class ElidedLabel : public QLabel {
     Q_OBJECT
     Q_PROPERTY(QString shownText READ shownText)
 
-public:
+  public:
     using QLabel::QLabel;
 
     // The text as painted at the label's present width.
     [[nodiscard]] QString shownText() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
