@@ -519,11 +519,13 @@ std::string CommandsUsage() {
     return text;
 }
 
-std::string UsageText() {
+// The usage after a mistake: the usage line of the command when it is
+// known (so that the mistake stays in sight), every command's otherwise.
+std::string UsageText(const Command* command) {
     return "usage: quillory-cli [--home DIR] [--go-on] [--reimport] COMMAND TABLE.dbf [options]\n"
-           "       quillory-cli [COMMAND] --help\n"
-           "commands:\n" +
-           CommandsUsage();
+           "       quillory-cli [COMMAND] --help\n" +
+           (command ? std::string(command->usage) + "(quillory-cli --help: every command, the keys, the exit statuses)\n"
+                    : "commands:\n" + CommandsUsage());
 }
 
 // --help, or COMMAND --help: on stdout, with the home folder --home names
@@ -532,12 +534,15 @@ void PrintHelp(const std::string& command, const std::optional<std::string>& hom
     const Command* asked = Find(command);
     const std::filesystem::path folder =
         home ? std::filesystem::absolute(*home) : os::ChooseProgramFolder(os::CurrentCandidates());
-    std::fputs(HelpText(asked ? asked->usage : CommandsUsage(), folder).c_str(), stdout);
+    const bool rekey = !asked || std::string(asked->name) == "rekey";
+    std::fputs(HelpText(asked ? asked->usage : CommandsUsage(), folder, rekey).c_str(), stdout);
 }
 
-Args Parse(const std::vector<std::string>& argv, std::optional<std::string>& home, bool& goOn) {
+// The arguments; `command` is set as soon as the command is known, so that
+// a mistake after it can show that command's usage.
+Args Parse(const std::vector<std::string>& argv, std::optional<std::string>& home, bool& goOn,
+           const Command*& command) {
     Args a;
-    const Command* command = nullptr;
     for (std::size_t i = 0; i < argv.size(); ++i) {
         const std::string& s = argv[i];
         if (s == "--home") {
@@ -611,7 +616,7 @@ int Run(const std::vector<std::string>& argv) {
     Args a;
     const Command* command = nullptr;
     try {
-        a = Parse(argv, home, goOn);
+        a = Parse(argv, home, goOn, command);
         if (a.flags.count("--help") || a.command == "help") {
             PrintHelp(a.command == "help" ? a.table : a.command, home); // help COMMAND
             return kDone;
@@ -626,7 +631,7 @@ int Run(const std::vector<std::string>& argv) {
     } catch (const UsageError& e) {
         if (!e.text.empty())
             std::fprintf(stderr, "quillory-cli: %s\n", e.text.c_str());
-        std::fputs(UsageText().c_str(), stderr);
+        std::fputs(UsageText(command).c_str(), stderr);
         return kUsage;
     }
 
@@ -639,7 +644,7 @@ int Run(const std::vector<std::string>& argv) {
     try {
         return RunCommand(*command, a, ui);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "quillory-cli: %s\n%s", e.text.c_str(), UsageText().c_str());
+        std::fprintf(stderr, "quillory-cli: %s\n%s", e.text.c_str(), UsageText(command).c_str());
         return kUsage;
     } catch (const std::exception& e) {
         ui.message(e.what(), "Quillory", core::Icon::Error);

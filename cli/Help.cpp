@@ -2,7 +2,19 @@
 
 namespace cli {
 
-std::string HelpText(const std::string& commandUsage, const std::filesystem::path& home) {
+// What `rekey` keeps and refuses: in the whole help and in rekey's own.
+constexpr const char* RekeyText =
+    "correcting one key (rekey):\n"
+    "  the segments, the other keys and the multiple-choice key stay as the last run\n"
+    "  had them. The question's column and the scores that change are rewritten, the\n"
+    "  corrected run is recorded, 统计_<表名>.txt is rewritten and the key appended to\n"
+    "  标准答案历史.log, all as a full scoring run with the corrected key would.\n"
+    "  Refused (exit 1, nothing changed): a question keyed x or z, N beyond the\n"
+    "  single-choice questions, L not one of A-F, a table never scored. L equal to\n"
+    "  the current key: a notice, exit 0.\n"
+    "\n";
+
+std::string HelpText(const std::string& commandUsage, const std::filesystem::path& home, bool rekey) {
     return "usage: quillory-cli [--home DIR] [--go-on] [--reimport] COMMAND TABLE.dbf [options]\n"
            "       quillory-cli [COMMAND] --help\n"
            "\n"
@@ -40,16 +52,8 @@ std::string HelpText(const std::string& commandUsage, const std::filesystem::pat
            "                    a question out\n"
            "  --segment COUNT:POINTS  COUNT single-choice questions worth POINTS each,\n"
            "                    up to four segments in question order\n"
-           "\n"
-           "correcting one key (rekey):\n"
-           "  the segments, the other keys and the multiple-choice key stay as the last run\n"
-           "  had them. The question's column and the scores that change are rewritten, the\n"
-           "  corrected run is recorded, 统计_<表名>.txt is rewritten and the key appended to\n"
-           "  标准答案历史.log, all as a full scoring run with the corrected key would.\n"
-           "  Refused (exit 1, nothing changed): a question keyed x or z, N beyond the\n"
-           "  single-choice questions, L not one of A-F, a table never scored. L equal to\n"
-           "  the current key: a notice, exit 0.\n"
-           "\n"
+           "\n" +
+           (rekey ? std::string(RekeyText) : std::string()) +
            "exit status:\n"
            "  0  done\n"
            "  1  error (its text on stderr)\n"

@@ -111,4 +111,24 @@ TEST(HelpCli, BadUsageStillFailsWithTheUsageOnStderr) {
     EXPECT_EQ(r.out, "");
 }
 
+TEST(HelpCli, AMistakeInAKnownCommandShowsThatCommandsUsageOnly) {
+    TempHome home;
+    auto r = Cli({"--home", (home / "h").string(), "score", "exam.dbf", "--segment"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.err, "quillory-cli: --segment needs a value\n")) << r.err;
+    EXPECT_TRUE(Has(r.err, "  score [--segment COUNT:POINTS]")) << r.err;
+    EXPECT_FALSE(Has(r.err, "  batch --kind")) << "the other commands would push the mistake out of sight";
+    r = Cli({"--home", (home / "h").string(), "check", "exam.dbf", "--frob"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(Has(r.err, "unknown option --frob for check")) << r.err;
+    EXPECT_TRUE(Has(r.err, "  check [--start N]")) << r.err;
+    EXPECT_FALSE(Has(r.err, "  score [")) << r.err;
+}
+
+TEST(HelpCli, WhatRekeyKeepsIsInItsOwnHelpAndTheWholeOne) {
+    EXPECT_TRUE(Has(Cli({"rekey", "--help"}).out, "correcting one key (rekey):"));
+    EXPECT_TRUE(Has(Cli({"--help"}).out, "correcting one key (rekey):"));
+    EXPECT_FALSE(Has(Cli({"score", "--help"}).out, "correcting one key"));
+}
+
 } // namespace
