@@ -32,7 +32,7 @@ std::string HelpText(const std::string& commandUsage, const std::filesystem::pat
            "  --go-on       answer every question the way that lets the command go on;\n"
            "                without it a question gets the answer that stops the command\n"
            "  --reimport    when TABLE.dbf is not the file its table was imported from\n"
-           "                (another path, size or modification time), import it again:\n"
+           "                (another path, size or contents), import it again:\n"
            "                the table's scores and recorded scoring runs are cleared.\n"
            "                Without it (--go-on alone included) the stored table is used\n"
            "                and a notice goes to stderr\n"

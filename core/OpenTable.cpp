@@ -100,8 +100,8 @@ bool Has(const std::vector<db::ColumnInfo>& columns, const std::string& name) {
 }
 
 // A known table whose file is not the one it was imported from (another
-// path, another size or modification time) is re-imported when the user
-// says so; a known table without a recorded source gets this file as its
+// path, another size, or another modification time over other bytes) is
+// re-imported when the user says so; a file only touched is recorded anew; a known table without a recorded source gets this file as its
 // source, silently. Returns the file's facts when it is to be re-imported.
 // A file that is not there (the stored table opens without it) is not
 // compared.
@@ -115,8 +115,13 @@ std::optional<TableSource> ChangedSourceToReimport(Workspace& ws, Ui& ui, const 
         RecordSource(ws.connection, name, *now);
         return std::nullopt;
     }
-    if (SameSource(*stored, *now) ||
-        !ui.question(ReimportQuestion(name, *stored, *now), Title(ws), GoOn::Replace))
+    if (SameSource(*stored, *now))
+        return std::nullopt;
+    if (TouchedOnly(*stored, *now)) {
+        RecordSource(ws.connection, name, *now);
+        return std::nullopt;
+    }
+    if (!ui.question(ReimportQuestion(name, *stored, *now), Title(ws), GoOn::Replace))
         return std::nullopt;
     return now;
 }

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <vector>
 
 namespace core {
 namespace {
@@ -13,12 +14,18 @@ using db::jet::QuoteName;
 
 constexpr const char* RunsTableName = "quillory_runs";
 
+// The table, created on first use; a table of an earlier version gets the
+// digest column (empty for the sources it already holds).
 void CreateSourcesTable(db::Connection& c) {
     db::Statement create = c.prepare("CREATE TABLE IF NOT EXISTS " + QuoteName(SourcesTableName) +
                                      " (table_name TEXT PRIMARY KEY COLLATE NOCASE,"
                                      " path TEXT NOT NULL, size INTEGER NOT NULL,"
-                                     " modified INTEGER NOT NULL, records INTEGER NOT NULL)");
+                                     " modified INTEGER NOT NULL, records INTEGER NOT NULL, digest INTEGER)");
     create.step();
+    for (const db::ColumnInfo& column : c.columns(SourcesTableName))
+        if (column.name == "digest")
+            return;
+    c.execute("ALTER TABLE " + QuoteName(SourcesTableName) + " ADD COLUMN digest INTEGER");
 }
 
 std::int64_t ModifiedNanoseconds(const std::filesystem::path& file) {
@@ -39,6 +46,23 @@ std::int64_t StatedRecords(const std::filesystem::path& file) {
 }
 
 } // namespace
+
+std::optional<std::int64_t> ContentDigest(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    std::vector<char> buffer(1 << 16);
+    while (in) {
+        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        for (std::size_t i = 0; i < got; ++i)
+            hash = (hash ^ static_cast<unsigned char>(buffer[i])) * 0x100000001b3ULL;
+    }
+    if (in.bad())
+        return std::nullopt;
+    return static_cast<std::int64_t>(hash);
+}
 
 TableSource SourceOf(const std::filesystem::path& file) {
     TableSource source;
@@ -63,7 +87,8 @@ std::optional<TableSource> SourceIfThere(const std::filesystem::path& file) {
 std::optional<TableSource> StoredSource(db::Connection& c, const std::string& table) {
     if (!c.hasTable(SourcesTableName))
         return std::nullopt;
-    db::Statement select = c.prepare("SELECT path, size, modified, records FROM " +
+    CreateSourcesTable(c);
+    db::Statement select = c.prepare("SELECT path, size, modified, records, digest FROM " +
                                      QuoteName(SourcesTableName) + " WHERE table_name = ?");
     select.bindText(1, table);
     if (!select.step())
@@ -73,6 +98,8 @@ std::optional<TableSource> StoredSource(db::Connection& c, const std::string& ta
     source.size = static_cast<std::uintmax_t>(select.columnInt(1));
     source.modified = select.columnInt(2);
     source.records = select.columnInt(3);
+    if (!db::IsNull(select.column(4)))
+        source.digest = select.columnInt(4);
     return source;
 }
 
@@ -80,17 +107,26 @@ void RecordSource(db::Connection& c, const std::string& table, const TableSource
     CreateSourcesTable(c);
     db::Statement insert =
         c.prepare("INSERT OR REPLACE INTO " + QuoteName(SourcesTableName) +
-                  " (table_name, path, size, modified, records) VALUES (?, ?, ?, ?, ?)");
+                  " (table_name, path, size, modified, records, digest) VALUES (?, ?, ?, ?, ?, ?)");
     insert.bindText(1, table);
     insert.bindText(2, source.path);
     insert.bind(3, static_cast<std::int64_t>(source.size));
     insert.bind(4, source.modified);
     insert.bind(5, source.records);
+    if (const auto digest = ContentDigest(source.path))
+        insert.bind(6, *digest);
+    else
+        insert.bind(6, db::Value{});
     insert.step();
 }
 
 bool SameSource(const TableSource& stored, const TableSource& now) {
     return stored.path == now.path && stored.size == now.size && stored.modified == now.modified;
+}
+
+bool TouchedOnly(const TableSource& stored, const TableSource& now) {
+    return stored.path == now.path && stored.size == now.size && stored.records == now.records &&
+           stored.digest && stored.digest == ContentDigest(now.path);
 }
 
 int DropScoringRuns(db::Connection& c, const std::string& table) {

@@ -21,7 +21,14 @@ struct TableSource {
     std::uintmax_t size = 0;   // bytes
     std::int64_t modified = 0; // nanoseconds since 1970-01-01 UTC
     std::int64_t records = 0;  // records stated by the file's header
+    // A digest of the file's bytes, kept when the source is recorded, so that
+    // a file only touched (saved again, copied back) is known as the same;
+    // nothing for a source recorded without it.
+    std::optional<std::int64_t> digest;
 };
+
+// The digest of a file's bytes (64-bit FNV-1a); nothing when it cannot be read.
+[[nodiscard]] std::optional<std::int64_t> ContentDigest(const std::filesystem::path& file);
 
 // The facts of the .dbf file now. Throws std::filesystem::filesystem_error
 // when there is no such file.
@@ -34,11 +41,17 @@ struct TableSource {
 [[nodiscard]] std::optional<TableSource> StoredSource(db::Connection& connection,
                                                       const std::string& table);
 
-// Records (or replaces) the source of the answer table `table`.
+// Records (or replaces) the source of the answer table `table`, with the
+// digest of the file's bytes as they are now.
 void RecordSource(db::Connection& connection, const std::string& table, const TableSource& source);
 
 // The same file as recorded: same path, same size, same modification time.
 [[nodiscard]] bool SameSource(const TableSource& stored, const TableSource& now);
+
+// The file at the recorded path with the recorded size whose modification
+// time alone changed, and whose bytes still have the recorded digest: the
+// same contents, touched.
+[[nodiscard]] bool TouchedOnly(const TableSource& stored, const TableSource& now);
 
 // Deletes the scoring runs recorded for `table` (rows of quillory_runs, when
 // that table exists); returns how many there were.
