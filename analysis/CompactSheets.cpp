@@ -1,5 +1,6 @@
 #include "analysis/CompactSheets.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -71,11 +72,17 @@ void CompactSheets::keep(const Sheet& sheet) {
     }
     const std::size_t at = mCodes.size();
     mCodes.resize(at + mColumns);
+    std::uint8_t* codes = mCodes.data() + at;
     for (std::size_t k = 0; k < mColumns; ++k) {
         const Pair pair{BitsOf(sheet.points[k]),
                         k < sheet.content.size() ? static_cast<std::uint16_t>(static_cast<unsigned char>(sheet.content[k]))
                                                  : kNoMark};
-        if (!code(k, pair, mCodes[at + k])) {
+        // Most sheets repeat the pair last seen with their mark.
+        const Position& p = mPositions[k];
+        const std::int16_t last = p.lastByMark[pair.mark];
+        if (last >= 0 && p.pairs[static_cast<std::size_t>(last)].points == pair.points)
+            codes[k] = static_cast<std::uint8_t>(last);
+        else if (!code(k, pair, codes[k])) {
             drop();
             return;
         }
@@ -86,11 +93,6 @@ void CompactSheets::keep(const Sheet& sheet) {
 
 bool CompactSheets::code(std::size_t column, Pair pair, std::uint8_t& out) {
     Position& p = mPositions[column];
-    const std::int16_t last = p.lastByMark[pair.mark];
-    if (last >= 0 && p.pairs[static_cast<std::size_t>(last)].points == pair.points) {
-        out = static_cast<std::uint8_t>(last);
-        return true;
-    }
     std::size_t found = 0;
     while (found < p.pairs.size() && (p.pairs[found].points != pair.points || p.pairs[found].mark != pair.mark))
         ++found;
@@ -113,17 +115,24 @@ void CompactSheets::drop() {
 
 void CompactSheets::replay(const std::function<void(const Sheet&)>& visit) {
     mReplayed = true;
+    // Each position's pairs as the sheet hands them over.
+    std::vector<std::vector<std::optional<float>>> pointsOf(mColumns);
+    std::vector<std::vector<std::uint16_t>> marksOf(mColumns);
+    for (std::size_t k = 0; k < mColumns; ++k)
+        for (const Pair& pair : mPositions[k].pairs) {
+            pointsOf[k].push_back(PointsOf(pair.points));
+            marksOf[k].push_back(pair.mark);
+        }
     std::vector<std::optional<float>> points(mColumns);
     std::string content;
     const std::uint8_t* codes = mCodes.data();
     for (std::size_t i = 0; i < mRecords.size(); ++i, codes += mColumns) {
         content.assign(mLengths[i], ' ');
-        for (std::size_t k = 0; k < mColumns; ++k) {
-            const Pair& pair = mPositions[k].pairs[codes[k]];
-            points[k] = PointsOf(pair.points);
-            if (pair.mark != kNoMark)
-                content[k] = static_cast<char>(pair.mark);
-        }
+        const std::size_t marked = std::min<std::size_t>(mLengths[i], mColumns);
+        for (std::size_t k = 0; k < mColumns; ++k)
+            points[k] = pointsOf[k][codes[k]];
+        for (std::size_t k = 0; k < marked; ++k)
+            content[k] = static_cast<char>(marksOf[k][codes[k]]);
         Sheet sheet;
         sheet.record = mRecords[i];
         sheet.content = content;
