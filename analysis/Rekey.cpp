@@ -10,6 +10,9 @@
 #include "platform/text/TextFile.h"
 #include "scoring/SheetScoring.h"
 
+#include <string_view>
+#include <vector>
+
 namespace analysis {
 namespace {
 
@@ -50,47 +53,137 @@ RekeyColumns ColumnsOf(const db::Query& view, const core::FieldSettings& f, cons
     return c;
 }
 
-// Re-scores every sheet of the view with the corrected plan, rewriting the
-// question's column and the score of the sheets where they differ from what
-// is stored. Returns the rows rewritten; `stats` receives the run's counts.
-std::int64_t RescoreSheets(core::Workspace& ws, core::Ui& ui, const scoring::RunPlan& plan,
-                           const scoring::ScoringSettings& st, const core::FieldSettings& f, int position,
-                           scoring::RunStatistics& stats) {
-    db::Query& view = ws.view;
-    const RekeyColumns columns = ColumnsOf(view, ws.Fields, plan, position);
-    scoring::SheetScorer scorer(plan, f, st, stats);
-    scoring::SheetReader reader(view, ws.connection, columns.content, columns.id,
-                                {columns.question, columns.score->baseColumn});
-    db::Statement update = ws.connection.prepare(
-        "UPDATE " + db::jet::QuoteName(view.baseTable()) + " SET " + db::jet::QuoteName(columns.question) +
-        " = ?, " + db::jet::QuoteName(columns.score->baseColumn) + " = ? WHERE rowid = ?");
-    std::int64_t changed = 0, done = 0;
-    for (view.first(); !view.eof(); view.next()) {
-        const int row = view.recNo();
-        const auto [content, id] = reader.sheet(row);
-        const bool hasMulti = content.size() > static_cast<std::size_t>(plan.S);
-        const std::size_t needed = static_cast<std::size_t>(hasMulti ? plan.S + plan.N : plan.S);
+// Re-scores one sheet after another with the corrected plan and rewrites
+// the question's column and the score of the sheets where they differ from
+// what is stored; counts into the run's statistics as the scoring run does,
+// in the order the sheets come.
+class Rescorer {
+  public:
+    Rescorer(core::Workspace& ws, const scoring::RunPlan& plan, const scoring::ScoringSettings& st,
+             const core::FieldSettings& f, const RekeyColumns& columns, int position, scoring::RunStatistics& stats)
+        : mPlan(plan), mScore(*columns.score), mPosition(static_cast<std::size_t>(position)),
+          mScorer(plan, f, st, stats),
+          mUpdate(ws.connection.prepare("UPDATE " + db::jet::QuoteName(ws.view.baseTable()) + " SET " +
+                                        db::jet::QuoteName(columns.question) + " = ?, " +
+                                        db::jet::QuoteName(columns.score->baseColumn) + " = ? WHERE rowid = ?")) {}
+
+    void sheet(std::int64_t rowid, std::string_view content, std::string_view id, const db::Value& storedPoints,
+               const db::Value& storedScore) {
+        const bool hasMulti = content.size() > static_cast<std::size_t>(mPlan.S);
+        const std::size_t needed = static_cast<std::size_t>(hasMulti ? mPlan.S + mPlan.N : mPlan.S);
         if (content.size() < needed)
             throw core::AppError("考号 " + std::string(id) + " 的客观题只有 " + std::to_string(content.size()) +
                                  " 个字符，上次评分的题目需要 " + std::to_string(needed) +
                                  " 个。答案没有改正，没有写入任何分数。");
-        const double total = scorer.score(content, hasMulti);
+        const double total = mScorer.score(content, hasMulti);
         // Jet's REAL holds 32-bit floats, as the run writes them.
-        const db::Value points =
-            static_cast<double>(static_cast<float>(scorer.points()[static_cast<std::size_t>(position)]));
-        const db::Value score = scoring::ScoreValue(*columns.score, total);
-        if (!StoredAs(reader.extra(row, 0), points) || !StoredAs(reader.extra(row, 1), score)) {
-            update.bind(1, points);
-            update.bind(2, score);
-            update.bind(3, view.rowid());
-            update.step();
-            update.reset();
-            ++changed;
+        const db::Value points = static_cast<double>(static_cast<float>(mScorer.points()[mPosition]));
+        const db::Value score = scoring::ScoreValue(mScore, total);
+        if (!StoredAs(storedPoints, points) || !StoredAs(storedScore, score)) {
+            mUpdate.bind(1, points);
+            mUpdate.bind(2, score);
+            mUpdate.bind(3, rowid);
+            mUpdate.step();
+            mUpdate.reset();
+            ++mChanged;
         }
-        if (++done % 4096 == 0)
-            ui.progress("正在改正答案", done, stats.records);
     }
-    return changed;
+    [[nodiscard]] std::int64_t changed() const { return mChanged; }
+
+  private:
+    const scoring::RunPlan& mPlan;
+    const db::Field& mScore;
+    std::size_t mPosition;
+    scoring::SheetScorer mScorer;
+    db::Statement mUpdate;
+    std::int64_t mChanged = 0;
+};
+
+constexpr int kProgressStep = 4096;
+
+// The view's sheets in the view's order, read a batch of rowids at a time.
+void RescoreInViewOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns& columns, Rescorer& rescorer) {
+    db::Query& view = ws.view;
+    scoring::SheetReader reader(view, ws.connection, columns.content, columns.id,
+                                {columns.question, columns.score->baseColumn});
+    std::int64_t done = 0;
+    for (view.first(); !view.eof(); view.next()) {
+        const int row = view.recNo();
+        const auto [content, id] = reader.sheet(row);
+        rescorer.sheet(view.rowid(), content, id, reader.extra(row, 0), reader.extra(row, 1));
+        if (++done % kProgressStep == 0)
+            ui.progress("正在改正答案", done, view.recordCount());
+    }
+}
+
+// True when the view shows every row of its table in storage (rowid)
+// order, so that the table read in storage order gives the sheets in the
+// view's order.
+bool ViewIsTableInStorageOrder(db::Connection& connection, const db::Query& view) {
+    db::Statement count = connection.prepare("SELECT count(*) FROM " + db::jet::QuoteName(view.baseTable()));
+    if (!count.step() || count.columnInt(0) != view.recordCount())
+        return false;
+    for (int row = 1; row < view.recordCount(); ++row)
+        if (view.rowidAt(row) <= view.rowidAt(row - 1))
+            return false;
+    return true;
+}
+
+// A sheet of a batch read in storage order.
+struct StoredSheet {
+    std::int64_t rowid = 0;
+    std::string content, id;
+    db::Value points, score;
+};
+
+// The table's sheets in storage order, only the four columns the
+// correction reads, a batch of rows per statement; each batch is read whole
+// before its rows are rewritten, so no read is open while the table changes.
+void RescoreInStorageOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns& columns, Rescorer& rescorer) {
+    using db::jet::QuoteName;
+    const std::string select = "SELECT rowid, " + QuoteName(columns.content) + ", " + QuoteName(columns.id) + ", " +
+                               QuoteName(columns.question) + ", " + QuoteName(columns.score->baseColumn) +
+                               " FROM " + QuoteName(ws.view.baseTable());
+    const std::string limit = " ORDER BY rowid LIMIT " + std::to_string(kProgressStep);
+    db::Statement first = ws.connection.prepare(select + limit);
+    db::Statement next = ws.connection.prepare(select + " WHERE rowid > ?" + limit);
+    std::vector<StoredSheet> batch(kProgressStep);
+    std::int64_t done = 0;
+    for (db::Statement* read = &first;; read = &next) {
+        if (read == &next)
+            next.bind(1, batch.back().rowid);
+        std::size_t count = 0;
+        while (count < batch.size() && read->step()) {
+            StoredSheet& s = batch[count++];
+            s.rowid = read->columnInt(0);
+            s.content = db::Query::ToText(read->column(1));
+            s.id = db::Query::ToText(read->column(2));
+            s.points = read->column(3);
+            s.score = read->column(4);
+        }
+        read->reset();
+        for (std::size_t i = 0; i < count; ++i)
+            rescorer.sheet(batch[i].rowid, batch[i].content, batch[i].id, batch[i].points, batch[i].score);
+        done += static_cast<std::int64_t>(count);
+        ui.progress("正在改正答案", done, ws.view.recordCount());
+        if (count < batch.size())
+            return;
+    }
+}
+
+// Re-scores every sheet of the view with the corrected plan, in the view's
+// order (so the run's statistics are summed as a full run sums them).
+// Returns the rows rewritten; `stats` receives the run's counts.
+std::int64_t RescoreSheets(core::Workspace& ws, core::Ui& ui, const scoring::RunPlan& plan,
+                           const scoring::ScoringSettings& st, const core::FieldSettings& f, int position,
+                           scoring::RunStatistics& stats) {
+    const RekeyColumns columns = ColumnsOf(ws.view, ws.Fields, plan, position);
+    Rescorer rescorer(ws, plan, st, f, columns, position, stats);
+    if (ViewIsTableInStorageOrder(ws.connection, ws.view))
+        RescoreInStorageOrder(ws, ui, columns, rescorer);
+    else
+        RescoreInViewOrder(ws, ui, columns, rescorer);
+    return rescorer.changed();
 }
 
 } // namespace

@@ -19,8 +19,11 @@
 // runs, the statistics file and the key history exactly as a full scoring
 // run with the corrected key would leave them.
 //
-// Both functions run on the caller's thread and walk the whole table once or
-// twice; progress goes to the Ui. They read the open view (ws.view) and the
+// Both functions run on the caller's thread and walk the whole table once
+// (the preview reads again the sheets whose totals sit at a group cut);
+// progress goes to the Ui. The preview keeps a compact copy of the sheets
+// (about a byte per question and sheet, at most some 140 MB; a larger table
+// is read twice instead) for the analysis's second walk. They read the open view (ws.view) and the
 // table's last run; FullMatch and yuwen_m are the last run's, since the
 // stored points were made with them.
 namespace analysis {

@@ -1,5 +1,6 @@
 #include "analysis/Rekey.h"
 
+#include "analysis/CompactSheets.h"
 #include "analysis/RekeyCheck.h"
 #include "analysis/TableAnalysis.h"
 #include "analysis/TableSheets.h"
@@ -70,6 +71,10 @@ class RescoredSheets : public SheetSource {
     double mChangeSum = 0;
 };
 
+// What the preview's copy of the sheets may take: about 140 MB, so that
+// the preview stays well under 200 MB. A larger table is read twice instead.
+constexpr std::int64_t kCopyBytes = 140'000'000;
+
 // Ends the status bar's progress however the preview ends.
 class ProgressEnd {
   public:
@@ -109,9 +114,13 @@ RekeyPreview PreviewRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest&
                       ui);
     RescoredSheets sheets(table, static_cast<std::size_t>(checked.position - 1), question.points, request.key,
                           description.fullMatch);
+    // The analysis walks the sheets twice; the second walk comes from a
+    // compact copy the first one keeps.
+    const auto columns = static_cast<std::size_t>(plan.columnCount());
+    CompactSheets kept(sheets, columns, kCopyBytes / static_cast<std::int64_t>(columns + 10));
     {
         ProgressEnd end(ui);
-        preview.analysis = Analyze(description, sheets, options);
+        preview.analysis = Analyze(description, kept, options);
     }
     preview.analysis.table = ws.TableName;
     preview.sheets = preview.analysis.sheets;

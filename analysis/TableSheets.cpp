@@ -2,12 +2,12 @@
 
 #include "analysis/Run.h"
 #include "platform/db/JetSql.h"
+#include "platform/db/PackedReals.h"
 #include "platform/db/Query.h"
 #include "platform/db/Statement.h"
 
 #include <algorithm>
 #include <cctype>
-#include <limits>
 #include <optional>
 
 namespace analysis {
@@ -18,19 +18,6 @@ bool SameName(const std::string& a, const std::string& b) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
-}
-
-// A stored point as the score column holds it: a 32-bit float, NULL as
-// nullopt; a value that is no number becomes NaN, which the analysis
-// refuses as a point no scoring run writes.
-std::optional<float> StoredPoints(const db::Value& v) {
-    if (const auto* d = std::get_if<double>(&v))
-        return static_cast<float>(*d);
-    if (const auto* i = std::get_if<std::int64_t>(&v))
-        return static_cast<float>(*i);
-    if (db::IsNull(v))
-        return std::nullopt;
-    return std::numeric_limits<float>::quiet_NaN();
 }
 
 constexpr std::int64_t kProgressStep = 4096;
@@ -115,10 +102,16 @@ TableSheets::TableSheets(db::Connection& connection, SheetColumns columns, core:
     : mConnection(connection), mColumns(std::move(columns)), mUi(ui) {
     using db::jet::QuoteName;
     const std::string table = QuoteName(mColumns.table);
+    // The score columns come packed, a hundred to a result column: reading
+    // them one by one would cost most of the walk.
+    db::RegisterPackedReals(mConnection);
+    std::vector<std::string> points;
+    for (const std::string& f : mColumns.points)
+        points.push_back("t." + QuoteName(f));
     mColumnList =
         "t.rowid, t." + QuoteName(mColumns.examNumber) + ", t." + QuoteName(mColumns.content);
-    for (const std::string& f : mColumns.points)
-        mColumnList += ", t." + QuoteName(f);
+    if (!points.empty())
+        mColumnList += ", " + db::PackedRealsList(points);
     mInStorageOrder = "SELECT " + mColumnList + " FROM " + table + " AS t ORDER BY t.rowid";
     mInExamOrder = InExamOrder(mColumnList, table, QuoteName(mColumns.examNumber));
     db::Statement count = mConnection.prepare("SELECT count(*) FROM " + QuoteName(mColumns.table));
@@ -165,8 +158,9 @@ void TableSheets::walk(const std::string& select, const std::function<void(const
         else
             content = db::IsNull(marks) ? std::string() : db::Query::ToText(marks);
         sheet.content = content;
-        for (std::size_t k = 0; k < points.size(); ++k)
-            points[k] = StoredPoints(rows.column(static_cast<int>(k) + 3));
+        // NULL is nullopt; a value that is no number becomes NaN, which the
+        // analysis refuses as a point no scoring run writes.
+        db::ReadPackedReals(rows, 3, points);
         sheet.points = points;
         visit(sheet);
         if (++done % kProgressStep == 0)

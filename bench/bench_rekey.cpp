@@ -4,7 +4,9 @@
 // corrected from D to A: first the preview, then the correction itself. All
 // three run one after another in one child process on the same open table;
 // each is timed inside the child, and the child's peak memory (over all
-// three) is read when it ends.
+// three) is read when it ends. Each phase is timed both by the wall clock and
+// by the process's CPU time (user + system) spent in it: on a machine shared
+// with other work the wall time grows with the load, the CPU time much less.
 //
 //   bench-rekey [--records N]
 #include "analysis/Rekey.h"
@@ -19,19 +21,51 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
+#include <sys/resource.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-double Since(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 long PeakKb() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
+}
+
+// One phase's wall and CPU seconds, taken from its construction to write().
+class PhaseClock {
+  public:
+    PhaseClock() : mWall(std::chrono::steady_clock::now()), mCpu(CpuSeconds()) {}
+    void write(std::ostream& out) const {
+        out << std::chrono::duration<double>(std::chrono::steady_clock::now() - mWall).count() << ' '
+            << CpuSeconds() - mCpu << ' ' << PeakKb() << '\n';
+    }
+
+  private:
+    std::chrono::steady_clock::time_point mWall;
+    double mCpu;
+};
+
+struct Phase {
+    double wall = 0, cpu = 0;
+    long peakKb = 0;
+};
+
+void PrintPhase(const char* name, const Phase& p, const Phase& full, const char* target) {
+    std::printf("%-11s %7.2f s wall %7.2f s cpu", name, p.wall, p.cpu);
+    if (target)
+        std::printf("  = %.3f x wall, %.3f x cpu of the full run (target <= %s)", p.wall / full.wall,
+                    p.cpu / full.cpu, target);
+    std::printf("  peak so far %.1f MB\n", p.peakKb / 1024.0);
 }
 
 scoring::ScoringSettings Settings() {
@@ -54,7 +88,8 @@ scoring::ScoringSettings Settings() {
 }
 
 // The three timings, one after another on the same open table, written to
-// rekey.times in the home folder: seconds of each and the peak after each.
+// rekey.times in the home folder: wall and CPU seconds of each and the peak
+// after each.
 int Run(const fs::path& home, const fs::path& table) {
     os::SetProgramFolder(home);
     core::Workspace ws(home);
@@ -64,18 +99,18 @@ int Run(const fs::path& home, const fs::path& table) {
     os::RecordingShell shell;
     std::ofstream times(home / "rekey.times");
 
-    auto start = std::chrono::steady_clock::now();
+    const PhaseClock fullRun;
     if (scoring::ScoreAll(ws, ui, shell, Settings(), {}).outcome != core::Outcome::Done)
         return 1;
-    times << Since(start) << ' ' << PeakKb() << '\n';
+    fullRun.write(times);
 
-    start = std::chrono::steady_clock::now();
+    const PhaseClock previewing;
     const analysis::RekeyPreview preview = analysis::PreviewRekey(ws, ui, {3, 'A'});
-    times << Since(start) << ' ' << PeakKb() << '\n';
+    previewing.write(times);
 
-    start = std::chrono::steady_clock::now();
+    const PhaseClock correcting;
     const analysis::RekeyResult result = analysis::ApplyRekey(ws, ui, {3, 'A'});
-    times << Since(start) << ' ' << PeakKb() << '\n';
+    correcting.write(times);
     times << preview.changed << ' ' << result.rowsChanged << '\n';
     return preview.changed == result.rowsChanged && result.rowsChanged > 0 ? 0 : 1;
 }
@@ -105,18 +140,16 @@ int main(int argc, char** argv) {
     const bench::Measure run =
         bench::RunChild({(bin / "bench-rekey").string(), "--run", (dir / "home").string(), table.string()});
     bench::Report("full run + preview + correction (process)", run);
-    double seconds[3] = {};
-    long peak[3] = {};
+    Phase phases[3];
     long long previewed = 0, changed = 0;
     std::ifstream times(dir / "home" / "rekey.times");
-    for (int i = 0; i < 3; ++i)
-        times >> seconds[i] >> peak[i];
+    for (Phase& p : phases)
+        times >> p.wall >> p.cpu >> p.peakKb;
     times >> previewed >> changed;
-    std::printf("\nfull scoring run %.2f s (peak so far %.1f MB)\n", seconds[0], peak[0] / 1024.0);
-    std::printf("preview          %.2f s = %.3f x the full run (target <= 0.2; peak so far %.1f MB)\n",
-                seconds[1], seconds[1] / seconds[0], peak[1] / 1024.0);
-    std::printf("correction       %.2f s = %.3f x the full run (target <= 0.6; peak so far %.1f MB)\n",
-                seconds[2], seconds[2] / seconds[0], peak[2] / 1024.0);
+    std::printf("\n");
+    PrintPhase("full run", phases[0], phases[0], nullptr);
+    PrintPhase("preview", phases[1], phases[0], "0.2");
+    PrintPhase("correction", phases[2], phases[0], "0.6");
     std::printf("sheets changed: %lld previewed, %lld rewritten; peak of the process %.1f MB (target < 200)\n",
                 previewed, changed, run.peakKb / 1024.0);
     fs::remove_all(dir);

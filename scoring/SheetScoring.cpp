@@ -108,6 +108,8 @@ DecisionTables::DecisionTables(const RunPlan& plan, const core::FieldSettings& f
                     : 0.0f;
     }
     for (int b = 0; b < 256; ++b) {
+        singleLetter[static_cast<std::size_t>(b)] = SingleMarkLetter(static_cast<char>(b));
+        optionBits[static_cast<std::size_t>(b)] = static_cast<unsigned char>(OptionBits(static_cast<char>(b)));
         const std::string letters = MarkToLetters(static_cast<char>(b));
         for (int j = 1; j <= plan.N; ++j)
             multiCredit[static_cast<std::size_t>(j)][static_cast<std::size_t>(b)] =
@@ -158,7 +160,7 @@ double SheetScorer::single(int k, unsigned char code) {
     const auto i = static_cast<std::size_t>(k);
     const float earned = mTables.singleEarns[i][code];
     mPoints[i] = static_cast<double>(earned);
-    switch (SingleMarkLetter(static_cast<char>(code))) {
+    switch (mTables.singleLetter[code]) {
     case 'A': ++mStats.countA[i]; break;
     case 'B': ++mStats.countB[i]; break;
     case 'C': ++mStats.countC[i]; break;
@@ -181,7 +183,7 @@ double SheetScorer::multi(int j, unsigned char code) {
     mStats.pointSum[static_cast<std::size_t>(j)] += earned;
     const auto i = static_cast<std::size_t>(mPlan.S + j);
     mPoints[i] = earned;
-    const unsigned options = OptionBits(static_cast<char>(code));
+    const unsigned options = mTables.optionBits[code];
     mStats.countA[i] += options & 1;
     mStats.countB[i] += (options >> 1) & 1;
     mStats.countC[i] += (options >> 2) & 1;

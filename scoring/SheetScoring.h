@@ -61,6 +61,8 @@ void ReadSegments(const ScoringSettings& st, RunPlan& plan);
 struct DecisionTables {
     std::vector<std::array<float, 256>> singleEarns;  // by question 1..S
     std::vector<std::array<Credit, 256>> multiCredit; // by question 1..N
+    std::array<char, 256> singleLetter{};             // SingleMarkLetter of each byte
+    std::array<unsigned char, 256> optionBits{};      // OptionBits of each byte
 
     DecisionTables(const RunPlan& plan, const core::FieldSettings& f);
 };

@@ -126,6 +126,7 @@ private:
     friend class Query;
     friend struct ConnectionInternals;
     friend class UserStatements;
+    friend void RegisterPackedReals(Connection& connection);
     static int WaitWhileBusy(void* self, int tries);
     static int Authorize(void* self, int action, const char* a, const char* b, const char* db,
                          const char* trigger);

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cinttypes>
 #include <map>
 #include <regex>
@@ -128,7 +129,19 @@ struct Case {
     char scoreType; // 'N' rounded to one decimal, 'I' truncated
     int question;
     char key;
+    // The records in exam-number order, so that the table's storage order is
+    // the order the open table shows (the correction then reads the table in
+    // storage order, a batch of 4,096 rows at a time); otherwise shuffled.
+    bool inExamOrder = false;
+    int sheets = 60;
 };
+
+std::vector<std::pair<std::string, std::string>> SheetsOf(const Case& c) {
+    auto sheets = Sheets(c.sheets);
+    if (c.inExamOrder)
+        std::sort(sheets.begin(), sheets.end());
+    return sheets;
+}
 
 class RekeyMatchesFullRun : public ::testing::TestWithParam<Case> {
   protected:
@@ -139,7 +152,7 @@ class RekeyMatchesFullRun : public ::testing::TestWithParam<Case> {
 
 TEST_P(RekeyMatchesFullRun, EveryRowFileAndRunSettingAreThoseOfAFullRun) {
     const Case c = GetParam();
-    testsupport::WriteAnswers(home / "exam.dbf", Sheets(60), c.scoreType, 15);
+    testsupport::WriteAnswers(home / "exam.dbf", SheetsOf(c), c.scoreType, 15);
     const std::string corrected = analysis::CorrectedKey(kKey, c.question, c.key);
     ASSERT_NE(corrected, kKey);
 
@@ -168,7 +181,8 @@ TEST_P(RekeyMatchesFullRun, EveryRowFileAndRunSettingAreThoseOfAFullRun) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, RekeyMatchesFullRun,
                          ::testing::Values(Case{'N', 12, 'A'}, Case{'I', 12, 'D'}, Case{'N', 6, 'B'},
-                                           Case{'I', 3, 'A'}, Case{'N', 1, 'F'}));
+                                           Case{'I', 3, 'A'}, Case{'N', 1, 'F'}, Case{'N', 12, 'A', true},
+                                           Case{'I', 6, 'B', true}, Case{'N', 2, 'C', true, 9001}));
 
 // A scored table in a home of its own, with the state of the database and
 // the files to compare against.
