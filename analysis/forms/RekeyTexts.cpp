@@ -25,11 +25,11 @@ QString FileName(const std::filesystem::path& path) {
 
 QString RekeyRefusal(const ItemFigures& item) {
     if (item.type == QuestionType::Multi)
-        return Label(item) +
-               " 是不定项选择题，不能在这里单独改正答案。请在答案框中改正后重新评分。";
+        return Label(item) + "的答案不能在这里改正：这里只改正单选题的答案。\n"
+                             "请在答案框中改正后重新评分。";
     if (item.key == "x" || item.key == "z")
         return Label(item) + " 的答案是 \"" + QString::fromStdString(item.key) + "\"（" +
-               (item.key == "x" ? "不评分" : "给零分") + "），不能单独改正，请重新评分。";
+               (item.key == "x" ? "不评分" : "给零分") + "），不能单独改正，\n请重新评分。";
     return {};
 }
 

@@ -69,7 +69,7 @@ void TFormAnalysis::buildRekey() {
 
     lblRekeyNote = new QLabel(GroupRekey);
     lblRekeyNote->setObjectName("lblRekeyNote");
-    lblRekeyNote->setWordWrap(true);
+    lblRekeyNote->setMinimumHeight(lblRekeyNote->fontMetrics().lineSpacing() * 4);
     layout->addWidget(lblRekeyNote);
     tblRekeyPreview = new QTableWidget(PreviewRows, 2, GroupRekey);
     tblRekeyPreview->setObjectName("tblRekeyPreview");

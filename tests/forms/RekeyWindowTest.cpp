@@ -316,7 +316,7 @@ class RekeyWindowTest : public QObject {
     void aMultipleChoiceQuestionCannotBeCorrectedHere() {
         window->selectItem(4);
         QVERIFY(!window->rekeyBox()->isEnabled());
-        QVERIFY2(note().startsWith("不定项第 1 题 是不定项选择题，不能在这里单独改正答案"),
+        QVERIFY2(note().startsWith("不定项第 1 题的答案不能在这里改正：这里只改正单选题的答案。"),
                  qPrintable(note()));
         QVERIFY(figure(0, 0).isEmpty());
         const std::string before = dump();
