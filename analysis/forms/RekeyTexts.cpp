@@ -28,7 +28,7 @@ QString RekeyRefusal(const ItemFigures& item) {
         return Label(item) + "的答案不能在这里改正：这里只改正单选题的答案。\n"
                              "请在答案框中改正后重新评分。";
     if (item.key == "x" || item.key == "z")
-        return Label(item) + " 的答案是 \"" + QString::fromStdString(item.key) + "\"（" +
+        return Label(item) + "的答案是 \"" + QString::fromStdString(item.key) + "\"（" +
                (item.key == "x" ? "不评分" : "给零分") + "），不能单独改正，\n请重新评分。";
     return {};
 }

@@ -5,6 +5,7 @@
 #include "analysis/Rekey.h"
 #include "analysis/forms/AnalysisCharts.h"
 #include "analysis/forms/QuestionTable.h"
+#include "analysis/forms/RekeyTexts.h"
 #include "analysis/forms/TFormAnalysis.h"
 #include "app/forms/TFormCorvane.h"
 #include "core/OpenTable.h"
@@ -375,6 +376,32 @@ class RekeyWindowTest : public QObject {
         QVERIFY(done.isEmpty());
         QCOMPARE(dump(), before);
         QCOMPARE(Files(home->path()), files);
+    }
+
+    // Texts of made-up results: what the table above cannot reach.
+    void aKeyXOrZIsRefusedAndFractionalChangesKeepTheirSigns() {
+        analysis::ItemFigures item;
+        item.number = 7;
+        item.key = "z";
+        QCOMPARE(analysis::forms::RekeyRefusal(item),
+                 QString("单选第 7 题的答案是 \"z\"（给零分），不能单独改正，\n请重新评分。"));
+        item.key = "x";
+        QVERIFY(analysis::forms::RekeyRefusal(item).contains("不评分"));
+        item.key = "C";
+        QVERIFY(analysis::forms::RekeyRefusal(item).isEmpty());
+
+        analysis::RekeyPreview p;
+        p.sheets = 40;
+        p.changed = 4;
+        p.differences = {{2.5, 1}, {-0.7, 3}};
+        p.meanChange = 2.5 / 40 - 2.1 / 40;
+        QCOMPARE(analysis::forms::ChangesText(p),
+                 QString("总分改变的答卷：4 / 40 份\n    +2.5 分：1 份\n    -0.7 分：3 份\n"
+                         "平均分变化：+0.01"));
+        p.differences.clear();
+        p.changed = 0;
+        p.meanChange = 0;
+        QVERIFY(analysis::forms::ChangesText(p).endsWith("平均分变化：0"));
     }
 };
 
