@@ -78,6 +78,12 @@ TFormAnalysis::TFormAnalysis(QWidget* owner) : QWidget(owner, Qt::Window) {
     buildBody();
     askOpenExport = [this](const AnalysisFiles& files) { return AskOpenExport(this, files); };
     showError = [this](const QString& text) { QMessageBox::critical(this, windowTitle(), text); };
+    askRekey = [this](const QString& text) {
+        return QMessageBox::question(this, "更正答案", text) == QMessageBox::Yes;
+    };
+    showRekeyDone = [this](const QString& text) {
+        QMessageBox::information(this, "更正答案", text);
+    };
 }
 
 TFormAnalysis::~TFormAnalysis() {
@@ -148,7 +154,7 @@ void TFormAnalysis::buildBody() {
     GroupRekey = new QGroupBox("更正答案", left);
     GroupRekey->setObjectName("GroupRekey");
     GroupRekey->setLayout(new QVBoxLayout);
-    GroupRekey->hide();
+    buildRekey();
     leftLayout->addWidget(GroupRekey);
 
     auto* charts = new QSplitter(Qt::Vertical, split);
@@ -277,6 +283,7 @@ void TFormAnalysis::showSelected() {
         if (mChosen)
             mChosen->clear();
     }
+    showRekey();
 }
 
 // The chart stays while questions are selected (only the point of the

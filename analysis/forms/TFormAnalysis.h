@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/Rekey.h"
 #include "analysis/Result.h"
 #include "analysis/TableAnalysis.h"
 #include "platform/os/Shell.h"
@@ -11,8 +12,10 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 
 class QChartView;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -20,6 +23,7 @@ class QScatterSeries;
 class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTableView;
+class QTableWidget;
 
 namespace analysis::forms {
 
@@ -27,8 +31,10 @@ namespace analysis::forms {
 // analysis of the open table. It shows what the analysis found and nothing
 // it works out itself: the test figures, the score bands, the question table,
 // the options of the selected question and P against D of every question;
-// "导出" writes the analysis's text report and workbook. It keeps its size
-// in window.ini in the home folder. The owner hands it each new analysis
+// "导出" writes the analysis's text report and workbook; "更正答案" shows
+// what another key of the selected single-choice question would change and
+// corrects it, through the owner's hooks. It keeps its size in window.ini in
+// the home folder. The owner hands it each new analysis
 // through Show and keeps it; it owns its models and charts.
 class TFormAnalysis : public QWidget {
     Q_OBJECT
@@ -53,9 +59,12 @@ class TFormAnalysis : public QWidget {
     void ScatterClicked(const QPointF& point); // a point of the P-D chart clicked
     void ExportClick();                        // "导出"
 
-    // Where the controls that correct the selected question's key go; empty
-    // and hidden until they are added.
+    // The controls that correct the selected question's key, disabled for a
+    // question whose key cannot be corrected on its own.
     [[nodiscard]] QGroupBox* rekeyBox() const { return GroupRekey; }
+    void RekeyKeyChange();    // another option chosen as the new key
+    void RekeyPreviewClick(); // "预览"
+    void RekeyApplyClick();   // "应用"
 
     // The shell that opens the exported files (tests record it).
     void setShell(os::Shell* shell) { mShell = shell; }
@@ -66,6 +75,15 @@ class TFormAnalysis : public QWidget {
     std::function<QString(const AnalysisFiles& files)> askOpenExport;
     // Shows an error that ended an export; a message box unless replaced.
     std::function<void(const QString& text)> showError;
+    // The correction of a key over the open table, set by the owner, which
+    // sees the workspace: each returns nullopt when it failed and has shown
+    // why. Without them "预览" and "应用" are disabled.
+    std::function<std::optional<RekeyPreview>(const RekeyRequest& request)> previewRekey;
+    std::function<std::optional<RekeyResult>(const RekeyRequest& request)> applyRekey;
+    // Asks whether to write a correction; a Yes/No box unless replaced.
+    std::function<bool(const QString& text)> askRekey;
+    // Says what a correction did; a message box unless replaced.
+    std::function<void(const QString& text)> showRekeyDone;
 
   protected:
     void hideEvent(QHideEvent* event) override;
@@ -79,6 +97,12 @@ class TFormAnalysis : public QWidget {
     void showSelected();
     void showScatter();
     void rowChanged();
+    void buildRekey();
+    void showRekey();
+    void clearRekeyPreview();
+    void fillRekeyPreview(const RekeyPreview& preview);
+    // The correction the controls ask for; nullopt when none can be asked.
+    [[nodiscard]] std::optional<RekeyRequest> rekeyRequest() const;
     void rememberSize() const;
     void restoreSize();
     [[nodiscard]] std::filesystem::path sizeFile() const;
@@ -90,6 +114,12 @@ class TFormAnalysis : public QWidget {
     QChartView* chtOptions;
     QChartView* chtScatter;
     QGroupBox* GroupRekey;
+    QLabel* lblRekeyKey;    // the current key
+    QComboBox* cmbRekeyKey; // the new key, A to F
+    QPushButton* btnRekeyPreview;
+    QPushButton* btnRekeyApply;
+    QLabel* lblRekeyNote;          // why not, or what the preview found
+    QTableWidget* tblRekeyPreview; // the figures now and after the correction
     QLabel* ExportNote;
     QPushButton* btnExport;
     QPushButton* btnClose;

@@ -200,6 +200,8 @@ private:
     void offerReportCopy(const report::ReportResult& written);
     // The analysis window over an analysis of the open table.
     void showAnalysis(const analysis::ExamAnalysis& figures);
+    // The analysis window's correction of a key, over the workspace.
+    void wireRekey();
     // The summary of a finished run, with the figures of its analysis.
     void summarizeRun(const scoring::ScoringResult& run);
     void showSummaryBox(const analysis::forms::RunSummary& summary);

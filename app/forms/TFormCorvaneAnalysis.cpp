@@ -2,10 +2,14 @@
 // run.
 #include "app/forms/TFormCorvane.h"
 
+#include "analysis/Rekey.h"
 #include "analysis/TableAnalysis.h"
 #include "analysis/forms/TFormAnalysis.h"
 #include "analysis/forms/TFormRunSummary.h"
 #include "app/forms/Guard.h"
+#include "scoring/forms/AnswerKeyPanels.h"
+
+#include <QLineEdit>
 
 namespace app::forms {
 namespace {
@@ -29,10 +33,42 @@ void TFormCorvane::nAnalysisClick() {
 }
 
 void TFormCorvane::showAnalysis(const analysis::ExamAnalysis& figures) {
-    if (!FormAnalysis)
+    if (!FormAnalysis) {
         FormAnalysis = new analysis::forms::TFormAnalysis(this);
+        wireRekey();
+    }
     FormAnalysis->setShell(mShell);
     FormAnalysis->Show(figures, mWs.home(), mWs.Fields.TextEncoding);
+}
+
+// The preview and the correction run in the analysis window's error guard,
+// so that a refusal is said over that window. After a correction the key
+// field shows the corrected key, the grid the new points and the window the
+// new analysis, with the same question selected.
+void TFormCorvane::wireRekey() {
+    FormAnalysis->previewRekey = [this](const analysis::RekeyRequest& request) {
+        std::optional<analysis::RekeyPreview> preview;
+        Guarded(FormAnalysis, [&] {
+            BusyCursor busy;
+            preview = analysis::PreviewRekey(mWs, *mUi, request);
+        });
+        return preview;
+    };
+    FormAnalysis->applyRekey = [this](const analysis::RekeyRequest& request) {
+        std::optional<analysis::RekeyResult> result;
+        Guarded(FormAnalysis, [&] {
+            BusyCursor busy;
+            result = analysis::ApplyRekey(mWs, *mUi, request);
+            if (result->unchanged)
+                return;
+            Panels->Edit1->setText(QString::fromStdString(result->run.settings.singleKey));
+            refreshView();
+            analysis::TableAnalysisResult again = FiguresOnly(mWs, *mUi);
+            if (again.outcome == core::Outcome::Done)
+                showAnalysis(again.analysis);
+        });
+        return result;
+    };
 }
 
 void TFormCorvane::summarizeRun(const scoring::ScoringResult& run) {

@@ -18,6 +18,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineSeries>
@@ -312,7 +313,8 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(shell.opened(), std::vector<std::string>{report.string()});
         // The report of the command line, byte for byte.
         const std::string bytes = testsupport::ReadBytes(report);
-        analysis::WriteTextReport(window->analysis(), home->path() / "again.txt", text::Encoding::Gbk);
+        analysis::WriteTextReport(window->analysis(), home->path() / "again.txt",
+                                  text::Encoding::Gbk);
         QCOMPARE(bytes, testsupport::ReadBytes(home->path() / "again.txt"));
         QVERIFY(bytes.find("\r\n") != std::string::npos);
 
@@ -371,13 +373,20 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(chart("OptionChart")->title(), QString("单选第 4 题  答案 A  疑为 D"));
     }
 
-    void theRekeyPlaceIsAnEmptyHiddenGroup() {
-        openWindow();
+    void theRekeyBoxOffersTheSuspectedOptionButNeedsItsOwner() {
+        openWindow(); // the fourth question selected, keyed A, suspected D
         QGroupBox* box = window->rekeyBox();
         QCOMPARE(box->title(), QString("更正答案"));
         QCOMPARE(box->objectName(), QString("GroupRekey"));
-        QVERIFY(box->isHidden());
-        QVERIFY(box->layout() != nullptr);
+        QVERIFY(!box->isHidden() && box->isEnabled());
+        QCOMPARE(Find<QLabel>(window.get(), "lblRekeyKey")->text(), QString("当前答案 A"));
+        QCOMPARE(Find<QComboBox>(window.get(), "cmbRekeyKey")->currentText(), QString("D"));
+        // Without the owner's hooks nothing can be previewed or written.
+        QVERIFY(!Find<QPushButton>(window.get(), "btnRekeyPreview")->isEnabled());
+        QVERIFY(!Find<QPushButton>(window.get(), "btnRekeyApply")->isEnabled());
+        window->selectItem(1); // the second question, keyed B, nothing suspected
+        QCOMPARE(Find<QLabel>(window.get(), "lblRekeyKey")->text(), QString("当前答案 B"));
+        QCOMPARE(Find<QComboBox>(window.get(), "cmbRekeyKey")->currentText(), QString("B"));
     }
 
     void anAnalysisWithoutQuestionsShowsNothingToSelect() {

@@ -1,0 +1,414 @@
+// Correcting one key from the analysis window, wired by the main window, on
+// the table of AnalysisTable.h: the fourth question is keyed A where the
+// strong sheets chose D. The preview's figures were worked out by hand, the
+// correction is compared with a full scoring run with the key ABCD.
+#include "analysis/Rekey.h"
+#include "analysis/forms/AnalysisCharts.h"
+#include "analysis/forms/QuestionTable.h"
+#include "analysis/forms/RekeyTexts.h"
+#include "analysis/forms/TFormAnalysis.h"
+#include "app/forms/TFormCorvane.h"
+#include "core/OpenTable.h"
+#include "platform/db/Connection.h"
+#include "platform/db/Statement.h"
+#include "platform/os/Shell.h"
+#include "scoring/ScoringRun.h"
+#include "scoring/forms/AnswerKeyPanels.h"
+#include "tests/forms/AnalysisTable.h"
+#include "tests/support/AnswerTables.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TempHome.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include <cinttypes>
+#include <functional>
+#include <map>
+#include <memory>
+#include <regex>
+
+using analysis::forms::TFormAnalysis;
+using analysistest::kSheets;
+
+namespace {
+
+// Every row of the tables of a scratch database (doubles by their bits),
+// the recorded runs without their id and time; not the work tables an
+// opening uses.
+std::string Dump(db::Connection& c, const std::string& only = {}) {
+    std::vector<std::string> tables;
+    db::Statement list = c.prepare("SELECT name FROM sqlite_master WHERE type = 'table' AND "
+                                   "sql NOT LIKE 'CREATE VIRTUAL%' ORDER BY name");
+    while (list.step()) {
+        const std::string name = db::Query::ToText(list.column(0));
+        if (name != "t" && name != "t2" && name != "temp" && name != "zonghe" &&
+            (only.empty() || name == only))
+            tables.push_back(name);
+    }
+    std::string out;
+    for (const std::string& t : tables) {
+        db::Statement rows = c.prepare("SELECT * FROM \"" + t + "\" ORDER BY rowid");
+        out += "table " + t + "\n";
+        while (rows.step()) {
+            for (int i = 0; i < rows.columnCount(); ++i) {
+                const std::string name = rows.columnName(i);
+                if (t == "quillory_runs" && (name == "id" || name == "run_time"))
+                    continue;
+                const db::Value v = rows.column(i);
+                char buffer[64] = "";
+                if (const auto* d = std::get_if<double>(&v))
+                    std::snprintf(buffer, sizeof buffer, "%a", *d);
+                else if (const auto* n = std::get_if<std::int64_t>(&v))
+                    std::snprintf(buffer, sizeof buffer, "%" PRId64, *n);
+                out += name + "=" +
+                       (db::IsNull(v) ? "NULL"
+                        : buffer[0]   ? buffer
+                                      : db::Query::ToText(v)) +
+                       ";";
+            }
+            out += "\n";
+        }
+    }
+    return out;
+}
+
+// The files of a home folder other than the scratch database, by name.
+std::map<std::string, std::string> Files(const std::filesystem::path& home) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(home))
+        if (e.is_regular_file() && e.path().filename().string().rfind("data.mdb", 0) != 0)
+            files[e.path().filename().string()] = testsupport::ReadBytes(e.path());
+    return files;
+}
+
+std::string WithoutTimes(const std::string& log) {
+    static const std::regex time(R"(\d+/\d+/\d+ \d+:\d+:\d+)");
+    return std::regex_replace(log, time, "TIME");
+}
+
+// Acts on the next modal window as soon as its event loop runs.
+void OnNextModal(std::function<void(QWidget*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            act(w);
+        }
+    });
+    timer->start();
+}
+
+scoring::ScoringSettings KeyedWith(const std::string& key) {
+    scoring::ScoringSettings st = analysistest::Settings();
+    st.singleKey = key;
+    return st;
+}
+
+} // namespace
+
+class RekeyWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<testsupport::TempHome> home;
+    std::unique_ptr<app::forms::TFormCorvane> w;
+    os::RecordingShell shell;
+    TFormAnalysis* window = nullptr;
+    QStringList asked;  // the questions before a correction
+    QStringList done;   // the messages after one
+    bool answer = true; // the answer to those questions
+
+    template <class T> T* Find(const char* name) {
+        T* found = window->findChild<T*>(name);
+        if (!found)
+            qFatal("no object named %s", name);
+        return found;
+    }
+    QString note() { return Find<QLabel>("lblRekeyNote")->text(); }
+    QString figure(int row, int column) {
+        const QTableWidgetItem* item = Find<QTableWidget>("tblRekeyPreview")->item(row, column);
+        return item ? item->text() : QString();
+    }
+    void choose(char key) { Find<QComboBox>("cmbRekeyKey")->setCurrentText(QString(QChar(key))); }
+    void click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
+    db::Connection& connection() { return w->workspace().connection; }
+    std::string dump() { return Dump(connection()); }
+
+    // The main window's grid: the score of the sheet with the exam number.
+    QString gridScore(const QString& id) {
+        auto* grid = w->findChild<QTableView*>("DBGrid1");
+        QAbstractItemModel* m = grid->model();
+        int idColumn = -1, scoreColumn = -1;
+        for (int c = 0; c < m->columnCount(); ++c) {
+            const QString name = m->headerData(c, Qt::Horizontal).toString();
+            if (name.compare("BH", Qt::CaseInsensitive) == 0)
+                idColumn = c;
+            if (name.compare("SCORE", Qt::CaseInsensitive) == 0)
+                scoreColumn = c;
+        }
+        for (int r = 0; r < m->rowCount(); ++r)
+            if (m->index(r, idColumn).data().toString().trimmed() == id)
+                return m->index(r, scoreColumn).data().toString();
+        return "no such sheet";
+    }
+
+    // A copy of the table in its own home, scored in full with `key`.
+    std::filesystem::path fullRun(const std::string& key, std::string& rows) {
+        const auto other = home->path() / "full";
+        std::filesystem::create_directory(other);
+        testsupport::WriteAnswers(other / "exam.dbf", kSheets, 'N');
+        core::Workspace ws(other);
+        ws.startUp();
+        testsupport::ScriptedUi ui;
+        (void)core::OpenAnswerTable(ws, ui, other / "exam.dbf");
+        if (scoring::ScoreAll(ws, ui, shell, KeyedWith(key), {}).outcome != core::Outcome::Done)
+            qFatal("the copy was not scored");
+        rows = Dump(ws.connection, "exam");
+        return other;
+    }
+
+  private slots:
+    void init() {
+        home = std::make_unique<testsupport::TempHome>();
+        testsupport::WriteAnswers(home->path() / "exam.dbf", kSheets, 'N');
+        shell = {};
+        asked.clear();
+        done.clear();
+        answer = true;
+        w = std::make_unique<app::forms::TFormCorvane>();
+        w->CreateDialogs();
+        w->setShell(&shell);
+        w->showRunSummary = [](const analysis::forms::RunSummary&) {};
+        w->show();
+        w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
+        testsupport::ScriptedUi ui;
+        if (scoring::ScoreAll(w->workspace(), ui, shell, analysistest::Settings(), {}).outcome !=
+            core::Outcome::Done)
+            qFatal("the table was not scored");
+        w->nAnalysisClick();
+        window = w->findChild<TFormAnalysis*>("TFormAnalysis");
+        if (!window)
+            qFatal("the analysis window did not open");
+        window->askRekey = [this](const QString& text) {
+            asked << text;
+            return answer;
+        };
+        window->showRekeyDone = [this](const QString& text) { done << text; };
+    }
+
+    void cleanup() {
+        w.reset();
+        home.reset();
+    }
+
+    void thePreviewShowsWhatTheCorrectionWouldChangeAndWritesNothing() {
+        QCOMPARE(window->selectedItem(), 3); // the flagged fourth question
+        QCOMPARE(Find<QComboBox>("cmbRekeyKey")->currentText(), QString("D")); // as suspected
+        // The figures now, as the question table shows them.
+        QCOMPARE(figure(0, 0), QString("3.12"));
+        QCOMPARE(figure(1, 0), QString("0.628"));
+        QCOMPARE(figure(2, 0), QString("0.625"));
+        QCOMPARE(figure(3, 0), QString("0.000"));
+        QCOMPARE(figure(4, 0), QString("答案存疑，区分低"));
+        QVERIFY(figure(0, 1).isEmpty());
+
+        const std::string before = dump();
+        const auto files = Files(home->path());
+        click("btnRekeyPreview");
+        QCOMPARE(dump(), before);
+        QCOMPARE(Files(home->path()), files);
+        QVERIFY(asked.isEmpty() && done.isEmpty());
+
+        // D gains a point for 001 002 007 and A loses one for the other five:
+        // the totals 6 5 5 3 1 0 2 1, mean 23 / 8. The upper group 001 002
+        // chose D, the lower 008 006 chose A: P 3 / 8, D 1. The question
+        // variances stay, the totals' variance grows from 3.109 to 4.359:
+        // alpha 5/4 (1 - 1.546875 / 4.359375) = 0.806.
+        QCOMPARE(note(), QString("总分改变的答卷：8 / 8 份\n    +1 分：3 份\n    -1 分：5 份\n"
+                                 "平均分变化：-0.25"));
+        QCOMPARE(figure(0, 1),
+                 QString("2.87")); // 2.875 over the double nearest 0.01 lies below 287.5
+        QCOMPARE(figure(1, 1), QString("0.806"));
+        QCOMPARE(figure(2, 1), QString("0.375"));
+        QCOMPARE(figure(3, 1), QString("1.000"));
+
+        // The same figures as the engine's own preview.
+        testsupport::ScriptedUi ui;
+        const analysis::RekeyPreview p =
+            analysis::PreviewRekey(w->workspace(), ui, analysis::RekeyRequest{4, 'D'});
+        QCOMPARE(p.changed, std::int64_t(8));
+        QCOMPARE(figure(0, 1), analysis::forms::PointsText(p.analysis.mean));
+        QCOMPARE(figure(1, 1), analysis::forms::FigureText(p.analysis.alpha));
+        QVERIFY(p.item.has_value());
+        QCOMPARE(figure(2, 1), analysis::forms::FigureText(p.item->p));
+        QCOMPARE(figure(3, 1), analysis::forms::FigureText(p.item->d));
+        const QString flags = analysis::forms::FlagText(*p.item);
+        QCOMPARE(figure(4, 1), flags.isEmpty() ? QString("无") : flags);
+        QVERIFY(!figure(4, 1).contains("答案存疑"));
+
+        choose('B'); // another option: the preview no longer holds
+        QVERIFY(figure(0, 1).isEmpty());
+        QCOMPARE(figure(0, 0), QString("3.12"));
+        QCOMPARE(dump(), before);
+    }
+
+    void applyingLeavesWhatAFullRunWithTheCorrectedKeyLeaves() {
+        const auto history = home->path() / "标准答案历史.log";
+        const std::size_t historyBefore = testsupport::ReadBytes(history).size();
+        choose('D');
+        click("btnRekeyApply");
+        QCOMPARE(asked, QStringList({"把单选第 4 题的答案由 A 改为 D，"
+                                     "并重新计算这道题的得分和每份答卷的总分吗？"}));
+        QCOMPARE(done.size(), qsizetype(1));
+
+        std::string fullRows;
+        const auto full = fullRun("ABCD", fullRows);
+        QCOMPARE(Dump(connection(), "exam"), fullRows);
+        QCOMPARE(testsupport::ReadBytes(home->path() / "统计_exam.txt"),
+                 testsupport::ReadBytes(full / "统计_exam.txt"));
+        QCOMPARE(WithoutTimes(testsupport::ReadBytes(history).substr(historyBefore)),
+                 WithoutTimes(testsupport::ReadBytes(full / "标准答案历史.log")));
+
+        // The main window follows: the key field, the grid, the window.
+        auto* panels = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
+        QCOMPARE(panels->Edit1->text(), QString("ABCD"));
+        QCOMPARE(gridScore("202601003"), QString("5"));
+        QCOMPARE(gridScore("202601007"), QString("2"));
+        QCOMPARE(window->analysis().items.at(3).key, std::string("D"));
+        QCOMPARE(window->analysis().mean, 2.875);
+        QCOMPARE(window->selectedItem(), 3); // the corrected question stays selected
+        QCOMPARE(Find<QLabel>("lblRekeyKey")->text(), QString("当前答案 D"));
+        QCOMPARE(figure(2, 0), QString("0.375"));
+
+        QCOMPARE(done[0], QString("单选第 4 题的答案已由 A 改为 D。\n"
+                                  "改写了 8 份答卷的得分和总分。\n"
+                                  "统计文件已重写：统计_exam.txt\n"
+                                  "答案记录已追加到 标准答案历史.log。\n"
+                                  "没有需要重新生成的报告。"));
+    }
+
+    void theMessageNamesTheReportsNowOutOfDate() {
+        testsupport::WriteBytes(home->path() / "分班统计_exam.txt", "old");
+        testsupport::WriteBytes(home->path() / "成绩分析_exam.xlsx", "old");
+        testsupport::WriteBytes(home->path() / "分班统计_other.txt", "another table's");
+        click("btnRekeyApply");
+        QCOMPARE(done.size(), qsizetype(1));
+        const QStringList lines = done[0].split('\n');
+        const int from = lines.indexOf("以下报告是改正前生成的，已经过时，请重新生成：");
+        QVERIFY2(from > 0, qPrintable(done[0]));
+        QStringList named = lines.mid(from + 1);
+        named.sort();
+        QCOMPARE(named, QStringList({"    分班统计_exam.txt", "    成绩分析_exam.xlsx"}));
+    }
+
+    void aMultipleChoiceQuestionCannotBeCorrectedHere() {
+        window->selectItem(4);
+        QVERIFY(!window->rekeyBox()->isEnabled());
+        QVERIFY2(note().startsWith("不定项第 1 题的答案不能在这里改正：这里只改正单选题的答案。"),
+                 qPrintable(note()));
+        QVERIFY(figure(0, 0).isEmpty());
+        const std::string before = dump();
+        window->RekeyApplyClick(); // even when reached past the disabled button
+        window->RekeyPreviewClick();
+        QCOMPARE(dump(), before);
+        QVERIFY(asked.isEmpty() && done.isEmpty());
+        window->selectItem(0);
+        QVERIFY(window->rekeyBox()->isEnabled());
+        QCOMPARE(Find<QLabel>("lblRekeyKey")->text(), QString("当前答案 A"));
+    }
+
+    void theCurrentKeyIsANoticeAndWritesNothing() {
+        choose('A');
+        const std::string before = dump();
+        const auto files = Files(home->path());
+        click("btnRekeyPreview");
+        QCOMPARE(note(), QString("第 4 题的答案已经是 A，没有改动。"));
+        QVERIFY(figure(0, 1).isEmpty());
+        click("btnRekeyApply");
+        QVERIFY(asked.isEmpty()); // nothing to confirm
+        QCOMPARE(done, QStringList({"第 4 题的答案已经是 A，没有改动。"}));
+        QCOMPARE(dump(), before);
+        QCOMPARE(Files(home->path()), files);
+        auto* panels = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
+        QVERIFY(panels->Edit1->text() != "ABCD");
+    }
+
+    void answeringNoWritesNothing() {
+        answer = false;
+        const std::string before = dump();
+        const auto files = Files(home->path());
+        click("btnRekeyApply");
+        QCOMPARE(asked.size(), qsizetype(1));
+        QVERIFY(done.isEmpty());
+        QCOMPARE(dump(), before);
+        QCOMPARE(Files(home->path()), files);
+    }
+
+    void aRefusalIsShownOverTheWindowAndChangesNothing() {
+        connection().execute("DELETE FROM quillory_runs"); // the run forgotten meanwhile
+        const std::string before = dump();
+        const auto files = Files(home->path());
+        for (const char* button : {"btnRekeyPreview", "btnRekeyApply"}) {
+            QString shown, owner;
+            OnNextModal([&](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                shown = box ? box->text() : modal->objectName();
+                owner = modal->parentWidget() ? modal->parentWidget()->objectName() : QString();
+                modal->close();
+            });
+            click(button);
+            QVERIFY2(shown.contains("还没有评过分"), qPrintable(shown));
+            QCOMPARE(owner, QString("TFormAnalysis"));
+        }
+        QVERIFY(done.isEmpty());
+        QCOMPARE(dump(), before);
+        QCOMPARE(Files(home->path()), files);
+    }
+
+    // Texts of made-up results: what the table above cannot reach.
+    void aKeyXOrZIsRefusedAndFractionalChangesKeepTheirSigns() {
+        analysis::ItemFigures item;
+        item.number = 7;
+        item.key = "z";
+        QCOMPARE(analysis::forms::RekeyRefusal(item),
+                 QString("单选第 7 题的答案是 \"z\"（给零分），不能单独改正，\n请重新评分。"));
+        item.key = "x";
+        QVERIFY(analysis::forms::RekeyRefusal(item).contains("不评分"));
+        item.key = "C";
+        QVERIFY(analysis::forms::RekeyRefusal(item).isEmpty());
+
+        analysis::RekeyPreview p;
+        p.sheets = 40;
+        p.changed = 4;
+        p.differences = {{2.5, 1}, {-0.7, 3}};
+        p.meanChange = 2.5 / 40 - 2.1 / 40;
+        QCOMPARE(analysis::forms::ChangesText(p),
+                 QString("总分改变的答卷：4 / 40 份\n    +2.5 分：1 份\n    -0.7 分：3 份\n"
+                         "平均分变化：+0.01"));
+        p.differences.clear();
+        p.changed = 0;
+        p.meanChange = 0;
+        QVERIFY(analysis::forms::ChangesText(p).endsWith("平均分变化：0"));
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    RekeyWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "RekeyWindowTest.moc"
