@@ -9,6 +9,7 @@
 #include "platform/os/Shell.h"
 #include "scoring/ScoringRun.h"
 #include "tests/forms/AnalysisTable.h"
+#include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
@@ -37,6 +38,7 @@ namespace {
 
 using analysistest::kSheets;
 using analysistest::Settings;
+using windowtest::Find;
 
 // The table scored and analysed with score bands 2 points wide.
 analysis::ExamAnalysis ScoredAnalysis(const std::filesystem::path& home) {
@@ -95,13 +97,6 @@ class AnalysisWindowTest : public QObject {
     std::unique_ptr<testsupport::TempHome> home;
     std::unique_ptr<TFormAnalysis> window;
     os::RecordingShell shell;
-
-    template <class T> T* Find(QObject* in, const char* name) {
-        T* found = in->findChild<T*>(name);
-        if (!found)
-            qFatal("no object named %s", name);
-        return found;
-    }
 
     QTableView* table() { return Find<QTableView>(window.get(), "QuestionTable"); }
     QChart* chart(const char* name) { return Find<QChartView>(window.get(), name)->chart(); }

@@ -6,6 +6,7 @@
 #include "app/forms/TFormCorvane.h"
 #include "platform/os/Shell.h"
 #include "platform/text/TextFile.h"
+#include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
 
@@ -22,44 +23,17 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 
-using app::forms::TFormCorvane;
+using windowtest::Captions;
 
 namespace {
 
-// Watchers still waiting for a dialog; one left at the end of a test means
-// a dialog that was expected never came.
-std::vector<QTimer*> gWaiting;
-
 // Closes the next modal window as soon as it is up and keeps its text.
 void CloseNextModal(QString* text) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    gWaiting.push_back(timer);
-    QObject::connect(timer, &QTimer::timeout, [timer, text] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w)
-            return;
-        timer->stop();
-        std::erase(gWaiting, timer);
-        timer->deleteLater();
-        if (auto* box = qobject_cast<QMessageBox*>(w))
-            *text = box->text();
-        static_cast<QDialog*>(w)->reject();
-    });
-    timer->start();
-}
-
-QStringList Captions(QMenu* menu) {
-    QStringList out;
-    for (QAction* a : menu->actions())
-        out << (a->isSeparator() ? "-" : a->text());
-    return out;
+    windowtest::OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); }, text);
 }
 
 std::tm Noon() {
@@ -73,29 +47,12 @@ std::tm Noon() {
 
 } // namespace
 
-class DeskTest : public QObject {
+class DeskTest : public QObject, windowtest::WindowHarness {
     Q_OBJECT
 
   private:
-    std::unique_ptr<testsupport::TempHome> home;
-    std::unique_ptr<TFormCorvane> w;
-    os::RecordingShell shell;
-
-    template <class T> T* Find(const char* name) {
-        T* found = w->findChild<T*>(name);
-        if (!found)
-            qFatal("no object named %s", name);
-        return found;
-    }
-
     void newWindow() {
-        w = std::make_unique<TFormCorvane>();
-        w->CreateDialogs();
-        w->setShell(&shell);
-        w->edits().clock = Noon;
-        w->show();
-        QApplication::setActiveWindow(w.get());
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        openWindow([](app::forms::TFormCorvane& f) { f.edits().clock = Noon; });
     }
 
     QString table(const char* name) {
@@ -134,22 +91,14 @@ class DeskTest : public QObject {
     void initTestCase() { qApp->setQuitOnLastWindowClosed(false); }
 
     void init() {
-        home = std::make_unique<testsupport::TempHome>();
+        makeHome();
         testsupport::WriteAnswers(home->path() / "t1.dbf", testsupport::Sheets(12, 8), 'N');
         testsupport::WriteAnswers(home->path() / "q2.dbf", testsupport::Sheets(3, 4), 'N');
         testsupport::WriteAnswers(home->path() / "q3.dbf", testsupport::Sheets(2, 4), 'N');
         newWindow();
     }
 
-    void cleanup() {
-        bool waiting = !gWaiting.empty();
-        for (QTimer* t : gWaiting)
-            delete t;
-        gWaiting.clear();
-        w.reset();
-        home.reset();
-        QVERIFY2(!waiting, "an expected dialog never came");
-    }
+    void cleanup() { closeWindow(); }
 
     void theViewMenuSitsBetweenFileAndHelp() {
         QStringList titles;

@@ -5,6 +5,7 @@
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/forms/TFormTongji.h"
+#include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
 
@@ -16,47 +17,14 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableView>
-#include <QTimer>
 #include <QtTest>
 
-#include <functional>
 #include <memory>
 
-using app::forms::TFormCorvane;
+using windowtest::OnNextModal;
+using windowtest::Seen;
 
 namespace {
-
-struct Seen {
-    QString text;
-    QString name;
-    bool yesIsDefault = false;
-};
-
-std::vector<QTimer*> gWaiting;
-
-// Acts on the next modal window once it is up, remembering what it showed.
-void OnNextModal(std::function<void(QWidget*)> act, Seen* seen = nullptr) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    gWaiting.push_back(timer);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, seen] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w)
-            return;
-        timer->stop();
-        std::erase(gWaiting, timer);
-        timer->deleteLater();
-        if (seen) {
-            seen->name = w->objectName();
-            if (auto* box = qobject_cast<QMessageBox*>(w)) {
-                seen->text = box->text();
-                seen->yesIsDefault = box->defaultButton() && box->defaultButton() == box->button(QMessageBox::Yes);
-            }
-        }
-        act(w);
-    });
-    timer->start();
-}
 
 void Answer(QMessageBox::StandardButton button, Seen* seen) {
     OnNextModal(
@@ -71,14 +39,10 @@ void Answer(QMessageBox::StandardButton button, Seen* seen) {
 
 } // namespace
 
-class ErrorsWindowTest : public QObject {
+class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
     Q_OBJECT
 
 private:
-    std::unique_ptr<testsupport::TempHome> home;
-    std::unique_ptr<TFormCorvane> w;
-    os::RecordingShell shell;
-
     scoring::forms::AnswerKeyPanels* panels() { return w->findChild<scoring::forms::AnswerKeyPanels*>("Panels"); }
     stats::forms::TFormTongji* dialog() { return w->findChild<stats::forms::TFormTongji*>("TFormTongji"); }
     QTableView* grid() { return w->findChild<QTableView*>("DBGrid1"); }
@@ -91,24 +55,11 @@ private:
 
 private slots:
     void init() {
-        home = std::make_unique<testsupport::TempHome>();
-        w = std::make_unique<TFormCorvane>();
-        w->CreateDialogs();
-        w->setShell(&shell);
-        w->show();
-        QApplication::setActiveWindow(w.get());
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        makeHome();
+        openWindow();
     }
 
-    void cleanup() {
-        bool waiting = !gWaiting.empty();
-        for (QTimer* t : gWaiting)
-            delete t;
-        gWaiting.clear();
-        w.reset();
-        home.reset();
-        QVERIFY2(!waiting, "an expected dialog never came");
-    }
+    void cleanup() { closeWindow(); }
 
     void theKeyTooltipSpellsOutMarkCodesAsTheUserTypes() {
         open(testsupport::Sheets(3, 8));

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QRadioButton>
 #include <QSpinBox>
+#include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/SheetXml.h"
 #include "tests/support/TempHome.h"
@@ -29,138 +30,31 @@
 #include <QtTest>
 
 #include <chrono>
-#include <functional>
 #include <memory>
 
-using app::forms::TFormCorvane;
+using windowtest::Captions;
+using windowtest::CloseModals;
+using windowtest::CloseNextModal;
+using windowtest::OnNextModal;
+using windowtest::Seen;
 
-namespace {
-
-struct Seen {
-    QString title;
-    QString text;
-    QString name;
-};
-
-// Watchers still waiting for a dialog; one left at the end of a test means
-// a dialog that was expected never came.
-std::vector<QTimer*> gWaiting;
-
-// Acts on the next modal window as soon as it is up (inside its own event
-// loop) and remembers what it showed.
-void OnNextModal(std::function<void(QWidget*)> act, Seen* seen = nullptr) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    gWaiting.push_back(timer);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, seen] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w)
-            return;
-        timer->stop();
-        std::erase(gWaiting, timer);
-        timer->deleteLater();
-        if (seen) {
-            seen->title = w->windowTitle();
-            seen->name = w->objectName();
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                seen->text = box->text();
-        }
-        act(w);
-    });
-    timer->start();
-}
-
-void CloseNextModal(Seen* seen) {
-    OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); }, seen);
-}
-
-// Closes the next `count` modal windows one after the other, answering No.
-void CloseModals(int count, std::vector<Seen>* seen) {
-    if (count == 0)
-        return;
-    seen->emplace_back();
-    Seen* slot = &seen->back();
-    OnNextModal(
-        [count, seen](QWidget* w) {
-            CloseModals(count - 1, seen);
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->button(QMessageBox::No))
-                box->button(QMessageBox::No)->click();
-            else
-                static_cast<QDialog*>(w)->reject();
-        },
-        slot);
-}
-
-QStringList Captions(QMenu* menu) {
-    QStringList out;
-    for (QAction* a : menu->actions())
-        out << (a->isSeparator() ? "-" : a->text());
-    return out;
-}
-
-} // namespace
-
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, windowtest::WindowHarness {
     Q_OBJECT
 
 private:
-    std::unique_ptr<testsupport::TempHome> home;
-    std::unique_ptr<TFormCorvane> w;
-    os::RecordingShell shell;
     std::filesystem::path sample;
-
-    // The window's object of that name; widgets inside its dialogs are left
-    // out, so that a dialog's Edit1 is never taken for the panels' Edit1.
-    template <class T>
-    T* Find(const char* name) {
-        T* found = nullptr;
-        for (T* o : w->findChildren<T*>(name)) {
-            bool inDialog = false;
-            if constexpr (std::is_base_of_v<QWidget, T>) {
-                if (!qobject_cast<QDialog*>(o))
-                    for (QWidget* p = o->parentWidget(); p && p != w.get(); p = p->parentWidget())
-                        inDialog = inDialog || qobject_cast<QDialog*>(p) != nullptr;
-            }
-            if (!inDialog) {
-                if (found)
-                    qFatal("two objects named %s", name);
-                found = o;
-            }
-        }
-        if (!found)
-            qFatal("no object named %s", name);
-        return found;
-    }
 
     void openSample() { w->OpenAnswerTable(QString::fromStdString(sample.string())); }
 
-    void activate() {
-        QApplication::setActiveWindow(w.get());
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
-    }
-
 private slots:
     void init() {
-        home = std::make_unique<testsupport::TempHome>();
+        makeHome();
         sample = home->path() / "t1.dbf";
         testsupport::WriteAnswers(sample, testsupport::Sheets(12, 8), 'N');
-        w = std::make_unique<TFormCorvane>();
-        w->CreateDialogs();
-        w->setShell(&shell);
-        w->show();
-        QApplication::setActiveWindow(w.get());
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        openWindow();
     }
 
-    void cleanup() {
-        bool waiting = !gWaiting.empty();
-        for (QTimer* t : gWaiting)
-            delete t;
-        gWaiting.clear();
-        w.reset();
-        home.reset();
-        QVERIFY2(!waiting, "an expected dialog never came");
-    }
+    void cleanup() { closeWindow(); }
 
     void startUpCreatesTheDatabaseAndTheDialogs() {
         QVERIFY(std::filesystem::exists(home->path() / "data.mdb"));

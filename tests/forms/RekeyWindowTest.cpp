@@ -15,6 +15,7 @@
 #include "scoring/ScoringRun.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "tests/forms/AnalysisTable.h"
+#include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
@@ -29,17 +30,16 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
-#include <QTimer>
 #include <QtTest>
 
 #include <cinttypes>
-#include <functional>
 #include <map>
 #include <memory>
 #include <regex>
 
 using analysis::forms::TFormAnalysis;
 using analysistest::kSheets;
+using windowtest::OnNextModal;
 
 namespace {
 
@@ -97,20 +97,6 @@ std::string WithoutTimes(const std::string& log) {
     return std::regex_replace(log, time, "TIME");
 }
 
-// Acts on the next modal window as soon as its event loop runs.
-void OnNextModal(std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(w);
-        }
-    });
-    timer->start();
-}
-
 scoring::ScoringSettings KeyedWith(const std::string& key) {
     scoring::ScoringSettings st = analysistest::Settings();
     st.singleKey = key;
@@ -119,24 +105,17 @@ scoring::ScoringSettings KeyedWith(const std::string& key) {
 
 } // namespace
 
-class RekeyWindowTest : public QObject {
+class RekeyWindowTest : public QObject, windowtest::WindowHarness {
     Q_OBJECT
 
   private:
-    std::unique_ptr<testsupport::TempHome> home;
-    std::unique_ptr<app::forms::TFormCorvane> w;
-    os::RecordingShell shell;
     TFormAnalysis* window = nullptr;
     QStringList asked;  // the questions before a correction
     QStringList done;   // the messages after one
     bool answer = true; // the answer to those questions
 
-    template <class T> T* Find(const char* name) {
-        T* found = window->findChild<T*>(name);
-        if (!found)
-            qFatal("no object named %s", name);
-        return found;
-    }
+    // The analysis window's object of that name.
+    template <class T> T* Find(const char* name) { return windowtest::Find<T>(window, name); }
     QString note() { return Find<QLabel>("lblRekeyNote")->text(); }
     QString figure(int row, int column) {
         const QTableWidgetItem* item = Find<QTableWidget>("tblRekeyPreview")->item(row, column);
@@ -182,17 +161,14 @@ class RekeyWindowTest : public QObject {
 
   private slots:
     void init() {
-        home = std::make_unique<testsupport::TempHome>();
+        makeHome();
         testsupport::WriteAnswers(home->path() / "exam.dbf", kSheets, 'N');
-        shell = {};
         asked.clear();
         done.clear();
         answer = true;
-        w = std::make_unique<app::forms::TFormCorvane>();
-        w->CreateDialogs();
-        w->setShell(&shell);
-        w->showRunSummary = [](const analysis::forms::RunSummary&) {};
-        w->show();
+        openWindow([](app::forms::TFormCorvane& f) {
+            f.showRunSummary = [](const analysis::forms::RunSummary&) {};
+        });
         w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
         testsupport::ScriptedUi ui;
         if (scoring::ScoreAll(w->workspace(), ui, shell, analysistest::Settings(), {}).outcome !=
@@ -209,10 +185,7 @@ class RekeyWindowTest : public QObject {
         window->showRekeyDone = [this](const QString& text) { done << text; };
     }
 
-    void cleanup() {
-        w.reset();
-        home.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void thePreviewShowsWhatTheCorrectionWouldChangeAndWritesNothing() {
         QCOMPARE(window->selectedItem(), 3); // the flagged fourth question

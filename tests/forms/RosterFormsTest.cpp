@@ -7,6 +7,7 @@
 #include "roster/forms/TFormRosterImport.h"
 #include "roster/forms/TFormVerify.h"
 #include "stats/forms/TFormTongji.h"
+#include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
 
@@ -17,7 +18,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -27,47 +27,13 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 
-using app::forms::TFormCorvane;
+using windowtest::CloseNextModal;
+using windowtest::OnNextModal;
+using windowtest::Seen;
 
 namespace {
-
-struct Seen {
-    QString title;
-    QString text;
-    QString name;
-};
-
-std::vector<QTimer*> gWaiting;
-
-// Acts on the next modal window as soon as it is up, remembering what it showed.
-void OnNextModal(std::function<void(QWidget*)> act, Seen* seen = nullptr) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    gWaiting.push_back(timer);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, seen] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w)
-            return;
-        timer->stop();
-        std::erase(gWaiting, timer);
-        timer->deleteLater();
-        if (seen) {
-            seen->title = w->windowTitle();
-            seen->name = w->objectName();
-            if (auto* box = qobject_cast<QMessageBox*>(w))
-                seen->text = box->text();
-        }
-        act(w);
-    });
-    timer->start();
-}
-
-void CloseNextModal(Seen* seen) {
-    OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->reject(); }, seen);
-}
 
 QTreeWidgetItem* LineOf(QTreeWidget* list, const QString& kind, const QString& number) {
     for (int i = 0; i < list->topLevelItemCount(); ++i) {
@@ -80,14 +46,10 @@ QTreeWidgetItem* LineOf(QTreeWidget* list, const QString& kind, const QString& n
 
 } // namespace
 
-class RosterFormsTest : public QObject {
+class RosterFormsTest : public QObject, windowtest::WindowHarness {
     Q_OBJECT
 
 private:
-    std::unique_ptr<testsupport::TempHome> home;
-    std::unique_ptr<TFormCorvane> w;
-    os::RecordingShell shell;
-
     std::vector<std::string> Numbers() {
         std::vector<std::string> ids;
         for (const auto& row : w->workspace().connection.select("SELECT BH FROM exam ORDER BY rowid").rows)
@@ -97,24 +59,11 @@ private:
 
 private slots:
     void init() {
-        home = std::make_unique<testsupport::TempHome>();
-        w = std::make_unique<TFormCorvane>();
-        w->CreateDialogs();
-        w->setShell(&shell);
-        w->show();
-        QApplication::setActiveWindow(w.get());
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        makeHome();
+        openWindow();
     }
 
-    void cleanup() {
-        bool waiting = !gWaiting.empty();
-        for (QTimer* t : gWaiting)
-            delete t;
-        gWaiting.clear();
-        w.reset();
-        home.reset();
-        QVERIFY2(!waiting, "an expected dialog never came");
-    }
+    void cleanup() { closeWindow(); }
 
     void menuItemsInTheFileMenu() {
         QCOMPARE(w->findChild<QAction*>("nImportRoster")->text(), QString("导入学生名单..."));

@@ -7,6 +7,7 @@
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "tests/forms/AnalysisTable.h"
+#include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
 
@@ -17,7 +18,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -25,24 +25,11 @@
 
 using analysis::forms::TFormAnalysis;
 using analysistest::kSheets;
+using windowtest::OnNextModal;
 
 int RunAnalysisWindowTest(int argc, char** argv);
 
 namespace {
-
-// Acts on the next modal window as soon as its event loop runs.
-void OnNextModal(std::function<void(QWidget*)> act) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            timer->stop();
-            timer->deleteLater();
-            act(w);
-        }
-    });
-    timer->start();
-}
 
 // Closes the next `count` modal windows in turn, answering No to questions;
 // `meanwhile` runs while each is up, with its window's name or text.
@@ -64,13 +51,10 @@ void CloseModals(int count, QStringList* seen, std::function<void(const QString&
 
 } // namespace
 
-class MainWindowAnalysisTest : public QObject {
+class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
     Q_OBJECT
 
   private:
-    std::unique_ptr<testsupport::TempHome> home;
-    std::unique_ptr<app::forms::TFormCorvane> w;
-    os::RecordingShell shell;
     std::vector<analysis::forms::RunSummary> summaries;
 
     void score(const QString& key = "ABCA", std::function<void(const QString&)> meanwhile = {}) {
@@ -94,21 +78,14 @@ class MainWindowAnalysisTest : public QObject {
 
   private slots:
     void init() {
-        home = std::make_unique<testsupport::TempHome>();
+        makeHome();
         testsupport::WriteAnswers(home->path() / "exam.dbf", kSheets, 'N');
-        shell = {};
         summaries.clear();
-        w = std::make_unique<app::forms::TFormCorvane>();
-        w->CreateDialogs();
-        w->setShell(&shell);
-        w->show();
+        openWindow();
         w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
     }
 
-    void cleanup() {
-        w.reset();
-        home.reset();
-    }
+    void cleanup() { closeWindow(); }
 
     void aScoringRunEndsWithItsSummary() {
         w->showRunSummary = [&](const analysis::forms::RunSummary& s) { summaries.push_back(s); };

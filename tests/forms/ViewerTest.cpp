@@ -7,6 +7,7 @@
 #include "platform/os/Shell.h"
 #include "platform/text/Gbk.h"
 #include "scoring/forms/AnswerKeyPanels.h"
+#include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
 
@@ -20,7 +21,6 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTimer>
 #include <QtTest>
 
 #include <cstdlib>
@@ -29,6 +29,7 @@
 
 using app::forms::DesktopShell;
 using app::forms::TextViewer;
+using windowtest::OnNextModal;
 
 namespace {
 
@@ -36,28 +37,6 @@ namespace {
 // Chinese character is two ASCII characters wide.
 const std::string kReport = "题目  选A  选B\r\n1     3    2\r\n";
 const QString kShown = "题目  选A  选B\n1     3    2\n";
-
-// Acts on the next modal window as soon as it is up (inside its own event
-// loop) and remembers its text. Gives up after two seconds.
-void OnNextModal(std::function<void(QWidget*)> act, QString* text = nullptr) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, text, tries] {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w) {
-            if (++*tries > 400)
-                timer->deleteLater();
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        if (auto* box = qobject_cast<QMessageBox*>(w); box && text)
-            *text = box->text();
-        act(w);
-    });
-    timer->start();
-}
 
 void Click(QWidget* dialog, const char* button) {
     auto* b = dialog->findChild<QPushButton*>(button);
@@ -80,8 +59,10 @@ class ViewerTest : public QObject {
         desktop = std::make_unique<os::RecordingShell>();
     }
     void cleanup() {
+        const bool waiting = windowtest::StopWaiting();
         desktop.reset();
         home.reset();
+        QVERIFY2(!waiting, windowtest::kNeverCame);
     }
 
     void aGbkReportIsReadAsGbk() {
