@@ -8,6 +8,7 @@
 #include "core/Session.h"
 #include "core/Workspace.h"
 #include "analysis/TableAnalysis.h"
+#include "cli/Arguments.h"
 #include "cli/CliUi.h"
 #include "cli/Help.h"
 #include "cli/RekeyCommand.h"
@@ -38,26 +39,6 @@
 namespace cli {
 namespace {
 
-constexpr int kDone = 0, kError = 1, kUsage = 2, kStopped = 3;
-
-struct Args {
-    std::string command;
-    std::string table;
-    std::map<std::string, std::vector<std::string>> options;
-    std::set<std::string> flags;
-
-    [[nodiscard]] std::optional<std::string> option(const std::string& name) const {
-        auto it = options.find(name);
-        if (it == options.end() || it->second.empty())
-            return std::nullopt;
-        return it->second.back();
-    }
-};
-
-struct UsageError {
-    std::string text;
-};
-
 void PrintRows(db::Query& q) {
     std::string line;
     for (int f = 0; f < q.fieldCount(); ++f)
@@ -68,29 +49,6 @@ void PrintRows(db::Query& q) {
         for (int f = 0; f < q.fieldCount(); ++f)
             line += (f ? "\t" : "") + db::Query::ToText(q.value(f));
         std::printf("%s\n", line.c_str());
-    }
-}
-
-int Number(const std::string& text, const char* option) {
-    try {
-        std::size_t used = 0;
-        int n = std::stoi(text, &used);
-        if (used == text.size())
-            return n;
-    } catch (const std::exception&) {
-    }
-    throw UsageError{std::string(option) + " needs a whole number, not '" + text + "'"};
-}
-
-std::vector<std::string> Split(const std::string& list) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t comma = list.find(',', start);
-        parts.push_back(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (comma == std::string::npos)
-            return parts;
-        start = comma + 1;
     }
 }
 
@@ -251,19 +209,6 @@ int RunClasses(Context& c) {
         std::fprintf(stderr, "分班统计: %s\n",
                      result.rowsUpdated ? std::to_string(*result.rowsUpdated).c_str() : title.c_str());
     return Status(result.outcome);
-}
-
-// A decimal option such as --pass 60 or --groups 27.5: the whole text must
-// be a number.
-double Decimal(const std::string& text, const char* option) {
-    try {
-        std::size_t used = 0;
-        double v = std::stod(text, &used);
-        if (used == text.size())
-            return v;
-    } catch (const std::exception&) {
-    }
-    throw UsageError{std::string(option) + " needs a number, not '" + text + "'"};
 }
 
 // "成绩分析": the class settings as for classes; --pass, --excellent and
