@@ -11,6 +11,7 @@
 #include "scoring/ScoringRun.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/CliRun.h"
+#include "tests/support/DatabaseDump.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 
@@ -24,6 +25,9 @@
 namespace {
 
 using testsupport::TempHome;
+using testsupport::DumpDatabase;
+using testsupport::HomeFiles;
+using testsupport::WithoutTimes;
 
 // Twelve single-choice questions in three segments (5 worth 1, 4 worth 2.5,
 // 3 worth 0.7, so that totals need rounding and truncating), question 7
@@ -68,61 +72,6 @@ std::vector<std::string> ScoreArgs(const std::string& home, const std::string& t
     return args;
 }
 
-// Every table of a scratch database, every row and value exactly (doubles
-// by their bits; not the work tables t, t2, temp and zonghe an opening
-// uses), the recorded runs
-// without their id and time; of those only
-// the last when `lastRun`.
-std::string Dump(const std::filesystem::path& mdb, bool lastRun = false) {
-    db::Connection c;
-    c.open(mdb);
-    std::vector<std::string> tables;
-    db::Statement list = c.prepare("SELECT name FROM sqlite_master WHERE type = 'table' AND sql NOT LIKE 'CREATE VIRTUAL%' ORDER BY name");
-    while (list.step()) {
-        const std::string name = db::Query::ToText(list.column(0));
-        if (name != "t" && name != "t2" && name != "temp" && name != "zonghe")
-            tables.push_back(name);
-    }
-    std::string out;
-    for (const std::string& t : tables) {
-        const bool runs = t == "quillory_runs";
-        db::Statement rows = c.prepare("SELECT * FROM \"" + t + "\" ORDER BY rowid" +
-                                       (runs && lastRun ? " DESC LIMIT 1" : ""));
-        out += "table " + t + "\n";
-        while (rows.step()) {
-            for (int i = 0; i < rows.columnCount(); ++i) {
-                const std::string name = rows.columnName(i);
-                if (runs && (name == "id" || name == "run_time"))
-                    continue;
-                const db::Value v = rows.column(i);
-                char buffer[64] = "";
-                if (const auto* d = std::get_if<double>(&v))
-                    std::snprintf(buffer, sizeof buffer, "%a", *d);
-                else if (const auto* n = std::get_if<std::int64_t>(&v))
-                    std::snprintf(buffer, sizeof buffer, "%" PRId64, *n);
-                out += name + "=" + (db::IsNull(v) ? "NULL" : buffer[0] ? buffer : db::Query::ToText(v)) + ";";
-            }
-            out += "\n";
-        }
-    }
-    return out;
-}
-
-// The files of a home folder other than the scratch database, by name.
-std::map<std::string, std::string> Files(const std::filesystem::path& home) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : std::filesystem::directory_iterator(home))
-        if (e.is_regular_file() && e.path().filename().string().rfind("data.mdb", 0) != 0)
-            files[e.path().filename().string()] = testsupport::ReadBytes(e.path());
-    return files;
-}
-
-// The history entry's date and time, which differ between two runs.
-std::string WithoutTimes(const std::string& log) {
-    static const std::regex time(R"(\d+/\d+/\d+ \d+:\d+:\d+)");
-    return std::regex_replace(log, time, "TIME");
-}
-
 std::string Tail(const std::string& bytes, std::size_t from) { return bytes.substr(from); }
 
 struct Case {
@@ -160,7 +109,7 @@ TEST_P(RekeyMatchesFullRun, EveryRowFileAndRunSettingAreThoseOfAFullRun) {
     for (const std::string& h : {a, b})
         ASSERT_EQ(testsupport::RunCli(ScoreArgs(h, table(), kEarlierKey)).status, 0);
     ASSERT_EQ(testsupport::RunCli(ScoreArgs(a, table(), kKey)).status, 0);
-    const std::string rekeyedBefore = Dump(home / "rekeyed" / "data.mdb", true);
+    const std::string rekeyedBefore = DumpDatabase(home / "rekeyed" / "data.mdb", {.only = {}, .lastRun = true});
     const std::size_t historyA = testsupport::ReadBytes(home / "rekeyed" / "标准答案历史.log").size();
     const std::size_t historyB = testsupport::ReadBytes(home / "full" / "标准答案历史.log").size();
 
@@ -169,9 +118,9 @@ TEST_P(RekeyMatchesFullRun, EveryRowFileAndRunSettingAreThoseOfAFullRun) {
     ASSERT_EQ(rekey.status, 0) << rekey.err;
     ASSERT_EQ(testsupport::RunCli(ScoreArgs(b, table(), corrected)).status, 0);
 
-    const std::string rekeyed = Dump(home / "rekeyed" / "data.mdb", true);
+    const std::string rekeyed = DumpDatabase(home / "rekeyed" / "data.mdb", {.only = {}, .lastRun = true});
     EXPECT_NE(rekeyed, rekeyedBefore) << "the correction changed no score";
-    EXPECT_EQ(rekeyed, Dump(home / "full" / "data.mdb", true));
+    EXPECT_EQ(rekeyed, DumpDatabase(home / "full" / "data.mdb", {.only = {}, .lastRun = true}));
     EXPECT_EQ(testsupport::ReadBytes(home / "rekeyed" / "统计_exam.txt"),
               testsupport::ReadBytes(home / "full" / "统计_exam.txt"));
     EXPECT_EQ(WithoutTimes(Tail(testsupport::ReadBytes(home / "rekeyed" / "标准答案历史.log"), historyA)),
@@ -200,8 +149,8 @@ class RekeyCliTest : public ::testing::Test {
     }
     void Score() { ASSERT_EQ(testsupport::RunCli(ScoreArgs(homeDir(), table(), kKey)).status, 0); }
     std::string State() {
-        std::string state = Dump(home / "home" / "data.mdb");
-        for (const auto& [name, bytes] : Files(home / "home"))
+        std::string state = DumpDatabase(home / "home" / "data.mdb");
+        for (const auto& [name, bytes] : HomeFiles(home / "home"))
             state += name + "\n" + bytes + "\n";
         return state;
     }

@@ -17,6 +17,7 @@
 #include "tests/forms/AnalysisTable.h"
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/DatabaseDump.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 
@@ -40,62 +41,11 @@
 using analysis::forms::TFormAnalysis;
 using analysistest::kSheets;
 using windowtest::OnNextModal;
+using testsupport::DumpDatabase;
+using testsupport::HomeFiles;
+using testsupport::WithoutTimes;
 
 namespace {
-
-// Every row of the tables of a scratch database (doubles by their bits),
-// the recorded runs without their id and time; not the work tables an
-// opening uses.
-std::string Dump(db::Connection& c, const std::string& only = {}) {
-    std::vector<std::string> tables;
-    db::Statement list = c.prepare("SELECT name FROM sqlite_master WHERE type = 'table' AND "
-                                   "sql NOT LIKE 'CREATE VIRTUAL%' ORDER BY name");
-    while (list.step()) {
-        const std::string name = db::Query::ToText(list.column(0));
-        if (name != "t" && name != "t2" && name != "temp" && name != "zonghe" &&
-            (only.empty() || name == only))
-            tables.push_back(name);
-    }
-    std::string out;
-    for (const std::string& t : tables) {
-        db::Statement rows = c.prepare("SELECT * FROM \"" + t + "\" ORDER BY rowid");
-        out += "table " + t + "\n";
-        while (rows.step()) {
-            for (int i = 0; i < rows.columnCount(); ++i) {
-                const std::string name = rows.columnName(i);
-                if (t == "quillory_runs" && (name == "id" || name == "run_time"))
-                    continue;
-                const db::Value v = rows.column(i);
-                char buffer[64] = "";
-                if (const auto* d = std::get_if<double>(&v))
-                    std::snprintf(buffer, sizeof buffer, "%a", *d);
-                else if (const auto* n = std::get_if<std::int64_t>(&v))
-                    std::snprintf(buffer, sizeof buffer, "%" PRId64, *n);
-                out += name + "=" +
-                       (db::IsNull(v) ? "NULL"
-                        : buffer[0]   ? buffer
-                                      : db::Query::ToText(v)) +
-                       ";";
-            }
-            out += "\n";
-        }
-    }
-    return out;
-}
-
-// The files of a home folder other than the scratch database, by name.
-std::map<std::string, std::string> Files(const std::filesystem::path& home) {
-    std::map<std::string, std::string> files;
-    for (const auto& e : std::filesystem::directory_iterator(home))
-        if (e.is_regular_file() && e.path().filename().string().rfind("data.mdb", 0) != 0)
-            files[e.path().filename().string()] = testsupport::ReadBytes(e.path());
-    return files;
-}
-
-std::string WithoutTimes(const std::string& log) {
-    static const std::regex time(R"(\d+/\d+/\d+ \d+:\d+:\d+)");
-    return std::regex_replace(log, time, "TIME");
-}
 
 scoring::ScoringSettings KeyedWith(const std::string& key) {
     scoring::ScoringSettings st = analysistest::Settings();
@@ -124,7 +74,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
     void choose(char key) { Find<QComboBox>("cmbRekeyKey")->setCurrentText(QString(QChar(key))); }
     void click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
     db::Connection& connection() { return w->workspace().connection; }
-    std::string dump() { return Dump(connection()); }
+    std::string dump() { return DumpDatabase(connection()); }
 
     // The main window's grid: the score of the sheet with the exam number.
     QString gridScore(const QString& id) {
@@ -155,7 +105,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
         (void)core::OpenAnswerTable(ws, ui, other / "exam.dbf");
         if (scoring::ScoreAll(ws, ui, shell, KeyedWith(key), {}).outcome != core::Outcome::Done)
             qFatal("the copy was not scored");
-        rows = Dump(ws.connection, "exam");
+        rows = DumpDatabase(ws.connection, {.only = "exam", .lastRun = false});
         return other;
     }
 
@@ -199,10 +149,10 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
         QVERIFY(figure(0, 1).isEmpty());
 
         const std::string before = dump();
-        const auto files = Files(home->path());
+        const auto files = HomeFiles(home->path());
         click("btnRekeyPreview");
         QCOMPARE(dump(), before);
-        QCOMPARE(Files(home->path()), files);
+        QCOMPARE(HomeFiles(home->path()), files);
         QVERIFY(asked.isEmpty() && done.isEmpty());
 
         // D gains a point for 001 002 007 and A loses one for the other five:
@@ -249,7 +199,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
 
         std::string fullRows;
         const auto full = fullRun("ABCD", fullRows);
-        QCOMPARE(Dump(connection(), "exam"), fullRows);
+        QCOMPARE(DumpDatabase(connection(), {.only = "exam", .lastRun = false}), fullRows);
         QCOMPARE(testsupport::ReadBytes(home->path() / "统计_exam.txt"),
                  testsupport::ReadBytes(full / "统计_exam.txt"));
         QCOMPARE(WithoutTimes(testsupport::ReadBytes(history).substr(historyBefore)),
@@ -306,7 +256,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
     void theCurrentKeyIsANoticeAndWritesNothing() {
         choose('A');
         const std::string before = dump();
-        const auto files = Files(home->path());
+        const auto files = HomeFiles(home->path());
         click("btnRekeyPreview");
         QCOMPARE(note(), QString("第 4 题的答案已经是 A，没有改动。"));
         QVERIFY(figure(0, 1).isEmpty());
@@ -314,7 +264,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
         QVERIFY(asked.isEmpty()); // nothing to confirm
         QCOMPARE(done, QStringList({"第 4 题的答案已经是 A，没有改动。"}));
         QCOMPARE(dump(), before);
-        QCOMPARE(Files(home->path()), files);
+        QCOMPARE(HomeFiles(home->path()), files);
         auto* panels = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
         QVERIFY(panels->Edit1->text() != "ABCD");
     }
@@ -322,18 +272,18 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
     void answeringNoWritesNothing() {
         answer = false;
         const std::string before = dump();
-        const auto files = Files(home->path());
+        const auto files = HomeFiles(home->path());
         click("btnRekeyApply");
         QCOMPARE(asked.size(), qsizetype(1));
         QVERIFY(done.isEmpty());
         QCOMPARE(dump(), before);
-        QCOMPARE(Files(home->path()), files);
+        QCOMPARE(HomeFiles(home->path()), files);
     }
 
     void aRefusalIsShownOverTheWindowAndChangesNothing() {
         connection().execute("DELETE FROM quillory_runs"); // the run forgotten meanwhile
         const std::string before = dump();
-        const auto files = Files(home->path());
+        const auto files = HomeFiles(home->path());
         for (const char* button : {"btnRekeyPreview", "btnRekeyApply"}) {
             QString shown, owner;
             OnNextModal([&](QWidget* modal) {
@@ -348,7 +298,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
         }
         QVERIFY(done.isEmpty());
         QCOMPARE(dump(), before);
-        QCOMPARE(Files(home->path()), files);
+        QCOMPARE(HomeFiles(home->path()), files);
     }
 
     // Texts of made-up results: what the table above cannot reach.
