@@ -75,18 +75,6 @@ class RescoredSheets : public SheetSource {
 // the preview stays well under 200 MB. A larger table is read twice instead.
 constexpr std::int64_t kCopyBytes = 140'000'000;
 
-// Ends the status bar's progress however the preview ends.
-class ProgressEnd {
-  public:
-    explicit ProgressEnd(core::Ui& ui) : mUi(ui) {}
-    ~ProgressEnd() { mUi.progress("", 0, 0); }
-    ProgressEnd(const ProgressEnd&) = delete;
-    ProgressEnd& operator=(const ProgressEnd&) = delete;
-
-  private:
-    core::Ui& mUi;
-};
-
 } // namespace
 
 RekeyPreview PreviewRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest& request,
@@ -119,7 +107,7 @@ RekeyPreview PreviewRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest&
     const auto columns = static_cast<std::size_t>(plan.columnCount());
     CompactSheets kept(sheets, columns, kCopyBytes / static_cast<std::int64_t>(columns + 10));
     {
-        ProgressEnd end(ui);
+        core::ProgressEnd end(ui);
         preview.analysis = Analyze(description, kept, options);
     }
     preview.analysis.table = ws.TableName;

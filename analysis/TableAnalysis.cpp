@@ -7,41 +7,20 @@
 #include "analysis/Workbook.h"
 #include "core/OpenTable.h"
 #include "platform/text/Gbk.h"
+#include "scoring/SheetScoring.h"
 
-#include <cerrno>
-#include <cstdlib>
 
 namespace analysis {
 namespace {
 
-// The decimal conversion the scoring run applies to typed points.
-std::optional<double> TypedNumber(const std::string& typed) {
-    const std::string t = text::Trim(typed);
-    char* end = nullptr;
-    errno = 0;
-    const double v = std::strtod(t.c_str(), &end);
-    if (t.empty() || *end != '\0' || errno == ERANGE)
-        return std::nullopt;
-    return v;
-}
+// Typed points converted as the scoring run converts them.
+using scoring::ParsedNumber;
 
 double RequiredNumber(const std::string& typed, const std::string& what) {
-    if (const auto v = TypedNumber(typed))
+    if (const auto v = ParsedNumber(typed))
         return *v;
     throw Error("上次评分的" + what + " '" + typed + "' 不是数字，无法分析。");
 }
-
-// Ends the status bar's progress however the analysis ends.
-class ProgressEnd {
-  public:
-    explicit ProgressEnd(core::Ui& ui) : mUi(ui) {}
-    ~ProgressEnd() { mUi.progress("", 0, 0); }
-    ProgressEnd(const ProgressEnd&) = delete;
-    ProgressEnd& operator=(const ProgressEnd&) = delete;
-
-  private:
-    core::Ui& mUi;
-};
 
 void WriteFiles(const core::Workspace& ws, const TableAnalysisSettings& settings,
                 TableAnalysisResult& result) {
@@ -71,14 +50,14 @@ RunDescription DescriptionOf(const scoring::RecordedRun& run) {
     d.table = run.table;
     for (std::size_t i = 0; i < 4; ++i) {
         const double points = st.counts[i] > 0 ? RequiredNumber(st.points[i], "分值")
-                                               : TypedNumber(st.points[i]).value_or(0);
+                                               : ParsedNumber(st.points[i]).value_or(0);
         d.segments.push_back({st.counts[i], static_cast<float>(points)});
     }
     d.singleKey = st.singleKey;
     d.multiCount = st.multiCount;
     const bool multi = st.multiCount > 0 && !text::Trim(st.multiKey).empty();
-    d.full = multi ? RequiredNumber(st.full, "全对分数") : TypedNumber(st.full).value_or(0);
-    d.partial = TypedNumber(st.partial).value_or(0);
+    d.full = multi ? RequiredNumber(st.full, "全对分数") : ParsedNumber(st.full).value_or(0);
+    d.partial = ParsedNumber(st.partial).value_or(0);
     d.multiKey = st.multiKey;
     d.fullMatch = run.fullMatch;
     d.yuwenM = run.yuwenM;
@@ -108,7 +87,7 @@ TableAnalysisResult AnalyzeTable(core::Workspace& ws, core::Ui& ui,
                                         ws.Fields.Content, plan.columnCount()),
                        ui);
     {
-        ProgressEnd end(ui);
+        core::ProgressEnd end(ui);
         result.analysis = Analyze(description, sheets, settings.options);
     }
     result.analysis.table = ws.TableName;

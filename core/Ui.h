@@ -45,4 +45,20 @@ public:
     }
 };
 
+// Ends the progress a command shows when it goes out of scope, also when an
+// error ends the command; shows `what` from the start when given.
+class ProgressEnd {
+public:
+    explicit ProgressEnd(Ui& ui, const std::string& what = {}) : mUi(ui) {
+        if (!what.empty())
+            mUi.progress(what, 0, -1);
+    }
+    ~ProgressEnd() { mUi.progress("", 0, 0); }
+    ProgressEnd(const ProgressEnd&) = delete;
+    ProgressEnd& operator=(const ProgressEnd&) = delete;
+
+private:
+    Ui& mUi;
+};
+
 } // namespace core

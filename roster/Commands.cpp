@@ -5,25 +5,9 @@
 #include "roster/VerifyReport.h"
 
 namespace roster {
-namespace {
-
-// Ends the progress shown for a command, also when an error ends the command.
-class ProgressShown {
-public:
-    ProgressShown(core::Ui& ui, const std::string& what) : mUi(ui) { mUi.progress(what, 0, -1); }
-    ~ProgressShown() { mUi.progress("", 0, 0); }
-    ProgressShown(const ProgressShown&) = delete;
-    ProgressShown& operator=(const ProgressShown&) = delete;
-
-private:
-    core::Ui& mUi;
-};
-
-} // namespace
-
 RosterImport ImportRoster(core::Workspace& ws, core::Ui& ui, const std::filesystem::path& file,
                           const ImportOptions& options) {
-    const ProgressShown shown(ui, "正在读取学生名单");
+    const core::ProgressEnd shown(ui, "正在读取学生名单");
     const ImportResult list = ImportClassList(file, options);
     RosterImport done;
     done.file = file;
@@ -46,7 +30,7 @@ TableCheck VerifyTable(core::Workspace& ws, core::Ui& ui, const ClassCodeRule& c
         ui.message("请先打开卷面数据库DBF文件。", core::Title(ws), core::Icon::Error);
         return check;
     }
-    const ProgressShown shown(ui, "正在核对考号");
+    const core::ProgressEnd shown(ui, "正在核对考号");
     check.table = ws.TableName;
     check.sheets = ReadSheets(ws.connection, check.table, ws.Fields, ui);
     check.roster = ReadIds(ws.connection);
