@@ -7,13 +7,6 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-bool IsAsciiOnly(std::string_view bytes) {
-    for (unsigned char c : bytes)
-        if (c >= 0x80)
-            return false;
-    return true;
-}
-
 // The length of the well-formed UTF-8 sequence at `i`, or 0 when there is none.
 std::size_t SequenceAt(const unsigned char* p, std::size_t n, std::size_t i) {
     const unsigned c = p[i];
@@ -84,7 +77,7 @@ bool IsUtf8(std::string_view bytes) {
 DecodedText DecodeText(std::string_view bytes, Encoding expected) {
     if (bytes.starts_with(kUtf8Bom) && IsUtf8(bytes.substr(kUtf8Bom.size())))
         return {std::string(bytes.substr(kUtf8Bom.size())), Encoding::Utf8};
-    if (IsAsciiOnly(bytes))
+    if (!HasDoubleByte(bytes)) // ASCII only
         return {std::string(bytes), expected};
     if (IsUtf8(bytes))
         return {std::string(bytes), Encoding::Utf8};
