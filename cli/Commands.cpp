@@ -27,6 +27,7 @@
 #include "scoring/PanelRules.h"
 #include "scoring/ScoringRun.h"
 #include "stats/ClassStatistics.h"
+#include "stats/ClassMemory.h"
 #include "stats/MissingNumbers.h"
 
 #include <cstdio>
@@ -173,17 +174,25 @@ void ReadSubjects(const Args& a, const std::string& table, stats::ClassSettings&
     }
 }
 
-// The dialog's initial state (start-position mode) with the guesses made
-// from the table, changed by the options given.
-stats::ClassSettings ClassSettingsOf(const Args& a, const stats::DialogGuess& guess,
+// True when any option that says how classes are told is given.
+bool HasClassOptions(const Args& a) {
+    for (const char* option :
+         {"--prefix", "--start", "--code-length", "--first", "--last", "--id-length"})
+        if (a.option(option))
+            return true;
+    return a.flags.count("--predefined") > 0;
+}
+
+// What opening the class dialog gives (the table's last used class settings,
+// else its initial state with the guesses made from the table), changed by
+// the options given. --start leaves the prefix mode.
+stats::ClassSettings ClassSettingsOf(const Args& a, stats::ClassSettings st,
                                      const std::string& table) {
-    stats::ClassSettings st;
-    st.prefix = guess.prefix;
-    st.totalLength = guess.totalLength;
-    st.questions = guess.questions;
     if (auto prefix = a.option("--prefix")) {
         st.prefixMode = true;
         st.prefix = *prefix;
+    } else if (a.option("--start")) {
+        st.prefixMode = false;
     }
     const std::pair<const char*, int stats::ClassSettings::*> numbers[] = {
         {"--start", &stats::ClassSettings::startPosition}, {"--code-length", &stats::ClassSettings::codeLength},
@@ -192,17 +201,26 @@ stats::ClassSettings ClassSettingsOf(const Args& a, const stats::DialogGuess& gu
     for (const auto& [option, member] : numbers)
         if (auto v = a.option(option))
             st.*member = Number(*v, option);
-    st.predefined = a.flags.count("--predefined") > 0;
+    if (a.flags.count("--predefined") > 0)
+        st.predefined = true;
+    else if (HasClassOptions(a))
+        st.predefined = false;
     if (a.option("--subjects") || a.option("--starts"))
         ReadSubjects(a, table, st);
     return st;
+}
+
+stats::ClassSettings OpeningSettings(Context& c, const stats::DialogGuess& guess) {
+    return stats::OpeningSettings(stats::RememberedClassSettings(c.ws.connection, c.ws.TableName),
+                                  guess);
 }
 
 int RunClasses(Context& c) {
     auto guess = stats::GuessDialog(c.ws, c.ui, c.ws.QuestionCount);
     if (!guess)
         return kStopped;
-    const stats::ClassSettings st = ClassSettingsOf(c.args, *guess, c.ws.TableName);
+    const stats::ClassSettings st =
+        ClassSettingsOf(c.args, OpeningSettings(c, *guess), c.ws.TableName);
     const std::string title = "分班统计";
     auto result = stats::RunClassStatistics(c.ws, c.ui, c.shell, c.spreadsheet, st, title);
     if (st.predefined)
@@ -229,9 +247,15 @@ int RunResults(Context& c) {
         rs.bandWidth = Decimal(*band, "--band");
     if (auto full = c.args.option("--full"))
         rs.fullMarks = Decimal(*full, "--full");
-    const auto run = results::WriteResults(c.ws, c.ui, ClassSettingsOf(c.args, *guess, c.ws.TableName), rs);
+    stats::ClassSettings classes =
+        ClassSettingsOf(c.args, OpeningSettings(c, *guess), c.ws.TableName);
+    if (!HasClassOptions(c.args))
+        classes = results::ClassesForResults(c.ws, classes).settings;
+    const auto run = results::WriteResults(c.ws, c.ui, classes, rs);
     if (run.outcome == core::Outcome::Stopped)
         return kStopped;
+    if (!run.oneClassNotice.empty())
+        std::fprintf(stderr, "[提示] %s: %s\n", results::kResultsTitle, run.oneClassNotice.c_str());
     std::fprintf(stderr, "成绩分析: 列出 %lld 份, 总分为空 %lld 份, 未分班 %lld 份, 满分 %g (%s)\n",
                  run.written.listed, run.written.emptyScores, run.written.unclassed, run.fullMarks,
                  run.fullMarksFrom == results::FullMarksFrom::Given     ? "--full"
@@ -291,8 +315,12 @@ int RunVerify(Context& c) {
         FixNumber(c, *fix);
     else if (c.args.option("--record"))
         throw UsageError{"--record goes with --fix"};
-    const stats::ClassSettings settings = ClassSettingsOf(c.args, {}, c.ws.TableName);
-    const auto check = roster::VerifyTable(c.ws, c.ui, roster::ClassRuleOf(settings));
+    const stats::ClassSettings settings =
+        ClassSettingsOf(c.args,
+                        stats::RememberedClassSettings(c.ws.connection, c.ws.TableName)
+                            .value_or(stats::ClassSettings{}),
+                        c.ws.TableName);
+    const auto check = roster::VerifyTable(c.ws, c.ui, settings);
     if (check.outcome == core::Outcome::Stopped)
         return kStopped;
     const auto& r = check.result;

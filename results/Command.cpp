@@ -11,6 +11,8 @@
 #include "platform/text/Gbk.h"
 #include "results/TableSheets.h"
 #include "stats/ClassAssignment.h"
+#include "stats/ClassMemory.h"
+#include "stats/ClassSplit.h"
 
 #include <algorithm>
 
@@ -132,7 +134,61 @@ bool ReadyToWrite(core::Workspace& ws, core::Ui& ui, const stats::ClassSettings&
     return true;
 }
 
+// True when `ids` can give the classes and holds at least half of the
+// table's distinct exam numbers, joined as the workbook joins it.
+bool RosterCoversTable(core::Workspace& ws) {
+    if (!core::TableExists(ws.connection, "ids"))
+        return false;
+    const auto columns = ws.connection.columns("ids");
+    if (!HasColumn(columns, "id") || !HasColumn(columns, "StudClass"))
+        return false;
+    const std::string id = "t." + QuoteName(ws.Fields.ID);
+    db::Statement st = ws.connection.prepare(
+        "SELECT COUNT(DISTINCT " + id + "), COUNT(DISTINCT r.rid) FROM " + QuoteName(ws.TableName) +
+        " AS t LEFT JOIN (SELECT DISTINCT id AS rid FROM ids) AS r ON " + id + " = r.rid");
+    if (!st.step())
+        return false;
+    const std::int64_t distinct = st.columnInt(0), onRoster = st.columnInt(1);
+    return distinct > 0 && 2 * onRoster >= distinct;
+}
+
+// "所有答卷都分在同一个班（20），…" when every scored sheet fell into one
+// class while the settings the class dialog suggests split the table into
+// several; empty otherwise.
+std::string OneClassNotice(core::Workspace& ws, const stats::ClassSettings& used,
+                           const std::string& onlyClass) {
+    const auto suggestion = stats::SuggestClasses(ws, used.codeLength > 0 ? used.codeLength : 2);
+    if (!suggestion)
+        return {};
+    stats::ClassSettings suggested = stats::Applied(stats::ClassSettings{}, *suggestion);
+    suggested.codeLength = used.codeLength > 0 ? used.codeLength : 2;
+    const stats::ClassSplit split = stats::SplitTable(ws, suggested);
+    if (!split.problem.empty() || split.classes.size() < 2)
+        return {};
+    return "所有答卷都分在同一个班（" + onlyClass + "），考号显示可能有 " +
+           std::to_string(split.classes.size()) + " 个班；请设置考号特征或导入学生名单。";
+}
+
 } // namespace
+
+ResultsClasses ClassesForResults(core::Workspace& ws, const stats::ClassSettings& opening) {
+    ws.connect();
+    ResultsClasses chosen;
+    chosen.settings = opening;
+    if (RosterCoversTable(ws)) {
+        chosen.settings.predefined = true;
+        chosen.from = ClassesFrom::Roster;
+    } else if (auto remembered = stats::RememberedClassSettings(ws.connection, ws.TableName)) {
+        chosen.settings = *remembered;
+        chosen.from = ClassesFrom::Remembered;
+    } else if (auto suggestion = stats::SuggestClasses(ws, opening.codeLength)) {
+        chosen.settings = stats::Applied(opening, *suggestion);
+        chosen.from = ClassesFrom::Suggested;
+    }
+    chosen.settings.questions = opening.questions;
+    chosen.settings.comprehensive = false;
+    return chosen;
+}
 
 ResultsRun WriteResults(core::Workspace& ws, core::Ui& ui, const stats::ClassSettings& classes,
                         const ResultsSettings& settings) {
@@ -174,6 +230,11 @@ ResultsRun WriteResults(core::Workspace& ws, core::Ui& ui, const stats::ClassSet
     run.written = WriteResultsWorkbook(ws.file(WorkbookName(ws.TableName)), sheets, assignment.codes(),
                                        run.questions, options);
     run.outcome = core::Outcome::Done;
+    stats::RememberClassSettings(ws.connection, ws.TableName, classes);
+    if (const auto scored = sheets.classesWithScores();
+        scored.size() == 1 && run.written.unclassed == 0)
+        run.oneClassNotice = OneClassNotice(
+            ws, classes, assignment.codes()[static_cast<std::size_t>(scored.front())]);
     return run;
 }
 

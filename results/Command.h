@@ -29,6 +29,24 @@ struct ResultsSettings {
 // earned on each question.
 enum class FullMarksFrom { Given, LastRun, ScoreColumns };
 
+// Where the workbook's classes came from: the settings given, the roster
+// `ids`, the class settings last used for the table, or the suggestion the
+// class dialog would offer.
+enum class ClassesFrom { Given, Roster, Remembered, Suggested };
+
+struct ResultsClasses {
+    stats::ClassSettings settings;
+    ClassesFrom from = ClassesFrom::Given;
+};
+
+// The classes of the workbook when the user gave none: each student's
+// StudClass from `ids` when `ids` holds at least half of the table's
+// distinct exam numbers; else the class settings last used for this table;
+// else the settings of the class dialog's suggestion; else `opening` (what
+// opening the class dialog gives). The question count of `opening` is kept.
+[[nodiscard]] ResultsClasses ClassesForResults(core::Workspace& ws,
+                                               const stats::ClassSettings& opening);
+
 // What the command did: stopped by a check's message, or done with the
 // workbook it wrote.
 struct ResultsRun {
@@ -37,6 +55,9 @@ struct ResultsRun {
     std::vector<Question> questions; // f1 .. fN with the full points each was counted with
     double fullMarks = 0;
     FullMarksFrom fullMarksFrom = FullMarksFrom::ScoreColumns;
+    // Said when every sheet fell into one class while the exam numbers
+    // suggest several; empty otherwise.
+    std::string oneClassNotice;
 };
 
 // The caption of the command's messages.
@@ -52,7 +73,8 @@ inline constexpr const char* kResultsTitle = "成绩分析";
 // marks (as keys "x" and "z" are), unless the settings give the full marks.
 // Bad settings, no open table, no `ids` for predefined classes and a table
 // without scores end it with a message (Stopped); database and file errors
-// are thrown. Progress goes to ui.progress.
+// are thrown. Progress goes to ui.progress. The class settings are kept as
+// the table's last used ones.
 ResultsRun WriteResults(core::Workspace& ws, core::Ui& ui, const stats::ClassSettings& classes,
                         const ResultsSettings& settings);
 

@@ -49,6 +49,8 @@ std::string TableSheets::selectText(Pass pass) const {
 void TableSheets::rewind(Pass pass) {
     mStatement.reset();
     mPass = pass;
+    if (pass == Pass::Scores)
+        mScoredClasses.assign(mClasses.codes().size(), false);
     mStatement.emplace(mConnection.prepare(selectText(pass)));
     mFirstStep = true;
 }
@@ -70,6 +72,9 @@ const SheetRow* TableSheets::next() {
         mClasses.classOf(exam, mLayout.rosterClasses ? stats::AsClassColumn(st.column(kClass)) : db::Value{}));
     mRow.score = db::IsNull(score) ? std::nullopt : std::optional<double>(db::Query::ToFloat(score));
     if (mPass == Pass::Scores) {
+        if (mRow.score && mRow.classIndex >= 0 &&
+            static_cast<std::size_t>(mRow.classIndex) < mScoredClasses.size())
+            mScoredClasses[static_cast<std::size_t>(mRow.classIndex)] = true;
         mRow.examNumber = {};
         mRow.name = {};
         mRow.points = {};
@@ -86,6 +91,14 @@ const SheetRow* TableSheets::next() {
     mRow.name = mName;
     mRow.points = mPoints;
     return &mRow;
+}
+
+std::vector<int> TableSheets::classesWithScores() const {
+    std::vector<int> classes;
+    for (std::size_t i = 0; i < mScoredClasses.size(); ++i)
+        if (mScoredClasses[i])
+            classes.push_back(static_cast<int>(i));
+    return classes;
 }
 
 } // namespace results

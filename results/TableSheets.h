@@ -38,6 +38,10 @@ public:
     void rewind(Pass pass) override;
     [[nodiscard]] const SheetRow* next() override;
 
+    // The classes that hold a sheet with a score, counted on the last pass
+    // over the scores.
+    [[nodiscard]] std::vector<int> classesWithScores() const;
+
 private:
     [[nodiscard]] std::string selectText(Pass pass) const;
 
@@ -52,6 +56,7 @@ private:
     std::string mName;
     std::vector<double> mPoints;
     SheetRow mRow;
+    std::vector<bool> mScoredClasses; // by class index
 };
 
 } // namespace results

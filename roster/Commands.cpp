@@ -3,6 +3,7 @@
 #include "core/OpenTable.h"
 #include "platform/text/TextFile.h"
 #include "roster/VerifyReport.h"
+#include "stats/ClassMemory.h"
 
 namespace roster {
 RosterImport ImportRoster(core::Workspace& ws, core::Ui& ui, const std::filesystem::path& file,
@@ -40,6 +41,13 @@ TableCheck VerifyTable(core::Workspace& ws, core::Ui& ui, const ClassCodeRule& c
                     VerifyReportLines(check.table, check.sheets.sheets, check.rosterOrNull(), check.result),
                     ws.Fields.TextEncoding);
     check.outcome = core::Outcome::Done;
+    return check;
+}
+
+TableCheck VerifyTable(core::Workspace& ws, core::Ui& ui, const stats::ClassSettings& classes) {
+    TableCheck check = VerifyTable(ws, ui, ClassRuleOf(classes));
+    if (check.outcome == core::Outcome::Done)
+        stats::RememberClassSettings(ws.connection, ws.TableName, classes);
     return check;
 }
 

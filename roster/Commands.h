@@ -59,6 +59,10 @@ struct TableCheck {
 // the numbers (classes told by `classes` when there is no roster) and writes
 // the report, GBK with CR LF.
 [[nodiscard]] TableCheck VerifyTable(core::Workspace& ws, core::Ui& ui, const ClassCodeRule& classes);
+// The check with the classes the class settings tell, which are then kept as
+// the table's last used class settings.
+[[nodiscard]] TableCheck VerifyTable(core::Workspace& ws, core::Ui& ui,
+                                     const stats::ClassSettings& classes);
 
 // How the class-statistics dialog's settings read a class from a number.
 [[nodiscard]] ClassCodeRule ClassRuleOf(const stats::ClassSettings& settings);

@@ -14,6 +14,7 @@
 #include "report/ExcelReport.h"
 #include "report/ExportExcel.h"
 #include "stats/ClassAssignment.h"
+#include "stats/ClassMemory.h"
 #include "stats/ClassSplit.h"
 
 #include <array>
@@ -265,6 +266,7 @@ ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& 
     if (s.comprehensive)
         OpenComprehensiveWorkbook(ws, spreadsheet);
     result.outcome = core::Outcome::Done;
+    RememberClassSettings(ws.connection, ws.TableName, s);
     result.withoutClass = totals.gradeCount;
     for (const auto& [index, c] : totals.classes)
         result.withoutClass -= c.count;

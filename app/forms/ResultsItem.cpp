@@ -1,5 +1,6 @@
 // The window's "成绩分析..." item: the results workbook of the open table with
-// the class dialog's settings, and what to open when it is written.
+// its classes from the roster, the table's last used class settings or the
+// suggestion found in the exam numbers, and what to open when it is written.
 #include "app/forms/ResultsItem.h"
 
 #include "app/forms/Guard.h"
@@ -12,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 
 #include <filesystem>
 
@@ -50,10 +52,14 @@ void TFormCorvane::nResultsClick() {
         results::ResultsRun run;
         {
             BusyCursor busy;
-            run = results::WriteResults(mWs, *mUi, FormTongji->Settings(), {});
+            const stats::ClassSettings classes =
+                results::ClassesForResults(mWs, FormTongji->Settings()).settings;
+            run = results::WriteResults(mWs, *mUi, classes, {});
         }
         if (run.outcome != core::Outcome::Done)
             return;
+        if (!run.oneClassNotice.empty())
+            StatusBar1->showMessage(QString::fromStdString(run.oneClassNotice));
         const std::filesystem::path& file = run.written.file;
         const QString choice = askOpenResults(QString::fromStdString(file.string()));
         if (choice == "file")

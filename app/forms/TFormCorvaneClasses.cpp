@@ -1,9 +1,11 @@
 // The main window's class statistics: F10 opens the class dialog with the
-// guesses made from the table, "开始统计" runs the statistics.
+// table's last used class settings, or the guesses made from the table when
+// there are none; "开始统计" runs the statistics.
 #include "app/forms/TFormCorvane.h"
 
 #include "app/forms/Guard.h"
 #include "scoring/forms/AnswerKeyPanels.h"
+#include "stats/ClassMemory.h"
 #include "stats/ClassSplit.h"
 #include "stats/forms/TFormTongji.h"
 
@@ -23,11 +25,24 @@ void TFormCorvane::N13Click() {
             return;
         FormTongji->split = [this](const stats::ClassSettings& s) { return stats::SplitTable(mWs, s); };
         FormTongji->suggest = [this](int codeLength) { return stats::SuggestClasses(mWs, codeLength); };
-        FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
-        FormTongji->SpinEdit6->setValue(guess->totalLength);
+        if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
+            FormTongji->ShowClassSettings(*remembered);
+        } else {
+            FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
+            FormTongji->SpinEdit6->setValue(guess->totalLength);
+        }
         FormTongji->SpinEdit7->setValue(guess->questions);
         FormTongji->exec();
     });
+}
+
+stats::ClassSettings TFormCorvane::classSettingsOfTable() {
+    stats::ClassSettings settings = FormTongji->Settings();
+    if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
+        remembered->questions = settings.questions;
+        return *remembered;
+    }
+    return settings;
 }
 
 void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {

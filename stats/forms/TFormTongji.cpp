@@ -164,6 +164,21 @@ ClassSettings TFormTongji::Settings() const {
     return s;
 }
 
+void TFormTongji::ShowClassSettings(const ClassSettings& s) {
+    CheckBox2->setChecked(s.predefined);
+    CheckBox2Click();
+    if (s.prefixMode)
+        RadioButton3->setChecked(true);
+    else
+        RadioButton4->setChecked(true);
+    Edit1->setText(QString::fromStdString(s.prefix));
+    SpinEdit20->setValue(s.startPosition);
+    SpinEdit6->setValue(s.totalLength);
+    SpinEdit3->setValue(s.codeLength);
+    SpinEdit4->setValue(s.firstClass);
+    SpinEdit5->setValue(s.lastClass);
+}
+
 void TFormTongji::FormShow() {
     CheckBox1Click();
     setWindowTitle("分班统计");
@@ -190,16 +205,7 @@ void TFormTongji::BtnSuggestClick() {
     const auto found = suggest(SpinEdit3->value());
     if (!found)
         return;
-    const ClassSettings s = Applied(Settings(), *found);
-    if (s.prefixMode)
-        RadioButton3->setChecked(true);
-    else
-        RadioButton4->setChecked(true);
-    Edit1->setText(QString::fromStdString(s.prefix));
-    SpinEdit20->setValue(s.startPosition);
-    SpinEdit6->setValue(s.totalLength);
-    SpinEdit4->setValue(s.firstClass);
-    SpinEdit5->setValue(s.lastClass);
+    ShowClassSettings(Applied(Settings(), *found));
     UpdateSplit();
 }
 

@@ -32,6 +32,10 @@ public:
     explicit TFormTongji(QWidget* parent);
 
     [[nodiscard]] ClassSettings Settings() const;
+    // Shows how classes are told in `settings` (predefined or not, the prefix
+    // mode, prefix, start, exam-number length, code length and class range);
+    // the question count and the subjects are left as they are.
+    void ShowClassSettings(const ClassSettings& settings);
 
     void FormShow();
     void RadioButton3Click();

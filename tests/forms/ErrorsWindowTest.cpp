@@ -161,6 +161,27 @@ private slots:
         QCOMPARE(notice.text, QString("有 1 份答卷不属于任何班级（考号的前缀、长度或班别不在设置的范围内），"
                                       "只计入了所有考生的人数和总分，没有计入任何班。"));
         QVERIFY(std::filesystem::exists(home->path() / "分班统计_t1.txt"));
+
+        // Opened again, the dialog shows what the run used, prefix included,
+        // instead of the first guess ("20260"), which splits nothing.
+        QString reopened;
+        OnNextModal(
+            [&](QWidget* box) {
+                static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+                OnNextModal([&](QWidget* d) {
+                    auto* f = static_cast<stats::forms::TFormTongji*>(d);
+                    QVERIFY(f->RadioButton3->isChecked());
+                    QCOMPARE(f->Edit1->text(), QString("2026"));
+                    QCOMPARE(f->SpinEdit6->value(), 8);
+                    QCOMPARE(f->SpinEdit5->value(), 3);
+                    reopened = f->LabelSplit->text();
+                    f->reject();
+                });
+            },
+            &question);
+        activate();
+        QTest::keyClick(grid(), Qt::Key_F10);
+        QCOMPARE(reopened, suggested);
     }
 };
 

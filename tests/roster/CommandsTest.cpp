@@ -155,7 +155,7 @@ TEST_F(RosterCommandsTest, TheCheckReadsTheTableInExamNumberOrderAndWritesItsRep
                               "310101004,丁,1\n310101010,戊,2\n"));
     OpenSheets({"310101040", "310101002", "310101001", "310101002"});
     ws.connection.execute("UPDATE exam SET SCORE = rowid * 10");
-    const auto check = roster::VerifyTable(ws, ui, {});
+    const auto check = roster::VerifyTable(ws, ui, roster::ClassCodeRule{});
     ASSERT_EQ(check.outcome, core::Outcome::Done);
     ASSERT_TRUE(check.roster);
     const auto& sheets = check.sheets.sheets;
@@ -239,7 +239,7 @@ TEST_F(RosterCommandsTest, WithoutARosterGapsStayWithinAClass) {
     stats::ClassSettings s;
     s.startPosition = 5;
     s.codeLength = 2;
-    const auto check = roster::VerifyTable(ws, ui, roster::ClassRuleOf(s));
+    const auto check = roster::VerifyTable(ws, ui, s);
     ASSERT_EQ(check.outcome, core::Outcome::Done);
     EXPECT_FALSE(check.roster);
     ASSERT_EQ(check.result.gaps.size(), 1u) << "none across the class boundary";
@@ -250,7 +250,7 @@ TEST_F(RosterCommandsTest, WithoutARosterGapsStayWithinAClass) {
 }
 
 TEST_F(RosterCommandsTest, TheCheckWantsAnOpenTable) {
-    const auto check = roster::VerifyTable(ws, ui, {});
+    const auto check = roster::VerifyTable(ws, ui, roster::ClassCodeRule{});
     EXPECT_EQ(check.outcome, core::Outcome::Stopped);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "请先打开卷面数据库DBF文件。");
