@@ -1,6 +1,7 @@
 #include "core/OpenTable.h"
 
 #include "core/AppError.h"
+#include "core/ChangeLogs.h"
 #include "core/ScratchDb.h"
 #include "core/TableSources.h"
 #include "platform/db/Dbf.h"
@@ -121,7 +122,8 @@ std::optional<TableSource> ChangedSourceToReimport(Workspace& ws, Ui& ui, const 
         RecordSource(ws.connection, name, *now);
         return std::nullopt;
     }
-    if (!ui.question(ReimportQuestion(name, *stored, *now), Title(ws), GoOn::Replace))
+    const std::string alsoLost = LostChangesText(ChangesSince(ws.home(), name, stored->imported));
+    if (!ui.question(ReimportQuestion(name, *stored, *now, alsoLost), Title(ws), GoOn::Replace))
         return std::nullopt;
     return now;
 }

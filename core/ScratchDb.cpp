@@ -89,8 +89,11 @@ void ImportAnswerTable(db::Connection& c, const std::string& folder, const std::
     if (!TableExists(c, tableName)) {
         ReadIntoT(c, folder, tableName);
         c.execute("Select * into " + Bracket(tableName) + " from t where 1 <> 1");
-        if (auto found = source ? source : SourceIfThere(os::FindFileNoCase(folder, tableName + ".dbf")))
+        if (auto found =
+                source ? source : SourceIfThere(os::FindFileNoCase(folder, tableName + ".dbf"))) {
             RecordSource(c, tableName, *found);
+            RecordImport(c, tableName);
+        }
     }
     CompleteAndFill(c, tableName, scoreName);
     tx.commit();
@@ -105,6 +108,7 @@ int ReimportAnswerTable(db::Connection& c, const std::string& folder, const std:
     DropIfExists(c, tableName);
     c.execute("Select * into " + Bracket(tableName) + " from t where 1 <> 1");
     RecordSource(c, tableName, source);
+    RecordImport(c, tableName);
     CompleteAndFill(c, tableName, scoreName);
     const int dropped = DropScoringRuns(c, tableName);
     tx.commit();

@@ -4,6 +4,7 @@
 #include "platform/db/Statement.h"
 
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <vector>
 
@@ -15,17 +16,34 @@ using db::jet::QuoteName;
 constexpr const char* RunsTableName = "quillory_runs";
 
 // The table, created on first use; a table of an earlier version gets the
-// digest column (empty for the sources it already holds).
+// digest and import-time columns (empty for the sources it already holds).
 void CreateSourcesTable(db::Connection& c) {
-    db::Statement create = c.prepare("CREATE TABLE IF NOT EXISTS " + QuoteName(SourcesTableName) +
-                                     " (table_name TEXT PRIMARY KEY COLLATE NOCASE,"
-                                     " path TEXT NOT NULL, size INTEGER NOT NULL,"
-                                     " modified INTEGER NOT NULL, records INTEGER NOT NULL, digest INTEGER)");
+    db::Statement create =
+        c.prepare("CREATE TABLE IF NOT EXISTS " + QuoteName(SourcesTableName) +
+                  " (table_name TEXT PRIMARY KEY COLLATE NOCASE,"
+                  " path TEXT NOT NULL, size INTEGER NOT NULL,"
+                  " modified INTEGER NOT NULL, records INTEGER NOT NULL, digest INTEGER,"
+                  " imported TEXT)");
     create.step();
-    for (const db::ColumnInfo& column : c.columns(SourcesTableName))
-        if (column.name == "digest")
-            return;
-    c.execute("ALTER TABLE " + QuoteName(SourcesTableName) + " ADD COLUMN digest INTEGER");
+    bool digest = false, imported = false;
+    for (const db::ColumnInfo& column : c.columns(SourcesTableName)) {
+        digest = digest || column.name == "digest";
+        imported = imported || column.name == "imported";
+    }
+    if (!digest)
+        c.execute("ALTER TABLE " + QuoteName(SourcesTableName) + " ADD COLUMN digest INTEGER");
+    if (!imported)
+        c.execute("ALTER TABLE " + QuoteName(SourcesTableName) + " ADD COLUMN imported TEXT");
+}
+
+// Local time as the logs write it: "2026-12-07 11:42:06".
+std::string LocalTimeNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    return buffer;
 }
 
 std::int64_t ModifiedNanoseconds(const std::filesystem::path& file) {
@@ -88,8 +106,9 @@ std::optional<TableSource> StoredSource(db::Connection& c, const std::string& ta
     if (!c.hasTable(SourcesTableName))
         return std::nullopt;
     CreateSourcesTable(c);
-    db::Statement select = c.prepare("SELECT path, size, modified, records, digest FROM " +
-                                     QuoteName(SourcesTableName) + " WHERE table_name = ?");
+    db::Statement select =
+        c.prepare("SELECT path, size, modified, records, digest, imported FROM " +
+                  QuoteName(SourcesTableName) + " WHERE table_name = ?");
     select.bindText(1, table);
     if (!select.step())
         return std::nullopt;
@@ -100,14 +119,18 @@ std::optional<TableSource> StoredSource(db::Connection& c, const std::string& ta
     source.records = select.columnInt(3);
     if (!db::IsNull(select.column(4)))
         source.digest = select.columnInt(4);
+    if (!db::IsNull(select.column(5)))
+        source.imported = std::get<std::string>(select.column(5));
     return source;
 }
 
 void RecordSource(db::Connection& c, const std::string& table, const TableSource& source) {
     CreateSourcesTable(c);
-    db::Statement insert =
-        c.prepare("INSERT OR REPLACE INTO " + QuoteName(SourcesTableName) +
-                  " (table_name, path, size, modified, records, digest) VALUES (?, ?, ?, ?, ?, ?)");
+    db::Statement insert = c.prepare(
+        "INSERT INTO " + QuoteName(SourcesTableName) +
+        " (table_name, path, size, modified, records, digest) VALUES (?, ?, ?, ?, ?, ?)"
+        " ON CONFLICT (table_name) DO UPDATE SET path = excluded.path, size = excluded.size,"
+        " modified = excluded.modified, records = excluded.records, digest = excluded.digest");
     insert.bindText(1, table);
     insert.bindText(2, source.path);
     insert.bind(3, static_cast<std::int64_t>(source.size));
@@ -118,6 +141,15 @@ void RecordSource(db::Connection& c, const std::string& table, const TableSource
     else
         insert.bind(6, db::Value{});
     insert.step();
+}
+
+void RecordImport(db::Connection& c, const std::string& table) {
+    CreateSourcesTable(c);
+    db::Statement update = c.prepare("UPDATE " + QuoteName(SourcesTableName) +
+                                     " SET imported = ? WHERE table_name = ?");
+    update.bindText(1, LocalTimeNow());
+    update.bindText(2, table);
+    update.step();
 }
 
 bool SameSource(const TableSource& stored, const TableSource& now) {
@@ -142,10 +174,10 @@ int DropScoringRuns(db::Connection& c, const std::string& table) {
 }
 
 std::string ReimportQuestion(const std::string& table, const TableSource& stored,
-                             const TableSource& now) {
+                             const TableSource& now, const std::string& alsoLost) {
     return "数据表 " + table + " 已导入过（来自 " + stored.path + "，" +
            std::to_string(stored.records) + " 条记录）。现在打开的文件不同（" + now.path + "，" +
-           std::to_string(now.records) + " 条记录）。是否重新导入？已有的评分会被清除。";
+           std::to_string(now.records) + " 条记录）。是否重新导入？已有的评分会被清除。" + alsoLost;
 }
 
 std::string ReimportNotice(const std::string& table, const TableSource& now, int droppedRuns) {

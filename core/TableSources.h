@@ -25,6 +25,9 @@ struct TableSource {
     // a file only touched (saved again, copied back) is known as the same;
     // nothing for a source recorded without it.
     std::optional<std::int64_t> digest;
+    // When the table was last imported from its file, local time as the logs
+    // write it; empty when not known (a source recorded before this was kept).
+    std::string imported;
 };
 
 // The digest of a file's bytes (64-bit FNV-1a); nothing when it cannot be read.
@@ -45,6 +48,10 @@ struct TableSource {
 // digest of the file's bytes as they are now.
 void RecordSource(db::Connection& connection, const std::string& table, const TableSource& source);
 
+// Notes that `table` was imported (or re-imported) from its recorded source
+// now; the changes logged before this time were made on an earlier import.
+void RecordImport(db::Connection& connection, const std::string& table);
+
 // The same file as recorded: same path, same size, same modification time.
 [[nodiscard]] bool SameSource(const TableSource& stored, const TableSource& now);
 
@@ -58,9 +65,11 @@ void RecordSource(db::Connection& connection, const std::string& table, const Ta
 int DropScoringRuns(db::Connection& connection, const std::string& table);
 
 // "数据表 <名> 已导入过（来自 <旧路径>，<n> 条记录）。现在打开的文件不同（<新路径>，<m> 条记录）。
-// 是否重新导入？已有的评分会被清除。"
+// 是否重新导入？已有的评分会被清除。" and `alsoLost`, what else the re-import
+// loses (LostChangesText).
 [[nodiscard]] std::string ReimportQuestion(const std::string& table, const TableSource& stored,
-                                           const TableSource& now);
+                                           const TableSource& now,
+                                           const std::string& alsoLost = {});
 
 // What a re-import did, for the user.
 [[nodiscard]] std::string ReimportNotice(const std::string& table, const TableSource& now,

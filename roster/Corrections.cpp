@@ -1,6 +1,7 @@
 #include "roster/Corrections.h"
 
 #include "core/AppError.h"
+#include "core/ChangeLogs.h"
 #include "core/Ui.h"
 #include "platform/db/JetSql.h"
 #include "platform/text/TextFile.h"
@@ -48,7 +49,9 @@ std::optional<std::string> NumberOfRow(core::Workspace& ws, const std::string& t
 
 } // namespace
 
-const char* CorrectionLogName() { return "考号更正.log"; }
+const char* CorrectionLogName() {
+    return core::CorrectionLogName;
+}
 
 NumberChange CorrectNumber(core::Workspace& ws, const std::string& table, const Correction& correction) {
     if (table.empty() || !ws.connection.isOpen() || !ws.connection.hasTable(table))

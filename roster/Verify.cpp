@@ -129,7 +129,7 @@ std::vector<DuplicateGroup> GroupDuplicates(const SheetList& sheets, SheetPass& 
     std::vector<DuplicateGroup> groups;
     for (std::size_t k = 0; k < pass.dup.size(); ++k) {
         if (k == 0 || pass.dup[k].first != pass.dup[k - 1].first)
-            groups.push_back({{pass.dup[k].first}});
+            groups.emplace_back().sheets.push_back(pass.dup[k].first);
         groups.back().sheets.push_back(pass.dup[k].second);
     }
     for (DuplicateGroup& g : groups)
@@ -280,16 +280,19 @@ VerifyResult VerifyNumbers(const SheetList& sheets, const Roster* roster,
         Suggester suggester(*roster);
         pass = IndexSheetsByRoster(sheets, suggester, roster->size());
         CompareWithRoster(sheets, *roster, suggester, pass, FirstSheets(sheets, pass), r);
+        r.duplicates = GroupDuplicates(sheets, pass);
+        for (DuplicateGroup& g : r.duplicates)
+            g.suggestions = suggester.suggest(sheets.id(g.sheets.front()));
     } else {
         pass = IndexSheets(sheets);
         FindMalformedAlone(sheets, r);
         FindGaps(sheets, pass.first, r, classOf);
+        r.duplicates = GroupDuplicates(sheets, pass);
     }
     std::sort(r.malformed.begin(), r.malformed.end(),
               [&](const MalformedSheet& a, const MalformedSheet& b) {
                   return sheets.record(a.sheet) < sheets.record(b.sheet);
               });
-    r.duplicates = GroupDuplicates(sheets, pass);
     return r;
 }
 

@@ -33,9 +33,11 @@ struct Suggestion {
 constexpr std::size_t kMaxSuggestions = 10;
 
 // Sheets that carry the same number: positions in the SheetList, in
-// record order.
+// record order. With a roster, the numbers each of them may have been meant
+// to carry, found as for a number not on the roster (UnknownSheet).
 struct DuplicateGroup {
     std::vector<std::uint32_t> sheets;
+    std::vector<Suggestion> suggestions;
 };
 
 // A sheet whose number is not on the roster. Suggestions are roster numbers

@@ -103,8 +103,11 @@ private:
             std::vector<std::string> sheets;
             for (std::uint32_t i : g.sheets)
                 sheets.push_back(Join({Place(mSheets, i), ScoreText(mSheets.score(i))}, " "));
-            mLines.push_back("  " + std::string(mSheets.id(g.sheets[0])) + "  " +
-                             Join(sheets, "；"));
+            std::string line =
+                "  " + std::string(mSheets.id(g.sheets[0])) + "  " + Join(sheets, "；");
+            if (!g.suggestions.empty())
+                line += "  " + Suggestions(mRoster, g.suggestions);
+            mLines.push_back(line);
         }
     }
 

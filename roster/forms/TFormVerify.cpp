@@ -83,7 +83,8 @@ void AddSheetProblems(QTreeWidget* list, const TableCheck& check) {
     for (const DuplicateGroup& g : r.duplicates)
         for (std::uint32_t sheet : g.sheets)
             if (!duplicates.full())
-                duplicates.add(SheetLine(check, "重复", sheet, QString("共 %1 份").arg(g.sheets.size())));
+                duplicates.add(SheetLine(check, "重复", sheet,
+                                         QString("共 %1 份").arg(g.sheets.size()), g.suggestions));
     Lines unknown(list, "名单外", r.unknown.size());
     for (const UnknownSheet& u : r.unknown)
         if (!unknown.full())

@@ -1,5 +1,6 @@
 #include "tests/support/CliRun.h"
 #include "platform/os/Folders.h"
+#include "platform/text/Gbk.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
 
@@ -61,6 +62,26 @@ TEST_F(ReimportCliTest, ReimportTakesTheNewFileBeforeOrAfterTheCommand) {
     r = Cli({"--reimport", "--home", homeFolder, "open", file.string()});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(Has(r.err, "已导入过")) << "the new file is the recorded one now: " << r.err;
+}
+
+TEST_F(ReimportCliTest, TheQuestionCountsTheCorrectionsAndEditsAReimportWouldLose) {
+    ASSERT_EQ(
+        Cli({"--home", homeFolder, "verify", file.string(), "--fix", "202601001=202601091"}).status,
+        0);
+    ASSERT_EQ(
+        Cli({"--home", homeFolder, "verify", file.string(), "--fix", "202601002=202601092"}).status,
+        0);
+    // Grid edits of this table since its import, one of them undone; an
+    // edit of another table and one before the import do not count.
+    testsupport::WriteBytes(home / "home" / "编辑记录.log",
+                            text::ToGbk("2000-01-01 08:00:00\t编辑\ta\t202601003\tFLAG\t0\t1\r\n"
+                                        "2999-01-01 08:00:00\t编辑\ta\t202601003\tFLAG\t0\t1\r\n"
+                                        "2999-01-01 08:00:01\t编辑\tA\t202601004\tFLAG\t0\t1\r\n"
+                                        "2999-01-01 08:00:02\t撤销\ta\t202601004\tFLAG\t1\t0\r\n"
+                                        "2999-01-01 08:00:03\t编辑\tb\t202601004\tFLAG\t0\t1\r\n"));
+    auto r = Cli({"--home", homeFolder, "open", file.string()});
+    EXPECT_TRUE(Has(r.err, question + "考号更正（2 条）和表格编辑（1 条）也会丢失。 -> 否"))
+        << r.err;
 }
 
 TEST(HelpCli, HelpPrintsTheWholeUsageOnStdout) {

@@ -127,6 +127,21 @@ protected:
     SheetList sheets;
 };
 
+TEST_F(Suggestions, EverySheetOfADuplicateGroupIsOfferedTheNumbersWithoutASheet) {
+    // 310103012 is absent: its pupil wrote 310103021 (two neighbours
+    // swapped), which the pupil of that number wrote too. 310103029, also
+    // absent, is one place away; one-place numbers come first.
+    const auto v = check({"310103012", "310103029"}, {"310103021"});
+    ASSERT_EQ(v.duplicates.size(), 1u);
+    EXPECT_EQ(v.duplicates[0].sheets.size(), 2u);
+    EXPECT_EQ(Suggested(roster, v.duplicates[0].suggestions),
+              (std::vector<std::pair<std::string, Closeness>>{{"310103029", Closeness::OneDigit},
+                                                              {"310103012", Closeness::Swapped}}));
+    const auto alone = VerifyNumbers(sheets, nullptr);
+    ASSERT_EQ(alone.duplicates.size(), 1u);
+    EXPECT_TRUE(alone.duplicates[0].suggestions.empty()) << "no roster, nothing to offer";
+}
+
 TEST_F(Suggestions, OneDigitWrong) {
     const auto v = check({"310103017"}, {"310103087"});
     ASSERT_EQ(v.unknown.size(), 1u);
