@@ -9,6 +9,18 @@ void Check(lxw_error error, const char* what) {
         throw std::runtime_error(std::string(what) + ": " + lxw_strerror(error));
 }
 
+void PrintOnPages(lxw_worksheet* sheet, lxw_row_t headerRows) {
+    worksheet_set_landscape(sheet);
+    worksheet_fit_to_pages(sheet, 1, 0);
+    if (headerRows > 0)
+        Check(worksheet_repeat_rows(sheet, 0, headerRows - 1), "repeated rows");
+}
+
+void PageBreakBefore(lxw_worksheet* sheet, lxw_row_t row) {
+    lxw_row_t breaks[] = {row, 0};
+    Check(worksheet_set_h_pagebreaks(sheet, breaks), "page break");
+}
+
 Book::Book(const std::filesystem::path& file, bool large)
     : mFile(file), mPart(file.string() + ".part") {
     mTempFolder = file.parent_path().empty() ? "." : file.parent_path().string();

@@ -40,6 +40,14 @@ private:
     lxw_format* mDecimals = nullptr;
 };
 
+// How a worksheet prints: landscape, one page wide, its first `headerRows`
+// rows repeated on every page.
+void PrintOnPages(lxw_worksheet* sheet, lxw_row_t headerRows);
+
+// A page break before `row`, so that what starts there (a chart) prints
+// whole on a page of its own.
+void PageBreakBefore(lxw_worksheet* sheet, lxw_row_t row);
+
 // libxlsxwriter's result, or std::runtime_error naming what failed.
 void Check(lxw_error error, const char* what);
 

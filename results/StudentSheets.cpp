@@ -47,6 +47,7 @@ void StudentSheets::addSheet(std::size_t index, long long rows) {
     if (!mQuestions.empty())
         worksheet_set_column(ws, kFirstQuestion, lastCol, 6, nullptr);
     worksheet_freeze_panes(ws, 1, 0);
+    PrintOnPages(ws, 1);
     const auto lastHeaderCol = mQuestions.empty() ? kClassRank : lastCol;
     Check(worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(rows), lastHeaderCol), "autofilter");
     for (lxw_col_t c = 0; c <= kClassRank; ++c)

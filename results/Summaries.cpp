@@ -136,6 +136,7 @@ void WriteComparison(Book& book, const ScoreTable& table, const std::vector<Grou
     worksheet_set_column(ws, kCount, kDifference, 11, nullptr);
     worksheet_set_column(ws, kChartLine, kChartLine, 11, nullptr);
     worksheet_freeze_panes(ws, 1, 1);
+    PrintOnPages(ws, 1);
     Header(book, ws, 0, kTitle,
            {"班级", "人数", "平均分", "标准差", "最高分", "最低分", "中位数", "及格率", "优秀率", "低分率",
             "名次", "与年级均分差"});
@@ -159,8 +160,10 @@ void WriteComparison(Book& book, const ScoreTable& table, const std::vector<Grou
         Number(ws, row, kRank, static_cast<double>(ranks[i]));
         Number(ws, row, kChartLine, grade.mean, book.decimals());
     }
-    if (!classMeans.empty())
+    if (!classMeans.empty()) {
+        PageBreakBefore(ws, row + 1);
         MeansChart(book, ws, name, 2, static_cast<lxw_row_t>(1 + classMeans.size()), row + 1);
+    }
 }
 
 void WriteBandSheet(Book& book, const ScoreTable& table, const std::vector<Group>& groups,
@@ -172,6 +175,7 @@ void WriteBandSheet(Book& book, const ScoreTable& table, const std::vector<Group
     const lxw_col_t counts = 1, shares = counts + width + 1, cumulative = shares + width + 1;
     worksheet_set_column(ws, 0, 0, 12, nullptr);
     worksheet_freeze_panes(ws, 2, 1);
+    PrintOnPages(ws, 2);
     Text(ws, 0, counts, "人数", book.header());
     Text(ws, 0, shares, "比例", book.header());
     Text(ws, 0, cumulative, "累计人数（本段及以上）", book.header());
@@ -216,6 +220,7 @@ void WriteBandSheet(Book& book, const ScoreTable& table, const std::vector<Group
     // The table runs from the top band down; the chart reads from low to high.
     chart_axis_set_reverse(chart->x_axis);
     chart_axis_set_crossing_max(chart->x_axis);
+    PageBreakBefore(ws, lastRow + 2);
     Check(worksheet_insert_chart(ws, lastRow + 2, 0, chart), "chart");
 }
 
@@ -226,6 +231,7 @@ void WriteQuestionSheet(Book& book, const ScoreTable& table, const std::vector<G
     worksheet_set_column(ws, 0, 0, 8, nullptr);
     worksheet_set_column(ws, 1, static_cast<lxw_col_t>(titles.size()), 9, nullptr);
     worksheet_freeze_panes(ws, 1, 2);
+    PrintOnPages(ws, 1);
     Text(ws, 0, 0, "题目", book.header());
     Header(book, ws, 0, 1, titles);
     const auto gradeCount = static_cast<double>(table.gradeScores().size());

@@ -30,6 +30,7 @@
 #include <QComboBox>
 #include <QSpinBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -81,15 +82,21 @@ TFormCorvane::TFormCorvane()
         QString start = OpenDialog1FileName.isEmpty()
                             ? QString::fromStdString(os::ProgramFolder().string())
                             : OpenDialog1FileName;
+        // Another kind of file starts in the table's folder, not on its name.
+        if (!OpenDialog1FileName.isEmpty() && mChooseAnotherKind)
+            start = QFileInfo(OpenDialog1FileName).absolutePath();
         return QFileDialog::getOpenFileName(this, caption, start, filter);
     };
     askOpenResults = [this](const QString& file) { return AskOpenResults(this, file); };
     chooseSaveFile = [this](const QString& suggested) {
         return QFileDialog::getSaveFileName(this, "另存报表", suggested,
-                                            "工作簿 (*" + QFileInfo(suggested).suffix().prepend('.') + ")");
+                                            "工作簿 (*" +
+                                                QFileInfo(suggested).suffix().prepend('.') + ")");
     };
     mDesktopShell.expectedEncoding = [this] { return mWs.Fields.TextEncoding; };
-    showRunSummary = [this](const analysis::forms::RunSummary& summary) { showSummaryBox(summary); };
+    showRunSummary = [this](const analysis::forms::RunSummary& summary) {
+        showSummaryBox(summary);
+    };
     setShell(&mDesktopShell);
     FormCreate();
     restorePlace();
@@ -211,6 +218,7 @@ void TFormCorvane::buildBody() {
     mModel = new DataSetModel(mWs.view, this);
     mModel->showError = [this](const QString& text) { ShowError(this, text); };
     DBGrid1->setModel(mModel);
+    DBGrid1->installEventFilter(this);
     layout->addWidget(DBGrid1, 1);
     connect(mModel, &DataSetModel::currentRowChanged, this, [this](int row) {
         if (row < 0 || row >= mModel->rowCount())
@@ -318,9 +326,21 @@ void TFormCorvane::resizeEvent(QResizeEvent* event) {
 }
 
 bool TFormCorvane::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Resize)
+    if (watched == DBGrid1 && event->type() == QEvent::KeyPress)
+        tellHowToEdit(static_cast<QKeyEvent*>(event));
+    else if (event->type() == QEvent::Resize)
         FormResize();
     return QMainWindow::eventFilter(watched, event);
+}
+
+// Typing into the grid while editing is off changes nothing; the status
+// bar says how to turn it on, so that the keystrokes do not seem lost.
+void TFormCorvane::tellHowToEdit(const QKeyEvent* key) {
+    if (nAllowEdit->isChecked() || mModel->columnCount() == 0 || key->text().isEmpty() ||
+        !key->text().at(0).isPrint() ||
+        (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return;
+    StatusBar1->showMessage("表格现在是只读的。要修改单元格，请先选中“视图 - 允许编辑”。", 5000);
 }
 
 void TFormCorvane::FormResize() {
@@ -430,7 +450,8 @@ void TFormCorvane::SQL1Click() {
         if (FormSql->exec() != QDialog::Accepted)
             return;
         BusyCursor busy;
-        core::CustomSql(mWs, *mUi, FormSql->edtSql->text().toStdString(), FormSql->ckbSql->isChecked());
+        core::CustomSql(mWs, *mUi, FormSql->edtSql->text().toStdString(),
+                        FormSql->ckbSql->isChecked());
     });
 }
 
@@ -488,7 +509,9 @@ void TFormCorvane::setShell(os::Shell* shell) {
     auto toClipboard = [](const std::string& text) {
         QGuiApplication::clipboard()->setText(QString::fromStdString(text));
     };
-    auto failed = [this](const std::string& why) { mUi->message(why, "Quillory", core::Icon::Error); };
+    auto failed = [this](const std::string& why) {
+        mUi->message(why, "Quillory", core::Icon::Error);
+    };
     mSpreadsheet = automation::SheetServer({mShell, toClipboard, failed});
 }
 void TFormCorvane::N2Click() {
@@ -503,9 +526,13 @@ void TFormCorvane::runBatch(scoring::BatchKind kind) {
     });
 }
 
-void TFormCorvane::EST1Click() { runBatch(scoring::BatchKind::Test); }
+void TFormCorvane::EST1Click() {
+    runBatch(scoring::BatchKind::Test);
+}
 
-void TFormCorvane::EST2Click() { runBatch(scoring::BatchKind::Test2); }
+void TFormCorvane::EST2Click() {
+    runBatch(scoring::BatchKind::Test2);
+}
 void TFormCorvane::Button4Click() {
     Guarded(this, [&] {
         const auto* p = Panels;
@@ -516,7 +543,9 @@ void TFormCorvane::Button4Click() {
     });
 }
 
-void TFormCorvane::N8Click() { close(); }
+void TFormCorvane::N8Click() {
+    close();
+}
 
 void TFormCorvane::N5Click() {
     auto help = os::ExecutableFolder() / "说明.txt";

@@ -18,6 +18,7 @@
 #include <memory>
 
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -213,6 +214,11 @@ private:
     void undoCorrection();
     // The check run again and shown in FormVerify, after a correction.
     void showCheckAgain();
+    void tellHowToEdit(const QKeyEvent* key);
+    void fitColumnsFirstTime();
+    bool mChooseAnotherKind = false; // chooseFile is asked for a file that is not an answer table
+    // The open table's last used class settings, else the class dialog's.
+    [[nodiscard]] stats::ClassSettings classSettingsOfTable();
     // The grid reads the table anew after its numbers changed.
     void refreshView();
     // The view menu, the recent tables, the header's sorting, the column

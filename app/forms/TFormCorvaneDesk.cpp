@@ -9,6 +9,7 @@
 #include "scoring/MarkText.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -100,6 +101,10 @@ void TFormCorvane::nAllowEditClick() {
 }
 
 void TFormCorvane::nUndoEditClick() {
+    if (!mEdits.canUndo()) {
+        mUi->message("没有可以撤销的编辑。", core::Title(mWs), core::Icon::Information);
+        return;
+    }
     Guarded(this, [&] {
         const core::EditSession::Undone undone = mEdits.undoLast(mWs);
         const int column = mWs.view.findField(undone.edit.column);
@@ -158,8 +163,10 @@ void TFormCorvane::applyWidths() {
     for (int c = 0; c < mModel->columnCount() && c < mWs.view.fieldCount(); ++c)
         mWidthsColumns.push_back(mWs.view.field(c).name);
     const std::vector<core::ColumnWidth>* widths = mDesk.widthsOf(mWidthsTable);
-    if (!widths)
+    if (!widths) {
+        fitColumnsFirstTime();
         return;
+    }
     for (const auto& w : *widths) {
         const int c = mWs.view.findField(w.column);
         if (c >= 0 && c < mModel->columnCount())
@@ -167,12 +174,48 @@ void TFormCorvane::applyWidths() {
     }
 }
 
+// A table shown for the first time: the content column wide enough for its
+// answers, the score columns of questions the table has narrow, and those
+// of questions it does not have narrower still.
+void TFormCorvane::fitColumnsFirstTime() {
+    const QFontMetrics metrics(DBGrid1->font());
+    const int padding = 2 * metrics.horizontalAdvance(' ') + 8;
+    const int content = mWs.view.findField(mWs.Fields.Content);
+    // The questions as the first sheets show them; the table's question
+    // count is not known yet while the view is shown anew.
+    int questions = 0;
+    for (int r = 0; content >= 0 && r < std::min(mModel->rowCount(), 200); ++r)
+        questions = std::max(
+            questions,
+            static_cast<int>(mModel->index(r, content).data().toString().trimmed().size()));
+    if (content >= 0 && content < mModel->columnCount())
+        DBGrid1->setColumnWidth(
+            content, metrics.horizontalAdvance(QString(std::max(questions, 10), '8')) + padding);
+    for (int c = 0; c < mModel->columnCount() && c < mWs.view.fieldCount(); ++c) {
+        const std::string name = mWs.view.field(c).name;
+        if (name.size() < 2 || name.size() > 4 || (name[0] != 'f' && name[0] != 'F') ||
+            name.find_first_not_of("0123456789", 1) != std::string::npos)
+            continue;
+        const int question = std::stoi(name.substr(1));
+        DBGrid1->setColumnWidth(c, question <= questions
+                                       ? metrics.horizontalAdvance("f105 ") + padding
+                                       : metrics.horizontalAdvance("f1") + 4);
+    }
+}
+
 void TFormCorvane::restorePlace() {
     mDesk = core::LoadWindowState(mWs.configFile());
     fillRecent();
     const auto& place = mDesk.place;
-    if (!place)
-        return; // the first run keeps the size the window was made with
+    if (!place) { // the first start takes most of the screen
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect available = screen->availableGeometry();
+            resize(std::max(minimumWidth(), available.width() * 4 / 5),
+                   std::max(minimumHeight(), available.height() * 4 / 5));
+            move(available.center() - QPoint(width() / 2, height() / 2));
+        }
+        return;
+    }
     resize(std::max(place->width, minimumWidth()), std::max(place->height, minimumHeight()));
     if (OnAScreen(QRect(place->x, place->y, width(), height())))
         move(place->x, place->y);

@@ -19,8 +19,10 @@ void TFormCorvane::createRosterDialogs() {
 
 void TFormCorvane::nImportRosterClick() {
     Guarded(this, [&] {
+        mChooseAnotherKind = true;
         const QString file = chooseFile("导入学生名单", "学生名单 (*.csv *.txt *.xls *.xlsx *.dbf *.CSV *.TXT "
                                                          "*.XLS *.XLSX *.DBF);;所有文件 (*)");
+        mChooseAnotherKind = false;
         if (file.isEmpty())
             return;
         roster::forms::TFormRosterImport dialog(this);
@@ -44,7 +46,7 @@ void TFormCorvane::nVerifyClick() {
         roster::TableCheck check;
         {
             BusyCursor busy;
-            check = roster::VerifyTable(mWs, *mUi, roster::ClassRuleOf(FormTongji->Settings()));
+            check = roster::VerifyTable(mWs, *mUi, classSettingsOfTable());
         }
         if (check.outcome == core::Outcome::Stopped)
             return;
@@ -56,8 +58,7 @@ void TFormCorvane::nVerifyClick() {
 void TFormCorvane::showCheckAgain() {
     QtUi dialogUi(FormVerify, Progress);
     BusyCursor busy;
-    const roster::TableCheck check =
-        roster::VerifyTable(mWs, dialogUi, roster::ClassRuleOf(FormTongji->Settings()));
+    const roster::TableCheck check = roster::VerifyTable(mWs, dialogUi, classSettingsOfTable());
     if (check.outcome == core::Outcome::Done)
         FormVerify->ShowCheck(check, mCorrections.canUndo());
 }

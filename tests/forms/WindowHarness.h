@@ -30,6 +30,7 @@ struct Seen {
     QString text;
     QString name;
     bool yesIsDefault = false;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
 // Watchers still waiting for a dialog; one left at the end of a test means
@@ -56,6 +57,7 @@ inline void OnNextModal(std::function<void(QWidget*)> act, Seen* seen = nullptr)
             seen->name = w->objectName();
             if (auto* box = qobject_cast<QMessageBox*>(w)) {
                 seen->text = box->text();
+                seen->icon = box->icon();
                 seen->yesIsDefault =
                     box->defaultButton() && box->defaultButton() == box->button(QMessageBox::Yes);
             }

@@ -190,6 +190,22 @@ TEST_F(ResultsWorkbookTest, ClassComparisonRowsAndFigures) {
     EXPECT_NEAR(Num(c, "N3"), 7.175, 1e-12);
 }
 
+// Every sheet prints one page wide with its header on every page, and each
+// chart starts a page of its own right where it stands, so it is never cut.
+TEST_F(ResultsWorkbookTest, SheetsPrintOnePageWideAndChartsOnAPageOfTheirOwn) {
+    Write(Grade());
+    for (int n = 1; n <= 4; ++n) {
+        const std::string xml = Sheet(n);
+        EXPECT_NE(xml.find("<pageSetup fitToHeight=\"0\" orientation=\"landscape\"/>"),
+                  std::string::npos)
+            << "sheet " << n;
+        EXPECT_NE(xml.find("<pane "), std::string::npos) << "sheet " << n << " freezes its header";
+    }
+    // The comparison's chart sits at row 7 (0-based 6), the bands' below their table.
+    EXPECT_NE(Sheet(2).find("<brk id=\"6\""), std::string::npos) << Sheet(2);
+    EXPECT_NE(Sheet(3).find("<rowBreaks count=\"1\""), std::string::npos);
+}
+
 TEST_F(ResultsWorkbookTest, ScoreBandsHighestFirstWithCumulativeCounts) {
     Write(Grade());
     auto c = CellMap(Sheet(3));
