@@ -80,12 +80,14 @@ MultiFigures LetterFiguresOf(const TestBasis& t, const MarkCounts& c) {
     return f;
 }
 
-// mis-key: an option other than the key that goes with high totals more
-// than the key does, or draws more of the upper group. Names the one with
-// the highest correlation (undefined counts lowest; ties to the earlier
-// letter).
-std::optional<char> SuspectOption(const Question& q, const SingleFigures& f, const OptionCounts& c,
-                                  std::int64_t groupSize) {
+// mis-key: an option other than the key that separates the strong sheets
+// from the weak ones itself (a positive correlation with the total, chosen
+// by more of the upper group than of the lower) and does so better than the
+// key: a higher correlation, or more of the upper group. When nobody chose
+// the key, separating is enough. Names the one with the highest correlation
+// (ties to the earlier letter).
+std::optional<char> SuspectOption(const Question& q, const SingleFigures& f,
+                                  const OptionCounts& c) {
     const char key = q.key[0];
     if (key < 'A' || key > 'F')
         return std::nullopt;
@@ -96,13 +98,13 @@ std::optional<char> SuspectOption(const Question& q, const SingleFigures& f, con
         if (i == k)
             continue;
         const Figure& r = f.options[i].r;
-        const bool byCorrelation = r && *r > 0 && (!keyR || *r > *keyR);
-        const bool byUpperGroup = groupSize > 0 && c.upper[i] > c.upper[k];
-        if (!byCorrelation && !byUpperGroup)
+        const bool separates = r && *r > 0 && c.upper[i] > c.lower[i];
+        if (!separates)
             continue;
-        if (!best)
-            best = i;
-        else if (r && (!f.options[*best].r || *r > *f.options[*best].r))
+        const bool beatsKey = c.count[k] == 0 || (keyR && *r > *keyR) || c.upper[i] > c.upper[k];
+        if (!beatsKey)
+            continue;
+        if (!best || *r > *f.options[*best].r)
             best = i;
     }
     if (!best)
@@ -223,7 +225,7 @@ ExamAnalysis Summarize(const WalkContext& c, const FirstWalk& first, const Secon
         ItemStatistics(t, items[i], first.itemSums[i], second.items[i], item);
         if (q.type == QuestionType::Single) {
             item.single = OptionFiguresOf(t, second.options[i], q, c.run->fullMatch);
-            item.suspect = SuspectOption(q, *item.single, second.options[i], t.groupSize);
+            item.suspect = SuspectOption(q, *item.single, second.options[i]);
         } else {
             item.multi = LetterFiguresOf(t, second.marks[i]);
         }

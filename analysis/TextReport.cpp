@@ -63,7 +63,8 @@ std::string MisKeyReason(const ItemFigures& item) {
     const auto& options = item.single->options;
     const OptionFigures& o = options[static_cast<std::size_t>(s - 'A')];
     const OptionFigures& k = options[static_cast<std::size_t>(key[0] - 'A')];
-    std::string reason = "疑为 " + std::string(1, s) + "：";
+    std::string reason = "疑为 " + std::string(1, s) + "（高分组 " + Percent(o.upper) +
+                         "，低分组 " + Percent(o.lower) + "）：";
     std::vector<std::string> why;
     if (o.r && *o.r > 0 && (!k.r || *o.r > *k.r))
         why.push_back("选 " + std::string(1, s) + " 的学生总分更高（r = " + Decimals(o.r, 3) +
@@ -224,7 +225,8 @@ std::vector<std::string> ReportLines(const ExamAnalysis& a) {
     return lines;
 }
 
-void WriteTextReport(const ExamAnalysis& analysis, const std::filesystem::path& file, text::Encoding encoding) {
+void WriteTextReport(const ExamAnalysis& analysis, const std::filesystem::path& file,
+                     text::Encoding encoding) {
     WriteWhole(file, text::EncodeLines(ReportLines(analysis), encoding));
 }
 

@@ -6,6 +6,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -64,6 +65,22 @@ class Book {
 using Row = lxw_row_t;
 using Col = lxw_col_t;
 
+// The cells a chart covers at its default size (480 by 288 pixels) over
+// columns of the default width and rows of the default height.
+constexpr Col ChartColumns = 8;
+constexpr Row ChartRows = 15;
+
+// A sheet with a chart prints landscape on A4, as wide as one page, its
+// print area taken out to the chart's far corner so the chart is printed
+// whole beside the table it draws.
+void PrintWithChart(lxw_worksheet* s, Row lastRow, Col lastCol, Row chartRow, Col chartCol) {
+    worksheet_set_landscape(s);
+    worksheet_set_paper(s, 9); // A4
+    worksheet_fit_to_pages(s, 1, 0);
+    worksheet_print_area(s, 0, 0, std::max<Row>(lastRow, chartRow + ChartRows),
+                         std::max<Col>(lastCol, static_cast<Col>(chartCol + ChartColumns)));
+}
+
 void Number(lxw_worksheet* s, Row r, Col c, double v, lxw_format* f) {
     worksheet_write_number(s, r, c, v, f);
 }
@@ -82,7 +99,7 @@ void Header(lxw_worksheet* s, const Book& b, Row r, const std::vector<std::strin
         Text(s, r, static_cast<Col>(c), names[c], b.bold);
 }
 
-void BandChart(const Book& b, lxw_worksheet* s, Row first, Row last) {
+void BandChart(const Book& b, lxw_worksheet* s, Row first, Row last, Row atRow, Col atCol) {
     lxw_chart* chart = workbook_add_chart(b.get(), LXW_CHART_COLUMN);
     lxw_chart_series* series = chart_add_series(chart, nullptr, nullptr);
     chart_series_set_categories(series, SummarySheetName, first, 0, last, 0);
@@ -92,29 +109,33 @@ void BandChart(const Book& b, lxw_worksheet* s, Row first, Row last) {
     chart_axis_set_name(chart->x_axis, "分数段");
     chart_axis_set_name(chart->y_axis, "人数");
     chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
-    worksheet_insert_chart(s, 1, 7, chart);
+    worksheet_insert_chart(s, atRow, atCol, chart);
 }
 
 void SummarySheet(const Book& b, const ExamAnalysis& a) {
     lxw_worksheet* s = workbook_add_worksheet(b.get(), SummarySheetName);
     worksheet_set_column(s, 0, 0, 18, nullptr);
     Text(s, 0, 0, "试卷分析  " + a.table, b.bold);
-    const std::vector<std::pair<std::string, Figure>> figures = {
-        {"答卷数", static_cast<double>(a.sheets)},
-        {"满分", a.full},
-        {"平均分", a.mean},
-        {"标准差", a.sd},
-        {"中位数", a.median},
-        {"最低分", a.min},
-        {"最高分", a.max},
-        {"信度 α", a.alpha},
-        {"测量标准误", a.sem},
-        {"高分组、低分组人数", static_cast<double>(a.groupSize)},
-        {"分组比例（%）", a.groupPercent}};
+    struct Line {
+        const char* name;
+        Figure value;
+        lxw_format* format;
+    };
+    const Line figures[] = {{"答卷数", static_cast<double>(a.sheets), nullptr},
+                            {"满分", a.full, b.points},
+                            {"平均分", a.mean, b.points},
+                            {"标准差", a.sd, b.points},
+                            {"中位数", a.median, b.points},
+                            {"最低分", a.min, b.points},
+                            {"最高分", a.max, b.points},
+                            {"信度 α", a.alpha, b.ratio},
+                            {"测量标准误", a.sem, b.points},
+                            {"高分组、低分组人数", static_cast<double>(a.groupSize), nullptr},
+                            {"分组比例", a.groupPercent / 100, b.percent}};
     Row r = 2;
-    for (const auto& [name, value] : figures) {
-        Text(s, r, 0, name);
-        Maybe(s, r, 1, value, name == "信度 α" ? b.ratio : nullptr);
+    for (const Line& line : figures) {
+        Text(s, r, 0, line.name);
+        Maybe(s, r, 1, line.value, line.format);
         ++r;
     }
     r += 1;
@@ -132,10 +153,11 @@ void SummarySheet(const Book& b, const ExamAnalysis& a) {
         Number(s, r, 4, band.share, b.percent);
         Number(s, r, 5, static_cast<double>(band.cumulative), nullptr);
     }
-    BandChart(b, s, first, r - 1);
+    BandChart(b, s, first, r - 1, 1, 7);
+    PrintWithChart(s, r - 1, 5, 1, 7);
 }
 
-void ScatterChart(const Book& b, lxw_worksheet* s, Row first, Row last, Col at) {
+void ScatterChart(const Book& b, lxw_worksheet* s, Row first, Row last, Row atRow, Col atCol) {
     lxw_chart* chart = workbook_add_chart(b.get(), LXW_CHART_SCATTER);
     lxw_chart_series* series = chart_add_series(chart, nullptr, nullptr);
     chart_series_set_categories(series, QuestionSheetName, first, 5, last, 5);
@@ -148,7 +170,7 @@ void ScatterChart(const Book& b, lxw_worksheet* s, Row first, Row last, Col at) 
     chart_axis_set_min(chart->x_axis, 0);
     chart_axis_set_max(chart->x_axis, 1);
     chart_legend_set_position(chart, LXW_CHART_LEGEND_NONE);
-    worksheet_insert_chart(s, 1, at, chart);
+    worksheet_insert_chart(s, atRow, atCol, chart);
 }
 
 void QuestionSheet(const Book& b, const ExamAnalysis& a) {
@@ -157,6 +179,8 @@ void QuestionSheet(const Book& b, const ExamAnalysis& a) {
                                             "P",    "高分组P", "低分组P", "D",    "评价",
                                             "r",    "r_rest",  "删题后α", "标记", "疑为"};
     Header(s, b, 0, names);
+    worksheet_freeze_panes(s, 1, 1); // the header and the question labels
+    worksheet_repeat_rows(s, 0, 0);
     worksheet_set_column(s, 0, 0, 14, nullptr);
     worksheet_set_column(s, 13, 13, 30, nullptr);
     Row r = 1;
@@ -186,8 +210,15 @@ void QuestionSheet(const Book& b, const ExamAnalysis& a) {
         Text(s, r, 14, item.suspect ? std::string(1, *item.suspect) : "", text);
         ++r;
     }
-    if (!a.items.empty())
-        ScatterChart(b, s, 1, r - 1, 16);
+    const Col last = static_cast<Col>(names.size() - 1);
+    if (a.items.empty()) {
+        worksheet_set_landscape(s);
+        worksheet_fit_to_pages(s, 1, 0);
+        return;
+    }
+    const auto chartCol = static_cast<Col>(last + 2);
+    ScatterChart(b, s, 1, r - 1, 1, chartCol);
+    PrintWithChart(s, r - 1, last, 1, chartCol);
 }
 
 Row SingleOptions(const Book& b, lxw_worksheet* s, Row r, const ItemFigures& item) {
@@ -229,6 +260,8 @@ Row MultiLetters(const Book& b, lxw_worksheet* s, Row r, const ItemFigures& item
 void OptionSheet(const Book& b, const ExamAnalysis& a) {
     lxw_worksheet* s = workbook_add_worksheet(b.get(), OptionSheetName);
     worksheet_set_column(s, 0, 0, 12, nullptr);
+    worksheet_set_paper(s, 9); // A4
+    worksheet_fit_to_pages(s, 1, 0);
     Row r = 0;
     for (const ItemFigures& item : a.items)
         r = item.single ? SingleOptions(b, s, r, item) : MultiLetters(b, s, r, item);

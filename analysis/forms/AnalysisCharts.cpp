@@ -46,6 +46,19 @@ QValueAxis* CountAxis(double highest) {
     return axis;
 }
 
+// An axis of P or D over [from, to] and a tenth of that span beyond either
+// end, so that a point on the edge of the figures is drawn whole; its ticks
+// every 0.2 from 0.
+QValueAxis* FigureAxis(const QString& title, double from, double to) {
+    const double margin = (to - from) / 10;
+    QValueAxis* axis = ValueAxis(title, from - margin, to + margin);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(0.2);
+    axis->setLabelFormat("%.1f");
+    return axis;
+}
+
 double Percent(const Figure& share) {
     return share ? *share * 100 : 0;
 }
@@ -206,18 +219,21 @@ QChart* ScatterChart(const ExamAnalysis& analysis, int selected) {
     QScatterSeries* plain = Points(PlainPointsName, QColor(70, 130, 200), 9);
     QScatterSeries* flagged = Points(FlaggedPointsName, QColor(220, 60, 50), 9);
     QScatterSeries* chosen = Points(SelectedPointName, QColor(250, 200, 0), 15);
-    double lowest = -0.2;
+    double lowestP = 0, highestP = 1, lowestD = -0.2, highestD = 1;
     for (std::size_t i = 0; i < analysis.items.size(); ++i) {
         const ItemFigures& item = analysis.items[i];
         if (!item.d)
             continue;
-        lowest = std::min(lowest, std::floor(*item.d * 10) / 10);
+        lowestP = std::min(lowestP, item.p);
+        highestP = std::max(highestP, item.p);
+        lowestD = std::min(lowestD, *item.d);
+        highestD = std::max(highestD, *item.d);
         (item.flags.empty() ? plain : flagged)->append(item.p, *item.d);
         if (static_cast<int>(i) == selected)
             chosen->append(item.p, *item.d);
     }
-    QValueAxis* x = ValueAxis("难度 P（得分率）", 0, 1);
-    QValueAxis* y = ValueAxis("区分度 D", lowest, 1);
+    QValueAxis* x = FigureAxis("难度 P（得分率）", lowestP, highestP);
+    QValueAxis* y = FigureAxis("区分度 D", lowestD, highestD);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     for (QScatterSeries* series : {plain, flagged, chosen}) {

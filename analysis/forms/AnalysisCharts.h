@@ -55,7 +55,8 @@ inline constexpr const char* SelectedPointName = "选中的题";
 
 // P (x) against D (y) of every question whose D is defined, the flagged ones
 // in a series of their own, `selected` (an index into the items, -1 for
-// none) in a third.
+// none) in a third. The axes span 0 to 1 (D from -0.2 up) and every point,
+// with room beyond the outermost points for their markers.
 [[nodiscard]] QChart* ScatterChart(const ExamAnalysis& analysis, int selected);
 
 // The question whose point lies nearest to `point`, -1 when no question has

@@ -6,6 +6,7 @@
 #include <QBrush>
 #include <QStandardItemModel>
 
+#include <algorithm>
 #include <limits>
 
 namespace analysis::forms {
@@ -42,8 +43,12 @@ QColor Tint(const ItemFigures& item) {
 
 QList<QStandardItem*> Row(const ItemFigures& item, int index) {
     const bool single = item.type == QuestionType::Single;
-    // Flagged first, then content order.
-    const int flagOrder = (item.flags.empty() ? 1'000'000 : 0) + item.position;
+    // A suspected key first, then the other flagged questions, then the
+    // rest, each group in content order.
+    const bool misKey =
+        std::find(item.flags.begin(), item.flags.end(), Flag::MisKey) != item.flags.end();
+    const int group = misKey ? 0 : item.flags.empty() ? 2 : 1;
+    const int flagOrder = group * 1'000'000 + item.position;
     const int ratingOrder = item.rating ? 4 - static_cast<int>(*item.rating) : 0;
     QList<QStandardItem*> row = {
         Cell(single ? "单选" : "不定项", item.position),

@@ -30,7 +30,8 @@ inline constexpr int SortRole = Qt::UserRole;     // what a column sorts by
 inline constexpr int ItemRole = Qt::UserRole + 1; // the question's index in ExamAnalysis::items
 
 // The model of the table, owned by `parent`. Sorted ascending by ColFlags
-// it lists the flagged questions first, each group in content order.
+// it lists the questions with a suspected key first, then the other flagged
+// questions, then the rest, each group in content order.
 [[nodiscard]] QStandardItemModel* QuestionModel(const ExamAnalysis& analysis, QObject* parent);
 
 // Every flag of the question with its reason, one line each; empty for a

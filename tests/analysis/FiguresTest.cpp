@@ -108,11 +108,15 @@ TEST_F(SmallTable, OptionTable) {
 
 TEST_F(SmallTable, FlagsAndSuspect) {
     // Question 3: the key A goes with low totals (r = -0.289), B with a high
-    // one (r = 0.354 > 0): mis-key names B; D = 0 is low discrimination.
+    // one (r = 0.354 > 0), but B's one sheet (total 4) is in neither group:
+    // B does not separate the groups, so mis-key names nothing; D = 0 is low
+    // discrimination.
     const ItemFigures& q3 = a.items[2];
-    EXPECT_EQ(q3.flags, (std::vector<Flag>{Flag::MisKey, Flag::LowDiscrimination}));
-    EXPECT_EQ(q3.suspect, 'B');
+    EXPECT_EQ(q3.flags, (std::vector<Flag>{Flag::LowDiscrimination}));
+    EXPECT_FALSE(q3.suspect);
     ExpectFigure(q3.single->options[1].r, 1 / std::sqrt(8.0), "r of B");
+    ExpectFigure(q3.single->options[0].r, -1 / std::sqrt(12.0), "r of A");
+    ExpectFigure(q3.single->options[1].upper, 0, "B in the upper group");
     for (int i : {0, 1, 3}) {
         EXPECT_TRUE(a.items[static_cast<std::size_t>(i)].flags.empty()) << i;
         EXPECT_FALSE(a.items[static_cast<std::size_t>(i)].suspect) << i;
@@ -177,9 +181,12 @@ TEST(SmallCounts, TwoSheetsWithEqualTotals) {
     // Equal totals: the first sheet is the upper group.
     ExpectFigure(a.items[0].d, 1, "D1");
     ExpectFigure(a.items[1].d, -1, "D2");
-    // The upper group (the first sheet) chose C, the key's B none of it.
-    EXPECT_EQ(a.items[1].flags, (std::vector<Flag>{Flag::MisKey, Flag::NegativeDiscrimination}));
-    EXPECT_EQ(a.items[1].suspect, 'C');
+    // The upper group (the first sheet) chose C, the key's B none of it; but
+    // with equal totals C has no correlation with them: nothing is named.
+    EXPECT_EQ(a.items[1].flags, (std::vector<Flag>{Flag::NegativeDiscrimination}));
+    EXPECT_FALSE(a.items[1].suspect);
+    ExpectFigure(a.items[1].single->options[2].upper, 1, "C in the upper group");
+    EXPECT_FALSE(a.items[1].single->options[2].r);
     EXPECT_FALSE(a.alpha) << "all totals equal";
     EXPECT_FALSE(a.items[0].r) << "all totals equal";
     ExpectFigure(a.items[0].rRest, -1, "T - x = 0 1");

@@ -13,7 +13,8 @@ namespace analysistest {
 
 // Mark codes: A 1, B 2, C 4, D 8, AB 3, ABC 7, blank 0. Four single-choice
 // questions worth 1 keyed ABCA (the fourth should be D: the strong sheets
-// chose D), one multiple-choice question keyed AB worth 2, partial 1.
+// chose D, none of the weakest did), one multiple-choice question keyed AB
+// worth 2, partial 1.
 //                                       q1 q2 q3 q4  multi   total
 inline const std::vector<std::pair<std::string, std::string>> kSheets = {
     {"202601001", "12483"}, //          A  B  C  D   AB full  3 + 2 = 5
@@ -22,7 +23,7 @@ inline const std::vector<std::pair<std::string, std::string>> kSheets = {
     {"202601004", "12212"}, //          A  B  B  A   B part   3 + 1 = 4
     {"202601005", "42117"}, //          C  B  A  A   ABC none 2 + 0 = 2
     {"202601006", "21110"}, //          B  A  A  A   blank    1 + 0 = 1
-    {"202601007", "10384"}, //          A  -  AB D   C none   1 + 0 = 1
+    {"202601007", "10344"}, //          A  -  AB C   C none   1 + 0 = 1
     {"202601008", "84111"}, //          D  C  A  A   A part   1 + 1 = 2
 };
 // Ordered by total, ties by exam number: 003 001 002 004 005 008 006 007;

@@ -28,7 +28,10 @@
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QValueAxis>
 #include <QtTest>
+
+#include <algorithm>
 
 #include <memory>
 
@@ -177,7 +180,9 @@ class AnalysisWindowTest : public QObject {
             table()->model()->index(0, analysis::forms::ColFlags).data(Qt::ToolTipRole).toString();
         const QStringList lines = tip.split('\n');
         QCOMPARE(lines.size(), qsizetype(2));
-        QVERIFY2(lines[0].startsWith("答案存疑：疑为 D：选 D 的学生总分更高"),
+        // D: the upper 003 A, 001 D; the lower 006 A, 007 C.
+        QVERIFY2(lines[0].startsWith("答案存疑：疑为 D（高分组 50.0%，低分组 0.0%）："
+                                     "选 D 的学生总分更高"),
                  qPrintable(lines[0]));
         QVERIFY2(lines[0].endsWith("答案可能录错了，请核对。"), qPrintable(lines[0]));
         QCOMPARE(lines[1],
@@ -216,8 +221,66 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(window->selectedItem(), 3); // sorting keeps the selected question
     }
 
+    // Made-up figures: a suspected key comes before the questions flagged
+    // otherwise, and the scatter's axes hold every point whole, D = -0.39
+    // and the corners of the P-D square among them.
+    void aSuspectedKeyComesFirstAndTheScatterHoldsEveryPoint() {
+        using analysis::Flag;
+        analysis::ExamAnalysis a;
+        a.table = "made-up";
+        a.sheets = 40;
+        a.bands.push_back({0, 10, 40, 1, 40});
+        auto add = [&](int number, double p, double d, std::vector<Flag> flags) {
+            analysis::ItemFigures item;
+            item.number = number;
+            item.position = number;
+            item.key = "A";
+            item.p = p;
+            item.d = d;
+            item.single.emplace();
+            if (std::find(flags.begin(), flags.end(), Flag::MisKey) != flags.end())
+                item.suspect = 'C';
+            item.flags = std::move(flags);
+            a.items.push_back(item);
+        };
+        add(1, 0.95, 0.05, {Flag::LowDiscrimination, Flag::TooEasy});
+        add(2, 0.6, 0.45, {});
+        add(3, 0.3, -0.39, {Flag::NegativeDiscrimination});
+        add(4, 0, 0, {Flag::LowDiscrimination, Flag::TooHard});
+        add(5, 0.4, 0.1, {Flag::MisKey, Flag::LowDiscrimination});
+        add(6, 1, 1, {Flag::TooEasy});
+        window = std::make_unique<TFormAnalysis>(nullptr);
+        window->Show(a, home->path());
+        QCOMPARE(rows(), QStringList({"单选5", "单选1", "单选3", "单选4", "单选6", "单选2"}));
+        QCOMPARE(window->selectedItem(), 4);
+
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QChart* scatter = chart("ScatterChart");
+        auto* x = qobject_cast<QValueAxis*>(scatter->axes(Qt::Horizontal).value(0));
+        auto* y = qobject_cast<QValueAxis*>(scatter->axes(Qt::Vertical).value(0));
+        QVERIFY(x && y);
+        const QRectF plot = scatter->plotArea();
+        QVERIFY(!plot.isEmpty());
+        for (QAbstractSeries* s : scatter->series()) {
+            auto* points = static_cast<QScatterSeries*>(s);
+            const double half = points->markerSize() / 2;
+            for (const QPointF& point : points->points()) {
+                // A twentieth of each axis at least between a point and its end.
+                QVERIFY(point.x() - x->min() >= (x->max() - x->min()) / 20);
+                QVERIFY(x->max() - point.x() >= (x->max() - x->min()) / 20);
+                QVERIFY(point.y() - y->min() >= (y->max() - y->min()) / 20);
+                QVERIFY(y->max() - point.y() >= (y->max() - y->min()) / 20);
+                const QPointF at = scatter->mapToPosition(point, points);
+                const QRectF marker(at - QPointF(half, half), at + QPointF(half, half));
+                QVERIFY2(plot.contains(marker),
+                         qPrintable(QString("(%1, %2)").arg(point.x()).arg(point.y())));
+            }
+        }
+        QCOMPARE(Points(scatter, analysis::forms::FlaggedPointsName).size(), qsizetype(5));
+    }
+
     void theOptionChartOfASingleChoiceQuestion() {
-        openWindow(); // the fourth question selected: upper 003 A, 001 D; lower 006 A, 007 D
+        openWindow(); // the fourth question selected: upper 003 A, 001 D; lower 006 A, 007 C
         QChart* options = chart("OptionChart");
         QCOMPARE(options->title(), QString("单选第 4 题  答案 A  疑为 D"));
         QCOMPARE(Categories(options),
@@ -225,7 +288,7 @@ class AnalysisWindowTest : public QObject {
         QBarSet* upper = Set(options, analysis::forms::UpperSeriesName);
         QBarSet* lower = Set(options, analysis::forms::LowerSeriesName);
         QCOMPARE(Values(upper), (std::vector<double>{50, 0, 0, 50, 0, 0, 0, 0, 0}));
-        QCOMPARE(Values(lower), (std::vector<double>{50, 0, 0, 50, 0, 0, 0, 0, 0}));
+        QCOMPARE(Values(lower), (std::vector<double>{50, 0, 50, 0, 0, 0, 0, 0, 0}));
         QVERIFY(upper->isBarSelected(0) && lower->isBarSelected(0)); // the key drawn darker
         QVERIFY(!upper->isBarSelected(3));
 

@@ -40,10 +40,10 @@
 
 using analysis::forms::TFormAnalysis;
 using analysistest::kSheets;
-using windowtest::OnNextModal;
 using testsupport::DumpDatabase;
 using testsupport::HomeFiles;
 using testsupport::WithoutTimes;
+using windowtest::OnNextModal;
 
 namespace {
 
@@ -155,24 +155,24 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(HomeFiles(home->path()), files);
         QVERIFY(asked.isEmpty() && done.isEmpty());
 
-        // D gains a point for 001 002 007 and A loses one for the other five:
-        // the totals 6 5 5 3 1 0 2 1, mean 23 / 8. The upper group 001 002
-        // chose D, the lower 008 006 chose A: P 3 / 8, D 1. The question
-        // variances stay, the totals' variance grows from 3.109 to 4.359:
-        // alpha 5/4 (1 - 1.546875 / 4.359375) = 0.806.
-        QCOMPARE(note(), QString("总分改变的答卷：8 / 8 份\n    +1 分：3 份\n    -1 分：5 份\n"
-                                 "平均分变化：-0.25"));
-        QCOMPARE(figure(0, 1),
-                 QString("2.87")); // 2.875 over the double nearest 0.01 lies below 287.5
-        QCOMPARE(figure(1, 1), QString("0.806"));
-        QCOMPARE(figure(2, 1), QString("0.375"));
+        // D gains a point for 001 002, A loses one for 003 004 005 006 008,
+        // 007 (C) keeps its total: the totals 6 5 5 3 1 0 1 1, mean 22 / 8.
+        // The upper group 001 002 chose D, the lower 008 006 chose A: P 2 / 8,
+        // D 1. The fourth question's variance falls from 0.234375 to 0.1875,
+        // the totals' grows from 3.109375 to 4.6875: alpha
+        // 5/4 (1 - 1.5 / 4.6875) = 0.85.
+        QCOMPARE(note(), QString("总分改变的答卷：7 / 8 份\n    +1 分：2 份\n    -1 分：5 份\n"
+                                 "平均分变化：-0.37")); // -0.375 over the double nearest 0.01
+        QCOMPARE(figure(0, 1), QString("2.75"));
+        QCOMPARE(figure(1, 1), QString("0.850"));
+        QCOMPARE(figure(2, 1), QString("0.250"));
         QCOMPARE(figure(3, 1), QString("1.000"));
 
         // The same figures as the engine's own preview.
         testsupport::ScriptedUi ui;
         const analysis::RekeyPreview p =
             analysis::PreviewRekey(w->workspace(), ui, analysis::RekeyRequest{4, 'D'});
-        QCOMPARE(p.changed, std::int64_t(8));
+        QCOMPARE(p.changed, std::int64_t(7));
         QCOMPARE(figure(0, 1), analysis::forms::PointsText(p.analysis.mean));
         QCOMPARE(figure(1, 1), analysis::forms::FigureText(p.analysis.alpha));
         QVERIFY(p.item.has_value());
@@ -209,15 +209,16 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
         auto* panels = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
         QCOMPARE(panels->Edit1->text(), QString("ABCD"));
         QCOMPARE(gridScore("202601003"), QString("5"));
-        QCOMPARE(gridScore("202601007"), QString("2"));
+        QCOMPARE(gridScore("202601002"), QString("5"));
+        QCOMPARE(gridScore("202601007"), QString("1")); // chose C: unchanged
         QCOMPARE(window->analysis().items.at(3).key, std::string("D"));
-        QCOMPARE(window->analysis().mean, 2.875);
+        QCOMPARE(window->analysis().mean, 2.75);
         QCOMPARE(window->selectedItem(), 3); // the corrected question stays selected
         QCOMPARE(Find<QLabel>("lblRekeyKey")->text(), QString("当前答案 D"));
-        QCOMPARE(figure(2, 0), QString("0.375"));
+        QCOMPARE(figure(2, 0), QString("0.250"));
 
         QCOMPARE(done[0], QString("单选第 4 题的答案已由 A 改为 D。\n"
-                                  "改写了 8 份答卷的得分和总分。\n"
+                                  "改写了 7 份答卷的得分和总分。\n"
                                   "统计文件已重写：统计_exam.txt\n"
                                   "答案记录已追加到 标准答案历史.log。\n"
                                   "没有需要重新生成的报告。"));
