@@ -201,8 +201,9 @@ class ViewerTest : public QObject {
         OnNextModal([](QWidget* box) { Click(box, "SaveCopy"); }, &text);
         w.nExcelClick();
         ::unsetenv("TMPDIR");
-        const std::string xls = (home->path() / "test.xls").string();
-        const std::string xlsx = (home->path() / "test.xlsx").string();
+        const auto temp = testsupport::ProcessTempIn(home->path()); // the report's own folder
+        const std::string xls = (temp / "test.xls").string();
+        const std::string xlsx = (temp / "test.xlsx").string();
         QCOMPARE(text, QString::fromStdString(
                            "报表已写入 " + xlsx + "（由 " + xls +
                            " 排版而成）。这个文件在临时文件夹中，下一次生成报表时会被覆盖。\n\n"
@@ -229,7 +230,7 @@ class ViewerTest : public QObject {
         w.nExcelClick();
         ::unsetenv("TMPDIR");
         QVERIFY(!asked);
-        QVERIFY(std::filesystem::exists(home->path() / "test.xlsx"));
+        QVERIFY(std::filesystem::exists(testsupport::ProcessTempIn(home->path()) / "test.xlsx"));
     }
 
     void theWindowWritesItsReportsInTheSettingsEncoding() {
