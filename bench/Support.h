@@ -22,6 +22,7 @@ struct Measure {
     double cpuSeconds = 0; // user + system: less swayed than the wall time by other work on the machine
     long peakKb = 0;
     int status = 0;
+    pid_t pid = 0; // the child's, which names its folder in the temporary folder
 };
 
 // Runs argv as a child process (its stdout discarded unless keepOutput).
@@ -48,6 +49,7 @@ inline Measure RunChild(const std::vector<std::string>& argv, bool keepOutput = 
                    static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     m.peakKb = usage.ru_maxrss;
     m.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    m.pid = pid;
     return m;
 }
 

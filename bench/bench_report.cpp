@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 // Child: opens the table and runs the step.
 int Child(const std::string& step, const fs::path& home, const fs::path& table) {
     os::SetProgramFolder(home);
-    ::setenv("TMPDIR", home.c_str(), 1);
+    ::setenv("TMPDIR", home.c_str(), 1); // the child's spreadsheet files go to its own folder there
     core::Workspace ws(home);
     ws.startUp();
     bench::QuietUi ui;
@@ -36,13 +36,14 @@ int Child(const std::string& step, const fs::path& home, const fs::path& table) 
         v.close();
         v.setSql(report::ReportQuery(v.sqlText(), ws.Fields.ID, ws.Fields.Content, ws.Fields.Score));
         v.open();
-        report::TDS2Excel(v).SaveToFile(home / "test.xls", true);
+        report::TDS2Excel(v).SaveToFile(os::ProcessTempFolder() / "test.xls", true);
         return 0;
     }
     os::RecordingShell shell;
     // test.xls, then test.xlsx through the stand-in; or test.xlsx straight.
     const report::ReportResult written = report::ExportReport(ws, automation::SheetServer({&shell, {}, {}}));
-    return fs::exists(home / "test.xlsx") && written.file.extension() == (step == "report" ? ".xls" : ".xlsx")
+    return fs::exists(os::ProcessTempFolder() / "test.xlsx") &&
+                   written.file.extension() == (step == "report" ? ".xls" : ".xlsx")
                ? 0
                : 1;
 }
@@ -97,8 +98,10 @@ int main(int argc, char** argv) {
         const bench::Measure xls = bench::RunChild({self, "--child", "xls", home.string(), table.string()});
         std::printf("%lld rows: ", std::min(records, largestXls));
         bench::Report(".xls export of 3 columns (with opening)", xls);
-        std::printf("%lld rows: .xls is %.1f MB\n", std::min(records, largestXls),
-                    fs::file_size(home / "test.xls") / 1048576.0);
+        std::printf(
+            "%lld rows: .xls is %.1f MB\n", std::min(records, largestXls),
+            fs::file_size(home / os::ProcessTempFolderName(::getuid(), xls.pid) / "test.xls") /
+                1048576.0);
         const bench::Measure formatted = bench::RunChild({self, "--child", "report", home.string(), table.string()});
         std::printf("%lld rows: ", std::min(records, largestXls));
         bench::Report("report: .xls, then .xlsx by the stand-in", formatted);
@@ -111,10 +114,16 @@ int main(int argc, char** argv) {
         std::printf("%lld rows: ", records);
         bench::Report("report straight to .xlsx (with opening)", straight);
         const long long sheets = (records + report::kWorkbookSheetRows - 2) / (report::kWorkbookSheetRows - 1);
-        const long long rows = WorkbookRows(home / "test.xlsx");
-        std::printf("%lld rows: .xlsx is %.1f MB, %lld worksheet rows counted (%lld expected: %s)\n", records,
-                    fs::file_size(home / "test.xlsx") / 1048576.0, rows, records + sheets,
-                    rows < 0 ? "not counted, unzip missing" : rows == records + sheets ? "every row" : "ROWS LOST");
+        // The child's TMPDIR is its home: its own folder is there.
+        const fs::path workbook =
+            home / os::ProcessTempFolderName(::getuid(), straight.pid) / "test.xlsx";
+        const long long rows = WorkbookRows(workbook);
+        std::printf(
+            "%lld rows: .xlsx is %.1f MB, %lld worksheet rows counted (%lld expected: %s)\n",
+            records, fs::file_size(workbook) / 1048576.0, rows, records + sheets,
+            rows < 0                   ? "not counted, unzip missing"
+            : rows == records + sheets ? "every row"
+                                       : "ROWS LOST");
         status |= straight.status | (rows >= 0 && rows != records + sheets);
     }
     fs::remove_all(dir);

@@ -97,8 +97,9 @@ struct Context {
 
 int Status(core::Outcome outcome) { return outcome == core::Outcome::Done ? kDone : kStopped; }
 
-// "生成报表": test.xls in the temporary folder, formatted by the spreadsheet
-// stand-in into test.xlsx; both are printed. Rows beyond an .xls go straight
+// "生成报表": test.xls in this run's own folder in the temporary folder
+// (quillory-<uid>-<pid>), formatted by the spreadsheet stand-in into
+// test.xlsx; both are printed. Rows beyond an .xls go straight
 // to test.xlsx. The closing notice names the workbook and how to keep a copy
 // of it: never a question.
 void Report(Context& c) {

@@ -1,10 +1,12 @@
 #include "core/Session.h"
 
 #include "core/OpenTable.h"
+#include "platform/os/Folders.h"
 
 namespace core {
 
 void StartUp(Workspace& ws, Ui& ui) {
+    os::RemoveStaleProcessTempFolders();
     ws.startUp();
     for (const auto& problem : ConfigProblems(ws.configFile()))
         ui.message(problem, Title(ws), Icon::Warning);

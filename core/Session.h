@@ -5,7 +5,8 @@
 
 namespace core {
 
-// The start-up both front ends share: data.mdb created when it is missing,
+// The start-up both front ends share: the temporary folders of this user's
+// ended runs cleared away when a day old, data.mdb created when it is missing,
 // config.ini loaded (what it holds that cannot be used said through `ui`),
 // and the database library checked, its message shown
 // through `ui` when it cannot run every statement the program uses. Throws

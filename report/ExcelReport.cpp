@@ -128,15 +128,12 @@ std::filesystem::path FormattedWorkbook(const std::filesystem::path& xls) {
 
 ReportResult ExportReport(core::Workspace& ws, const automation::Factory& spreadsheet,
                           const ReportLimits& limits) {
-    std::string folder = os::GetTempFolder();
-    if (folder.back() != '/')
-        folder += '/';
-    const std::string file = folder + "test.xls";
     db::Query& v = ws.view;
     if (!v.isOpen())
         throw core::AppError("生成报表时错误，数据表不在打开状态。");
     if (v.recordCount() == 0)
         throw core::AppError("生成报表失败。当前零条记录。");
+    const std::string file = (os::ProcessTempFolder() / "test.xls").string();
     ViewRestorer restore(v);
     v.close();
     v.setSql(ReportQuery(restore.saved(), ws.Fields.ID, ws.Fields.Content, ws.Fields.Score));

@@ -44,7 +44,8 @@ struct ReportResult {
 };
 
 // "生成报表": the exam number, answers and score of the view's rows to
-// "test.xls" in the temporary folder, opened in the spreadsheet application;
+// "test.xls" in this process's own temporary folder (os::ProcessTempFolder),
+// opened in the spreadsheet application;
 // the view is put back as it was. When the rows do not fit an .xls they go
 // straight to the formatted "test.xlsx" beside it instead (every row, on as
 // many worksheets as they need), which the front end hands to the desktop as

@@ -6,8 +6,8 @@
 #include <string>
 
 // What the report says when it ends, and the copy of its workbook the user
-// keeps: test.xls and test.xlsx live in the temporary folder, where the next
-// report overwrites them.
+// keeps: test.xls and test.xlsx live in the program's own temporary folder,
+// where the next report overwrites them.
 namespace report {
 
 // The message that ends the report: the workbook written (and the .xls it

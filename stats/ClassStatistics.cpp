@@ -229,9 +229,10 @@ std::filesystem::path WriteClassReport(core::Workspace& ws, const ClassSettings&
     return report;
 }
 
-// zonghe.xls in the temporary folder, formatted by the spreadsheet application.
+// zonghe.xls in the program's own temporary folder, formatted by the
+// spreadsheet application.
 void OpenComprehensiveWorkbook(core::Workspace& ws, const automation::Factory& spreadsheet) {
-    const std::string xls = os::GetTempFolder() + "zonghe.xls";
+    const std::string xls = (os::ProcessTempFolder() / "zonghe.xls").string();
     db::Query zonghe(ws.connection);
     zonghe.setSql("SELECT * FROM zonghe");
     zonghe.open();

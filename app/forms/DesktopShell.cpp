@@ -17,8 +17,7 @@ void DesktopOpener::open(const std::string& target) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(t));
 }
 
-DesktopShell::DesktopShell(QWidget* owner, os::Shell* outside)
-    : mOwner(owner), mOutside(outside ? outside : &mDesktop) {}
+DesktopShell::DesktopShell(os::Shell* outside) : mOutside(outside ? outside : &mDesktop) {}
 
 DesktopShell::~DesktopShell() {
     for (auto& [file, viewer] : mViewers)
@@ -46,7 +45,7 @@ void DesktopShell::open(const std::string& target) {
     const std::filesystem::path file = std::filesystem::path(target).lexically_normal();
     QPointer<TextViewer>& viewer = mViewers[file];
     if (!viewer)
-        viewer = new TextViewer(*mOutside, mOwner);
+        viewer = new TextViewer(*mOutside);
     viewer->showFile(file, expectedEncoding ? expectedEncoding() : text::Encoding::Gbk);
     viewer->show();
     viewer->raise();

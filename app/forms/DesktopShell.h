@@ -9,8 +9,6 @@
 #include <functional>
 #include <map>
 
-class QWidget;
-
 namespace app::forms {
 
 class TextViewer;
@@ -26,12 +24,13 @@ class DesktopOpener : public os::Shell {
 // (.txt, .log) is shown in the program's own TextViewer, decoded as it was
 // written; everything else (workbooks, folders, mail links) goes to
 // `outside`. One viewer per file: showing a file again reads it again into
-// its viewer and raises it. The viewers are top-level windows owned by
-// `owner`; the shell closes those still open when it goes.
+// its viewer and raises it. The viewers are top-level windows without a
+// parent, so that the dialogs modal to the main window leave them usable;
+// the shell owns them and closes those still open when it goes.
 class DesktopShell : public os::Shell {
   public:
     // `outside` (the desktop's opener unless given) must outlive the shell.
-    explicit DesktopShell(QWidget* owner, os::Shell* outside = nullptr);
+    explicit DesktopShell(os::Shell* outside = nullptr);
     ~DesktopShell() override;
     DesktopShell(const DesktopShell&) = delete;
     DesktopShell& operator=(const DesktopShell&) = delete;
@@ -48,7 +47,6 @@ class DesktopShell : public os::Shell {
     [[nodiscard]] TextViewer* viewerOf(const std::filesystem::path& file) const;
 
   private:
-    QWidget* mOwner;
     DesktopOpener mDesktop;
     os::Shell* mOutside;
     std::map<std::filesystem::path, QPointer<TextViewer>> mViewers;

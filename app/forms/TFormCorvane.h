@@ -237,7 +237,7 @@ private:
 
     core::Workspace mWs;
     std::unique_ptr<QtUi> mUi;
-    DesktopShell mDesktopShell{this}; // text reports in the program's own viewer
+    DesktopShell mDesktopShell; // text reports in the program's own viewer
     os::Shell* mShell = &mDesktopShell;
     automation::Factory mSpreadsheet; // the spreadsheet stand-in, showing through mShell
     DataSetModel* mModel = nullptr;

@@ -2,6 +2,8 @@
 
 #include "platform/os/Shell.h"
 
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
@@ -10,7 +12,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSyntaxHighlighter>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cerrno>
@@ -23,6 +27,8 @@ namespace app::forms {
 namespace {
 
 constexpr const char* kReportFamily = "WenQuanYi Micro Hei Mono";
+// How long a change on disk settles before the file is read again.
+constexpr int kReloadDelayMs = 200;
 
 // The bytes of the file, or nothing with the reason in `why`.
 std::optional<std::string> ReadBytes(const std::filesystem::path& file, std::string& why) {
@@ -113,6 +119,7 @@ TextViewer::TextViewer(os::Shell& outside, QWidget* parent)
     : QWidget(parent, Qt::Window), mOutside(outside) {
     setObjectName("TextViewer");
     setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_QuitOnClose, false); // the program ends with its main window
     resize(760, 560);
 
     PathEdit = new QLineEdit(this);
@@ -147,29 +154,74 @@ TextViewer::TextViewer(os::Shell& outside, QWidget* parent)
     connect(OpenFolderButton, &QPushButton::clicked, this, &TextViewer::OpenFolderClick);
     connect(OpenOutsideButton, &QPushButton::clicked, this, &TextViewer::OpenOutsideClick);
     connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
+
+    mWatcher = new QFileSystemWatcher(this);
+    mReload = new QTimer(this);
+    mReload->setSingleShot(true);
+    mReload->setInterval(kReloadDelayMs);
+    connect(mWatcher, &QFileSystemWatcher::fileChanged, mReload, qOverload<>(&QTimer::start));
+    connect(mWatcher, &QFileSystemWatcher::directoryChanged, mReload, qOverload<>(&QTimer::start));
+    connect(mReload, &QTimer::timeout, this, &TextViewer::reloadFromDisk);
 }
 
 void TextViewer::showFile(const std::filesystem::path& file, text::Encoding expected) {
+    if (file != mFile) {
+        const QStringList watched = mWatcher->files() + mWatcher->directories();
+        if (!watched.isEmpty())
+            mWatcher->removePaths(watched);
+    }
     mFile = file;
+    mExpected = expected;
     const QString path = QString::fromStdString(file.string());
     setWindowTitle(QString::fromStdString(file.filename().string()) + " - Quillory");
     PathEdit->setText(path);
     PathEdit->setCursorPosition(0);
+    watchFile();
     std::string why;
     const auto bytes = ReadBytes(file, why);
     if (!bytes) {
+        mShownBytes.reset();
         mEncoding = expected;
         EncodingLabel->clear();
         TextView->setPlainText("不能读取文件 " + path + ": " + QString::fromStdString(why));
         return;
     }
-    const text::DecodedText decoded = text::DecodeText(*bytes, expected);
+    showBytes(*bytes);
+}
+
+void TextViewer::showBytes(const std::string& bytes) {
+    mShownBytes = bytes;
+    const text::DecodedText decoded = text::DecodeText(bytes, mExpected);
     mEncoding = decoded.encoding;
     EncodingLabel->setText(QString("编码: ") + text::EncodingName(decoded.encoding));
     // The reports end their lines with CR LF; the view wants line feeds.
     QString shown = QString::fromStdString(decoded.utf8);
     shown.remove(QChar('\r'));
     TextView->setPlainText(shown);
+}
+
+void TextViewer::watchFile() {
+    const QString file = QString::fromStdString(mFile.string());
+    const QString folder = QString::fromStdString(mFile.parent_path().string());
+    if (!mWatcher->directories().contains(folder) && QFileInfo(folder).isDir())
+        mWatcher->addPath(folder);
+    if (!mWatcher->files().contains(file) && QFileInfo::exists(file))
+        mWatcher->addPath(file);
+}
+
+void TextViewer::reloadFromDisk() {
+    watchFile();
+    std::string why;
+    const auto bytes = ReadBytes(mFile, why);
+    if (!bytes || bytes == mShownBytes)
+        return;
+    QScrollBar* down = TextView->verticalScrollBar();
+    QScrollBar* across = TextView->horizontalScrollBar();
+    const int top = down->value();
+    const int left = across->value();
+    showBytes(*bytes);
+    down->setValue(top);
+    across->setValue(left);
 }
 
 QString TextViewer::shownText() const {

@@ -4,11 +4,15 @@
 
 #include <QWidget>
 #include <filesystem>
+#include <optional>
+#include <string>
 
+class QFileSystemWatcher;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace os {
 class Shell;
@@ -20,7 +24,11 @@ namespace app::forms {
 // it was written (GBK or UTF-8), in a monospaced font with Chinese glyphs so
 // that the columns line up, under its full path, with buttons that hand the
 // folder or the file to the desktop (`outside`, which must outlive the
-// viewer). A top-level window that does not block the main window.
+// viewer). A top-level window that does not block the main window; made
+// without a parent, a dialog modal to the main window does not block it
+// either. It follows the file on disk: a rewrite, also one that replaces the
+// file by rename as the reports are written, is shown within a moment, at the
+// same scroll position.
 class TextViewer : public QWidget {
     Q_OBJECT
   public:
@@ -28,6 +36,7 @@ class TextViewer : public QWidget {
 
     // Reads the file (again) and shows it; `expected` is the encoding the
     // reports are written in. A file that cannot be read is said in the text.
+    // From then on the file is watched.
     void showFile(const std::filesystem::path& file, text::Encoding expected);
 
     [[nodiscard]] const std::filesystem::path& file() const { return mFile; }
@@ -43,6 +52,15 @@ class TextViewer : public QWidget {
     void OpenOutsideClick(); // "用其他程序打开"
 
   private:
+    // Shows the bytes of the file, decoded.
+    void showBytes(const std::string& bytes);
+    // Watches the file and its folder; a file replaced by rename is a new
+    // file that the watch has lost, and is watched again.
+    void watchFile();
+    // The file as it is on disk now, at the same scroll position; nothing
+    // changes while the file is missing or holds what is shown.
+    void reloadFromDisk();
+
     QLineEdit* PathEdit;
     QLabel* EncodingLabel;
     QPlainTextEdit* TextView;
@@ -52,7 +70,11 @@ class TextViewer : public QWidget {
 
     os::Shell& mOutside;
     std::filesystem::path mFile;
+    text::Encoding mExpected = text::Encoding::Gbk;
     text::Encoding mEncoding = text::Encoding::Gbk;
+    std::optional<std::string> mShownBytes; // none when the file could not be read
+    QFileSystemWatcher* mWatcher;
+    QTimer* mReload; // a burst of changes (a write, then a rename) reads the file once
 };
 
 } // namespace app::forms

@@ -2,9 +2,16 @@
 
 #include "platform/text/Gbk.h"
 
+#include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <cstdlib>
-#include <system_error>
+#include <cstring>
+#include <ctime>
 #include <pwd.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace os {
@@ -87,6 +94,75 @@ std::string GetTempFolder() {
     if (folder.back() != '/')
         folder += '/';
     return folder;
+}
+
+std::string ProcessTempFolderName(unsigned uid, long pid) {
+    return "quillory-" + std::to_string(uid) + "-" + std::to_string(pid);
+}
+
+std::filesystem::path ProcessTempFolder() {
+    const std::filesystem::path folder =
+        std::filesystem::path(GetTempFolder()) / ProcessTempFolderName(::getuid(), ::getpid());
+    if (::mkdir(folder.c_str(), 0700) == 0)
+        ::chmod(folder.c_str(), 0700); // whatever the umask took away
+    else if (errno != EEXIST)
+        throw std::runtime_error("不能建立临时文件夹 " + folder.string() + ": " +
+                                 std::strerror(errno));
+    // lstat: a link planted in its place is not followed.
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) != 0)
+        throw std::runtime_error("不能建立临时文件夹 " + folder.string() + ": " +
+                                 std::strerror(errno));
+    if (!S_ISDIR(st.st_mode))
+        throw std::runtime_error(
+            "临时文件夹 " + folder.string() +
+            " 已被占用：那里是一个文件或链接，不是文件夹。报表没有写入；请删除它后再试。");
+    if (st.st_uid != ::getuid() || (st.st_mode & 077) != 0)
+        throw std::runtime_error("临时文件夹 " + folder.string() +
+                                 " 属于其他用户或允许其他用户进入。报表没有写入；请删除它后再试。");
+    return folder;
+}
+
+namespace {
+
+constexpr std::time_t kStaleAfter = 24 * 60 * 60;
+
+// The process id in the name of one of this user's folders, or 0.
+long PidOfOwnFolder(const std::string& name) {
+    const std::string prefix = "quillory-" + std::to_string(::getuid()) + "-";
+    if (!name.starts_with(prefix) || name.size() == prefix.size())
+        return 0;
+    long pid = 0;
+    const char* last = name.data() + name.size();
+    const auto [end, error] = std::from_chars(name.data() + prefix.size(), last, pid);
+    return error == std::errc() && end == last && pid > 0 ? pid : 0;
+}
+
+// True unless the system says that no process has this id.
+bool ProcessMayLive(long pid) {
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+}
+
+} // namespace
+
+void RemoveStaleProcessTempFolders() {
+    const std::filesystem::path temp = GetTempFolder();
+    const std::time_t now = std::time(nullptr);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(temp, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::filesystem::path& folder = it->path();
+        const long pid = PidOfOwnFolder(folder.filename().string());
+        if (pid == 0 || pid == ::getpid())
+            continue;
+        struct stat st {};
+        if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+            continue;
+        if (now - st.st_mtime <= kStaleAfter || ProcessMayLive(pid))
+            continue;
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
 }
 
 std::filesystem::path FindFileNoCase(const std::filesystem::path& folder,

@@ -57,6 +57,24 @@ void SetProgramFolder(const std::filesystem::path& folder);
 // TMPDIR or /tmp, with a trailing "/".
 [[nodiscard]] std::string GetTempFolder();
 
+// The name of a process's own folder in the temporary folder:
+// "quillory-<uid>-<pid>".
+[[nodiscard]] std::string ProcessTempFolderName(unsigned uid, long pid);
+
+// This process's own folder in the temporary folder, where the spreadsheet
+// files of the reports go (test.xls, zonghe.xls and the workbooks made of
+// them), so that two programs on one machine never write over each other's.
+// Created on first use, open to the user only (0700), and kept after the run:
+// the workbook it holds stays open in the spreadsheet. Throws
+// std::runtime_error naming the folder when something else stands in its
+// place: a file, a link, or a folder another user owns or may enter.
+[[nodiscard]] std::filesystem::path ProcessTempFolder();
+
+// Removes from the temporary folder the folders of this user's earlier
+// runs whose process is gone and that have not changed for a day; every
+// other entry stays. Failures are ignored: nothing depends on the removal.
+void RemoveStaleProcessTempFolders();
+
 // The file at folder/name, the name compared without regard to ASCII case
 // (A.DBF answers for a.dbf). Empty when there is none.
 [[nodiscard]] std::filesystem::path FindFileNoCase(const std::filesystem::path& folder,

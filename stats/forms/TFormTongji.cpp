@@ -39,6 +39,9 @@ QSpinBox* Number(QWidget* parent, const char* name, int value, int x, int y) {
 TFormTongji::TFormTongji(QWidget* parent) : QDialog(parent) {
     setObjectName("TFormTongji");
     setWindowTitle("分班统计");
+    // Modal to the main window only (exec keeps a modality set before it): the
+    // report viewers the run opens stay usable while the dialog is up.
+    setWindowModality(Qt::WindowModal);
     setFixedSize(545, 408);
     QFont font;
     font.setFamilies({"宋体", "SimSun", "WenQuanYi Micro Hei", "Noto Sans CJK SC"});

@@ -21,7 +21,9 @@ namespace stats::forms {
 // The class-statistics dialog "分班统计": how the class is coded in the exam
 // number (or the predefined list), the number of questions and the
 // comprehensive-subject settings. Created once at start-up and kept; its
-// settings live as long as the program. "开始统计" hands the settings to
+// settings live as long as the program. Modal to its parent, the main
+// window, alone: windows of their own, such as the report viewers, stay
+// usable while it is up. "开始统计" hands the settings to
 // `start`, which the main window sets to run the statistics; the dialog stays
 // open. Below the settings it shows how they split the table (`split`, set by
 // the main window), updated as they change, and "采用建议" applies the

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 using testsupport::TempHome;
@@ -18,6 +22,8 @@ Result Cli(std::vector<std::string> args) { return testsupport::RunCli(std::move
 class CliTest : public ::testing::Test {
 protected:
     std::string home_() const { return (home / "home").string(); }
+    // The report's own folder when TMPDIR is the home.
+    std::string temp_() const { return testsupport::ProcessTempIn(home_()).string(); }
     TempHome home;
 };
 
@@ -95,7 +101,7 @@ TEST_F(CliTest, ScoreWritesTheStatisticsAndTheHistory) {
              "--report"});
     ::unsetenv("TMPDIR");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("wrote " + home_() + "/test.xlsx"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("wrote " + temp_() + "/test.xlsx"), std::string::npos) << r.out;
 }
 
 TEST_F(CliTest, ConvertPrintsTheKeysOfASheet) {
@@ -135,8 +141,8 @@ TEST_F(CliTest, ClassesCheckReportAndBatch) {
 
     r = Cli({"--home", home_(), "report", k});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("wrote " + home_() + "/test.xlsx"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("wrote " + home_() + "/test.xls\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("wrote " + temp_() + "/test.xlsx"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("wrote " + temp_() + "/test.xls\n"), std::string::npos) << r.out;
     ::unsetenv("TMPDIR");
 
     testsupport::WriteAnswers(home / "home" / "20111229德育1.dbf",
@@ -194,12 +200,83 @@ TEST_F(CliTest, AWorkbookThatCannotBeWrittenFailsTheReport) {
     auto table = home / "rep.dbf";
     testsupport::WriteAnswers(table, testsupport::Sheets(3, 4), 'N');
     // test.xls can be written, test.xlsx cannot: a folder stands in its place.
-    std::filesystem::create_directories(home / "home" / "test.xlsx" / "x");
+    std::filesystem::create_directories(std::filesystem::path(temp_()) / "test.xlsx" / "x");
+    std::filesystem::permissions(temp_(), std::filesystem::perms::owner_all);
     auto r = Cli({"--home", home_(), "report", table.string()});
     ::unsetenv("TMPDIR");
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find("不能写入 " + home_() + "/test.xlsx"), std::string::npos) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(home / "home" / "test.xlsx.part"));
+    EXPECT_NE(r.err.find("不能写入 " + temp_() + "/test.xlsx"), std::string::npos) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(temp_()) / "test.xlsx.part"));
+}
+
+// Two runs in different homes that report at the same moment with one
+// temporary folder: each writes into a folder of its own, open to the user
+// alone, names it, and its workbook holds its own table's sheets.
+TEST_F(CliTest, TwoReportsAtOnceKeepTheirOwnRows) {
+    const std::filesystem::path temp = home / "tmp";
+    std::filesystem::create_directories(temp);
+    struct Run {
+        std::string name;
+        std::vector<std::pair<std::string, std::string>> sheets;
+        pid_t pid = 0;
+    };
+    std::vector<Run> runs = {{"甲", testsupport::Sheets(300, 4)},
+                             {"乙", testsupport::Sheets(200, 4)}};
+    for (auto& [id, content] : runs[1].sheets)
+        id.replace(0, 4, "2027");
+    for (const Run& run : runs) {
+        std::filesystem::create_directories(home / run.name);
+        testsupport::WriteAnswers(home / run.name / (run.name + ".dbf"), run.sheets, 'N');
+    }
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    ::setenv("TMPDIR", temp.c_str(), 1);
+    for (Run& run : runs) {
+        const auto folder = home / run.name;
+        run.pid = ::fork();
+        if (run.pid == 0) {
+            ::close(gate[1]);
+            char c;
+            (void)!::read(gate[0], &c, 1); // both start when the gate closes
+            if (!std::freopen((folder / "out.txt").c_str(), "w", stdout) ||
+                !std::freopen((folder / "err.txt").c_str(), "w", stderr))
+                ::_exit(9);
+            const int status = cli::Run({"--home", (folder / "home").string(), "report",
+                                         (folder / (run.name + ".dbf")).string()});
+            std::fflush(nullptr);
+            ::_exit(status);
+        }
+    }
+    ::close(gate[0]);
+    ::close(gate[1]);
+    for (const Run& run : runs) {
+        int status = -1;
+        ::waitpid(run.pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << run.name << ": " << testsupport::ReadBytes(home / run.name / "err.txt");
+    }
+    ::unsetenv("TMPDIR");
+    for (const Run& run : runs) {
+        const auto own =
+            temp / ("quillory-" + std::to_string(::getuid()) + "-" + std::to_string(run.pid));
+        const std::string out = testsupport::ReadBytes(home / run.name / "out.txt");
+        const std::string err = testsupport::ReadBytes(home / run.name / "err.txt");
+        EXPECT_NE(out.find("wrote " + (own / "test.xls").string() + "\n"), std::string::npos)
+            << out;
+        EXPECT_NE(out.find("wrote " + (own / "test.xlsx").string() + "\n"), std::string::npos)
+            << out;
+        EXPECT_NE(err.find("报表已写入 " + (own / "test.xlsx").string()), std::string::npos) << err;
+        EXPECT_EQ(std::filesystem::status(own).permissions(), std::filesystem::perms::owner_all);
+        std::vector<std::string> examNumbers;
+        for (const auto& cell :
+             testsupport::SheetCells(testsupport::SheetXml(own / "test.xlsx", 1)))
+            if (cell.ref.starts_with("A") && cell.ref != "A1")
+                examNumbers.push_back(cell.value);
+        std::vector<std::string> expected;
+        for (const auto& sheet : run.sheets)
+            expected.push_back(sheet.first);
+        EXPECT_EQ(examNumbers, expected) << run.name;
+    }
 }
 
 TEST_F(CliTest, AnOptionAnotherCommandTakesIsBadUsage) {

@@ -162,14 +162,15 @@ TEST_F(ReportEncodingCli, TheReportEndsWithANoticeNamingTheWorkbookAndTheCopyToK
     ::unsetenv("TMPDIR");
     ::setenv("HOME", userHome.c_str(), 1);
     EXPECT_EQ(r.status, 0) << r.err;
+    const std::string temp = testsupport::ProcessTempIn(homeDir).string(); // the run's own folder
     EXPECT_TRUE(
-        Has(r.err, "[提示] 生成报表: 报表已写入 " + homeDir + "/test.xlsx（由 " + homeDir +
+        Has(r.err, "[提示] 生成报表: 报表已写入 " + temp + "/test.xlsx（由 " + temp +
                        "/test.xls 排版而成）。这个文件在临时文件夹中，下一次生成报表时会被覆盖。"
                        "要保留它，请复制一份，例如复制为 " +
                        (home / "user" / "exam_成绩.xlsx").string() + "。\n"))
         << r.err;
     EXPECT_FALSE(Has(r.err, "[问题]")) << "a notice, never a question";
-    EXPECT_TRUE(Has(r.out, "wrote " + homeDir + "/test.xlsx\n")) << r.out;
+    EXPECT_TRUE(Has(r.out, "wrote " + temp + "/test.xlsx\n")) << r.out;
 }
 
 } // namespace

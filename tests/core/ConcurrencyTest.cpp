@@ -1,6 +1,8 @@
 // Two programs on one home folder: the second waits for the first, says so,
-// and neither sees the other's sheets.
+// and neither sees the other's sheets. Programs that have ended leave their
+// folders in the temporary folder, which a later start-up clears away.
 #include "core/OpenTable.h"
+#include "core/Session.h"
 #include "core/Workspace.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Query.h"
@@ -104,6 +106,45 @@ TEST(Concurrency, TwoOpeningsFromOneFolderKeepTheirOwnSheets) {
     EXPECT_EQ(db::Query::ToText(b[0]), "2000");
     EXPECT_EQ(db::Query::ToText(b[1]), "202602000");
     EXPECT_EQ(db::Query::ToText(b[2]), "2222");
+}
+
+// A process that has ended, by its id.
+pid_t EndedProcess() {
+    const pid_t pid = ::fork();
+    if (pid == 0)
+        ::_exit(0);
+    ::waitpid(pid, nullptr, 0);
+    return pid;
+}
+
+TEST(Concurrency, StartUpRemovesOnlyTheDayOldFoldersOfThisUsersEndedRuns) {
+    TempHome home;
+    TempHome temp;
+    const std::string uid = std::to_string(::getuid());
+    auto folder = [&](const std::string& user, pid_t pid) {
+        return temp / ("quillory-" + user + "-" + std::to_string(pid));
+    };
+    const auto ended = folder(uid, EndedProcess());
+    const auto running = folder(uid, ::getppid());
+    const auto fresh = folder(uid, EndedProcess());
+    const auto anotherUsers = folder(uid + "0", EndedProcess());
+    const std::vector<std::pair<std::filesystem::path, int>> hoursOld = {
+        {ended, 25}, {running, 25}, {fresh, 23}, {anotherUsers, 25}};
+    for (const auto& [dir, age] : hoursOld) {
+        std::filesystem::create_directory(dir);
+        testsupport::WriteBytes(dir / "test.xlsx", "PK");
+        std::filesystem::last_write_time(dir, std::filesystem::file_time_type::clock::now() -
+                                                  std::chrono::hours(age));
+    }
+    ::setenv("TMPDIR", temp.path().c_str(), 1);
+    core::Workspace ws(home.path());
+    testsupport::ScriptedUi ui;
+    core::StartUp(ws, ui);
+    ::unsetenv("TMPDIR");
+    EXPECT_FALSE(std::filesystem::exists(ended));
+    EXPECT_TRUE(std::filesystem::exists(running / "test.xlsx")) << "its program still runs";
+    EXPECT_TRUE(std::filesystem::exists(fresh / "test.xlsx")) << "less than a day old";
+    EXPECT_TRUE(std::filesystem::exists(anotherUsers / "test.xlsx")) << "named for another user";
 }
 
 // Kills its own process the first time the opening shows that it works,

@@ -6,7 +6,9 @@
 #include "app/forms/TextViewer.h"
 #include "platform/os/Shell.h"
 #include "platform/text/Gbk.h"
+#include "platform/text/TextFile.h"
 #include "scoring/forms/AnswerKeyPanels.h"
+#include "stats/forms/TFormTongji.h"
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
@@ -18,7 +20,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QtTest>
@@ -42,6 +48,14 @@ void Click(QWidget* dialog, const char* button) {
     auto* b = dialog->findChild<QPushButton*>(button);
     QVERIFY2(b, button);
     b->click();
+}
+
+// The viewers shown, each a window of its own.
+int OpenViewers() {
+    int n = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += qobject_cast<TextViewer*>(w) && w->isVisible() ? 1 : 0;
+    return n;
 }
 
 } // namespace
@@ -141,8 +155,7 @@ class ViewerTest : public QObject {
     }
 
     void theShellShowsTextReportsAndSendsTheRestToTheDesktop() {
-        QWidget owner;
-        DesktopShell shell(&owner, desktop.get());
+        DesktopShell shell(desktop.get());
         shell.expectedEncoding = [] { return text::Encoding::Utf8; };
         const auto report = home->path() / "分班统计_甲.txt";
         const auto log = home->path() / "标准答案历史.log";
@@ -161,26 +174,103 @@ class ViewerTest : public QObject {
         QVERIFY(shown->isVisible());
         QVERIFY(shown->isWindow());
         QVERIFY(!shown->isModal());
+        QVERIFY2(!shown->parentWidget(), "no dialog modal to the main window blocks it");
         QCOMPARE(shown->shownText(), kShown);
         QCOMPARE(shell.viewerOf(log)->shownText(), kShown);
         QCOMPARE(shell.viewerOf(log)->shownEncoding(), text::Encoding::Gbk);
-        QCOMPARE(owner.findChildren<TextViewer*>().size(), 2);
+        QCOMPARE(OpenViewers(), 2);
     }
 
     void aReportShownAgainReusesItsViewerWithTheNewText() {
-        QWidget owner;
-        DesktopShell shell(&owner, desktop.get());
+        DesktopShell shell(desktop.get());
         const auto report = home->path() / "统计_甲.txt";
         testsupport::WriteBytes(report, text::ToGbk("旧\r\n"));
         shell.open(report.string());
         testsupport::WriteBytes(report, text::ToGbk("新\r\n"));
         shell.open(report.string());
-        QCOMPARE(owner.findChildren<TextViewer*>().size(), 1);
+        QCOMPARE(OpenViewers(), 1);
         QCOMPARE(shell.viewerOf(report)->shownText(), QString("新\n"));
         shell.viewerOf(report)->close(); // deleted when closed: the next showing makes a new one
         QTRY_VERIFY(!shell.viewerOf(report));
         shell.open(report.string());
         QVERIFY(shell.viewerOf(report));
+    }
+
+    void theViewerFollowsItsFileReplacedByRenameAtTheSameScrollPosition() {
+        const auto file = home->path() / "统计_甲.txt";
+        auto report = [](const std::string& word) {
+            std::string text;
+            for (int line = 1; line <= 300; ++line)
+                text += word + " " + std::to_string(line) + " " + std::string(300, '-') + "\r\n";
+            return text;
+        };
+        testsupport::WriteBytes(file, text::ToGbk(report("旧")));
+        TextViewer viewer(*desktop);
+        viewer.showFile(file, text::Encoding::Gbk);
+        viewer.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        auto* view = viewer.findChild<QPlainTextEdit*>("TextView");
+        view->verticalScrollBar()->setValue(120);
+        view->horizontalScrollBar()->setValue(40);
+        for (const char* word : {"新", "再新"}) { // the watch outlives the file it watched
+            // As every report is written: a new file beside it, renamed over it.
+            text::WriteWhole(file, text::ToGbk(report(word)));
+            QTRY_COMPARE_WITH_TIMEOUT(viewer.shownText(),
+                                      QString::fromStdString(report(word)).remove('\r'), 1000);
+            QCOMPARE(view->verticalScrollBar()->value(), 120);
+            QCOMPARE(view->horizontalScrollBar()->value(), 40);
+        }
+    }
+
+    void theClassReportCanBeReadAndClosedWhileTheClassDialogIsUp() {
+        const auto sample = home->path() / "t1.dbf"; // twelve sheets 202601001.. of 8 questions
+        testsupport::WriteAnswers(sample, testsupport::Sheets(12, 8), 'N');
+        app::forms::TFormCorvane w; // with its own shell: text reports in its viewers
+        w.CreateDialogs();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.OpenAnswerTable(QString::fromStdString(sample.string()));
+        const auto report = home->path() / "分班统计_t1.txt";
+        Qt::WindowModality modality = Qt::NonModal;
+        QWidget* dialogParent = nullptr;
+        QPointer<TextViewer> viewer;
+        bool shown = false;
+        QString shownText;
+        OnNextModal([&](QWidget* d) { // not scored yet: Yes goes on
+            static_cast<QMessageBox*>(d)->button(QMessageBox::Yes)->click();
+            OnNextModal([&](QWidget* d) {
+                auto* f = static_cast<stats::forms::TFormTongji*>(d);
+                modality = f->windowModality();
+                dialogParent = f->parentWidget();
+                f->RadioButton3->setChecked(true);
+                f->Edit1->setText("2026");
+                f->SpinEdit3->setValue(2);
+                f->SpinEdit4->setValue(1);
+                f->SpinEdit5->setValue(1);
+                QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (auto* v = qobject_cast<TextViewer*>(top); v && v->file() == report)
+                        viewer = v;
+                shown = viewer && viewer->isVisible() && QTest::qWaitForWindowExposed(viewer);
+                if (shown) {
+                    shownText = viewer->shownText();
+                    // Clicked as the user would, through the window system, which
+                    // drops input to the windows a modal dialog blocks.
+                    auto* close = viewer->findChild<QPushButton*>("CloseButton");
+                    QTest::mouseClick(viewer->windowHandle(), Qt::LeftButton, {},
+                                      close->mapTo(viewer.data(), close->rect().center()));
+                }
+                f->reject();
+            });
+        });
+        w.N13Click();
+        QVERIFY2(shown, "the class report is shown in a viewer");
+        QVERIFY2(!viewer || !viewer->isVisible(), "the viewer takes the click that closes it");
+        QCOMPARE(modality, Qt::WindowModal);
+        QCOMPARE(dialogParent, &w);
+        QCOMPARE(
+            shownText,
+            QString::fromStdString(text::FromGbk(testsupport::ReadBytes(report))).remove('\r'));
     }
 
     void theWindowsReportEndsNamingItsWorkbookAndKeepsACopy() {
@@ -201,8 +291,9 @@ class ViewerTest : public QObject {
         OnNextModal([](QWidget* box) { Click(box, "SaveCopy"); }, &text);
         w.nExcelClick();
         ::unsetenv("TMPDIR");
-        const std::string xls = (home->path() / "test.xls").string();
-        const std::string xlsx = (home->path() / "test.xlsx").string();
+        const auto temp = testsupport::ProcessTempIn(home->path()); // the report's own folder
+        const std::string xls = (temp / "test.xls").string();
+        const std::string xlsx = (temp / "test.xlsx").string();
         QCOMPARE(text, QString::fromStdString(
                            "报表已写入 " + xlsx + "（由 " + xls +
                            " 排版而成）。这个文件在临时文件夹中，下一次生成报表时会被覆盖。\n\n"
@@ -229,7 +320,7 @@ class ViewerTest : public QObject {
         w.nExcelClick();
         ::unsetenv("TMPDIR");
         QVERIFY(!asked);
-        QVERIFY(std::filesystem::exists(home->path() / "test.xlsx"));
+        QVERIFY(std::filesystem::exists(testsupport::ProcessTempIn(home->path()) / "test.xlsx"));
     }
 
     void theWindowWritesItsReportsInTheSettingsEncoding() {

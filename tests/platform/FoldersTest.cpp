@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -81,6 +82,46 @@ TEST(ProgramFolder, AFolderWithoutWritePermissionCannotBeWrittenTo) {
                                                   std::filesystem::perms::owner_exec);
     EXPECT_FALSE(os::CanWriteTo(home / "ro"));
     std::filesystem::permissions(home / "ro", std::filesystem::perms::owner_all);
+}
+
+// The folder of this process in the temporary folder: made for the user
+// alone, and refused, by its name, when something else stands in its place,
+// never followed when that is a link.
+TEST(ProcessTempFolder, MadeForTheUserAloneAndNothingElseTakenForIt) {
+    TempHome temp;
+    TempHome elsewhere;
+    ::setenv("TMPDIR", temp.path().c_str(), 1);
+    const auto own =
+        temp / ("quillory-" + std::to_string(::getuid()) + "-" + std::to_string(::getpid()));
+    EXPECT_EQ(os::ProcessTempFolder(), own);
+    EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::symlink_status(own)));
+    EXPECT_EQ(std::filesystem::status(own).permissions(), std::filesystem::perms::owner_all);
+    EXPECT_EQ(os::ProcessTempFolder(), own) << "made once, then used";
+
+    using Plant = std::function<void(const std::filesystem::path&)>;
+    const std::vector<std::pair<const char*, Plant>> planted = {
+        {"a link to another folder",
+         [&](const auto& p) { std::filesystem::create_directory_symlink(elsewhere.path(), p); }},
+        {"a file", [](const auto& p) { testsupport::WriteBytes(p, "x"); }},
+        {"a folder others may enter",
+         [](const auto& p) {
+             std::filesystem::create_directory(p);
+             std::filesystem::permissions(p, std::filesystem::perms::owner_all |
+                                                 std::filesystem::perms::others_all);
+         }},
+    };
+    for (const auto& [what, plant] : planted) {
+        std::filesystem::remove_all(own);
+        plant(own);
+        try {
+            (void)os::ProcessTempFolder();
+            ADD_FAILURE() << what << " is taken for the folder";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(own.string()), std::string::npos)
+                << what << ": " << e.what();
+        }
+    }
+    ::unsetenv("TMPDIR");
 }
 
 TEST(ProgramFolder, TheHomeOptionOverridesTheProcessCandidates) {

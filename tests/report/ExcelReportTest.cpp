@@ -35,6 +35,7 @@ protected:
     }
 
     TempHome home;
+    std::filesystem::path temp = testsupport::ProcessTempIn(home.path()); // the report's own folder
     automation::Factory spreadsheet;
     core::Workspace ws{home.path()};
     testsupport::ScriptedUi ui;
@@ -47,7 +48,7 @@ TEST_F(ReportTest, EveryCallInItsOrder) {
     ws.connection.execute("UPDATE rep SET score = 88.5 WHERE BH = '202601002'");
     report::ExportReport(ws, spreadsheet);
     const std::vector<std::string> expected = {
-        "visible=true", "WorkBooks()", "Open(\"" + (home / "test.xls").string() + "\")",
+        "visible=true", "WorkBooks()", "Open(\"" + (temp / "test.xls").string() + "\")",
         "ActiveSheet()", "range(\"a2:c4\")", "select()", "Selection()", "NumberFormatLocal=\"@\"",
         "selection()", "Borders(5)", "LineStyle=-4142", "selection()", "Borders(6)",
         "LineStyle=-4142"};
@@ -82,7 +83,7 @@ TEST_F(ReportTest, EveryCallInItsOrder) {
                          "202601002\t2481\t88.5\r\n"
                          "202601003\t4812\t\r\n");
     ASSERT_EQ(shell.opened().size(), 1u);
-    EXPECT_EQ(shell.opened()[0], (home / "test.xlsx").string());
+    EXPECT_EQ(shell.opened()[0], (temp / "test.xlsx").string());
     EXPECT_EQ(ws.view.sqlText(), "select * from [rep] ORDER BY [BH]\r\n");
     EXPECT_GT(ws.view.fieldCount(), 100) << "the view is back to all columns";
 }
@@ -90,8 +91,8 @@ TEST_F(ReportTest, EveryCallInItsOrder) {
 TEST_F(ReportTest, TheWorkbookCarriesFormatsBordersFootersAndWidths) {
     OpenTable(100);
     report::ExportReport(ws, spreadsheet);
-    auto sheet = testsupport::ReadZipEntry(home / "test.xlsx", "xl/worksheets/sheet1.xml");
-    auto styles = testsupport::ReadZipEntry(home / "test.xlsx", "xl/styles.xml");
+    auto sheet = testsupport::ReadZipEntry(temp / "test.xlsx", "xl/worksheets/sheet1.xml");
+    auto styles = testsupport::ReadZipEntry(temp / "test.xlsx", "xl/styles.xml");
     ASSERT_TRUE(sheet && styles);
     EXPECT_NE(sheet->find("<oddFooter>&amp;C第 &amp;P 页，共 &amp;N 页&amp;R&amp;D</oddFooter>"),
               std::string::npos);
@@ -134,7 +135,7 @@ TEST_F(ReportTest, RefusalsBeforeAnyAutomation) {
     } catch (const core::AppError& e) {
         EXPECT_STREQ(e.what(), "生成报表失败。当前零条记录。");
     }
-    EXPECT_FALSE(std::filesystem::exists(home / "test.xls"));
+    EXPECT_FALSE(std::filesystem::exists(temp / "test.xls"));
     try {
         (void)report::OpenExcelReport(spreadsheet, (home / "none.xls").string(), 1, 1);
         FAIL();
@@ -175,11 +176,10 @@ TEST_F(ReportTest, LibreOfficeReadsTheXls) {
     OpenTable(3);
     ws.connection.execute("UPDATE rep SET score = 77.5 WHERE BH = '202601003'");
     report::ExportReport(ws, spreadsheet);
-    const std::string cmd = "cd '" + home.path().string() +
-                            "' && HOME='" + home.path().string() +
+    const std::string cmd = "cd '" + temp.string() + "' && HOME='" + home.path().string() +
                             "' soffice --headless --convert-to csv test.xls > /dev/null 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
-    std::string csv = testsupport::ReadBytes(home / "test.csv");
+    std::string csv = testsupport::ReadBytes(temp / "test.csv");
     EXPECT_EQ(csv, "BH,CONTENT,SCORE\n202601001,1248,\n202601002,2481,\n202601003,4812,77.5\n");
 }
 

@@ -3,6 +3,7 @@
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "platform/automation/SheetServer.h"
+#include "platform/os/Folders.h"
 #include "report/ExcelReport.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
@@ -46,6 +47,7 @@ class ReportEnd : public ::testing::Test {
     void TearDown() override { ::unsetenv("TMPDIR"); }
 
     TempHome home;
+    std::filesystem::path temp = testsupport::ProcessTempIn(home.path()); // the report's own folder
     core::Workspace ws{home.path()};
     testsupport::ScriptedUi ui;
     os::RecordingShell shell;
@@ -53,26 +55,27 @@ class ReportEnd : public ::testing::Test {
 
 TEST_F(ReportEnd, TheWorkbookIsTheFormattedXlsxTheSpreadsheetMade) {
     const auto written = report::ExportReport(ws, automation::SheetServer({&shell, {}, {}}));
-    EXPECT_EQ(written.file, home / "test.xls");
-    EXPECT_EQ(written.workbook, home / "test.xlsx");
+    EXPECT_EQ(written.file, temp / "test.xls");
+    EXPECT_EQ(written.workbook, temp / "test.xlsx");
     EXPECT_EQ(report::CopyName(ws.TableName, written.workbook), "期中_成绩.xlsx");
     EXPECT_EQ(report::ClosingText(written),
-              "报表已写入 " + (home / "test.xlsx").string() + "（由 " +
-                  (home / "test.xls").string() +
+              "报表已写入 " + (temp / "test.xlsx").string() + "（由 " +
+                  (temp / "test.xls").string() +
                   " 排版而成）。这个文件在临时文件夹中，下一次生成报表时会被覆盖。");
 }
 
 TEST_F(ReportEnd, AnEarlierReportsXlsxNeverPassesForThisOne) {
-    WriteBytes(home / "test.xlsx", "PK an earlier workbook");
+    ASSERT_EQ(os::ProcessTempFolder(), temp);
+    WriteBytes(temp / "test.xlsx", "PK an earlier workbook");
     std::filesystem::last_write_time(
-        home / "test.xlsx", std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+        temp / "test.xlsx", std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
     const auto written =
         report::ExportReport(ws, [] { return std::make_shared<RejectingApplication>(); });
-    EXPECT_EQ(written.workbook, home / "test.xls");
+    EXPECT_EQ(written.workbook, temp / "test.xls");
     EXPECT_EQ(report::CopyName(ws.TableName, written.workbook), "期中_成绩.xls")
         << "the copy's name says what it holds";
     EXPECT_EQ(report::ClosingText(written),
-              "报表已写入 " + (home / "test.xls").string() +
+              "报表已写入 " + (temp / "test.xls").string() +
                   "。这个文件在临时文件夹中，下一次生成报表时会被覆盖。");
 }
 

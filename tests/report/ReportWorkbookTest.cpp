@@ -37,6 +37,7 @@ protected:
     }
 
     TempHome home;
+    std::filesystem::path temp = testsupport::ProcessTempIn(home.path()); // the report's own folder
     core::Workspace ws{home.path()};
     automation::Factory spreadsheet;
     testsupport::ScriptedUi ui;
@@ -47,11 +48,11 @@ protected:
 TEST_F(ReportWorkbookTest, UpToTheLimitTheXlsGoesThroughTheSpreadsheet) {
     OpenTable(5);
     const auto written = report::ExportReport(ws, spreadsheet, {6, 3});
-    EXPECT_EQ(written.file, home / "test.xls");
+    EXPECT_EQ(written.file, temp / "test.xls");
     EXPECT_TRUE(written.notice.empty());
-    EXPECT_TRUE(std::filesystem::exists(home / "test.xls"));
+    EXPECT_TRUE(std::filesystem::exists(temp / "test.xls"));
     EXPECT_FALSE(automation::SheetServerCalls().empty());
-    EXPECT_EQ(testsupport::SheetNames(home / "test.xlsx"), std::vector<std::string>{"Sheet1"})
+    EXPECT_EQ(testsupport::SheetNames(temp / "test.xlsx"), std::vector<std::string>{"Sheet1"})
         << "the sheet limit concerns only the workbook written without the .xls";
 }
 
@@ -60,23 +61,23 @@ TEST_F(ReportWorkbookTest, BeyondTheLimitTheWorkbookIsTheOneTheSpreadsheetWouldM
     ws.connection.execute("UPDATE rep SET score = 88.5 WHERE BH = '202601002'");
     ws.connection.execute("UPDATE rep SET score = 100 WHERE BH = '202601005'");
     (void)report::ExportReport(ws, spreadsheet);
-    const auto formattedSheet = SheetXml(home / "test.xlsx", 1);
-    const auto formattedStyles = testsupport::ReadZipEntry(home / "test.xlsx", "xl/styles.xml");
-    std::filesystem::remove(home / "test.xls");
-    std::filesystem::remove(home / "test.xlsx");
+    const auto formattedSheet = SheetXml(temp / "test.xlsx", 1);
+    const auto formattedStyles = testsupport::ReadZipEntry(temp / "test.xlsx", "xl/styles.xml");
+    std::filesystem::remove(temp / "test.xls");
+    std::filesystem::remove(temp / "test.xlsx");
     automation::ClearSheetServerCalls();
     const std::string view = ws.view.sqlText();
 
     const auto written = report::ExportReport(ws, spreadsheet, {5, report::kWorkbookSheetRows});
-    EXPECT_EQ(written.file, home / "test.xlsx");
+    EXPECT_EQ(written.file, temp / "test.xlsx");
     EXPECT_NE(written.notice.find("5 行数据"), std::string::npos) << written.notice;
     EXPECT_NE(written.notice.find("最多 5 行"), std::string::npos) << written.notice;
     EXPECT_NE(written.notice.find(written.file.string()), std::string::npos) << written.notice;
     EXPECT_TRUE(automation::SheetServerCalls().empty()) << "the spreadsheet is not asked";
-    EXPECT_FALSE(std::filesystem::exists(home / "test.xls"));
-    EXPECT_FALSE(std::filesystem::exists(home / "test.xlsx.part"));
-    EXPECT_EQ(SheetXml(home / "test.xlsx", 1), formattedSheet);
-    EXPECT_EQ(testsupport::ReadZipEntry(home / "test.xlsx", "xl/styles.xml"), formattedStyles);
+    EXPECT_FALSE(std::filesystem::exists(temp / "test.xls"));
+    EXPECT_FALSE(std::filesystem::exists(temp / "test.xlsx.part"));
+    EXPECT_EQ(SheetXml(temp / "test.xlsx", 1), formattedSheet);
+    EXPECT_EQ(testsupport::ReadZipEntry(temp / "test.xlsx", "xl/styles.xml"), formattedStyles);
     EXPECT_EQ(shell.opened().size(), 1u) << "the front end, not the command, shows the workbook";
     EXPECT_EQ(ws.view.sqlText(), view) << "the view is put back";
 }
@@ -85,11 +86,11 @@ TEST_F(ReportWorkbookTest, RowsContinueOnTheNextSheetUnderTheHeader) {
     OpenTable(7);
     const auto written = report::ExportReport(ws, spreadsheet, {5, 3});
     EXPECT_NE(written.notice.find("4 个工作表"), std::string::npos) << written.notice;
-    EXPECT_EQ(testsupport::SheetNames(home / "test.xlsx"),
+    EXPECT_EQ(testsupport::SheetNames(temp / "test.xlsx"),
               (std::vector<std::string>{"Sheet1", "Sheet2", "Sheet3", "Sheet4"}));
     std::vector<std::string> examNumbers;
     for (int n = 1; n <= 4; ++n) {
-        const std::string xml = SheetXml(home / "test.xlsx", n);
+        const std::string xml = SheetXml(temp / "test.xlsx", n);
         auto cells = CellMap(xml);
         EXPECT_EQ(cells["A1"].value, "BH") << "sheet " << n;
         EXPECT_EQ(cells["C1"].value, "SCORE") << "sheet " << n;
@@ -114,10 +115,10 @@ TEST_F(ReportWorkbookTest, RowsContinueOnTheNextSheetUnderTheHeader) {
 TEST_F(ReportWorkbookTest, SixtyFiveThousandFiveHundredThirtySixSheetsAreAllThere) {
     OpenTable(65536);
     const auto written = report::ExportReport(ws, spreadsheet);
-    EXPECT_EQ(written.file, home / "test.xlsx");
+    EXPECT_EQ(written.file, temp / "test.xlsx");
     EXPECT_NE(written.notice.find("65536 行数据"), std::string::npos) << written.notice;
-    EXPECT_FALSE(std::filesystem::exists(home / "test.xls"));
-    const auto cells = testsupport::SheetCells(SheetXml(home / "test.xlsx", 1));
+    EXPECT_FALSE(std::filesystem::exists(temp / "test.xls"));
+    const auto cells = testsupport::SheetCells(SheetXml(temp / "test.xlsx", 1));
     ASSERT_EQ(cells.size(), 3u * 65537);
     EXPECT_EQ(cells[3].value, "202601001");
     for (std::size_t row = 1; row < 65537; ++row)

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -22,6 +23,10 @@ TempHome::~TempHome() {
     std::filesystem::permissions(mPath, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(mPath, ec);
+}
+
+std::filesystem::path ProcessTempIn(const std::filesystem::path& temp) {
+    return temp / os::ProcessTempFolderName(::getuid(), ::getpid());
 }
 
 std::string ReadBytes(const std::filesystem::path& file) {

@@ -24,6 +24,10 @@ private:
     std::filesystem::path mPath;
 };
 
+// This process's own folder for the reports' spreadsheet files inside the
+// temporary folder `temp` (what the test set TMPDIR to); not created.
+[[nodiscard]] std::filesystem::path ProcessTempIn(const std::filesystem::path& temp);
+
 // The whole content of a file as bytes.
 [[nodiscard]] std::string ReadBytes(const std::filesystem::path& file);
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
