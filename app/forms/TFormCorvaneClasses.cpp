@@ -25,6 +25,9 @@ void TFormCorvane::N13Click() {
             return;
         FormTongji->split = [this](const stats::ClassSettings& s) { return stats::SplitTable(mWs, s); };
         FormTongji->suggest = [this](int codeLength) { return stats::SuggestClasses(mWs, codeLength); };
+        FormTongji->suggestionApplied = [this](const stats::ClassSettings& s) {
+            stats::RememberClassSettings(mWs.connection, mWs.TableName, s);
+        };
         if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
             FormTongji->ShowClassSettings(*remembered);
         } else {

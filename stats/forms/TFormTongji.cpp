@@ -209,6 +209,8 @@ void TFormTongji::BtnSuggestClick() {
     if (!found)
         return;
     ShowClassSettings(Applied(Settings(), *found));
+    if (suggestionApplied)
+        suggestionApplied(Settings());
     UpdateSplit();
 }
 

@@ -53,6 +53,9 @@ public:
     std::function<void(const ClassSettings&)> start;
     std::function<ClassSplit(const ClassSettings&)> split;
     std::function<std::optional<ClassSuggestion>(int codeLength)> suggest;
+    // Told the settings "采用建议" filled in, so that they are kept for the
+    // table even when the dialog is closed before a run.
+    std::function<void(const ClassSettings&)> suggestionApplied;
     // The open table's name, for the subject presets.
     std::function<std::string()> tableName;
 
