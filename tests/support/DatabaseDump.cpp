@@ -38,6 +38,7 @@ std::string DumpDatabase(db::Connection& c, const DumpChoice& choice) {
     std::string out;
     for (const std::string& t : tables) {
         const bool runs = t == "quillory_runs";
+        const bool sources = t == "quillory_sources";
         db::Statement rows = c.prepare("SELECT * FROM \"" + t + "\" ORDER BY rowid" +
                                        (runs && choice.lastRun ? " DESC LIMIT 1" : ""));
         out += "table " + t + "\n";
@@ -45,6 +46,8 @@ std::string DumpDatabase(db::Connection& c, const DumpChoice& choice) {
             for (int i = 0; i < rows.columnCount(); ++i) {
                 const std::string name = rows.columnName(i);
                 if (runs && (name == "id" || name == "run_time"))
+                    continue;
+                if (sources && name == "imported") // the time of day of the import
                     continue;
                 out += name + "=" + ValueText(rows.column(i)) + ";";
             }
