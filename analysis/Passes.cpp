@@ -1,7 +1,8 @@
 #include "analysis/Passes.h"
 
 #include "platform/text/Gbk.h"
-#include "scoring/Global.h"
+#include "scoring/MarkCodes.h"
+#include "scoring/NumberText.h"
 
 #include <cmath>
 #include <limits>

@@ -261,7 +261,7 @@ RekeyResult ApplyRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest& re
     const scoring::RunPlan plan = scoring::PlanOfAccepted(checked.corrected);
     core::FieldSettings fields = ws.Fields; // the switches the stored points were made with
     fields.FullMatch = checked.run.fullMatch;
-    fields.yuwen_m = checked.run.yuwenM;
+    fields.YuwenM = checked.run.yuwenM;
     scoring::RunStatistics stats = scoring::EmptyStatistics(plan, ws.view.recordCount());
     {
         scoring::ViewPause pause(ws.view, ui);

@@ -46,7 +46,7 @@ class RescoredSheets : public SheetSource {
     void pass(const Sheet& sheet, const std::function<void(const Sheet&)>& visit, bool counting) {
         mPoints.assign(sheet.points.begin(), sheet.points.end());
         if (sheet.content.size() > mColumn && mColumn < mPoints.size()) {
-            const float now = scoring::SingleRight(sheet.content[mColumn], mKey, mFullMatch) ? mWorth : 0.0f;
+            const float now = scoring::SingleRight(sheet.content[mColumn], mKey, scoring::KeyMatchOf(mFullMatch)) ? mWorth : 0.0f;
             const float before = mPoints[mColumn].value_or(0.0f);
             if (counting && now != before) {
                 const double change = static_cast<double>(now) - static_cast<double>(before);

@@ -3,7 +3,7 @@
 #include "analysis/OutputFile.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "scoring/Global.h"
+#include "scoring/NumberText.h"
 
 namespace analysis {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "analysis/OutputFile.h"
 #include "analysis/TextReport.h"
-#include "scoring/Global.h"
+#include "scoring/NumberText.h"
 
 #include <xlsxwriter.h>
 

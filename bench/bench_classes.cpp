@@ -13,6 +13,7 @@
 #include "platform/os/Folders.h"
 #include "platform/text/TextFile.h"
 #include "stats/ClassStatistics.h"
+#include "tests/support/ClassReportByStatements.h"
 #include "tools/gen-answer-table/AnswerTable.h"
 
 #include <chrono>
@@ -94,7 +95,7 @@ int main(int argc, char** argv) {
     int status = 0;
     if (reference) {
         start = std::chrono::steady_clock::now();
-        auto expected = stats::ReportByStatements(ws, s);
+        auto expected = testsupport::ReportByStatements(ws, s);
         auto written = text::LoadLines(home / "分班统计_exam.txt");
         std::printf("per-class statements: %.2f s; report %s\n", Since(start),
                     expected == written ? "byte-identical" : "DIFFERS");

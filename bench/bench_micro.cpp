@@ -1,7 +1,7 @@
 // Micro benchmarks of the hot routines: the mark conversions every scored
 // question goes through, and the dBase reader's record decoding.
 #include "platform/db/Dbf.h"
-#include "scoring/Global.h"
+#include "scoring/MarkCodes.h"
 #include "tools/gen-answer-table/AnswerTable.h"
 
 #include <benchmark/benchmark.h>

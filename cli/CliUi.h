@@ -13,10 +13,15 @@ namespace cli {
 // unless --reimport was given; --go-on alone does not say Yes to it.
 class CliUi : public core::Ui {
 public:
-    // goOn: --go-on; report: --report, the answer to an offer; replace:
-    // --reimport, the answer to a replacement.
-    CliUi(bool goOn, bool report = false, bool replace = false)
-        : mGoOn(goOn), mReport(report), mReplace(replace) {}
+    // How the questions are answered: --go-on, --report (the answer to an
+    // offer) and --reimport (the answer to a replacement).
+    struct Answers {
+        bool goOn = false;
+        bool report = false;
+        bool replace = false;
+    };
+    explicit CliUi(const Answers& answers)
+        : mGoOn(answers.goOn), mReport(answers.report), mReplace(answers.replace) {}
     void message(const std::string& text, const std::string& title, core::Icon icon) override;
     bool question(const std::string& text, const std::string& title, core::GoOn goOn) override;
     bool editFieldNames(core::FieldSettings& fields) override;

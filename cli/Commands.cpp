@@ -614,7 +614,11 @@ int Run(const std::vector<std::string>& argv) {
         std::filesystem::create_directories(*home, ec);
         os::SetProgramFolder(*home);
     }
-    CliUi ui(goOn, a.flags.count("--report") > 0, a.flags.count("--reimport") > 0);
+    CliUi::Answers answers;
+    answers.goOn = goOn;
+    answers.report = a.flags.count("--report") > 0;
+    answers.replace = a.flags.count("--reimport") > 0;
+    CliUi ui(answers);
     try {
         return RunCommand(*command, a, ui);
     } catch (const UsageError& e) {

@@ -65,7 +65,7 @@ void LoadConfig(const std::filesystem::path& file, FieldSettings& f) {
     f.Flag = Read(ini, "Fields", "Flag", "Flag");
     f.Subject = Read(ini, "Fields", "Subject", "Subject");
     f.FullMatch = ReadBool(ini, "General", "FullMatch", true);
-    f.yuwen_m = ReadBool(ini, "General", "yuwen_m", false);
+    f.YuwenM = ReadBool(ini, "General", "yuwen_m", false);
     f.CodePage = std::atoi(Read(ini, "General", "CodePage", "0").c_str());
     f.TextEncoding = ReadEncoding(ini);
 }

@@ -20,7 +20,7 @@ struct FieldSettings {
     std::string Flag = "FLAG";
     std::string Subject = "SUBJECT";
     bool FullMatch = false;
-    bool yuwen_m = false;
+    bool YuwenM = false; // [General] yuwen_m
     // The code page of every .dbf's text ([General] CodePage, e.g. 936),
     // whatever its header names; 0 lets each header decide. Read, never written.
     int CodePage = 0;

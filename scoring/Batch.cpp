@@ -7,7 +7,8 @@
 #include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "scoring/Global.h"
+#include "scoring/MarkCodes.h"
+#include "scoring/NumberText.h"
 #include "scoring/ScoringRun.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "core/AppError.h"
 #include "platform/text/Gbk.h"
-#include "scoring/Global.h"
+#include "scoring/MarkCodes.h"
 
 namespace scoring {
 namespace {

@@ -1,6 +1,6 @@
 #include "scoring/MarkText.h"
 
-#include "scoring/Global.h"
+#include "scoring/MarkCodes.h"
 
 namespace scoring {
 

@@ -3,7 +3,7 @@
 #include "core/AppError.h"
 
 #include "platform/text/Gbk.h"
-#include "scoring/Global.h"
+#include "scoring/MarkCodes.h"
 #include "scoring/ScoringRun.h"
 
 #include <algorithm>

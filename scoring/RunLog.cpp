@@ -57,7 +57,7 @@ RecordedRun RunRecordOf(const std::string& table, const ScoringSettings& typed,
         }
     }
     run.fullMatch = fields.FullMatch;
-    run.yuwenM = fields.yuwen_m;
+    run.yuwenM = fields.YuwenM;
     return run;
 }
 

@@ -8,7 +8,7 @@
 #include "platform/db/Statement.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "scoring/Global.h"
+#include "scoring/MarkCodes.h"
 #include "scoring/RunChecks.h"
 #include "scoring/RunLog.h"
 #include "scoring/SheetScoring.h"
@@ -46,7 +46,7 @@ std::string KeyCharacters(const std::string& typed) {
     return k;
 }
 
-bool SingleRight(char code, char key, bool fullMatch) {
+bool SingleRight(char code, char key, KeyMatch match) {
     if (key == 'x' || key == 'z')
         return false; // left out or worth nothing, whatever the sheet holds
     if (LetterLookingMultiMark(code))
@@ -54,13 +54,13 @@ bool SingleRight(char code, char key, bool fullMatch) {
     const char letter = SingleMarkLetter(code);
     if (IsKeyLetter(key))
         return letter == key;
-    if (fullMatch) // the sheet's text (its letter, or the code itself) is the key
+    if (match == KeyMatch::WholeCode) // the sheet's text (its letter, or the code itself) is the key
         return letter ? false : code == key && code != '0';
     const std::string answer = letter ? std::string(1, letter) : MarkToLetter(code);
     return MarkToLetters(key).find(answer) != std::string::npos;
 }
 
-Credit MultiCredit(const std::string& answer, const std::string& key, bool yuwenM) {
+Credit MultiCredit(const std::string& answer, const std::string& key, TwoLetterKeys twoLetters) {
     if (key == "x")
         return Credit::None; // left out, whatever the sheet holds
     if (answer == key)
@@ -71,7 +71,7 @@ Credit MultiCredit(const std::string& answer, const std::string& key, bool yuwen
             ++hits;
     if (hits == answer.size())
         return Credit::Partial;
-    if (yuwenM && answer.size() == 2 && key.size() == 2 && hits == 1)
+    if (twoLetters == TwoLetterKeys::OneRightEarnsPartial && answer.size() == 2 && key.size() == 2 && hits == 1)
         return Credit::Partial;
     return Credit::None;
 }

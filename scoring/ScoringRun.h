@@ -69,14 +69,29 @@ ScoringResult ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
 // blanks, commas and semicolons a teacher puts between groups of five.
 [[nodiscard]] std::string KeyCharacters(const std::string& typed);
 
+// How a mark code key (several options in one key character) is matched
+// (the FullMatch switch): the sheet's mark must be the key's whole code, or
+// any one of the key's options is right.
+enum class KeyMatch { AnyOption, WholeCode };
+[[nodiscard]] inline KeyMatch KeyMatchOf(bool fullMatch) {
+    return fullMatch ? KeyMatch::WholeCode : KeyMatch::AnyOption;
+}
+
 // The single-choice decision for one question: the sheet's mark code
 // against the key character. "x" and "z" never earn, nor do the codes "A"
 // to "F", which are marks of several options.
-[[nodiscard]] bool SingleRight(char code, char key, bool fullMatch);
+[[nodiscard]] bool SingleRight(char code, char key, KeyMatch match);
+
+// Two-letter multiple-choice keys (the yuwen_m switch): one right and one
+// wrong letter earns nothing, or the partial points.
+enum class TwoLetterKeys { Strict, OneRightEarnsPartial };
+[[nodiscard]] inline TwoLetterKeys TwoLetterKeysOf(bool yuwenM) {
+    return yuwenM ? TwoLetterKeys::OneRightEarnsPartial : TwoLetterKeys::Strict;
+}
 
 // The multiple-choice decision: the sheet's letters text against one key.
 enum class Credit { None, Partial, Full };
-[[nodiscard]] Credit MultiCredit(const std::string& answer, const std::string& key, bool yuwenM);
+[[nodiscard]] Credit MultiCredit(const std::string& answer, const std::string& key, TwoLetterKeys twoLetters);
 
 // "统计_<table>.txt" lines and the history entry.
 [[nodiscard]] std::vector<std::string> StatisticsLines(const RunStatistics& s);

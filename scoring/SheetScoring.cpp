@@ -3,7 +3,8 @@
 #include "core/AppError.h"
 #include "platform/db/JetSql.h"
 #include "platform/text/Gbk.h"
-#include "scoring/Global.h"
+#include "scoring/MarkCodes.h"
+#include "scoring/NumberText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -103,7 +104,7 @@ DecisionTables::DecisionTables(const RunPlan& plan, const core::FieldSettings& f
                                                       : p[3];
         for (int b = 0; b < 256; ++b)
             singleEarns[static_cast<std::size_t>(k)][static_cast<std::size_t>(b)] =
-                SingleRight(static_cast<char>(b), plan.K[static_cast<std::size_t>(k - 1)], f.FullMatch)
+                SingleRight(static_cast<char>(b), plan.K[static_cast<std::size_t>(k - 1)], KeyMatchOf(f.FullMatch))
                     ? worth
                     : 0.0f;
     }
@@ -113,7 +114,7 @@ DecisionTables::DecisionTables(const RunPlan& plan, const core::FieldSettings& f
         const std::string letters = MarkToLetters(static_cast<char>(b));
         for (int j = 1; j <= plan.N; ++j)
             multiCredit[static_cast<std::size_t>(j)][static_cast<std::size_t>(b)] =
-                MultiCredit(letters, plan.keys[static_cast<std::size_t>(j - 1)], f.yuwen_m);
+                MultiCredit(letters, plan.keys[static_cast<std::size_t>(j - 1)], TwoLetterKeysOf(f.YuwenM));
     }
 }
 

@@ -1,4 +1,5 @@
-#include "scoring/Global.h"
+#include "scoring/NumberText.h"
+#include "scoring/TextColumns.h"
 #include "scoring/ScoringRun.h"
 
 #include <ctime>

@@ -9,7 +9,9 @@
 #include "platform/db/Statement.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "scoring/Global.h"
+#include "scoring/MarkCodes.h"
+#include "scoring/NumberText.h"
+#include "scoring/TextColumns.h"
 #include "platform/os/Folders.h"
 #include "report/ExcelReport.h"
 #include "report/ExportExcel.h"
@@ -36,7 +38,18 @@ std::string Fixed4(double v) {
     return t;
 }
 
+std::string Repeat(char c, long long n) {
+    return n > 0 ? std::string(static_cast<std::size_t>(n), c) : std::string();
+}
+
+
+} // namespace
+
+namespace {
+
 double Average(double total, long long count) { return count > 0 ? total / count : 0.0; }
+
+} // namespace
 
 std::string GradeLine(long long count, double total) {
     return "所有考生人数" + std::to_string(count) + ", 总分" + FixedText(total, 2) + ", 平均分" +
@@ -47,8 +60,6 @@ std::string ClassLine(const std::string& code, long long count, double total) {
     return code + " 班人数 " + std::to_string(count) + ", 总分 " + FixedText(total, 2) +
            ", 平均分 " + Fixed4(Average(total, count)) + "。";
 }
-
-using OptionCounts = std::vector<std::array<std::int32_t, 4>>; // per question 1..N: A B C D
 
 void CountOptions(const std::string& content, int N, OptionCounts& counts) {
     const std::size_t n = std::min(content.size(), static_cast<std::size_t>(N));
@@ -73,19 +84,6 @@ std::vector<std::string> DetailLines(const std::string& code, long long count,
     return lines;
 }
 
-std::string Repeat(char c, long long n) {
-    return n > 0 ? std::string(static_cast<std::size_t>(n), c) : std::string();
-}
-
-std::string SumList(int N) {
-    std::string list;
-    for (int q = 1; q <= N; ++q)
-        list += (q > 1 ? ", SUM(f" : "SUM(f") + std::to_string(q) + ") AS ff" + std::to_string(q);
-    return list;
-}
-
-} // namespace
-
 std::string ClassPattern(const ClassSettings& s) {
     if (s.prefixMode) {
         long long v = s.totalLength - static_cast<long long>(text::GbkWidth(s.prefix)) - s.codeLength;
@@ -96,7 +94,7 @@ std::string ClassPattern(const ClassSettings& s) {
 }
 
 std::string ClassCode(const ClassSettings& s, long long classNumber) {
-    return scoring::PadZero(std::to_string(classNumber), 1, s.codeLength);
+    return scoring::PadZero(std::to_string(classNumber), scoring::ZerosInFront, s.codeLength);
 }
 
 namespace {
@@ -274,60 +272,6 @@ ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& 
     if (result.withoutClass > 0)
         ui.message(WithoutClassNotice(result.withoutClass, s.predefined), title, core::Icon::Information);
     return result;
-}
-
-std::vector<std::string> ReportByStatements(core::Workspace& ws, const ClassSettings& s) {
-    ws.connect();
-    db::Query q(ws.connection);
-    const int N = s.questions;
-    const std::string select = "SELECT COUNT(*) AS count1, " + SumList(N) + " FROM " + Bracket(ws.TableName);
-    auto total = [&] {
-        double t = 0;
-        for (int k = 1; k <= N; ++k)
-            t += q.asFloat("ff" + std::to_string(k));
-        return t;
-    };
-    q.close();
-    q.setSql(select);
-    q.open();
-    std::vector<std::string> summary = {GradeLine(q.asInteger("count1"), total())};
-    std::vector<std::string> details;
-    std::vector<std::string> codes;
-    if (s.predefined) {
-        codes = PredefinedClassCodes(ws.connection);
-    } else {
-        for (long long n = s.firstClass; n <= s.lastClass; ++n)
-            codes.push_back(ClassCode(s, n));
-    }
-    for (const auto& code : codes) {
-        const std::string where = s.predefined ? " WHERE CLS = " + code
-                                               : " WHERE " + Bracket(ws.Fields.ID) + " LIKE :ClassID ";
-        q.close();
-        q.setSql(select);
-        q.addSql(where);
-        q.setParam("ClassID", PatternOf(ClassPattern(s), code));
-        q.prepare();
-        q.open();
-        const long long count = q.asInteger("count1");
-        if (count < 1)
-            continue;
-        summary.push_back(ClassLine(code, count, total()));
-        q.close();
-        q.setSql("SELECT * FROM " + Bracket(ws.TableName) + " ");
-        q.addSql(where);
-        q.addSql((s.predefined ? " ORDER BY " : "ORDER BY ") + Bracket(ws.Fields.ID) + " ");
-        q.prepare();
-        q.open();
-        OptionCounts counts(static_cast<std::size_t>(N + 1));
-        for (q.first(); !q.eof(); q.next())
-            CountOptions(q.asText(ws.Fields.Content), N, counts);
-        auto block = DetailLines(code, count, counts, N);
-        details.insert(details.end(), block.begin(), block.end());
-    }
-    q.close();
-    summary.emplace_back();
-    summary.insert(summary.end(), details.begin(), details.end());
-    return summary;
 }
 
 std::optional<DialogGuess> GuessDialog(core::Workspace& ws, core::Ui& ui, int panelQuestions) {

@@ -7,6 +7,8 @@
 #include "platform/automation/Automation.h"
 #include "platform/os/Shell.h"
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 
 #include <optional>
@@ -53,11 +55,14 @@ ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& 
                                   const automation::Factory& spreadsheet, const ClassSettings& settings,
                                   const std::string& title);
 
-// The report lines as the per-class statements define them: one SQL read of
-// the whole grade and two of every class. Slow; it is the definition the
-// one-pass run is held to in the tests and the benchmark.
-[[nodiscard]] std::vector<std::string> ReportByStatements(core::Workspace& ws,
-                                                          const ClassSettings& settings);
+// The lines of the class report. Option counts are per question 1..N
+// (index 0 unused): how many sheets marked A, B, C and D.
+using OptionCounts = std::vector<std::array<std::int32_t, 4>>;
+void CountOptions(const std::string& content, int N, OptionCounts& counts);
+[[nodiscard]] std::string GradeLine(long long count, double total);
+[[nodiscard]] std::string ClassLine(const std::string& code, long long count, double total);
+[[nodiscard]] std::vector<std::string> DetailLines(const std::string& code, long long count,
+                                                   const OptionCounts& counts, int N);
 
 // The class pattern ("%s" where the class code goes) and the class code of a
 // class number, for classes read from exam numbers.

@@ -5,7 +5,8 @@
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
 #include "platform/text/TextFile.h"
-#include "scoring/Global.h"
+#include "scoring/NumberText.h"
+#include "scoring/TextColumns.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include "analysis/forms/AnalysisCharts.h"
 
 #include "analysis/TextReport.h"
-#include "scoring/Global.h"
+#include "scoring/NumberText.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

@@ -29,7 +29,7 @@ TEST(Config, AMissingFileGivesItsOwnDefaultsAndIsWrittenAtClose) {
     EXPECT_EQ(f.Flag, "flag");
     EXPECT_EQ(f.Subject, "subject");
     EXPECT_TRUE(f.FullMatch);
-    EXPECT_FALSE(f.yuwen_m);
+    EXPECT_FALSE(f.YuwenM);
     ASSERT_TRUE(core::SaveConfig(home / "config.ini", f));
     std::string ini = ReadBytes(home / "config.ini");
     for (const char* line : {"Content=content", "Score=score", "ID=BH", "Flag=flag",
@@ -58,7 +58,7 @@ TEST(Config, BooleansAreIntegersAndOtherTextCountsAsMissing) {
     FieldSettings f;
     core::LoadConfig(home / "config.ini", f);
     EXPECT_TRUE(f.FullMatch) << "'yes' is no integer: the default true";
-    EXPECT_TRUE(f.yuwen_m);
+    EXPECT_TRUE(f.YuwenM);
     EXPECT_EQ(f.ID, "KH") << "sections and keys match without regard to case";
 }
 
@@ -69,7 +69,7 @@ TEST(Config, SavingKeepsEverythingElseAndNeverTouchesYuwenM) {
                "yuwen_m=1\nFullMatch=1\n[Printer]\nName=HP\n");
     FieldSettings f;
     core::LoadConfig(home / "config.ini", f);
-    EXPECT_TRUE(f.yuwen_m);
+    EXPECT_TRUE(f.YuwenM);
     f.Content = "答案";
     f.FullMatch = false;
     ASSERT_TRUE(core::SaveConfig(home / "config.ini", f));
@@ -81,7 +81,7 @@ TEST(Config, SavingKeepsEverythingElseAndNeverTouchesYuwenM) {
     FieldSettings again;
     core::LoadConfig(home / "config.ini", again);
     EXPECT_EQ(again.Content, "答案");
-    EXPECT_TRUE(again.yuwen_m);
+    EXPECT_TRUE(again.YuwenM);
 }
 
 TEST(Config, AFailedSaveSaysSo) {

@@ -1,4 +1,6 @@
-#include "scoring/Global.h"
+#include "scoring/MarkCodes.h"
+#include "scoring/NumberText.h"
+#include "scoring/TextColumns.h"
 
 #include <gtest/gtest.h>
 
@@ -48,12 +50,12 @@ TEST(Columns, PadNumberNameValue) {
 }
 
 TEST(Columns, PadZero) {
-    EXPECT_EQ(PadZero("7", 1, 3), "007");
-    EXPECT_EQ(PadZero("7", 2, 3), "700");
-    EXPECT_EQ(PadZero("1234", 1, 3), "1234");
-    EXPECT_EQ(PadZero("3", 1, 2), "03");
-    EXPECT_EQ(PadZero("123", 1, 2), "123");
-    EXPECT_EQ(PadZero("", 1, 0), "");
+    EXPECT_EQ(PadZero("7", scoring::ZerosInFront, 3), "007");
+    EXPECT_EQ(PadZero("7", scoring::ZerosBehind, 3), "700");
+    EXPECT_EQ(PadZero("1234", scoring::ZerosInFront, 3), "1234");
+    EXPECT_EQ(PadZero("3", scoring::ZerosInFront, 2), "03");
+    EXPECT_EQ(PadZero("123", scoring::ZerosInFront, 2), "123");
+    EXPECT_EQ(PadZero("", scoring::ZerosInFront, 0), "");
 }
 
 TEST(Rounding, ExtendedPrecisionRule) {

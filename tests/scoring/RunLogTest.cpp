@@ -65,7 +65,7 @@ class RunLogTest : public ::testing::Test {
 TEST_F(RunLogTest, AScoredRunStoresItsSettingsAsTyped) {
     Open({"1248133", "2222222"});
     ws.Fields.FullMatch = true;
-    ws.Fields.yuwen_m = true;
+    ws.Fields.YuwenM = true;
     ASSERT_EQ(Score(TwoSegments()), Outcome::Done);
     const auto run = scoring::LastRun(ws.connection, "exam");
     ASSERT_TRUE(run);

@@ -18,6 +18,8 @@
 namespace {
 
 using scoring::Credit;
+using scoring::KeyMatch;
+using scoring::TwoLetterKeys;
 using core::Outcome;
 using scoring::ScoringSettings;
 using testsupport::ScriptedUi;
@@ -76,37 +78,37 @@ protected:
 
 TEST(ScoringRules, FullMatchDecidesAKeyOfSeveralMarks) {
     // Key "3" is A and B.
-    EXPECT_TRUE(scoring::SingleRight('3', '3', true));
-    EXPECT_FALSE(scoring::SingleRight('1', '3', true));
-    EXPECT_FALSE(scoring::SingleRight('3', '3', false));
-    EXPECT_TRUE(scoring::SingleRight('1', '3', false));
-    EXPECT_TRUE(scoring::SingleRight('2', '3', false));
-    EXPECT_FALSE(scoring::SingleRight('0', '3', false));
-    EXPECT_FALSE(scoring::SingleRight('0', '3', true));
+    EXPECT_TRUE(scoring::SingleRight('3', '3', KeyMatch::WholeCode));
+    EXPECT_FALSE(scoring::SingleRight('1', '3', KeyMatch::WholeCode));
+    EXPECT_FALSE(scoring::SingleRight('3', '3', KeyMatch::AnyOption));
+    EXPECT_TRUE(scoring::SingleRight('1', '3', KeyMatch::AnyOption));
+    EXPECT_TRUE(scoring::SingleRight('2', '3', KeyMatch::AnyOption));
+    EXPECT_FALSE(scoring::SingleRight('0', '3', KeyMatch::AnyOption));
+    EXPECT_FALSE(scoring::SingleRight('0', '3', KeyMatch::WholeCode));
 }
 
 TEST(ScoringRules, XAndZAndLetterLookingCodesNeverEarn) {
-    EXPECT_FALSE(scoring::SingleRight('x', 'x', true));
-    EXPECT_FALSE(scoring::SingleRight('z', 'z', false));
+    EXPECT_FALSE(scoring::SingleRight('x', 'x', KeyMatch::WholeCode));
+    EXPECT_FALSE(scoring::SingleRight('z', 'z', KeyMatch::AnyOption));
     for (char code = 'A'; code <= 'F'; ++code) {
-        EXPECT_FALSE(scoring::SingleRight(code, code, true)) << code << " is a multi-mark";
-        EXPECT_FALSE(scoring::SingleRight(code, 'Q', false)) << code; // Q = A+F
+        EXPECT_FALSE(scoring::SingleRight(code, code, KeyMatch::WholeCode)) << code << " is a multi-mark";
+        EXPECT_FALSE(scoring::SingleRight(code, 'Q', KeyMatch::AnyOption)) << code; // Q = A+F
     }
-    EXPECT_TRUE(scoring::SingleRight('1', 'A', true));
-    EXPECT_TRUE(scoring::SingleRight('P', 'F', true));
+    EXPECT_TRUE(scoring::SingleRight('1', 'A', KeyMatch::WholeCode));
+    EXPECT_TRUE(scoring::SingleRight('P', 'F', KeyMatch::WholeCode));
 }
 
 TEST(ScoringRules, MultipleChoiceCredit) {
-    EXPECT_EQ(scoring::MultiCredit("AB", "AB", false), Credit::Full);
-    EXPECT_EQ(scoring::MultiCredit("A", "AB", false), Credit::Partial);
-    EXPECT_EQ(scoring::MultiCredit("ABC", "AB", false), Credit::None);
-    EXPECT_EQ(scoring::MultiCredit("AC", "AB", false), Credit::None);
-    EXPECT_EQ(scoring::MultiCredit(" ", "AB", false), Credit::None);
-    EXPECT_EQ(scoring::MultiCredit("AC", "AB", true), Credit::Partial);
-    EXPECT_EQ(scoring::MultiCredit("ACD", "AB", true), Credit::None);
-    EXPECT_EQ(scoring::MultiCredit("AB", "BA", false), Credit::Partial);
-    EXPECT_EQ(scoring::MultiCredit("x", "x", false), Credit::None);
-    EXPECT_EQ(scoring::MultiCredit("A", "Z", false), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit("AB", "AB", TwoLetterKeys::Strict), Credit::Full);
+    EXPECT_EQ(scoring::MultiCredit("A", "AB", TwoLetterKeys::Strict), Credit::Partial);
+    EXPECT_EQ(scoring::MultiCredit("ABC", "AB", TwoLetterKeys::Strict), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit("AC", "AB", TwoLetterKeys::Strict), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit(" ", "AB", TwoLetterKeys::Strict), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit("AC", "AB", TwoLetterKeys::OneRightEarnsPartial), Credit::Partial);
+    EXPECT_EQ(scoring::MultiCredit("ACD", "AB", TwoLetterKeys::OneRightEarnsPartial), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit("AB", "BA", TwoLetterKeys::Strict), Credit::Partial);
+    EXPECT_EQ(scoring::MultiCredit("x", "x", TwoLetterKeys::Strict), Credit::None);
+    EXPECT_EQ(scoring::MultiCredit("A", "Z", TwoLetterKeys::Strict), Credit::None);
 }
 
 TEST_F(ScoringTest, KeyOfSeveralMarksWithAndWithoutFullMatch) {
@@ -237,7 +239,7 @@ TEST_F(ScoringTest, MultipleChoiceWithAndWithoutYuwenM) {
     ASSERT_EQ(Run(st), Outcome::Done);
     EXPECT_EQ(Column("f2"), (std::vector<std::string>{"4", "2", "0", "0", "0"}));
     EXPECT_EQ(Column("score"), (std::vector<std::string>{"5", "3", "1", "1", "1"}));
-    ws.Fields.yuwen_m = true;
+    ws.Fields.YuwenM = true;
     ASSERT_EQ(Run(st), Outcome::Done);
     EXPECT_EQ(Column("f2"), (std::vector<std::string>{"4", "2", "0", "2", "0"}));
 }

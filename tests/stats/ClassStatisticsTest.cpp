@@ -4,6 +4,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "stats/ClassStatistics.h"
+#include "tests/support/ClassReportByStatements.h"
 #include "stats/Like.h"
 #include "stats/MissingNumbers.h"
 #include "tests/support/AnswerTables.h"
@@ -76,7 +77,7 @@ protected:
     // The run's report must be the one the per-class statements give.
     void ExpectAsStatementsSay(const ClassSettings& s) {
         ASSERT_EQ(Run(s), core::Outcome::Done);
-        EXPECT_EQ(Report(), stats::ReportByStatements(ws, s));
+        EXPECT_EQ(Report(), testsupport::ReportByStatements(ws, s));
     }
 
     TempHome home;
