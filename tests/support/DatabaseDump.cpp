@@ -38,13 +38,15 @@ std::string DumpDatabase(db::Connection& c, const DumpChoice& choice) {
     std::string out;
     for (const std::string& t : tables) {
         const bool runs = t == "quillory_runs";
+        const bool sources = t == "quillory_sources";
         db::Statement rows = c.prepare("SELECT * FROM \"" + t + "\" ORDER BY rowid" +
                                        (runs && choice.lastRun ? " DESC LIMIT 1" : ""));
         out += "table " + t + "\n";
         while (rows.step()) {
             for (int i = 0; i < rows.columnCount(); ++i) {
                 const std::string name = rows.columnName(i);
-                if (runs && (name == "id" || name == "run_time"))
+                if ((runs && (name == "id" || name == "run_time")) ||
+                    (sources && name == "imported"))
                     continue;
                 out += name + "=" + ValueText(rows.column(i)) + ";";
             }
