@@ -4,12 +4,15 @@
 #include "analysis/RekeyCheck.h"
 #include "analysis/TableAnalysis.h"
 #include "core/AppError.h"
+#include "core/KillPoint.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
+#include "scoring/RunFiles.h"
 #include "scoring/SheetScoring.h"
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -59,13 +62,18 @@ RekeyColumns ColumnsOf(const db::Query& view, const core::FieldSettings& f, cons
 // in the order the sheets come.
 class Rescorer {
   public:
+    // Without `write` the sheets are only counted: nothing is rewritten.
     Rescorer(core::Workspace& ws, const scoring::RunPlan& plan, const scoring::ScoringSettings& st,
-             const core::FieldSettings& f, const RekeyColumns& columns, int position, scoring::RunStatistics& stats)
+             const core::FieldSettings& f, const RekeyColumns& columns, int position,
+             scoring::RunStatistics& stats, bool write)
         : mPlan(plan), mScore(*columns.score), mPosition(static_cast<std::size_t>(position)),
-          mScorer(plan, f, st, stats),
-          mUpdate(ws.connection.prepare("UPDATE " + db::jet::QuoteName(ws.view.baseTable()) + " SET " +
-                                        db::jet::QuoteName(columns.question) + " = ?, " +
-                                        db::jet::QuoteName(columns.score->baseColumn) + " = ? WHERE rowid = ?")) {}
+          mScorer(plan, f, st, stats) {
+        if (write)
+            mUpdate.emplace(ws.connection.prepare(
+                "UPDATE " + db::jet::QuoteName(ws.view.baseTable()) + " SET " +
+                db::jet::QuoteName(columns.question) + " = ?, " +
+                db::jet::QuoteName(columns.score->baseColumn) + " = ? WHERE rowid = ?"));
+    }
 
     void sheet(std::int64_t rowid, std::string_view content, std::string_view id, const db::Value& storedPoints,
                const db::Value& storedScore) {
@@ -79,12 +87,12 @@ class Rescorer {
         // Jet's REAL holds 32-bit floats, as the run writes them.
         const db::Value points = static_cast<double>(static_cast<float>(mScorer.points()[mPosition]));
         const db::Value score = scoring::ScoreValue(mScore, total);
-        if (!StoredAs(storedPoints, points) || !StoredAs(storedScore, score)) {
-            mUpdate.bind(1, points);
-            mUpdate.bind(2, score);
-            mUpdate.bind(3, rowid);
-            mUpdate.step();
-            mUpdate.reset();
+        if (mUpdate && (!StoredAs(storedPoints, points) || !StoredAs(storedScore, score))) {
+            mUpdate->bind(1, points);
+            mUpdate->bind(2, score);
+            mUpdate->bind(3, rowid);
+            mUpdate->step();
+            mUpdate->reset();
             ++mChanged;
         }
     }
@@ -95,7 +103,7 @@ class Rescorer {
     const db::Field& mScore;
     std::size_t mPosition;
     scoring::SheetScorer mScorer;
-    db::Statement mUpdate;
+    std::optional<db::Statement> mUpdate;
     std::int64_t mChanged = 0;
 };
 
@@ -173,12 +181,13 @@ void RescoreInStorageOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns
 
 // Re-scores every sheet of the view with the corrected plan, in the view's
 // order (so the run's statistics are summed as a full run sums them).
-// Returns the rows rewritten; `stats` receives the run's counts.
+// Returns the rows rewritten (none without `write`); `stats` receives the
+// run's counts.
 std::int64_t RescoreSheets(core::Workspace& ws, core::Ui& ui, const scoring::RunPlan& plan,
-                           const scoring::ScoringSettings& st, const core::FieldSettings& f, int position,
-                           scoring::RunStatistics& stats) {
+                           const scoring::ScoringSettings& st, const core::FieldSettings& f,
+                           int position, scoring::RunStatistics& stats, bool write) {
     const RekeyColumns columns = ColumnsOf(ws.view, ws.Fields, plan, position);
-    Rescorer rescorer(ws, plan, st, f, columns, position, stats);
+    Rescorer rescorer(ws, plan, st, f, columns, position, stats, write);
     if (ViewIsTableInStorageOrder(ws.connection, ws.view))
         RescoreInStorageOrder(ws, ui, columns, rescorer);
     else
@@ -250,34 +259,74 @@ std::vector<std::filesystem::path> ReportsOutOfDate(const core::Workspace& ws) {
     return out;
 }
 
+namespace {
+
+// Says which of the files left behind by the last run were written.
+std::string WrittenAgainText(const RekeyResult& r) {
+    std::string names;
+    for (const std::filesystem::path* file : {&r.statistics, &r.history})
+        if (!file->empty())
+            names += (names.empty() ? "" : "、") + file->filename().string();
+    return "上次评分或改正答案后没有写完的 " + names + " 已经补写。";
+}
+
+} // namespace
+
 RekeyResult ApplyRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest& request) {
-    const CheckedRekey checked = CheckRekey(ws, request);
     RekeyResult result;
-    if (checked.unchanged) {
-        result.unchanged = true;
-        result.notice = checked.notice;
-        return result;
-    }
-    const scoring::RunPlan plan = scoring::PlanOfAccepted(checked.corrected);
-    core::FieldSettings fields = ws.Fields; // the switches the stored points were made with
-    fields.FullMatch = checked.run.fullMatch;
-    fields.YuwenM = checked.run.yuwenM;
-    scoring::RunStatistics stats = scoring::EmptyStatistics(plan, ws.view.recordCount());
+    CheckedRekey checked;
+    scoring::RunFilesBehind behind;
+    scoring::RunStatistics stats;
     {
-        scoring::ViewPause pause(ws.view, ui);
+        std::optional<scoring::ViewPause> pause; // ends after the transaction
+        // The last run is read under the write lock that the correction
+        // writes under, so that a run another program commits meanwhile is
+        // the one corrected.
         db::Transaction tx(ws.connection, db::Transaction::Immediate);
-        result.rowsChanged = RescoreSheets(ws, ui, plan, checked.corrected, fields, checked.position, stats);
-        result.run = scoring::RunRecordOf(ws.TableName, checked.corrected, fields);
-        scoring::RecordRun(ws.connection, result.run);
+        checked = CheckRekey(ws, request);
+        behind = scoring::FilesBehind(ws, checked.run);
+        if (checked.unchanged && !behind.any()) {
+            result.unchanged = true;
+            result.notice = checked.notice;
+            return result;
+        }
+        // An unchanged key whose files are behind is re-scored only to count
+        // the statistics file again: nothing is written to the table.
+        const scoring::RunPlan plan = scoring::PlanOfAccepted(checked.corrected);
+        core::FieldSettings fields = ws.Fields; // the switches the stored points were made with
+        fields.FullMatch = checked.run.fullMatch;
+        fields.YuwenM = checked.run.yuwenM;
+        stats = scoring::EmptyStatistics(plan, ws.view.recordCount());
+        pause.emplace(ws.view, ui);
+        result.rowsChanged = RescoreSheets(ws, ui, plan, checked.corrected, fields,
+                                           checked.position, stats, !checked.unchanged);
+        if (!checked.unchanged) {
+            result.run = scoring::RunRecordOf(ws.TableName, checked.corrected, fields);
+            scoring::RecordRun(ws.connection, result.run);
+        }
         tx.commit();
     }
-    if (auto recorded = scoring::LastRun(ws.connection, ws.TableName))
+    core::KillPoint("rekey-after-commit");
+    if (checked.unchanged)
+        result.run = checked.run;
+    else if (auto recorded = scoring::LastRun(ws.connection, ws.TableName))
         result.run = *recorded;
-    result.statistics = ws.file("统计_" + ws.TableName + ".txt");
+    result.statistics = scoring::StatisticsFile(ws);
     text::SaveLines(result.statistics, scoring::StatisticsLines(stats), ws.Fields.TextEncoding);
-    result.history = ws.file("标准答案历史.log");
-    text::AppendLines(result.history, scoring::HistoryLines(ws.TableName, checked.corrected.singleKey,
-                                                            checked.corrected.multiKey, scoring::HistoryTime()));
+    if (behind.history) // the last run's own entry first
+        text::AppendLines(scoring::HistoryFile(ws), scoring::HistoryLinesOf(checked.run));
+    if (!checked.unchanged)
+        text::AppendLines(scoring::HistoryFile(ws),
+                          scoring::HistoryLines(ws.TableName, checked.corrected.singleKey,
+                                                checked.corrected.multiKey,
+                                                scoring::HistoryTime()));
+    if (behind.history || !checked.unchanged)
+        result.history = scoring::HistoryFile(ws);
+    if (checked.unchanged) {
+        result.unchanged = true;
+        result.notice = checked.notice + WrittenAgainText(result);
+        return result;
+    }
     result.outOfDate = ReportsOutOfDate(ws);
     return result;
 }

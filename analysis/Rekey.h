@@ -75,25 +75,31 @@ struct RekeyPreview {
                                         const AnalysisOptions& options = {});
 
 // What a correction did. When `unchanged` is set the key asked for was the
-// current one: `notice` says so and nothing was written.
+// current one: `notice` says so and nothing was written, unless the last
+// run's statistics file or history entry was behind it (a program ended
+// between the run's commit and its files): those are then written as the
+// run would have written them, named in `statistics` and `history` and in
+// the notice, and the table is left as it is.
 struct RekeyResult {
     bool unchanged = false;
     std::string notice;
     std::int64_t rowsChanged = 0;        // rows whose question points or score were rewritten
     scoring::RecordedRun run;            // the run recorded with the corrected key
-    std::filesystem::path statistics;    // 统计_<表名>.txt, rewritten
-    std::filesystem::path history;       // 标准答案历史.log, appended to
+    std::filesystem::path statistics;    // 统计_<表名>.txt, rewritten (empty when not)
+    std::filesystem::path history;       // 标准答案历史.log, appended to (empty when not)
     // Reports of the table written before, which the correction has made out
     // of date (those that exist: class statistics, comprehensive statistics,
     // the results workbook, the exam analysis).
     std::vector<std::filesystem::path> outOfDate;
 };
 
-// Re-scores the question with the corrected key: in one transaction its
-// column and the score field of every sheet whose points change (the total
-// computed afresh as the scoring run computes it), and a new run in
-// quillory_runs with the corrected key; then the statistics file rewritten
-// and the key history appended to, as the scoring run writes them. Throws
+// Re-scores the question with the corrected key: in one transaction, which
+// holds the write lock from the reading of the last run on, its column and
+// the score field of every sheet whose points change (the total computed
+// afresh as the scoring run computes it), and a new run in quillory_runs
+// with the corrected key; then, once that is committed, the statistics file
+// rewritten and the key history appended to, as the scoring run writes them
+// (the last run's own entry first when it is missing). Throws
 // RekeyRefused as PreviewRekey does; core::AppError for a content too short
 // for the run (nothing written); db::Error for the database's failures.
 RekeyResult ApplyRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest& request);

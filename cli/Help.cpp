@@ -11,7 +11,9 @@ constexpr const char* RekeyText =
     "  标准答案历史.log, all as a full scoring run with the corrected key would.\n"
     "  Refused (exit 1, nothing changed): a question keyed x or z, N beyond the\n"
     "  single-choice questions, L not one of A-F, a table never scored. L equal to\n"
-    "  the current key: a notice, exit 0.\n"
+    "  the current key: a notice, exit 0; when the last run or correction was ended\n"
+    "  before its 统计_<表名>.txt or its 标准答案历史.log entry was written, they are\n"
+    "  written then (the table is not changed).\n"
     "\n";
 
 std::string HelpText(const std::string& commandUsage, const std::filesystem::path& home, bool rekey) {

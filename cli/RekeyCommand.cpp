@@ -66,6 +66,9 @@ int RunRekey(core::Workspace& ws, core::Ui& ui, int question, const std::string&
     const analysis::RekeyResult r = analysis::ApplyRekey(ws, ui, request);
     if (r.unchanged) {
         std::fprintf(stderr, "%s\n", r.notice.c_str());
+        for (const auto* file : {&r.statistics, &r.history})
+            if (!file->empty())
+                std::printf("wrote %s\n", file->c_str());
         return 0;
     }
     std::fprintf(stderr, "答案已改正，改写了 %lld 份答卷的分数。\n", static_cast<long long>(r.rowsChanged));

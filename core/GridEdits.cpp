@@ -6,6 +6,7 @@
 #include "platform/text/TextFile.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace core {
 namespace {
@@ -77,14 +78,15 @@ void EditSession::postAndLog(Workspace& ws, int row, int column, const db::Value
                              EditKind kind, const CellEdit& edit) {
     db::Query& v = ws.view;
     CellEdit logged = edit;
+    std::optional<text::LogFile> log;
     try {
+        log.emplace(ws.file(EditLogName())); // a log that cannot be written stops the edit
         db::Transaction transaction(ws.connection);
         v.moveTo(row);
         v.edit();
         v.setValue(column, value);
         v.post();
         logged.after = v.valueAt(row, column);
-        text::AppendLines(ws.file(EditLogName()), {EditLogLine(clock(), kind, logged)});
         transaction.commit();
     } catch (...) {
         if (v.state() == db::Query::State::Edit)
@@ -94,6 +96,17 @@ void EditSession::postAndLog(Workspace& ws, int row, int column, const db::Value
     }
     if (kind == EditKind::Edit)
         mDone.push_back(logged);
+    else
+        mDone.pop_back();
+    // The line goes in once the edit is committed, so that the log never
+    // names an edit the table does not hold.
+    try {
+        log->append({EditLogLine(clock(), kind, logged)});
+    } catch (const std::exception& e) {
+        throw AppError(Sheet(logged) + "的 " + logged.column + " 已" +
+                       (kind == EditKind::Edit ? "改为" : "改回") + "“" + OneLine(logged.after) +
+                       "”，但没有记入 " + EditLogName() + ": " + e.what());
+    }
 }
 
 bool EditSession::post(Workspace& ws, int row, int column, const db::Value& value) {
@@ -145,7 +158,6 @@ EditSession::Undone EditSession::undoLast(Workspace& ws) {
     undo.before = now;
     undo.examNumber = ExamNumberAt(ws, row);
     postAndLog(ws, row, column, last.before, EditKind::Undo, undo);
-    mDone.pop_back();
     undo.after = last.before;
     return {undo, row};
 }

@@ -50,10 +50,13 @@ class EditSession {
     // be undone; undoLast says so once.
     void tableOpened();
 
-    // Posts `value` into the view's row and column (edit, set, post) and logs
-    // it, both or neither; the edit is remembered for undo. A value equal to
-    // the one there changes and logs nothing (returns false). db::Error and
-    // the log's write error propagate, the row then as it was.
+    // Posts `value` into the view's row and column (edit, set, post) and,
+    // once that is committed, logs it; the edit is remembered for undo. A
+    // value equal to the one there changes and logs nothing (returns false).
+    // db::Error and a log that cannot be opened propagate, the row then as
+    // it was; a line that cannot be written after the commit throws
+    // core::AppError saying that the edit is made but not logged (it can
+    // still be undone).
     bool post(Workspace& ws, int row, int column, const db::Value& value);
 
     // Writes the newest edit's earlier value back into its row, found by
@@ -75,7 +78,7 @@ class EditSession {
   private:
     std::vector<CellEdit> mDone; // oldest first
     bool mStale = false;         // mDone belongs to an earlier opening
-    // Posts and logs inside one transaction.
+    // Posts in one transaction, then logs; keeps mDone as the table is.
     void postAndLog(Workspace& ws, int row, int column, const db::Value& value, EditKind kind,
                     const CellEdit& edit);
 };

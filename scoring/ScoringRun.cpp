@@ -10,6 +10,7 @@
 #include "platform/text/TextFile.h"
 #include "scoring/MarkCodes.h"
 #include "scoring/RunChecks.h"
+#include "scoring/RunFiles.h"
 #include "scoring/RunLog.h"
 #include "scoring/SheetScoring.h"
 
@@ -270,7 +271,7 @@ ScoringResult WriteResults(core::Workspace& ws, core::Ui& ui, os::Shell& shell, 
     ScoringResult result;
     result.outcome = core::Outcome::Done;
     result.sheets = stats.records;
-    result.statistics = ws.file("统计_" + ws.TableName + ".txt");
+    result.statistics = StatisticsFile(ws);
     text::SaveLines(result.statistics, StatisticsLines(stats), ws.Fields.TextEncoding);
     ui.message("评分完成。\r\r下一步进行分班统计、综合科统计。", core::Title(ws), Icon::Information);
     if (followUps.classStatistics)
@@ -278,9 +279,18 @@ ScoringResult WriteResults(core::Workspace& ws, core::Ui& ui, os::Shell& shell, 
     if (ui.question("是否现在生成报表?", "Quillory", core::GoOn::Offer) && followUps.report)
         followUps.report();
     shell.open(result.statistics.string());
-    result.history = ws.file("标准答案历史.log");
+    result.history = HistoryFile(ws);
     text::AppendLines(result.history, HistoryLines(ws.TableName, st.singleKey, st.multiKey, HistoryTime()));
     return result;
+}
+
+// The history entry of the table's last run, when a program ended between
+// that run's commit and its entry left it out: it goes in before the entry
+// of the run that starts now.
+void WriteMissingHistory(core::Workspace& ws) {
+    const auto last = LastRun(ws.connection, ws.TableName);
+    if (last && FilesBehind(ws, *last).history)
+        text::AppendLines(HistoryFile(ws), HistoryLinesOf(*last));
 }
 
 } // namespace
@@ -289,6 +299,7 @@ ScoringResult ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell, cons
                        const ScoringFollowUps& followUps) {
     if (CheckTable(ws, ui) == core::Outcome::Stopped)
         return {};
+    WriteMissingHistory(ws);
     auto plan = PlanRun(ws, ui, st);
     if (!plan)
         return {};

@@ -63,9 +63,17 @@ void TFormCorvane::showCheckAgain() {
         FormVerify->ShowCheck(check, mCorrections.canUndo());
 }
 
+// A change whose log line could not be written after its commit is made:
+// the grid and the check show it before the error is said.
 void TFormCorvane::correctNumber(const roster::Correction& correction) {
     Guarded(FormVerify, [&] {
-        (void)mCorrections.correct(mWs, mWs.TableName, correction);
+        try {
+            (void)mCorrections.correct(mWs, mWs.TableName, correction);
+        } catch (const roster::LoggedLate&) {
+            refreshView();
+            showCheckAgain();
+            throw;
+        }
         refreshView();
         showCheckAgain();
     });
@@ -73,7 +81,13 @@ void TFormCorvane::correctNumber(const roster::Correction& correction) {
 
 void TFormCorvane::undoCorrection() {
     Guarded(FormVerify, [&] {
-        (void)mCorrections.undoLast(mWs);
+        try {
+            (void)mCorrections.undoLast(mWs);
+        } catch (const roster::LoggedLate&) {
+            refreshView();
+            showCheckAgain();
+            throw;
+        }
         refreshView();
         showCheckAgain();
     });

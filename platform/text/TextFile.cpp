@@ -57,9 +57,29 @@ void WriteWhole(const std::filesystem::path& file, std::string_view bytes) {
 }
 
 void AppendWhole(const std::filesystem::path& file, std::string_view bytes) {
-    int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0)
+    LogFile(file).appendBytes(bytes);
+}
+
+LogFile::LogFile(const std::filesystem::path& file)
+    : mFile(file), mFd(::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666)) {
+    if (mFd < 0)
         CannotWrite(file, errno);
+}
+
+LogFile::~LogFile() {
+    if (mFd >= 0)
+        ::close(mFd);
+}
+
+void LogFile::append(const std::vector<std::string>& lines) {
+    appendBytes(GbkLines(lines));
+}
+
+void LogFile::appendBytes(std::string_view bytes) {
+    if (mFd < 0)
+        CannotWrite(mFile, EBADF);
+    const int fd = mFd;
+    mFd = -1;
     // One write call: an entry that does not fit is cut back off, so that
     // the log never ends in half an entry.
     const off_t before = ::lseek(fd, 0, SEEK_END);
@@ -73,7 +93,7 @@ void AppendWhole(const std::filesystem::path& file, std::string_view bytes) {
     if (::close(fd) != 0 && !error)
         error = errno;
     if (error)
-        CannotWrite(file, error);
+        CannotWrite(mFile, error);
 }
 
 void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {

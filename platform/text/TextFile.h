@@ -33,6 +33,29 @@ void SaveLines(const std::filesystem::path& file, const std::vector<std::string>
 // appended to never mixes encodings.
 void AppendLines(const std::filesystem::path& file, const std::vector<std::string>& lines);
 
+// A log opened for appending before the change it records is made, so that
+// a log that cannot be written stops the change, and appended to only once
+// the change is committed, so that it never names a change that did not
+// happen. One entry per opening.
+class LogFile {
+  public:
+    // Opens the file, creating it when it is missing. Throws as WriteWhole
+    // does.
+    explicit LogFile(const std::filesystem::path& file);
+    ~LogFile();
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+
+    // Appends the lines as one entry in GBK, as AppendLines does, and closes
+    // the file. Throws as WriteWhole does.
+    void append(const std::vector<std::string>& lines);
+    void appendBytes(std::string_view bytes);
+
+  private:
+    std::filesystem::path mFile;
+    int mFd = -1;
+};
+
 // Reads a GBK text file into UTF-8 lines (CR LF or LF line ends).
 [[nodiscard]] std::vector<std::string> LoadLines(const std::filesystem::path& file);
 

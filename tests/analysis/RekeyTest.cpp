@@ -12,6 +12,7 @@
 #include "tests/support/AnswerTables.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/DatabaseDump.h"
+#include "tests/support/OtherProgram.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 
@@ -19,6 +20,9 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <map>
 #include <regex>
 
@@ -279,5 +283,123 @@ TEST(RekeyPreview, ItsFiguresAreTheAnalysisAfterTheCorrection) {
     EXPECT_EQ(preview.item->d, item->d);
     EXPECT_EQ(preview.item->flags, item->flags);
 }
+
+// The panels of ScoreArgs with this single-choice key.
+scoring::ScoringSettings SettingsWith(const std::string& key) {
+    scoring::ScoringSettings st;
+    st.segmentChoice = 3;
+    st.counts = {5, 4, 3, 0};
+    st.enabled = {true, true, true, false};
+    st.points = {"1", "2.5", "0.7", "0"};
+    st.singleKey = key;
+    st.multiCount = 3;
+    st.full = "4";
+    st.partial = "1.5";
+    st.multiKey = "AB;ACD;B";
+    return st;
+}
+
+// The table's rows and its last run, and the statistics file, of a home.
+std::string Scored(const std::filesystem::path& home) {
+    return DumpDatabase(home / "data.mdb", {.only = "exam"}) +
+           DumpDatabase(home / "data.mdb", {.only = "quillory_runs", .lastRun = true}) +
+           testsupport::ReadBytes(home / "统计_exam.txt");
+}
+
+// Another program scores the table with another key while a correction
+// waits for the write lock: the correction corrects the key of that run,
+// and leaves what a full run with that key corrected leaves.
+TEST(RekeyRace, ACorrectionWaitingForAnotherProgramsRunCorrectsThatRun) {
+    TempHome home;
+    const auto dbf = home / "exam.dbf";
+    testsupport::WriteAnswers(dbf, Sheets(60), 'N', 15);
+    const auto rekeyed = home / "rekeyed";
+    ASSERT_EQ(testsupport::RunCli(ScoreArgs(rekeyed.string(), dbf.string(), kEarlierKey)).status,
+              0);
+    core::Workspace ws{rekeyed};
+    ws.startUp();
+    testsupport::ScriptedUi ui;
+    (void)core::OpenAnswerTable(ws, ui, dbf);
+
+    testsupport::OtherProgram other([&](const std::function<void()>& holding) {
+        core::Workspace theirs{rekeyed};
+        theirs.startUp();
+        testsupport::ScriptedUi theirUi;
+        theirUi.answers = {true}; // the lower-case key characters x and z are meant
+        (void)core::OpenAnswerTable(theirs, theirUi, dbf);
+        theirs.connection.beginImmediate();
+        holding();
+        os::RecordingShell shell;
+        if (scoring::ScoreAll(theirs, theirUi, shell, SettingsWith(kKey), {}).outcome !=
+            core::Outcome::Done)
+            throw std::runtime_error("not scored");
+        theirs.connection.commit();
+    });
+    ASSERT_TRUE(other.holding());
+    ws.connection.setBusyNotice([&other] { other.goOn(); });
+    const analysis::RekeyResult r = analysis::ApplyRekey(ws, ui, {12, 'A'});
+    ASSERT_TRUE(other.finish());
+    const std::string corrected = analysis::CorrectedKey(kKey, 12, 'A');
+    EXPECT_EQ(r.run.settings.singleKey, corrected);
+
+    const auto full = home / "full";
+    for (const std::string& key : {kEarlierKey, corrected})
+        ASSERT_EQ(testsupport::RunCli(ScoreArgs(full.string(), dbf.string(), key)).status, 0);
+    EXPECT_TRUE(Scored(rekeyed) == Scored(full))
+        << "the table, the last run or the statistics differ";
+}
+
+// A correction killed between its commit and its files: the next
+// correction, or the next run, finds the files behind the table's last run
+// and writes them as that run would have.
+class RekeyKilledTest : public RekeyCliTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RekeyKilledTest, TheNextCommandWritesTheFilesTheKilledOneLeftBehind) {
+    const bool nextIsRekey = GetParam();
+    Score();
+    const auto history = home / "home" / "标准答案历史.log";
+    const std::size_t before = testsupport::ReadBytes(history).size();
+    const std::string statistics = testsupport::ReadBytes(home / "home" / "统计_exam.txt");
+    const int status = testsupport::InChild([&] {
+        ::setenv("QUILLORY_KILL_AT", "rekey-after-commit", 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        (void)cli::Run({"--home", homeDir(), "rekey", table(), "--question", "12", "--key", "A"});
+    });
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+    EXPECT_EQ(testsupport::ReadBytes(history).size(), before) << "killed before the files";
+    EXPECT_EQ(testsupport::ReadBytes(home / "home" / "统计_exam.txt"), statistics);
+
+    const std::string corrected = analysis::CorrectedKey(kKey, 12, 'A');
+    const auto full = home / "full";
+    ASSERT_EQ(testsupport::RunCli(ScoreArgs(full.string(), table(), corrected)).status, 0);
+    const std::string entry = WithoutTimes(testsupport::ReadBytes(full / "标准答案历史.log"));
+    if (nextIsRekey) {
+        const auto r = Rekey("12", "A");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("已经是 A"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("已经补写"), std::string::npos) << r.err;
+        EXPECT_NE(r.out.find("wrote " + homeDir() + "/统计_exam.txt"), std::string::npos) << r.out;
+        EXPECT_TRUE(Scored(home / "home") == Scored(full))
+            << "the table, the last run or the statistics differ";
+        EXPECT_EQ(WithoutTimes(Tail(testsupport::ReadBytes(history), before)), entry);
+        const std::string repaired = State();
+        const auto again = Rekey("12", "A");
+        EXPECT_EQ(again.err.find("补写"), std::string::npos) << again.err;
+        EXPECT_EQ(State(), repaired) << "the files are up to date now";
+    } else {
+        Score();
+        const std::string next = WithoutTimes(Tail(testsupport::ReadBytes(history), before));
+        ASSERT_GE(next.size(), entry.size());
+        EXPECT_EQ(next.substr(0, entry.size()), entry)
+            << "the killed correction's entry comes first";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(NextCommand, RekeyKilledTest, ::testing::Values(true, false),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Rekey" : "Score");
+                         });
 
 } // namespace

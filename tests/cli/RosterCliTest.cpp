@@ -1,9 +1,14 @@
-#include "tests/support/CliRun.h"
 #include "platform/text/TextFile.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/CliRun.h"
+#include "tests/support/OtherProgram.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 
 namespace {
 
@@ -113,5 +118,46 @@ TEST_F(RosterCliTest, VerifyWithoutARosterFindsGapsWithinClasses) {
     EXPECT_NE(all.find("310101002"), std::string::npos) << all;
     EXPECT_EQ(all.find("310101005"), std::string::npos) << "no gap across the class boundary: " << all;
 }
+
+// A correction killed just before or just after its commit: the table is
+// the old one or the new one, whole, and the log holds no line that the
+// table does not bear out; the next correction goes through.
+class VerifyKilledTest : public RosterCliTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(VerifyKilledTest, TheTableIsOldOrNewAndTheLogNamesNoChangeItDoesNotHold) {
+    const bool committed = std::string(GetParam()) == "correction-after-commit";
+    testsupport::WriteAnswers(home / "v.dbf", {{"310101040", "12"}, {"310101002", "12"}}, 'N');
+    const auto v = (home / "v.dbf").string();
+    ASSERT_EQ(Cli({"--home", home_(), "verify", v}).status, 0);
+    const int status = testsupport::InChild([&] {
+        ::setenv("QUILLORY_KILL_AT", GetParam(), 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        (void)cli::Run({"--home", home_(), "verify", v, "--fix", "310101040=310101010"});
+    });
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+
+    auto r = Sql(v, "select BH from v order by rowid");
+    EXPECT_EQ(r.out, std::string("记录数:2  题目数:2\nBH\n") +
+                         (committed ? "310101010" : "310101040") + "\n310101002\n");
+    r = Sql(v, "pragma integrity_check");
+    EXPECT_EQ(r.out, "记录数:2  题目数:2\nintegrity_check\nok\n");
+    const auto log = home / "home" / "考号更正.log";
+    EXPECT_TRUE(!std::filesystem::exists(log) || text::LoadLines(log).empty())
+        << "the line is written only after the commit, and the kill came first";
+
+    r = Cli({"--home", home_(), "verify", v, "--fix", "310101002=310101003"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(text::LoadLines(log).size(), 1u);
+    EXPECT_NE(text::LoadLines(log)[0].find("\t310101002\t310101003\t"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(KillPoints, VerifyKilledTest,
+                         ::testing::Values("correction-before-commit", "correction-after-commit"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.index == 0 ? "BeforeTheCommit"
+                                                                : "AfterTheCommit");
+                         });
 
 } // namespace

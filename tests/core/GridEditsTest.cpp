@@ -191,4 +191,25 @@ TEST_F(GridEditsTest, AnEditThatCannotBeLoggedIsNotPosted) {
     EXPECT_FALSE(edits.canUndo());
 }
 
+// A log that opens but takes no line (a full disk: /dev/full): the edit is
+// committed before its line is written, so it stays made and can be
+// undone, and the error says that it is not logged.
+TEST_F(GridEditsTest, AnEditWhoseLineCannotBeWrittenIsMadeAndSaidSo) {
+    std::filesystem::create_symlink("/dev/full", home / "编辑记录.log");
+    const int score = ws.view.fieldIndex("score");
+    try {
+        (void)edits.post(ws, 0, score, 5.0);
+        ADD_FAILURE() << "the full disk went unsaid";
+    } catch (const core::AppError& e) {
+        EXPECT_NE(std::string(e.what()).find("已改为“5”，但没有记入 编辑记录.log"),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(Stored("score", "202601001"), "5");
+    EXPECT_TRUE(edits.canUndo());
+    EXPECT_THROW((void)edits.undoLast(ws), core::AppError);
+    EXPECT_EQ(Stored("score", "202601001"), "") << "undone, only not logged";
+    EXPECT_FALSE(edits.canUndo());
+}
+
 } // namespace

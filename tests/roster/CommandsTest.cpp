@@ -1,14 +1,15 @@
+#include "roster/Commands.h"
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "platform/db/Query.h"
 #include "platform/os/Shell.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "roster/Commands.h"
 #include "roster/Corrections.h"
 #include "roster/Error.h"
 #include "roster/VerifyReport.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/OtherProgram.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 
@@ -342,6 +343,110 @@ TEST_F(RosterCommandsTest, UndoRefusesASheetChangedSince) {
     EXPECT_EQ(NumberOfRow(1), "310101077");
     EXPECT_TRUE(session.canUndo());
     EXPECT_EQ(Log().size(), 1u);
+}
+
+// Another program corrects the table while a correction waits for the write
+// lock: the waiting one checks the table as the other left it. The other
+// program takes the lock first and changes the table only once the test's
+// correction has said that it waits (the connection's busy notice).
+struct RaceCase {
+    const char* name;
+    const char* otherChange;          // the other program's statement, inside its held lock
+    const char* correction;           // ours, "" for an undo of ours of 202601001=209999999
+    const char* refusal;              // what ours says
+    std::vector<std::string> numbers; // the table after both, by rowid
+};
+
+class CorrectionRaceTest : public RosterCommandsTest,
+                           public ::testing::WithParamInterface<RaceCase> {};
+
+TEST_P(CorrectionRaceTest, TheWaitingCorrectionIsCheckedAgainstTheOtherProgramsChange) {
+    const RaceCase c = GetParam();
+    OpenSheets({"202601001", "202601002", "202601003"});
+    roster::CorrectionSession session;
+    const bool undo = std::string(c.correction).empty();
+    if (undo)
+        (void)session.correct(ws, "exam", *roster::ParseCorrection("202601001=209999999"));
+    const auto logged = Log().size();
+    const std::filesystem::path database = ws.connection.file();
+    testsupport::OtherProgram other([&](const std::function<void()>& holding) {
+        db::Connection c2;
+        c2.open(database);
+        c2.beginImmediate();
+        holding();
+        c2.execute(c.otherChange);
+        c2.commit();
+    });
+    ASSERT_TRUE(other.holding());
+    ws.connection.setBusyNotice([&other] { other.goOn(); });
+    try {
+        if (undo)
+            (void)session.undoLast(ws);
+        else
+            (void)roster::CorrectNumber(ws, "exam", *roster::ParseCorrection(c.correction));
+        ADD_FAILURE() << "the correction went through";
+    } catch (const core::AppError& e) {
+        EXPECT_NE(std::string(e.what()).find(c.refusal), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(other.finish());
+    EXPECT_EQ(Numbers(), c.numbers);
+    EXPECT_EQ(Log().size(), logged) << "no line for a correction not made";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Races, CorrectionRaceTest,
+    ::testing::Values(RaceCase{"SameNewNumber",
+                               "UPDATE exam SET BH = '209999999' WHERE BH = '202601001'",
+                               "202601002=209999999",
+                               "已经有答卷",
+                               {"209999999", "202601002", "202601003"}},
+                      RaceCase{"SameSheet",
+                               "UPDATE exam SET BH = '208888888' WHERE BH = '202601001'",
+                               "202601001=209999999",
+                               "没有考号为 202601001",
+                               {"208888888", "202601002", "202601003"}},
+                      RaceCase{"UndoOfASheetCorrectedSince",
+                               "UPDATE exam SET BH = '207777777' WHERE rowid = 1",
+                               "",
+                               "已不是 209999999",
+                               {"207777777", "202601002", "202601003"}}),
+    [](const ::testing::TestParamInfo<RaceCase>& info) { return std::string(info.param.name); });
+
+// The log line of a correction goes in after the commit: a log that cannot
+// be opened stops the correction before anything changes; the session's
+// undo list follows the table.
+TEST_F(RosterCommandsTest, ALogThatCannotBeOpenedStopsTheCorrection) {
+    OpenSheets({"310101040", "310101002"});
+    std::filesystem::create_directory(home / roster::CorrectionLogName());
+    roster::CorrectionSession session;
+    EXPECT_THROW((void)session.correct(ws, "exam", *roster::ParseCorrection("310101040=310101010")),
+                 std::exception);
+    EXPECT_EQ(Numbers(), (std::vector<std::string>{"310101040", "310101002"}));
+    EXPECT_FALSE(session.canUndo());
+}
+
+// A log that opens but takes no line (a full disk: /dev/full): the
+// correction is committed first, so it stays made, the session can undo it,
+// and the error says that it is not logged.
+TEST_F(RosterCommandsTest, ACorrectionWhoseLineCannotBeWrittenIsMadeAndSaidSo) {
+    OpenSheets({"310101040", "310101002"});
+    std::filesystem::create_symlink("/dev/full", home / roster::CorrectionLogName());
+    roster::CorrectionSession session;
+    try {
+        (void)session.correct(ws, "exam", *roster::ParseCorrection("310101040=310101010"));
+        ADD_FAILURE() << "the full disk went unsaid";
+    } catch (const roster::LoggedLate& e) {
+        EXPECT_NE(
+            std::string(e.what()).find(
+                "考号已更正（表 exam 第 2 条，310101040 -> 310101010），但没有记入 考号更正.log"),
+            std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(Numbers(), (std::vector<std::string>{"310101010", "310101002"}));
+    ASSERT_TRUE(session.canUndo());
+    EXPECT_THROW((void)session.undoLast(ws), roster::LoggedLate);
+    EXPECT_EQ(Numbers(), (std::vector<std::string>{"310101040", "310101002"}));
+    EXPECT_FALSE(session.canUndo());
 }
 
 } // namespace

@@ -45,7 +45,8 @@ std::string DumpDatabase(db::Connection& c, const DumpChoice& choice) {
         while (rows.step()) {
             for (int i = 0; i < rows.columnCount(); ++i) {
                 const std::string name = rows.columnName(i);
-                if (runs && (name == "id" || name == "run_time"))
+                if ((runs && (name == "id" || name == "run_time")) ||
+                    (sources && name == "imported"))
                     continue;
                 if (sources && name == "imported") // the time of day of the import
                     continue;

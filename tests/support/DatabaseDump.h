@@ -17,8 +17,8 @@ struct DumpChoice {
 
 // Every row of the tables of a scratch database in rowid order, each value
 // exactly (doubles by their bits); the recorded runs without their id and
-// time; not the work tables an opening uses (t, t2, temp, zonghe) nor
-// virtual tables.
+// time, the tables' sources without their import time; not the work tables
+// an opening uses (t, t2, temp, zonghe) nor virtual tables.
 [[nodiscard]] std::string DumpDatabase(db::Connection& connection, const DumpChoice& choice = {});
 [[nodiscard]] std::string DumpDatabase(const std::filesystem::path& mdb, const DumpChoice& choice = {});
 
