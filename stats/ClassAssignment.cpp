@@ -180,21 +180,25 @@ bool ClassRangeFits(const ClassSettings& s, core::Ui& ui, const std::string& cap
 
 } // namespace
 
-bool ClassSettingsAreSound(const ClassSettings& s, core::Ui& ui, const std::string& caption) {
-    auto refuse = [&](const char* text) {
-        ui.message(text, caption, core::Icon::Error);
-        return false;
-    };
+const char* ClassPatternProblem(const ClassSettings& s) {
     if (s.prefixMode && s.prefix.empty())
-        return refuse("考号前缀设置错误。");
+        return "考号前缀设置错误。";
     if (!s.prefixMode && s.startPosition == 0)
-        return refuse("班级编号起始位设置错误。");
+        return "班级编号起始位设置错误。";
     long long v = s.totalLength - (s.prefixMode ? static_cast<long long>(text::GbkWidth(s.prefix)) : 0) -
                   s.codeLength;
     if (v <= 0)
-        return refuse("错误: 得到小于等于零的考号中可变字符长度。");
+        return "错误: 得到小于等于零的考号中可变字符长度。";
     if (s.firstClass > s.lastClass)
-        return refuse("错误: 班别大小顺序不对。应该从小到大。");
+        return "错误: 班别大小顺序不对。应该从小到大。";
+    return nullptr;
+}
+
+bool ClassSettingsAreSound(const ClassSettings& s, core::Ui& ui, const std::string& caption) {
+    if (const char* problem = ClassPatternProblem(s)) {
+        ui.message(problem, caption, core::Icon::Error);
+        return false;
+    }
     return ClassRangeFits(s, ui, caption);
 }
 

@@ -54,6 +54,10 @@ private:
     std::unordered_map<std::size_t, Shape> mByLength; // pattern length in characters
 };
 
+// What is wrong with the class pattern the exam-number settings make, as
+// the message that says so; nullptr when nothing is.
+[[nodiscard]] const char* ClassPatternProblem(const ClassSettings& settings);
+
 // The checks of exam-number settings (a sound class pattern, a class range
 // the class code can write); false after showing the message with `caption`.
 [[nodiscard]] bool ClassSettingsAreSound(const ClassSettings& settings, core::Ui& ui, const std::string& caption);

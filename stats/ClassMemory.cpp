@@ -1,5 +1,7 @@
 #include "stats/ClassMemory.h"
 
+#include "stats/ClassAssignment.h"
+
 #include "platform/db/JetSql.h"
 #include "platform/db/Query.h"
 #include "platform/db/Statement.h"
@@ -26,6 +28,8 @@ void CreateSettingsTable(db::Connection& c) {
 
 void RememberClassSettings(db::Connection& connection, const std::string& table,
                            const ClassSettings& s) {
+    if (!s.predefined && ClassPatternProblem(s))
+        return; // settings no class run could use would only stop the next one
     CreateSettingsTable(connection);
     db::Statement put =
         connection.prepare("INSERT OR REPLACE INTO " + db::jet::QuoteName(ClassSettingsTableName) +

@@ -17,7 +17,9 @@ namespace stats {
 inline constexpr const char* ClassSettingsTableName = "quillory_class_settings";
 
 // Keeps `settings` as the table's last used class settings (names compared
-// without regard to case), creating the table on first use.
+// without regard to case), creating the table on first use. Exam-number
+// settings whose class pattern is unsound (ClassPatternProblem) are not
+// kept: the settings kept before stay.
 void RememberClassSettings(db::Connection& connection, const std::string& table,
                            const ClassSettings& settings);
 

@@ -128,8 +128,18 @@ TEST_F(ClassesCliTest, TheLastUsedSettingsAreTakenByEveryCommandWithoutClassOpti
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Has(r.err, "有 20 份答卷不属于任何班级"))
         << "the remembered range again: " << r.err;
-    r = Run({"verify"});
+    ASSERT_EQ(Run({"verify"}).status, 0);
     ASSERT_EQ(r.status, 0) << r.err;
+}
+
+TEST_F(ClassesCliTest, ACheckWithoutClassSettingsKeepsNothingThatStopsTheNextRun) {
+    ASSERT_EQ(Run({"verify"}).status, 0);
+    auto r = Run({"results"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Distinct(ClassesInWorkbook()).size(), 8u) << "the suggestion, as on a fresh home";
+    ASSERT_EQ(Run({"verify"}).status, 0);
+    r = Run({"classes"});
+    EXPECT_EQ(r.status, 0) << "the settings the workbook used, not the check's empty ones: " << r.err;
 }
 
 TEST_F(ClassesCliTest, OneClassWhileTheNumbersShowSeveralIsSaid) {
