@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,8 +42,8 @@ bool IsTemporary(const std::string& name) {
 
 class NamesCliTest : public ::testing::Test {
   protected:
-    // Four classes of five sheets, scored: two single-choice questions.
-    void Score(const std::string& name) {
+    // Four classes of five sheets of two single-choice questions.
+    void Write(const std::string& name) {
         table = home / (name + ".dbf");
         std::vector<std::pair<std::string, std::string>> sheets;
         for (int cls = 1; cls <= 4; ++cls)
@@ -50,7 +51,13 @@ class NamesCliTest : public ::testing::Test {
                 sheets.emplace_back("20260" + std::to_string(cls) + "00" + std::to_string(seat),
                                     seat % 2 ? "12" : "21");
         testsupport::WriteAnswers(table, sheets, 'N');
-        const auto r = Run({"score", "--segment", "2:1", "--key", "AB"});
+    }
+
+    testsupport::CliResult ScoreRun() { return Run({"score", "--segment", "2:1", "--key", "AB"}); }
+
+    void Score(const std::string& name) {
+        Write(name);
+        const auto r = ScoreRun();
         ASSERT_EQ(r.status, 0) << r.err;
     }
 
@@ -81,9 +88,9 @@ struct Report {
 
 const Report kReports[] = {
     {"analyze", "试卷分析_", ".txt"},
-    {"verify", "考号核对_", ".txt"},
     {"classes", "分班统计_", ".txt"},
     {"results", "成绩分析_", ".xlsx"},
+    {"verify", "考号核对_", ".txt"},
 };
 
 // The temporary names do not grow with the report's: every report of the
@@ -120,6 +127,20 @@ TEST_F(NamesCliTest, AReportNameTooLongIsSaidAndNothingIsWritten) {
         EXPECT_FALSE(entry.find(name) != std::string::npos &&
                      std::find(before.begin(), before.end(), entry) == before.end())
             << "written although refused: " << entry;
+}
+
+// The table's own name fits and the statistics file's does not: the run
+// stops before it writes a score.
+TEST_F(NamesCliTest, AScoringRunWhoseStatisticsNameIsTooLongScoresNothing) {
+    const std::string name = LongName(81) + "xy";
+    Write(name);
+    auto r = ScoreRun();
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_TRUE(Has(r.err, "文件名太长")) << r.err;
+    EXPECT_TRUE(Has(r.err, "统计_" + name + ".txt")) << r.err;
+    r = Run({"sql", "--statement", "select count(SCORE) as n from [" + name + "]"});
+    EXPECT_EQ(r.out, "记录数:20  题目数:2\nn\n0\n") << r.err;
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
 }
 
 // A tab or a line break in a new number would write a second, well-formed
