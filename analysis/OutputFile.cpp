@@ -1,16 +1,24 @@
 #include "analysis/OutputFile.h"
 
 #include "analysis/Run.h"
+#include "platform/text/TemporaryName.h"
 #include "platform/text/TextFile.h"
 
 #include <system_error>
-#include <unistd.h>
 
 namespace analysis {
 
+void CheckNameFits(const std::filesystem::path& target) {
+    try {
+        text::CheckNameFits(target);
+    } catch (const std::runtime_error& e) {
+        throw Error(e.what());
+    }
+}
+
 PendingFile::PendingFile(std::filesystem::path target) : mTarget(std::move(target)) {
-    mTemporary = mTarget;
-    mTemporary += "." + std::to_string(::getpid()) + ".tmp";
+    CheckNameFits(mTarget);
+    mTemporary = text::TemporaryBeside(mTarget);
 }
 
 PendingFile::~PendingFile() {

@@ -24,6 +24,8 @@ double RequiredNumber(const std::string& typed, const std::string& what) {
 
 void WriteFiles(const core::Workspace& ws, const TableAnalysisSettings& settings,
                 TableAnalysisResult& result) {
+    if (settings.json)
+        CheckNameFits(*settings.json);
     const AnalysisFiles files = WriteAnalysisFiles(result.analysis, ws.home(), ws.Fields.TextEncoding);
     result.report = files.report;
     result.workbook = files.workbook;
@@ -39,6 +41,8 @@ AnalysisFiles WriteAnalysisFiles(const ExamAnalysis& analysis, const std::filesy
                                  text::Encoding encoding) {
     AnalysisFiles files{folder / ReportFileName(analysis.table),
                         folder / WorkbookFileName(analysis.table)};
+    CheckNameFits(files.report);
+    CheckNameFits(files.workbook);
     WriteTextReport(analysis, files.report, encoding);
     WriteWorkbook(analysis, files.workbook);
     return files;

@@ -19,11 +19,7 @@ std::tm LocalNow() {
 }
 
 std::string OneLine(const db::Value& v) {
-    std::string s = db::Query::ToText(v);
-    for (char& c : s)
-        if (c == '\t' || c == '\r' || c == '\n')
-            c = ' ';
-    return s;
+    return text::LogField(db::Query::ToText(v));
 }
 
 bool SameText(const db::Value& a, const db::Value& b) {
@@ -62,8 +58,9 @@ std::string EditLogLine(const std::tm& when, EditKind kind, const CellEdit& edit
                   when.tm_mon + 1, when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec);
     std::string line = time;
     line += kind == EditKind::Edit ? "\t编辑\t" : "\t撤销\t";
-    line.append(edit.table).append("\t").append(edit.examNumber).append("\t");
-    line.append(edit.column).append("\t").append(OneLine(edit.before)).append("\t");
+    line.append(text::LogField(edit.table)).append("\t");
+    line.append(text::LogField(edit.examNumber)).append("\t");
+    line.append(text::LogField(edit.column)).append("\t").append(OneLine(edit.before)).append("\t");
     line.append(OneLine(edit.after));
     return line;
 }

@@ -7,6 +7,7 @@ namespace core {
 
 void StartUp(Workspace& ws, Ui& ui) {
     os::RemoveStaleProcessTempFolders();
+    os::RemoveStaleTemporaryFiles(ws.home());
     ws.startUp();
     for (const auto& problem : ConfigProblems(ws.configFile()))
         ui.message(problem, Title(ws), Icon::Warning);

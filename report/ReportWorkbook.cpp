@@ -1,6 +1,7 @@
 #include "report/ReportWorkbook.h"
 
 #include "platform/text/Gbk.h"
+#include "platform/text/TemporaryName.h"
 #include "report/ExportExcel.h"
 
 #include <xlsxwriter.h>
@@ -182,7 +183,8 @@ private:
 int WriteReportWorkbook(db::Query& rows, const std::filesystem::path& file, long long sheetRows) {
     if (sheetRows < 2)
         throw std::invalid_argument("a worksheet needs room for the header and a row");
-    PartFile part(file.string() + ".part");
+    text::CheckNameFits(file);
+    PartFile part(text::TemporaryBeside(file));
     int sheets = 0;
     {
         ControlsOff off(rows);

@@ -1,8 +1,20 @@
 #include "results/Book.h"
 
+#include "platform/text/TemporaryName.h"
+
 #include <stdexcept>
 
 namespace results {
+namespace {
+
+// The name the workbook is written under until commit(); the final name is
+// checked first, so that a name too long fails before any work is done.
+std::filesystem::path TemporaryFor(const std::filesystem::path& file) {
+    text::CheckNameFits(file);
+    return text::TemporaryBeside(file);
+}
+
+} // namespace
 
 void Check(lxw_error error, const char* what) {
     if (error != LXW_NO_ERROR)
@@ -21,8 +33,7 @@ void PageBreakBefore(lxw_worksheet* sheet, lxw_row_t row) {
     Check(worksheet_set_h_pagebreaks(sheet, breaks), "page break");
 }
 
-Book::Book(const std::filesystem::path& file, bool large)
-    : mFile(file), mPart(file.string() + ".part") {
+Book::Book(const std::filesystem::path& file, bool large) : mFile(file), mPart(TemporaryFor(file)) {
     mTempFolder = file.parent_path().empty() ? "." : file.parent_path().string();
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
@@ -30,7 +41,7 @@ Book::Book(const std::filesystem::path& file, bool large)
     options.use_zip64 = large ? LXW_TRUE : LXW_FALSE;
     mBook = workbook_new_opt(mPart.c_str(), &options);
     if (!mBook)
-        throw std::runtime_error("不能创建 " + mPart.string());
+        throw std::runtime_error("不能创建 " + mFile.string() + " 的临时文件 " + mPart.string());
     mHeader = workbook_add_format(mBook);
     format_set_bold(mHeader);
     format_set_align(mHeader, LXW_ALIGN_CENTER);

@@ -9,8 +9,10 @@ namespace results {
 
 // The workbook being written: libxlsxwriter in constant-memory mode, each
 // worksheet's rows streamed to a temporary file in the destination folder,
-// the whole written under a temporary name. commit() closes it and renames
-// it into place; destroyed without commit(), it leaves nothing behind.
+// the whole written under a short temporary name beside it. commit() closes
+// it and renames it into place; destroyed without commit(), it leaves
+// nothing behind. Throws std::runtime_error ("文件名太长") when the file's
+// name is longer than its folder allows.
 class Book {
 public:
     // `large`: the worksheets may pass 4 GB of XML (ZIP64 container).

@@ -1,5 +1,6 @@
 #include "roster/Correction.h"
 
+#include "platform/text/TextFile.h"
 #include "roster/CellText.h"
 
 #include <charconv>
@@ -24,6 +25,13 @@ std::vector<std::uint32_t> SheetsWith(const SheetList& sheets, std::string_view 
         if (blank ? IsBlank(sheets.id(i)) : sheets.id(i) == id)
             found.push_back(i);
     return found;
+}
+
+bool HasControl(std::string_view id) {
+    for (char c : id)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return true;
+    return false;
 }
 
 std::string Shown(std::string_view id) {
@@ -61,6 +69,8 @@ CorrectionCheck CheckCorrection(const SheetList& sheets, const Correction& c) {
     };
     if (IsBlank(c.newId))
         return refuse("新考号为空");
+    if (HasControl(c.newId))
+        return refuse("新考号中有制表符、换行等控制字符: " + text::LogField(c.newId));
     if (c.newId == c.oldId)
         return refuse("新考号与原考号相同: " + c.newId);
     if (!SheetsWith(sheets, c.newId).empty())
@@ -95,7 +105,8 @@ std::string CorrectionLogLine(const std::tm& when, CorrectionKind kind, std::str
                   when.tm_mon + 1, when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec);
     std::string line = time;
     line += kind == CorrectionKind::Correct ? "\t更正\t" : "\t撤销\t";
-    line.append(table).append("\t").append(oldId).append("\t").append(newId).append("\t");
+    line.append(text::LogField(table)).append("\t").append(text::LogField(oldId)).append("\t");
+    line.append(text::LogField(newId)).append("\t");
     if (score)
         line += FormatNumber(*score);
     return line;

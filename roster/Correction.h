@@ -32,7 +32,8 @@ struct CorrectionCheck {
     std::string refusal;                // Chinese, empty when accepted
 };
 
-// Refused: an empty NEW, NEW equal to OLD, a NEW that a sheet already has,
+// Refused: an empty NEW, a NEW with control characters (a tab or a line
+// break would split the log's line), NEW equal to OLD, a NEW that a sheet already has,
 // an OLD that no sheet has, an OLD that several sheets have unless `record`
 // names one of them, a `record` that is not a sheet with OLD.
 [[nodiscard]] CorrectionCheck CheckCorrection(const SheetList& sheets, const Correction& c);
@@ -40,7 +41,8 @@ struct CorrectionCheck {
 enum class CorrectionKind { Correct, Undo };
 
 // One line of "考号更正.log": time, kind (更正 or 撤销), table, old number,
-// new number, score (blank when unscored), separated by tabs:
+// new number, score (blank when unscored), separated by tabs (a tab or line
+// break inside a field becomes a blank, text::LogField):
 // "2026-06-14 09:30:05\t更正\texam\t310101091\t310101019\t85".
 [[nodiscard]] std::string CorrectionLogLine(const std::tm& when, CorrectionKind kind,
                                             std::string_view table, std::string_view oldId,

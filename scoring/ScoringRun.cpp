@@ -7,6 +7,7 @@
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
 #include "platform/text/Gbk.h"
+#include "platform/text/TemporaryName.h"
 #include "platform/text/TextFile.h"
 #include "scoring/MarkCodes.h"
 #include "scoring/RunChecks.h"
@@ -303,6 +304,7 @@ ScoringResult ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell, cons
     auto plan = PlanRun(ws, ui, st);
     if (!plan)
         return {};
+    text::CheckNameFits(ws.file("统计_" + ws.TableName + ".txt")); // before any score is written
     const RunStatistics stats = ScoreSheets(ws, ui, *plan, st);
     return WriteResults(ws, ui, shell, st, stats, followUps);
 }

@@ -1,3 +1,4 @@
+#include "platform/text/TextFile.h"
 #include "scoring/NumberText.h"
 #include "scoring/TextColumns.h"
 #include "scoring/ScoringRun.h"
@@ -9,11 +10,16 @@ namespace {
 
 std::int32_t CountOf(const RunStatistics& s, int k, char key) {
     switch (key) {
-    case 'A': return s.countA[static_cast<std::size_t>(k)];
-    case 'B': return s.countB[static_cast<std::size_t>(k)];
-    case 'C': return s.countC[static_cast<std::size_t>(k)];
-    case 'D': return s.countD[static_cast<std::size_t>(k)];
-    default: return 0;
+    case 'A':
+        return s.countA[static_cast<std::size_t>(k)];
+    case 'B':
+        return s.countB[static_cast<std::size_t>(k)];
+    case 'C':
+        return s.countC[static_cast<std::size_t>(k)];
+    case 'D':
+        return s.countD[static_cast<std::size_t>(k)];
+    default:
+        return 0;
     }
 }
 
@@ -66,11 +72,11 @@ std::vector<std::string> StatisticsLines(const RunStatistics& s) {
 
 std::vector<std::string> HistoryLines(const std::string& table, const std::string& singleKey,
                                       const std::string& multiKey, const std::string& now) {
-    std::vector<std::string> lines = {table + "  " + now};
+    std::vector<std::string> lines = {text::LogField(table) + "  " + now};
     if (!singleKey.empty())
-        lines.push_back(singleKey);
+        lines.push_back(text::LogField(singleKey));
     if (!multiKey.empty())
-        lines.push_back(multiKey);
+        lines.push_back(text::LogField(multiKey));
     lines.emplace_back();
     return lines;
 }
@@ -80,8 +86,8 @@ std::string HistoryTime() {
     std::tm local{};
     localtime_r(&t, &local);
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     return buf;
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/automation/Automation.h"
 #include "platform/text/Gbk.h"
+#include "platform/text/TemporaryName.h"
 
 #include <xlsxwriter.h>
 
@@ -340,7 +341,8 @@ void WriteWorkbookTo(const Sheet& s, const std::string& path) {
 
 // The workbook whole or not at all: written beside its place, then renamed.
 void WriteWorkbook(const Sheet& s, const std::string& path) {
-    const std::string part = path + ".part";
+    text::CheckNameFits(path);
+    const std::string part = text::TemporaryBeside(path).string();
     try {
         WriteWorkbookTo(s, part);
     } catch (...) {

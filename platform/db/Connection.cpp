@@ -520,6 +520,22 @@ void Connection::commit() { Exec(handle(), "COMMIT"); }
 void Connection::rollback() { Exec(handle(), "ROLLBACK"); }
 bool Connection::inTransaction() const { return mDb && !sqlite3_get_autocommit(mDb); }
 
+namespace {
+
+// Ends a transaction whose COMMIT failed. SQLite keeps it open after some
+// failures (a full disk among them), its changes half in the database file
+// and half in the journal: rolled back now, the file holds the last commit
+// whole, also for a copy made without the journal.
+void RollBackFailedCommit(Connection& c) noexcept {
+    try {
+        if (c.inTransaction())
+            c.rollback();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
 Transaction::Transaction(Connection& c, Mode mode) : mConnection(c), mMode(mode) {
     if (!c.inTransaction()) {
         if (mode == Immediate)
@@ -539,13 +555,19 @@ Transaction::~Transaction() {
         else
             mConnection.rollback();
     } catch (...) {
+        RollBackFailedCommit(mConnection);
     }
 }
 
 void Transaction::commit() {
     if (mActive) {
         mActive = false;
-        mConnection.commit();
+        try {
+            mConnection.commit();
+        } catch (...) {
+            RollBackFailedCommit(mConnection);
+            throw;
+        }
     }
 }
 

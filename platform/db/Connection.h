@@ -168,8 +168,9 @@ void CheckUserStatement(std::string_view jetSql);
 // without either; with CommitAlways it is committed also when an error ends
 // the scope, so that the work of a long loop stays done. A transaction the
 // database has already ended (SQLite rolls back by itself on some errors)
-// is not committed again. Inside a transaction that is already open it does
-// nothing: the outer one decides.
+// is not committed again; one whose commit fails (a full disk) is rolled
+// back before the error goes on. Inside a transaction that is already open
+// it does nothing: the outer one decides.
 class Transaction {
 public:
     // Immediate takes the write lock at once (waiting for another program),

@@ -1,6 +1,7 @@
 #include "platform/os/Folders.h"
 
 #include "platform/text/Gbk.h"
+#include "platform/text/TemporaryName.h"
 
 #include <cerrno>
 #include <charconv>
@@ -162,6 +163,53 @@ void RemoveStaleProcessTempFolders() {
             continue;
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
+    }
+}
+
+namespace {
+
+// The process id of an earlier version's temporary file, ".<name>.<pid>.tmp";
+// 0 for any other name.
+long PidOfEarlierTemporary(const std::string& name) {
+    constexpr std::string_view suffix = ".tmp";
+    if (name.size() < 2 || name.front() != '.' || !name.ends_with(suffix))
+        return 0;
+    const std::string_view stem(name.data(), name.size() - suffix.size());
+    const std::size_t dot = stem.rfind('.');
+    if (dot == std::string_view::npos || dot < 2)
+        return 0;
+    long pid = 0;
+    const char* last = stem.data() + stem.size();
+    const auto [end, error] = std::from_chars(stem.data() + dot + 1, last, pid);
+    return error == std::errc() && end == last && pid > 0 ? pid : 0;
+}
+
+// The results workbook of an earlier version, under its temporary name.
+bool IsEarlierWorkbookPart(const std::string& name) {
+    return name.starts_with("成绩分析_") && name.ends_with(".xlsx.part");
+}
+
+} // namespace
+
+void RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
+    const std::time_t now = std::time(nullptr);
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::filesystem::path& file = it->path();
+        const std::string name = file.filename().string();
+        long pid = text::TemporaryNameOwner(name);
+        if (pid == 0)
+            pid = PidOfEarlierTemporary(name);
+        if (pid == 0 ? !IsEarlierWorkbookPart(name) : pid == ::getpid())
+            continue;
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid())
+            continue;
+        if (pid == 0 ? now - st.st_mtime <= kStaleAfter : ProcessMayLive(pid))
+            continue;
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
     }
 }
 

@@ -75,6 +75,13 @@ void SetProgramFolder(const std::filesystem::path& folder);
 // other entry stays. Failures are ignored: nothing depends on the removal.
 void RemoveStaleProcessTempFolders();
 
+// Removes from the folder (the program folder) the temporary files that
+// this user's writers left when they were killed: ".q<pid>-<random>.tmp"
+// whose process is gone, the ".<name>.<pid>.tmp" of earlier versions whose
+// process is gone, and their "成绩分析_<table>.xlsx.part" unchanged for a
+// day. Every other entry stays; failures are ignored.
+void RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
+
 // The file at folder/name, the name compared without regard to ASCII case
 // (A.DBF answers for a.dbf). Empty when there is none.
 [[nodiscard]] std::filesystem::path FindFileNoCase(const std::filesystem::path& folder,

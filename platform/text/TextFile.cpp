@@ -1,6 +1,7 @@
 #include "platform/text/TextFile.h"
 
 #include "platform/text/Gbk.h"
+#include "platform/text/TemporaryName.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -14,7 +15,19 @@ namespace text {
 namespace {
 
 [[noreturn]] void CannotWrite(const std::filesystem::path& file, int error) {
+    if (error == ENAMETOOLONG)
+        CheckNameFits(file); // says so in words when it is the file's own name
     throw std::runtime_error("不能写入文件 " + file.string() + ": " + std::strerror(error));
+}
+
+// A new temporary file beside `file`, open for writing; its name in `temp`.
+int CreateTemporary(const std::filesystem::path& file, std::filesystem::path& temp) {
+    for (int attempt = 0;; ++attempt) {
+        temp = TemporaryBeside(file);
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST || attempt == 8)
+            return fd;
+    }
 }
 
 // Writes all the bytes to an open descriptor; the errno of a failure, or 0.
@@ -38,9 +51,9 @@ int WriteAll(int fd, std::string_view bytes) {
 std::string GbkLines(const std::vector<std::string>& lines) { return EncodeLines(lines, Encoding::Gbk); }
 
 void WriteWhole(const std::filesystem::path& file, std::string_view bytes) {
-    const std::filesystem::path temp =
-        file.parent_path() / ("." + file.filename().string() + "." + std::to_string(::getpid()) + ".tmp");
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    CheckNameFits(file);
+    std::filesystem::path temp;
+    int fd = CreateTemporary(file, temp);
     if (fd < 0)
         CannotWrite(file, errno);
     int error = WriteAll(fd, bytes);
@@ -106,6 +119,14 @@ void SaveLines(const std::filesystem::path& file, const std::vector<std::string>
 
 void AppendLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {
     AppendWhole(file, GbkLines(lines));
+}
+
+std::string LogField(std::string_view text) {
+    std::string field(text);
+    for (char& c : field)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = ' ';
+    return field;
 }
 
 std::vector<std::string> LoadLines(const std::filesystem::path& file) {

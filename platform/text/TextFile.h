@@ -56,6 +56,11 @@ class LogFile {
     int mFd = -1;
 };
 
+// The text of one field of a log line: control characters, the tabs that
+// separate the fields and the line breaks that end the lines among them,
+// become blanks, so that no field can end its line or forge another.
+[[nodiscard]] std::string LogField(std::string_view text);
+
 // Reads a GBK text file into UTF-8 lines (CR LF or LF line ends).
 [[nodiscard]] std::vector<std::string> LoadLines(const std::filesystem::path& file);
 

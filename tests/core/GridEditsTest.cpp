@@ -75,6 +75,10 @@ TEST(EditLogLineTest, NamesEveryPartAndKeepsOneLine) {
     e.after = std::int64_t{3};
     EXPECT_EQ(core::EditLogLine(At(23, 59, 59), core::EditKind::Undo, e),
               "2026-06-07 23:59:59\t撤销\t期中\t202601003\tscore\ta b  c\t3");
+    // Every field keeps to its line: the table, the number and the column too.
+    e = {"期\n中", 7, "2026\t01003", "sc\rore", std::string("x"), std::string("y")};
+    EXPECT_EQ(core::EditLogLine(At(9, 5, 0), core::EditKind::Edit, e),
+              "2026-06-07 09:05:00\t编辑\t期 中\t2026 01003\tsc ore\tx\ty");
 }
 
 TEST_F(GridEditsTest, AnEditPostsAndIsLoggedInGbkWithCrLf) {

@@ -1,6 +1,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/Error.h"
 #include "platform/db/Query.h"
+#include "platform/db/Statement.h"
 #include "tests/support/DbfWriter.h"
 #include "tests/support/TempHome.h"
 
@@ -196,6 +197,39 @@ TEST_F(ConnectionTest, TransactionCommitsOnBothPathsWhenAskedTo) {
         c.execute("INSERT INTO x VALUES (2)");
     }
     EXPECT_EQ(Column("select a from x"), std::vector<std::string>{"1"});
+}
+
+// A commit that fails leaves SQLite's transaction open (a full disk does
+// so; a deferred foreign key that is still broken at the commit is the way
+// to make one fail here): the transaction is rolled back before the error
+// goes on, on the commit() path and on CommitAlways's way out of a scope.
+TEST_F(ConnectionTest, AFailedCommitIsRolledBackBeforeTheErrorGoesOn) {
+    c.prepare("PRAGMA foreign_keys = ON").step();
+    c.prepare("CREATE TABLE p (id INTEGER PRIMARY KEY)").step();
+    c.prepare("CREATE TABLE k (p INTEGER REFERENCES p(id) DEFERRABLE INITIALLY DEFERRED)").step();
+    c.execute("INSERT INTO p VALUES (1)");
+    for (const auto mode : {db::Transaction::RollbackOnError, db::Transaction::Immediate}) {
+        db::Transaction tx(c, mode);
+        c.execute("INSERT INTO k VALUES (1)");
+        c.execute("INSERT INTO k VALUES (2)"); // no such p: the commit fails
+        EXPECT_THROW(tx.commit(), db::Error);
+        EXPECT_FALSE(c.inTransaction()) << "rolled back, not left open";
+    }
+    try {
+        db::Transaction tx(c, db::Transaction::CommitAlways);
+        c.execute("INSERT INTO k VALUES (3)");
+        throw std::runtime_error("stop");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_FALSE(c.inTransaction());
+    EXPECT_TRUE(Column("select p from k").empty()) << "none of the failed work was kept";
+    {
+        db::Transaction tx(c);
+        c.execute("INSERT INTO k VALUES (1)");
+        tx.commit();
+    }
+    EXPECT_EQ(Column("select p from k"), std::vector<std::string>{"1"})
+        << "the next transaction begins and commits as usual";
 }
 
 TEST(Connection, OpeningAMissingDatabaseFails) {

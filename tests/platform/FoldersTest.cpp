@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -122,6 +123,60 @@ TEST(ProcessTempFolder, MadeForTheUserAloneAndNothingElseTakenForIt) {
         }
     }
     ::unsetenv("TMPDIR");
+}
+
+// The id of a process that has ended.
+long EndedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+// What killed writers leave in the program folder goes at start-up when its
+// process is gone; the files of running writers, anything that only looks
+// alike and the user's own files stay.
+TEST(StaleTemporaryFiles, TheFilesOfEndedWritersGoAndNothingElse) {
+    TempHome home;
+    const std::string ended = std::to_string(EndedProcess());
+    const std::string running = std::to_string(::getppid());
+    const std::vector<std::string> gone = {
+        ".q" + ended + "-0123abcd.tmp",
+        ".试卷分析_期中.txt." + ended + ".tmp",
+        "成绩分析_期中.xlsx.part",
+    };
+    const std::vector<std::string> kept = {
+        ".q" + running + "-0123abcd.tmp",
+        ".q" + std::to_string(::getpid()) + "-0123abcd.tmp",
+        ".试卷分析_期中.txt." + running + ".tmp",
+        "成绩分析_新.xlsx.part",
+        ".q" + ended + "-notours.tmp",
+        "期中.txt." + ended + ".tmp",
+        ".q" + ended + "-0123abcd.tmp.txt",
+        "统计_期中.txt",
+        "data.mdb",
+    };
+    for (const auto& name : gone)
+        testsupport::WriteBytes(home / name, "x");
+    for (const auto& name : kept)
+        testsupport::WriteBytes(home / name, "x");
+    std::filesystem::create_directory(home / (".q" + ended + "-89abcdef.tmp"));
+    // A workbook's temporary file of an earlier version, unchanged for two
+    // days; the one just written may still be growing.
+    std::filesystem::last_write_time(home / "成绩分析_期中.xlsx.part",
+                                     std::filesystem::file_time_type::clock::now() -
+                                         std::chrono::hours(48));
+
+    os::RemoveStaleTemporaryFiles(home.path());
+
+    for (const auto& name : gone)
+        EXPECT_FALSE(std::filesystem::exists(home / name)) << name;
+    for (const auto& name : kept)
+        EXPECT_TRUE(std::filesystem::exists(home / name)) << name;
+    EXPECT_TRUE(std::filesystem::exists(home / (".q" + ended + "-89abcdef.tmp")))
+        << "a folder is never taken for a file";
 }
 
 TEST(ProgramFolder, TheHomeOptionOverridesTheProcessCandidates) {

@@ -132,6 +132,11 @@ TEST(Correction, Refusals) {
     EXPECT_EQ(refusal({"310101001", "310101002", 3u}), "第 3 条答卷的考号不是 310101001");
     EXPECT_EQ(refusal({"310101030", "", std::nullopt}), "新考号为空");
     EXPECT_EQ(refusal({"310101030", "310101030", std::nullopt}), "新考号与原考号相同: 310101030");
+    for (const char* controlled : {"3101\t01003", "310101003\n2026", "3101\r01003", "31\x01"})
+        EXPECT_NE(refusal({"310101030", controlled, std::nullopt})
+                      .find("新考号中有制表符、换行等控制字符"),
+                  std::string::npos)
+            << controlled;
 }
 
 TEST(CorrectionLog, OneTabSeparatedLineThatReadsBack) {
@@ -162,6 +167,18 @@ TEST(CorrectionLog, OneTabSeparatedLineThatReadsBack) {
     EXPECT_EQ(u->kind, CorrectionKind::Undo);
     EXPECT_FALSE(u->score);
     EXPECT_FALSE(roster::ParseCorrectionLogLine("2026-06-14\t更正\t期中\t1\t2"));
+
+    // Tabs and line breaks inside a field cannot split the line or forge
+    // another one.
+    const std::string forged = roster::CorrectionLogLine(
+        when, CorrectionKind::Correct, "期\t中", "3101\n01030",
+        "310101003\r\n2026-06-14 09:30:05\t更正\t期中\t1\t2\t", {});
+    EXPECT_EQ(forged.find_first_of("\r\n"), std::string::npos) << forged;
+    const auto f = roster::ParseCorrectionLogLine(forged);
+    ASSERT_TRUE(f) << forged;
+    EXPECT_EQ(f->table, "期 中");
+    EXPECT_EQ(f->oldId, "3101 01030");
+    EXPECT_EQ(f->newId, "310101003  2026-06-14 09:30:05 更正 期中 1 2 ");
     EXPECT_FALSE(roster::ParseCorrectionLogLine("2026-06-14\t改\t期中\t1\t2\t"));
 }
 
