@@ -6,6 +6,9 @@
 
 #include <freexl.h>
 
+#include <algorithm>
+#include <new>
+
 namespace roster {
 namespace {
 
@@ -32,6 +35,10 @@ std::string FreexlProblem(int code) {
     }
 }
 
+// The largest sheet of the format (BIFF8).
+constexpr unsigned int kMaxRows = 65536;
+constexpr unsigned short kMaxColumns = 256;
+
 // An open .xls workbook, closed with its owner.
 class XlsBook {
 public:
@@ -41,6 +48,8 @@ public:
             // The handle must be closed even when opening failed.
             freexl_close(mHandle);
             mHandle = nullptr;
+            if (rc == FREEXL_INSUFFICIENT_MEMORY)
+                throw std::bad_alloc(); // a declared size no memory holds: damaged or too large
             throw Error(ListProblem(file, FreexlProblem(rc)));
         }
     }
@@ -63,16 +72,26 @@ public:
         return names;
     }
 
-    [[nodiscard]] TextRows rows(unsigned short sheet) const {
+    // The cells that hold something. The dimensions the sheet declares are
+    // not trusted beyond what the format allows, and no row is made before
+    // a cell is found in it.
+    [[nodiscard]] CellRows rows(unsigned short sheet) const {
         check(freexl_select_active_worksheet(mHandle, sheet));
         unsigned int rowCount = 0;
         unsigned short columnCount = 0;
         check(freexl_worksheet_dimensions(mHandle, &rowCount, &columnCount));
-        TextRows rows(rowCount);
+        rowCount = std::min(rowCount, kMaxRows);
+        columnCount = std::min(columnCount, kMaxColumns);
+        CellRows rows;
         for (unsigned int r = 0; r < rowCount; ++r) {
-            rows[r].resize(columnCount);
-            for (unsigned short c = 0; c < columnCount; ++c)
-                rows[r][c] = cell(r, c);
+            for (unsigned short c = 0; c < columnCount; ++c) {
+                std::string text = cell(r, c);
+                if (text.empty())
+                    continue;
+                if (rows.size() <= r)
+                    rows.resize(r + std::size_t{1});
+                rows[r].push_back({c, std::move(text)});
+            }
         }
         return rows;
     }
@@ -94,6 +113,8 @@ private:
     }
 
     void check(int rc) const {
+        if (rc == FREEXL_INSUFFICIENT_MEMORY)
+            throw std::bad_alloc();
         if (rc != FREEXL_OK)
             throw Error(ListProblem(mFile, FreexlProblem(rc)));
     }
@@ -108,7 +129,7 @@ std::vector<std::string> XlsSheetNames(const std::filesystem::path& file) {
     return XlsBook(file).sheetNames();
 }
 
-TextRows ReadXls(const std::filesystem::path& file, const std::optional<std::string>& sheet) {
+CellRows ReadXls(const std::filesystem::path& file, const std::optional<std::string>& sheet) {
     XlsBook book(file);
     const std::vector<std::string> names = book.sheetNames();
     if (names.empty())

@@ -7,6 +7,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <memory>
@@ -60,7 +61,10 @@ public:
             total += static_cast<zip_uint64_t>(n);
             if (total > kMaxPartBytes)
                 throw Error(ListProblem(mFile, "工作簿的部件 " + part + " 过大"));
-            if (!xml.feed(buffer, static_cast<std::size_t>(n), n == 0))
+            const bool fed = xml.feed(buffer, static_cast<std::size_t>(n), n == 0);
+            if (!handler.problem().empty())
+                throw Error(ListProblem(mFile, handler.problem()));
+            if (!fed)
                 throw Error(ListProblem(mFile, "工作簿的部件 " + part + " 不是有效的 XML（" +
                                                    xml.error() + "）"));
             if (n == 0)
@@ -157,21 +161,40 @@ private:
     bool mInText = false;
 };
 
+// The shared strings in one buffer. A shared string costs at least a few
+// bytes of the packed file even when empty and repeated, so there are never
+// more of them than the file has bytes: a table that claims more is damaged
+// or hostile, and reading stops there.
 class SharedStringsHandler : public XmlHandler {
 public:
+    explicit SharedStringsHandler(std::uintmax_t limit) : mLimit(limit) {}
+
     void start(std::string_view name, const XmlAttributes&) override {
-        if (name == "si")
-            strings.emplace_back();
+        if (name == "si") {
+            if (mStarts.size() >= mLimit) {
+                stop("工作簿已损坏（共享字符串的数目超过文件大小所能容纳的）");
+                return;
+            }
+            mStarts.push_back(mChars.size());
+        }
         mText.start(name);
     }
     void end(std::string_view name) override { mText.end(name); }
     void text(std::string_view s) override {
-        if (!strings.empty())
-            mText.text(s, strings.back());
+        if (!mStarts.empty())
+            mText.text(s, mChars);
     }
-    std::vector<std::string> strings;
+
+    [[nodiscard]] std::size_t size() const { return mStarts.size(); }
+    [[nodiscard]] std::string_view operator[](std::size_t i) const {
+        const std::size_t end = i + 1 < mStarts.size() ? mStarts[i + 1] : mChars.size();
+        return std::string_view(mChars).substr(mStarts[i], end - mStarts[i]);
+    }
 
 private:
+    std::uintmax_t mLimit;
+    std::string mChars;
+    std::vector<std::size_t> mStarts;
     TextCollector mText;
 };
 
@@ -207,7 +230,7 @@ std::string NumberCell(const std::string& v) {
 
 class SheetHandler : public XmlHandler {
 public:
-    explicit SheetHandler(const std::vector<std::string>& shared) : mShared(shared) {}
+    explicit SheetHandler(const SharedStringsHandler& shared) : mShared(shared) {}
 
     void start(std::string_view name, const XmlAttributes& attrs) override {
         if (name == "row") {
@@ -217,7 +240,7 @@ public:
                 std::from_chars(r.data(), r.data() + r.size(), row);
             if (row < static_cast<long>(rows.size()) + 1 || row > 1048576)
                 row = static_cast<long>(rows.size()) + 1;
-            rows.resize(static_cast<std::size_t>(row));
+            rows.resize(static_cast<std::size_t>(row)); // a row without cells costs one vector
             mColumn = -1;
         } else if (name == "c") {
             const long column = ColumnOf(attrs.get("r"));
@@ -246,16 +269,17 @@ public:
             mText.text(s, mValue);
     }
 
-    TextRows rows;
+    CellRows rows;
 
 private:
-    void store(TextRow& row) {
+    // Only cells that hold something are kept, in column order.
+    void store(CellRow& row) {
         std::string cell;
         if (mType == "s") {
             std::size_t index = mShared.size();
             std::from_chars(mValue.data(), mValue.data() + mValue.size(), index);
             if (index < mShared.size())
-                cell = mShared[index];
+                cell = std::string(mShared[index]);
         } else if (mType == "b") {
             cell = mValue == "1" ? "TRUE" : "FALSE";
         } else if (mType.empty() || mType == "n") {
@@ -263,13 +287,20 @@ private:
         } else {
             cell = mValue; // inlineStr, str (a formula's text), e (an error), d (a date)
         }
-        const auto column = static_cast<std::size_t>(mColumn);
-        if (row.size() <= column)
-            row.resize(column + 1);
-        row[column] = std::move(cell);
+        if (cell.empty())
+            return;
+        const auto column = static_cast<std::uint32_t>(mColumn);
+        auto at = row.end();
+        if (!row.empty() && row.back().column >= column)
+            at = std::lower_bound(row.begin(), row.end(), column,
+                                  [](const Cell& c, std::uint32_t col) { return c.column < col; });
+        if (at != row.end() && at->column == column)
+            at->text = std::move(cell);
+        else
+            row.insert(at, Cell{column, std::move(cell)});
     }
 
-    const std::vector<std::string>& mShared;
+    const SharedStringsHandler& mShared;
     TextCollector mText;
     long mColumn = -1;
     std::string mType;
@@ -324,7 +355,7 @@ std::vector<std::string> XlsxSheetNames(const std::filesystem::path& file) {
     return names;
 }
 
-TextRows ReadXlsx(const std::filesystem::path& file, const std::optional<std::string>& sheet) {
+CellRows ReadXlsx(const std::filesystem::path& file, const std::optional<std::string>& sheet) {
     Package package(file);
     Workbook wb;
     ReadWorkbook(package, file, wb);
@@ -346,10 +377,12 @@ TextRows ReadXlsx(const std::filesystem::path& file, const std::optional<std::st
     if (target == wb.rels.byId.end())
         throw Error(ListProblem(file, "工作表“" + chosen->name + "”在工作簿中没有对应的部件"));
 
-    SharedStringsHandler shared;
+    std::error_code ec;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(file, ec);
+    SharedStringsHandler shared(ec ? 0 : fileBytes);
     auto sst = wb.rels.byType.find("sharedStrings");
     package.parse(sst != wb.rels.byType.end() ? sst->second : "xl/sharedStrings.xml", shared);
-    SheetHandler handler(shared.strings);
+    SheetHandler handler(shared);
     if (!package.parse(target->second, handler))
         throw Error(ListProblem(file, "找不到工作表“" + chosen->name + "”的部件 " +
                                           target->second));

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // A thin streaming XML reader over expat for the parts of a workbook.
 // Element and attribute names reach the handler without their namespace
@@ -27,6 +28,17 @@ public:
     virtual void start(std::string_view name, const XmlAttributes& attrs) = 0;
     virtual void end(std::string_view) {}
     virtual void text(std::string_view) {}
+
+    // Why the handler stopped the parse; empty while it goes on.
+    [[nodiscard]] const std::string& problem() const { return mProblem; }
+
+protected:
+    // Stops the parse after this callback: feed() returns false, and the
+    // caller names the problem. (No exception may cross the parser.)
+    void stop(std::string problem) { mProblem = std::move(problem); }
+
+private:
+    std::string mProblem;
 };
 
 class XmlReader {

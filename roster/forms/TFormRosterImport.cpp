@@ -1,6 +1,7 @@
 #include "roster/forms/TFormRosterImport.h"
 
 #include "roster/Columns.h"
+#include "roster/Import.h"
 #include "roster/Readers.h"
 
 #include <QComboBox>
@@ -117,12 +118,8 @@ TFormRosterImport::TFormRosterImport(QWidget* parent) : QDialog(parent) {
 void TFormRosterImport::Load(const std::filesystem::path& file) {
     mFile = file;
     Label1->setText("学生名单: " + QString::fromStdString(file.string()));
-    std::vector<std::string> sheets;
-    const ListFormat format = FormatOf(file);
-    if (format == ListFormat::Xlsx)
-        sheets = XlsxSheetNames(file);
-    else if (format == ListFormat::Xls)
-        sheets = XlsSheetNames(file);
+    ListRows list = ReadList(file, ListRequest{std::nullopt, {}, kPreviewRows});
+    const std::vector<std::string> sheets = std::move(list.sheets);
     mLoading = true;
     cbSheet->clear();
     for (const auto& name : sheets)
@@ -130,7 +127,7 @@ void TFormRosterImport::Load(const std::filesystem::path& file) {
     mLoading = false;
     Label2->setVisible(!sheets.empty());
     cbSheet->setVisible(!sheets.empty());
-    mRows = ReadClassList(file, sheets.empty() ? std::nullopt : std::optional<std::string>(sheets.front()));
+    mRows = std::move(list.rows);
     showRows();
 }
 
@@ -138,7 +135,7 @@ void TFormRosterImport::sheetChosen() {
     if (mLoading || cbSheet->currentIndex() < 0)
         return;
     try {
-        mRows = ReadClassList(mFile, cbSheet->currentText().toStdString());
+        mRows = ReadList(mFile, ListRequest{cbSheet->currentText().toStdString(), {}, kPreviewRows}).rows;
     } catch (const std::exception& e) {
         mRows.clear();
         QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));
