@@ -9,7 +9,9 @@
 namespace roster {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool AllDigits(std::string_view s) {
     if (s.empty())
@@ -222,6 +224,8 @@ std::string WritableText(std::string_view s) {
     return out;
 }
 
-bool IsUtf8(std::string_view bytes) { return text::IsUtf8(bytes); }
+bool IsUtf8(std::string_view bytes) {
+    return text::IsUtf8(bytes);
+}
 
 } // namespace roster

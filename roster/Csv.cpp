@@ -42,7 +42,7 @@ char GuessSeparator(std::string_view s) {
 
 // Walks the text once, field by field.
 class CsvParser {
-public:
+  public:
     CsvParser(std::string_view s, char separator) : mText(s), mSeparator(separator) {}
 
     TextRows parse(const std::string& name) {
@@ -75,7 +75,7 @@ public:
         return rows;
     }
 
-private:
+  private:
     void endField(TextRow& row, std::string& field) {
         row.push_back(std::move(field));
         field.clear();
@@ -145,7 +145,7 @@ constexpr std::size_t kLinesNamed = 5;
 // U+FFFD where it stood, and is counted with its line. Lines are counted by
 // the line feeds decoded so far.
 class Decoder {
-public:
+  public:
     explicit Decoder(DecodedText& into) : mInto(into) {}
     void put(char32_t cp) {
         if (cp == '\n')
@@ -165,7 +165,7 @@ public:
             mInto.undecodableLines.push_back(mLine);
     }
 
-private:
+  private:
     DecodedText& mInto;
     std::size_t mLine = 1;
 };
@@ -372,7 +372,8 @@ DecodedText DecodeText(std::string_view bytes, const std::string& name) {
             DecodeUtf32(bytes, *wide == TextEncoding::Utf32Le, out);
         else
             DecodeUtf16(bytes, *wide == TextEncoding::Utf16Le, out);
-    } else if (std::count(bytes.begin(), bytes.end(), '\0') * 10 > static_cast<long>(bytes.size())) {
+    } else if (std::count(bytes.begin(), bytes.end(), '\0') * 10 >
+               static_cast<long>(bytes.size())) {
         throw Error(ListProblem(name, "不是文本文件（有大量零字节，也不是可识别的 UTF-16 或 "
                                       "UTF-32 文字）。请在电子表格中另存为 CSV（UTF-8）"));
     } else if (const Utf8Census census = CountUtf8(bytes); census.broken == 0) {
@@ -391,13 +392,27 @@ DecodedText DecodeText(std::string_view bytes, const std::string& name) {
 std::string EncodingText(const TextDecoding& d) {
     std::string s;
     switch (d.encoding) {
-    case TextEncoding::Utf8: s = "UTF-8"; break;
-    case TextEncoding::Utf8Bom: s = "UTF-8（带 BOM）"; break;
-    case TextEncoding::Utf16Le: s = "UTF-16LE"; break;
-    case TextEncoding::Utf16Be: s = "UTF-16BE"; break;
-    case TextEncoding::Utf32Le: s = "UTF-32LE"; break;
-    case TextEncoding::Utf32Be: s = "UTF-32BE"; break;
-    case TextEncoding::Gb18030: s = "GB18030（GBK）"; break;
+    case TextEncoding::Utf8:
+        s = "UTF-8";
+        break;
+    case TextEncoding::Utf8Bom:
+        s = "UTF-8（带 BOM）";
+        break;
+    case TextEncoding::Utf16Le:
+        s = "UTF-16LE";
+        break;
+    case TextEncoding::Utf16Be:
+        s = "UTF-16BE";
+        break;
+    case TextEncoding::Utf32Le:
+        s = "UTF-32LE";
+        break;
+    case TextEncoding::Utf32Be:
+        s = "UTF-32BE";
+        break;
+    case TextEncoding::Gb18030:
+        s = "GB18030（GBK）";
+        break;
     }
     return d.withoutMark ? s + "（无 BOM）" : s;
 }

@@ -45,8 +45,8 @@ std::string JoinHeadings(const TextRow& row) {
     const TextRow& first = rows[firstFilled];
     for (const ColumnMap& m : maps)
         if (FindMappedColumn(first, m.column) < 0)
-            throw Error(ListProblem(listName, "找不到列“" + m.column + "”（表头为: " +
-                                                  JoinHeadings(first) + "）"));
+            throw Error(ListProblem(listName, "找不到列“" + m.column +
+                                                  "”（表头为: " + JoinHeadings(first) + "）"));
     throw Error(ListProblem(listName, "找不到考号列（表头为: " + JoinHeadings(first) +
                                           "）。可识别的列名为 考号、准考证号、学号、ID，"
                                           "也可以手工指定哪一列是考号"));
@@ -77,7 +77,7 @@ std::size_t FindHeadingRow(const TextRows& rows, const std::vector<ColumnMap>& m
 
 // One student row into the roster, or a problem.
 class RowReader {
-public:
+  public:
     explicit RowReader(ImportResult& result) : mResult(result) {}
 
     void read(const TextRow& row, std::size_t rowNumber) {
@@ -105,7 +105,7 @@ public:
                            TrimCell(WritableText(CellAt(row, c.subject))));
     }
 
-private:
+  private:
     void problem(RowProblem kind, std::size_t row, std::string id, std::size_t firstRow = 0) {
         mResult.problems.push_back({kind, row, std::move(id), firstRow});
     }
@@ -145,8 +145,9 @@ std::string ColumnText(const ImportResult& r, Field f) {
 // The encoding line of a text file's summary, and the line of the units
 // that could not be decoded.
 void DecodingLines(const TextDecoding& d, std::vector<std::string>& lines) {
-    lines.push_back("文字编码: " + EncodingText(d) +
-                    "（依次看 BOM、是否为 UTF-8、GB18030；个别字节损坏的 UTF-8 文件仍按 UTF-8 读）");
+    lines.push_back(
+        "文字编码: " + EncodingText(d) +
+        "（依次看 BOM、是否为 UTF-8、GB18030；个别字节损坏的 UTF-8 文件仍按 UTF-8 读）");
     if (d.undecodable == 0)
         return;
     std::string where;
@@ -178,7 +179,7 @@ void PutText(std::string& out, std::string_view s) {
 }
 
 class Unpacker {
-public:
+  public:
     Unpacker(std::string_view bytes, const std::filesystem::path& file)
         : mBytes(bytes), mFile(file) {}
     std::uint64_t number() {
@@ -196,7 +197,7 @@ public:
         return s;
     }
 
-private:
+  private:
     void need(std::uint64_t n) const {
         if (n > mBytes.size() - mAt)
             throw Error(DamagedOrTooLarge(mFile));
@@ -274,7 +275,8 @@ std::string RowsOf(const ImportResult& r, RowProblem kind) {
         ++listed;
         std::string item = std::to_string(p.row);
         if (kind == RowProblem::DuplicateId)
-            item = "第 " + item + " 行（" + p.id + "，与第 " + std::to_string(p.firstRow) + " 行重复）";
+            item = "第 " + item + " 行（" + p.id + "，与第 " + std::to_string(p.firstRow) +
+                   " 行重复）";
         else if (kind == RowProblem::DigitsLost)
             item = "第 " + item + " 行（" + p.id + "）";
         s += (s.empty() ? "" : "、") + item;
@@ -313,9 +315,9 @@ ImportResult BuildRoster(const TextRows& rows, const std::vector<ColumnMap>& map
     }
     if (result.taken() == 0) {
         const std::string why = SkipReasons(result);
-        throw Error(ListProblem(listName, "没有可导入的学生" +
-                                              (why.empty() ? std::string("（表头下没有数据）")
-                                                           : "（" + why + "）")));
+        throw Error(ListProblem(
+            listName, "没有可导入的学生" +
+                          (why.empty() ? std::string("（表头下没有数据）") : "（" + why + "）")));
     }
     return result;
 }
@@ -416,13 +418,14 @@ ImportResult ImportClassList(const std::filesystem::path& file, const ImportOpti
 std::vector<std::string> ImportSummary(const ImportResult& r, const std::string& listName) {
     std::vector<std::string> lines;
     lines.push_back("学生名单: " + listName);
+    lines.push_back("表头在第 " + std::to_string(r.headingRow) +
+                    " 行: " + ColumnText(r, Field::Id) + "，" + ColumnText(r, Field::Name) + "，" +
+                    ColumnText(r, Field::Class) + "，" + ColumnText(r, Field::Subject));
+    lines.push_back("读到 " + std::to_string(r.studentRows) + " 行学生记录，导入 " +
+                    std::to_string(r.taken()) + " 人，跳过 " + std::to_string(r.skipped()) +
+                    " 行。");
     if (r.decoding)
         DecodingLines(*r.decoding, lines);
-    lines.push_back("表头在第 " + std::to_string(r.headingRow) + " 行: " + ColumnText(r, Field::Id) +
-                    "，" + ColumnText(r, Field::Name) + "，" + ColumnText(r, Field::Class) + "，" +
-                    ColumnText(r, Field::Subject));
-    lines.push_back("读到 " + std::to_string(r.studentRows) + " 行学生记录，导入 " +
-                    std::to_string(r.taken()) + " 人，跳过 " + std::to_string(r.skipped()) + " 行。");
     struct Kind {
         RowProblem kind;
         const char* text;
@@ -435,8 +438,8 @@ std::vector<std::string> ImportSummary(const ImportResult& r, const std::string&
         Kind{RowProblem::NoClass, "保留没有班级的（班级为空）"}};
     for (const Kind& k : kKinds)
         if (const std::size_t n = r.count(k.kind))
-            lines.push_back(std::string(k.text) + " " + std::to_string(n) + " 行: " +
-                            RowsOf(r, k.kind));
+            lines.push_back(std::string(k.text) + " " + std::to_string(n) +
+                            " 行: " + RowsOf(r, k.kind));
     if (r.blankRows)
         lines.push_back("空行 " + std::to_string(r.blankRows) + " 行，已忽略。");
     return lines;

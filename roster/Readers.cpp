@@ -27,7 +27,8 @@ ListFormat FormatOf(const std::filesystem::path& file) {
     if (ext == ".dbf")
         return ListFormat::Dbf;
     if (ext == ".xls" || ext == ".xlsx" || ext == ".xlsm")
-        throw Error(ListProblem(file, "不是有效的 Excel 工作簿（文件内容既不是 .xlsx 也不是 .xls）"));
+        throw Error(
+            ListProblem(file, "不是有效的 Excel 工作簿（文件内容既不是 .xlsx 也不是 .xls）"));
     return ListFormat::Csv;
 }
 
@@ -45,10 +46,13 @@ TextRows Dense(const CellRows& cells) {
 
 std::vector<std::string> SheetNames(const std::filesystem::path& file) {
     switch (FormatOf(file)) {
-    case ListFormat::Xlsx: return XlsxSheetNames(file);
-    case ListFormat::Xls: return XlsSheetNames(file);
+    case ListFormat::Xlsx:
+        return XlsxSheetNames(file);
+    case ListFormat::Xls:
+        return XlsSheetNames(file);
     case ListFormat::Dbf:
-    case ListFormat::Csv: break;
+    case ListFormat::Csv:
+        break;
     }
     return {};
 }
@@ -67,7 +71,9 @@ ListRows ReadClassList(const std::filesystem::path& file, const std::optional<st
         list.sheets = XlsSheetNames(file);
         list.rows = Dense(ReadXls(file, sheet));
         break;
-    case ListFormat::Dbf: list.rows = ReadDbfList(file); break;
+    case ListFormat::Dbf:
+        list.rows = ReadDbfList(file);
+        break;
     case ListFormat::Csv: {
         CsvText csv = ReadCsv(file);
         list.rows = std::move(csv.rows);

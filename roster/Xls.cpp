@@ -14,11 +14,15 @@ namespace {
 
 std::string FreexlProblem(int code) {
     switch (code) {
-    case FREEXL_FILE_NOT_FOUND: return "文件不存在";
-    case FREEXL_INSUFFICIENT_MEMORY: return "内存不足";
+    case FREEXL_FILE_NOT_FOUND:
+        return "文件不存在";
+    case FREEXL_INSUFFICIENT_MEMORY:
+        return "内存不足";
     case FREEXL_INVALID_CFBF_HEADER:
-    case FREEXL_CFBF_INVALID_SIGNATURE: return "不是 Excel 97-2003 工作簿（.xls）";
-    case FREEXL_BIFF_WORKBOOK_NOT_FOUND: return "文件中没有工作簿";
+    case FREEXL_CFBF_INVALID_SIGNATURE:
+        return "不是 Excel 97-2003 工作簿（.xls）";
+    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
+        return "文件中没有工作簿";
     case FREEXL_BIFF_INVALID_BOF:
     case FREEXL_BIFF_INVALID_SST:
     case FREEXL_CFBF_READ_ERROR:
@@ -28,10 +32,13 @@ std::string FreexlProblem(int code) {
     case FREEXL_CFBF_ILLEGAL_FAT_ENTRY:
     case FREEXL_INVALID_MINI_STREAM:
     case FREEXL_CFBF_ILLEGAL_MINI_FAT_ENTRY:
-    case FREEXL_CRAFTED_FILE: return "工作簿已损坏";
+    case FREEXL_CRAFTED_FILE:
+        return "工作簿已损坏";
     case FREEXL_UNSUPPORTED_CHARSET:
-    case FREEXL_INVALID_CHARACTER: return "工作簿的文字编码无法识别";
-    default: return "无法读取工作簿（freexl 错误 " + std::to_string(code) + "）";
+    case FREEXL_INVALID_CHARACTER:
+        return "工作簿的文字编码无法识别";
+    default:
+        return "无法读取工作簿（freexl 错误 " + std::to_string(code) + "）";
     }
 }
 
@@ -41,7 +48,7 @@ constexpr unsigned short kMaxColumns = 256;
 
 // An open .xls workbook, closed with its owner.
 class XlsBook {
-public:
+  public:
     explicit XlsBook(const std::filesystem::path& file) : mFile(file) {
         const int rc = freexl_open(file.c_str(), &mHandle);
         if (rc != FREEXL_OK) {
@@ -96,19 +103,23 @@ public:
         return rows;
     }
 
-private:
+  private:
     [[nodiscard]] std::string cell(unsigned int r, unsigned short c) const {
         FreeXL_CellValue v;
         check(freexl_get_cell_value(mHandle, r, c, &v));
         switch (v.type) {
-        case FREEXL_CELL_INT: return std::to_string(v.value.int_value);
-        case FREEXL_CELL_DOUBLE: return FormatNumber(v.value.double_value);
+        case FREEXL_CELL_INT:
+            return std::to_string(v.value.int_value);
+        case FREEXL_CELL_DOUBLE:
+            return FormatNumber(v.value.double_value);
         case FREEXL_CELL_TEXT:
         case FREEXL_CELL_SST_TEXT:
         case FREEXL_CELL_DATE:
         case FREEXL_CELL_DATETIME:
-        case FREEXL_CELL_TIME: return v.value.text_value ? v.value.text_value : "";
-        default: return {};
+        case FREEXL_CELL_TIME:
+            return v.value.text_value ? v.value.text_value : "";
+        default:
+            return {};
         }
     }
 

@@ -20,7 +20,7 @@ constexpr zip_uint64_t kMaxPartBytes = 512ull << 20;
 
 // An open .xlsx package; parts are streamed out of it into an XML parser.
 class Package {
-public:
+  public:
     explicit Package(const std::filesystem::path& file) : mFile(file) {
         int error = 0;
         mZip = zip_open(file.c_str(), ZIP_RDONLY, &error);
@@ -73,7 +73,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::filesystem::path mFile;
     zip_t* mZip = nullptr;
 };
@@ -104,7 +104,7 @@ std::string ResolvePart(const std::string& from, const std::string& target) {
 // The relationships of one part: id to target part, and the first target
 // of each relationship type (the type's last path segment).
 class RelsHandler : public XmlHandler {
-public:
+  public:
     explicit RelsHandler(std::string from) : mFrom(std::move(from)) {}
     void start(std::string_view name, const XmlAttributes& attrs) override {
         if (name != "Relationship")
@@ -117,7 +117,7 @@ public:
     std::map<std::string, std::string> byId;
     std::map<std::string, std::string> byType;
 
-private:
+  private:
     std::string mFrom;
 };
 
@@ -127,7 +127,7 @@ struct SheetEntry {
 };
 
 class WorkbookHandler : public XmlHandler {
-public:
+  public:
     void start(std::string_view name, const XmlAttributes& attrs) override {
         if (name == "sheet")
             sheets.push_back({std::string(attrs.get("name")), std::string(attrs.get("id"))});
@@ -138,7 +138,7 @@ public:
 // Text of <t> elements, except phonetic runs (<rPh>), which are readings
 // and not part of the text.
 class TextCollector {
-public:
+  public:
     void start(std::string_view name) {
         if (name == "rPh")
             ++mPhonetic;
@@ -156,7 +156,7 @@ public:
             into.append(s);
     }
 
-private:
+  private:
     int mPhonetic = 0;
     bool mInText = false;
 };
@@ -166,7 +166,7 @@ private:
 // more of them than the file has bytes: a table that claims more is damaged
 // or hostile, and reading stops there.
 class SharedStringsHandler : public XmlHandler {
-public:
+  public:
     explicit SharedStringsHandler(std::uintmax_t limit) : mLimit(limit) {}
 
     void start(std::string_view name, const XmlAttributes&) override {
@@ -191,7 +191,7 @@ public:
         return std::string_view(mChars).substr(mStarts[i], end - mStarts[i]);
     }
 
-private:
+  private:
     std::uintmax_t mLimit;
     std::string mChars;
     std::vector<std::size_t> mStarts;
@@ -229,7 +229,7 @@ std::string NumberCell(const std::string& v) {
 }
 
 class SheetHandler : public XmlHandler {
-public:
+  public:
     explicit SheetHandler(const SharedStringsHandler& shared) : mShared(shared) {}
 
     void start(std::string_view name, const XmlAttributes& attrs) override {
@@ -271,7 +271,7 @@ public:
 
     CellRows rows;
 
-private:
+  private:
     // Only cells that hold something are kept, in column order.
     void store(CellRow& row) {
         std::string cell;
@@ -370,8 +370,8 @@ CellRows ReadXlsx(const std::filesystem::path& file, const std::optional<std::st
         if (!chosen && sheet && text::EqualNoCase(s.name, *sheet))
             chosen = &s;
     if (!chosen)
-        throw Error(ListProblem(file, sheet ? "没有名为“" + *sheet + "”的工作表（工作表有: " +
-                                                  Join(names) + "）"
+        throw Error(ListProblem(file, sheet ? "没有名为“" + *sheet +
+                                                  "”的工作表（工作表有: " + Join(names) + "）"
                                             : std::string("工作簿中没有工作表")));
     auto target = wb.rels.byId.find(chosen->relId);
     if (target == wb.rels.byId.end())
@@ -384,8 +384,8 @@ CellRows ReadXlsx(const std::filesystem::path& file, const std::optional<std::st
     package.parse(sst != wb.rels.byType.end() ? sst->second : "xl/sharedStrings.xml", shared);
     SheetHandler handler(shared);
     if (!package.parse(target->second, handler))
-        throw Error(ListProblem(file, "找不到工作表“" + chosen->name + "”的部件 " +
-                                          target->second));
+        throw Error(
+            ListProblem(file, "找不到工作表“" + chosen->name + "”的部件 " + target->second));
     return std::move(handler.rows);
 }
 

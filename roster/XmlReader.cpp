@@ -54,7 +54,9 @@ XmlReader::XmlReader(XmlHandler& handler) : mImpl(std::make_unique<Impl>()) {
     XML_SetCharacterDataHandler(mImpl->parser, &Impl::Text);
 }
 
-XmlReader::~XmlReader() { XML_ParserFree(mImpl->parser); }
+XmlReader::~XmlReader() {
+    XML_ParserFree(mImpl->parser);
+}
 
 bool XmlReader::feed(const char* data, std::size_t n, bool last) {
     if (mImpl->stopped)

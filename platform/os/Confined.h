@@ -12,7 +12,7 @@ namespace os {
 
 struct ChildLimits {
     std::size_t memoryBytes = std::size_t{512} << 20; // address space of the child
-    unsigned seconds = 60;                             // processor and wall-clock time
+    unsigned seconds = 60;                            // processor and wall-clock time
 };
 
 // Runs `work` in a forked child under the limits and returns the bytes it

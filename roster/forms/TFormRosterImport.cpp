@@ -86,7 +86,8 @@ TFormRosterImport::TFormRosterImport(QWidget* parent) : QDialog(parent) {
     layout->addWidget(Preview, 1);
 
     auto* grid = new QGridLayout;
-    const char* captions[4] = {"考号(ID):", "班级(StudClass):", "姓名(StudName):", "科目(StudSubject):"};
+    const char* captions[4] = {
+        "考号(ID):", "班级(StudClass):", "姓名(StudName):", "科目(StudSubject):"};
     for (int f = 0; f < 4; ++f) {
         FieldLabels[f] = new QLabel(captions[f], this);
         FieldLabels[f]->setObjectName(QString("FieldLabel%1").arg(f));
@@ -135,7 +136,8 @@ void TFormRosterImport::sheetChosen() {
     if (mLoading || cbSheet->currentIndex() < 0)
         return;
     try {
-        mRows = ReadList(mFile, ListRequest{cbSheet->currentText().toStdString(), {}, kPreviewRows}).rows;
+        mRows = ReadList(mFile, ListRequest{cbSheet->currentText().toStdString(), {}, kPreviewRows})
+                    .rows;
     } catch (const std::exception& e) {
         mRows.clear();
         QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));

@@ -1,5 +1,5 @@
-#include "roster/Error.h"
 #include "roster/Readers.h"
+#include "roster/Error.h"
 #include "tests/roster/XlsFixture.h"
 #include "tests/support/DbfWriter.h"
 #include "tests/support/TempHome.h"
@@ -16,10 +16,10 @@ using roster::TextRows;
 using testsupport::TempHome;
 using testsupport::WriteBytes;
 
-const std::string kListUtf8 = "考号,姓名,班级\r\n0310101001,张三,高一(3)班\r\n310101002,李四,3班\r\n";
-const TextRows kListRows{{"考号", "姓名", "班级"},
-                         {"0310101001", "张三", "高一(3)班"},
-                         {"310101002", "李四", "3班"}};
+const std::string kListUtf8 =
+    "考号,姓名,班级\r\n0310101001,张三,高一(3)班\r\n310101002,李四,3班\r\n";
+const TextRows kListRows{
+    {"考号", "姓名", "班级"}, {"0310101001", "张三", "高一(3)班"}, {"310101002", "李四", "3班"}};
 
 // --- CSV: encodings ----------------------------------------------------------
 
@@ -33,7 +33,8 @@ TEST(CsvEncoding, Utf8WithoutBom) {
 TEST(CsvEncoding, Utf8WithBomLosesTheMark) {
     TempHome home;
     WriteBytes(home / "名单.csv", "\xEF\xBB\xBF" + kListUtf8);
-    EXPECT_EQ(roster::DecodeText("\xEF\xBB\xBF" + kListUtf8).encoding, roster::TextEncoding::Utf8Bom);
+    EXPECT_EQ(roster::DecodeText("\xEF\xBB\xBF" + kListUtf8).encoding,
+              roster::TextEncoding::Utf8Bom);
     const TextRows rows = roster::ReadCsv(home / "名单.csv").rows;
     EXPECT_EQ(rows, kListRows) << "the first heading is 考号, not a mark before it";
 }
@@ -61,16 +62,17 @@ TEST(CsvEncoding, UnicodeTextOfASpreadsheet) {
     EXPECT_EQ(roster::DecodeText(bytes).encoding, roster::TextEncoding::Utf16Le);
     TempHome home;
     WriteBytes(home / "名单.txt", bytes);
-    EXPECT_EQ(roster::ReadClassList(home / "名单.txt").rows, (TextRows{{"考号", "姓名"}, {"1", "张三"}}));
+    EXPECT_EQ(roster::ReadClassList(home / "名单.txt").rows,
+              (TextRows{{"考号", "姓名"}, {"1", "张三"}}));
 }
 
 // --- CSV: fields -------------------------------------------------------------
 
 TEST(CsvFields, QuotedAsRfc4180Writes) {
-    const TextRows rows = roster::ParseCsv(
-        "a,\"b,c\",\"he said \"\"hi\"\"\",\"two\r\nlines\",\"\",x\"y\r\n"
-        "1,2,3,4,5,6",
-        "t.csv");
+    const TextRows rows =
+        roster::ParseCsv("a,\"b,c\",\"he said \"\"hi\"\"\",\"two\r\nlines\",\"\",x\"y\r\n"
+                         "1,2,3,4,5,6",
+                         "t.csv");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], (roster::TextRow{"a", "b,c", "he said \"hi\"", "two\r\nlines", "", "x\"y"}));
     EXPECT_EQ(rows[1], (roster::TextRow{"1", "2", "3", "4", "5", "6"}));
@@ -140,7 +142,8 @@ void WriteWorkbook(const std::filesystem::path& file, bool inlineStrings) {
 TEST(Xlsx, SharedStringsAndNumbers) {
     TempHome home;
     WriteWorkbook(home / "名单.xlsx", false);
-    EXPECT_EQ(roster::XlsxSheetNames(home / "名单.xlsx"), (std::vector<std::string>{"说明", "名单"}));
+    EXPECT_EQ(roster::XlsxSheetNames(home / "名单.xlsx"),
+              (std::vector<std::string>{"说明", "名单"}));
     EXPECT_EQ(roster::Dense(roster::ReadXlsx(home / "名单.xlsx", "名单")), kXlsxRows);
     EXPECT_EQ(roster::ReadClassList(home / "名单.xlsx").rows, (TextRows{{"高一学生名单"}}))
         << "the first sheet when none is named";
@@ -163,7 +166,8 @@ TEST(Xlsx, RichTextJoinsItsRuns) {
     lxw_rich_string_tuple* runs[] = {&a, &b, nullptr};
     worksheet_write_rich_string(ws, 0, 0, runs, nullptr);
     ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
-    EXPECT_EQ(roster::Dense(roster::ReadXlsx(home / "rich.xlsx", std::nullopt)), (TextRows{{"高一(3)班"}}));
+    EXPECT_EQ(roster::Dense(roster::ReadXlsx(home / "rich.xlsx", std::nullopt)),
+              (TextRows{{"高一(3)班"}}));
 }
 
 void AddPart(zip_t* z, const char* name, const std::string& text) {
@@ -244,7 +248,8 @@ TEST(Xls, StringsNumbersAndSheets) {
                         {"310101001", "张三", "3"},
                         {"0310101002", "李四", "高一(3)班"},
                         {"310101003", "", "3"}}));
-    EXPECT_EQ(roster::Dense(roster::ReadXls(home / "名单.xls", std::nullopt)), (TextRows{{"高一学生名单"}}));
+    EXPECT_EQ(roster::Dense(roster::ReadXls(home / "名单.xls", std::nullopt)),
+              (TextRows{{"高一学生名单"}}));
     EXPECT_THROW((void)roster::ReadXls(home / "名单.xls", "三班"), roster::Error);
 }
 
@@ -263,13 +268,12 @@ TEST(Xls, ADamagedFileNamesItself) {
 
 TEST(DbfList, FieldNamesThenRecords) {
     TempHome home;
-    testsupport::WriteDbf(home / "ids.dbf",
-                          {{"ID", 'C', 10}, {"STUDCLASS", 'N', 3}, {"STUDNAME", 'C', 8},
-                           {"NUMID", 'N', 11}},
-                          {{std::string("0310101001"), std::string("3"), std::string("张三"),
-                            std::string("31010100101")},
-                           {std::string("310101002"), std::nullopt, std::string("李四"),
-                            std::nullopt}});
+    testsupport::WriteDbf(
+        home / "ids.dbf",
+        {{"ID", 'C', 10}, {"STUDCLASS", 'N', 3}, {"STUDNAME", 'C', 8}, {"NUMID", 'N', 11}},
+        {{std::string("0310101001"), std::string("3"), std::string("张三"),
+          std::string("31010100101")},
+         {std::string("310101002"), std::nullopt, std::string("李四"), std::nullopt}});
     EXPECT_EQ(roster::FormatOf(home / "ids.dbf"), roster::ListFormat::Dbf);
     const TextRows rows = roster::ReadClassList(home / "ids.dbf").rows;
     ASSERT_EQ(rows.size(), 3u);
