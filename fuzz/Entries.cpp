@@ -14,6 +14,12 @@ Entry EntryNamed(const char* target) {
         return TranslateJet;
     if (name == "config")
         return ReadConfig;
+    if (name == "csv-list")
+        return ReadCsvList;
+    if (name == "xlsx-list")
+        return ReadXlsxList;
+    if (name == "xls-list")
+        return ReadXlsList;
     return nullptr;
 }
 

@@ -33,8 +33,16 @@ int TranslateJet(const std::uint8_t* data, std::size_t size);
 // saved to a second file and read back.
 int ReadConfig(const std::uint8_t* data, std::size_t size);
 
-// The entry function of a target by its name (dbf, dbf-import, jet, config),
-// or null.
+// The bytes as a class list: a CSV file (decoded, parsed, imported), an
+// .xlsx or an .xls workbook (every sheet read in this process, the rows an
+// import keeps and a preview's), each built into a roster. A refusal naming
+// the file is an answer.
+int ReadCsvList(const std::uint8_t* data, std::size_t size);
+int ReadXlsxList(const std::uint8_t* data, std::size_t size);
+int ReadXlsList(const std::uint8_t* data, std::size_t size);
+
+// The entry function of a target by its name (dbf, dbf-import, jet, config,
+// csv-list, xlsx-list, xls-list), or null.
 using Entry = int (*)(const std::uint8_t*, std::size_t);
 [[nodiscard]] Entry EntryNamed(const char* target);
 

@@ -9,7 +9,9 @@
 namespace roster {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool AllDigits(std::string_view s) {
     if (s.empty())
@@ -204,6 +206,26 @@ std::string NameText(std::string_view cell) {
     return out;
 }
 
-bool IsUtf8(std::string_view bytes) { return text::IsUtf8(bytes); }
+std::string WritableText(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 && c != '\t')
+            continue;
+        // U+FFFE and U+FFFF: EF BF BE, EF BF BF.
+        if (c == 0xEF && s.compare(i + 1, 1, "\xBF") == 0 && i + 2 < s.size() &&
+            (s[i + 2] == '\xBE' || s[i + 2] == '\xBF')) {
+            i += 2;
+            continue;
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+bool IsUtf8(std::string_view bytes) {
+    return text::IsUtf8(bytes);
+}
 
 } // namespace roster

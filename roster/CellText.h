@@ -43,6 +43,11 @@ struct NumberText {
 // ("张　三") are removed, while a name with Latin letters keeps its spaces.
 [[nodiscard]] std::string NameText(std::string_view cell);
 
+// The text without the characters a workbook cannot hold: NUL and the other
+// C0 controls but tab, and the non-characters U+FFFE and U+FFFF. Every field
+// of a student passes through it before it reaches `ids`.
+[[nodiscard]] std::string WritableText(std::string_view s);
+
 // True when the bytes are well-formed UTF-8 (no overlong forms, no
 // surrogates, nothing above U+10FFFF).
 [[nodiscard]] bool IsUtf8(std::string_view bytes);

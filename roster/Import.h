@@ -4,7 +4,10 @@
 #include "roster/Lists.h"
 #include "roster/Readers.h"
 
+#include "platform/os/Confined.h"
+
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +39,7 @@ struct ImportResult {
     std::size_t studentRows = 0; // rows below the headings with any text
     std::size_t blankRows = 0;   // rows below the headings with none (ignored)
     std::vector<ImportProblem> problems;
+    std::optional<TextDecoding> decoding; // a text file's
 
     [[nodiscard]] std::size_t count(RowProblem kind) const;
     [[nodiscard]] std::size_t taken() const { return roster.size(); }
@@ -54,7 +58,39 @@ struct ImportOptions {
 [[nodiscard]] ImportResult BuildRoster(const TextRows& rows, const std::vector<ColumnMap>& maps,
                                        const std::string& listName);
 
-// Reads the file (ReadClassList) and builds its roster.
+// What is read of a class list. An import keeps, below the rows where the
+// headings are looked for, only the columns that the maps and the usual
+// headings find there; a preview (previewRows > 0) keeps every column of
+// those rows and of the `previewRows` rows after them, and nothing below.
+struct ListRequest {
+    std::optional<std::string> sheet; // workbooks only
+    std::vector<ColumnMap> maps;
+    std::size_t previewRows = 0;
+};
+
+// The rows of a sheet's cells that the request needs.
+[[nodiscard]] TextRows RowsNeeded(const CellRows& cells, const ListRequest& request);
+
+// Reads a class list in this process as the request asks.
+[[nodiscard]] ListRows ReadListHere(const std::filesystem::path& file, const ListRequest& request);
+
+// Reads a class list as the request asks; a workbook (.xls, .xlsx) is read
+// in a child process (ReadConfined), a text file or dBase table here.
+[[nodiscard]] ListRows ReadList(const std::filesystem::path& file, const ListRequest& request);
+
+// The text of the error when a reader crashed or went past its limits.
+[[nodiscard]] std::string DamagedOrTooLarge(const std::filesystem::path& file);
+
+// Runs `read` in a child process limited to 512 MB and 60 s and passes back
+// what it read. A roster::Error in the child is thrown again here; a crash,
+// a limit or the time running out throws roster::Error with
+// DamagedOrTooLarge(file). Every read of a workbook goes through it (tests
+// give it readers that fail on purpose).
+[[nodiscard]] ListRows ReadConfined(const std::filesystem::path& file,
+                                    const std::function<ListRows()>& read,
+                                    const os::ChildLimits& limits = {});
+
+// Reads the file (ReadList) and builds its roster.
 [[nodiscard]] ImportResult ImportClassList(const std::filesystem::path& file,
                                            const ImportOptions& options = {});
 

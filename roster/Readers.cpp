@@ -27,21 +27,61 @@ ListFormat FormatOf(const std::filesystem::path& file) {
     if (ext == ".dbf")
         return ListFormat::Dbf;
     if (ext == ".xls" || ext == ".xlsx" || ext == ".xlsm")
-        throw Error(ListProblem(file, "不是有效的 Excel 工作簿（文件内容既不是 .xlsx 也不是 .xls）"));
+        throw Error(
+            ListProblem(file, "不是有效的 Excel 工作簿（文件内容既不是 .xlsx 也不是 .xls）"));
     return ListFormat::Csv;
 }
 
-TextRows ReadClassList(const std::filesystem::path& file, const std::optional<std::string>& sheet) {
+TextRows Dense(const CellRows& cells) {
+    TextRows rows(cells.size());
+    for (std::size_t r = 0; r < cells.size(); ++r) {
+        if (cells[r].empty())
+            continue;
+        rows[r].resize(cells[r].back().column + std::size_t{1});
+        for (const Cell& cell : cells[r])
+            rows[r][cell.column] = cell.text;
+    }
+    return rows;
+}
+
+std::vector<std::string> SheetNames(const std::filesystem::path& file) {
+    switch (FormatOf(file)) {
+    case ListFormat::Xlsx:
+        return XlsxSheetNames(file);
+    case ListFormat::Xls:
+        return XlsSheetNames(file);
+    case ListFormat::Dbf:
+    case ListFormat::Csv:
+        break;
+    }
+    return {};
+}
+
+ListRows ReadClassList(const std::filesystem::path& file, const std::optional<std::string>& sheet) {
     const ListFormat format = FormatOf(file);
     if (sheet && (format == ListFormat::Csv || format == ListFormat::Dbf))
         throw Error(ListProblem(file, "不是工作簿，没有工作表“" + *sheet + "”"));
+    ListRows list;
     switch (format) {
-    case ListFormat::Xlsx: return ReadXlsx(file, sheet);
-    case ListFormat::Xls: return ReadXls(file, sheet);
-    case ListFormat::Dbf: return ReadDbfList(file);
-    case ListFormat::Csv: break;
+    case ListFormat::Xlsx:
+        list.sheets = XlsxSheetNames(file);
+        list.rows = Dense(ReadXlsx(file, sheet));
+        break;
+    case ListFormat::Xls:
+        list.sheets = XlsSheetNames(file);
+        list.rows = Dense(ReadXls(file, sheet));
+        break;
+    case ListFormat::Dbf:
+        list.rows = ReadDbfList(file);
+        break;
+    case ListFormat::Csv: {
+        CsvText csv = ReadCsv(file);
+        list.rows = std::move(csv.rows);
+        list.decoding = std::move(csv.decoding);
+        break;
     }
-    return ReadCsv(file);
+    }
+    return list;
 }
 
 } // namespace roster

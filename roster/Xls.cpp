@@ -6,16 +6,23 @@
 
 #include <freexl.h>
 
+#include <algorithm>
+#include <new>
+
 namespace roster {
 namespace {
 
 std::string FreexlProblem(int code) {
     switch (code) {
-    case FREEXL_FILE_NOT_FOUND: return "文件不存在";
-    case FREEXL_INSUFFICIENT_MEMORY: return "内存不足";
+    case FREEXL_FILE_NOT_FOUND:
+        return "文件不存在";
+    case FREEXL_INSUFFICIENT_MEMORY:
+        return "内存不足";
     case FREEXL_INVALID_CFBF_HEADER:
-    case FREEXL_CFBF_INVALID_SIGNATURE: return "不是 Excel 97-2003 工作簿（.xls）";
-    case FREEXL_BIFF_WORKBOOK_NOT_FOUND: return "文件中没有工作簿";
+    case FREEXL_CFBF_INVALID_SIGNATURE:
+        return "不是 Excel 97-2003 工作簿（.xls）";
+    case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
+        return "文件中没有工作簿";
     case FREEXL_BIFF_INVALID_BOF:
     case FREEXL_BIFF_INVALID_SST:
     case FREEXL_CFBF_READ_ERROR:
@@ -25,22 +32,31 @@ std::string FreexlProblem(int code) {
     case FREEXL_CFBF_ILLEGAL_FAT_ENTRY:
     case FREEXL_INVALID_MINI_STREAM:
     case FREEXL_CFBF_ILLEGAL_MINI_FAT_ENTRY:
-    case FREEXL_CRAFTED_FILE: return "工作簿已损坏";
+    case FREEXL_CRAFTED_FILE:
+        return "工作簿已损坏";
     case FREEXL_UNSUPPORTED_CHARSET:
-    case FREEXL_INVALID_CHARACTER: return "工作簿的文字编码无法识别";
-    default: return "无法读取工作簿（freexl 错误 " + std::to_string(code) + "）";
+    case FREEXL_INVALID_CHARACTER:
+        return "工作簿的文字编码无法识别";
+    default:
+        return "无法读取工作簿（freexl 错误 " + std::to_string(code) + "）";
     }
 }
 
+// The largest sheet of the format (BIFF8).
+constexpr unsigned int kMaxRows = 65536;
+constexpr unsigned short kMaxColumns = 256;
+
 // An open .xls workbook, closed with its owner.
 class XlsBook {
-public:
+  public:
     explicit XlsBook(const std::filesystem::path& file) : mFile(file) {
         const int rc = freexl_open(file.c_str(), &mHandle);
         if (rc != FREEXL_OK) {
             // The handle must be closed even when opening failed.
             freexl_close(mHandle);
             mHandle = nullptr;
+            if (rc == FREEXL_INSUFFICIENT_MEMORY)
+                throw std::bad_alloc(); // a declared size no memory holds: damaged or too large
             throw Error(ListProblem(file, FreexlProblem(rc)));
         }
     }
@@ -63,37 +79,53 @@ public:
         return names;
     }
 
-    [[nodiscard]] TextRows rows(unsigned short sheet) const {
+    // The cells that hold something. The dimensions the sheet declares are
+    // not trusted beyond what the format allows, and no row is made before
+    // a cell is found in it.
+    [[nodiscard]] CellRows rows(unsigned short sheet) const {
         check(freexl_select_active_worksheet(mHandle, sheet));
         unsigned int rowCount = 0;
         unsigned short columnCount = 0;
         check(freexl_worksheet_dimensions(mHandle, &rowCount, &columnCount));
-        TextRows rows(rowCount);
+        rowCount = std::min(rowCount, kMaxRows);
+        columnCount = std::min(columnCount, kMaxColumns);
+        CellRows rows;
         for (unsigned int r = 0; r < rowCount; ++r) {
-            rows[r].resize(columnCount);
-            for (unsigned short c = 0; c < columnCount; ++c)
-                rows[r][c] = cell(r, c);
+            for (unsigned short c = 0; c < columnCount; ++c) {
+                std::string text = cell(r, c);
+                if (text.empty())
+                    continue;
+                if (rows.size() <= r)
+                    rows.resize(r + std::size_t{1});
+                rows[r].push_back({c, std::move(text)});
+            }
         }
         return rows;
     }
 
-private:
+  private:
     [[nodiscard]] std::string cell(unsigned int r, unsigned short c) const {
         FreeXL_CellValue v;
         check(freexl_get_cell_value(mHandle, r, c, &v));
         switch (v.type) {
-        case FREEXL_CELL_INT: return std::to_string(v.value.int_value);
-        case FREEXL_CELL_DOUBLE: return FormatNumber(v.value.double_value);
+        case FREEXL_CELL_INT:
+            return std::to_string(v.value.int_value);
+        case FREEXL_CELL_DOUBLE:
+            return FormatNumber(v.value.double_value);
         case FREEXL_CELL_TEXT:
         case FREEXL_CELL_SST_TEXT:
         case FREEXL_CELL_DATE:
         case FREEXL_CELL_DATETIME:
-        case FREEXL_CELL_TIME: return v.value.text_value ? v.value.text_value : "";
-        default: return {};
+        case FREEXL_CELL_TIME:
+            return v.value.text_value ? v.value.text_value : "";
+        default:
+            return {};
         }
     }
 
     void check(int rc) const {
+        if (rc == FREEXL_INSUFFICIENT_MEMORY)
+            throw std::bad_alloc();
         if (rc != FREEXL_OK)
             throw Error(ListProblem(mFile, FreexlProblem(rc)));
     }
@@ -108,7 +140,7 @@ std::vector<std::string> XlsSheetNames(const std::filesystem::path& file) {
     return XlsBook(file).sheetNames();
 }
 
-TextRows ReadXls(const std::filesystem::path& file, const std::optional<std::string>& sheet) {
+CellRows ReadXls(const std::filesystem::path& file, const std::optional<std::string>& sheet) {
     XlsBook book(file);
     const std::vector<std::string> names = book.sheetNames();
     if (names.empty())

@@ -7,6 +7,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <memory>
@@ -19,7 +20,7 @@ constexpr zip_uint64_t kMaxPartBytes = 512ull << 20;
 
 // An open .xlsx package; parts are streamed out of it into an XML parser.
 class Package {
-public:
+  public:
     explicit Package(const std::filesystem::path& file) : mFile(file) {
         int error = 0;
         mZip = zip_open(file.c_str(), ZIP_RDONLY, &error);
@@ -60,7 +61,10 @@ public:
             total += static_cast<zip_uint64_t>(n);
             if (total > kMaxPartBytes)
                 throw Error(ListProblem(mFile, "工作簿的部件 " + part + " 过大"));
-            if (!xml.feed(buffer, static_cast<std::size_t>(n), n == 0))
+            const bool fed = xml.feed(buffer, static_cast<std::size_t>(n), n == 0);
+            if (!handler.problem().empty())
+                throw Error(ListProblem(mFile, handler.problem()));
+            if (!fed)
                 throw Error(ListProblem(mFile, "工作簿的部件 " + part + " 不是有效的 XML（" +
                                                    xml.error() + "）"));
             if (n == 0)
@@ -69,7 +73,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::filesystem::path mFile;
     zip_t* mZip = nullptr;
 };
@@ -100,7 +104,7 @@ std::string ResolvePart(const std::string& from, const std::string& target) {
 // The relationships of one part: id to target part, and the first target
 // of each relationship type (the type's last path segment).
 class RelsHandler : public XmlHandler {
-public:
+  public:
     explicit RelsHandler(std::string from) : mFrom(std::move(from)) {}
     void start(std::string_view name, const XmlAttributes& attrs) override {
         if (name != "Relationship")
@@ -113,7 +117,7 @@ public:
     std::map<std::string, std::string> byId;
     std::map<std::string, std::string> byType;
 
-private:
+  private:
     std::string mFrom;
 };
 
@@ -123,7 +127,7 @@ struct SheetEntry {
 };
 
 class WorkbookHandler : public XmlHandler {
-public:
+  public:
     void start(std::string_view name, const XmlAttributes& attrs) override {
         if (name == "sheet")
             sheets.push_back({std::string(attrs.get("name")), std::string(attrs.get("id"))});
@@ -134,7 +138,7 @@ public:
 // Text of <t> elements, except phonetic runs (<rPh>), which are readings
 // and not part of the text.
 class TextCollector {
-public:
+  public:
     void start(std::string_view name) {
         if (name == "rPh")
             ++mPhonetic;
@@ -152,26 +156,45 @@ public:
             into.append(s);
     }
 
-private:
+  private:
     int mPhonetic = 0;
     bool mInText = false;
 };
 
+// The shared strings in one buffer. A shared string costs at least a few
+// bytes of the packed file even when empty and repeated, so there are never
+// more of them than the file has bytes: a table that claims more is damaged
+// or hostile, and reading stops there.
 class SharedStringsHandler : public XmlHandler {
-public:
+  public:
+    explicit SharedStringsHandler(std::uintmax_t limit) : mLimit(limit) {}
+
     void start(std::string_view name, const XmlAttributes&) override {
-        if (name == "si")
-            strings.emplace_back();
+        if (name == "si") {
+            if (mStarts.size() >= mLimit) {
+                stop("工作簿已损坏（共享字符串的数目超过文件大小所能容纳的）");
+                return;
+            }
+            mStarts.push_back(mChars.size());
+        }
         mText.start(name);
     }
     void end(std::string_view name) override { mText.end(name); }
     void text(std::string_view s) override {
-        if (!strings.empty())
-            mText.text(s, strings.back());
+        if (!mStarts.empty())
+            mText.text(s, mChars);
     }
-    std::vector<std::string> strings;
 
-private:
+    [[nodiscard]] std::size_t size() const { return mStarts.size(); }
+    [[nodiscard]] std::string_view operator[](std::size_t i) const {
+        const std::size_t end = i + 1 < mStarts.size() ? mStarts[i + 1] : mChars.size();
+        return std::string_view(mChars).substr(mStarts[i], end - mStarts[i]);
+    }
+
+  private:
+    std::uintmax_t mLimit;
+    std::string mChars;
+    std::vector<std::size_t> mStarts;
     TextCollector mText;
 };
 
@@ -206,8 +229,8 @@ std::string NumberCell(const std::string& v) {
 }
 
 class SheetHandler : public XmlHandler {
-public:
-    explicit SheetHandler(const std::vector<std::string>& shared) : mShared(shared) {}
+  public:
+    explicit SheetHandler(const SharedStringsHandler& shared) : mShared(shared) {}
 
     void start(std::string_view name, const XmlAttributes& attrs) override {
         if (name == "row") {
@@ -217,7 +240,7 @@ public:
                 std::from_chars(r.data(), r.data() + r.size(), row);
             if (row < static_cast<long>(rows.size()) + 1 || row > 1048576)
                 row = static_cast<long>(rows.size()) + 1;
-            rows.resize(static_cast<std::size_t>(row));
+            rows.resize(static_cast<std::size_t>(row)); // a row without cells costs one vector
             mColumn = -1;
         } else if (name == "c") {
             const long column = ColumnOf(attrs.get("r"));
@@ -246,16 +269,17 @@ public:
             mText.text(s, mValue);
     }
 
-    TextRows rows;
+    CellRows rows;
 
-private:
-    void store(TextRow& row) {
+  private:
+    // Only cells that hold something are kept, in column order.
+    void store(CellRow& row) {
         std::string cell;
         if (mType == "s") {
             std::size_t index = mShared.size();
             std::from_chars(mValue.data(), mValue.data() + mValue.size(), index);
             if (index < mShared.size())
-                cell = mShared[index];
+                cell = std::string(mShared[index]);
         } else if (mType == "b") {
             cell = mValue == "1" ? "TRUE" : "FALSE";
         } else if (mType.empty() || mType == "n") {
@@ -263,13 +287,20 @@ private:
         } else {
             cell = mValue; // inlineStr, str (a formula's text), e (an error), d (a date)
         }
-        const auto column = static_cast<std::size_t>(mColumn);
-        if (row.size() <= column)
-            row.resize(column + 1);
-        row[column] = std::move(cell);
+        if (cell.empty())
+            return;
+        const auto column = static_cast<std::uint32_t>(mColumn);
+        auto at = row.end();
+        if (!row.empty() && row.back().column >= column)
+            at = std::lower_bound(row.begin(), row.end(), column,
+                                  [](const Cell& c, std::uint32_t col) { return c.column < col; });
+        if (at != row.end() && at->column == column)
+            at->text = std::move(cell);
+        else
+            row.insert(at, Cell{column, std::move(cell)});
     }
 
-    const std::vector<std::string>& mShared;
+    const SharedStringsHandler& mShared;
     TextCollector mText;
     long mColumn = -1;
     std::string mType;
@@ -324,7 +355,7 @@ std::vector<std::string> XlsxSheetNames(const std::filesystem::path& file) {
     return names;
 }
 
-TextRows ReadXlsx(const std::filesystem::path& file, const std::optional<std::string>& sheet) {
+CellRows ReadXlsx(const std::filesystem::path& file, const std::optional<std::string>& sheet) {
     Package package(file);
     Workbook wb;
     ReadWorkbook(package, file, wb);
@@ -339,20 +370,22 @@ TextRows ReadXlsx(const std::filesystem::path& file, const std::optional<std::st
         if (!chosen && sheet && text::EqualNoCase(s.name, *sheet))
             chosen = &s;
     if (!chosen)
-        throw Error(ListProblem(file, sheet ? "没有名为“" + *sheet + "”的工作表（工作表有: " +
-                                                  Join(names) + "）"
+        throw Error(ListProblem(file, sheet ? "没有名为“" + *sheet +
+                                                  "”的工作表（工作表有: " + Join(names) + "）"
                                             : std::string("工作簿中没有工作表")));
     auto target = wb.rels.byId.find(chosen->relId);
     if (target == wb.rels.byId.end())
         throw Error(ListProblem(file, "工作表“" + chosen->name + "”在工作簿中没有对应的部件"));
 
-    SharedStringsHandler shared;
+    std::error_code ec;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(file, ec);
+    SharedStringsHandler shared(ec ? 0 : fileBytes);
     auto sst = wb.rels.byType.find("sharedStrings");
     package.parse(sst != wb.rels.byType.end() ? sst->second : "xl/sharedStrings.xml", shared);
-    SheetHandler handler(shared.strings);
+    SheetHandler handler(shared);
     if (!package.parse(target->second, handler))
-        throw Error(ListProblem(file, "找不到工作表“" + chosen->name + "”的部件 " +
-                                          target->second));
+        throw Error(
+            ListProblem(file, "找不到工作表“" + chosen->name + "”的部件 " + target->second));
     return std::move(handler.rows);
 }
 

@@ -25,13 +25,25 @@ struct XmlReader::Impl {
     static void Start(void* data, const XML_Char* name, const XML_Char** attrs) {
         auto* self = static_cast<Impl*>(data);
         self->handler->start(LocalName(name), XmlAttributes(attrs));
+        self->stopWhenAsked();
     }
     static void End(void* data, const XML_Char* name) {
-        static_cast<Impl*>(data)->handler->end(LocalName(name));
+        auto* self = static_cast<Impl*>(data);
+        self->handler->end(LocalName(name));
+        self->stopWhenAsked();
     }
     static void Text(void* data, const XML_Char* s, int len) {
-        static_cast<Impl*>(data)->handler->text(std::string_view(s, static_cast<std::size_t>(len)));
+        auto* self = static_cast<Impl*>(data);
+        self->handler->text(std::string_view(s, static_cast<std::size_t>(len)));
+        self->stopWhenAsked();
     }
+    void stopWhenAsked() {
+        if (!stopped && !handler->problem().empty()) {
+            stopped = true;
+            XML_StopParser(parser, XML_FALSE);
+        }
+    }
+    bool stopped = false;
 };
 
 XmlReader::XmlReader(XmlHandler& handler) : mImpl(std::make_unique<Impl>()) {
@@ -42,9 +54,13 @@ XmlReader::XmlReader(XmlHandler& handler) : mImpl(std::make_unique<Impl>()) {
     XML_SetCharacterDataHandler(mImpl->parser, &Impl::Text);
 }
 
-XmlReader::~XmlReader() { XML_ParserFree(mImpl->parser); }
+XmlReader::~XmlReader() {
+    XML_ParserFree(mImpl->parser);
+}
 
 bool XmlReader::feed(const char* data, std::size_t n, bool last) {
+    if (mImpl->stopped)
+        return false;
     while (n > static_cast<std::size_t>(INT_MAX)) {
         if (XML_Parse(mImpl->parser, data, INT_MAX, XML_FALSE) != XML_STATUS_OK)
             return false;

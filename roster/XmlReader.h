@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // A thin streaming XML reader over expat for the parts of a workbook.
 // Element and attribute names reach the handler without their namespace
@@ -12,25 +13,36 @@
 namespace roster {
 
 class XmlAttributes {
-public:
+  public:
     explicit XmlAttributes(const char** pairs) : mPairs(pairs) {}
     // The value of the attribute with this local name; empty when absent.
     [[nodiscard]] std::string_view get(std::string_view localName) const;
 
-private:
+  private:
     const char** mPairs;
 };
 
 class XmlHandler {
-public:
+  public:
     virtual ~XmlHandler() = default;
     virtual void start(std::string_view name, const XmlAttributes& attrs) = 0;
     virtual void end(std::string_view) {}
     virtual void text(std::string_view) {}
+
+    // Why the handler stopped the parse; empty while it goes on.
+    [[nodiscard]] const std::string& problem() const { return mProblem; }
+
+  protected:
+    // Stops the parse after this callback: feed() returns false, and the
+    // caller names the problem. (No exception may cross the parser.)
+    void stop(std::string problem) { mProblem = std::move(problem); }
+
+  private:
+    std::string mProblem;
 };
 
 class XmlReader {
-public:
+  public:
     explicit XmlReader(XmlHandler& handler);
     ~XmlReader();
     XmlReader(const XmlReader&) = delete;
@@ -41,7 +53,7 @@ public:
     // The parser's message and line for the last error.
     [[nodiscard]] std::string error() const;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> mImpl;
 };

@@ -1,6 +1,7 @@
 #include "roster/forms/TFormRosterImport.h"
 
 #include "roster/Columns.h"
+#include "roster/Import.h"
 #include "roster/Readers.h"
 
 #include <QComboBox>
@@ -85,7 +86,8 @@ TFormRosterImport::TFormRosterImport(QWidget* parent) : QDialog(parent) {
     layout->addWidget(Preview, 1);
 
     auto* grid = new QGridLayout;
-    const char* captions[4] = {"考号(ID):", "班级(StudClass):", "姓名(StudName):", "科目(StudSubject):"};
+    const char* captions[4] = {
+        "考号(ID):", "班级(StudClass):", "姓名(StudName):", "科目(StudSubject):"};
     for (int f = 0; f < 4; ++f) {
         FieldLabels[f] = new QLabel(captions[f], this);
         FieldLabels[f]->setObjectName(QString("FieldLabel%1").arg(f));
@@ -117,12 +119,8 @@ TFormRosterImport::TFormRosterImport(QWidget* parent) : QDialog(parent) {
 void TFormRosterImport::Load(const std::filesystem::path& file) {
     mFile = file;
     Label1->setText("学生名单: " + QString::fromStdString(file.string()));
-    std::vector<std::string> sheets;
-    const ListFormat format = FormatOf(file);
-    if (format == ListFormat::Xlsx)
-        sheets = XlsxSheetNames(file);
-    else if (format == ListFormat::Xls)
-        sheets = XlsSheetNames(file);
+    ListRows list = ReadList(file, ListRequest{std::nullopt, {}, kPreviewRows});
+    const std::vector<std::string> sheets = std::move(list.sheets);
     mLoading = true;
     cbSheet->clear();
     for (const auto& name : sheets)
@@ -130,7 +128,7 @@ void TFormRosterImport::Load(const std::filesystem::path& file) {
     mLoading = false;
     Label2->setVisible(!sheets.empty());
     cbSheet->setVisible(!sheets.empty());
-    mRows = ReadClassList(file, sheets.empty() ? std::nullopt : std::optional<std::string>(sheets.front()));
+    mRows = std::move(list.rows);
     showRows();
 }
 
@@ -138,7 +136,8 @@ void TFormRosterImport::sheetChosen() {
     if (mLoading || cbSheet->currentIndex() < 0)
         return;
     try {
-        mRows = ReadClassList(mFile, cbSheet->currentText().toStdString());
+        mRows = ReadList(mFile, ListRequest{cbSheet->currentText().toStdString(), {}, kPreviewRows})
+                    .rows;
     } catch (const std::exception& e) {
         mRows.clear();
         QMessageBox::critical(this, windowTitle(), QString::fromUtf8(e.what()));

@@ -16,10 +16,12 @@ using testsupport::TempHome;
 
 using Result = testsupport::CliResult;
 
-Result Cli(std::vector<std::string> args) { return testsupport::RunCli(std::move(args)); }
+Result Cli(std::vector<std::string> args) {
+    return testsupport::RunCli(std::move(args));
+}
 
 class RosterCliTest : public ::testing::Test {
-protected:
+  protected:
     std::string home_() const { return (home / "home").string(); }
     std::string File(const std::string& name, const std::string& bytes) {
         testsupport::WriteBytes(home / name, bytes);
@@ -32,13 +34,15 @@ protected:
 };
 
 TEST_F(RosterCliTest, RosterImportFillsIdsAndPrintsTheSummary) {
-    const auto list = File("名单.csv", "序号,学生,班,号码\n1,张三,3班,310101001\n2,李四,3班,310101002\n"
-                                       "3,王五,4班,310101002\n4,赵六,,310101004\n");
+    const auto list =
+        File("名单.csv", "序号,学生,班,号码\n1,张三,3班,310101001\n2,李四,3班,310101002\n"
+                         "3,王五,4班,310101002\n4,赵六,,310101004\n");
     auto r = Cli({"--home", home_(), "roster", "import", list});
     EXPECT_EQ(r.status, 1) << "no heading names the exam number";
     EXPECT_NE(r.err.find("名单.csv"), std::string::npos) << r.err;
 
-    r = Cli({"--home", home_(), "roster", "import", list, "--map", "号码=考号", "--map", "学生=StudName"});
+    r = Cli({"--home", home_(), "roster", "import", list, "--map", "号码=考号", "--map",
+             "学生=StudName"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
     EXPECT_NE(r.err.find("导入 3 人，跳过 1 行"), std::string::npos) << r.err;
@@ -47,8 +51,10 @@ TEST_F(RosterCliTest, RosterImportFillsIdsAndPrintsTheSummary) {
 
     testsupport::WriteAnswers(home / "paper.dbf", {{"310101001", "12"}}, 'N');
     r = Sql((home / "paper.dbf").string(), "select ID, StudClass, StudName from ids order by ID");
-    EXPECT_EQ(r.out, "记录数:1  题目数:2\nID\tStudClass\tStudName\n310101001\t3\t张三\n310101002\t3\t李四\n"
-                     "310101004\t\t赵六\n");
+    EXPECT_EQ(
+        r.out,
+        "记录数:1  题目数:2\nID\tStudClass\tStudName\n310101001\t3\t张三\n310101002\t3\t李四\n"
+        "310101004\t\t赵六\n");
 
     r = Cli({"--home", home_(), "roster", "import", list, "--map", "号码=座位"});
     EXPECT_EQ(r.status, 2) << "a field that does not exist is bad usage";
@@ -61,6 +67,32 @@ TEST_F(RosterCliTest, RosterImportFillsIdsAndPrintsTheSummary) {
     EXPECT_EQ(r.status, 1);
     r = Sql((home / "paper.dbf").string(), "select count(*) from ids");
     EXPECT_EQ(r.out, "记录数:1  题目数:2\ncount(*)\n3\n") << "a failed import leaves ids alone";
+}
+
+// A UTF-8 list with one broken byte stays UTF-8, its names whole and free of
+// what a workbook cannot hold; a workbook that is no workbook is refused with
+// exit 1 and ids left as it was.
+TEST_F(RosterCliTest, RosterImportDecodesHonestlyAndRefusesADamagedWorkbook) {
+    const auto list = File("名单.csv", "考号,姓名\n310101001,学生一\n310101002,学\xFF生二\n"
+                                       "310101003,学生\xEF\xBF\xBF三\n");
+    auto r = Cli({"--home", home_(), "roster", "import", list});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("文字编码: UTF-8"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("有 1 处无法解码的字符"), std::string::npos) << r.err;
+    testsupport::WriteAnswers(home / "paper.dbf", {{"310101001", "12"}}, 'N');
+    r = Sql((home / "paper.dbf").string(), "select ID, StudName from ids order by ID");
+    EXPECT_EQ(r.out,
+              "记录数:1  题目数:2\nID\tStudName\n310101001\t学生一\n310101002\t学\xEF\xBF\xBD生二\n"
+              "310101003\t学生三\n");
+
+    std::string zip = "PK\x03\x04";
+    zip += std::string(300, '\x7F');
+    const auto bad = File("坏.xlsx", zip);
+    r = Cli({"--home", home_(), "roster", "import", bad});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("坏.xlsx"), std::string::npos) << r.err;
+    r = Sql((home / "paper.dbf").string(), "select count(*) from ids");
+    EXPECT_EQ(r.out, "记录数:1  题目数:2\ncount(*)\n3\n");
 }
 
 TEST_F(RosterCliTest, VerifyWritesTheReportAndFixesANumber) {
@@ -77,7 +109,8 @@ TEST_F(RosterCliTest, VerifyWritesTheReportAndFixesANumber) {
     const auto lines = text::LoadLines(report);
     bool suggested = false;
     for (const auto& l : lines)
-        suggested = suggested || (l.find("310101040") != std::string::npos && l.find("310101010") != std::string::npos);
+        suggested = suggested || (l.find("310101040") != std::string::npos &&
+                                  l.find("310101010") != std::string::npos);
     EXPECT_TRUE(suggested) << "the unknown number's line names the roster number it is close to";
 
     r = Cli({"--home", home_(), "verify", v, "--fix", "310101002=310101001"});
@@ -116,7 +149,8 @@ TEST_F(RosterCliTest, VerifyWithoutARosterFindsGapsWithinClasses) {
     for (const auto& l : lines)
         all += l + "\n";
     EXPECT_NE(all.find("310101002"), std::string::npos) << all;
-    EXPECT_EQ(all.find("310101005"), std::string::npos) << "no gap across the class boundary: " << all;
+    EXPECT_EQ(all.find("310101005"), std::string::npos)
+        << "no gap across the class boundary: " << all;
 }
 
 // A correction killed just before or just after its commit: the table is

@@ -44,7 +44,7 @@ std::string RunInput(fuzzing::Entry entry, const std::filesystem::path& file) {
 }
 
 class Replay : public ::testing::TestWithParam<std::string> {
-protected:
+  protected:
     TempHome home;
     fuzzing::Entry entry = fuzzing::EntryNamed(GetParam().c_str());
 };
@@ -63,7 +63,9 @@ TEST_P(Replay, EveryCrashFoundSoFarRunsThrough) {
         EXPECT_EQ(RunInput(entry, file), "") << file;
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, Replay, ::testing::Values("dbf", "dbf-import", "jet", "config"),
+INSTANTIATE_TEST_SUITE_P(Targets, Replay,
+                         ::testing::Values("dbf", "dbf-import", "jet", "config", "csv-list",
+                                           "xlsx-list", "xls-list"),
                          [](const auto& info) {
                              std::string name = info.param;
                              std::replace(name.begin(), name.end(), '-', '_');
