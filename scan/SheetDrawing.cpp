@@ -236,7 +236,9 @@ void DrawQuestions(QPainter& p, const Page& page) {
 } // namespace
 
 std::vector<std::vector<bool>> QrModules(const std::string& text) {
+    // UTF-8, so that a layout id in Chinese is held as it is.
     const ZXing::BitMatrix matrix = ZXing::MultiFormatWriter(ZXing::BarcodeFormat::QRCode)
+                                        .setEncoding(ZXing::CharacterSet::UTF8)
                                         .setMargin(0)
                                         .setEccLevel(2)
                                         .encode(text, 0, 0);
@@ -290,39 +292,45 @@ WriteSheet(const Layout& layout, const std::filesystem::path& base) {
         fs::remove(pdfPart, ec);
         fs::remove(jsonPart, ec);
     };
-    {
-        QFile out(QString::fromStdString(pdfPart.string()));
-        if (!out.open(QIODevice::WriteOnly))
-            throw LayoutError(pdf.string() + ": cannot be written (" +
-                              out.errorString().toStdString() + ")");
-        QPdfWriter writer(&out);
-        writer.setTitle(QString::fromStdString(layout.title));
-        writer.setCreator("Quillory");
-        writer.setResolution(1200);
-        writer.setPageSize(QPageSize(QSizeF(layout.width, layout.height), QPageSize::Millimeter));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-        QPainter painter(&writer);
-        painter.scale(1200 / 25.4, 1200 / 25.4);
-        for (std::size_t i = 0; i < layout.pages.size(); ++i) {
-            if (i > 0)
-                writer.newPage();
-            DrawPage(painter, layout, i);
+    try {
+        {
+            QFile out(QString::fromStdString(pdfPart.string()));
+            if (!out.open(QIODevice::WriteOnly))
+                throw LayoutError(pdf.string() + ": cannot be written (" +
+                                  out.errorString().toStdString() + ")");
+            QPdfWriter writer(&out);
+            writer.setTitle(QString::fromStdString(layout.title));
+            writer.setCreator("Quillory");
+            writer.setResolution(1200);
+            writer.setPageSize(
+                QPageSize(QSizeF(layout.width, layout.height), QPageSize::Millimeter));
+            writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+            QPainter painter(&writer);
+            painter.scale(1200 / 25.4, 1200 / 25.4);
+            for (std::size_t i = 0; i < layout.pages.size(); ++i) {
+                if (i > 0)
+                    writer.newPage();
+                DrawPage(painter, layout, i);
+            }
+            painter.end();
+            if (out.error() != QFileDevice::NoError || !out.flush()) {
+                removeParts();
+                throw LayoutError(pdf.string() + ": cannot be written (" +
+                                  out.errorString().toStdString() + ")");
+            }
         }
-        painter.end();
-        if (out.error() != QFileDevice::NoError || !out.flush()) {
-            removeParts();
-            throw LayoutError(pdf.string() + ": cannot be written (" +
-                              out.errorString().toStdString() + ")");
+        {
+            QFile out(QString::fromStdString(jsonPart.string()));
+            const QByteArray text = QByteArray::fromStdString(LayoutJson(layout));
+            if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.flush()) {
+                removeParts();
+                throw LayoutError(json.string() + ": cannot be written (" +
+                                  out.errorString().toStdString() + ")");
+            }
         }
-    }
-    {
-        QFile out(QString::fromStdString(jsonPart.string()));
-        const QByteArray text = QByteArray::fromStdString(LayoutJson(layout));
-        if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.flush()) {
-            removeParts();
-            throw LayoutError(json.string() + ": cannot be written (" +
-                              out.errorString().toStdString() + ")");
-        }
+    } catch (...) {
+        removeParts();
+        throw;
     }
     std::error_code ec;
     fs::rename(pdfPart, pdf, ec);
