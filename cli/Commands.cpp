@@ -12,6 +12,7 @@
 #include "cli/CliUi.h"
 #include "cli/Help.h"
 #include "cli/RekeyCommand.h"
+#include "cli/SheetCommand.h"
 #include "platform/db/Error.h"
 #include "platform/os/Folders.h"
 #include "platform/os/Shell.h"
@@ -395,9 +396,12 @@ int RunRekeyCommand(Context& c) {
     return RunRekey(c.ws, c.ui, Number(*question, "--question"), *key, c.args.flags.count("--preview") > 0);
 }
 
+int RunSheet(Context& c) { return RunSheetDesign(c.args); }
+
 // What a command's first argument is: nothing, a file it reads (a table
-// not opened, or a class list), or a table it opens first.
-enum class Table { None, Named, File, Opened };
+// not opened, or a class list), or a table it opens first. An Outside
+// command takes nothing and leaves the home folder alone.
+enum class Table { None, Named, File, Opened, Outside };
 
 // One command of quillory-cli: its name, whether it takes TABLE.dbf and opens
 // it first, the options that take a value and those that do not, what it
@@ -475,6 +479,19 @@ const std::vector<Command>& Commands() {
          "                              among the single-choice questions) of the last scoring\n"
          "                              run to L (A-F) and re-score that question only;\n"
          "                              --preview prints what would change and writes nothing\n"},
+        {"sheet design", Table::Outside,
+         {"--questions", "--options", "--multi", "--multi-options", "--id-digits", "--title", "--id", "--paper",
+          "--per-row", "--pages", "--out"},
+         {}, RunSheet,
+         "  sheet design --questions N [--options 4] [--multi M] [--multi-options 4]\n"
+         "         [--id-digits 9] [--title TEXT] [--id TEXT] [--paper A4|A3] [--per-row 5]\n"
+         "         [--pages P] --out NAME\n"
+         "                              an answer sheet to print on plain paper: NAME.pdf and\n"
+         "                              its layout NAME.layout.json (no TABLE). N single-choice\n"
+         "                              then M multiple-choice questions, 105 at most; 2 to 6\n"
+         "                              options; blocks of five questions, --per-row side by\n"
+         "                              side (default: as many as fit, at most 5); --id the\n"
+         "                              layout id (default: NAME's file name)\n"},
     };
     return commands;
 }
@@ -559,7 +576,8 @@ Args Parse(const std::vector<std::string>& argv, std::optional<std::string>& hom
 
 int RunCommand(const Command& command, const Args& a, CliUi& ui) {
     core::Workspace ws(os::ProgramFolder());
-    core::StartUp(ws, ui);
+    if (command.table != Table::Outside)
+        core::StartUp(ws, ui);
     os::PrintingShell shell;
     std::vector<std::string> unwritten; // workbooks the stand-in could not write
     const automation::Factory spreadsheet =
@@ -598,7 +616,9 @@ int Run(const std::vector<std::string>& argv) {
         if (a.command.empty())
             throw UsageError{""};
         command = Find(a.command);
-        if (a.table.empty() && command->table != Table::None)
+        if (command->table == Table::Outside && !a.table.empty())
+            throw UsageError{"unexpected argument " + a.table};
+        if (a.table.empty() && command->table != Table::None && command->table != Table::Outside)
             throw UsageError{a.command + (command->table == Table::File ? " needs FILE" : " needs TABLE.dbf")};
         if (a.command == "sql" && !a.option("--statement"))
             throw UsageError{"sql needs --statement TEXT"};

@@ -5,8 +5,8 @@ set(QUILLORY_LAYERS
   "platform_text|platform_os|platform_db|platform_automation"
   "core"
   "scoring"
-  "stats|report|analysis|roster|results"
-  "scoring_forms|stats_forms|analysis_forms|roster_forms|app_forms"
+  "stats|report|analysis|roster|results|scan"
+  "scoring_forms|stats_forms|analysis_forms|roster_forms|scan_forms|app_forms"
   "cli_commands|quillory|quillory-cli")
 
 function(quillory_check_layers)

@@ -126,6 +126,7 @@ void TFormCorvane::buildMenu() {
     OpenDbf = item(N1, "OpenDbf", "打开DBF表...", &TFormCorvane::OpenDbfClick);
     OpenDbf->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     nImportRoster = item(N1, "nImportRoster", "导入学生名单...", &TFormCorvane::nImportRosterClick);
+    nDesignSheet = item(N1, "nDesignSheet", "设计答题卡...", &TFormCorvane::nDesignSheetClick);
     nAddScoreField = item(N1, "nAddScoreField", "添加分数字段", &TFormCorvane::nAddScoreFieldClick);
     nAddScoreField->setVisible(false);
     SetField = item(N1, "SetField", "设置字段名...", &TFormCorvane::SetFieldClick);

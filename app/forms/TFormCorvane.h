@@ -94,6 +94,7 @@ public:
     void EST2Click();                  // "帮助 - TEST2"
     void Button4Click();               // the button "转换客观题"
     void nImportRosterClick();         // "文件 - 导入学生名单...": a class list into ids
+    void nDesignSheetClick();          // "文件 - 设计答题卡...": an answer sheet for plain paper
     void nVerifyClick();               // "文件 - 核对考号...": the check, corrections in FormVerify
     void nAllowEditClick();            // "视图 - 允许编辑": the grid's cells editable or not
     void nUndoEditClick();             // "视图 - 撤销编辑" (Ctrl+Z): the newest edit of the grid undone
@@ -150,6 +151,7 @@ private:
     QMenu* N1;
     QAction* OpenDbf;
     QAction* nImportRoster;
+    QAction* nDesignSheet;
     QAction* nAddScoreField;
     QAction* SetField;
     QAction* CorVane;

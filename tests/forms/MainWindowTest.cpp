@@ -76,7 +76,7 @@ private slots:
     void menuTreeAsDesigned() {
         QCOMPARE(Find<QMenu>("N1")->title(), QString("文件"));
         QCOMPARE(Captions(Find<QMenu>("N1")),
-                 QStringList({"打开DBF表...", "最近打开", "导入学生名单...", "添加分数字段", "设置字段名...",
+                 QStringList({"打开DBF表...", "最近打开", "导入学生名单...", "设计答题卡...", "添加分数字段", "设置字段名...",
                               "开始评分", "载入上次的答案", "试卷分析...", "分班统计...", "成绩分析...", "-",
                               "生成报表", "检查缺漏考号...", "核对考号...", "修理DBF的索引问题...", "自定义SQL...",
                               "-", "排序",
