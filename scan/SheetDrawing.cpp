@@ -2,6 +2,8 @@
 
 #include "scan/SheetDesign.h"
 
+#include "platform/text/TemporaryName.h"
+
 #include <ZXing/BarcodeFormat.h>
 #include <ZXing/BitMatrix.h>
 #include <ZXing/MultiFormatWriter.h>
@@ -15,7 +17,7 @@
 #include <QPdfWriter>
 
 #include <array>
-#include <unistd.h>
+#include <stdexcept>
 
 namespace scan {
 namespace {
@@ -280,13 +282,48 @@ QImage RenderPage(const Layout& layout, std::size_t index, double dpi) {
     return image;
 }
 
+namespace {
+
+// The layout with its revision as the layout file already at `json` makes
+// it: the same id drawn the same keeps that file's revision, drawn anew
+// raises it by one, so that sheets printed from the earlier drawing are never
+// read with the new one. Another id, or no readable file, keeps `layout`'s.
+Layout WithRevisionAfter(Layout layout, const std::filesystem::path& json) {
+    std::error_code ec;
+    if (!std::filesystem::exists(json, ec))
+        return layout;
+    try {
+        const Layout earlier = LoadLayout(json);
+        if (earlier.id != layout.id)
+            return layout;
+        layout.revision = earlier.revision;
+        if (LayoutJson(layout) != LayoutJson(earlier))
+            layout.revision = earlier.revision + 1;
+    } catch (const std::exception&) {
+        // a file that does not load is replaced as it is
+    }
+    return layout;
+}
+
+[[noreturn]] void CannotWrite(const std::filesystem::path& file, const std::string& why) {
+    throw LayoutError("不能写入 " + file.string() + ": " + why);
+}
+
+} // namespace
+
 std::pair<std::filesystem::path, std::filesystem::path>
-WriteSheet(const Layout& layout, const std::filesystem::path& base) {
+WriteSheet(const Layout& designed, const std::filesystem::path& base) {
     namespace fs = std::filesystem;
     const fs::path pdf = fs::path(base).concat(".pdf"),
                    json = fs::path(base).concat(".layout.json");
-    const std::string suffix = ".part-" + std::to_string(::getpid());
-    const fs::path pdfPart = fs::path(pdf).concat(suffix), jsonPart = fs::path(json).concat(suffix);
+    try {
+        text::CheckNameFits(pdf);
+        text::CheckNameFits(json);
+    } catch (const std::runtime_error& e) {
+        throw LayoutError(e.what());
+    }
+    const Layout layout = WithRevisionAfter(designed, json);
+    const fs::path pdfPart = text::TemporaryBeside(pdf), jsonPart = text::TemporaryBeside(json);
     auto removeParts = [&] {
         std::error_code ec;
         fs::remove(pdfPart, ec);
@@ -296,8 +333,7 @@ WriteSheet(const Layout& layout, const std::filesystem::path& base) {
         {
             QFile out(QString::fromStdString(pdfPart.string()));
             if (!out.open(QIODevice::WriteOnly))
-                throw LayoutError(pdf.string() + ": cannot be written (" +
-                                  out.errorString().toStdString() + ")");
+                CannotWrite(pdf, out.errorString().toStdString());
             QPdfWriter writer(&out);
             writer.setTitle(QString::fromStdString(layout.title));
             writer.setCreator("Quillory");
@@ -313,33 +349,31 @@ WriteSheet(const Layout& layout, const std::filesystem::path& base) {
                 DrawPage(painter, layout, i);
             }
             painter.end();
-            if (out.error() != QFileDevice::NoError || !out.flush()) {
-                removeParts();
-                throw LayoutError(pdf.string() + ": cannot be written (" +
-                                  out.errorString().toStdString() + ")");
-            }
+            if (out.error() != QFileDevice::NoError || !out.flush())
+                CannotWrite(pdf, out.errorString().toStdString());
         }
         {
             QFile out(QString::fromStdString(jsonPart.string()));
             const QByteArray text = QByteArray::fromStdString(LayoutJson(layout));
-            if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.flush()) {
-                removeParts();
-                throw LayoutError(json.string() + ": cannot be written (" +
-                                  out.errorString().toStdString() + ")");
-            }
+            if (!out.open(QIODevice::WriteOnly) || out.write(text) != text.size() || !out.flush())
+                CannotWrite(json, out.errorString().toStdString());
         }
     } catch (...) {
         removeParts();
         throw;
     }
+    // The PDF first, then its layout file; when the layout file cannot
+    // follow, the new PDF goes too, so that no PDF is left beside a layout
+    // it was not drawn from.
     std::error_code ec;
     fs::rename(pdfPart, pdf, ec);
     if (!ec)
         fs::rename(jsonPart, json, ec);
     if (ec) {
+        const std::string why = ec.message();
         removeParts();
         fs::remove(pdf, ec);
-        throw LayoutError(base.string() + ": cannot be written (" + ec.message() + ")");
+        CannotWrite(base, why);
     }
     return {pdf, json};
 }

@@ -197,6 +197,20 @@ TEST_F(SheetPdf, CommandWritesBothFilesOrNeither) {
     EXPECT_EQ(layout.title, "月考");
     EXPECT_EQ(DecodeQr(RenderPdf(base.string() + ".pdf", layout).at(0)), "quillory:数学:1:1");
 
+    // The same sheet again keeps its revision; drawn anew under the same id,
+    // the revision goes up, in the layout file and in the QR code.
+    const auto again = [&](const char* questions) {
+        EXPECT_EQ(testsupport::RunCli({"sheet", "design", "--questions", questions, "--title", "月考",
+                                       "--out", base.string()})
+                      .status,
+                  0);
+        return scan::LoadLayout(base.string() + ".layout.json");
+    };
+    EXPECT_EQ(again("60").revision, 1);
+    const scan::Layout redrawn = again("61");
+    EXPECT_EQ(redrawn.revision, 2);
+    EXPECT_EQ(DecodeQr(RenderPdf(base.string() + ".pdf", redrawn).at(0)), "quillory:数学:2:1");
+
     // Settings that cannot be printed, and a folder that is not there: nothing written.
     const auto before = std::distance(std::filesystem::directory_iterator(home.path()), {});
     run = testsupport::RunCli(
