@@ -75,7 +75,8 @@ void CompactSheets::keep(const Sheet& sheet) {
     std::uint8_t* codes = mCodes.data() + at;
     for (std::size_t k = 0; k < mColumns; ++k) {
         const Pair pair{BitsOf(sheet.points[k]),
-                        k < sheet.content.size() ? static_cast<std::uint16_t>(static_cast<unsigned char>(sheet.content[k]))
+                        k < sheet.content.size() ? static_cast<std::uint16_t>(
+                                                       static_cast<unsigned char>(sheet.content[k]))
                                                  : kNoMark};
         // Most sheets repeat the pair last seen with their mark.
         const Position& p = mPositions[k];
@@ -94,7 +95,8 @@ void CompactSheets::keep(const Sheet& sheet) {
 bool CompactSheets::code(std::size_t column, Pair pair, std::uint8_t& out) {
     Position& p = mPositions[column];
     std::size_t found = 0;
-    while (found < p.pairs.size() && (p.pairs[found].points != pair.points || p.pairs[found].mark != pair.mark))
+    while (found < p.pairs.size() &&
+           (p.pairs[found].points != pair.points || p.pairs[found].mark != pair.mark))
         ++found;
     if (found == p.pairs.size()) {
         if (found == 256)

@@ -50,8 +50,9 @@ class CompactSheets : public SheetSource {
         std::uint16_t mark = 0;
     };
     struct Position {
-        std::vector<Pair> pairs;                   // by code
-        std::array<std::int16_t, 257> lastByMark{}; // the code last seen with each mark, -1 for none
+        std::vector<Pair> pairs; // by code
+        std::array<std::int16_t, 257>
+            lastByMark{}; // the code last seen with each mark, -1 for none
     };
 
     void keep(const Sheet& sheet);

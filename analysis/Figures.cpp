@@ -53,7 +53,8 @@ SingleFigures OptionFiguresOf(const TestBasis& t, const OptionCounts& c, const Q
         if (c.count[i] > 0)
             o.meanTotal = Quotient(c.totalSum[i], c.count[i]) / FixedOne;
         o.r = CategoryCorrelation(t, c.count[i], c.totalSum[i]);
-        o.earns = i < 6 && scoring::SingleRight(LetterCodes[i], q.key[0], scoring::KeyMatchOf(fullMatch));
+        o.earns =
+            i < 6 && scoring::SingleRight(LetterCodes[i], q.key[0], scoring::KeyMatchOf(fullMatch));
     }
     return f;
 }

@@ -19,7 +19,9 @@
 namespace analysis {
 namespace {
 
-bool IsSeparator(char c) { return c == ' ' || c == ',' || c == ';'; }
+bool IsSeparator(char c) {
+    return c == ' ' || c == ',' || c == ';';
+}
 
 // A stored value as the number it holds; NULL and text hold none.
 std::optional<double> StoredNumber(const db::Value& v) {
@@ -44,8 +46,8 @@ struct RekeyColumns {
     std::string content, id, question;
 };
 
-RekeyColumns ColumnsOf(const db::Query& view, const core::FieldSettings& f, const scoring::RunPlan& plan,
-                       int position) {
+RekeyColumns ColumnsOf(const db::Query& view, const core::FieldSettings& f,
+                       const scoring::RunPlan& plan, int position) {
     for (int k = 1; k <= plan.S + plan.N; ++k) // every question of the run must have its field
         (void)view.fieldIndex("f" + std::to_string(k));
     RekeyColumns c;
@@ -75,17 +77,18 @@ class Rescorer {
                 db::jet::QuoteName(columns.score->baseColumn) + " = ? WHERE rowid = ?"));
     }
 
-    void sheet(std::int64_t rowid, std::string_view content, std::string_view id, const db::Value& storedPoints,
-               const db::Value& storedScore) {
+    void sheet(std::int64_t rowid, std::string_view content, std::string_view id,
+               const db::Value& storedPoints, const db::Value& storedScore) {
         const bool hasMulti = content.size() > static_cast<std::size_t>(mPlan.S);
         const std::size_t needed = static_cast<std::size_t>(hasMulti ? mPlan.S + mPlan.N : mPlan.S);
         if (content.size() < needed)
-            throw core::AppError("考号 " + std::string(id) + " 的客观题只有 " + std::to_string(content.size()) +
-                                 " 个字符，上次评分的题目需要 " + std::to_string(needed) +
-                                 " 个。答案没有改正，没有写入任何分数。");
+            throw core::AppError("考号 " + std::string(id) + " 的客观题只有 " +
+                                 std::to_string(content.size()) + " 个字符，上次评分的题目需要 " +
+                                 std::to_string(needed) + " 个。答案没有改正，没有写入任何分数。");
         const double total = mScorer.score(content, hasMulti);
         // Jet's REAL holds 32-bit floats, as the run writes them.
-        const db::Value points = static_cast<double>(static_cast<float>(mScorer.points()[mPosition]));
+        const db::Value points =
+            static_cast<double>(static_cast<float>(mScorer.points()[mPosition]));
         const db::Value score = scoring::ScoreValue(mScore, total);
         if (mUpdate && (!StoredAs(storedPoints, points) || !StoredAs(storedScore, score))) {
             mUpdate->bind(1, points);
@@ -110,7 +113,8 @@ class Rescorer {
 constexpr int kProgressStep = 4096;
 
 // The view's sheets in the view's order, read a batch of rowids at a time.
-void RescoreInViewOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns& columns, Rescorer& rescorer) {
+void RescoreInViewOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns& columns,
+                        Rescorer& rescorer) {
     db::Query& view = ws.view;
     scoring::SheetReader reader(view, ws.connection, columns.content, columns.id,
                                 {columns.question, columns.score->baseColumn});
@@ -128,7 +132,8 @@ void RescoreInViewOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns& c
 // order, so that the table read in storage order gives the sheets in the
 // view's order.
 bool ViewIsTableInStorageOrder(db::Connection& connection, const db::Query& view) {
-    db::Statement count = connection.prepare("SELECT count(*) FROM " + db::jet::QuoteName(view.baseTable()));
+    db::Statement count =
+        connection.prepare("SELECT count(*) FROM " + db::jet::QuoteName(view.baseTable()));
     if (!count.step() || count.columnInt(0) != view.recordCount())
         return false;
     for (int row = 1; row < view.recordCount(); ++row)
@@ -147,11 +152,13 @@ struct StoredSheet {
 // The table's sheets in storage order, only the four columns the
 // correction reads, a batch of rows per statement; each batch is read whole
 // before its rows are rewritten, so no read is open while the table changes.
-void RescoreInStorageOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns& columns, Rescorer& rescorer) {
+void RescoreInStorageOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns& columns,
+                           Rescorer& rescorer) {
     using db::jet::QuoteName;
-    const std::string select = "SELECT rowid, " + QuoteName(columns.content) + ", " + QuoteName(columns.id) + ", " +
-                               QuoteName(columns.question) + ", " + QuoteName(columns.score->baseColumn) +
-                               " FROM " + QuoteName(ws.view.baseTable());
+    const std::string select = "SELECT rowid, " + QuoteName(columns.content) + ", " +
+                               QuoteName(columns.id) + ", " + QuoteName(columns.question) + ", " +
+                               QuoteName(columns.score->baseColumn) + " FROM " +
+                               QuoteName(ws.view.baseTable());
     const std::string limit = " ORDER BY rowid LIMIT " + std::to_string(kProgressStep);
     db::Statement first = ws.connection.prepare(select + limit);
     db::Statement next = ws.connection.prepare(select + " WHERE rowid > ?" + limit);
@@ -171,7 +178,8 @@ void RescoreInStorageOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns
         }
         read->reset();
         for (std::size_t i = 0; i < count; ++i)
-            rescorer.sheet(batch[i].rowid, batch[i].content, batch[i].id, batch[i].points, batch[i].score);
+            rescorer.sheet(batch[i].rowid, batch[i].content, batch[i].id, batch[i].points,
+                           batch[i].score);
         done += static_cast<std::int64_t>(count);
         ui.progress("正在改正答案", done, ws.view.recordCount());
         if (count < batch.size())
@@ -211,8 +219,8 @@ std::string CorrectedKey(const std::string& typed, int question, char key) {
             return corrected;
         }
     }
-    throw RekeyRefused("单选题答案只有 " + std::to_string(seen) + " 个，没有第 " + std::to_string(question) +
-                       " 题。");
+    throw RekeyRefused("单选题答案只有 " + std::to_string(seen) + " 个，没有第 " +
+                       std::to_string(question) + " 题。");
 }
 
 CheckedRekey CheckRekey(core::Workspace& ws, const RekeyRequest& request) {
@@ -220,21 +228,24 @@ CheckedRekey CheckRekey(core::Workspace& ws, const RekeyRequest& request) {
         throw RekeyRefused("请先打开卷面数据表DBF文件。");
     auto run = scoring::LastRun(ws.connection, ws.TableName);
     if (!run)
-        throw RekeyRefused("表 " + ws.TableName + " 还没有评过分，没有可以改正的答案。请先评分（开始评分）。");
+        throw RekeyRefused("表 " + ws.TableName +
+                           " 还没有评过分，没有可以改正的答案。请先评分（开始评分）。");
     const std::string keys = scoring::KeyCharacters(run->settings.singleKey);
     const int S = static_cast<int>(keys.size());
     if (request.question < 1 || request.question > S)
-        throw RekeyRefused("没有第 " + std::to_string(request.question) + " 道单选题：上次评分的单选题是第 1 到第 " +
-                           std::to_string(S) + " 题。");
+        throw RekeyRefused("没有第 " + std::to_string(request.question) +
+                           " 道单选题：上次评分的单选题是第 1 到第 " + std::to_string(S) + " 题。");
     if (request.key < 'A' || request.key > 'F')
-        throw RekeyRefused("新的答案必须是 A 到 F 中的一个字母，不能是 \"" + std::string(1, request.key) + "\"。");
+        throw RekeyRefused("新的答案必须是 A 到 F 中的一个字母，不能是 \"" +
+                           std::string(1, request.key) + "\"。");
     CheckedRekey checked;
     checked.position = request.question;
     checked.oldKey = keys[static_cast<std::size_t>(request.question - 1)];
     if (checked.oldKey == 'x' || checked.oldKey == 'z')
         throw RekeyRefused("第 " + std::to_string(request.question) + " 题的答案是 \"" +
                            std::string(1, checked.oldKey) + "\"（" +
-                           (checked.oldKey == 'x' ? "不评分" : "给零分") + "），不能单独改正，请重新评分。");
+                           (checked.oldKey == 'x' ? "不评分" : "给零分") +
+                           "），不能单独改正，请重新评分。");
     checked.run = *run;
     checked.corrected = run->settings;
     if (checked.oldKey == request.key) {
@@ -243,15 +254,17 @@ CheckedRekey CheckRekey(core::Workspace& ws, const RekeyRequest& request) {
                          std::string(1, request.key) + "，没有改动。";
         return checked;
     }
-    checked.corrected.singleKey = CorrectedKey(run->settings.singleKey, request.question, request.key);
+    checked.corrected.singleKey =
+        CorrectedKey(run->settings.singleKey, request.question, request.key);
     return checked;
 }
 
 std::vector<std::filesystem::path> ReportsOutOfDate(const core::Workspace& ws) {
     const std::string& t = ws.TableName;
     std::vector<std::filesystem::path> out;
-    for (const std::string& name : {"分班统计_" + t + ".txt", "综合科统计_" + t + ".txt", "成绩分析_" + t + ".xlsx",
-                                    ReportFileName(t), WorkbookFileName(t)}) {
+    for (const std::string& name :
+         {"分班统计_" + t + ".txt", "综合科统计_" + t + ".txt", "成绩分析_" + t + ".xlsx",
+          ReportFileName(t), WorkbookFileName(t)}) {
         std::error_code ec;
         if (std::filesystem::exists(ws.file(name), ec))
             out.push_back(ws.file(name));

@@ -50,9 +50,9 @@ class RekeyRefused : public Error {
 struct RekeyPreview {
     bool unchanged = false;
     std::string notice;
-    int question = 0;         // as asked, among the single-choice questions
-    int position = 0;         // in the content and among f1, f2, ...
-    char oldKey = 0;          // the last run's key character
+    int question = 0; // as asked, among the single-choice questions
+    int position = 0; // in the content and among f1, f2, ...
+    char oldKey = 0;  // the last run's key character
     char newKey = 0;
     std::string correctedKey; // the typed single-choice key with the character replaced
     std::int64_t sheets = 0;  // sheets of the table
@@ -61,8 +61,8 @@ struct RekeyPreview {
     // NULL counting 0), largest rise first, each with its number of sheets;
     // no entry for 0.
     std::vector<std::pair<double, std::int64_t>> differences;
-    double meanChange = 0;  // the change of the mean total
-    ExamAnalysis analysis;  // the whole analysis with the corrected key
+    double meanChange = 0;           // the change of the mean total
+    ExamAnalysis analysis;           // the whole analysis with the corrected key
     std::optional<ItemFigures> item; // the question's figures; nullopt when it is worth 0
 };
 
@@ -83,10 +83,10 @@ struct RekeyPreview {
 struct RekeyResult {
     bool unchanged = false;
     std::string notice;
-    std::int64_t rowsChanged = 0;        // rows whose question points or score were rewritten
-    scoring::RecordedRun run;            // the run recorded with the corrected key
-    std::filesystem::path statistics;    // 统计_<表名>.txt, rewritten (empty when not)
-    std::filesystem::path history;       // 标准答案历史.log, appended to (empty when not)
+    std::int64_t rowsChanged = 0;     // rows whose question points or score were rewritten
+    scoring::RecordedRun run;         // the run recorded with the corrected key
+    std::filesystem::path statistics; // 统计_<表名>.txt, rewritten (empty when not)
+    std::filesystem::path history;    // 标准答案历史.log, appended to (empty when not)
     // Reports of the table written before, which the correction has made out
     // of date (those that exist: class statistics, comprehensive statistics,
     // the results workbook, the exam analysis).

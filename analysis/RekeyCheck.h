@@ -17,8 +17,8 @@ struct CheckedRekey {
     scoring::ScoringSettings corrected; // the run's settings with the corrected key
     int position = 0;                   // in the content, 1-based
     char oldKey = 0;
-    bool unchanged = false;             // the key asked for is the current one
-    std::string notice;                 // says so when unchanged
+    bool unchanged = false; // the key asked for is the current one
+    std::string notice;     // says so when unchanged
 };
 
 // Throws RekeyRefused for a correction that cannot be made.

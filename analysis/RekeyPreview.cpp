@@ -46,7 +46,10 @@ class RescoredSheets : public SheetSource {
     void pass(const Sheet& sheet, const std::function<void(const Sheet&)>& visit, bool counting) {
         mPoints.assign(sheet.points.begin(), sheet.points.end());
         if (sheet.content.size() > mColumn && mColumn < mPoints.size()) {
-            const float now = scoring::SingleRight(sheet.content[mColumn], mKey, scoring::KeyMatchOf(mFullMatch)) ? mWorth : 0.0f;
+            const float now =
+                scoring::SingleRight(sheet.content[mColumn], mKey, scoring::KeyMatchOf(mFullMatch))
+                    ? mWorth
+                    : 0.0f;
             const float before = mPoints[mColumn].value_or(0.0f);
             if (counting && now != before) {
                 const double change = static_cast<double>(now) - static_cast<double>(before);
@@ -100,8 +103,8 @@ RekeyPreview PreviewRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest&
                       FindSheetColumns(ws.connection, ws.TableName, ws.Fields.ID, ws.Fields.Content,
                                        plan.columnCount()),
                       ui);
-    RescoredSheets sheets(table, static_cast<std::size_t>(checked.position - 1), question.points, request.key,
-                          description.fullMatch);
+    RescoredSheets sheets(table, static_cast<std::size_t>(checked.position - 1), question.points,
+                          request.key, description.fullMatch);
     // The analysis walks the sheets twice; the second walk comes from a
     // compact copy the first one keeps.
     const auto columns = static_cast<std::size_t>(plan.columnCount());

@@ -9,7 +9,6 @@
 #include "platform/text/Gbk.h"
 #include "scoring/SheetScoring.h"
 
-
 namespace analysis {
 namespace {
 
@@ -26,7 +25,8 @@ void WriteFiles(const core::Workspace& ws, const TableAnalysisSettings& settings
                 TableAnalysisResult& result) {
     if (settings.json)
         CheckNameFits(*settings.json);
-    const AnalysisFiles files = WriteAnalysisFiles(result.analysis, ws.home(), ws.Fields.TextEncoding);
+    const AnalysisFiles files =
+        WriteAnalysisFiles(result.analysis, ws.home(), ws.Fields.TextEncoding);
     result.report = files.report;
     result.workbook = files.workbook;
     if (settings.json) {

@@ -25,6 +25,7 @@ namespace analysis {
 [[nodiscard]] std::vector<std::string> ReportLines(const ExamAnalysis& analysis);
 
 // Writes ReportLines in the encoding (GBK or UTF-8) with CR LF, whole or not at all.
-void WriteTextReport(const ExamAnalysis& analysis, const std::filesystem::path& file, text::Encoding encoding);
+void WriteTextReport(const ExamAnalysis& analysis, const std::filesystem::path& file,
+                     text::Encoding encoding);
 
 } // namespace analysis

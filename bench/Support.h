@@ -7,8 +7,8 @@
 #include "tools/gen-answer-table/AnswerTable.h"
 
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -19,7 +19,8 @@ namespace bench {
 
 struct Measure {
     double seconds = 0;
-    double cpuSeconds = 0; // user + system: less swayed than the wall time by other work on the machine
+    double cpuSeconds =
+        0; // user + system: less swayed than the wall time by other work on the machine
     long peakKb = 0;
     int status = 0;
     pid_t pid = 0; // the child's, which names its folder in the temporary folder
@@ -54,20 +55,21 @@ inline Measure RunChild(const std::vector<std::string>& argv, bool keepOutput = 
 }
 
 inline void Report(const char* what, const Measure& m) {
-    std::printf("%-44s %8.2f s  %8.2f s cpu  %8.1f MB peak  (exit %d)\n", what, m.seconds, m.cpuSeconds,
-                m.peakKb / 1024.0, m.status);
+    std::printf("%-44s %8.2f s  %8.2f s cpu  %8.1f MB peak  (exit %d)\n", what, m.seconds,
+                m.cpuSeconds, m.peakKb / 1024.0, m.status);
     std::fflush(stdout);
 }
 
 // Answers every question No, confirms the field names, takes every offer.
 class QuietUi : public core::Ui {
-public:
+  public:
     void message(const std::string&, const std::string&, core::Icon) override {}
     bool question(const std::string&, const std::string&, core::GoOn goOn) override {
         return goOn == core::GoOn::WithYes;
     }
     bool editFieldNames(core::FieldSettings&) override { return true; }
-    std::optional<std::string> input(const std::string&, const std::string&, const std::string& value) override {
+    std::optional<std::string> input(const std::string&, const std::string&,
+                                     const std::string& value) override {
         return value;
     }
 };

@@ -6,9 +6,9 @@
 // the table twice per class).
 //
 //   bench-classes [--records N] [--no-reference]
+#include "bench/Support.h"
 #include "core/OpenTable.h"
 #include "core/Workspace.h"
-#include "bench/Support.h"
 #include "platform/db/Statement.h"
 #include "platform/os/Folders.h"
 #include "platform/text/TextFile.h"
@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
         else if (a == "--no-reference")
             reference = false;
     }
-    fs::path dir = fs::temp_directory_path() / ("quillory-bench-classes-" + std::to_string(getpid()));
+    fs::path dir =
+        fs::temp_directory_path() / ("quillory-bench-classes-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const fs::path table = dir / "exam.dbf";
     const fs::path home = dir / "home";

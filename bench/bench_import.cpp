@@ -69,15 +69,15 @@ int main(int argc, char** argv) {
             return WalkAndPost(argv[i + 1], argc > i + 2 ? argv[i + 2] : "exam");
     }
     namespace fs = std::filesystem;
-    fs::path dir = keep.empty() ? fs::temp_directory_path() / ("quillory-bench-" + std::to_string(getpid()))
-                                : fs::path(keep);
+    fs::path dir = keep.empty()
+                       ? fs::temp_directory_path() / ("quillory-bench-" + std::to_string(getpid()))
+                       : fs::path(keep);
     fs::create_directories(dir);
     const fs::path table = dir / "exam.dbf";
     const fs::path csv = dir / "exam.csv";
     const fs::path bin = os::ExecutableFolder();
 
-    std::printf("generating %lld sheets of %d questions in %s\n", records, questions,
-                dir.c_str());
+    std::printf("generating %lld sheets of %d questions in %s\n", records, questions, dir.c_str());
     {
         std::ofstream out(csv, std::ios::binary);
         out << "BH,CONTENT,FLAG,SUBJECT\n";
@@ -95,20 +95,20 @@ int main(int argc, char** argv) {
 
     fs::remove_all(dir / "home");
     fs::remove(dir / "fresh.db");
-    Measure shell = RunChild({"sqlite3", "-batch", (dir / "fresh.db").string(), "-cmd",
-                              ".mode csv", "-cmd", ".import " + csv.string() + " t", ".quit"});
+    Measure shell = RunChild({"sqlite3", "-batch", (dir / "fresh.db").string(), "-cmd", ".mode csv",
+                              "-cmd", ".import " + csv.string() + " t", ".quit"});
     Report("sqlite3 .import from CSV", shell);
 
     Measure open = RunChild({(bin / "quillory-cli").string(), "--home", (dir / "home").string(),
                              "--go-on", "open", table.string()});
     Report("quillory-cli open (import + view)", open);
 
-    Measure reopen = RunChild({(bin / "quillory-cli").string(), "--home",
-                               (dir / "home").string(), "open", table.string()});
+    Measure reopen = RunChild({(bin / "quillory-cli").string(), "--home", (dir / "home").string(),
+                               "open", table.string()});
     Report("quillory-cli open again (view only)", reopen);
 
-    Measure walk = RunChild({(bin / "bench-import").string(), "--walk", (dir / "home").string(),
-                             "exam"});
+    Measure walk =
+        RunChild({(bin / "bench-import").string(), "--walk", (dir / "home").string(), "exam"});
     Report("table view: walk and post on every row", walk);
 
     double importOnly = open.seconds - reopen.seconds;

@@ -46,8 +46,8 @@ class PhaseClock {
   public:
     PhaseClock() : mWall(std::chrono::steady_clock::now()), mCpu(CpuSeconds()) {}
     void write(std::ostream& out) const {
-        out << std::chrono::duration<double>(std::chrono::steady_clock::now() - mWall).count() << ' '
-            << CpuSeconds() - mCpu << ' ' << PeakKb() << '\n';
+        out << std::chrono::duration<double>(std::chrono::steady_clock::now() - mWall).count()
+            << ' ' << CpuSeconds() - mCpu << ' ' << PeakKb() << '\n';
     }
 
   private:
@@ -63,8 +63,8 @@ struct Phase {
 void PrintPhase(const char* name, const Phase& p, const Phase& full, const char* target) {
     std::printf("%-11s %7.2f s wall %7.2f s cpu", name, p.wall, p.cpu);
     if (target)
-        std::printf("  = %.3f x wall, %.3f x cpu of the full run (target <= %s)", p.wall / full.wall,
-                    p.cpu / full.cpu, target);
+        std::printf("  = %.3f x wall, %.3f x cpu of the full run (target <= %s)",
+                    p.wall / full.wall, p.cpu / full.cpu, target);
     std::printf("  peak so far %.1f MB\n", p.peakKb / 1024.0);
 }
 
@@ -126,7 +126,8 @@ int main(int argc, char** argv) {
         else if (a == "--run" && i + 2 < argc)
             return Run(argv[i + 1], argv[i + 2]);
     }
-    const fs::path dir = fs::temp_directory_path() / ("quillory-bench-rekey-" + std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("quillory-bench-rekey-" + std::to_string(getpid()));
     fs::create_directories(dir / "home");
     const fs::path table = dir / "exam.dbf";
     const fs::path bin = os::ExecutableFolder();
@@ -134,11 +135,11 @@ int main(int argc, char** argv) {
     std::printf("correcting one key of %lld sheets: 80 single-choice questions in 2 segments, "
                 "20 multiple-choice; question 3 from D to A\n",
                 records);
-    bench::Report("import (quillory-cli open)", bench::RunChild({(bin / "quillory-cli").string(), "--home",
-                                                                 (dir / "home").string(), "open",
-                                                                 table.string()}));
-    const bench::Measure run =
-        bench::RunChild({(bin / "bench-rekey").string(), "--run", (dir / "home").string(), table.string()});
+    bench::Report("import (quillory-cli open)",
+                  bench::RunChild({(bin / "quillory-cli").string(), "--home",
+                                   (dir / "home").string(), "open", table.string()}));
+    const bench::Measure run = bench::RunChild(
+        {(bin / "bench-rekey").string(), "--run", (dir / "home").string(), table.string()});
     bench::Report("full run + preview + correction (process)", run);
     Phase phases[3];
     long long previewed = 0, changed = 0;
@@ -150,7 +151,8 @@ int main(int argc, char** argv) {
     PrintPhase("full run", phases[0], phases[0], nullptr);
     PrintPhase("preview", phases[1], phases[0], "0.2");
     PrintPhase("correction", phases[2], phases[0], "0.6");
-    std::printf("sheets changed: %lld previewed, %lld rewritten; peak of the process %.1f MB (target < 200)\n",
+    std::printf("sheets changed: %lld previewed, %lld rewritten; peak of the process %.1f MB "
+                "(target < 200)\n",
                 previewed, changed, run.peakKb / 1024.0);
     fs::remove_all(dir);
     return run.status;

@@ -7,9 +7,9 @@
 // Each step in a child process, with its peak memory.
 //
 //   bench-report [--records N]
+#include "bench/Support.h"
 #include "core/OpenTable.h"
 #include "core/Workspace.h"
-#include "bench/Support.h"
 #include "platform/automation/SheetServer.h"
 #include "platform/os/Folders.h"
 #include "report/ExcelReport.h"
@@ -34,14 +34,16 @@ int Child(const std::string& step, const fs::path& home, const fs::path& table) 
     if (step == "xls") {
         db::Query& v = ws.view;
         v.close();
-        v.setSql(report::ReportQuery(v.sqlText(), ws.Fields.ID, ws.Fields.Content, ws.Fields.Score));
+        v.setSql(
+            report::ReportQuery(v.sqlText(), ws.Fields.ID, ws.Fields.Content, ws.Fields.Score));
         v.open();
         report::TDS2Excel(v).SaveToFile(os::ProcessTempFolder() / "test.xls", true);
         return 0;
     }
     os::RecordingShell shell;
     // test.xls, then test.xlsx through the stand-in; or test.xlsx straight.
-    const report::ReportResult written = report::ExportReport(ws, automation::SheetServer({&shell, {}, {}}));
+    const report::ReportResult written =
+        report::ExportReport(ws, automation::SheetServer({&shell, {}, {}}));
     return fs::exists(os::ProcessTempFolder() / "test.xlsx") &&
                    written.file.extension() == (step == "report" ? ".xls" : ".xlsx")
                ? 0
@@ -53,7 +55,8 @@ int Child(const std::string& step, const fs::path& home, const fs::path& table) 
 long long WorkbookRows(const fs::path& xlsx) {
     if (std::system("command -v unzip > /dev/null 2>&1") != 0)
         return -1;
-    const std::string cmd = "unzip -p '" + xlsx.string() + "' 'xl/worksheets/sheet*.xml' | grep -o '<row ' | wc -l";
+    const std::string cmd =
+        "unzip -p '" + xlsx.string() + "' 'xl/worksheets/sheet*.xml' | grep -o '<row ' | wc -l";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p)
         return -1;
@@ -82,7 +85,8 @@ int main(int argc, char** argv) {
         else if (a == "--child" && i + 3 < argc)
             return Child(argv[i + 1], argv[i + 2], argv[i + 3]);
     }
-    fs::path dir = fs::temp_directory_path() / ("quillory-bench-report-" + std::to_string(getpid()));
+    fs::path dir =
+        fs::temp_directory_path() / ("quillory-bench-report-" + std::to_string(getpid()));
     const auto self = (os::ExecutableFolder() / "bench-report").string();
     const long long largestXls = report::TDS2Excel::kRowLimit - 1;
     int status = 0;
@@ -95,14 +99,16 @@ int main(int argc, char** argv) {
     {
         const fs::path table = opened(std::min(records, largestXls));
         const fs::path home = table.parent_path() / "home";
-        const bench::Measure xls = bench::RunChild({self, "--child", "xls", home.string(), table.string()});
+        const bench::Measure xls =
+            bench::RunChild({self, "--child", "xls", home.string(), table.string()});
         std::printf("%lld rows: ", std::min(records, largestXls));
         bench::Report(".xls export of 3 columns (with opening)", xls);
         std::printf(
             "%lld rows: .xls is %.1f MB\n", std::min(records, largestXls),
             fs::file_size(home / os::ProcessTempFolderName(::getuid(), xls.pid) / "test.xls") /
                 1048576.0);
-        const bench::Measure formatted = bench::RunChild({self, "--child", "report", home.string(), table.string()});
+        const bench::Measure formatted =
+            bench::RunChild({self, "--child", "report", home.string(), table.string()});
         std::printf("%lld rows: ", std::min(records, largestXls));
         bench::Report("report: .xls, then .xlsx by the stand-in", formatted);
         status |= xls.status | formatted.status;
@@ -110,10 +116,12 @@ int main(int argc, char** argv) {
     if (records > largestXls) {
         const fs::path table = opened(records);
         const fs::path home = table.parent_path() / "home";
-        const bench::Measure straight = bench::RunChild({self, "--child", "large", home.string(), table.string()});
+        const bench::Measure straight =
+            bench::RunChild({self, "--child", "large", home.string(), table.string()});
         std::printf("%lld rows: ", records);
         bench::Report("report straight to .xlsx (with opening)", straight);
-        const long long sheets = (records + report::kWorkbookSheetRows - 2) / (report::kWorkbookSheetRows - 1);
+        const long long sheets =
+            (records + report::kWorkbookSheetRows - 2) / (report::kWorkbookSheetRows - 1);
         // The child's TMPDIR is its home: its own folder is there.
         const fs::path workbook =
             home / os::ProcessTempFolderName(::getuid(), straight.pid) / "test.xlsx";

@@ -42,7 +42,7 @@ struct Shape {
 // point, the rest 2 with 1 for a partial answer; one sheet in 1,000 without a
 // score, one in 500 whose class cannot be told.
 class GeneratedGrade : public results::SheetSource {
-public:
+  public:
     explicit GeneratedGrade(const Shape& shape)
         : mShape(shape), mPoints(static_cast<std::size_t>(shape.questions)) {}
 
@@ -72,7 +72,8 @@ public:
             mPoints[static_cast<std::size_t>(q)] = p;
             score += p;
         }
-        mRow.examNumber = mPass == results::Pass::Rows ? std::string_view(mExam) : std::string_view();
+        mRow.examNumber =
+            mPass == results::Pass::Rows ? std::string_view(mExam) : std::string_view();
         mRow.name = mPass == results::Pass::Rows ? std::string_view(mName) : std::string_view();
         mRow.classIndex = i % 500 == 7 ? -1 : cls;
         mRow.score = i % 1000 == 3 ? std::nullopt : std::optional<double>(score);
@@ -83,13 +84,14 @@ public:
 
     [[nodiscard]] const results::SheetRow& row() const { return mRow; }
 
-private:
+  private:
     static constexpr const char* kFamily[8] = {"王", "李", "张", "刘", "陈", "杨", "赵", "黄"};
     static constexpr const char* kGiven[8] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊"};
 
     // A point value that looks like marking: mostly right, some partial.
     [[nodiscard]] double Points(long long i, int q) const {
-        std::uint64_t h = static_cast<std::uint64_t>(i) * 0x9E3779B97F4A7C15ULL + static_cast<std::uint64_t>(q) * 0xBF58476D1CE4E5B9ULL;
+        std::uint64_t h = static_cast<std::uint64_t>(i) * 0x9E3779B97F4A7C15ULL +
+                          static_cast<std::uint64_t>(q) * 0xBF58476D1CE4E5B9ULL;
         h ^= h >> 31;
         h *= 0x94D049BB133111EBULL;
         h ^= h >> 29;
@@ -123,9 +125,10 @@ int WriteResults(const fs::path& dir, const Shape& shape) {
         questions.push_back({"f" + std::to_string(q + 1), grade.full(q)});
         o.fullMarks += grade.full(q);
     }
-    const auto written =
-        results::WriteResultsWorkbook(dir / results::WorkbookName("exam"), grade, ClassCodes(shape.classes), questions, o);
-    std::fprintf(stderr, "listed %lld, empty %lld, %lld without a class, %d student sheets, %.1f MB\n",
+    const auto written = results::WriteResultsWorkbook(dir / results::WorkbookName("exam"), grade,
+                                                       ClassCodes(shape.classes), questions, o);
+    std::fprintf(stderr,
+                 "listed %lld, empty %lld, %lld without a class, %d student sheets, %.1f MB\n",
                  written.listed, written.emptyScores, written.unclassed, written.studentSheets,
                  static_cast<double>(fs::file_size(written.file)) / 1048576.0);
     return 0;
@@ -157,7 +160,8 @@ int WriteFloor(const fs::path& dir, const Shape& shape) {
         text.assign(s.examNumber);
         worksheet_write_string(ws, row, 0, text.c_str(), nullptr);
         if (s.classIndex >= 0)
-            worksheet_write_string(ws, row, 1, codes[static_cast<std::size_t>(s.classIndex)].c_str(), nullptr);
+            worksheet_write_string(ws, row, 1,
+                                   codes[static_cast<std::size_t>(s.classIndex)].c_str(), nullptr);
         text.assign(s.name);
         worksheet_write_string(ws, row, 2, text.c_str(), nullptr);
         worksheet_write_number(ws, row, 3, *s.score, nullptr);
@@ -170,10 +174,9 @@ int WriteFloor(const fs::path& dir, const Shape& shape) {
     return workbook_close(book) == LXW_NO_ERROR ? 0 : 1;
 }
 
-
 // The benchmark's Ui, printing the messages that stop a step.
 class TellingUi : public bench::QuietUi {
-public:
+  public:
     void message(const std::string& text, const std::string& title, core::Icon) override {
         std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
     }
@@ -220,7 +223,8 @@ int PrepareTable(const fs::path& dir, const Shape& shape) {
     for (const char* sql :
          {"UPDATE exam SET SCORE = NULL WHERE rowid % 1000 = 3",
           "CREATE TABLE ids (ID varchar(11), StudClass varchar(4), StudName varchar(8))",
-          "INSERT INTO ids SELECT BH, substr(BH, 5, 2), substr('王李张刘陈杨赵黄', rowid % 8 + 1, 1) || "
+          "INSERT INTO ids SELECT BH, substr(BH, 5, 2), substr('王李张刘陈杨赵黄', rowid % 8 + 1, "
+          "1) || "
           "substr('伟芳娜敏静丽强磊', (rowid / 8) % 8 + 1, 1) FROM exam"}) {
         db::Statement st2 = ws.connection.prepare(sql);
         while (st2.step()) {
@@ -248,7 +252,8 @@ int WriteFromDatabase(const fs::path& dir, const Shape& shape) {
     classes.questions = shape.questions;
     const auto start = std::chrono::steady_clock::now();
     const auto run = results::WriteResults(ws, ui, classes, {});
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::ofstream(dir / "database.seconds") << seconds;
     if (run.outcome != core::Outcome::Done)
         return 1;
@@ -285,23 +290,27 @@ int main(int argc, char** argv) {
             return WriteFromDatabase(argv[3], child);
         return what == "floor" ? WriteFloor(argv[3], child) : WriteResults(argv[3], child);
     }
-    const fs::path dir = fs::temp_directory_path() / ("quillory-bench-results-" + std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("quillory-bench-results-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const auto self = (os::ExecutableFolder() / "bench-results").string();
     auto run = [&](const char* what) {
         return bench::RunChild({self, "--child", what, dir.string(), std::to_string(shape.sheets),
                                 std::to_string(shape.questions), std::to_string(shape.classes)});
     };
-    std::printf("results workbook of %lld sheets x %d questions in %d classes\n", shape.sheets, shape.questions,
-                shape.classes);
+    std::printf("results workbook of %lld sheets x %d questions in %d classes\n", shape.sheets,
+                shape.questions, shape.classes);
     const bench::Measure floor = run("floor");
     bench::Report("floor: plain libxlsxwriter, same cells", floor);
-    std::printf("floor .xlsx is %.1f MB\n", static_cast<double>(fs::file_size(dir / "floor.xlsx")) / 1048576.0);
+    std::printf("floor .xlsx is %.1f MB\n",
+                static_cast<double>(fs::file_size(dir / "floor.xlsx")) / 1048576.0);
     fs::remove(dir / "floor.xlsx");
     const bench::Measure workbook = run("results");
     bench::Report("results workbook (two passes, ranks)", workbook);
-    std::printf("ratio to the floor: %.2f, in cpu time %.2f (target at most 1.5); peak %.1f MB (target under 200)\n",
-                workbook.seconds / floor.seconds, workbook.cpuSeconds / floor.cpuSeconds, workbook.peakKb / 1024.0);
+    std::printf("ratio to the floor: %.2f, in cpu time %.2f (target at most 1.5); peak %.1f MB "
+                "(target under 200)\n",
+                workbook.seconds / floor.seconds, workbook.cpuSeconds / floor.cpuSeconds,
+                workbook.peakKb / 1024.0);
     int status = floor.status | workbook.status;
     if (database) {
         bench::Report("set-up: generate, import, score, roster", run("prepare"));
@@ -309,10 +318,11 @@ int main(int argc, char** argv) {
         double command = 0;
         std::ifstream(dir / "database.seconds") >> command;
         bench::Report("results through the database (process)", fromDb);
-        std::printf("the command alone %.2f s (the rest opens the table); ratio to the floor: %.2f, "
-                    "process %.2f, process in cpu time %.2f; peak %.1f MB\n",
-                    command, command / floor.seconds, fromDb.seconds / floor.seconds,
-                    fromDb.cpuSeconds / floor.cpuSeconds, fromDb.peakKb / 1024.0);
+        std::printf(
+            "the command alone %.2f s (the rest opens the table); ratio to the floor: %.2f, "
+            "process %.2f, process in cpu time %.2f; peak %.1f MB\n",
+            command, command / floor.seconds, fromDb.seconds / floor.seconds,
+            fromDb.cpuSeconds / floor.cpuSeconds, fromDb.peakKb / 1024.0);
         status |= fromDb.status;
     }
     fs::remove_all(dir);

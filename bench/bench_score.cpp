@@ -7,14 +7,13 @@
 // loop itself is timed inside the child, the peak memory is the child's.
 //
 //   bench-score [--records N]
+#include "bench/Support.h"
 #include "core/OpenTable.h"
 #include "core/Workspace.h"
-#include "bench/Support.h"
 #include "platform/db/Statement.h"
 #include "platform/os/Folders.h"
 #include "scoring/ScoringRun.h"
 #include "tools/gen-answer-table/AnswerTable.h"
-
 
 #include <chrono>
 #include <cstdlib>
@@ -29,7 +28,9 @@ double Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void WriteSeconds(const fs::path& file, double seconds) { std::ofstream(file) << seconds; }
+void WriteSeconds(const fs::path& file, double seconds) {
+    std::ofstream(file) << seconds;
+}
 
 double ReadSeconds(const fs::path& file) {
     double s = 0;
@@ -119,11 +120,13 @@ int main(int argc, char** argv) {
     const fs::path table = dir / "exam.dbf";
     const fs::path bin = os::ExecutableFolder();
     bench::WriteBenchTable(table, records);
-    std::printf("scoring %lld sheets: 80 single-choice questions in 2 segments, 20 multiple-choice\n",
-                records);
+    std::printf(
+        "scoring %lld sheets: 80 single-choice questions in 2 segments, 20 multiple-choice\n",
+        records);
     auto cli = (bin / "quillory-cli").string();
-    bench::Report("import (quillory-cli open)",
-                  bench::RunChild({cli, "--home", (dir / "floor").string(), "open", table.string()}));
+    bench::Report(
+        "import (quillory-cli open)",
+        bench::RunChild({cli, "--home", (dir / "floor").string(), "open", table.string()}));
     bench::RunChild({cli, "--home", (dir / "score").string(), "open", table.string()});
 
     auto self = (bin / "bench-score").string();

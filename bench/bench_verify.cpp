@@ -72,7 +72,8 @@ std::string StudentId(long long i) {
 
 roster::Roster MakeRoster(long long n) {
     static const char* const kFamily[] = {"王", "李", "张", "刘", "陈", "杨", "赵", "黄"};
-    static const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静", "丽", "强", "磊", "军", "洋"};
+    static const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静",
+                                         "丽", "强", "磊", "军", "洋"};
     roster::Roster r;
     r.reserve(static_cast<std::size_t>(n));
     for (long long i = 0; i < n; ++i) {
@@ -94,7 +95,8 @@ void MakeSheets(long long n, const std::function<void(const std::string&, double
         if (roll < 50)
             continue; // absent
         if (roll < 80)
-            id[7 + roll % 2] = static_cast<char>('0' + (id[7 + roll % 2] - '0' + 1 + roll % 8) % 10);
+            id[7 + roll % 2] =
+                static_cast<char>('0' + (id[7 + roll % 2] - '0' + 1 + roll % 8) % 10);
         else if (roll < 90 && id[7] != id[8])
             std::swap(id[7], id[8]);
         else if (roll < 100)
@@ -109,8 +111,8 @@ void MakeSheets(long long n, const std::function<void(const std::string&, double
 
 // The answer table the command would read: ID, a 100-character answer, the score.
 void WriteTable(const fs::path& file, long long n) {
-    testsupport::DbfWriter writer(file, {{"ID", 'C', 12}, {"CONTENT", 'C', 100},
-                                         {"SCORE", 'N', 6, 1}});
+    testsupport::DbfWriter writer(file,
+                                  {{"ID", 'C', 12}, {"CONTENT", 'C', 100}, {"SCORE", 'N', 6, 1}});
     const std::string answers(100, 'A');
     MakeSheets(n, [&](const std::string& id, double score) {
         char s[16];
@@ -134,8 +136,8 @@ roster::SheetList ReadTable(const fs::path& file) {
         const db::Value score = dbf.value(record, 2);
         const auto* text = std::get_if<std::string>(&id);
         const auto* points = std::get_if<double>(&score);
-        sheets.add(text ? *text : std::string(), points ? std::optional<double>(*points) : std::nullopt,
-                   ++place);
+        sheets.add(text ? *text : std::string(),
+                   points ? std::optional<double>(*points) : std::nullopt, ++place);
     }
     return sheets;
 }
@@ -148,7 +150,8 @@ void PrintResult(const roster::VerifyResult& v) {
     std::size_t withSuggestion = 0;
     for (const auto& u : v.unknown)
         withSuggestion += u.suggestions.empty() ? 0 : 1;
-    std::printf("  unknown numbers with a suggestion: %zu of %zu\n", withSuggestion, v.unknown.size());
+    std::printf("  unknown numbers with a suggestion: %zu of %zu\n", withSuggestion,
+                v.unknown.size());
 }
 
 // The answer table `exam` (ID, a 100-character answer, SCORE) and `ids` in
@@ -159,8 +162,9 @@ void WriteDatabase(core::Workspace& ws, long long n) {
     bench::QuietUi ui;
     {
         db::Transaction transaction(ws.connection);
-        ws.connection.execute("CREATE TABLE [exam] ([ID] varchar(12) NULL, [CONTENT] varchar(100) NULL, "
-                              "[SCORE] REAL NULL)");
+        ws.connection.execute(
+            "CREATE TABLE [exam] ([ID] varchar(12) NULL, [CONTENT] varchar(100) NULL, "
+            "[SCORE] REAL NULL)");
         db::Statement insert = ws.connection.prepare("INSERT INTO exam VALUES (?, ?, ?)");
         const std::string answers(100, 'A');
         MakeSheets(n, [&](const std::string& id, double score) {
@@ -178,8 +182,8 @@ void WriteDatabase(core::Workspace& ws, long long n) {
 // One full read of the exam-number column, each value taken as text.
 std::size_t ReadNumberColumn(core::Workspace& ws) {
     std::size_t digest = 0;
-    db::Statement read = ws.connection.prepare("SELECT " + db::jet::QuoteName(ws.Fields.ID) + " FROM " +
-                                               db::jet::QuoteName(ws.TableName));
+    db::Statement read = ws.connection.prepare("SELECT " + db::jet::QuoteName(ws.Fields.ID) +
+                                               " FROM " + db::jet::QuoteName(ws.TableName));
     while (read.step())
         digest += std::hash<std::string>{}(db::Query::ToText(read.column(0)));
     return digest;
@@ -198,7 +202,8 @@ Timing Fastest(int runs, const std::function<void()>& work) {
         const auto start = std::chrono::steady_clock::now();
         const std::clock_t cpuStart = std::clock();
         work();
-        best.cpu = std::min(best.cpu, static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
+        best.cpu =
+            std::min(best.cpu, static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
         best.wall = std::min(best.wall, Since(start));
     }
     return best;
@@ -209,24 +214,28 @@ void PrintSteps(core::Workspace& ws, core::Ui& ui) {
     roster::TableSheets sheets;
     std::optional<roster::Roster> students;
     roster::VerifyResult v;
-    const Timing read = Fastest(1, [&] { sheets = roster::ReadSheets(ws.connection, "exam", ws.Fields, ui); });
+    const Timing read =
+        Fastest(1, [&] { sheets = roster::ReadSheets(ws.connection, "exam", ws.Fields, ui); });
     const Timing ids = Fastest(1, [&] { students = roster::ReadIds(ws.connection); });
     const Timing check = Fastest(1, [&] { v = roster::VerifyNumbers(sheets.sheets, &*students); });
-    const Timing report = Fastest(1, [&] { (void)roster::VerifyReportLines("exam", sheets.sheets, &*students, v); });
-    std::printf("  steps, processor time: sheets in exam-number order %.3f s, ids %.3f s, check %.3f s, "
-                "report lines %.3f s\n",
-                read.cpu, ids.cpu, check.cpu, report.cpu);
+    const Timing report =
+        Fastest(1, [&] { (void)roster::VerifyReportLines("exam", sheets.sheets, &*students, v); });
+    std::printf(
+        "  steps, processor time: sheets in exam-number order %.3f s, ids %.3f s, check %.3f s, "
+        "report lines %.3f s\n",
+        read.cpu, ids.cpu, check.cpu, report.cpu);
 }
 
 int MeasureThroughDatabase(long long records, int runs) {
-    const fs::path home = fs::temp_directory_path() / ("quillory-bench-verify-db-" + std::to_string(getpid()));
+    const fs::path home =
+        fs::temp_directory_path() / ("quillory-bench-verify-db-" + std::to_string(getpid()));
     fs::create_directories(home);
     {
         core::Workspace ws(home);
         auto start = std::chrono::steady_clock::now();
         WriteDatabase(ws, records);
-        std::printf("%-44s %8.3f s  (%.0f MB data.mdb)\n", "writing the table and ids", Since(start),
-                    static_cast<double>(fs::file_size(ws.dataFile())) / 1048576.0);
+        std::printf("%-44s %8.3f s  (%.0f MB data.mdb)\n", "writing the table and ids",
+                    Since(start), static_cast<double>(fs::file_size(ws.dataFile())) / 1048576.0);
         ws.TableName = "exam";
         ws.Fields.ID = "ID";
         ws.Fields.Score = "SCORE";
@@ -239,13 +248,15 @@ int MeasureThroughDatabase(long long records, int runs) {
         const Timing read = Fastest(runs, [&] { digest += ReadNumberColumn(ws); });
         const Timing verify =
             Fastest(runs, [&] { check = roster::VerifyTable(ws, ui, roster::ClassCodeRule{}); });
-        std::printf("%-44s %8.3f s  (processor %.3f s; digest %zx)\n", "one full read of the exam-number column",
-                    read.wall, read.cpu, digest & 0xFFFF);
-        std::printf("%-44s %8.3f s  (processor %.3f s)\n", "the check through the database (VerifyTable)",
-                    verify.wall, verify.cpu);
+        std::printf("%-44s %8.3f s  (processor %.3f s; digest %zx)\n",
+                    "one full read of the exam-number column", read.wall, read.cpu,
+                    digest & 0xFFFF);
+        std::printf("%-44s %8.3f s  (processor %.3f s)\n",
+                    "the check through the database (VerifyTable)", verify.wall, verify.cpu);
         std::printf("  the check is %.2fx the read (processor time %.2fx); target <= 3x\n",
                     verify.wall / read.wall, verify.cpu / read.cpu);
-        std::printf("  peak resident memory during the check: %.1f MB (%.1f MB before it); target < 200 MB\n",
+        std::printf("  peak resident memory during the check: %.1f MB (%.1f MB before it); target "
+                    "< 200 MB\n",
                     peak, before);
         PrintResult(check.result);
         std::printf("  report: %s (%.0f KB)\n", check.report.c_str(),
@@ -275,8 +286,8 @@ int main(int argc, char** argv) {
             runs = std::max(1, std::atoi(argv[++i]));
     }
     if (database) {
-        std::printf("exam-number check through data.mdb: %lld sheets against %lld students\n", records,
-                    records);
+        std::printf("exam-number check through data.mdb: %lld sheets against %lld students\n",
+                    records, records);
         return MeasureThroughDatabase(records, runs);
     }
     std::printf("exam-number check: %lld sheets against a roster of %lld students\n", records,
@@ -285,7 +296,8 @@ int main(int argc, char** argv) {
     roster::SheetList sheets;
     sheets.reserve(static_cast<std::size_t>(records));
     std::uint32_t place = 0;
-    MakeSheets(records, [&](const std::string& id, double score) { sheets.add(id, score, ++place); });
+    MakeSheets(records,
+               [&](const std::string& id, double score) { sheets.add(id, score, ++place); });
     std::printf("  lists in memory: %zu sheets, %zu students, %.1f MB resident\n", sheets.size(),
                 students.size(), StatusMb("VmRSS:"));
 
@@ -307,15 +319,16 @@ int main(int argc, char** argv) {
     start = std::chrono::steady_clock::now();
     const std::vector<std::string> lines = roster::VerifyReportLines("bench", sheets, &students, v);
     const double report = Since(start);
-    std::printf("%-44s %8.3f s  (%.1fx the pass)\n", "the check (VerifyNumbers)", check, check / pass);
+    std::printf("%-44s %8.3f s  (%.1fx the pass)\n", "the check (VerifyNumbers)", check,
+                check / pass);
     std::printf("%-44s %8.3f s  (%zu lines)\n", "its report lines", report, lines.size());
     std::printf("  peak resident memory during the check: %.1f MB (%.1f MB above the lists)\n",
                 checkPeak, checkPeak - before);
     PrintResult(v);
 
     if (dbf) {
-        const fs::path dir = fs::temp_directory_path() / ("quillory-bench-verify-" +
-                                                          std::to_string(getpid()));
+        const fs::path dir =
+            fs::temp_directory_path() / ("quillory-bench-verify-" + std::to_string(getpid()));
         fs::create_directories(dir);
         WriteTable(dir / "exam.dbf", records);
         start = std::chrono::steady_clock::now();

@@ -31,7 +31,8 @@ std::vector<std::string> Split(const std::string& list) {
     std::size_t start = 0;
     for (;;) {
         std::size_t comma = list.find(',', start);
-        parts.push_back(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        parts.push_back(
+            list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (comma == std::string::npos)
             return parts;
         start = comma + 1;

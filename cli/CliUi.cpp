@@ -31,7 +31,7 @@ bool CliUi::question(const std::string& text, const std::string& title, core::Go
     bool yes = goOn == core::GoOn::Offer     ? mReport
                : goOn == core::GoOn::Replace ? mReplace
                : goOn == core::GoOn::WithYes ? mGoOn
-                                            : !mGoOn;
+                                             : !mGoOn;
     if (!either && !mGoOn)
         mStopped = true;
     std::fprintf(stderr, "[问题] %s: %s -> %s\n", title.c_str(), Lines(text).c_str(),
@@ -48,8 +48,7 @@ std::optional<std::string> CliUi::input(const std::string& caption, const std::s
 }
 
 bool CliUi::editFieldNames(core::FieldSettings& fields) {
-    std::fprintf(stderr,
-                 "[问题] 设置字段名: 考号字段 %s, 客观题字段 %s, 分数字段 %s -> %s\n",
+    std::fprintf(stderr, "[问题] 设置字段名: 考号字段 %s, 客观题字段 %s, 分数字段 %s -> %s\n",
                  fields.ID.c_str(), fields.Content.c_str(), fields.Score.c_str(),
                  mGoOn ? "确定" : "取消");
     if (!mGoOn)

@@ -12,7 +12,7 @@ namespace cli {
 // replace what is stored (a new import of a changed table) is answered No
 // unless --reimport was given; --go-on alone does not say Yes to it.
 class CliUi : public core::Ui {
-public:
+  public:
     // How the questions are answered: --go-on, --report (the answer to an
     // offer) and --reimport (the answer to a replacement).
     struct Answers {
@@ -26,7 +26,7 @@ public:
     bool question(const std::string& text, const std::string& title, core::GoOn goOn) override;
     bool editFieldNames(core::FieldSettings& fields) override;
     std::optional<std::string> input(const std::string& caption, const std::string& prompt,
-                      const std::string& value) override;
+                                     const std::string& value) override;
     // The text typed into the next input prompt (--start); the offer when unset.
     std::optional<std::string> typed;
     void progress(const std::string& what, long long done, long long total) override;
@@ -36,7 +36,7 @@ public:
     // A question was answered the stopping way (exit status 3).
     [[nodiscard]] bool stopped() const { return mStopped; }
 
-private:
+  private:
     bool mGoOn;
     bool mReport;
     bool mReplace;

@@ -1,34 +1,34 @@
 #include "cli/Commands.h"
 
-#include "core/AppError.h"
-#include "core/Config.h"
-#include "core/Maintenance.h"
-#include "core/OpenTable.h"
-#include "core/ViewCommands.h"
-#include "core/Session.h"
-#include "core/Workspace.h"
 #include "analysis/TableAnalysis.h"
 #include "cli/Arguments.h"
 #include "cli/CliUi.h"
 #include "cli/Help.h"
 #include "cli/RekeyCommand.h"
 #include "cli/SheetCommand.h"
+#include "core/AppError.h"
+#include "core/Config.h"
+#include "core/Maintenance.h"
+#include "core/OpenTable.h"
+#include "core/Session.h"
+#include "core/ViewCommands.h"
+#include "core/Workspace.h"
+#include "platform/automation/SheetServer.h"
 #include "platform/db/Error.h"
 #include "platform/os/Folders.h"
 #include "platform/os/Shell.h"
-#include "platform/automation/SheetServer.h"
 #include "report/ExcelReport.h"
 #include "report/ReportCopy.h"
+#include "results/Command.h"
 #include "roster/Commands.h"
 #include "roster/Corrections.h"
 #include "roster/Error.h"
-#include "results/Command.h"
 #include "scoring/Batch.h"
 #include "scoring/Conversion.h"
 #include "scoring/PanelRules.h"
 #include "scoring/ScoringRun.h"
-#include "stats/ClassStatistics.h"
 #include "stats/ClassMemory.h"
+#include "stats/ClassStatistics.h"
 #include "stats/MissingNumbers.h"
 
 #include <cstdio>
@@ -96,7 +96,9 @@ struct Context {
     const automation::Factory& spreadsheet;
 };
 
-int Status(core::Outcome outcome) { return outcome == core::Outcome::Done ? kDone : kStopped; }
+int Status(core::Outcome outcome) {
+    return outcome == core::Outcome::Done ? kDone : kStopped;
+}
 
 // "生成报表": test.xls in this run's own folder in the temporary folder
 // (quillory-<uid>-<pid>), formatted by the spreadsheet stand-in into
@@ -111,11 +113,13 @@ void Report(Context& c) {
         std::printf("wrote %s\n", written.file.c_str());
     std::fflush(stdout);
     const char* home = std::getenv("HOME");
-    c.ui.message(report::ClosingNotice(written, c.ws.TableName, home && *home ? home : "~"), "生成报表",
-                 core::Icon::Information);
+    c.ui.message(report::ClosingNotice(written, c.ws.TableName, home && *home ? home : "~"),
+                 "生成报表", core::Icon::Information);
 }
 
-int RunOpen(Context&) { return kDone; }
+int RunOpen(Context&) {
+    return kDone;
+}
 
 int RunRepair(Context& c) {
     core::RepairDbfIndex(c.args.table);
@@ -129,9 +133,9 @@ int RunBatchCommand(Context& c) {
     auto kind = c.args.option("--kind").value_or("test");
     if (kind != "test" && kind != "test2")
         throw UsageError{"--kind is test or test2"};
-    auto result = scoring::RunBatch(c.ws, c.ui, c.shell,
-                                    kind == "test" ? scoring::BatchKind::Test : scoring::BatchKind::Test2,
-                                    Number(c.args.option("--multi").value_or("0"), "--multi"));
+    auto result = scoring::RunBatch(
+        c.ws, c.ui, c.shell, kind == "test" ? scoring::BatchKind::Test : scoring::BatchKind::Test2,
+        Number(c.args.option("--multi").value_or("0"), "--multi"));
     if (!result.summary.empty())
         std::printf("wrote %s\n", result.summary.c_str());
     for (const auto& failure : result.failed)
@@ -197,9 +201,12 @@ stats::ClassSettings ClassSettingsOf(const Args& a, stats::ClassSettings st,
         st.prefixMode = false;
     }
     const std::pair<const char*, int stats::ClassSettings::*> numbers[] = {
-        {"--start", &stats::ClassSettings::startPosition}, {"--code-length", &stats::ClassSettings::codeLength},
-        {"--first", &stats::ClassSettings::firstClass},    {"--last", &stats::ClassSettings::lastClass},
-        {"--id-length", &stats::ClassSettings::totalLength}, {"--questions", &stats::ClassSettings::questions}};
+        {"--start", &stats::ClassSettings::startPosition},
+        {"--code-length", &stats::ClassSettings::codeLength},
+        {"--first", &stats::ClassSettings::firstClass},
+        {"--last", &stats::ClassSettings::lastClass},
+        {"--id-length", &stats::ClassSettings::totalLength},
+        {"--questions", &stats::ClassSettings::questions}};
     for (const auto& [option, member] : numbers)
         if (auto v = a.option(option))
             st.*member = Number(*v, option);
@@ -227,7 +234,8 @@ int RunClasses(Context& c) {
     auto result = stats::RunClassStatistics(c.ws, c.ui, c.shell, c.spreadsheet, st, title);
     if (st.predefined)
         std::fprintf(stderr, "分班统计: %s\n",
-                     result.rowsUpdated ? std::to_string(*result.rowsUpdated).c_str() : title.c_str());
+                     result.rowsUpdated ? std::to_string(*result.rowsUpdated).c_str()
+                                        : title.c_str());
     return Status(result.outcome);
 }
 
@@ -262,7 +270,7 @@ int RunResults(Context& c) {
                  run.written.listed, run.written.emptyScores, run.written.unclassed, run.fullMarks,
                  run.fullMarksFrom == results::FullMarksFrom::Given     ? "--full"
                  : run.fullMarksFrom == results::FullMarksFrom::LastRun ? "上次评分的设置"
-                                                                          : "各题最高得分之和");
+                                                                        : "各题最高得分之和");
     std::printf("wrote %s\n", run.written.file.c_str());
     return kDone;
 }
@@ -286,7 +294,8 @@ int RunRosterImport(Context& c) {
                 throw UsageError{std::string("--map: ") + e.what()};
             }
         }
-    const auto done = roster::ImportRoster(c.ws, c.ui, std::filesystem::absolute(c.args.table), options);
+    const auto done =
+        roster::ImportRoster(c.ws, c.ui, std::filesystem::absolute(c.args.table), options);
     for (const auto& line : done.summary)
         std::fprintf(stderr, "%s\n", line.c_str());
     return kDone;
@@ -326,9 +335,11 @@ int RunVerify(Context& c) {
     if (check.outcome == core::Outcome::Stopped)
         return kStopped;
     const auto& r = check.result;
-    std::fprintf(stderr, "核对考号: %zu 份答卷，%s重复考号 %zu 个，名单外考号 %zu 个，缺考 %zu 人，考号异常 %zu 份\n",
-                 r.sheetCount, check.roster ? "" : "没有学生名单，", r.duplicates.size(), r.unknown.size(),
-                 r.absentCount(), r.malformed.size());
+    std::fprintf(stderr,
+                 "核对考号: %zu 份答卷，%s重复考号 %zu 个，名单外考号 %zu 个，缺考 %zu "
+                 "人，考号异常 %zu 份\n",
+                 r.sheetCount, check.roster ? "" : "没有学生名单，", r.duplicates.size(),
+                 r.unknown.size(), r.absentCount(), r.malformed.size());
     std::printf("wrote %s\n", check.report.c_str());
     return kDone;
 }
@@ -393,10 +404,13 @@ int RunRekeyCommand(Context& c) {
     const auto key = c.args.option("--key");
     if (!question || !key)
         throw UsageError{"rekey needs --question N and --key L"};
-    return RunRekey(c.ws, c.ui, Number(*question, "--question"), *key, c.args.flags.count("--preview") > 0);
+    return RunRekey(c.ws, c.ui, Number(*question, "--question"), *key,
+                    c.args.flags.count("--preview") > 0);
 }
 
-int RunSheet(Context& c) { return RunSheetDesign(c.args); }
+int RunSheet(Context& c) {
+    return RunSheetDesign(c.args);
+}
 
 // What a command's first argument is: nothing, a file it reads (a table
 // not opened, or a class list), or a table it opens first. An Outside
@@ -417,72 +431,125 @@ struct Command {
 
 const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
-        {"open", Table::Opened, {}, {}, RunOpen,
+        {"open",
+         Table::Opened,
+         {},
+         {},
+         RunOpen,
          "  open                        open (and on first sight import) the table\n"},
-        {"sql", Table::Opened, {"--statement"}, {"--no-rows"}, RunSql,
+        {"sql",
+         Table::Opened,
+         {"--statement"},
+         {"--no-rows"},
+         RunSql,
          "  sql --statement TEXT [--no-rows]\n"
          "                              run a statement on the scratch database; rows are\n"
          "                              printed tab-separated\n"},
-        {"repair", Table::Named, {}, {}, RunRepair,
+        {"repair",
+         Table::Named,
+         {},
+         {},
+         RunRepair,
          "  repair                      clear the index flag of a .dbf file (no import)\n"},
-        {"score", Table::Opened, {"--segment", "--key", "--multi", "--full", "--partial", "--multi-key"}, {"--report"},
+        {"score",
+         Table::Opened,
+         {"--segment", "--key", "--multi", "--full", "--partial", "--multi-key"},
+         {"--report"},
          RunScore,
          "  score [--segment COUNT:POINTS]... [--key TEXT] [--multi COUNT] [--full F]\n"
          "        [--partial P] [--multi-key TEXT] [--report]\n"
          "                              the scoring run; --report answers Yes to the report\n"},
-        {"convert", Table::Opened, {"--record", "--segment"}, {}, RunConvert,
+        {"convert",
+         Table::Opened,
+         {"--record", "--segment"},
+         {},
+         RunConvert,
          "  convert [--record N] [--segment COUNT]...\n"
          "                              a sheet's marks as answer-key text\n"},
-        {"classes", Table::Opened,
+        {"classes",
+         Table::Opened,
          {"--prefix", "--start", "--code-length", "--first", "--last", "--id-length", "--questions",
           "--subjects", "--starts"},
-         {"--predefined"}, RunClasses,
+         {"--predefined"},
+         RunClasses,
          "  classes [--prefix TEXT | --start POS] [--code-length L] [--first A] [--last B]\n"
          "          [--id-length T] [--questions N] [--predefined]\n"
          "          [--subjects NAME,...] [--starts S1,...,S6]\n"
          "                              the class statistics; left-out options keep what the\n"
          "                              dialog would offer for the table\n"},
-        {"check", Table::Opened, {"--start"}, {}, RunCheck,
+        {"check",
+         Table::Opened,
+         {"--start"},
+         {},
+         RunCheck,
          "  check [--start N]           the missing exam-number check\n"},
-        {"report", Table::Opened, {}, {}, RunReport,
-         "  report                      the spreadsheet report (test.xls, formatted as test.xlsx)\n"},
-        {"roster import", Table::File, {"--sheet", "--map"}, {}, RunRosterImport,
+        {"report",
+         Table::Opened,
+         {},
+         {},
+         RunReport,
+         "  report                      the spreadsheet report (test.xls, formatted as "
+         "test.xlsx)\n"},
+        {"roster import",
+         Table::File,
+         {"--sheet", "--map"},
+         {},
+         RunRosterImport,
          "  roster import FILE [--sheet NAME] [--map COLUMN=FIELD]...\n"
          "                              fill ids from a class list (CSV, .xls, .xlsx, .dbf;\n"
          "                              FIELD: ID, StudClass, StudName, StudSubject; no TABLE)\n"},
-        {"verify", Table::Opened, {"--prefix", "--start", "--code-length", "--first", "--last", "--fix", "--record"},
-         {}, RunVerify,
+        {"verify",
+         Table::Opened,
+         {"--prefix", "--start", "--code-length", "--first", "--last", "--fix", "--record"},
+         {},
+         RunVerify,
          "  verify [--prefix TEXT | --start POS] [--code-length L] [--first A] [--last B]\n"
          "         [--fix OLD=NEW [--record N]]\n"
          "                              the exam-number check against ids (考号核对_<表名>.txt);\n"
          "                              --fix corrects a number first (--record: its place in\n"
          "                              exam-number order)\n"},
-        {"results", Table::Opened,
-         {"--prefix", "--start", "--code-length", "--first", "--last", "--id-length", "--questions", "--pass",
-          "--excellent", "--low", "--band", "--full"},
-         {"--predefined"}, RunResults,
+        {"results",
+         Table::Opened,
+         {"--prefix", "--start", "--code-length", "--first", "--last", "--id-length", "--questions",
+          "--pass", "--excellent", "--low", "--band", "--full"},
+         {"--predefined"},
+         RunResults,
          "  results [class options as for classes] [--pass P] [--excellent E] [--low L]\n"
          "          [--band W] [--full F]\n"
          "                              成绩分析_<table>.xlsx: ranks, classes compared, score\n"
          "                              bands, question rates; P, E, L in percent of the full\n"
          "                              marks (60, 85, 40), W points (10)\n"},
-        {"batch", Table::None, {"--kind", "--multi"}, {}, RunBatchCommand,
+        {"batch",
+         Table::None,
+         {"--kind", "--multi"},
+         {},
+         RunBatchCommand,
          "  batch --kind test|test2 [--multi COUNT]\n"
          "                              the batch statistics over the program folder (no TABLE)\n"},
-        {"analyze", Table::Opened, {"--groups", "--band", "--json"}, {}, RunAnalyze,
+        {"analyze",
+         Table::Opened,
+         {"--groups", "--band", "--json"},
+         {},
+         RunAnalyze,
          "  analyze [--groups PERCENT] [--band WIDTH] [--json FILE]\n"
          "                              the exam analysis of the last scoring run:\n"
          "                              试卷分析_<表名>.txt and .xlsx\n"},
-        {"rekey", Table::Opened, {"--question", "--key"}, {"--preview"}, RunRekeyCommand,
+        {"rekey",
+         Table::Opened,
+         {"--question", "--key"},
+         {"--preview"},
+         RunRekeyCommand,
          "  rekey --question N --key L [--preview]\n"
          "                              correct the key of single-choice question N (1-based\n"
          "                              among the single-choice questions) of the last scoring\n"
          "                              run to L (A-F) and re-score that question only;\n"
          "                              --preview prints what would change and writes nothing\n"},
-        {"sheet design", Table::Outside,
-         {"--questions", "--options", "--multi", "--multi-options", "--id-digits", "--title", "--id", "--paper",
-          "--per-row", "--pages", "--out"},
-         {}, RunSheet,
+        {"sheet design",
+         Table::Outside,
+         {"--questions", "--options", "--multi", "--multi-options", "--id-digits", "--title",
+          "--id", "--paper", "--per-row", "--pages", "--out"},
+         {},
+         RunSheet,
          "  sheet design --questions N [--options 4] [--multi M] [--multi-options 4]\n"
          "         [--id-digits 9] [--title TEXT] [--id TEXT] [--paper A4|A3] [--per-row 5]\n"
          "         [--pages P] --out NAME\n"
@@ -515,7 +582,8 @@ std::string CommandsUsage() {
 std::string UsageText(const Command* command) {
     return "usage: quillory-cli [--home DIR] [--go-on] [--reimport] COMMAND TABLE.dbf [options]\n"
            "       quillory-cli [COMMAND] --help\n" +
-           (command ? std::string(command->usage) + "(quillory-cli --help: every command, the keys, the exit statuses)\n"
+           (command ? std::string(command->usage) +
+                          "(quillory-cli --help: every command, the keys, the exit statuses)\n"
                     : "commands:\n" + CommandsUsage());
 }
 
@@ -580,8 +648,8 @@ int RunCommand(const Command& command, const Args& a, CliUi& ui) {
         core::StartUp(ws, ui);
     os::PrintingShell shell;
     std::vector<std::string> unwritten; // workbooks the stand-in could not write
-    const automation::Factory spreadsheet =
-        automation::SheetServer({&shell, {}, [&unwritten](const std::string& why) { unwritten.push_back(why); }});
+    const automation::Factory spreadsheet = automation::SheetServer(
+        {&shell, {}, [&unwritten](const std::string& why) { unwritten.push_back(why); }});
     Context context{a, ws, ui, shell, spreadsheet};
     if (command.table == Table::Opened) {
         auto opened = core::OpenAnswerTable(ws, ui, std::filesystem::absolute(a.table));
@@ -619,7 +687,8 @@ int Run(const std::vector<std::string>& argv) {
         if (command->table == Table::Outside && !a.table.empty())
             throw UsageError{"unexpected argument " + a.table};
         if (a.table.empty() && command->table != Table::None && command->table != Table::Outside)
-            throw UsageError{a.command + (command->table == Table::File ? " needs FILE" : " needs TABLE.dbf")};
+            throw UsageError{a.command +
+                             (command->table == Table::File ? " needs FILE" : " needs TABLE.dbf")};
         if (a.command == "sql" && !a.option("--statement"))
             throw UsageError{"sql needs --statement TEXT"};
     } catch (const UsageError& e) {

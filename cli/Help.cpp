@@ -16,7 +16,8 @@ constexpr const char* RekeyText =
     "  written then (the table is not changed).\n"
     "\n";
 
-std::string HelpText(const std::string& commandUsage, const std::filesystem::path& home, bool rekey) {
+std::string HelpText(const std::string& commandUsage, const std::filesystem::path& home,
+                     bool rekey) {
     return "usage: quillory-cli [--home DIR] [--go-on] [--reimport] COMMAND TABLE.dbf [options]\n"
            "       quillory-cli [COMMAND] --help\n"
            "\n"

@@ -10,7 +10,7 @@ namespace cli {
 // the global options with the home folder `home` that is used now, the
 // answer-key syntax, what `rekey` keeps and refuses when `rekey`, and the
 // exit statuses.
-[[nodiscard]] std::string HelpText(const std::string& commandUsage, const std::filesystem::path& home,
-                                   bool rekey);
+[[nodiscard]] std::string HelpText(const std::string& commandUsage,
+                                   const std::filesystem::path& home, bool rekey);
 
 } // namespace cli

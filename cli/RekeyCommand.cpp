@@ -14,7 +14,9 @@ std::string Fixed(double v, int digits) {
     return buffer;
 }
 
-std::string Figure(const analysis::Figure& f, int digits) { return f ? Fixed(*f, digits) : "--"; }
+std::string Figure(const analysis::Figure& f, int digits) {
+    return f ? Fixed(*f, digits) : "--";
+}
 
 std::string Change(double v) {
     char buffer[48];
@@ -44,16 +46,19 @@ void PrintPreview(const analysis::RekeyPreview& p) {
                 static_cast<long long>(p.sheets));
     for (const auto& [change, sheets] : p.differences)
         std::printf("  %s 分: %lld 份\n", Change(change).c_str(), static_cast<long long>(sheets));
-    std::printf("平均分: %s（%s）\n", Fixed(p.analysis.mean, 2).c_str(), Change(p.meanChange).c_str());
+    std::printf("平均分: %s（%s）\n", Fixed(p.analysis.mean, 2).c_str(),
+                Change(p.meanChange).c_str());
     std::printf("信度 alpha: %s\n", Figure(p.analysis.alpha, 3).c_str());
     PrintItem(p);
 }
 
 } // namespace
 
-int RunRekey(core::Workspace& ws, core::Ui& ui, int question, const std::string& key, bool preview) {
+int RunRekey(core::Workspace& ws, core::Ui& ui, int question, const std::string& key,
+             bool preview) {
     if (key.size() != 1)
-        throw analysis::RekeyRefused("新的答案必须是 A 到 F 中的一个字母，不能是 \"" + key + "\"。");
+        throw analysis::RekeyRefused("新的答案必须是 A 到 F 中的一个字母，不能是 \"" + key +
+                                     "\"。");
     const analysis::RekeyRequest request{question, key[0]};
     if (preview) {
         const analysis::RekeyPreview p = analysis::PreviewRekey(ws, ui, request);
@@ -71,7 +76,8 @@ int RunRekey(core::Workspace& ws, core::Ui& ui, int question, const std::string&
                 std::printf("wrote %s\n", file->c_str());
         return 0;
     }
-    std::fprintf(stderr, "答案已改正，改写了 %lld 份答卷的分数。\n", static_cast<long long>(r.rowsChanged));
+    std::fprintf(stderr, "答案已改正，改写了 %lld 份答卷的分数。\n",
+                 static_cast<long long>(r.rowsChanged));
     std::printf("wrote %s\nwrote %s\n", r.statistics.c_str(), r.history.c_str());
     for (const auto& stale : r.outOfDate)
         std::fprintf(stderr, "已过时，需要重新生成: %s\n", stale.c_str());

@@ -13,6 +13,8 @@ std::string FreeMemoryText(std::uint64_t bytes) {
     return "可用物理内存: " + grouped + " KB";
 }
 
-std::string HomeFolderText(const std::filesystem::path& home) { return "数据文件夹: " + home.string(); }
+std::string HomeFolderText(const std::filesystem::path& home) {
+    return "数据文件夹: " + home.string();
+}
 
 } // namespace core

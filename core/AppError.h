@@ -9,7 +9,7 @@ namespace core {
 // cannot be copied or written, a field of the wrong type. Shown with its
 // text in the standard error box.
 class AppError : public std::runtime_error {
-public:
+  public:
     explicit AppError(const std::string& text) : std::runtime_error(text) {}
 };
 

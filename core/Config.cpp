@@ -16,8 +16,7 @@
 namespace core {
 namespace {
 
-std::string Read(CSimpleIniA& ini, const char* section, const char* key,
-                 const char* fallback) {
+std::string Read(CSimpleIniA& ini, const char* section, const char* key, const char* fallback) {
     const char* v = ini.GetValue(section, key, nullptr);
     return v ? text::FromGbk(v) : std::string(fallback);
 }
@@ -36,7 +35,9 @@ bool ReadBool(CSimpleIniA& ini, const char* section, const char* key, bool fallb
 }
 
 // The value of [General] TextEncoding as it stands in the file; empty when missing.
-std::string EncodingValue(CSimpleIniA& ini) { return text::Trim(Read(ini, "General", "TextEncoding", "")); }
+std::string EncodingValue(CSimpleIniA& ini) {
+    return text::Trim(Read(ini, "General", "TextEncoding", ""));
+}
 
 // A value that names no encoding counts as GBK; ConfigProblems says so.
 text::Encoding ReadEncoding(CSimpleIniA& ini) {

@@ -44,7 +44,7 @@ std::string ReservedTable(const std::string& name) {
 // The import is a few long statements: the front end shows that it works
 // until the opening ends, however it ends.
 class ImportTicking {
-public:
+  public:
     ImportTicking(db::Connection& c, Ui& ui, const std::string& name)
         : mConnection(c), mUi(ui), mWhat("正在打开 " + name) {
         mConnection.setTick([this] { mUi.progress(mWhat, 0, -1); });
@@ -60,7 +60,7 @@ public:
     ImportTicking(const ImportTicking&) = delete;
     ImportTicking& operator=(const ImportTicking&) = delete;
 
-private:
+  private:
     db::Connection& mConnection;
     Ui& mUi;
     std::string mWhat;
@@ -87,10 +87,10 @@ void CheckColumnRoom(const db::Connection& c, const std::filesystem::path& file)
     const int limit = c.columnLimit();
     if (fields + kAddedColumns > limit)
         throw AppError("数据表文件 " + file.string() + " 有 " + std::to_string(fields) +
-                       " 个字段，导入时还要加上 " + std::to_string(kAddedColumns) + " 列 (CLS、分数和 f1 到 f" +
-                       std::to_string(MaxQuestions) + ")，共 " + std::to_string(fields + kAddedColumns) +
-                       " 列，多于数据库一张表最多能有的 " + std::to_string(limit) +
-                       " 列。没有导入任何记录；请删去不用的字段后再打开。");
+                       " 个字段，导入时还要加上 " + std::to_string(kAddedColumns) +
+                       " 列 (CLS、分数和 f1 到 f" + std::to_string(MaxQuestions) + ")，共 " +
+                       std::to_string(fields + kAddedColumns) + " 列，多于数据库一张表最多能有的 " +
+                       std::to_string(limit) + " 列。没有导入任何记录；请删去不用的字段后再打开。");
 }
 
 bool Has(const std::vector<db::ColumnInfo>& columns, const std::string& name) {
@@ -102,11 +102,11 @@ bool Has(const std::vector<db::ColumnInfo>& columns, const std::string& name) {
 
 // A known table whose file is not the one it was imported from (another
 // path, another size, or another modification time over other bytes) is
-// re-imported when the user says so; a file only touched is recorded anew; a known table without a recorded source gets this file as its
-// source, silently. Returns the file's facts when it is to be re-imported.
-// A file that is not there (the stored table opens without it) is not
-// compared.
-std::optional<TableSource> ChangedSourceToReimport(Workspace& ws, Ui& ui, const std::filesystem::path& file,
+// re-imported when the user says so; a file only touched is recorded anew; a known table without a
+// recorded source gets this file as its source, silently. Returns the file's facts when it is to be
+// re-imported. A file that is not there (the stored table opens without it) is not compared.
+std::optional<TableSource> ChangedSourceToReimport(Workspace& ws, Ui& ui,
+                                                   const std::filesystem::path& file,
                                                    const std::string& name) {
     const std::optional<TableSource> now = SourceIfThere(file);
     if (!now)
@@ -225,11 +225,12 @@ OpenedTable OpenAnswerTable(Workspace& ws, Ui& ui, const std::filesystem::path& 
     const std::string name = TableNameOf(file.filename().string());
     ws.TableName = name;
     if (!UsableInSql(name))
-        throw AppError("表名 '" + name + "' 不能用在 SQL 语句中: 文件名 " + file.filename().string() +
+        throw AppError("表名 '" + name + "' 不能用在 SQL 语句中: 文件名 " +
+                       file.filename().string() +
                        " 不能含有引号、方括号或控制字符，也不能以空格开头或结尾。请改名后再打开。");
     if (const std::string own = ReservedTable(name); !own.empty())
-        throw AppError("表名 '" + name + "' 不能使用: 文件名 " + file.filename().string() + " 和程序自己的表 " +
-                       own + " 同名（不分大小写）。请改名后再打开。");
+        throw AppError("表名 '" + name + "' 不能使用: 文件名 " + file.filename().string() +
+                       " 和程序自己的表 " + own + " 同名（不分大小写）。请改名后再打开。");
     ws.view.close();
     ws.connect();
     ImportTicking ticking(ws.connection, ui, name);

@@ -50,7 +50,8 @@ void ReadIntoT(db::Connection& c, const std::string& folder, const std::string& 
 
 // Adds the columns scoring needs to the answer table, then fills it from t
 // when the .dbf was read into t: a table that existed before keeps its rows.
-void CompleteAndFill(db::Connection& c, const std::string& tableName, const std::string& scoreName) {
+void CompleteAndFill(db::Connection& c, const std::string& tableName,
+                     const std::string& scoreName) {
     const auto columns = c.columns(tableName);
     std::string alter;
     if (HasColumn(columns, scoreName)) {
@@ -115,7 +116,8 @@ int ReimportAnswerTable(db::Connection& c, const std::string& folder, const std:
     return dropped;
 }
 
-void AddScoreColumns(db::Connection& c, const std::string& tableName, const std::string& scoreName) {
+void AddScoreColumns(db::Connection& c, const std::string& tableName,
+                     const std::string& scoreName) {
     db::Transaction tx(c);
     DropIfExists(c, "t");
     c.execute("select * into t from " + Bracket(tableName));

@@ -20,7 +20,7 @@ enum class GoOn { WithYes, WithNo, Offer, Replace };
 // field-name dialog and a sign of progress. The window shows boxes, the
 // command line prints and answers by its options, tests answer from a script.
 class Ui {
-public:
+  public:
     virtual ~Ui() = default;
     virtual void message(const std::string& text, const std::string& title, Icon icon) = 0;
     // A Yes/No question; true for Yes.
@@ -48,7 +48,7 @@ public:
 // Ends the progress a command shows when it goes out of scope, also when an
 // error ends the command; shows `what` from the start when given.
 class ProgressEnd {
-public:
+  public:
     explicit ProgressEnd(Ui& ui, const std::string& what = {}) : mUi(ui) {
         if (!what.empty())
             mUi.progress(what, 0, -1);
@@ -57,7 +57,7 @@ public:
     ProgressEnd(const ProgressEnd&) = delete;
     ProgressEnd& operator=(const ProgressEnd&) = delete;
 
-private:
+  private:
     Ui& mUi;
 };
 

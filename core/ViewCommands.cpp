@@ -56,7 +56,8 @@ int RunUserStatement(db::Query& v, const std::string& statement, bool returnsRow
         v.open();
         const std::string& refused = v.connection().refusedAction();
         if (!refused.empty())
-            throw db::Error("自定义SQL语句只作用于临时数据库，不能使用 " + refused + "。\n语句: " + statement);
+            throw db::Error("自定义SQL语句只作用于临时数据库，不能使用 " + refused +
+                            "。\n语句: " + statement);
         throw;
     }
 }

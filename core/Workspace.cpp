@@ -1,6 +1,5 @@
 #include "core/Workspace.h"
 
-
 namespace core {
 
 Workspace::Workspace(std::filesystem::path home) : mHome(std::move(home)) {}

@@ -16,7 +16,7 @@ namespace core {
 // line and the tests each make their own and hand it to every command, which
 // returns what it did for the front end to show.
 class Workspace {
-public:
+  public:
     // `home` is the program folder: data.mdb, config.ini, reports, logs.
     explicit Workspace(std::filesystem::path home);
     ~Workspace();
@@ -48,7 +48,7 @@ public:
     std::string TableName;
     int QuestionCount = 0;
 
-private:
+  private:
     std::filesystem::path mHome;
 };
 

@@ -10,7 +10,7 @@ namespace {
 
 // Owns the scratch folder for the life of the process.
 class ScratchHolder {
-public:
+  public:
     ScratchHolder()
         : mPath(std::filesystem::temp_directory_path() /
                 ("quillory-fuzz-" + std::to_string(::getpid()))) {
@@ -26,7 +26,7 @@ public:
 
     [[nodiscard]] const std::filesystem::path& path() const { return mPath; }
 
-private:
+  private:
     std::filesystem::path mPath;
 };
 

@@ -59,7 +59,10 @@ int main(int argc, char** argv) {
          {{"001", "第一条", "2026-12-07 09:30:09.999"}, {"002", std::nullopt, std::nullopt}},
          Layout(0x30, 0x7A));
     Seed(dir / "vfp-var.dbf",
-         {{"V", 'V', 10}, {"VN", 'V', 10, 0, 0x02}, {"Q", 'Q', 6}, {"N", 'N', 4, 0, 0x02},
+         {{"V", 'V', 10},
+          {"VN", 'V', 10, 0, 0x02},
+          {"Q", 'Q', 6},
+          {"N", 'N', 4, 0, 0x02},
           {"I", 'I', 4, 0, 0x02}},
          {{"abc", "0123456789", "\x01\x02", "12", "5"},
           {"", std::nullopt, "", std::nullopt, std::nullopt}},

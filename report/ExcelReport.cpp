@@ -41,18 +41,26 @@ bool OpenExcelReport(const automation::Factory& spreadsheet, const std::string& 
         ObjectPtr sheet = app->get("ActiveSheet", none);
         sheet->get("range", {DataRange(rows, columns)})->call("select", none);
         app->get("Selection", none)->put("NumberFormatLocal", std::string("@"));
-        app->get("selection", none)->get("Borders", {std::int32_t{5}})->put("LineStyle", std::int32_t{-4142});
-        app->get("selection", none)->get("Borders", {std::int32_t{6}})->put("LineStyle", std::int32_t{-4142});
+        app->get("selection", none)
+            ->get("Borders", {std::int32_t{5}})
+            ->put("LineStyle", std::int32_t{-4142});
+        app->get("selection", none)
+            ->get("Borders", {std::int32_t{6}})
+            ->put("LineStyle", std::int32_t{-4142});
         for (std::int32_t index = 7; index <= 12; ++index) {
             app->get("Selection", none)->get("Borders", {index})->put("LineStyle", std::int32_t{1});
             app->get("Selection", none)->get("Borders", {index})->put("Weight", std::int32_t{2});
-            app->get("Selection", none)->get("Borders", {index})->put("ColorIndex", std::int32_t{-4105});
+            app->get("Selection", none)
+                ->get("Borders", {index})
+                ->put("ColorIndex", std::int32_t{-4105});
         }
         sheet->get("PageSetup", none)->put("CenterFooter", std::string("第 &P 页，共 &N 页"));
         sheet->get("PageSetup", none)->put("RightFooter", std::string("&D"));
         for (int i = 0; i < columns; ++i) {
             const std::string letter(1, static_cast<char>('a' + i));
-            sheet->get("Columns", {letter + ":" + letter})->get("EntireColumn", none)->call("AutoFit", none);
+            sheet->get("Columns", {letter + ":" + letter})
+                ->get("EntireColumn", none)
+                ->call("AutoFit", none);
         }
         sheet->get("Cells", none)->call("Select", none);
         app->get("Selection", none)->call("Copy", none);
@@ -73,14 +81,15 @@ std::string ReportQuery(const std::string& sql, const std::string& id, const std
     if (p == std::string::npos)
         return sql;
     using db::jet::Bracket;
-    return "SELECT " + Bracket(id) + ", " + Bracket(content) + ", " + Bracket(score) + " " + sql.substr(p);
+    return "SELECT " + Bracket(id) + ", " + Bracket(content) + ", " + Bracket(score) + " " +
+           sql.substr(p);
 }
 
 namespace {
 
 // Puts the table view back to its own text, also when the report fails.
 class ViewRestorer {
-public:
+  public:
     explicit ViewRestorer(db::Query& view) : mView(view), mSaved(view.sqlText()) {}
     ~ViewRestorer() {
         try {
@@ -95,22 +104,25 @@ public:
     ViewRestorer& operator=(const ViewRestorer&) = delete;
     [[nodiscard]] const std::string& saved() const { return mSaved; }
 
-private:
+  private:
     db::Query& mView;
     std::string mSaved;
 };
 
 // The rows do not fit an .xls: the workbook the spreadsheet would have made
 // of it, written from the rows themselves.
-ReportResult WorkbookInsteadOfXls(db::Query& rows, const std::string& xls, const ReportLimits& limits) {
+ReportResult WorkbookInsteadOfXls(db::Query& rows, const std::string& xls,
+                                  const ReportLimits& limits) {
     ReportResult result;
     result.file = automation::WorkbookPathFor(xls);
     result.workbook = result.file;
     const int sheets = WriteReportWorkbook(rows, result.file, limits.workbookSheetRows);
-    result.notice = "报表有 " + std::to_string(rows.recordCount()) + " 行数据，加上字段名行超过 .xls 文件最多 " +
-                    std::to_string(limits.xlsRows) + " 行的限制，已直接写成 " + result.file.string() +
-                    "（" + std::to_string(sheets) + " 个工作表，每个工作表最多 " +
-                    std::to_string(limits.workbookSheetRows) + " 行，首行都是字段名），没有复制到剪贴板。";
+    result.notice = "报表有 " + std::to_string(rows.recordCount()) +
+                    " 行数据，加上字段名行超过 .xls 文件最多 " + std::to_string(limits.xlsRows) +
+                    " 行的限制，已直接写成 " + result.file.string() + "（" +
+                    std::to_string(sheets) + " 个工作表，每个工作表最多 " +
+                    std::to_string(limits.workbookSheetRows) +
+                    " 行，首行都是字段名），没有复制到剪贴板。";
     return result;
 }
 
@@ -121,7 +133,9 @@ std::filesystem::path FormattedWorkbook(const std::filesystem::path& xls) {
     std::error_code ec, ecXls;
     const auto formatted = std::filesystem::last_write_time(xlsx, ec);
     const auto written = std::filesystem::last_write_time(xls, ecXls);
-    return !ec && !ecXls && std::filesystem::is_regular_file(xlsx, ec) && formatted >= written ? xlsx : xls;
+    return !ec && !ecXls && std::filesystem::is_regular_file(xlsx, ec) && formatted >= written
+               ? xlsx
+               : xls;
 }
 
 } // namespace

@@ -62,10 +62,12 @@ bool TDS2Excel::Fits(bool writeFieldNames) const {
 void TDS2Excel::CheckRows(const std::string& target) const {
     if (Fits(FWriteFieldNames))
         return;
-    const long long rows = static_cast<long long>(FDataSet.recordCount()) + (FWriteFieldNames ? 1 : 0);
-    throw TooManyRows("数据有 " + std::to_string(rows) + (FWriteFieldNames ? " 行（含字段名行）" : " 行") +
-                          "，超过 .xls 工作表最多 " +
-                          std::to_string(FRowLimit) + " 行的限制，" + target + "没有写入。",
+    const long long rows =
+        static_cast<long long>(FDataSet.recordCount()) + (FWriteFieldNames ? 1 : 0);
+    throw TooManyRows("数据有 " + std::to_string(rows) +
+                          (FWriteFieldNames ? " 行（含字段名行）" : " 行") +
+                          "，超过 .xls 工作表最多 " + std::to_string(FRowLimit) + " 行的限制，" +
+                          target + "没有写入。",
                       rows, FRowLimit);
 }
 
@@ -128,7 +130,8 @@ void TDS2Excel::WriteFieldNames() {
 }
 
 void TDS2Excel::WriteBof() {
-    static const char bof[12] = {0x09, 0x08, 0x08, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x00, 0x00};
+    static const char bof[12] = {0x09, 0x08, 0x08, 0x00, 0x00, 0x00,
+                                 0x10, 0x00, 0x00, 0x00, 0x00, 0x00};
     FStream->write(bof, sizeof bof);
 }
 

@@ -12,13 +12,13 @@ namespace report {
 
 // The dataset has more rows than the worksheet holds; nothing was written.
 class TooManyRows : public std::runtime_error {
-public:
+  public:
     TooManyRows(const std::string& text, long long rows, long long limit)
         : std::runtime_error(text), mRows(rows), mLimit(limit) {}
     [[nodiscard]] long long rows() const { return mRows; }
     [[nodiscard]] long long limit() const { return mLimit; }
 
-private:
+  private:
     long long mRows;
     long long mLimit;
 };
@@ -44,7 +44,7 @@ inline constexpr std::size_t kXlsTextLimit = 0xFFFF - 8;
 // written. Whole numbers outside the 30 bits of an RK cell become number
 // cells; a text longer than a text record holds is cut (XlsText).
 class TDS2Excel {
-public:
+  public:
     // Rows a worksheet holds, the field-name row included.
     static constexpr long long kRowLimit = 65536;
     // Whole numbers an RK cell holds: 30 bits with sign.
@@ -64,7 +64,7 @@ public:
     // fit the worksheet.
     [[nodiscard]] bool Fits(bool writeFieldNames) const;
 
-private:
+  private:
     void WriteData();
     void WriteFieldNames();
     void WriteBof();

@@ -53,7 +53,7 @@ std::size_t WidthOf(const CellValue& c) {
 // Owns the workbook while it is written: one worksheet after another, the
 // widths of the current one gathered as its rows go by.
 class ReportBook {
-public:
+  public:
     ReportBook(const std::filesystem::path& file, int columns) : mColumns(columns) {
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
@@ -107,7 +107,7 @@ public:
             throw std::runtime_error("不能写入 " + file.string());
     }
 
-private:
+  private:
     void put(int col, const CellValue& v, lxw_format* format) {
         const auto r = static_cast<lxw_row_t>(mRow);
         const auto c = static_cast<lxw_col_t>(col);
@@ -128,7 +128,8 @@ private:
             return;
         for (int c = 0; c < mColumns; ++c)
             worksheet_set_column(mSheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
-                                 static_cast<double>(mWidest[static_cast<std::size_t>(c)]), nullptr);
+                                 static_cast<double>(mWidest[static_cast<std::size_t>(c)]),
+                                 nullptr);
         mSheet = nullptr;
     }
 
@@ -143,7 +144,7 @@ private:
 
 // Removes the temporary file unless the workbook was renamed into place.
 class PartFile {
-public:
+  public:
     explicit PartFile(std::filesystem::path path) : mPath(std::move(path)) {}
     ~PartFile() {
         std::error_code ec;
@@ -161,20 +162,20 @@ public:
         mKept = true;
     }
 
-private:
+  private:
     std::filesystem::path mPath;
     bool mKept = false;
 };
 
 // Disables the dataset's controls for the walk and enables them again.
 class ControlsOff {
-public:
+  public:
     explicit ControlsOff(db::Query& q) : mQuery(q) { mQuery.disableControls(); }
     ~ControlsOff() { mQuery.enableControls(); }
     ControlsOff(const ControlsOff&) = delete;
     ControlsOff& operator=(const ControlsOff&) = delete;
 
-private:
+  private:
     db::Query& mQuery;
 };
 

@@ -14,7 +14,7 @@ namespace results {
 // nothing behind. Throws std::runtime_error ("文件名太长") when the file's
 // name is longer than its folder allows.
 class Book {
-public:
+  public:
     // `large`: the worksheets may pass 4 GB of XML (ZIP64 container).
     Book(const std::filesystem::path& file, bool large);
     ~Book();
@@ -32,7 +32,7 @@ public:
 
     void commit();
 
-private:
+  private:
     std::filesystem::path mFile;
     std::filesystem::path mPart;
     std::string mTempFolder;

@@ -21,7 +21,9 @@ namespace {
 
 using db::jet::QuoteName;
 
-void Refuse(core::Ui& ui, const std::string& text) { ui.message(text, kResultsTitle, core::Icon::Error); }
+void Refuse(core::Ui& ui, const std::string& text) {
+    ui.message(text, kResultsTitle, core::Icon::Error);
+}
 
 bool HasColumn(const std::vector<db::ColumnInfo>& columns, const std::string& name) {
     const std::string wanted = text::Lower(name);
@@ -40,7 +42,8 @@ TableLayout LayoutOf(core::Workspace& ws, const stats::ClassSettings& classes, b
     l.table = ws.TableName;
     l.examNumber = ws.Fields.ID;
     l.score = ws.Fields.Score;
-    while (l.questions < classes.questions && HasColumn(columns, "f" + std::to_string(l.questions + 1)))
+    while (l.questions < classes.questions &&
+           HasColumn(columns, "f" + std::to_string(l.questions + 1)))
         ++l.questions;
     l.rosterClasses = classes.predefined;
     if (roster) {
@@ -95,7 +98,9 @@ Options EngineOptions(const ResultsSettings& s, double fullMarks, core::Ui& ui) 
     o.low = s.low;
     o.bandWidth = s.bandWidth;
     o.rowsPerSheet = s.rowsPerSheet;
-    o.progress = [&ui](const std::string& what, long long done, long long total) { ui.progress(what, done, total); };
+    o.progress = [&ui](const std::string& what, long long done, long long total) {
+        ui.progress(what, done, total);
+    };
     return o;
 }
 
@@ -198,7 +203,8 @@ ResultsRun WriteResults(core::Workspace& ws, core::Ui& ui, const stats::ClassSet
         return run;
     TableLayout layout = LayoutOf(ws, classes, core::TableExists(ws.connection, "ids"));
     if (layout.questions < 1) {
-        Refuse(ui, "选择题数目为 " + std::to_string(classes.questions) + "，表中没有可分析的题目 f1。");
+        Refuse(ui,
+               "选择题数目为 " + std::to_string(classes.questions) + "，表中没有可分析的题目 f1。");
         return run;
     }
     ColumnFigures figures = ReadColumnFigures(ws.connection, layout);
@@ -224,11 +230,12 @@ ResultsRun WriteResults(core::Workspace& ws, core::Ui& ui, const stats::ClassSet
         return run;
     }
     const stats::ClassAssignment assignment(
-        classes, classes.predefined ? stats::PredefinedClassCodes(ws.connection) : std::vector<std::string>{});
+        classes, classes.predefined ? stats::PredefinedClassCodes(ws.connection)
+                                    : std::vector<std::string>{});
     TableSheets sheets(ws.connection, layout, assignment,
                        [&ui](const std::string& what) { ui.progress(what, 0, -1); });
-    run.written = WriteResultsWorkbook(ws.file(WorkbookName(ws.TableName)), sheets, assignment.codes(),
-                                       run.questions, options);
+    run.written = WriteResultsWorkbook(ws.file(WorkbookName(ws.TableName)), sheets,
+                                       assignment.codes(), run.questions, options);
     run.outcome = core::Outcome::Done;
     stats::RememberClassSettings(ws.connection, ws.TableName, classes);
     if (const auto scored = sheets.classesWithScores();

@@ -18,8 +18,8 @@ struct ResultsSettings {
     double pass = 0.60; // fractions of the full marks
     double excellent = 0.85;
     double low = 0.40;
-    double bandWidth = 10;             // points
-    std::optional<double> fullMarks;   // given by the user; else counted from the score columns
+    double bandWidth = 10;           // points
+    std::optional<double> fullMarks; // given by the user; else counted from the score columns
     long long rowsPerSheet = kRowsPerSheet;
 };
 

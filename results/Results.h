@@ -31,11 +31,11 @@ struct Question {
 };
 
 struct Options {
-    double fullMarks = 0;   // of the whole paper, as the caller counts it
-    double pass = 0.60;     // fractions of the full marks
+    double fullMarks = 0; // of the whole paper, as the caller counts it
+    double pass = 0.60;   // fractions of the full marks
     double excellent = 0.85;
     double low = 0.40;
-    double bandWidth = 10;  // points
+    double bandWidth = 10; // points
     long long rowsPerSheet = kRowsPerSheet;
     // Long work: `done` of `total` steps of `what`; a negative total when the
     // amount is not known yet; total 0 ends it (as core::Ui::progress).
@@ -51,9 +51,9 @@ enum class Pass { Scores, Rows };
 // next call.
 struct SheetRow {
     std::string_view examNumber;
-    int classIndex = -1;          // into the class list; -1 when the class cannot be told
-    std::string_view name;        // empty when the roster has none
-    std::optional<double> score;  // nullopt: the score is empty (NULL)
+    int classIndex = -1;            // into the class list; -1 when the class cannot be told
+    std::string_view name;          // empty when the roster has none
+    std::optional<double> score;    // nullopt: the score is empty (NULL)
     std::span<const double> points; // one per question, in the questions' order; NaN when empty
 };
 
@@ -61,7 +61,7 @@ struct SheetRow {
 // twice, first the scores (ranks need them all), then the rows; both passes
 // must give the same sheets in the same order.
 class SheetSource {
-public:
+  public:
     virtual ~SheetSource() = default;
     virtual void rewind(Pass pass) = 0;
     // The next sheet, or nullptr after the last.

@@ -41,8 +41,8 @@ void ReadScores(SheetSource& source, ScoreTable& table, Written& written, const 
 
 // The second pass: the rows of 学生成绩 with their ranks, and the points of
 // every question summed by group.
-void WriteRows(SheetSource& source, const ScoreTable& table, StudentSheets& students, QuestionSums& sums,
-               long long listed, const Options& o) {
+void WriteRows(SheetSource& source, const ScoreTable& table, StudentSheets& students,
+               QuestionSums& sums, long long listed, const Options& o) {
     source.rewind(Pass::Rows);
     long long done = 0;
     while (const SheetRow* sheet = source.next()) {
@@ -50,7 +50,8 @@ void WriteRows(SheetSource& source, const ScoreTable& table, StudentSheets& stud
             continue;
         const double score = *sheet->score;
         const int group = table.group(sheet->classIndex);
-        const long long classRank = group == table.classes() ? 0 : table.classRank(score, sheet->classIndex);
+        const long long classRank =
+            group == table.classes() ? 0 : table.classRank(score, sheet->classIndex);
         students.write(*sheet, table.gradeRank(score), classRank);
         sums.add(group, sheet->points);
         if (++done % kProgressStep == 0)
@@ -63,7 +64,9 @@ void WriteRows(SheetSource& source, const ScoreTable& table, StudentSheets& stud
 
 } // namespace
 
-std::string WorkbookName(std::string_view table) { return "成绩分析_" + std::string(table) + ".xlsx"; }
+std::string WorkbookName(std::string_view table) {
+    return "成绩分析_" + std::string(table) + ".xlsx";
+}
 
 std::string CheckOptions(const Options& o) {
     if (!(o.fullMarks > 0))
@@ -81,8 +84,8 @@ std::string CheckOptions(const Options& o) {
 }
 
 Written WriteResultsWorkbook(const std::filesystem::path& file, SheetSource& source,
-                             const std::vector<std::string>& classes, const std::vector<Question>& questions,
-                             const Options& options) {
+                             const std::vector<std::string>& classes,
+                             const std::vector<Question>& questions, const Options& options) {
     if (const std::string bad = CheckOptions(options); !bad.empty())
         throw std::invalid_argument(bad);
     Written written;
@@ -92,7 +95,8 @@ Written WriteResultsWorkbook(const std::filesystem::path& file, SheetSource& sou
 
     const long long cells = written.listed * static_cast<long long>(6 + questions.size());
     Book book(file, cells > kLargeCells);
-    StudentSheets students(book, classes, questions, written.listed, written.emptyScores, options.rowsPerSheet);
+    StudentSheets students(book, classes, questions, written.listed, written.emptyScores,
+                           options.rowsPerSheet);
     QuestionSums sums(table.classes() + 1, questions.size());
     WriteRows(source, table, students, sums, written.listed, options);
     written.studentSheets = students.sheets();

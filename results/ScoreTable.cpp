@@ -21,11 +21,14 @@ int Bands::indexOf(double score) const {
     return at >= mCount ? mCount - 1 : static_cast<int>(at);
 }
 
-double Bands::to(int band) const { return band == mCount - 1 ? std::max(mFull, from(band)) : from(band + 1); }
+double Bands::to(int band) const {
+    return band == mCount - 1 ? std::max(mFull, from(band)) : from(band + 1);
+}
 
 std::string Bands::label(int band) const {
     char buf[80];
-    std::snprintf(buf, sizeof buf, band == mCount - 1 ? "[%g, %g]" : "[%g, %g)", from(band), to(band));
+    std::snprintf(buf, sizeof buf, band == mCount - 1 ? "[%g, %g]" : "[%g, %g)", from(band),
+                  to(band));
     return buf;
 }
 
@@ -64,7 +67,9 @@ long long RankIn(std::span<const double> sorted, double score) {
 
 } // namespace
 
-long long ScoreTable::gradeRank(double score) const { return RankIn(mGrade, score); }
+long long ScoreTable::gradeRank(double score) const {
+    return RankIn(mGrade, score);
+}
 
 long long ScoreTable::classRank(double score, int classIndex) const {
     return RankIn(groupScores(group(classIndex)), score);

@@ -11,7 +11,7 @@ namespace results {
 // marks. A score within kTolerance below a lower bound belongs to that band;
 // scores below 0 count in the first band, above the full marks in the last.
 class Bands {
-public:
+  public:
     Bands(double width, double fullMarks);
     [[nodiscard]] int count() const { return mCount; }
     [[nodiscard]] int indexOf(double score) const;
@@ -21,7 +21,7 @@ public:
     // "[80, 90)", the last "[90, 100]".
     [[nodiscard]] std::string label(int band) const;
 
-private:
+  private:
     double mWidth;
     double mFull;
     int mCount;
@@ -51,7 +51,7 @@ struct Figures {
 // group (class by class, then the sheets without a class) and once for the
 // whole grade, 16 bytes a sheet. Filled by add(), then finish() sorts.
 class ScoreTable {
-public:
+  public:
     explicit ScoreTable(int classes);
 
     // `classIndex` -1 (or outside the classes) for a sheet without a class.
@@ -69,7 +69,7 @@ public:
     [[nodiscard]] std::span<const double> groupScores(int group) const; // highest first
     [[nodiscard]] std::span<const double> gradeScores() const { return mGrade; }
 
-private:
+  private:
     int mClasses;
     std::vector<std::vector<double>> mGroups;
     std::vector<double> mGrade;

@@ -38,7 +38,8 @@ long long StudentSheets::capacity(std::size_t sheet) const {
 }
 
 void StudentSheets::addSheet(std::size_t index, long long rows) {
-    lxw_worksheet* ws = mBook.addSheet(index == 0 ? "学生成绩" : "学生成绩" + std::to_string(index + 1));
+    lxw_worksheet* ws =
+        mBook.addSheet(index == 0 ? "学生成绩" : "学生成绩" + std::to_string(index + 1));
     const auto lastCol = static_cast<lxw_col_t>(kFirstQuestion + mQuestions.size() - 1);
     worksheet_set_column(ws, kExamNumber, kExamNumber, 14, nullptr);
     worksheet_set_column(ws, kClass, kClass, 6, nullptr);
@@ -49,12 +50,13 @@ void StudentSheets::addSheet(std::size_t index, long long rows) {
     worksheet_freeze_panes(ws, 1, 0);
     PrintOnPages(ws, 1);
     const auto lastHeaderCol = mQuestions.empty() ? kClassRank : lastCol;
-    Check(worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(rows), lastHeaderCol), "autofilter");
+    Check(worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(rows), lastHeaderCol),
+          "autofilter");
     for (lxw_col_t c = 0; c <= kClassRank; ++c)
         worksheet_write_string(ws, 0, c, kHeader[c], mBook.header());
     for (std::size_t q = 0; q < mQuestions.size(); ++q)
-        worksheet_write_string(ws, 0, static_cast<lxw_col_t>(kFirstQuestion + q), mQuestions[q].name.c_str(),
-                               mBook.header());
+        worksheet_write_string(ws, 0, static_cast<lxw_col_t>(kFirstQuestion + q),
+                               mQuestions[q].name.c_str(), mBook.header());
     mSheets.push_back(ws);
 }
 
@@ -77,8 +79,8 @@ void StudentSheets::write(const SheetRow& sheet, long long gradeRank, long long 
     const auto row = static_cast<lxw_row_t>(++mRow);
     text(row, kExamNumber, sheet.examNumber);
     if (sheet.classIndex >= 0 && sheet.classIndex < static_cast<int>(mClasses.size()))
-        worksheet_write_string(ws, row, kClass, mClasses[static_cast<std::size_t>(sheet.classIndex)].c_str(),
-                               nullptr);
+        worksheet_write_string(
+            ws, row, kClass, mClasses[static_cast<std::size_t>(sheet.classIndex)].c_str(), nullptr);
     text(row, kName, sheet.name);
     worksheet_write_number(ws, row, kScore, *sheet.score, nullptr);
     worksheet_write_number(ws, row, kGradeRank, static_cast<double>(gradeRank), nullptr);
@@ -87,17 +89,22 @@ void StudentSheets::write(const SheetRow& sheet, long long gradeRank, long long 
     const std::size_t n = std::min(sheet.points.size(), mQuestions.size());
     for (std::size_t q = 0; q < n; ++q)
         if (!std::isnan(sheet.points[q]))
-            worksheet_write_number(ws, row, static_cast<lxw_col_t>(kFirstQuestion + q), sheet.points[q], nullptr);
+            worksheet_write_number(ws, row, static_cast<lxw_col_t>(kFirstQuestion + q),
+                                   sheet.points[q], nullptr);
 }
 
 void StudentSheets::writeNote() {
     if (mNoteWritten || mEmptyScores == 0)
         return;
     mNoteWritten = true;
-    const std::string note = "另有 " + std::to_string(mEmptyScores) + " 份答卷总分为空，未列入本表和各项统计。";
-    worksheet_write_string(mSheets[0], static_cast<lxw_row_t>(mFirstSheetRows + 2), 0, note.c_str(), nullptr);
+    const std::string note =
+        "另有 " + std::to_string(mEmptyScores) + " 份答卷总分为空，未列入本表和各项统计。";
+    worksheet_write_string(mSheets[0], static_cast<lxw_row_t>(mFirstSheetRows + 2), 0, note.c_str(),
+                           nullptr);
 }
 
-void StudentSheets::finish() { writeNote(); }
+void StudentSheets::finish() {
+    writeNote();
+}
 
 } // namespace results

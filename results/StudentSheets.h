@@ -15,7 +15,7 @@ namespace results {
 // two rows for it. All worksheets are added when this is made, so that they
 // come first in the workbook.
 class StudentSheets {
-public:
+  public:
     StudentSheets(Book& book, const std::vector<std::string>& classes,
                   const std::vector<Question>& questions, long long listed, long long emptyScores,
                   long long rowsPerSheet);
@@ -27,7 +27,7 @@ public:
 
     [[nodiscard]] int sheets() const { return static_cast<int>(mSheets.size()); }
 
-private:
+  private:
     [[nodiscard]] long long capacity(std::size_t sheet) const;
     void addSheet(std::size_t index, long long rows);
     void writeNote();

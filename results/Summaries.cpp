@@ -8,11 +8,13 @@ namespace {
 // Means this close count as equal for the class ranks.
 constexpr double kMeanTolerance = 1e-9;
 
-void Text(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, const std::string& text, lxw_format* format) {
+void Text(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, const std::string& text,
+          lxw_format* format) {
     worksheet_write_string(ws, row, col, text.c_str(), format);
 }
 
-void Number(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, double value, lxw_format* format = nullptr) {
+void Number(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, double value,
+            lxw_format* format = nullptr) {
     worksheet_write_number(ws, row, col, value, format);
 }
 
@@ -41,12 +43,23 @@ std::vector<long long> RanksByMean(const std::vector<double>& means) {
 }
 
 enum ComparisonColumn : lxw_col_t {
-    kTitle, kCount, kMean, kSd, kMax, kMin, kMedian, kPass, kExcellent, kLow, kRank, kDifference,
+    kTitle,
+    kCount,
+    kMean,
+    kSd,
+    kMax,
+    kMin,
+    kMedian,
+    kPass,
+    kExcellent,
+    kLow,
+    kRank,
+    kDifference,
     kChartLine = kDifference + 2 // the grade mean beside every class, for the chart's line
 };
 
-void FiguresRow(Book& book, lxw_worksheet* ws, lxw_row_t row, const std::string& title, const Figures& f,
-                double gradeMean) {
+void FiguresRow(Book& book, lxw_worksheet* ws, lxw_row_t row, const std::string& title,
+                const Figures& f, double gradeMean) {
     Text(ws, row, kTitle, title, nullptr);
     Number(ws, row, kCount, static_cast<double>(f.count));
     if (f.count == 0)
@@ -62,8 +75,8 @@ void FiguresRow(Book& book, lxw_worksheet* ws, lxw_row_t row, const std::string&
     Number(ws, row, kDifference, f.mean - gradeMean, book.decimals());
 }
 
-void MeansChart(Book& book, lxw_worksheet* ws, const char* sheet, lxw_row_t firstClass, lxw_row_t lastClass,
-                lxw_row_t at) {
+void MeansChart(Book& book, lxw_worksheet* ws, const char* sheet, lxw_row_t firstClass,
+                lxw_row_t lastClass, lxw_row_t at) {
     lxw_chart* chart = book.addChart(LXW_CHART_COLUMN);
     chart_title_set_name(chart, "各班平均分");
     lxw_chart_series* means = chart_add_series(chart, nullptr, nullptr);
@@ -107,7 +120,8 @@ std::vector<Group> ShownGroups(const ScoreTable& table, const std::vector<std::s
 }
 
 QuestionSums::QuestionSums(int groups, std::size_t questions)
-    : mGroups(groups), mQuestions(questions), mSums(static_cast<std::size_t>(groups) * questions, 0.0) {}
+    : mGroups(groups), mQuestions(questions),
+      mSums(static_cast<std::size_t>(groups) * questions, 0.0) {}
 
 void QuestionSums::add(int group, std::span<const double> points) {
     double* sums = mSums.data() + static_cast<std::size_t>(group) * mQuestions;
@@ -138,8 +152,8 @@ void WriteComparison(Book& book, const ScoreTable& table, const std::vector<Grou
     worksheet_freeze_panes(ws, 1, 1);
     PrintOnPages(ws, 1);
     Header(book, ws, 0, kTitle,
-           {"班级", "人数", "平均分", "标准差", "最高分", "最低分", "中位数", "及格率", "优秀率", "低分率",
-            "名次", "与年级均分差"});
+           {"班级", "人数", "平均分", "标准差", "最高分", "最低分", "中位数", "及格率", "优秀率",
+            "低分率", "名次", "与年级均分差"});
     Text(ws, 0, kChartLine, "年级平均分", book.header());
     const Figures grade = FiguresOf(table.gradeScores(), limits);
     FiguresRow(book, ws, 1, "年级", grade, grade.mean);
@@ -200,7 +214,8 @@ void WriteBandSheet(Book& book, const ScoreTable& table, const std::vector<Group
             const auto col = static_cast<lxw_col_t>(c);
             Number(ws, row, counts + col, static_cast<double>(n));
             if (!columns[c].empty())
-                Number(ws, row, shares + col, static_cast<double>(n) / static_cast<double>(columns[c].size()),
+                Number(ws, row, shares + col,
+                       static_cast<double>(n) / static_cast<double>(columns[c].size()),
                        book.percent());
             Number(ws, row, cumulative + col, static_cast<double>(above[c]));
         }
@@ -245,15 +260,15 @@ void WriteQuestionSheet(Book& book, const ScoreTable& table, const std::vector<G
             Number(ws, row, 1, sums.gradeSum(q) / (gradeCount * full), book.percent());
         for (std::size_t i = 0; i < groups.size(); ++i) {
             const auto n = static_cast<double>(table.groupScores(groups[i].group).size());
-            Number(ws, row, static_cast<lxw_col_t>(2 + i), sums.sum(groups[i].group, q) / (n * full),
-                   book.percent());
+            Number(ws, row, static_cast<lxw_col_t>(2 + i),
+                   sums.sum(groups[i].group, q) / (n * full), book.percent());
         }
         if (groups.size() < 2)
             continue;
         lxw_conditional_format scale{};
         scale.type = LXW_CONDITIONAL_3_COLOR_SCALE;
-        Check(worksheet_conditional_format_range(ws, row, 2, row, static_cast<lxw_col_t>(1 + groups.size()),
-                                                 &scale),
+        Check(worksheet_conditional_format_range(ws, row, 2, row,
+                                                 static_cast<lxw_col_t>(1 + groups.size()), &scale),
               "colour scale");
     }
 }

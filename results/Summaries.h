@@ -25,13 +25,13 @@ struct Group {
 
 // Every group's points on every question, summed over its listed sheets.
 class QuestionSums {
-public:
+  public:
     QuestionSums(int groups, std::size_t questions);
     void add(int group, std::span<const double> points);
     [[nodiscard]] double sum(int group, std::size_t question) const;
     [[nodiscard]] double gradeSum(std::size_t question) const;
 
-private:
+  private:
     int mGroups;
     std::size_t mQuestions;
     std::vector<double> mSums; // group-major

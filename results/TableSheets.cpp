@@ -28,13 +28,14 @@ std::string RosterJoin(const TableLayout& l) {
 TableSheets::TableSheets(db::Connection& connection, const TableLayout& layout,
                          const stats::ClassAssignment& classes,
                          std::function<void(const std::string&)> beforeSorting)
-    : mConnection(connection), mLayout(layout), mClasses(classes), mBeforeSorting(std::move(beforeSorting)),
+    : mConnection(connection), mLayout(layout), mClasses(classes),
+      mBeforeSorting(std::move(beforeSorting)),
       mPoints(static_cast<std::size_t>(layout.questions)) {}
 
 std::string TableSheets::selectText(Pass pass) const {
     const bool roster = mLayout.rosterClasses || mLayout.rosterNames;
-    std::string sql = "SELECT t." + QuoteName(mLayout.examNumber) + ", t." + QuoteName(mLayout.score) +
-                      (roster ? ", r.rclass, r.rname" : ", NULL, NULL");
+    std::string sql = "SELECT t." + QuoteName(mLayout.examNumber) + ", t." +
+                      QuoteName(mLayout.score) + (roster ? ", r.rclass, r.rname" : ", NULL, NULL");
     if (pass == Pass::Rows)
         for (int k = 1; k <= mLayout.questions; ++k)
             sql += ", t.f" + std::to_string(k);
@@ -68,9 +69,10 @@ const SheetRow* TableSheets::next() {
     const db::Statement& st = *mStatement;
     const db::Value exam = st.column(kExam);
     const db::Value score = st.column(kScore);
-    mRow.classIndex = static_cast<int>(
-        mClasses.classOf(exam, mLayout.rosterClasses ? stats::AsClassColumn(st.column(kClass)) : db::Value{}));
-    mRow.score = db::IsNull(score) ? std::nullopt : std::optional<double>(db::Query::ToFloat(score));
+    mRow.classIndex = static_cast<int>(mClasses.classOf(
+        exam, mLayout.rosterClasses ? stats::AsClassColumn(st.column(kClass)) : db::Value{}));
+    mRow.score =
+        db::IsNull(score) ? std::nullopt : std::optional<double>(db::Query::ToFloat(score));
     if (mPass == Pass::Scores) {
         if (mRow.score && mRow.classIndex >= 0 &&
             static_cast<std::size_t>(mRow.classIndex) < mScoredClasses.size())

@@ -31,8 +31,9 @@ struct TableLayout {
 // statistics' own assignment. A roster holding an exam number twice gives
 // the sheet one of its entries, never two rows.
 class TableSheets : public SheetSource {
-public:
-    TableSheets(db::Connection& connection, const TableLayout& layout, const stats::ClassAssignment& classes,
+  public:
+    TableSheets(db::Connection& connection, const TableLayout& layout,
+                const stats::ClassAssignment& classes,
                 std::function<void(const std::string&)> beforeSorting = {});
 
     void rewind(Pass pass) override;
@@ -42,7 +43,7 @@ public:
     // over the scores.
     [[nodiscard]] std::vector<int> classesWithScores() const;
 
-private:
+  private:
     [[nodiscard]] std::string selectText(Pass pass) const;
 
     db::Connection& mConnection;

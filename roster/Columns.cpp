@@ -17,19 +17,32 @@ struct Alias {
 };
 
 constexpr std::array kAliases{
-    Alias{"考号", Field::Id, 0},        Alias{"考生号", Field::Id, 0},
-    Alias{"考试号", Field::Id, 0},      Alias{"准考证号", Field::Id, 1},
-    Alias{"准考号", Field::Id, 1},      Alias{"准考证", Field::Id, 1},
-    Alias{"学号", Field::Id, 2},        Alias{"id", Field::Id, 3},
-    Alias{"studid", Field::Id, 3},      Alias{"姓名", Field::Name, 0},
-    Alias{"学生姓名", Field::Name, 0},  Alias{"考生姓名", Field::Name, 0},
-    Alias{"名字", Field::Name, 1},      Alias{"name", Field::Name, 1},
-    Alias{"studname", Field::Name, 1},  Alias{"班级", Field::Class, 0},
-    Alias{"班", Field::Class, 0},       Alias{"班别", Field::Class, 0},
-    Alias{"班号", Field::Class, 0},     Alias{"class", Field::Class, 1},
-    Alias{"studclass", Field::Class, 1}, Alias{"科目", Field::Subject, 0},
-    Alias{"学科", Field::Subject, 0},   Alias{"选科", Field::Subject, 0},
-    Alias{"考试科目", Field::Subject, 0}, Alias{"subject", Field::Subject, 1},
+    Alias{"考号", Field::Id, 0},
+    Alias{"考生号", Field::Id, 0},
+    Alias{"考试号", Field::Id, 0},
+    Alias{"准考证号", Field::Id, 1},
+    Alias{"准考号", Field::Id, 1},
+    Alias{"准考证", Field::Id, 1},
+    Alias{"学号", Field::Id, 2},
+    Alias{"id", Field::Id, 3},
+    Alias{"studid", Field::Id, 3},
+    Alias{"姓名", Field::Name, 0},
+    Alias{"学生姓名", Field::Name, 0},
+    Alias{"考生姓名", Field::Name, 0},
+    Alias{"名字", Field::Name, 1},
+    Alias{"name", Field::Name, 1},
+    Alias{"studname", Field::Name, 1},
+    Alias{"班级", Field::Class, 0},
+    Alias{"班", Field::Class, 0},
+    Alias{"班别", Field::Class, 0},
+    Alias{"班号", Field::Class, 0},
+    Alias{"class", Field::Class, 1},
+    Alias{"studclass", Field::Class, 1},
+    Alias{"科目", Field::Subject, 0},
+    Alias{"学科", Field::Subject, 0},
+    Alias{"选科", Field::Subject, 0},
+    Alias{"考试科目", Field::Subject, 0},
+    Alias{"subject", Field::Subject, 1},
     Alias{"studsubject", Field::Subject, 1},
 };
 
@@ -42,7 +55,8 @@ bool EndsWith(const std::string& s, std::string_view tail) {
 // "考号(9位)" -> "考号": drops a bracketed note at the end.
 void DropNote(std::string& s) {
     static const std::array<std::pair<std::string_view, std::string_view>, 3> kBrackets{
-        std::pair<std::string_view, std::string_view>{"(", ")"}, {"\xEF\xBC\x88", "\xEF\xBC\x89"},
+        std::pair<std::string_view, std::string_view>{"(", ")"},
+        {"\xEF\xBC\x88", "\xEF\xBC\x89"},
         {"\xE3\x80\x90", "\xE3\x80\x91"}};
     for (const auto& [open, close] : kBrackets) {
         if (!EndsWith(s, close))
@@ -72,40 +86,60 @@ int ColumnLetters(std::string_view s) {
 
 const char* FieldName(Field f) {
     switch (f) {
-    case Field::Id: return "考号";
-    case Field::Class: return "班级";
-    case Field::Name: return "姓名";
-    case Field::Subject: return "科目";
+    case Field::Id:
+        return "考号";
+    case Field::Class:
+        return "班级";
+    case Field::Name:
+        return "姓名";
+    case Field::Subject:
+        return "科目";
     }
     return "";
 }
 
 const char* IdsColumn(Field f) {
     switch (f) {
-    case Field::Id: return "ID";
-    case Field::Class: return "StudClass";
-    case Field::Name: return "StudName";
-    case Field::Subject: return "StudSubject";
+    case Field::Id:
+        return "ID";
+    case Field::Class:
+        return "StudClass";
+    case Field::Name:
+        return "StudName";
+    case Field::Subject:
+        return "StudSubject";
     }
     return "";
 }
 
 int Columns::of(Field f) const {
     switch (f) {
-    case Field::Id: return id;
-    case Field::Class: return cls;
-    case Field::Name: return name;
-    case Field::Subject: return subject;
+    case Field::Id:
+        return id;
+    case Field::Class:
+        return cls;
+    case Field::Name:
+        return name;
+    case Field::Subject:
+        return subject;
     }
     return -1;
 }
 
 void Columns::set(Field f, int column) {
     switch (f) {
-    case Field::Id: id = column; break;
-    case Field::Class: cls = column; break;
-    case Field::Name: name = column; break;
-    case Field::Subject: subject = column; break;
+    case Field::Id:
+        id = column;
+        break;
+    case Field::Class:
+        cls = column;
+        break;
+    case Field::Name:
+        name = column;
+        break;
+    case Field::Subject:
+        subject = column;
+        break;
     }
 }
 

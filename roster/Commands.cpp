@@ -37,9 +37,10 @@ TableCheck VerifyTable(core::Workspace& ws, core::Ui& ui, const ClassCodeRule& c
     check.roster = ReadIds(ws.connection);
     check.result = VerifyNumbers(check.sheets.sheets, check.rosterOrNull(), classes);
     check.report = ws.file(VerifyReportName(check.table));
-    text::SaveLines(check.report,
-                    VerifyReportLines(check.table, check.sheets.sheets, check.rosterOrNull(), check.result),
-                    ws.Fields.TextEncoding);
+    text::SaveLines(
+        check.report,
+        VerifyReportLines(check.table, check.sheets.sheets, check.rosterOrNull(), check.result),
+        ws.Fields.TextEncoding);
     check.outcome = core::Outcome::Done;
     return check;
 }

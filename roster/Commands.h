@@ -58,7 +58,8 @@ struct TableCheck {
 // Reads the opened table once in exam-number order and `ids` once, checks
 // the numbers (classes told by `classes` when there is no roster) and writes
 // the report, GBK with CR LF.
-[[nodiscard]] TableCheck VerifyTable(core::Workspace& ws, core::Ui& ui, const ClassCodeRule& classes);
+[[nodiscard]] TableCheck VerifyTable(core::Workspace& ws, core::Ui& ui,
+                                     const ClassCodeRule& classes);
 // The check with the classes the class settings tell, which are then kept as
 // the table's last used class settings.
 [[nodiscard]] TableCheck VerifyTable(core::Workspace& ws, core::Ui& ui,

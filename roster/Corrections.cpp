@@ -16,10 +16,11 @@ using db::jet::Bracket;
 
 // A Ui for the reads of a correction, which are short and show nothing.
 class SilentUi : public core::Ui {
-public:
+  public:
     void message(const std::string&, const std::string&, core::Icon) override {}
     bool question(const std::string&, const std::string&, core::GoOn) override { return false; }
-    std::optional<std::string> input(const std::string&, const std::string&, const std::string& value) override {
+    std::optional<std::string> input(const std::string&, const std::string&,
+                                     const std::string& value) override {
         return value;
     }
     bool editFieldNames(core::FieldSettings&) override { return false; }
@@ -88,7 +89,8 @@ const char* CorrectionLogName() {
     return core::CorrectionLogName;
 }
 
-NumberChange CorrectNumber(core::Workspace& ws, const std::string& table, const Correction& correction) {
+NumberChange CorrectNumber(core::Workspace& ws, const std::string& table,
+                           const Correction& correction) {
     if (table.empty() || !ws.connection.isOpen() || !ws.connection.hasTable(table))
         throw core::AppError("请先打开卷面数据库DBF文件。");
     // The write lock is taken before the numbers are read, so that no other
@@ -131,8 +133,8 @@ NumberChange CorrectionSession::undoLast(core::Workspace& ws) {
     const NumberChange& last = mDone.back();
     db::Transaction transaction(ws.connection, db::Transaction::Immediate);
     if (NumberOfRow(ws, last.table, last.rowid) != last.newId)
-        throw core::AppError("第 " + std::to_string(last.record) + " 条答卷的考号已不是 " + last.newId +
-                             "，不能撤销。");
+        throw core::AppError("第 " + std::to_string(last.record) + " 条答卷的考号已不是 " +
+                             last.newId + "，不能撤销。");
     NumberChange undo = last;
     undo.oldId = last.newId;
     undo.newId = last.oldId;

@@ -55,9 +55,10 @@ class LoggedLate : public core::AppError {
 // The corrections of one session (a window's check dialog), to be undone
 // last first.
 class CorrectionSession {
-public:
+  public:
     // CorrectNumber, remembered for undo.
-    NumberChange correct(core::Workspace& ws, const std::string& table, const Correction& correction);
+    NumberChange correct(core::Workspace& ws, const std::string& table,
+                         const Correction& correction);
 
     // Gives the last correction's sheet its old number back and logs the
     // undo (撤销, the number it had, the number it gets back), checked and
@@ -69,7 +70,7 @@ public:
     [[nodiscard]] bool canUndo() const { return !mDone.empty(); }
     [[nodiscard]] const std::vector<NumberChange>& done() const { return mDone; }
 
-private:
+  private:
     std::vector<NumberChange> mDone;
 };
 

@@ -9,7 +9,7 @@ namespace roster {
 // workbook, no exam-number column, a mapping that names no column. The text
 // names the file and the problem; it is what the user sees.
 class Error : public std::runtime_error {
-public:
+  public:
     explicit Error(const std::string& text) : std::runtime_error(text) {}
 };
 

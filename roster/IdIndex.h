@@ -11,9 +11,8 @@ namespace roster {
 // by their position there: open addressing, linear probing, eight bytes a
 // slot and at most half the slots used, so a million numbers take 16 MB and
 // no string is copied. `IdOf` maps a position to its number.
-template <class IdOf>
-class IdIndex {
-public:
+template <class IdOf> class IdIndex {
+  public:
     static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
     IdIndex(IdOf idOf, std::size_t expected) : mIdOf(std::move(idOf)) {
@@ -54,7 +53,7 @@ public:
         }
     }
 
-private:
+  private:
     struct Slot {
         std::uint32_t position;
         std::uint32_t tag; // high half of the hash, to skip most string compares

@@ -16,7 +16,7 @@ namespace roster {
 
 // Texts appended one after another into one buffer.
 class TextColumn {
-public:
+  public:
     void add(std::string_view s);
     void reserve(std::size_t count, std::size_t bytes);
     [[nodiscard]] std::string_view operator[](std::size_t i) const {
@@ -25,19 +25,19 @@ public:
     }
     [[nodiscard]] std::size_t size() const { return mEnds.size(); }
 
-private:
+  private:
     std::string mChars;
     std::vector<std::uint32_t> mEnds;
 };
 
 // Texts of which only a few differ (classes, subjects), each kept once.
 class TextPool {
-public:
+  public:
     [[nodiscard]] std::uint32_t intern(std::string_view s);
     [[nodiscard]] std::string_view operator[](std::uint32_t i) const { return mTexts[i]; }
     [[nodiscard]] std::size_t size() const { return mTexts.size(); }
 
-private:
+  private:
     std::vector<std::string> mTexts;
     std::unordered_map<std::string, std::uint32_t> mIndex;
 };
@@ -47,7 +47,7 @@ private:
 // in exam-number order (1-based), which names it in the report and in a
 // correction. The order of adding is kept.
 class SheetList {
-public:
+  public:
     void reserve(std::size_t count);
     void add(std::string_view id, std::optional<double> score, std::uint32_t record);
 
@@ -58,7 +58,7 @@ public:
     }
     [[nodiscard]] std::uint32_t record(std::size_t i) const { return mRecords[i]; }
 
-private:
+  private:
     TextColumn mIds;
     std::vector<double> mScores; // NaN: unscored
     std::vector<std::uint32_t> mRecords;
@@ -67,7 +67,7 @@ private:
 // The students of the class list, in the order of the list: exam number,
 // class (as ClassText gives it, empty when unknown), name and subject.
 class Roster {
-public:
+  public:
     void reserve(std::size_t count);
     void add(std::string_view id, std::string_view cls, std::string_view name,
              std::string_view subject = {});
@@ -81,7 +81,7 @@ public:
     // Classes and subjects share one pool; classIndex values index it.
     [[nodiscard]] std::string_view pooled(std::uint32_t i) const { return mPool[i]; }
 
-private:
+  private:
     TextColumn mIds;
     TextColumn mNames;
     TextPool mPool;

@@ -7,7 +7,9 @@
 namespace roster {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // |a - b| with both read as integers of the same length; a place where
 // either holds a non-digit counts as ten of that place.
@@ -27,9 +29,7 @@ double Distance(std::string_view a, std::string_view b) {
 } // namespace
 
 Suggester::Suggester(const Roster& roster)
-    : mRoster(roster),
-      mIndex(RosterIds{&roster}, roster.size()),
-      mFirst(roster.size(), false) {
+    : mRoster(roster), mIndex(RosterIds{&roster}, roster.size()), mFirst(roster.size(), false) {
     std::map<std::size_t, std::vector<std::array<bool, 256>>> seen;
     std::vector<std::array<bool, 256>>* places = nullptr; // of the last length seen
     for (std::uint32_t i = 0; i < roster.size(); ++i) {

@@ -17,7 +17,7 @@ namespace roster {
 // roster has at every place of every length of number; candidates are the
 // sheet's number changed in one place or with two neighbours swapped.
 class Suggester {
-public:
+  public:
     // The roster's numbers by position, called inline by the index.
     struct RosterIds {
         const Roster* roster;
@@ -35,7 +35,7 @@ public:
 
     [[nodiscard]] std::vector<Suggestion> suggest(std::string_view id) const;
 
-private:
+  private:
     void look(const std::string& candidate, Closeness closeness,
               std::vector<Suggestion>& found) const;
 

@@ -8,8 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <numeric>
 
@@ -106,15 +106,16 @@ struct ReadRows {
     }
 };
 
-ReadRows ReadTableRows(db::Connection& c, const std::string& table, const core::FieldSettings& fields,
-                       core::Ui& ui) {
+ReadRows ReadTableRows(db::Connection& c, const std::string& table,
+                       const core::FieldSettings& fields, core::Ui& ui) {
     const auto columns = c.columns(table);
     const std::string id = ColumnNamed(columns, fields.ID);
     if (id.empty())
         throw core::AppError("表 " + table + " 没有考号字段 " + fields.ID + "。");
     const std::string score = ColumnNamed(columns, fields.Score);
-    const std::string sql = "SELECT " + Bracket(id) + ", " + (score.empty() ? "NULL" : Bracket(score)) +
-                            ", rowid FROM " + Bracket(table);
+    const std::string sql = "SELECT " + Bracket(id) + ", " +
+                            (score.empty() ? "NULL" : Bracket(score)) + ", rowid FROM " +
+                            Bracket(table);
     db::Statement st = c.prepare(db::Connection::TranslateQuery(sql));
     ReadRows rows;
     rows.reserve(RowsAbout(c, table));
@@ -166,7 +167,8 @@ void RadixSort(std::vector<Keyed>& keyed) {
         keyed.swap(other);
     };
     for (int shift = 0; shift < 64; shift += 8)
-        pass([shift](const Keyed& k) { return static_cast<std::size_t>((k.key >> shift) & 0xFF); }, 256);
+        pass([shift](const Keyed& k) { return static_cast<std::size_t>((k.key >> shift) & 0xFF); },
+             256);
     pass([](const Keyed& k) { return static_cast<std::size_t>(k.rank); }, 3);
 }
 
@@ -187,13 +189,14 @@ std::vector<std::uint32_t> ExamNumberOrder(const ReadRows& rows) {
     RadixSort(keyed);
     // Rows with the same rank and key are put in order by the full comparison.
     for (std::size_t begin = 0, end = 0; begin < n; begin = end) {
-        for (end = begin + 1; end < n && keyed[end].key == keyed[begin].key &&
-                              keyed[end].rank == keyed[begin].rank;)
+        for (end = begin + 1;
+             end < n && keyed[end].key == keyed[begin].key && keyed[end].rank == keyed[begin].rank;)
             ++end;
         if (end - begin > 1)
-            std::sort(keyed.begin() + static_cast<std::ptrdiff_t>(begin),
-                      keyed.begin() + static_cast<std::ptrdiff_t>(end),
-                      [&rows](const Keyed& a, const Keyed& b) { return rows.before(a.row, b.row); });
+            std::sort(
+                keyed.begin() + static_cast<std::ptrdiff_t>(begin),
+                keyed.begin() + static_cast<std::ptrdiff_t>(end),
+                [&rows](const Keyed& a, const Keyed& b) { return rows.before(a.row, b.row); });
     }
     for (std::uint32_t i = 0; i < n; ++i)
         order[i] = keyed[i].row;
@@ -202,8 +205,8 @@ std::vector<std::uint32_t> ExamNumberOrder(const ReadRows& rows) {
 
 } // namespace
 
-TableSheets ReadSheets(db::Connection& c, const std::string& table, const core::FieldSettings& fields,
-                       core::Ui& ui) {
+TableSheets ReadSheets(db::Connection& c, const std::string& table,
+                       const core::FieldSettings& fields, core::Ui& ui) {
     const ReadRows rows = ReadTableRows(c, table, fields, ui);
     const std::vector<std::uint32_t> order = ExamNumberOrder(rows);
     TableSheets t;
@@ -212,7 +215,8 @@ TableSheets ReadSheets(db::Connection& c, const std::string& table, const core::
     std::uint32_t record = 0;
     for (std::uint32_t i : order) {
         const double s = rows.score[i];
-        t.sheets.add(rows.ids[i], std::isnan(s) ? std::nullopt : std::optional<double>(s), ++record);
+        t.sheets.add(rows.ids[i], std::isnan(s) ? std::nullopt : std::optional<double>(s),
+                     ++record);
         t.rowids.push_back(rows.rowid[i]);
     }
     return t;
@@ -230,7 +234,8 @@ std::optional<Roster> ReadIds(db::Connection& c) {
         return found.empty() ? std::string("NULL") : Bracket(found);
     };
     const std::string sql = "SELECT " + Bracket(id) + ", " + column("StudClass") + ", " +
-                            column("StudName") + ", " + column("StudSubject") + " FROM " + Bracket(kIds);
+                            column("StudName") + ", " + column("StudSubject") + " FROM " +
+                            Bracket(kIds);
     db::Statement st = c.prepare(db::Connection::TranslateQuery(sql));
     Roster roster;
     roster.reserve(RowsAbout(c, kIds));
@@ -268,7 +273,8 @@ db::Value TextOrNull(std::string_view s) {
 db::Value ClassValue(std::string_view cls) {
     if (cls.empty())
         return {};
-    if (cls.size() <= 9 && std::all_of(cls.begin(), cls.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+    if (cls.size() <= 9 &&
+        std::all_of(cls.begin(), cls.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
         return static_cast<std::int64_t>(std::stoll(std::string(cls)));
     return std::string(cls);
 }
@@ -276,8 +282,9 @@ db::Value ClassValue(std::string_view cls) {
 void CreateIds(db::Connection& c, const Roster& r, bool withSubject) {
     const auto width = [](std::size_t w) { return std::to_string(std::min<std::size_t>(w, 255)); };
     std::string sql = "CREATE TABLE " + Bracket(kIds) + " (" + Bracket("ID") + " varchar(" +
-                      width(Widest(r.size(), [&r](std::size_t i) { return r.id(i); })) + ") NULL, " +
-                      Bracket("StudClass") + " INT NULL, " + Bracket("StudName") + " varchar(" +
+                      width(Widest(r.size(), [&r](std::size_t i) { return r.id(i); })) +
+                      ") NULL, " + Bracket("StudClass") + " INT NULL, " + Bracket("StudName") +
+                      " varchar(" +
                       width(Widest(r.size(), [&r](std::size_t i) { return r.name(i); })) + ") NULL";
     if (withSubject)
         sql += ", " + Bracket("StudSubject") + " varchar(" +
@@ -303,7 +310,8 @@ void WriteIds(db::Connection& c, const Roster& r, bool withSubject, core::Ui& ui
         insert.step();
         insert.reset();
         if ((i + 1) % 65536 == 0)
-            ui.progress("正在导入学生名单", static_cast<long long>(i + 1), static_cast<long long>(r.size()));
+            ui.progress("正在导入学生名单", static_cast<long long>(i + 1),
+                        static_cast<long long>(r.size()));
     }
     transaction.commit();
 }

@@ -206,10 +206,11 @@ void CompareWithRoster(const SheetList& sheets, const Roster& roster, Suggester&
         else
             r.unknown.push_back({i, it->second});
     }
-    std::sort(r.unknown.begin(), r.unknown.end(), [&](const UnknownSheet& a, const UnknownSheet& b) {
-        const std::string_view x = sheets.id(a.sheet), y = sheets.id(b.sheet);
-        return x != y ? NumberBefore(x, y) : sheets.record(a.sheet) < sheets.record(b.sheet);
-    });
+    std::sort(
+        r.unknown.begin(), r.unknown.end(), [&](const UnknownSheet& a, const UnknownSheet& b) {
+            const std::string_view x = sheets.id(a.sheet), y = sheets.id(b.sheet);
+            return x != y ? NumberBefore(x, y) : sheets.record(a.sheet) < sheets.record(b.sheet);
+        });
 }
 
 void FindMalformedAlone(const SheetList& sheets, VerifyResult& r) {

@@ -100,8 +100,8 @@ struct VerifyResult {
     bool withRoster = false;
     NumberShape majority;
     std::size_t sheetCount = 0;
-    std::size_t studentCount = 0;   // distinct numbers on the roster
-    std::size_t studentsMatched = 0; // roster numbers that have a sheet
+    std::size_t studentCount = 0;           // distinct numbers on the roster
+    std::size_t studentsMatched = 0;        // roster numbers that have a sheet
     std::vector<DuplicateGroup> duplicates; // by number
     std::vector<UnknownSheet> unknown;      // by number, then record
     std::vector<AbsentClass> absent;        // by class (numbers in numeric order)

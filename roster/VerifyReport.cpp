@@ -38,25 +38,31 @@ std::string Suggestions(const Roster* roster, const std::vector<Suggestion>& lis
 
 const char* MalformationText(Malformation m) {
     switch (m) {
-    case Malformation::Empty: return "考号为空";
-    case Malformation::Characters: return "含有异常字符";
-    case Malformation::Length: return "位数与多数考号不同";
+    case Malformation::Empty:
+        return "考号为空";
+    case Malformation::Characters:
+        return "含有异常字符";
+    case Malformation::Length:
+        return "位数与多数考号不同";
     }
     return "";
 }
 
 const char* KindText(CharKind k) {
     switch (k) {
-    case CharKind::Digits: return "数字";
-    case CharKind::Alphanumeric: return "字母和数字";
-    case CharKind::Other: return "字符";
+    case CharKind::Digits:
+        return "数字";
+    case CharKind::Alphanumeric:
+        return "字母和数字";
+    case CharKind::Other:
+        return "字符";
     }
     return "";
 }
 
 // Builds the numbered sections.
 class ReportWriter {
-public:
+  public:
     ReportWriter(const SheetList& sheets, const Roster* roster, const VerifyResult& r)
         : mSheets(sheets), mRoster(roster), mR(r) {}
 
@@ -74,7 +80,7 @@ public:
         return std::move(mLines);
     }
 
-private:
+  private:
     void heading(const std::string& tableName) {
         mLines.push_back("考号核对: " + tableName);
         mLines.push_back("答卷 " + std::to_string(mR.sheetCount) + " 份");
@@ -129,9 +135,9 @@ private:
             mLines.push_back("  " + ClassLabel(a.className) + "（" +
                              std::to_string(a.students.size()) + " 人）");
             for (std::uint32_t s : a.students)
-                mLines.push_back("    " + Join({std::string(mRoster->id(s)),
-                                                std::string(mRoster->name(s))},
-                                               "  "));
+                mLines.push_back(
+                    "    " +
+                    Join({std::string(mRoster->id(s)), std::string(mRoster->name(s))}, "  "));
         }
     }
 
@@ -144,13 +150,12 @@ private:
                 why = "长度为 " + std::to_string(mSheets.id(m.sheet).size()) + " 位，多数为 " +
                       std::to_string(mR.majority.length) + " 位";
             const std::string id = m.why == Malformation::Empty ? std::string("（空）")
-                                                                 : std::string(mSheets.id(m.sheet));
-            mLines.push_back("  " + Join({Place(mSheets, m.sheet), id, why,
-                                          ScoreText(mSheets.score(m.sheet)),
-                                          m.why == Malformation::Empty
-                                              ? std::string()
-                                              : Suggestions(mRoster, m.suggestions)},
-                                         "  "));
+                                                                : std::string(mSheets.id(m.sheet));
+            mLines.push_back(
+                "  " + Join({Place(mSheets, m.sheet), id, why, ScoreText(mSheets.score(m.sheet)),
+                             m.why == Malformation::Empty ? std::string()
+                                                          : Suggestions(mRoster, m.suggestions)},
+                            "  "));
         }
     }
 
@@ -209,4 +214,3 @@ std::vector<std::string> VerifyReportLines(const std::string& tableName, const S
 }
 
 } // namespace roster
-

@@ -38,7 +38,8 @@ RunStatistics EmptySurveyStatistics(int Q, int M) {
 
 // Counts the single marks of the first Q questions of one row; with scoring,
 // posts the fixed points of every question and their total.
-void SurveyRow(db::Query& table, const core::FieldSettings& f, int Q, bool scoring, RunStatistics& stats) {
+void SurveyRow(db::Query& table, const core::FieldSettings& f, int Q, bool scoring,
+               RunStatistics& stats) {
     const std::string content = table.asText(f.Content);
     if (content.size() < static_cast<std::size_t>(Q))
         throw core::AppError("客观题只有 " + std::to_string(content.size()) + " 个字符，需要 " +
@@ -49,10 +50,14 @@ void SurveyRow(db::Query& table, const core::FieldSettings& f, int Q, bool scori
     for (int k = 1; k <= Q; ++k) {
         const char letter = SingleMarkLetter(content[static_cast<std::size_t>(k - 1)]);
         const auto i = static_cast<std::size_t>(k);
-        if (letter == 'A') ++stats.countA[i];
-        else if (letter == 'B') ++stats.countB[i];
-        else if (letter == 'C') ++stats.countC[i];
-        else if (letter == 'D') ++stats.countD[i];
+        if (letter == 'A')
+            ++stats.countA[i];
+        else if (letter == 'B')
+            ++stats.countB[i];
+        else if (letter == 'C')
+            ++stats.countC[i];
+        else if (letter == 'D')
+            ++stats.countD[i];
         if (scoring) {
             const double p = SurveyPoints(k, letter);
             table.setValue("f" + std::to_string(k), p);
@@ -109,8 +114,9 @@ std::filesystem::path WriteSurveyFile(const std::string& name, BatchKind kind, R
         for (int k = 1; k <= stats.S; ++k) {
             const auto i = static_cast<std::size_t>(k);
             lines[2 + i] = std::to_string(k) + "\t" + std::to_string(stats.countA[i]) + "\t" +
-                           std::to_string(stats.countB[i]) + "\t" + std::to_string(stats.countC[i]) +
-                           "\t" + std::to_string(stats.countD[i]) + "\t0%";
+                           std::to_string(stats.countB[i]) + "\t" +
+                           std::to_string(stats.countC[i]) + "\t" +
+                           std::to_string(stats.countD[i]) + "\t0%";
         }
         lines.pop_back();
     }
@@ -137,14 +143,19 @@ double SurveyPoints(int k, char letter) {
     static const int high[] = {2, 3, 10, 11, 12, 13, 17, 21};
     const bool isHigh = std::find(std::begin(high), std::end(high), k) != std::end(high);
     switch (letter) {
-    case 'A': return isHigh ? 4 : 3;
-    case 'B': return isHigh ? 3.5 : 2.5;
-    case 'C': return isHigh ? 3 : 0;
-    default: return 0;
+    case 'A':
+        return isHigh ? 4 : 3;
+    case 'B':
+        return isHigh ? 3.5 : 2.5;
+    case 'C':
+        return isHigh ? 3 : 0;
+    default:
+        return 0;
     }
 }
 
-BatchResult RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchKind kind, int multiCount) {
+BatchResult RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchKind kind,
+                     int multiCount) {
     const std::string prefix = kind == BatchKind::Test ? kTestMask : kTest2Mask;
     const auto folder = os::ProgramFolder();
     std::vector<std::filesystem::path> files;
@@ -172,8 +183,10 @@ BatchResult RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchK
         text::SaveLines(result.summary, summary, ws.Fields.TextEncoding);
     }
     // The closing message carries the last failed table as its title.
-    const std::string title = result.failed.empty() ? core::Title(ws) : result.failed.back().file.string();
-    ui.message("处理完毕。已处理文件个数: " + std::to_string(files.size()), title, core::Icon::Information);
+    const std::string title =
+        result.failed.empty() ? core::Title(ws) : result.failed.back().file.string();
+    ui.message("处理完毕。已处理文件个数: " + std::to_string(files.size()), title,
+               core::Icon::Information);
     result.outcome = core::Outcome::Done;
     return result;
 }

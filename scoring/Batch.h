@@ -32,7 +32,8 @@ struct BatchResult {
 
 // Runs a batch; `multiCount` is the main window's multiple-choice count.
 // A table that fails is listed with its reason and the batch goes on.
-BatchResult RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchKind kind, int multiCount);
+BatchResult RunBatch(core::Workspace& ws, core::Ui& ui, os::Shell& shell, BatchKind kind,
+                     int multiCount);
 
 // TEST's points for question k (1 to 30) answered with a single mark's letter.
 [[nodiscard]] double SurveyPoints(int k, char letter);

@@ -41,7 +41,8 @@ std::optional<std::string> ConvertCurrent(core::Workspace& ws, int T) {
     if (!view.isOpen())
         return std::nullopt;
     if (!view.hasField(ws.Fields.Content))
-        throw core::AppError("找不到客观题字段：" + ws.Fields.Content + "，请使用\"设置字段名\"改正。");
+        throw core::AppError("找不到客观题字段：" + ws.Fields.Content +
+                             "，请使用\"设置字段名\"改正。");
     const std::string content = view.asText(ws.Fields.Content);
     if (content.empty())
         return std::nullopt;

@@ -6,26 +6,41 @@ namespace scoring {
 
 std::string MarkToLetter(char code) {
     switch (code) {
-    case '0': return " ";
-    case '1': return "A";
-    case '2': return "B";
-    case '4': return "C";
-    case '8': return "D";
-    case '@': return "E";
-    case 'P': return "F";
-    default: return std::string(1, code);
+    case '0':
+        return " ";
+    case '1':
+        return "A";
+    case '2':
+        return "B";
+    case '4':
+        return "C";
+    case '8':
+        return "D";
+    case '@':
+        return "E";
+    case 'P':
+        return "F";
+    default:
+        return std::string(1, code);
     }
 }
 
 char SingleMarkLetter(char code) {
     switch (code) {
-    case '1': return 'A';
-    case '2': return 'B';
-    case '4': return 'C';
-    case '8': return 'D';
-    case '@': return 'E';
-    case 'P': return 'F';
-    default: return 0;
+    case '1':
+        return 'A';
+    case '2':
+        return 'B';
+    case '4':
+        return 'C';
+    case '8':
+        return 'D';
+    case '@':
+        return 'E';
+    case 'P':
+        return 'F';
+    default:
+        return 0;
     }
 }
 

@@ -12,7 +12,9 @@
 namespace scoring {
 namespace {
 
-bool IsOptionLetter(char c) { return c >= 'A' && c <= 'F'; }
+bool IsOptionLetter(char c) {
+    return c >= 'A' && c <= 'F';
+}
 
 // The character as the message shows it: a byte of a multi-byte character
 // is no option either, and is shown by its value.
@@ -48,7 +50,8 @@ std::string KeyLengthDetail(const std::string& typedKey, int questions) {
     if (answers == questions) {
         const long long separators = static_cast<long long>(trimmed.size()) - answers;
         const long long needed = questions > 0 ? (questions - 1) / 5 : 0;
-        detail += "；分隔符号需要 " + std::to_string(needed) + " 个，已输入 " + std::to_string(separators) + " 个";
+        detail += "；分隔符号需要 " + std::to_string(needed) + " 个，已输入 " +
+                  std::to_string(separators) + " 个";
     }
     return detail;
 }
@@ -58,7 +61,8 @@ std::vector<std::string> NonOptionNotes(const std::string& typedKey) {
     std::vector<std::string> notes;
     for (std::size_t i = 0; i < k.size(); ++i)
         if (!IsKeyCharacter(k[i]))
-            notes.push_back("第 " + std::to_string(i + 1) + " 题的答案 " + Shown(k[i]) + " 不是选项");
+            notes.push_back("第 " + std::to_string(i + 1) + " 题的答案 " + Shown(k[i]) +
+                            " 不是选项");
     return notes;
 }
 
@@ -68,7 +72,8 @@ std::vector<std::string> MarkCodeNotes(const std::string& typedKey) {
     std::vector<std::vector<std::size_t>> questions;
     for (std::size_t i = 0; i < k.size(); ++i) {
         const char c = k[i];
-        if (IsOptionLetter(c) || !IsKeyCharacter(c) || c == 'x' || c == 'z' || MarkToLetters(c).size() < 2)
+        if (IsOptionLetter(c) || !IsKeyCharacter(c) || c == 'x' || c == 'z' ||
+            MarkToLetters(c).size() < 2)
             continue;
         auto at = std::find(codes.begin(), codes.end(), c);
         if (at == codes.end()) {

@@ -24,11 +24,15 @@ namespace {
 
 using core::Icon;
 
-bool IsKeyLetter(char c) { return (c >= 'A' && c <= 'F') || c == 'x' || c == 'z'; }
+bool IsKeyLetter(char c) {
+    return (c >= 'A' && c <= 'F') || c == 'x' || c == 'z';
+}
 
 // The codes "A" to "F" (65 to 70) are marks of several options (A+E, B+E,
 // A+B+E, ...), not letters: they are never a single mark.
-bool LetterLookingMultiMark(char code) { return code >= 'A' && code <= 'F'; }
+bool LetterLookingMultiMark(char code) {
+    return code >= 'A' && code <= 'F';
+}
 
 // A content that cannot hold the questions the settings name: the run is
 // rolled back and stops before anything is written.
@@ -56,7 +60,8 @@ bool SingleRight(char code, char key, KeyMatch match) {
     const char letter = SingleMarkLetter(code);
     if (IsKeyLetter(key))
         return letter == key;
-    if (match == KeyMatch::WholeCode) // the sheet's text (its letter, or the code itself) is the key
+    if (match ==
+        KeyMatch::WholeCode) // the sheet's text (its letter, or the code itself) is the key
         return letter ? false : code == key && code != '0';
     const std::string answer = letter ? std::string(1, letter) : MarkToLetter(code);
     return MarkToLetters(key).find(answer) != std::string::npos;
@@ -73,7 +78,8 @@ Credit MultiCredit(const std::string& answer, const std::string& key, TwoLetterK
             ++hits;
     if (hits == answer.size())
         return Credit::Partial;
-    if (twoLetters == TwoLetterKeys::OneRightEarnsPartial && answer.size() == 2 && key.size() == 2 && hits == 1)
+    if (twoLetters == TwoLetterKeys::OneRightEarnsPartial && answer.size() == 2 &&
+        key.size() == 2 && hits == 1)
         return Credit::Partial;
     return Credit::None;
 }
@@ -93,10 +99,11 @@ core::Outcome CheckTable(core::Workspace& ws, core::Ui& ui) {
     RequireShownColumn(ws, f.Content, "客观题字段");
     RequireShownColumn(ws, f.ID, "考号字段");
     if (!view.hasField(f.Score)) {
-        if (!ui.question("表中没有检测到学生的分数字段 " + f.Score +
-                             "，是否现在自动在表中添加此字段？\r如果选择否，请稍后使用\"设置字段名\""
-                             "设置和要评分的表中一样的分数字段。",
-                         "Quillory"))
+        if (!ui.question(
+                "表中没有检测到学生的分数字段 " + f.Score +
+                    "，是否现在自动在表中添加此字段？\r如果选择否，请稍后使用\"设置字段名\""
+                    "设置和要评分的表中一样的分数字段。",
+                "Quillory"))
             return core::Outcome::Stopped;
         std::string kept = view.sqlText();
         view.close();
@@ -108,7 +115,8 @@ core::Outcome CheckTable(core::Workspace& ws, core::Ui& ui) {
         throw core::AppError("表中没有此客观题字段：" + f.Content +
                              "。请使用\"设置字段名\"设置相符合的字段名。");
     if (!view.hasField(f.ID))
-        throw core::AppError("表中没有此考号字段：" + f.ID + "。请使用\"设置字段名\"设置相符合的字段名。");
+        throw core::AppError("表中没有此考号字段：" + f.ID +
+                             "。请使用\"设置字段名\"设置相符合的字段名。");
     return core::Outcome::Done;
 }
 
@@ -121,7 +129,8 @@ bool CheckCountsAndKeys(core::Workspace& ws, core::Ui& ui, const ScoringSettings
                         const RunPlan& plan) {
     const std::string title = core::Title(ws);
     const int S = plan.S, M = plan.M;
-    if (std::any_of(st.singleKey.begin(), st.singleKey.end(), [](char ch) { return ch >= 'a' && ch <= 'z'; }) &&
+    if (std::any_of(st.singleKey.begin(), st.singleKey.end(),
+                    [](char ch) { return ch >= 'a' && ch <= 'z'; }) &&
         !ui.question("发现输入了小写字符。标准答案对大小写敏感。是否要继续？", "错误"))
         return false;
     if (S + M != ws.QuestionCount &&
@@ -130,12 +139,14 @@ bool CheckCountsAndKeys(core::Workspace& ws, core::Ui& ui, const ScoringSettings
                     "检测到错误", core::GoOn::WithNo))
         return false;
     if (text::Trim(st.singleKey).size() != static_cast<std::size_t>(S + (S - 1) / 5)) {
-        ui.message(std::string(kKeyLengthText) + "\r" + KeyLengthDetail(st.singleKey, S), title, Icon::Warning);
+        ui.message(std::string(kKeyLengthText) + "\r" + KeyLengthDetail(st.singleKey, S), title,
+                   Icon::Warning);
         return false;
     }
     const auto multiKeys = std::count(st.multiKey.begin(), st.multiKey.end(), ';') + 1;
     if (M > 0 && multiKeys != M) {
-        ui.message("不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾没有。\r" +
+        ui.message("不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾"
+                   "没有。\r" +
                        CountDetail(M, multiKeys),
                    title, Icon::Warning);
         return false;
@@ -149,8 +160,8 @@ bool CheckCountsAndKeys(core::Workspace& ws, core::Ui& ui, const ScoringSettings
         zero = zero || (st.enabled[i] && st.points[i] == "0");
     if (M > 0 && ToFloat(st.full, "全对分数") == 0)
         zero = true;
-    return !(zero && ui.question("检测到有分值设置为零分，可能需要重新设置。是否现在退出评分？", "评分",
-                                 core::GoOn::WithNo));
+    return !(zero && ui.question("检测到有分值设置为零分，可能需要重新设置。是否现在退出评分？",
+                                 "评分", core::GoOn::WithNo));
 }
 
 // Checks the settings in the order the user meets them; nullopt when a
@@ -162,8 +173,8 @@ std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringS
         return std::nullopt;
     plan.K = KeyCharacters(st.singleKey);
     if (plan.K.size() != static_cast<std::size_t>(plan.S)) {
-        ui.message(std::string(kKeyLengthText) + "\r" + KeyLengthDetail(st.singleKey, plan.S), core::Title(ws),
-                   Icon::Warning);
+        ui.message(std::string(kKeyLengthText) + "\r" + KeyLengthDetail(st.singleKey, plan.S),
+                   core::Title(ws), Icon::Warning);
         return std::nullopt;
     }
     plan.keys = SplitMultiKeys(st, plan.M);
@@ -171,8 +182,10 @@ std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringS
     if (const auto notes = NonOptionNotes(st.singleKey);
         !notes.empty() && ui.question(NonOptionQuestion(notes), "检测到错误", core::GoOn::WithNo))
         return std::nullopt;
-    if (plan.N > 0) // a text that is no number at all is reported when it is first needed, as before
-        for (const auto& [text, field] : {std::pair{st.full, "全对分数"}, std::pair{st.partial, "少选分数"}})
+    if (plan.N >
+        0) // a text that is no number at all is reported when it is first needed, as before
+        for (const auto& [text, field] :
+             {std::pair{st.full, "全对分数"}, std::pair{st.partial, "少选分数"}})
             if (auto value = ParsedNumber(text))
                 CheckPointsRange(*value, field, text);
     return plan;
@@ -182,7 +195,7 @@ std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringS
 // for a sheet whose content goes on past the single-choice part, without
 // them for one that stops there. Questions keyed "x" keep their fields.
 class SheetWriter {
-public:
+  public:
     SheetWriter(db::Connection& connection, const db::Query& view, const db::Field& score,
                 const RunPlan& plan) {
         for (int part = 0; part < 2; ++part) {
@@ -194,7 +207,8 @@ public:
                 if (plan.keys[static_cast<std::size_t>(j - 1)] != "x")
                     mWritten[part].push_back(plan.S + j);
             for (int k : mWritten[part])
-                sql += db::jet::QuoteName(view.field(view.fieldIndex("f" + std::to_string(k))).baseColumn) +
+                sql += db::jet::QuoteName(
+                           view.field(view.fieldIndex("f" + std::to_string(k))).baseColumn) +
                        " = ?, ";
             sql += db::jet::QuoteName(score.baseColumn) + " = ? WHERE rowid = ?";
             mUpdate[part].emplace(connection.prepare(sql));
@@ -208,7 +222,8 @@ public:
     SheetWriter(const SheetWriter&) = delete;
     SheetWriter& operator=(const SheetWriter&) = delete;
 
-    void write(bool hasMulti, const std::vector<double>& points, const db::Value& score, std::int64_t rowid) {
+    void write(bool hasMulti, const std::vector<double>& points, const db::Value& score,
+               std::int64_t rowid) {
         db::Statement& st = *mUpdate[hasMulti ? 1 : 0];
         struct ResetAfterStep { // also when the step fails, so no statement stays open
             db::Statement& st;
@@ -216,13 +231,15 @@ public:
         } resetting{st};
         int at = 1;
         for (int k : mWritten[hasMulti ? 1 : 0])
-            st.bind(at++, static_cast<double>(static_cast<float>(points[static_cast<std::size_t>(k)]))); // Jet's REAL holds 32-bit floats
+            st.bind(at++,
+                    static_cast<double>(static_cast<float>(
+                        points[static_cast<std::size_t>(k)]))); // Jet's REAL holds 32-bit floats
         st.bind(at++, score);
         st.bind(at, rowid);
         st.step();
     }
 
-private:
+  private:
     std::vector<int> mWritten[2];
     std::optional<db::Statement> mUpdate[2];
 };
@@ -267,21 +284,24 @@ RunStatistics ScoreSheets(core::Workspace& ws, core::Ui& ui, const RunPlan& plan
 
 // The statistics file, the messages and offers that follow a run, and the
 // answer-key history.
-ScoringResult WriteResults(core::Workspace& ws, core::Ui& ui, os::Shell& shell, const ScoringSettings& st,
-                           const RunStatistics& stats, const ScoringFollowUps& followUps) {
+ScoringResult WriteResults(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
+                           const ScoringSettings& st, const RunStatistics& stats,
+                           const ScoringFollowUps& followUps) {
     ScoringResult result;
     result.outcome = core::Outcome::Done;
     result.sheets = stats.records;
     result.statistics = StatisticsFile(ws);
     text::SaveLines(result.statistics, StatisticsLines(stats), ws.Fields.TextEncoding);
-    ui.message("评分完成。\r\r下一步进行分班统计、综合科统计。", core::Title(ws), Icon::Information);
+    ui.message("评分完成。\r\r下一步进行分班统计、综合科统计。", core::Title(ws),
+               Icon::Information);
     if (followUps.classStatistics)
         followUps.classStatistics();
     if (ui.question("是否现在生成报表?", "Quillory", core::GoOn::Offer) && followUps.report)
         followUps.report();
     shell.open(result.statistics.string());
     result.history = HistoryFile(ws);
-    text::AppendLines(result.history, HistoryLines(ws.TableName, st.singleKey, st.multiKey, HistoryTime()));
+    text::AppendLines(result.history,
+                      HistoryLines(ws.TableName, st.singleKey, st.multiKey, HistoryTime()));
     return result;
 }
 
@@ -296,8 +316,8 @@ void WriteMissingHistory(core::Workspace& ws) {
 
 } // namespace
 
-ScoringResult ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell, const ScoringSettings& st,
-                       const ScoringFollowUps& followUps) {
+ScoringResult ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
+                       const ScoringSettings& st, const ScoringFollowUps& followUps) {
     if (CheckTable(ws, ui) == core::Outcome::Stopped)
         return {};
     WriteMissingHistory(ws);

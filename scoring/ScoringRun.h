@@ -19,15 +19,15 @@ namespace scoring {
 
 // What the answer-key panels hold when the run starts, as typed.
 struct ScoringSettings {
-    int segmentChoice = 0;                  // the segment number chosen, -1 when none is
-    std::array<int, 4> counts{};            // questions in each segment
+    int segmentChoice = 0;       // the segment number chosen, -1 when none is
+    std::array<int, 4> counts{}; // questions in each segment
     std::array<bool, 4> enabled{true, false, false, false};
     std::array<std::string, 4> points{"0", "0", "0", "0"}; // points per question of each segment
-    std::string singleKey;                  // the single-choice key
-    int multiCount = 0;                     // multiple-choice questions
-    std::string full = "0";                 // full points of a multiple-choice question
-    std::string partial = "0";              // partial points
-    std::string multiKey;                   // the multiple-choice keys, ";" between them
+    std::string singleKey;                                 // the single-choice key
+    int multiCount = 0;                                    // multiple-choice questions
+    std::string full = "0";    // full points of a multiple-choice question
+    std::string partial = "0"; // partial points
+    std::string multiKey;      // the multiple-choice keys, ";" between them
 };
 
 // What the run leads on to: the class statistics (as F10 does) and the
@@ -41,12 +41,13 @@ struct ScoringFollowUps {
 struct RunStatistics {
     int S = 0;
     int M = 0;
-    std::string key;                         // K, the S single-choice key characters
-    std::vector<std::int32_t> countA, countB, countC, countD; // per position 1..S+M (index 0 unused)
-    std::vector<std::int32_t> fullCount;     // per multiple-choice question 1..M
+    std::string key; // K, the S single-choice key characters
+    std::vector<std::int32_t> countA, countB, countC,
+        countD;                          // per position 1..S+M (index 0 unused)
+    std::vector<std::int32_t> fullCount; // per multiple-choice question 1..M
     std::vector<double> pointSum;
     double runTotal = 0;
-    int records = 0;                         // R
+    int records = 0; // R
 };
 
 // What a run did: stopped by a check, or done with the sheets it scored and
@@ -63,7 +64,7 @@ struct ScoringResult {
 // errors are thrown. The sheet loop runs in one transaction committed also
 // when an error ends it, so scored sheets keep their values.
 ScoringResult ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
-                 const ScoringSettings& settings, const ScoringFollowUps& followUps);
+                       const ScoringSettings& settings, const ScoringFollowUps& followUps);
 
 // The single-choice key characters of a typed key: trimmed, without the
 // blanks, commas and semicolons a teacher puts between groups of five.
@@ -91,7 +92,8 @@ enum class TwoLetterKeys { Strict, OneRightEarnsPartial };
 
 // The multiple-choice decision: the sheet's letters text against one key.
 enum class Credit { None, Partial, Full };
-[[nodiscard]] Credit MultiCredit(const std::string& answer, const std::string& key, TwoLetterKeys twoLetters);
+[[nodiscard]] Credit MultiCredit(const std::string& answer, const std::string& key,
+                                 TwoLetterKeys twoLetters);
 
 // "统计_<table>.txt" lines and the history entry.
 [[nodiscard]] std::vector<std::string> StatisticsLines(const RunStatistics& s);

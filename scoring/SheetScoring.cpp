@@ -48,8 +48,8 @@ void CheckPointsRange(double value, const std::string& field, const std::string&
 }
 
 void ReadSegments(const ScoringSettings& st, RunPlan& plan) {
-    static const char* const names[] = {"每题分数（第一段）", "每题分数（第二段）", "每题分数（第三段）",
-                                        "每题分数（第四段）"};
+    static const char* const names[] = {"每题分数（第一段）", "每题分数（第二段）",
+                                        "每题分数（第三段）", "每题分数（第四段）"};
     for (std::size_t i = 0; i < 4; ++i) {
         if (i == 0 || st.enabled[i]) {
             plan.counts[i] = st.counts[i];
@@ -86,15 +86,16 @@ RunPlan PlanOfAccepted(const ScoringSettings& st) {
     ReadSegments(st, plan);
     plan.K = KeyCharacters(st.singleKey);
     if (plan.K.size() != static_cast<std::size_t>(plan.S))
-        throw core::AppError("上次评分的单选题答案有 " + std::to_string(plan.K.size()) + " 个，分段共 " +
-                             std::to_string(plan.S) + " 题，两者不一致。");
+        throw core::AppError("上次评分的单选题答案有 " + std::to_string(plan.K.size()) +
+                             " 个，分段共 " + std::to_string(plan.S) + " 题，两者不一致。");
     plan.keys = SplitMultiKeys(st, plan.M);
     plan.N = static_cast<int>(plan.keys.size());
     return plan;
 }
 
 DecisionTables::DecisionTables(const RunPlan& plan, const core::FieldSettings& f)
-    : singleEarns(static_cast<std::size_t>(plan.S + 1)), multiCredit(static_cast<std::size_t>(plan.N + 1)) {
+    : singleEarns(static_cast<std::size_t>(plan.S + 1)),
+      multiCredit(static_cast<std::size_t>(plan.N + 1)) {
     const auto& c = plan.counts;
     const auto& p = plan.points;
     for (int k = 1; k <= plan.S; ++k) {
@@ -104,17 +105,19 @@ DecisionTables::DecisionTables(const RunPlan& plan, const core::FieldSettings& f
                                                       : p[3];
         for (int b = 0; b < 256; ++b)
             singleEarns[static_cast<std::size_t>(k)][static_cast<std::size_t>(b)] =
-                SingleRight(static_cast<char>(b), plan.K[static_cast<std::size_t>(k - 1)], KeyMatchOf(f.FullMatch))
+                SingleRight(static_cast<char>(b), plan.K[static_cast<std::size_t>(k - 1)],
+                            KeyMatchOf(f.FullMatch))
                     ? worth
                     : 0.0f;
     }
     for (int b = 0; b < 256; ++b) {
         singleLetter[static_cast<std::size_t>(b)] = SingleMarkLetter(static_cast<char>(b));
-        optionBits[static_cast<std::size_t>(b)] = static_cast<unsigned char>(OptionBits(static_cast<char>(b)));
+        optionBits[static_cast<std::size_t>(b)] =
+            static_cast<unsigned char>(OptionBits(static_cast<char>(b)));
         const std::string letters = MarkToLetters(static_cast<char>(b));
         for (int j = 1; j <= plan.N; ++j)
-            multiCredit[static_cast<std::size_t>(j)][static_cast<std::size_t>(b)] =
-                MultiCredit(letters, plan.keys[static_cast<std::size_t>(j - 1)], TwoLetterKeysOf(f.YuwenM));
+            multiCredit[static_cast<std::size_t>(j)][static_cast<std::size_t>(b)] = MultiCredit(
+                letters, plan.keys[static_cast<std::size_t>(j - 1)], TwoLetterKeysOf(f.YuwenM));
     }
 }
 
@@ -122,7 +125,8 @@ db::Value ScoreValue(const db::Field& score, double total) {
     if (score.kind == db::FieldKind::Integer)
         return static_cast<std::int64_t>(std::trunc(total));
     if (score.kind == db::FieldKind::Float)
-        return score.single ? static_cast<double>(static_cast<float>(RoundTo(total, 1))) : RoundTo(total, 1);
+        return score.single ? static_cast<double>(static_cast<float>(RoundTo(total, 1)))
+                            : RoundTo(total, 1);
     throw core::AppError("分数字段数据类型错误，不能写入分数。");
 }
 
@@ -140,10 +144,10 @@ RunStatistics EmptyStatistics(const RunPlan& plan, int records) {
     return stats;
 }
 
-SheetScorer::SheetScorer(const RunPlan& plan, const core::FieldSettings& f, const ScoringSettings& st,
-                         RunStatistics& stats)
-    : mPlan(plan), mTables(plan, f), mFull(st.full, "全对分数"), mPartial(st.partial, "少选分数"), mStats(stats),
-      mPoints(static_cast<std::size_t>(plan.S + plan.N + 1), 0.0) {}
+SheetScorer::SheetScorer(const RunPlan& plan, const core::FieldSettings& f,
+                         const ScoringSettings& st, RunStatistics& stats)
+    : mPlan(plan), mTables(plan, f), mFull(st.full, "全对分数"), mPartial(st.partial, "少选分数"),
+      mStats(stats), mPoints(static_cast<std::size_t>(plan.S + plan.N + 1), 0.0) {}
 
 double SheetScorer::score(std::string_view content, bool hasMulti) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
@@ -162,11 +166,20 @@ double SheetScorer::single(int k, unsigned char code) {
     const float earned = mTables.singleEarns[i][code];
     mPoints[i] = static_cast<double>(earned);
     switch (mTables.singleLetter[code]) {
-    case 'A': ++mStats.countA[i]; break;
-    case 'B': ++mStats.countB[i]; break;
-    case 'C': ++mStats.countC[i]; break;
-    case 'D': ++mStats.countD[i]; break;
-    default: break;
+    case 'A':
+        ++mStats.countA[i];
+        break;
+    case 'B':
+        ++mStats.countB[i];
+        break;
+    case 'C':
+        ++mStats.countC[i];
+        break;
+    case 'D':
+        ++mStats.countD[i];
+        break;
+    default:
+        break;
     }
     return static_cast<double>(earned);
 }
@@ -178,8 +191,11 @@ double SheetScorer::multi(int j, unsigned char code) {
         earned = mFull.get();
         ++mStats.fullCount[static_cast<std::size_t>(j)];
         break;
-    case Credit::Partial: earned = mPartial.get(); break;
-    case Credit::None: break;
+    case Credit::Partial:
+        earned = mPartial.get();
+        break;
+    case Credit::None:
+        break;
     }
     mStats.pointSum[static_cast<std::size_t>(j)] += earned;
     const auto i = static_cast<std::size_t>(mPlan.S + j);
@@ -194,8 +210,8 @@ double SheetScorer::multi(int j, unsigned char code) {
 
 SheetReader::SheetReader(const db::Query& view, db::Connection& c, const std::string& content,
                          const std::string& id, const std::vector<std::string>& extra)
-    : mView(view),
-      mRead(c, ColumnList(content, id, extra), db::jet::QuoteName(view.baseTable()), "rowid", kBatch) {}
+    : mView(view), mRead(c, ColumnList(content, id, extra), db::jet::QuoteName(view.baseTable()),
+                         "rowid", kBatch) {}
 
 void SheetReader::fetch(int row) {
     const int count = std::min(kBatch, mView.recordCount() - row);

@@ -69,7 +69,7 @@ struct DecisionTables {
 
 // The partial-credit and full-credit texts, converted when first used.
 class LazyNumber {
-public:
+  public:
     LazyNumber(const std::string& text, const char* field) : mText(text), mField(field) {}
     double get() {
         if (!mValue)
@@ -77,7 +77,7 @@ public:
         return *mValue;
     }
 
-private:
+  private:
     std::string mText;
     const char* mField;
     std::optional<double> mValue;
@@ -95,7 +95,7 @@ private:
 // counted into the run's statistics. Holds references to the plan and the
 // statistics, which must outlive it.
 class SheetScorer {
-public:
+  public:
     SheetScorer(const RunPlan& plan, const core::FieldSettings& f, const ScoringSettings& st,
                 RunStatistics& stats);
 
@@ -106,7 +106,7 @@ public:
     // `hasMulti`.
     double score(std::string_view content, bool hasMulti);
 
-private:
+  private:
     double single(int k, unsigned char code);
     double multi(int j, unsigned char code);
 
@@ -120,7 +120,7 @@ private:
 // Reads the content and exam number of the view's sheets, a batch of rows
 // at a time, and the `extra` columns (base column names) when asked for.
 class SheetReader {
-public:
+  public:
     SheetReader(const db::Query& view, db::Connection& c, const std::string& content,
                 const std::string& id, const std::vector<std::string>& extra = {});
 
@@ -130,11 +130,9 @@ public:
         return {mTexts[at].first, mTexts[at].second};
     }
     // The `extra` columns of the view's row, in the order asked for.
-    const db::Value& extra(int row, std::size_t column) {
-        return mRows[locate(row)][2 + column];
-    }
+    const db::Value& extra(int row, std::size_t column) { return mRows[locate(row)][2 + column]; }
 
-private:
+  private:
     static constexpr int kBatch = 256;
 
     std::size_t locate(int row) {
@@ -155,7 +153,7 @@ private:
 // The grid stops following the view while a run walks it, and shows the
 // stored rows again when the run ends, however it ends.
 class ViewPause {
-public:
+  public:
     ViewPause(db::Query& view, core::Ui& ui) : mView(view), mUi(ui) { mView.disableControls(); }
     ~ViewPause() {
         try {
@@ -168,7 +166,7 @@ public:
     ViewPause(const ViewPause&) = delete;
     ViewPause& operator=(const ViewPause&) = delete;
 
-private:
+  private:
     db::Query& mView;
     core::Ui& mUi;
 };

@@ -1,7 +1,7 @@
 #include "platform/text/TextFile.h"
 #include "scoring/NumberText.h"
-#include "scoring/TextColumns.h"
 #include "scoring/ScoringRun.h"
+#include "scoring/TextColumns.h"
 
 #include <ctime>
 

@@ -26,10 +26,16 @@ std::string PadZero(std::string_view text, int mode, int width) {
     return r;
 }
 
-std::string PadNumber(std::int32_t n) { return PadTo(std::to_string(n), NumberWidth); }
+std::string PadNumber(std::int32_t n) {
+    return PadTo(std::to_string(n), NumberWidth);
+}
 
-std::string PadName(std::string_view text) { return PadTo(std::string(text), NameWidth); }
+std::string PadName(std::string_view text) {
+    return PadTo(std::string(text), NameWidth);
+}
 
-std::string PadValue(std::string_view text) { return PadTo(std::string(text), ValueWidth); }
+std::string PadValue(std::string_view text) {
+    return PadTo(std::string(text), ValueWidth);
+}
 
 } // namespace scoring

@@ -144,7 +144,8 @@ long long ClassAssignment::byExamNumber(const std::string& id) const {
         auto shape = mByLength.find(text::CharCount(id));
         if (shape == mByLength.end())
             return -1;
-        const std::string candidate = text::Lower(Substring(id, mCodeOffset, shape->second.codeChars));
+        const std::string candidate =
+            text::Lower(Substring(id, mCodeOffset, shape->second.codeChars));
         auto it = shape->second.byCode.find(candidate);
         if (it == shape->second.byCode.end() || !Like(mPatterns[it->second], id))
             return -1;
@@ -171,8 +172,9 @@ bool ClassRangeFits(const ClassSettings& s, core::Ui& ui, const std::string& cap
     }
     if (s.firstClass >= 0 && s.lastClass <= most && s.lastClass - s.firstClass < kMostClasses)
         return true;
-    ui.message("错误: 班级编号 " + std::to_string(s.firstClass) + " 到 " + std::to_string(s.lastClass) +
-                   " 超出范围。班级编号长度为 " + std::to_string(s.codeLength) + " 时，班级编号只能从 0 到 " +
+    ui.message("错误: 班级编号 " + std::to_string(s.firstClass) + " 到 " +
+                   std::to_string(s.lastClass) + " 超出范围。班级编号长度为 " +
+                   std::to_string(s.codeLength) + " 时，班级编号只能从 0 到 " +
                    std::to_string(most) + "。",
                caption, core::Icon::Error);
     return false;
@@ -185,7 +187,8 @@ const char* ClassPatternProblem(const ClassSettings& s) {
         return "考号前缀设置错误。";
     if (!s.prefixMode && s.startPosition == 0)
         return "班级编号起始位设置错误。";
-    long long v = s.totalLength - (s.prefixMode ? static_cast<long long>(text::GbkWidth(s.prefix)) : 0) -
+    long long v = s.totalLength -
+                  (s.prefixMode ? static_cast<long long>(text::GbkWidth(s.prefix)) : 0) -
                   s.codeLength;
     if (v <= 0)
         return "错误: 得到小于等于零的考号中可变字符长度。";

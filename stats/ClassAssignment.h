@@ -20,7 +20,7 @@ namespace stats {
 // with predefined classes, from its CLS value, which holds the roster's
 // StudClass. Built once per run; lookups do not touch the database.
 class ClassAssignment {
-public:
+  public:
     // `predefinedCodes` are the roster's classes (PredefinedClassCodes) when
     // the settings say predefined; ignored otherwise.
     ClassAssignment(const ClassSettings& settings, std::vector<std::string> predefinedCodes);
@@ -33,15 +33,15 @@ public:
     // that is NULL or names no class of the roster.
     [[nodiscard]] long long classOf(const db::Value& examNumber, const db::Value& cls) const;
 
-private:
+  private:
     [[nodiscard]] long long byExamNumber(const std::string& id) const;
     [[nodiscard]] long long byClassValue(const db::Value& cls) const;
 
     bool mPredefined = false;
     std::vector<std::string> mCodes;
-    std::vector<std::string> mPatterns;          // exam-number mode
-    std::map<double, std::size_t> mByNumber;     // predefined: numeric CLS values
-    std::map<std::string, std::size_t> mByText;  // predefined: other CLS values
+    std::vector<std::string> mPatterns;         // exam-number mode
+    std::map<double, std::size_t> mByNumber;    // predefined: numeric CLS values
+    std::map<std::string, std::size_t> mByText; // predefined: other CLS values
     // Exam-number mode: when no "%" is in the pattern, a pattern's length
     // fixes its code's length, and the code stands at a fixed offset, so an
     // exam number is looked up by its length and the characters there.
@@ -60,7 +60,8 @@ private:
 
 // The checks of exam-number settings (a sound class pattern, a class range
 // the class code can write); false after showing the message with `caption`.
-[[nodiscard]] bool ClassSettingsAreSound(const ClassSettings& settings, core::Ui& ui, const std::string& caption);
+[[nodiscard]] bool ClassSettingsAreSound(const ClassSettings& settings, core::Ui& ui,
+                                         const std::string& caption);
 
 // The roster's classes in class order: the distinct StudClass values of `ids`.
 [[nodiscard]] std::vector<std::string> PredefinedClassCodes(db::Connection& connection);

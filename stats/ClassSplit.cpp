@@ -22,10 +22,11 @@ using db::jet::QuoteName;
 
 // Keeps the message a check would show, for the preview to show instead.
 class KeptMessage : public core::Ui {
-public:
+  public:
     void message(const std::string& text, const std::string&, core::Icon) override { kept = text; }
     bool question(const std::string&, const std::string&, core::GoOn) override { return false; }
-    std::optional<std::string> input(const std::string&, const std::string&, const std::string&) override {
+    std::optional<std::string> input(const std::string&, const std::string&,
+                                     const std::string&) override {
         return std::nullopt;
     }
     bool editFieldNames(core::FieldSettings&) override { return false; }
@@ -51,8 +52,9 @@ template <typename Each> void ForEachExamNumber(core::Workspace& ws, Each&& each
         each(st.column(0));
 }
 
-void Count(ClassSplit& split, const ClassSettings& s, const ClassAssignment& classes, const std::string& shape,
-           std::map<long long, long long>& perClass, const db::Value& id, const db::Value& cls) {
+void Count(ClassSplit& split, const ClassSettings& s, const ClassAssignment& classes,
+           const std::string& shape, std::map<long long, long long>& perClass, const db::Value& id,
+           const db::Value& cls) {
     ++split.sheets;
     const long long index = classes.classOf(id, cls);
     if (index >= 0) {
@@ -83,7 +85,8 @@ std::string WithoutLastChar(std::string s) {
 }
 
 bool AllDigits(const std::string& s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The class numbers that `code` digits after a prefix give, for the exam
@@ -92,8 +95,8 @@ bool AllDigits(const std::string& s) {
 // zero is given back to the codes when the codes read after the whole prefix
 // are scattered (seat digits in them) and the codes read with it are not.
 // The prefix is shortened accordingly; nullopt when no code is a number.
-std::optional<std::pair<int, int>> RangeAfterPrefix(core::Workspace& ws, std::size_t length, std::size_t code,
-                                                    std::string& prefix) {
+std::optional<std::pair<int, int>> RangeAfterPrefix(core::Workspace& ws, std::size_t length,
+                                                    std::size_t code, std::string& prefix) {
     std::size_t zeros = 0;
     while (zeros + 1 < code && zeros < prefix.size() && prefix[prefix.size() - 1 - zeros] == '0')
         ++zeros;
@@ -109,8 +112,9 @@ std::optional<std::pair<int, int>> RangeAfterPrefix(core::Workspace& ws, std::si
         }
     });
     auto density = [](const std::set<int>& codes) {
-        return codes.empty() ? 0.0
-                             : static_cast<double>(codes.size()) / (*codes.rbegin() - *codes.begin() + 1);
+        return codes.empty()
+                   ? 0.0
+                   : static_cast<double>(codes.size()) / (*codes.rbegin() - *codes.begin() + 1);
     };
     constexpr double kDense = 0.9; // a range of classes with few of them missing
     std::size_t chosen = 0;
@@ -144,9 +148,11 @@ ClassSplit SplitTable(core::Workspace& ws, const ClassSettings& s) {
             predefinedCodes = PredefinedClassCodes(ws.connection);
         }
         const ClassAssignment classes(s, std::move(predefinedCodes));
-        const std::string shape = s.predefined ? std::string()
-                                               : PatternOf(ClassPattern(s), std::string(static_cast<std::size_t>(
-                                                                                std::max(0, s.codeLength)), '_'));
+        const std::string shape =
+            s.predefined
+                ? std::string()
+                : PatternOf(ClassPattern(s),
+                            std::string(static_cast<std::size_t>(std::max(0, s.codeLength)), '_'));
         std::map<long long, long long> perClass;
         db::Statement st = ws.connection.prepare(SheetKeysSql(ws, s.predefined));
         while (st.step())
@@ -171,8 +177,8 @@ std::string SplitSummary(const ClassSplit& split) {
     text += "，" + std::to_string(split.withoutClass()) + " 份不属于任何班";
     if (split.predefined)
         return text + "（名单 ids 中没有它们的考号或班别）。";
-    return text + "（班别范围以外 " + std::to_string(split.outsideRange) + " 份，考号前缀或长度不符 " +
-           std::to_string(split.otherShape) + " 份）。";
+    return text + "（班别范围以外 " + std::to_string(split.outsideRange) +
+           " 份，考号前缀或长度不符 " + std::to_string(split.otherShape) + " 份）。";
 }
 
 std::string SplitClasses(const ClassSplit& split) {
@@ -199,9 +205,10 @@ std::optional<ClassSuggestion> SuggestClasses(core::Workspace& ws, int codeLengt
         if (shape.count == 1 || id > shape.most)
             shape.most = id;
     });
-    auto common = std::max_element(byLength.begin(), byLength.end(), [](const auto& a, const auto& b) {
-        return a.second.count < b.second.count;
-    });
+    auto common =
+        std::max_element(byLength.begin(), byLength.end(), [](const auto& a, const auto& b) {
+            return a.second.count < b.second.count;
+        });
     if (common == byLength.end() || common->first == 0)
         return std::nullopt;
     ClassSuggestion g;
@@ -233,15 +240,17 @@ ClassSettings Applied(ClassSettings s, const ClassSuggestion& g) {
 
 std::string WithoutClassNotice(long long sheets, bool predefined) {
     return "有 " + std::to_string(sheets) + " 份答卷不属于任何班级" +
-           (predefined ? "（名单 ids 中没有它们的考号或班别）" : "（考号的前缀、长度或班别不在设置的范围内）") +
+           (predefined ? "（名单 ids 中没有它们的考号或班别）"
+                       : "（考号的前缀、长度或班别不在设置的范围内）") +
            "，只计入了所有考生的人数和总分，没有计入任何班。";
 }
 
 bool GoOnWithoutScores(core::Workspace& ws, core::Ui& ui) {
     if (scoring::LastRun(ws.connection, ws.TableName))
         return true;
-    return ui.question("表 " + ws.TableName + " 还没有评分，分班统计的总分和平均分将都是 0。\r"
-                       "是否仍然进行分班统计？",
+    return ui.question("表 " + ws.TableName +
+                           " 还没有评分，分班统计的总分和平均分将都是 0。\r"
+                           "是否仍然进行分班统计？",
                        core::Title(ws), core::GoOn::WithYes);
 }
 

@@ -21,13 +21,14 @@ namespace stats {
 // one of another length or prefix, or none); with predefined classes as
 // having no class in the roster.
 struct ClassSplit {
-    std::string problem;          // the settings' refusal, or why the table cannot be read; nothing counted
+    std::string problem; // the settings' refusal, or why the table cannot be read; nothing counted
     bool predefined = false;
     long long sheets = 0;
     long long inClasses = 0;
-    long long outsideRange = 0;   // exam-number mode: the right shape, a class outside the range
-    long long otherShape = 0;     // exam-number mode: another length or prefix; predefined: no class
-    std::vector<std::pair<std::string, long long>> classes; // the classes with sheets, in class order
+    long long outsideRange = 0; // exam-number mode: the right shape, a class outside the range
+    long long otherShape = 0;   // exam-number mode: another length or prefix; predefined: no class
+    std::vector<std::pair<std::string, long long>>
+        classes; // the classes with sheets, in class order
 
     [[nodiscard]] long long withoutClass() const { return outsideRange + otherShape; }
 };
@@ -49,10 +50,11 @@ struct ClassSplit {
 // zero (classes 01 to 09), the zero goes back to the codes if that gives a
 // closer range; a guess, which the preview of the split then shows.
 struct ClassSuggestion {
-    bool prefixMode = true;      // false when there is no common prefix: the code starts the number
+    bool prefixMode = true; // false when there is no common prefix: the code starts the number
     std::string prefix;
     int totalLength = 0;
-    std::optional<std::pair<int, int>> range; // first and last class found, when the codes are numbers
+    std::optional<std::pair<int, int>>
+        range; // first and last class found, when the codes are numbers
 };
 [[nodiscard]] std::optional<ClassSuggestion> SuggestClasses(core::Workspace& ws, int codeLength);
 

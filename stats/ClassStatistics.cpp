@@ -2,19 +2,19 @@
 
 #include "core/AppError.h"
 #include "core/OpenTable.h"
-#include "platform/db/JetSql.h"
 #include "core/ScratchDb.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Error.h"
+#include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
+#include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
+#include "report/ExcelReport.h"
+#include "report/ExportExcel.h"
 #include "scoring/MarkCodes.h"
 #include "scoring/NumberText.h"
 #include "scoring/TextColumns.h"
-#include "platform/os/Folders.h"
-#include "report/ExcelReport.h"
-#include "report/ExportExcel.h"
 #include "stats/ClassAssignment.h"
 #include "stats/ClassMemory.h"
 #include "stats/ClassSplit.h"
@@ -42,12 +42,13 @@ std::string Repeat(char c, long long n) {
     return n > 0 ? std::string(static_cast<std::size_t>(n), c) : std::string();
 }
 
-
 } // namespace
 
 namespace {
 
-double Average(double total, long long count) { return count > 0 ? total / count : 0.0; }
+double Average(double total, long long count) {
+    return count > 0 ? total / count : 0.0;
+}
 
 } // namespace
 
@@ -86,7 +87,8 @@ std::vector<std::string> DetailLines(const std::string& code, long long count,
 
 std::string ClassPattern(const ClassSettings& s) {
     if (s.prefixMode) {
-        long long v = s.totalLength - static_cast<long long>(text::GbkWidth(s.prefix)) - s.codeLength;
+        long long v =
+            s.totalLength - static_cast<long long>(text::GbkWidth(s.prefix)) - s.codeLength;
         return s.prefix + "%s" + Repeat('_', v);
     }
     return Repeat('_', s.startPosition - 1) + "%s" +
@@ -133,15 +135,19 @@ std::optional<std::vector<std::string>> AssignPredefinedClasses(core::Workspace&
     }
     std::vector<std::string> codes = PredefinedClassCodes(ws.connection);
     // The sheet side of the join is the exam-number column the settings name.
-    rowsUpdated = ws.connection.execute("UPDATE " + Bracket(ws.TableName) + " TTT,ids SET TTT.CLS = "
-                                        "ids.StudClass WHERE TTT." + Bracket(ws.Fields.ID) + " = ids.id");
+    rowsUpdated = ws.connection.execute("UPDATE " + Bracket(ws.TableName) +
+                                        " TTT,ids SET TTT.CLS = "
+                                        "ids.StudClass WHERE TTT." +
+                                        Bracket(ws.Fields.ID) + " = ids.id");
     return codes;
 }
 
-void AddSheet(TableTotals& t, const ClassSettings& s, const ClassAssignment& classes, db::Statement& st) {
+void AddSheet(TableTotals& t, const ClassSettings& s, const ClassAssignment& classes,
+              db::Statement& st) {
     const int N = s.questions;
     ++t.gradeCount;
-    const long long index = classes.classOf(st.column(0), s.predefined ? st.column(N + 2) : db::Value{});
+    const long long index =
+        classes.classOf(st.column(0), s.predefined ? st.column(N + 2) : db::Value{});
     ClassTotals* cls = nullptr;
     if (index >= 0) {
         cls = &t.classes[index];
@@ -151,7 +157,8 @@ void AddSheet(TableTotals& t, const ClassSettings& s, const ClassAssignment& cla
         }
         ++cls->count;
         if (s.comprehensive)
-            t.matchedSheets.emplace_back(st.columnInt(N + 2 + (s.predefined ? 1 : 0)), static_cast<int>(index));
+            t.matchedSheets.emplace_back(st.columnInt(N + 2 + (s.predefined ? 1 : 0)),
+                                         static_cast<int>(index));
     }
     for (int k = 1; k <= N; ++k) {
         db::Value v = st.column(k + 1);
@@ -167,7 +174,8 @@ void AddSheet(TableTotals& t, const ClassSettings& s, const ClassAssignment& cla
 }
 
 // One read of the table in its stored order, as each SUM reads it.
-TableTotals ReadTable(core::Workspace& ws, core::Ui& ui, const ClassSettings& s, const ClassAssignment& classes) {
+TableTotals ReadTable(core::Workspace& ws, core::Ui& ui, const ClassSettings& s,
+                      const ClassAssignment& classes) {
     const int N = s.questions;
     std::string sql = "SELECT " + Bracket(ws.Fields.ID) + ", " + Bracket(ws.Fields.Content);
     for (int k = 1; k <= N; ++k)
@@ -188,15 +196,17 @@ TableTotals ReadTable(core::Workspace& ws, core::Ui& ui, const ClassSettings& s,
     return t;
 }
 
-std::string WriteComprehensive(core::Workspace& ws, const ClassSettings& s, const ClassAssignment& classes,
-                               const TableTotals& t) {
+std::string WriteComprehensive(core::Workspace& ws, const ClassSettings& s,
+                               const ClassAssignment& classes, const TableTotals& t) {
     std::vector<ComprehensiveClass> list;
     for (std::size_t i = 0; i < classes.codes().size(); ++i) {
         auto it = t.classes.find(static_cast<long long>(i));
         ComprehensiveClass c;
         c.code = classes.codes()[i];
-        c.label = s.predefined ? scoring::PadName(c.code)
-                               : PadNumber(static_cast<std::int32_t>(s.firstClass + static_cast<long long>(i)));
+        c.label =
+            s.predefined
+                ? scoring::PadName(c.code)
+                : PadNumber(static_cast<std::int32_t>(s.firstClass + static_cast<long long>(i)));
         c.count = it == t.classes.end() ? 0 : it->second.count;
         list.push_back(std::move(c));
     }
@@ -206,8 +216,8 @@ std::string WriteComprehensive(core::Workspace& ws, const ClassSettings& s, cons
 
 // "分班统计_<table>.txt": the grade line and a line per class with sheets,
 // then every such class's option counts.
-std::filesystem::path WriteClassReport(core::Workspace& ws, const ClassSettings& s, const ClassAssignment& classes,
-                                       const TableTotals& t) {
+std::filesystem::path WriteClassReport(core::Workspace& ws, const ClassSettings& s,
+                                       const ClassAssignment& classes, const TableTotals& t) {
     const int N = s.questions;
     std::vector<std::string> summary = {GradeLine(t.gradeCount, TotalOf(t.gradeSums, N))};
     std::vector<std::string> details;
@@ -255,7 +265,8 @@ ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& 
         predefinedCodes = std::move(*codes);
     }
     if (s.questions < 1)
-        throw core::AppError("选择题数目为 " + std::to_string(s.questions) + "，没有可统计的题目。");
+        throw core::AppError("选择题数目为 " + std::to_string(s.questions) +
+                             "，没有可统计的题目。");
     const ClassAssignment classes(s, std::move(predefinedCodes));
     const TableTotals totals = ReadTable(ws, ui, s, classes);
     if (s.comprehensive)
@@ -270,7 +281,8 @@ ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& 
     for (const auto& [index, c] : totals.classes)
         result.withoutClass -= c.count;
     if (result.withoutClass > 0)
-        ui.message(WithoutClassNotice(result.withoutClass, s.predefined), title, core::Icon::Information);
+        ui.message(WithoutClassNotice(result.withoutClass, s.predefined), title,
+                   core::Icon::Information);
     return result;
 }
 

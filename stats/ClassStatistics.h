@@ -2,10 +2,10 @@
 
 #include "core/Outcome.h"
 #include "core/Ui.h"
-#include "stats/Comprehensive.h"
 #include "core/Workspace.h"
 #include "platform/automation/Automation.h"
 #include "platform/os/Shell.h"
+#include "stats/Comprehensive.h"
 
 #include <array>
 #include <cstdint>
@@ -23,15 +23,15 @@ namespace stats {
 
 // What the class-statistics dialog holds when "开始统计" is pressed.
 struct ClassSettings {
-    bool predefined = false;   // classes from the table ids
-    bool prefixMode = false;   // the class code follows a prefix (else: at a start position)
-    std::string prefix;        // the exam numbers' common prefix
-    int startPosition = 1;     // where the class code starts (1-based)
-    int codeLength = 2;        // characters of the class code
-    int firstClass = 1;        // the first class
-    int lastClass = 24;        // the last class
-    int totalLength = 0;       // the exam number's length
-    int questions = 0;         // N, the objective questions counted
+    bool predefined = false;    // classes from the table ids
+    bool prefixMode = false;    // the class code follows a prefix (else: at a start position)
+    std::string prefix;         // the exam numbers' common prefix
+    int startPosition = 1;      // where the class code starts (1-based)
+    int codeLength = 2;         // characters of the class code
+    int firstClass = 1;         // the first class
+    int lastClass = 24;         // the last class
+    int totalLength = 0;        // the exam number's length
+    int questions = 0;          // N, the objective questions counted
     bool comprehensive = false; // the comprehensive-subject statistics too
     SubjectSettings subjects;   // their subjects
 };
@@ -52,8 +52,8 @@ struct ClassRunResult {
 // application `spreadsheet` creates. Reads the table once, whatever the
 // number of classes.
 ClassRunResult RunClassStatistics(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
-                                  const automation::Factory& spreadsheet, const ClassSettings& settings,
-                                  const std::string& title);
+                                  const automation::Factory& spreadsheet,
+                                  const ClassSettings& settings, const std::string& title);
 
 // The lines of the class report. Option counts are per question 1..N
 // (index 0 unused): how many sheets marked A, B, C and D.

@@ -56,8 +56,8 @@ std::vector<int> SubjectsOf(const std::array<int, 6>& starts, int N) {
     for (int q = 1; q <= N; ++q) {
         for (int k = 0; k < 6; ++k) {
             const int from = starts[static_cast<std::size_t>(k)];
-            const bool in = k < 5 ? q >= from && q <= starts[static_cast<std::size_t>(k + 1)] - 1
-                                  : q >= from;
+            const bool in =
+                k < 5 ? q >= from && q <= starts[static_cast<std::size_t>(k + 1)] - 1 : q >= from;
             if (in) {
                 subject[static_cast<std::size_t>(q)] = k;
                 break;
@@ -79,8 +79,9 @@ void EmptyZonghe(db::Connection& c) {
     if (core::TableExists(c, "zonghe"))
         c.execute("Delete From zonghe");
     else
-        c.execute("CREATE TABLE zonghe (ID varchar(10), CLS varchar(10), field1 integer, "
-                  "field2 integer, field3 integer, field4 integer, field5 integer, field6 integer )");
+        c.execute(
+            "CREATE TABLE zonghe (ID varchar(10), CLS varchar(10), field1 integer, "
+            "field2 integer, field3 integer, field4 integer, field5 integer, field6 integer )");
 }
 
 // The matched sheets, to be read class by class in exam-number order.
@@ -102,7 +103,8 @@ SubjectSums FillZonghe(core::Workspace& ws, const SubjectSettings& subjects, int
                        const std::vector<ComprehensiveClass>& classes) {
     db::Connection& c = ws.connection;
     using db::jet::Bracket;
-    std::string sql = "SELECT t." + Bracket(ws.Fields.ID) + ", t." + Bracket(ws.Fields.Content) + ", m.cls";
+    std::string sql =
+        "SELECT t." + Bracket(ws.Fields.ID) + ", t." + Bracket(ws.Fields.Content) + ", m.cls";
     for (int q = 1; q <= N; ++q)
         sql += ", t.f" + std::to_string(q);
     sql += " FROM temp.quillory_classes m JOIN " + Bracket(ws.TableName) +
@@ -129,7 +131,8 @@ SubjectSums FillZonghe(core::Workspace& ws, const SubjectSettings& subjects, int
         insert.bind(1, db::Query::ToText(read.column(0)));
         insert.bind(2, classes[cls].code);
         for (int k = 0; k < 6; ++k)
-            insert.bind(k + 3, static_cast<std::int64_t>(std::nearbyint(sheet[static_cast<std::size_t>(k)])));
+            insert.bind(k + 3, static_cast<std::int64_t>(
+                                   std::nearbyint(sheet[static_cast<std::size_t>(k)])));
         insert.step();
         insert.reset();
     }
@@ -161,11 +164,13 @@ std::vector<std::string> SubjectReportLines(const SubjectSettings& subjects, int
         std::string line = classes[i].label;
         for (double p : sums.classes[i])
             line += PadValue(NumberText(RoundTo(p / static_cast<double>(classes[i].count), 1)));
-        lines.push_back(line + NumberText(RoundTo(total / static_cast<double>(classes[i].count), 1)));
+        lines.push_back(line +
+                        NumberText(RoundTo(total / static_cast<double>(classes[i].count), 1)));
     }
     std::string grade = "全级  ";
     for (double p : sums.grade)
-        grade += PadValue(NumberText(matched > 0 ? RoundTo(p / static_cast<double>(matched), 1) : 0.0));
+        grade +=
+            PadValue(NumberText(matched > 0 ? RoundTo(p / static_cast<double>(matched), 1) : 0.0));
     lines.push_back(grade + NumberText(RoundTo(gradeAverage, 1)));
     return lines;
 }
@@ -187,7 +192,8 @@ std::string RunComprehensive(core::Workspace& ws, const SubjectSettings& subject
     }
     c.execute("DROP TABLE temp.quillory_classes");
     const auto report = ws.file("综合科统计_" + ws.TableName + ".txt");
-    text::SaveLines(report, SubjectReportLines(subjects, N, classes, sums, gradeAverage), ws.Fields.TextEncoding);
+    text::SaveLines(report, SubjectReportLines(subjects, N, classes, sums, gradeAverage),
+                    ws.Fields.TextEncoding);
     return report.string();
 }
 

@@ -15,8 +15,8 @@
 namespace stats {
 
 struct SubjectSettings {
-    std::array<std::string, 6> names;                    // the six subjects' names ("" when none is chosen)
-    std::array<int, 6> starts{1, 19, 37, 55, 62, 69};    // sptZonghe1..6
+    std::array<std::string, 6> names; // the six subjects' names ("" when none is chosen)
+    std::array<int, 6> starts{1, 19, 37, 55, 62, 69}; // sptZonghe1..6
 };
 
 // The preset for a paper of `questions` questions whose table name holds

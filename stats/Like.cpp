@@ -9,7 +9,9 @@ std::size_t CharLength(std::string_view s, std::size_t at) {
     return at + n > s.size() ? s.size() - at : n;
 }
 
-char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Fold(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool Match(std::string_view p, std::size_t pi, std::string_view t, std::size_t ti) {
     while (pi < p.size()) {
@@ -52,6 +54,8 @@ bool Match(std::string_view p, std::size_t pi, std::string_view t, std::size_t t
 
 } // namespace
 
-bool Like(std::string_view pattern, std::string_view text) { return Match(pattern, 0, text, 0); }
+bool Like(std::string_view pattern, std::string_view text) {
+    return Match(pattern, 0, text, 0);
+}
 
 } // namespace stats

@@ -24,7 +24,8 @@ CheckResult CheckMissingNumbers(core::Workspace& ws, core::Ui& ui, os::Shell& sh
         previous = value;
     }
     if (lines.empty()) {
-        ui.message("没有检查到缺漏考号，所有考号均为连续。", core::Title(ws), core::Icon::Information);
+        ui.message("没有检查到缺漏考号，所有考号均为连续。", core::Title(ws),
+                   core::Icon::Information);
         return {core::Outcome::Done, CheckResult::Found::NoGaps, {}};
     }
     lines.insert(lines.begin(), {"检查缺漏考号结果", ""});

@@ -10,7 +10,9 @@ DataSetModel::DataSetModel(db::Query& query, QObject* parent)
     datasetChanged();
 }
 
-DataSetModel::~DataSetModel() { mQuery.removeObserver(this); }
+DataSetModel::~DataSetModel() {
+    mQuery.removeObserver(this);
+}
 
 int DataSetModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : mRows;
@@ -28,8 +30,8 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
         index.column() >= mQuery.fieldCount())
         return {};
     try {
-        QString text = QString::fromStdString(
-            db::Query::ToText(mQuery.valueAt(index.row(), index.column())));
+        QString text =
+            QString::fromStdString(db::Query::ToText(mQuery.valueAt(index.row(), index.column())));
         if (tip)
             return toolTip(index.row(), index.column(), text);
         return text;
@@ -127,8 +129,12 @@ void DataSetModel::rowChanged(int row) {
         emit dataChanged(index(row, 0), index(row, mColumns - 1));
 }
 
-void DataSetModel::currentChanged(int row) { emit currentRowChanged(row); }
+void DataSetModel::currentChanged(int row) {
+    emit currentRowChanged(row);
+}
 
-void DataSetModel::controlsChanged(bool disabled) { emit controlsDisabled(disabled); }
+void DataSetModel::controlsChanged(bool disabled) {
+    emit controlsDisabled(disabled);
+}
 
 } // namespace app::forms

@@ -14,7 +14,7 @@ namespace app::forms {
 // back. To be used from the GUI thread only.
 class DataSetModel : public QAbstractTableModel, private db::QueryObserver {
     Q_OBJECT
-public:
+  public:
     explicit DataSetModel(db::Query& query, QObject* parent = nullptr);
     ~DataSetModel() override;
 
@@ -37,11 +37,11 @@ public:
     void setEditable(bool on);
     [[nodiscard]] bool editable() const { return mEditable; }
 
-signals:
+  signals:
     void currentRowChanged(int row);
     void controlsDisabled(bool disabled);
 
-private:
+  private:
     void datasetChanged() override;
     void rowChanged(int row) override;
     void currentChanged(int row) override;

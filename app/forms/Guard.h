@@ -17,7 +17,7 @@ void ShowError(QWidget* owner, const QString& text);
 
 // The hourglass for the length of a command, restored on both paths.
 class BusyCursor {
-public:
+  public:
     BusyCursor();
     ~BusyCursor();
     BusyCursor(const BusyCursor&) = delete;

@@ -20,7 +20,7 @@ QString Shown(const std::string& text) {
 void QtUi::message(const std::string& text, const std::string& title, core::Icon icon) {
     QMessageBox::Icon i = icon == core::Icon::Error     ? QMessageBox::Critical
                           : icon == core::Icon::Warning ? QMessageBox::Warning
-                                                  : QMessageBox::Information;
+                                                        : QMessageBox::Information;
     QMessageBox box(i, QString::fromStdString(title), Shown(text), QMessageBox::Ok, mOwner);
     box.setObjectName("MessageBox");
     box.exec();
@@ -49,7 +49,9 @@ std::optional<std::string> QtUi::input(const std::string& caption, const std::st
     return dialog.textValue().toStdString();
 }
 
-bool QtUi::editFieldNames(core::FieldSettings& fields) { return fieldDialog && fieldDialog(fields); }
+bool QtUi::editFieldNames(core::FieldSettings& fields) {
+    return fieldDialog && fieldDialog(fields);
+}
 
 void QtUi::waiting(const std::string& text) {
     progress(text, 0, -1);

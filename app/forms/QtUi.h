@@ -15,13 +15,13 @@ namespace app::forms {
 // bar. Progress lets the window repaint but takes no user input, so no other
 // command can start meanwhile.
 class QtUi : public core::Ui {
-public:
+  public:
     QtUi(QWidget* owner, QProgressBar* bar) : mOwner(owner), mBar(bar) {}
 
     void message(const std::string& text, const std::string& title, core::Icon icon) override;
     bool question(const std::string& text, const std::string& title, core::GoOn goOn) override;
     std::optional<std::string> input(const std::string& caption, const std::string& prompt,
-                      const std::string& value) override;
+                                     const std::string& value) override;
     bool editFieldNames(core::FieldSettings& fields) override;
     void progress(const std::string& what, long long done, long long total) override;
     void waiting(const std::string& text) override;
@@ -29,7 +29,7 @@ public:
     // Shows the field-name dialog; true when it was closed with "确定".
     std::function<bool(core::FieldSettings&)> fieldDialog;
 
-private:
+  private:
     QWidget* mOwner;
     QProgressBar* mBar;
     QElapsedTimer mSincePaint;

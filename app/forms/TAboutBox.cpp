@@ -60,7 +60,9 @@ void TAboutBox::FormShow() {
     Label3->setText(QString::fromStdString(core::FreeMemoryText(os::AvailableMemory())));
 }
 
-void TAboutBox::Label6Click() { mShell.open("Mailto:" + Label6->text().toStdString()); }
+void TAboutBox::Label6Click() {
+    mShell.open("Mailto:" + Label6->text().toStdString());
+}
 
 void TAboutBox::showEvent(QShowEvent* event) {
     FormShow();

@@ -17,7 +17,7 @@ namespace app::forms {
 // Created on first use and kept.
 class TAboutBox : public QDialog {
     Q_OBJECT
-public:
+  public:
     TAboutBox(QWidget* parent, os::Shell& shell);
 
     void FormShow();
@@ -34,11 +34,11 @@ public:
     QLabel* HomeLabel; // where data.mdb, config.ini and the reports are
     QPushButton* Button1;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     os::Shell& mShell;
 };
 

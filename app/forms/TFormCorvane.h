@@ -1,16 +1,16 @@
 #pragma once
 
+#include "app/forms/DesktopShell.h"
+#include "app/forms/QtUi.h"
 #include "core/GridEdits.h"
 #include "core/OpenTable.h"
 #include "core/WindowState.h"
 #include "core/Workspace.h"
-#include "app/forms/DesktopShell.h"
-#include "app/forms/QtUi.h"
-#include "scoring/Batch.h"
-#include "scoring/ScoringRun.h"
 #include "platform/automation/Automation.h"
 #include "report/ExcelReport.h"
 #include "roster/Corrections.h"
+#include "scoring/Batch.h"
+#include "scoring/ScoringRun.h"
 #include "stats/ClassStatistics.h"
 
 #include <QMainWindow>
@@ -42,7 +42,7 @@ namespace analysis::forms {
 class TFormAnalysis;
 class TFormRunSummary;
 struct RunSummary;
-}
+} // namespace analysis::forms
 
 namespace app::forms {
 
@@ -58,7 +58,7 @@ class TFormSql;
 // error guard, so no exception reaches the event loop.
 class TFormCorvane : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     TFormCorvane();
     ~TFormCorvane() override;
 
@@ -70,36 +70,36 @@ public:
     // Handles a list of dropped files as the shell hands them over.
     void DropFiles(const QStringList& paths);
 
-    void FormCreate();                 // the window's creation: start-up, drops allowed
-    void FormResize();                 // the window's resize: panels and edits follow
-    void OpenDbfClick();               // "文件 - 打开DBF表..."
-    void SetFieldClick();              // "文件 - 设置字段名..."
-    void CorVaneClick();               // "文件 - 开始评分" (F9)
-    void nLoadLastRunClick();          // "文件 - 载入上次的答案": the panels from the table's last run
-    void nAnalysisClick();             // "文件 - 试卷分析...": the analysis window
-    void N13Click();                   // "文件 - 分班统计..." (F10)
+    void FormCreate();        // the window's creation: start-up, drops allowed
+    void FormResize();        // the window's resize: panels and edits follow
+    void OpenDbfClick();      // "文件 - 打开DBF表..."
+    void SetFieldClick();     // "文件 - 设置字段名..."
+    void CorVaneClick();      // "文件 - 开始评分" (F9)
+    void nLoadLastRunClick(); // "文件 - 载入上次的答案": the panels from the table's last run
+    void nAnalysisClick();    // "文件 - 试卷分析...": the analysis window
+    void N13Click();          // "文件 - 分班统计..." (F10)
     void BitBtn1Click(const stats::ClassSettings& settings); // "开始统计" of the class dialog
-    void nResultsClick();              // "文件 - 成绩分析...": the results workbook, the class dialog's settings
-    void nExcelClick();                // "文件 - 生成报表"
-    void N2Click();                    // "文件 - 检查缺漏考号..."
-    void RepairDbfClick();             // "文件 - 修理DBF的索引问题..."
-    void SQL1Click();                  // "文件 - 自定义SQL..."
-    void N3Click();                    // "文件 - 取消排序(读卡顺序)"
-    void SortByColumn(QAction* item);  // an item of "文件 - 排序"
-    void nAddScoreFieldClick();        // "文件 - 添加分数字段" (hidden)
-    void N8Click();                    // "文件 - 退出"
-    void N5Click();                    // "帮助 - 帮助"
-    void N9Click();                    // "帮助 - 关于..."
-    void EST1Click();                  // "帮助 - TEST" (hidden batch statistics)
-    void EST2Click();                  // "帮助 - TEST2"
-    void Button4Click();               // the button "转换客观题"
-    void nImportRosterClick();         // "文件 - 导入学生名单...": a class list into ids
-    void nDesignSheetClick();          // "文件 - 设计答题卡...": an answer sheet for plain paper
-    void nVerifyClick();               // "文件 - 核对考号...": the check, corrections in FormVerify
-    void nAllowEditClick();            // "视图 - 允许编辑": the grid's cells editable or not
-    void nUndoEditClick();             // "视图 - 撤销编辑" (Ctrl+Z): the newest edit of the grid undone
+    void nResultsClick(); // "文件 - 成绩分析...": the results workbook, the class dialog's settings
+    void nExcelClick();               // "文件 - 生成报表"
+    void N2Click();                   // "文件 - 检查缺漏考号..."
+    void RepairDbfClick();            // "文件 - 修理DBF的索引问题..."
+    void SQL1Click();                 // "文件 - 自定义SQL..."
+    void N3Click();                   // "文件 - 取消排序(读卡顺序)"
+    void SortByColumn(QAction* item); // an item of "文件 - 排序"
+    void nAddScoreFieldClick();       // "文件 - 添加分数字段" (hidden)
+    void N8Click();                   // "文件 - 退出"
+    void N5Click();                   // "帮助 - 帮助"
+    void N9Click();                   // "帮助 - 关于..."
+    void EST1Click();                 // "帮助 - TEST" (hidden batch statistics)
+    void EST2Click();                 // "帮助 - TEST2"
+    void Button4Click();              // the button "转换客观题"
+    void nImportRosterClick();        // "文件 - 导入学生名单...": a class list into ids
+    void nDesignSheetClick(); // "文件 - 设计答题卡...": an answer sheet for plain paper
+    void nVerifyClick();      // "文件 - 核对考号...": the check, corrections in FormVerify
+    void nAllowEditClick();   // "视图 - 允许编辑": the grid's cells editable or not
+    void nUndoEditClick(); // "视图 - 撤销编辑" (Ctrl+Z): the newest edit of the grid undone
     void RecentClick(const QString& file); // an item of "文件 - 最近打开"
-    void HeaderClick(int section);     // a click on a column's header: sorted by it, then the other way
+    void HeaderClick(int section); // a click on a column's header: sorted by it, then the other way
 
     // The answer-key panels as the scoring run reads them.
     [[nodiscard]] scoring::ScoringSettings ReadScoringSettings() const;
@@ -127,14 +127,14 @@ public:
     // The file the open dialog starts from: the last one opened or dropped.
     QString OpenDialog1FileName;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     // Components, as the window names them; tests find them by object name.
     QTableView* DBGrid1;
     scoring::forms::AnswerKeyPanels* Panels;
@@ -179,11 +179,11 @@ private:
     QAction* EST1;
     QAction* EST2;
     QAction* EST31;
-    QMenu* nRecent;     // "文件 - 最近打开"
-    QMenu* nView;       // "视图"
+    QMenu* nRecent; // "文件 - 最近打开"
+    QMenu* nView;   // "视图"
     QAction* nAllowEdit;
     QAction* nUndoEdit;
-    QLabel* EmptyHint;  // over the empty grid: what to do first
+    QLabel* EmptyHint; // over the empty grid: what to do first
 
     TFormSetField* FormSetField = nullptr;
     stats::forms::TFormTongji* FormTongji = nullptr;
@@ -245,10 +245,10 @@ private:
     DataSetModel* mModel = nullptr;
     bool mDropTarget = false;
     bool mFollowing = false;
-    roster::CorrectionSession mCorrections; // the corrections of this session, for undo
-    core::EditSession mEdits;               // the grid's edits of this session, for undo
-    core::WindowState mDesk;                // what config.ini keeps of the window
-    std::string mWidthsTable;               // the table whose column widths the grid shows
+    roster::CorrectionSession mCorrections;  // the corrections of this session, for undo
+    core::EditSession mEdits;                // the grid's edits of this session, for undo
+    core::WindowState mDesk;                 // what config.ini keeps of the window
+    std::string mWidthsTable;                // the table whose column widths the grid shows
     std::vector<std::string> mWidthsColumns; // and its columns, as they were when shown
 };
 

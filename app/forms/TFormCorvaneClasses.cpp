@@ -17,14 +17,17 @@ namespace app::forms {
 void TFormCorvane::N13Click() {
     Guarded(this, [&] {
         const auto* p = Panels;
-        int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() +
-                             p->SpinEdit8->value() + p->SpinEdit10->value() +
-                             p->SpinEdit5->value();
+        int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
+                             p->SpinEdit10->value() + p->SpinEdit5->value();
         auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
         if (!guess || !stats::GoOnWithoutScores(mWs, *mUi))
             return;
-        FormTongji->split = [this](const stats::ClassSettings& s) { return stats::SplitTable(mWs, s); };
-        FormTongji->suggest = [this](int codeLength) { return stats::SuggestClasses(mWs, codeLength); };
+        FormTongji->split = [this](const stats::ClassSettings& s) {
+            return stats::SplitTable(mWs, s);
+        };
+        FormTongji->suggest = [this](int codeLength) {
+            return stats::SuggestClasses(mWs, codeLength);
+        };
         FormTongji->suggestionApplied = [this](const stats::ClassSettings& s) {
             stats::RememberClassSettings(mWs.connection, mWs.TableName, s);
         };

@@ -20,8 +20,9 @@ void TFormCorvane::createRosterDialogs() {
 void TFormCorvane::nImportRosterClick() {
     Guarded(this, [&] {
         mChooseAnotherKind = true;
-        const QString file = chooseFile("导入学生名单", "学生名单 (*.csv *.txt *.xls *.xlsx *.dbf *.CSV *.TXT "
-                                                         "*.XLS *.XLSX *.DBF);;所有文件 (*)");
+        const QString file =
+            chooseFile("导入学生名单", "学生名单 (*.csv *.txt *.xls *.xlsx *.dbf *.CSV *.TXT "
+                                       "*.XLS *.XLSX *.DBF);;所有文件 (*)");
         mChooseAnotherKind = false;
         if (file.isEmpty())
             return;

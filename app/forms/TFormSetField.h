@@ -17,7 +17,7 @@ namespace app::forms {
 // the names as typed; closing it any other way changes nothing.
 class TFormSetField : public QDialog {
     Q_OBJECT
-public:
+  public:
     TFormSetField(QWidget* parent, core::FieldSettings& settings, QAction* setFieldItem);
 
     // Fills the edits from the settings, as opening the dialog does.
@@ -38,7 +38,7 @@ public:
     QLabel* Label5;
     QLineEdit* Edit5;
 
-private:
+  private:
     core::FieldSettings& mSettings;
     QAction* mSetField;
 };

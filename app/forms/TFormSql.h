@@ -13,7 +13,7 @@ namespace app::forms {
 // rows. Created once; keeps its text and check box for the rest of the run.
 class TFormSql : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFormSql(QWidget* parent);
 
     QLabel* Label1;

@@ -17,11 +17,12 @@ namespace {
 // Shows an error that escaped a handler instead of letting it reach the
 // event loop.
 class Application : public QApplication {
-public:
+  public:
     using QApplication::QApplication;
     bool notify(QObject* receiver, QEvent* event) override {
         bool result = false;
-        app::forms::Guarded(activeWindow(), [&] { result = QApplication::notify(receiver, event); });
+        app::forms::Guarded(activeWindow(),
+                            [&] { result = QApplication::notify(receiver, event); });
         return result;
     }
 };
@@ -77,8 +78,7 @@ int main(int argc, char** argv) {
             std::error_code ec;
             std::filesystem::create_directories(home, ec);
             os::SetProgramFolder(home);
-        }
-        else if (args[i] == "--screenshot" && i + 1 < args.size())
+        } else if (args[i] == "--screenshot" && i + 1 < args.size())
             screenshot = args[++i];
         else if (args[i] == "--analysis-screenshot" && i + 1 < args.size())
             analysisShot = args[++i];

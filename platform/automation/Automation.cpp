@@ -18,7 +18,9 @@ void Register(const std::string& className, Factory factory) {
     Servers()[text::Lower(className)] = std::move(factory);
 }
 
-void Unregister(const std::string& className) { Servers().erase(text::Lower(className)); }
+void Unregister(const std::string& className) {
+    Servers().erase(text::Lower(className));
+}
 
 ObjectPtr CreateObject(const std::string& className) {
     auto it = Servers().find(text::Lower(className));
@@ -27,6 +29,8 @@ ObjectPtr CreateObject(const std::string& className) {
     return it->second();
 }
 
-bool Is(const std::string& member, const char* name) { return text::EqualNoCase(member, name); }
+bool Is(const std::string& member, const char* name) {
+    return text::EqualNoCase(member, name);
+}
 
 } // namespace automation

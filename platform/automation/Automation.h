@@ -18,15 +18,16 @@ using Arg = std::variant<std::monostate, bool, std::int32_t, std::string>;
 // The server refused a call: an unknown member, a wrong argument, a range it
 // cannot parse.
 class Rejected : public std::runtime_error {
-public:
+  public:
     explicit Rejected(const std::string& text) : std::runtime_error(text) {}
 };
 
 class Object {
-public:
+  public:
     virtual ~Object() = default;
     // A method or property read that returns an object.
-    virtual std::shared_ptr<Object> get(const std::string& member, const std::vector<Arg>& args) = 0;
+    virtual std::shared_ptr<Object> get(const std::string& member,
+                                        const std::vector<Arg>& args) = 0;
     // A property write.
     virtual void put(const std::string& member, const Arg& value) = 0;
     // A method without result.

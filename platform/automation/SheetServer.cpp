@@ -91,7 +91,8 @@ struct Sheet {
 
     RangeFormat& formatOf(const Rect& r) {
         for (auto& f : formats)
-            if (std::tie(f.rect.r1, f.rect.c1, f.rect.r2, f.rect.c2, f.rect.allRows, f.rect.allColumns) ==
+            if (std::tie(f.rect.r1, f.rect.c1, f.rect.r2, f.rect.c2, f.rect.allRows,
+                         f.rect.allColumns) ==
                 std::tie(r.r1, r.c1, r.r2, r.c2, r.allRows, r.allColumns))
                 return f;
         formats.push_back({r, "", {}});
@@ -245,10 +246,14 @@ lxw_format_borders Line(const Border& b) {
     if (b.lineStyle == -4142)
         return LXW_BORDER_NONE;
     switch (b.weight) {
-    case 1: return LXW_BORDER_HAIR;
-    case 3: return LXW_BORDER_MEDIUM;
-    case 4: return LXW_BORDER_THICK;
-    default: return b.lineStyle == 1 ? LXW_BORDER_THIN : LXW_BORDER_DASHED;
+    case 1:
+        return LXW_BORDER_HAIR;
+    case 3:
+        return LXW_BORDER_MEDIUM;
+    case 4:
+        return LXW_BORDER_THICK;
+    default:
+        return b.lineStyle == 1 ? LXW_BORDER_THIN : LXW_BORDER_DASHED;
     }
 }
 
@@ -277,7 +282,8 @@ void WriteWorkbookTo(const Sheet& s, const std::string& path) {
         std::size_t widest = 1;
         for (const auto& row : s.rows)
             if (c < static_cast<int>(row.size()))
-                widest = std::max(widest, text::GbkWidth(CellText(row[static_cast<std::size_t>(c)])));
+                widest =
+                    std::max(widest, text::GbkWidth(CellText(row[static_cast<std::size_t>(c)])));
         worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
                              static_cast<double>(widest), nullptr);
     }
@@ -285,7 +291,7 @@ void WriteWorkbookTo(const Sheet& s, const std::string& path) {
     auto formatAt = [&](int row, int col) -> lxw_format* {
         std::string number;
         lxw_format_borders left = LXW_BORDER_NONE, right = LXW_BORDER_NONE, top = LXW_BORDER_NONE,
-                   bottom = LXW_BORDER_NONE;
+                           bottom = LXW_BORDER_NONE;
         for (const auto& f : s.formats) {
             if (!Inside(f.rect, row, col))
                 continue;
@@ -296,8 +302,10 @@ void WriteWorkbookTo(const Sheet& s, const std::string& path) {
                 if (it != f.borders.end())
                     side = Line(it->second);
             };
-            const int r1 = f.rect.allRows ? 0 : f.rect.r1, r2 = f.rect.allRows ? 1 << 20 : f.rect.r2;
-            const int c1 = f.rect.allColumns ? 0 : f.rect.c1, c2 = f.rect.allColumns ? 1 << 14 : f.rect.c2;
+            const int r1 = f.rect.allRows ? 0 : f.rect.r1,
+                      r2 = f.rect.allRows ? 1 << 20 : f.rect.r2;
+            const int c1 = f.rect.allColumns ? 0 : f.rect.c1,
+                      c2 = f.rect.allColumns ? 1 << 14 : f.rect.c2;
             edge(col == c1 ? 7 : 11, left);
             edge(col == c2 ? 10 : 11, right);
             edge(row == r1 ? 8 : 12, top);
@@ -360,8 +368,9 @@ void WriteWorkbook(const Sheet& s, const std::string& path) {
 class SheetObject;
 
 class BorderObject : public Object {
-public:
-    BorderObject(std::shared_ptr<Sheet> s, Rect r, int index) : mSheet(std::move(s)), mRect(r), mIndex(index) {}
+  public:
+    BorderObject(std::shared_ptr<Sheet> s, Rect r, int index)
+        : mSheet(std::move(s)), mRect(r), mIndex(index) {}
     ObjectPtr get(const std::string& m, const std::vector<Arg>&) override {
         throw Rejected("Borders 没有成员 " + m);
     }
@@ -381,14 +390,14 @@ public:
         throw Rejected("Borders 没有方法 " + m);
     }
 
-private:
+  private:
     std::shared_ptr<Sheet> mSheet;
     Rect mRect;
     int mIndex;
 };
 
 class RangeObject : public Object {
-public:
+  public:
     RangeObject(std::shared_ptr<Sheet> s, Rect r) : mSheet(std::move(s)), mRect(r) {}
     ObjectPtr get(const std::string& m, const std::vector<Arg>& args) override {
         Log(m, args);
@@ -429,13 +438,13 @@ public:
         }
     }
 
-private:
+  private:
     std::shared_ptr<Sheet> mSheet;
     Rect mRect;
 };
 
 class PageSetupObject : public Object {
-public:
+  public:
     explicit PageSetupObject(std::shared_ptr<Sheet> s) : mSheet(std::move(s)) {}
     ObjectPtr get(const std::string& m, const std::vector<Arg>&) override {
         throw Rejected("PageSetup 没有成员 " + m);
@@ -453,17 +462,18 @@ public:
         throw Rejected("PageSetup 没有方法 " + m);
     }
 
-private:
+  private:
     std::shared_ptr<Sheet> mSheet;
 };
 
 class SheetObject : public Object {
-public:
+  public:
     explicit SheetObject(std::shared_ptr<Sheet> s) : mSheet(std::move(s)) {}
     ObjectPtr get(const std::string& m, const std::vector<Arg>& args) override {
         Log(m, args);
         if (Is(m, "range"))
-            return std::make_shared<RangeObject>(mSheet, ParseRange(Want<std::string>(args, 0, "range")));
+            return std::make_shared<RangeObject>(mSheet,
+                                                 ParseRange(Want<std::string>(args, 0, "range")));
         if (Is(m, "Columns")) {
             Rect r = ParseRange(Want<std::string>(args, 0, "Columns"));
             if (!r.allRows)
@@ -479,12 +489,14 @@ public:
         }
         throw Rejected("Worksheet 没有成员 " + m);
     }
-    void put(const std::string& m, const Arg&) override { throw Rejected("Worksheet 没有属性 " + m); }
+    void put(const std::string& m, const Arg&) override {
+        throw Rejected("Worksheet 没有属性 " + m);
+    }
     void call(const std::string& m, const std::vector<Arg>&) override {
         throw Rejected("Worksheet 没有方法 " + m);
     }
 
-private:
+  private:
     std::shared_ptr<Sheet> mSheet;
 };
 
@@ -496,12 +508,14 @@ struct AppState {
 };
 
 class WorkbooksObject : public Object {
-public:
+  public:
     explicit WorkbooksObject(std::shared_ptr<AppState> s) : mState(std::move(s)) {}
     ObjectPtr get(const std::string& m, const std::vector<Arg>&) override {
         throw Rejected("Workbooks 没有成员 " + m);
     }
-    void put(const std::string& m, const Arg&) override { throw Rejected("Workbooks 没有属性 " + m); }
+    void put(const std::string& m, const Arg&) override {
+        throw Rejected("Workbooks 没有属性 " + m);
+    }
     void call(const std::string& m, const std::vector<Arg>& args) override {
         Log(m, args);
         if (!Is(m, "Open"))
@@ -512,12 +526,12 @@ public:
         mState->sheet = sheet;
     }
 
-private:
+  private:
     std::shared_ptr<AppState> mState;
 };
 
 class ApplicationObject : public Object {
-public:
+  public:
     explicit ApplicationObject(Desktop desktop) : mState(std::make_shared<AppState>()) {
         mState->desktop = std::move(desktop);
     }
@@ -564,7 +578,7 @@ public:
             throw Rejected("Application 没有方法 " + m);
     }
 
-private:
+  private:
     std::shared_ptr<AppState> mState;
 };
 
@@ -574,9 +588,13 @@ Factory SheetServer(Desktop desktop) {
     return [desktop = std::move(desktop)] { return std::make_shared<ApplicationObject>(desktop); };
 }
 
-const std::vector<std::string>& SheetServerCalls() { return Calls(); }
+const std::vector<std::string>& SheetServerCalls() {
+    return Calls();
+}
 
-void ClearSheetServerCalls() { Calls().clear(); }
+void ClearSheetServerCalls() {
+    Calls().clear();
+}
 
 std::string WorkbookPathFor(const std::string& xls) {
     std::string path = xls;

@@ -27,7 +27,8 @@ BatchReader::BatchReader(Connection& c, const std::string& columns, const std::s
                       rowidRef + " IN (" + Placeholders(batch) + ")")),
       mBatch(batch) {}
 
-void BatchReader::read(const std::int64_t* rowids, int count, std::vector<std::vector<Value>>& rows) {
+void BatchReader::read(const std::int64_t* rowids, int count,
+                       std::vector<std::vector<Value>>& rows) {
     ResetOnExit resetting{mRead};
     mRead.reset();
     mSlot.clear();
@@ -40,7 +41,8 @@ void BatchReader::read(const std::int64_t* rowids, int count, std::vector<std::v
         }
     }
     const int columns = columnCount();
-    rows.assign(static_cast<std::size_t>(count), std::vector<Value>(static_cast<std::size_t>(columns)));
+    rows.assign(static_cast<std::size_t>(count),
+                std::vector<Value>(static_cast<std::size_t>(columns)));
     while (mRead.step()) {
         auto it = mSlot.find(mRead.columnInt(0));
         if (it == mSlot.end())

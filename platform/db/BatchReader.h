@@ -17,7 +17,7 @@ class Connection;
 // window and the scoring run read through it, so that a walk over a million
 // rows costs one statement per batch rather than one per row.
 class BatchReader {
-public:
+  public:
     // `columns` and `from` are SQLite text (quoted names); `rowidRef` is the
     // rowid as the FROM clause names it ("rowid", or "alias.rowid").
     BatchReader(Connection& c, const std::string& columns, const std::string& from,
@@ -32,7 +32,7 @@ public:
     // table leaves its row of NULLs.
     void read(const std::int64_t* rowids, int count, std::vector<std::vector<Value>>& rows);
 
-private:
+  private:
     Statement mRead;
     int mBatch;
     std::unordered_map<std::int64_t, int> mSlot;

@@ -42,9 +42,10 @@ void Exec(sqlite3* db, const std::string& sql) {
     char* err = nullptr;
     if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
         const int code = sqlite3_extended_errcode(db) & 0xFF;
-        std::string text = code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_FULL || !err
-                               ? FailureText(db)
-                               : std::string(err);
+        std::string text =
+            code == SQLITE_BUSY || code == SQLITE_LOCKED || code == SQLITE_FULL || !err
+                ? FailureText(db)
+                : std::string(err);
         sqlite3_free(err);
         throw Error(text);
     }
@@ -152,7 +153,8 @@ int AlterAdd(Connection& c, Tokens& t) {
         defs.push_back(ColumnDef(t, b, e));
     }
     for (const auto& def : defs)
-        Exec(ConnectionInternals::handle(c), "ALTER TABLE " + jet::QuoteName(table) + " ADD COLUMN " + def);
+        Exec(ConnectionInternals::handle(c),
+             "ALTER TABLE " + jet::QuoteName(table) + " ADD COLUMN " + def);
     return 0;
 }
 
@@ -207,8 +209,7 @@ int Dispatch(Connection& c, Tokens& t, const Params& params) {
         if (into != npos && (from == npos || into < from))
             return MakeTable(c, t, into, params);
     }
-    if (t.size() > 3 && t[0].is("INSERT") && t[1].is("INTO") && t[2].isName() &&
-        t[3].is("SELECT"))
+    if (t.size() > 3 && t[0].is("INSERT") && t[1].is("INTO") && t[2].isName() && t[3].is("SELECT"))
         return InsertByName(c, t, params);
     if (t.size() > 4 && t[0].is("ALTER") && t[1].is("TABLE") && t[2].isName() && t[3].is("ADD"))
         return AlterAdd(c, t);
@@ -246,15 +247,16 @@ namespace {
 // Turns every `name IN "folder" "dbase 5.0;"` of a statement into a
 // temporary virtual table over the dBase file, dropped again afterwards.
 class ExternalScope {
-public:
+  public:
     ExternalScope(Connection& c, Tokens& t) : mConnection(c) {
         auto found = jet::FindExternals(t);
         for (auto it = found.rbegin(); it != found.rend(); ++it) {
             auto file = Dbf::FindTable(it->folder, it->table);
             std::string name = c.nextExternalName();
             ConnectionInternals::Trusted trusted(c);
-            Exec(ConnectionInternals::handle(c), "CREATE VIRTUAL TABLE temp." + jet::QuoteName(name) +
-                                 " USING dbf(" + jet::QuoteString(file.string()) + ")");
+            Exec(ConnectionInternals::handle(c), "CREATE VIRTUAL TABLE temp." +
+                                                     jet::QuoteName(name) + " USING dbf(" +
+                                                     jet::QuoteString(file.string()) + ")");
             mNames.push_back(name);
             std::string space = t[it->begin].space;
             Tokens repl = {Token{Token::Word, "temp", space}, Token{Token::Punct, ".", ""},
@@ -268,14 +270,14 @@ public:
     ~ExternalScope() {
         ConnectionInternals::Trusted trusted(mConnection);
         for (const auto& name : mNames)
-            sqlite3_exec(ConnectionInternals::handle(mConnection), ("DROP TABLE IF EXISTS temp." +
-                                                jet::QuoteName(name)).c_str(),
-                         nullptr, nullptr, nullptr);
+            sqlite3_exec(ConnectionInternals::handle(mConnection),
+                         ("DROP TABLE IF EXISTS temp." + jet::QuoteName(name)).c_str(), nullptr,
+                         nullptr, nullptr);
     }
     ExternalScope(const ExternalScope&) = delete;
     ExternalScope& operator=(const ExternalScope&) = delete;
 
-private:
+  private:
     Connection& mConnection;
     std::vector<std::string> mNames;
 };
@@ -284,12 +286,14 @@ private:
 
 Connection::Connection() = default;
 
-Connection::~Connection() { close(); }
+Connection::~Connection() {
+    close();
+}
 
 void Connection::CreateDatabase(const std::filesystem::path& file) {
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     std::string err;
     if (rc == SQLITE_OK) {
         sqlite3_busy_timeout(db, kBusyWaitMs); // another program may be creating it too
@@ -457,7 +461,9 @@ std::string Connection::TranslateQuery(std::string_view jetSql) {
     return jet::Render(t);
 }
 
-int Connection::columnLimit() const { return sqlite3_limit(handle(), SQLITE_LIMIT_COLUMN, -1); }
+int Connection::columnLimit() const {
+    return sqlite3_limit(handle(), SQLITE_LIMIT_COLUMN, -1);
+}
 
 std::vector<std::string> Connection::tables() const {
     Statement st(handle(), "SELECT name FROM sqlite_schema WHERE type IN ('table','view') "
@@ -496,7 +502,9 @@ int Connection::WaitWhileBusy(void* self, int tries) {
     return 1;
 }
 
-void Connection::setBusyNotice(std::function<void()> notice) { mBusyNotice = std::move(notice); }
+void Connection::setBusyNotice(std::function<void()> notice) {
+    mBusyNotice = std::move(notice);
+}
 
 void Connection::setTick(std::function<void()> tick) {
     mTick = std::move(tick);
@@ -514,11 +522,21 @@ void Connection::setTick(std::function<void()> tick) {
         sqlite3_progress_handler(mDb, 0, nullptr, nullptr);
 }
 
-void Connection::begin() { Exec(handle(), "BEGIN"); }
-void Connection::beginImmediate() { Exec(handle(), "BEGIN IMMEDIATE"); }
-void Connection::commit() { Exec(handle(), "COMMIT"); }
-void Connection::rollback() { Exec(handle(), "ROLLBACK"); }
-bool Connection::inTransaction() const { return mDb && !sqlite3_get_autocommit(mDb); }
+void Connection::begin() {
+    Exec(handle(), "BEGIN");
+}
+void Connection::beginImmediate() {
+    Exec(handle(), "BEGIN IMMEDIATE");
+}
+void Connection::commit() {
+    Exec(handle(), "COMMIT");
+}
+void Connection::rollback() {
+    Exec(handle(), "ROLLBACK");
+}
+bool Connection::inTransaction() const {
+    return mDb && !sqlite3_get_autocommit(mDb);
+}
 
 namespace {
 
@@ -579,35 +597,51 @@ void Transaction::rollback() {
     }
 }
 
-Statement Connection::prepare(std::string_view sqliteSql) const { return Statement(handle(), sqliteSql); }
+Statement Connection::prepare(std::string_view sqliteSql) const {
+    return Statement(handle(), sqliteSql);
+}
 
-int Connection::LibraryVersion() { return sqlite3_libversion_number(); }
-
-} // namespace db
-
-namespace db {
-
-std::int64_t Connection::lastInsertRowid() const { return sqlite3_last_insert_rowid(handle()); }
+int Connection::LibraryVersion() {
+    return sqlite3_libversion_number();
+}
 
 } // namespace db
 
 namespace db {
 
-int Connection::Authorize(void* self, int action, const char*, const char* b, const char*, const char*) {
+std::int64_t Connection::lastInsertRowid() const {
+    return sqlite3_last_insert_rowid(handle());
+}
+
+} // namespace db
+
+namespace db {
+
+int Connection::Authorize(void* self, int action, const char*, const char* b, const char*,
+                          const char*) {
     auto* c = static_cast<Connection*>(self);
     if (c->mUserStatements == 0 || c->mTrusted > 0)
         return SQLITE_OK;
     const char* refused = nullptr;
     switch (action) {
-    case SQLITE_ATTACH: refused = "ATTACH"; break;
-    case SQLITE_DETACH: refused = "DETACH"; break;
-    case SQLITE_CREATE_VTABLE: refused = "CREATE VIRTUAL TABLE"; break;
-    case SQLITE_DROP_VTABLE: refused = "DROP VIRTUAL TABLE"; break;
+    case SQLITE_ATTACH:
+        refused = "ATTACH";
+        break;
+    case SQLITE_DETACH:
+        refused = "DETACH";
+        break;
+    case SQLITE_CREATE_VTABLE:
+        refused = "CREATE VIRTUAL TABLE";
+        break;
+    case SQLITE_DROP_VTABLE:
+        refused = "DROP VIRTUAL TABLE";
+        break;
     case SQLITE_FUNCTION:
         if (b && text::EqualNoCase(b, "load_extension"))
             refused = "load_extension";
         break;
-    default: break;
+    default:
+        break;
     }
     if (!refused)
         return SQLITE_OK;

@@ -38,7 +38,7 @@ struct ResultSet {
 // Owned by the Workspace; every Query on it must be closed or destroyed
 // before it is. All member functions are to be called from one thread.
 class Connection {
-public:
+  public:
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
@@ -119,7 +119,7 @@ public:
     // The rowid of the last row an INSERT on this connection added.
     [[nodiscard]] std::int64_t lastInsertRowid() const;
 
-private:
+  private:
     // The raw handle stays inside the database layer: the dataset and the
     // statement helpers of Connection.cpp reach it, nothing above does.
     [[nodiscard]] sqlite3* handle() const;
@@ -148,13 +148,13 @@ private:
 // loading extensions are refused; reading a .dbf the Jet way
 // (`FROM name IN "folder" "dbase 5.0;"`) keeps working.
 class UserStatements {
-public:
+  public:
     explicit UserStatements(Connection& c);
     ~UserStatements();
     UserStatements(const UserStatements&) = delete;
     UserStatements& operator=(const UserStatements&) = delete;
 
-private:
+  private:
     Connection& mConnection;
 };
 
@@ -172,7 +172,7 @@ void CheckUserStatement(std::string_view jetSql);
 // back before the error goes on. Inside a transaction that is already open
 // it does nothing: the outer one decides.
 class Transaction {
-public:
+  public:
     // Immediate takes the write lock at once (waiting for another program),
     // so that a read followed by writes cannot fail half-way; it rolls back
     // on error like RollbackOnError.
@@ -184,7 +184,7 @@ public:
     void commit();
     void rollback();
 
-private:
+  private:
     Connection& mConnection;
     Mode mMode;
     bool mActive = false;

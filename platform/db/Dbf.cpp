@@ -17,22 +17,39 @@ namespace {
 std::uint32_t Le32(const unsigned char* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t Le16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
 bool KnownVersion(unsigned char v) {
     switch (v) {
-    case 0x02: case 0x03: case 0x30: case 0x31: case 0x32: case 0x43: case 0x63:
-    case 0x83: case 0x8B: case 0xCB: case 0xE5: case 0xF5: case 0xFB:
+    case 0x02:
+    case 0x03:
+    case 0x30:
+    case 0x31:
+    case 0x32:
+    case 0x43:
+    case 0x63:
+    case 0x83:
+    case 0x8B:
+    case 0xCB:
+    case 0xE5:
+    case 0xF5:
+    case 0xFB:
         return true;
     default:
         return false;
     }
 }
 
-bool VisualFoxPro(unsigned char v) { return v == 0x30 || v == 0x31 || v == 0x32; }
+bool VisualFoxPro(unsigned char v) {
+    return v == 0x30 || v == 0x31 || v == 0x32;
+}
 
 // FoxPro keeps memos in .fpt files, dBase in .dbt files.
-bool FoxProMemo(unsigned char v) { return VisualFoxPro(v) || v == 0xF5 || v == 0xE5; }
+bool FoxProMemo(unsigned char v) {
+    return VisualFoxPro(v) || v == 0xF5 || v == 0xE5;
+}
 
 DbfMemo::Layout MemoLayout(unsigned char v) {
     if (FoxProMemo(v))
@@ -59,23 +76,41 @@ struct Dbf::RawField {
 
 std::string DbfField::declaredType() const {
     switch (type) {
-    case 'C': case 'V': return "VARCHAR(" + std::to_string(length) + ")";
-    case 'N': return decimals == 0 && length <= 9 ? "INTEGER" : "DOUBLE";
-    case 'F': case 'B': return "DOUBLE";
-    case 'I': return "INTEGER";
-    case 'Y': return "CURRENCY";
-    case 'D': return "DATE";
-    case 'T': return "DATETIME";
-    case 'L': return "BIT";
+    case 'C':
+    case 'V':
+        return "VARCHAR(" + std::to_string(length) + ")";
+    case 'N':
+        return decimals == 0 && length <= 9 ? "INTEGER" : "DOUBLE";
+    case 'F':
+    case 'B':
+        return "DOUBLE";
+    case 'I':
+        return "INTEGER";
+    case 'Y':
+        return "CURRENCY";
+    case 'D':
+        return "DATE";
+    case 'T':
+        return "DATETIME";
+    case 'L':
+        return "BIT";
     // MEMO's synonym LONGTEXT, so that SQLite keeps memo values as text.
-    case 'M': return "LONGTEXT";
-    case 'Q': return "VARBINARY(" + std::to_string(length) + ")";
-    case 'G': case 'P': case 'W': return "LONGBINARY";
-    default: return "VARCHAR(" + std::to_string(length) + ")";
+    case 'M':
+        return "LONGTEXT";
+    case 'Q':
+        return "VARBINARY(" + std::to_string(length) + ")";
+    case 'G':
+    case 'P':
+    case 'W':
+        return "LONGBINARY";
+    default:
+        return "VARCHAR(" + std::to_string(length) + ")";
     }
 }
 
-bool DbfField::isBinary() const { return type == 'G' || type == 'P' || type == 'W' || type == 'Q'; }
+bool DbfField::isBinary() const {
+    return type == 'G' || type == 'P' || type == 'W' || type == 'Q';
+}
 
 bool DbfField::inMemoFile() const {
     return type == 'M' || type == 'G' || type == 'P' || type == 'W';
@@ -108,8 +143,8 @@ Dbf::Dbf(std::unique_ptr<DbfSource> source, std::string displayName, DbfOptions 
     : mSource(std::move(source)), mName(std::move(displayName)), mOptions(options) {
     parseHeader();
     if (memo)
-        mMemo = std::make_unique<DbfMemo>(std::move(memo), mName + " 的备注文件",
-                                          MemoLayout(mVersion));
+        mMemo =
+            std::make_unique<DbfMemo>(std::move(memo), mName + " 的备注文件", MemoLayout(mVersion));
 }
 
 Dbf::~Dbf() = default;
@@ -133,7 +168,7 @@ void Dbf::parseHeader() {
     mHeaderLength = Le16(h + 8);
     mRecordLength = Le16(h + 10);
     mHeaderCodePage = CodePageOfDriver(h[29]);
-    mCodePage = mOptions.codePage > 0   ? mOptions.codePage
+    mCodePage = mOptions.codePage > 0 ? mOptions.codePage
                 : mHeaderCodePage > 0 ? mHeaderCodePage
                                       : text::kChineseCodePage;
     if (!text::CodePageSupported(mCodePage))
@@ -177,7 +212,8 @@ std::vector<Dbf::RawField> Dbf::readDescriptors(const std::string& header) {
         pos += 32;
     }
     if (pos >= header.size())
-        damaged(pos >= mSource->size() ? "字段描述超出文件末尾" : "字段描述没有结束符 (0x0D 或 0x0A)");
+        damaged(pos >= mSource->size() ? "字段描述超出文件末尾"
+                                       : "字段描述没有结束符 (0x0D 或 0x0A)");
     if (raw.empty())
         damaged("没有字段");
     return raw;

@@ -28,9 +28,9 @@ struct DbfField {
     char type = 'C';        // C N F I B Y D T L M V Q G P W, or another letter read as text
     int length = 0;         // bytes in the record; a C field may hold more than 255
     int decimals = 0;
-    int offset = 0;         // within the record, after the deletion flag
-    int nullBit = -1;       // Visual FoxPro: bit of _NullFlags set when the value is null
-    int lengthBit = -1;     // V, Q: bit set when the value is shorter than the field
+    int offset = 0;     // within the record, after the deletion flag
+    int nullBit = -1;   // Visual FoxPro: bit of _NullFlags set when the value is null
+    int lengthBit = -1; // V, Q: bit set when the value is shorter than the field
 
     // The column type the field gets in the scratch database.
     [[nodiscard]] std::string declaredType() const;
@@ -47,7 +47,7 @@ struct DbfOptions {
 };
 
 class Dbf {
-public:
+  public:
     // folder/tableName.dbf, the name compared without regard to case and cut
     // nowhere (the table 期中.2024 is the file 期中.2024.dbf). Throws a
     // db::Error naming the folder or the file when there is none.
@@ -96,7 +96,7 @@ public:
     // "CREATE TABLE name (...)" with the fields' declared types.
     [[nodiscard]] std::string createTableSql(const std::string& quotedName) const;
 
-private:
+  private:
     struct RawField;
     void parseHeader();
     [[nodiscard]] std::vector<RawField> readDescriptors(const std::string& header);

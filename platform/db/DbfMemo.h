@@ -12,7 +12,7 @@ namespace db {
 // text and the bytes that memo, general, picture and blob fields point to by
 // block number. Owns its source.
 class DbfMemo {
-public:
+  public:
     enum class Layout {
         DBase3, // blocks of 512 bytes, text up to the 0x1A end mark
         DBase4, // block size in the header, blocks that state their length
@@ -26,7 +26,7 @@ public:
     [[nodiscard]] std::string read(std::uint64_t block) const;
     [[nodiscard]] const std::string& name() const { return mName; }
 
-private:
+  private:
     [[noreturn]] void damaged(std::uint64_t block, const std::string& what) const;
     [[nodiscard]] std::string readToEndMark(std::uint64_t at) const;
 

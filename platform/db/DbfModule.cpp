@@ -53,9 +53,9 @@ int Connect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_v
         vt->dbf = std::make_unique<Dbf>(std::filesystem::path(Unquote(argv[3])), options);
         const int limit = sqlite3_limit(db, SQLITE_LIMIT_COLUMN, -1);
         if (vt->dbf->fields().size() > static_cast<std::size_t>(limit)) {
-            *err = sqlite3_mprintf("数据表 %s 有 %d 个字段，多于数据库一张表最多能有的 %d 列，不能读取",
-                                   vt->dbf->displayName().c_str(),
-                                   static_cast<int>(vt->dbf->fields().size()), limit);
+            *err = sqlite3_mprintf(
+                "数据表 %s 有 %d 个字段，多于数据库一张表最多能有的 %d 列，不能读取",
+                vt->dbf->displayName().c_str(), static_cast<int>(vt->dbf->fields().size()), limit);
             return SQLITE_ERROR;
         }
         std::string schema = vt->dbf->createTableSql("x");

@@ -10,11 +10,11 @@ namespace db {
 // What reading one dBase table noticed that the user should hear about,
 // besides its rows: filled by the reader, shown by the front end.
 struct DbfReadReport {
-    std::string file;                // the table file's path; the notes name it without its folder
-    int codePage = 936;              // the code page its text was decoded with
-    int headerCodePage = 0;          // the one its header names; 0: none it knows
+    std::string file;                 // the table file's path; the notes name it without its folder
+    int codePage = 936;               // the code page its text was decoded with
+    int headerCodePage = 0;           // the one its header names; 0: none it knows
     bool codePageFromSetting = false; // codePage is the connection's setting
-    bool nonAsciiText = false;       // a field name or a text value was not plain ASCII
+    bool nonAsciiText = false;        // a field name or a text value was not plain ASCII
     std::vector<std::pair<std::string, std::string>> renamedFields; // header name, column name
     std::uint64_t unreadableValues = 0; // values read as NULL because they are no value
     std::uint64_t leftoverBytes = 0;    // bytes after the records the header states
@@ -30,7 +30,7 @@ struct DbfReadReport {
 // opening's structure copy and then its import, gives one report), and the
 // code page that overrides the tables' headers.
 class DbfReads {
-public:
+  public:
     // 0 lets each table's header decide.
     void setCodePage(int codePage) { mCodePage = codePage; }
     [[nodiscard]] int codePage() const { return mCodePage; }
@@ -38,7 +38,7 @@ public:
     void record(const DbfReadReport& report);
     [[nodiscard]] std::vector<DbfReadReport> take();
 
-private:
+  private:
     int mCodePage = 0;
     std::vector<DbfReadReport> mReports;
 };

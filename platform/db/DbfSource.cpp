@@ -13,7 +13,7 @@ namespace db {
 namespace {
 
 class FileSource : public DbfSource {
-public:
+  public:
     FileSource(int fd, std::uint64_t size, std::string name)
         : mFd(fd), mSize(size), mName(std::move(name)) {}
     ~FileSource() override { ::close(mFd); }
@@ -35,14 +35,14 @@ public:
         }
     }
 
-private:
+  private:
     int mFd;
     std::uint64_t mSize;
     std::string mName;
 };
 
 class BytesSource : public DbfSource {
-public:
+  public:
     explicit BytesSource(std::string bytes) : mBytes(std::move(bytes)) {}
     std::uint64_t size() const override { return mBytes.size(); }
     void read(std::uint64_t offset, void* buffer, std::size_t n) const override {
@@ -51,7 +51,7 @@ public:
         std::memcpy(buffer, mBytes.data() + offset, n);
     }
 
-private:
+  private:
     std::string mBytes;
 };
 

@@ -11,7 +11,7 @@ namespace db {
 
 // The bytes of a file, or of memory (tests, fuzzing).
 class DbfSource {
-public:
+  public:
     virtual ~DbfSource() = default;
     [[nodiscard]] virtual std::uint64_t size() const = 0;
     // Reads exactly n bytes at offset; throws db::Error when it cannot.

@@ -9,7 +9,7 @@ namespace db {
 // rejects, a damaged dBase file, a dataset used in the wrong state. The text
 // is what the user sees in the error box.
 class Error : public std::runtime_error {
-public:
+  public:
     explicit Error(const std::string& text) : std::runtime_error(text) {}
 };
 

@@ -63,8 +63,8 @@ void Mid(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         return;
     }
     std::size_t b = ByteOffset(s, start - 1);
-    std::size_t e = argc > 2 ? ByteOffset(s, start - 1 + std::max(0, sqlite3_value_int(argv[2])))
-                             : s.size();
+    std::size_t e =
+        argc > 2 ? ByteOffset(s, start - 1 + std::max(0, sqlite3_value_int(argv[2]))) : s.size();
     ResultText(ctx, s.substr(b, e - b));
 }
 
@@ -97,8 +97,12 @@ void Case(sqlite3_context* ctx, int argc, sqlite3_value** argv, bool upper) {
     ResultText(ctx, s);
 }
 
-void Ucase(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Case(ctx, argc, argv, true); }
-void Lcase(sqlite3_context* ctx, int argc, sqlite3_value** argv) { Case(ctx, argc, argv, false); }
+void Ucase(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    Case(ctx, argc, argv, true);
+}
+void Lcase(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    Case(ctx, argc, argv, false);
+}
 
 // VAL reads the leading number of a text, blanks ignored; 0 when there is none.
 void Val(sqlite3_context* ctx, int, sqlite3_value** argv) {

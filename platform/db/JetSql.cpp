@@ -9,8 +9,12 @@ namespace {
 bool IdStart(unsigned char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
 }
-bool IdChar(unsigned char c) { return IdStart(c) || (c >= '0' && c <= '9') || c == '$'; }
-bool Digit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IdChar(unsigned char c) {
+    return IdStart(c) || (c >= '0' && c <= '9') || c == '$';
+}
+bool Digit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool IsAggregate(const Token& t) {
     for (auto name : {"COUNT", "SUM", "AVG", "MIN", "MAX", "FIRST", "LAST", "STDEV", "VAR",
@@ -31,7 +35,7 @@ namespace {
 // Reads a statement left to right into tokens, one kind of token per step;
 // the blanks before a token travel with it.
 class Tokenizer {
-public:
+  public:
     explicit Tokenizer(std::string_view s) : s(s), n(s.size()) {}
 
     Tokens run() {
@@ -45,7 +49,7 @@ public:
         return std::move(out);
     }
 
-private:
+  private:
     [[nodiscard]] unsigned char at(std::size_t k) const { return static_cast<unsigned char>(s[k]); }
 
     void push(Token::Kind k, std::string text) {
@@ -98,7 +102,8 @@ private:
         if (c != '#')
             return false;
         std::size_t close = s.find('#', i + 1);
-        if (close == std::string_view::npos || close - i > 24 || close <= i + 1 || !Digit(at(i + 1)))
+        if (close == std::string_view::npos || close - i > 24 || close <= i + 1 ||
+            !Digit(at(i + 1)))
             return false;
         push(Token::String, std::string(s.substr(i + 1, close - i - 1)));
         i = close + 1;
@@ -112,7 +117,8 @@ private:
 
     // A number, or a name that starts with digits (9班, 2e班).
     bool number(unsigned char c) {
-        const bool afterName = !out.empty() && space.empty() && (out.back().isName() || out.back().isPunct(")"));
+        const bool afterName =
+            !out.empty() && space.empty() && (out.back().isName() || out.back().isPunct(")"));
         if (!(Digit(c) || (c == '.' && i + 1 < n && Digit(at(i + 1)) && !afterName)))
             return false;
         std::size_t j = skipWhile(i, Digit);
@@ -184,7 +190,9 @@ private:
 
 } // namespace
 
-Tokens Tokenize(std::string_view s) { return Tokenizer(s).run(); }
+Tokens Tokenize(std::string_view s) {
+    return Tokenizer(s).run();
+}
 
 // Jet's SELECT TOP n becomes LIMIT n; DELETE * FROM becomes DELETE FROM.
 void Normalize(Tokens& t) {
@@ -217,7 +225,9 @@ std::string QuoteName(std::string_view name) {
     return r + "\"";
 }
 
-std::string Bracket(std::string_view name) { return "[" + std::string(name) + "]"; }
+std::string Bracket(std::string_view name) {
+    return "[" + std::string(name) + "]";
+}
 
 std::string QuoteString(std::string_view s) {
     std::string r = "'";
@@ -267,11 +277,10 @@ std::string Render(const Tokens& t, std::size_t begin, std::size_t end) {
 std::vector<External> FindExternals(const Tokens& t) {
     std::vector<External> found;
     for (std::size_t i = 0; i + 3 < t.size(); ++i) {
-        bool afterFrom = i > 0 && (t[i - 1].is("FROM") || t[i - 1].is("JOIN") ||
-                                   t[i - 1].isPunct(","));
+        bool afterFrom =
+            i > 0 && (t[i - 1].is("FROM") || t[i - 1].is("JOIN") || t[i - 1].isPunct(","));
         if (afterFrom && t[i].isName() && t[i + 1].is("IN") && t[i + 2].kind == Token::String &&
-            t[i + 3].kind == Token::String &&
-            text::Lower(t[i + 3].text).rfind("dbase", 0) == 0) {
+            t[i + 3].kind == Token::String && text::Lower(t[i + 3].text).rfind("dbase", 0) == 0) {
             found.push_back(External{i, i + 4, t[i].text, t[i + 2].text});
             i += 3;
         }
@@ -328,9 +337,9 @@ std::optional<SimpleSelect> AsSimpleSelect(const Tokens& t) {
         if (k.isPunct(";") && i + 1 != t.size())
             return std::nullopt;
         if (k.kind == Token::Word && depth == 0 &&
-            (k.is("DISTINCT") || k.is("TOP") || k.is("INTO") || k.is("GROUP") ||
-             k.is("HAVING") || k.is("UNION") || k.is("JOIN") || k.is("LIMIT") ||
-             k.is("EXCEPT") || k.is("INTERSECT") || k.is("DISTINCTROW")))
+            (k.is("DISTINCT") || k.is("TOP") || k.is("INTO") || k.is("GROUP") || k.is("HAVING") ||
+             k.is("UNION") || k.is("JOIN") || k.is("LIMIT") || k.is("EXCEPT") ||
+             k.is("INTERSECT") || k.is("DISTINCTROW")))
             return std::nullopt;
         if (i < from && IsAggregate(k) && i + 1 < t.size() && t[i + 1].isPunct("("))
             return std::nullopt;

@@ -23,7 +23,9 @@ void PackReals(sqlite3_context* context, int argc, sqlite3_value** argv) {
     for (int i = 0; i < count; ++i) {
         std::uint32_t bits = 0;
         switch (sqlite3_value_type(argv[i])) {
-        case SQLITE_NULL: bits = kNullBits; break;
+        case SQLITE_NULL:
+            bits = kNullBits;
+            break;
         case SQLITE_INTEGER: {
             const auto f = static_cast<float>(sqlite3_value_int64(argv[i]));
             std::memcpy(&bits, &f, sizeof bits);
@@ -34,18 +36,22 @@ void PackReals(sqlite3_context* context, int argc, sqlite3_value** argv) {
             std::memcpy(&bits, &f, sizeof bits);
             break;
         }
-        default: bits = kNotNumberBits; break;
+        default:
+            bits = kNotNumberBits;
+            break;
         }
         packed[i] = bits;
     }
-    sqlite3_result_blob(context, packed, count * static_cast<int>(sizeof(std::uint32_t)), SQLITE_TRANSIENT);
+    sqlite3_result_blob(context, packed, count * static_cast<int>(sizeof(std::uint32_t)),
+                        SQLITE_TRANSIENT);
 }
 
 } // namespace
 
 void RegisterPackedReals(Connection& connection) {
-    if (sqlite3_create_function(connection.handle(), "quillory_reals", -1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                nullptr, PackReals, nullptr, nullptr) != SQLITE_OK)
+    if (sqlite3_create_function(connection.handle(), "quillory_reals", -1,
+                                SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, PackReals, nullptr,
+                                nullptr) != SQLITE_OK)
         throw Error(std::string("quillory_reals: ") + sqlite3_errmsg(connection.handle()));
 }
 
@@ -70,7 +76,8 @@ void ReadPackedReals(const Statement& statement, int first, std::span<std::optio
     std::size_t done = 0;
     for (int column = first; done < out.size(); ++column) {
         const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(st, column));
-        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(st, column)) / sizeof(std::uint32_t);
+        const auto size =
+            static_cast<std::size_t>(sqlite3_column_bytes(st, column)) / sizeof(std::uint32_t);
         const std::size_t count = std::min(size, out.size() - done);
         if (count == 0)
             throw Error("quillory_reals: a packed column holds no values");
@@ -79,9 +86,10 @@ void ReadPackedReals(const Statement& statement, int first, std::span<std::optio
             std::memcpy(&bits, bytes + i * sizeof bits, sizeof bits);
             float value = 0;
             std::memcpy(&value, &bits, sizeof value);
-            out[done + i] = bits == kNullBits        ? std::nullopt
-                            : bits == kNotNumberBits ? std::optional<float>(std::numeric_limits<float>::quiet_NaN())
-                                                     : std::optional<float>(value);
+            out[done + i] = bits == kNullBits ? std::nullopt
+                            : bits == kNotNumberBits
+                                ? std::optional<float>(std::numeric_limits<float>::quiet_NaN())
+                                : std::optional<float>(value);
         }
         done += count;
     }

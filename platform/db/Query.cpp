@@ -63,7 +63,9 @@ void Query::setSql(std::string_view text) {
     }
 }
 
-void Query::addSql(std::string_view line) { mSqlLines.emplace_back(line); }
+void Query::addSql(std::string_view line) {
+    mSqlLines.emplace_back(line);
+}
 
 std::string Query::sqlText() const {
     std::string s;
@@ -187,7 +189,9 @@ void Query::close() {
     notifyChanged();
 }
 
-int Query::execSql() { return mConnection.execute(sqlText(), mParams); }
+int Query::execSql() {
+    return mConnection.execute(sqlText(), mParams);
+}
 
 int Query::recordCount() const {
     if (mKeyset)
@@ -328,8 +332,7 @@ Value Query::value(int field) const {
 }
 
 Value Query::valueAt(int r, int field) const {
-    if ((mState == State::Edit && r == mRow) ||
-        (mState == State::Insert && r == recordCount()))
+    if ((mState == State::Edit && r == mRow) || (mState == State::Insert && r == recordCount()))
         return mBuffer.at(static_cast<std::size_t>(field));
     return row(r).at(static_cast<std::size_t>(field));
 }
@@ -393,14 +396,17 @@ void Query::post() {
         if (mState == State::Edit) {
             sql = "UPDATE " + table + " SET ";
             for (std::size_t i = 0; i < cols.size(); ++i)
-                sql += (i ? ", " : "") + jet::QuoteName(mFields[static_cast<std::size_t>(cols[i])].baseColumn) + " = ?";
+                sql += (i ? ", " : "") +
+                       jet::QuoteName(mFields[static_cast<std::size_t>(cols[i])].baseColumn) +
+                       " = ?";
             sql += " WHERE rowid = ?";
         } else if (cols.empty()) {
             sql = "INSERT INTO " + table + " DEFAULT VALUES";
         } else {
             std::string names;
             for (std::size_t i = 0; i < cols.size(); ++i)
-                names += (i ? ", " : "") + jet::QuoteName(mFields[static_cast<std::size_t>(cols[i])].baseColumn);
+                names += (i ? ", " : "") +
+                         jet::QuoteName(mFields[static_cast<std::size_t>(cols[i])].baseColumn);
             sql = "INSERT INTO " + table + " (" + names + ") VALUES (" +
                   Placeholders(static_cast<int>(cols.size())) + ")";
         }
@@ -479,9 +485,13 @@ void Query::enableControls() {
     }
 }
 
-void Query::addObserver(QueryObserver* o) { mObservers.push_back(o); }
+void Query::addObserver(QueryObserver* o) {
+    mObservers.push_back(o);
+}
 
-void Query::removeObserver(QueryObserver* o) { std::erase(mObservers, o); }
+void Query::removeObserver(QueryObserver* o) {
+    std::erase(mObservers, o);
+}
 
 void Query::notifyChanged() {
     if (mDisabled == 0)

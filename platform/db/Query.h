@@ -19,7 +19,7 @@ class Statement;
 // Nothing is told while the query's controls are disabled; enabling them
 // again tells datasetChanged().
 class QueryObserver {
-public:
+  public:
     virtual ~QueryObserver() = default;
     // Opened, closed, reopened, or controls enabled again: read everything anew.
     virtual void datasetChanged() = 0;
@@ -41,7 +41,7 @@ public:
 // after first(), eof() after next() on the last row or last(); an empty
 // result is both.
 class Query {
-public:
+  public:
     enum class State { Inactive, Browse, Edit, Insert };
     using Bookmark = int;
 
@@ -80,7 +80,9 @@ public:
     [[nodiscard]] int recNo() const { return mRow; }
 
     [[nodiscard]] int fieldCount() const { return static_cast<int>(mFields.size()); }
-    [[nodiscard]] const Field& field(int i) const { return mFields.at(static_cast<std::size_t>(i)); }
+    [[nodiscard]] const Field& field(int i) const {
+        return mFields.at(static_cast<std::size_t>(i));
+    }
     [[nodiscard]] int findField(std::string_view name) const;
     [[nodiscard]] bool hasField(std::string_view name) const { return findField(name) >= 0; }
     // The field's index; throws db::Error naming the missing field.
@@ -90,7 +92,9 @@ public:
     [[nodiscard]] Value value(int field) const;
     [[nodiscard]] Value value(std::string_view name) const { return value(fieldIndex(name)); }
     [[nodiscard]] std::string asText(std::string_view name) const { return ToText(value(name)); }
-    [[nodiscard]] std::int64_t asInteger(std::string_view name) const { return ToInteger(value(name)); }
+    [[nodiscard]] std::int64_t asInteger(std::string_view name) const {
+        return ToInteger(value(name));
+    }
     [[nodiscard]] double asFloat(std::string_view name) const { return ToFloat(value(name)); }
     [[nodiscard]] bool isNull(std::string_view name) const { return IsNull(value(name)); }
 
@@ -129,7 +133,7 @@ public:
     [[nodiscard]] static std::int64_t ToInteger(const Value& v);
     [[nodiscard]] static double ToFloat(const Value& v);
 
-private:
+  private:
     struct Keyset;
     [[nodiscard]] const std::vector<Value>& row(int r) const;
     void fetchWindow(int r) const;

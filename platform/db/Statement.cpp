@@ -20,7 +20,9 @@ Statement::Statement(sqlite3* db, std::string_view sql) : mDb(db) {
         throw Error("SQL 语句是空的。");
 }
 
-Statement::~Statement() { sqlite3_finalize(mStmt); }
+Statement::~Statement() {
+    sqlite3_finalize(mStmt);
+}
 
 Statement::Statement(Statement&& other) noexcept : mDb(other.mDb), mStmt(other.mStmt) {
     other.mStmt = nullptr;
@@ -47,7 +49,9 @@ bool Statement::step() {
     throw Error(text);
 }
 
-void Statement::reset() { sqlite3_reset(mStmt); }
+void Statement::reset() {
+    sqlite3_reset(mStmt);
+}
 
 void Statement::bind(int index, const Value& value) {
     int rc = SQLITE_OK;
@@ -59,8 +63,8 @@ void Statement::bind(int index, const Value& value) {
         rc = sqlite3_bind_double(mStmt, index, *d);
     else {
         const auto& s = std::get<std::string>(value);
-        rc = sqlite3_bind_text(mStmt, index, s.data(), static_cast<int>(s.size()),
-                               SQLITE_TRANSIENT);
+        rc =
+            sqlite3_bind_text(mStmt, index, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
     }
     if (rc != SQLITE_OK)
         throw Error(sqlite3_errmsg(mDb));
@@ -76,14 +80,18 @@ int Statement::parameterIndex(const std::string& name) const {
     return sqlite3_bind_parameter_index(mStmt, name.c_str());
 }
 
-int Statement::parameterCount() const { return sqlite3_bind_parameter_count(mStmt); }
+int Statement::parameterCount() const {
+    return sqlite3_bind_parameter_count(mStmt);
+}
 
 std::string Statement::parameterName(int index) const {
     const char* n = sqlite3_bind_parameter_name(mStmt, index);
     return n ? n : "";
 }
 
-int Statement::columnCount() const { return sqlite3_column_count(mStmt); }
+int Statement::columnCount() const {
+    return sqlite3_column_count(mStmt);
+}
 
 std::string Statement::columnName(int i) const {
     const char* n = sqlite3_column_name(mStmt, i);
@@ -111,8 +119,12 @@ Value Statement::column(int i) const {
     }
 }
 
-std::int64_t Statement::columnInt(int i) const { return sqlite3_column_int64(mStmt, i); }
+std::int64_t Statement::columnInt(int i) const {
+    return sqlite3_column_int64(mStmt, i);
+}
 
-bool Statement::readOnly() const { return sqlite3_stmt_readonly(mStmt) != 0; }
+bool Statement::readOnly() const {
+    return sqlite3_stmt_readonly(mStmt) != 0;
+}
 
 } // namespace db

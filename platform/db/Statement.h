@@ -13,7 +13,7 @@ namespace db {
 // A prepared SQLite statement that finalizes itself. The SQL is SQLite's own
 // dialect; Jet statements are translated before they get here.
 class Statement {
-public:
+  public:
     Statement(sqlite3* db, std::string_view sql);
     ~Statement();
     Statement(Statement&& other) noexcept;
@@ -38,7 +38,7 @@ public:
     [[nodiscard]] bool readOnly() const;
     [[nodiscard]] sqlite3_stmt* handle() const { return mStmt; }
 
-private:
+  private:
     sqlite3* mDb = nullptr;
     sqlite3_stmt* mStmt = nullptr;
 };

@@ -63,8 +63,9 @@ std::filesystem::path UserDataFolder(const std::string& dataHome, const std::str
     return base / "quillory";
 }
 
-std::filesystem::path ChooseProgramFolder(const FolderCandidates& c,
-                                          const std::function<bool(const std::filesystem::path&)>& writable) {
+std::filesystem::path
+ChooseProgramFolder(const FolderCandidates& c,
+                    const std::function<bool(const std::filesystem::path&)>& writable) {
     std::filesystem::path folder = c.given;
     if (folder.empty() && !c.environment.empty())
         folder = std::filesystem::absolute(c.environment).lexically_normal();
@@ -76,8 +77,9 @@ std::filesystem::path ChooseProgramFolder(const FolderCandidates& c,
     return s;
 }
 
-std::filesystem::path UseProgramFolder(const FolderCandidates& c,
-                                       const std::function<bool(const std::filesystem::path&)>& writable) {
+std::filesystem::path
+UseProgramFolder(const FolderCandidates& c,
+                 const std::function<bool(const std::filesystem::path&)>& writable) {
     std::filesystem::path folder = ChooseProgramFolder(c, writable);
     if (c.given.empty() && c.environment.empty() && folder != c.executable) {
         std::error_code ec;
@@ -86,7 +88,9 @@ std::filesystem::path UseProgramFolder(const FolderCandidates& c,
     return folder;
 }
 
-std::filesystem::path ProgramFolder() { return UseProgramFolder(CurrentCandidates()); }
+std::filesystem::path ProgramFolder() {
+    return UseProgramFolder(CurrentCandidates());
+}
 
 std::string GetTempFolder() {
     std::string folder = "/tmp";
@@ -213,15 +217,13 @@ void RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
     }
 }
 
-std::filesystem::path FindFileNoCase(const std::filesystem::path& folder,
-                                     const std::string& name) {
+std::filesystem::path FindFileNoCase(const std::filesystem::path& folder, const std::string& name) {
     std::error_code ec;
     auto exact = folder / name;
     if (std::filesystem::is_regular_file(exact, ec))
         return exact;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        if (text::EqualNoCase(entry.path().filename().string(), name) &&
-            entry.is_regular_file(ec))
+        if (text::EqualNoCase(entry.path().filename().string(), name) && entry.is_regular_file(ec))
             return entry.path();
     }
     return {};

@@ -34,9 +34,9 @@ struct FolderCandidates {
 // The program folder the candidates give, absolute, without a trailing
 // delimiter, not created: --home, QUILLORY_HOME, the executable's folder when
 // `writable` says so, else the per-user data folder.
-[[nodiscard]] std::filesystem::path ChooseProgramFolder(
-    const FolderCandidates& candidates,
-    const std::function<bool(const std::filesystem::path&)>& writable = CanWriteTo);
+[[nodiscard]] std::filesystem::path
+ChooseProgramFolder(const FolderCandidates& candidates,
+                    const std::function<bool(const std::filesystem::path&)>& writable = CanWriteTo);
 
 // Sets the program folder for the rest of the run (the --home option); an
 // empty path goes back to QUILLORY_HOME or the executable's folder.
@@ -44,9 +44,9 @@ void SetProgramFolder(const std::filesystem::path& folder);
 
 // The folder ChooseProgramFolder gives, the per-user data folder created
 // when it is the one chosen.
-[[nodiscard]] std::filesystem::path UseProgramFolder(
-    const FolderCandidates& candidates,
-    const std::function<bool(const std::filesystem::path&)>& writable = CanWriteTo);
+[[nodiscard]] std::filesystem::path
+UseProgramFolder(const FolderCandidates& candidates,
+                 const std::function<bool(const std::filesystem::path&)>& writable = CanWriteTo);
 
 // The program folder of this process (UseProgramFolder of CurrentCandidates).
 [[nodiscard]] std::filesystem::path ProgramFolder();

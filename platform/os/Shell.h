@@ -8,24 +8,24 @@
 namespace os {
 
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
     virtual void open(const std::string& target) = 0;
 };
 
 // Remembers every target; used by tests.
 class RecordingShell : public Shell {
-public:
+  public:
     void open(const std::string& target) override { mOpened.push_back(target); }
     [[nodiscard]] const std::vector<std::string>& opened() const { return mOpened; }
 
-private:
+  private:
     std::vector<std::string> mOpened;
 };
 
 // Prints "wrote PATH" on standard output; used by quillory-cli.
 class PrintingShell : public Shell {
-public:
+  public:
     void open(const std::string& target) override;
 };
 

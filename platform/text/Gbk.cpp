@@ -26,7 +26,7 @@ std::size_t Utf8Length(const char* p, std::size_t left) {
 
 // One iconv descriptor; iconv_t is not reentrant, so each thread keeps its own.
 class Iconv {
-public:
+  public:
     Iconv(const char* to, const char* from) : mCd(iconv_open(to, from)) {
         if (mCd == reinterpret_cast<iconv_t>(-1))
             throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
@@ -68,16 +68,16 @@ public:
         return true;
     }
 
-private:
+  private:
     iconv_t mCd;
 };
 
 // A conversion with a second code page for the characters the first cannot
 // convert, and a replacement for those neither can.
 class Converter {
-public:
-    Converter(const char* to, const char* from, const char* fallbackFrom,
-              const char* fallbackTo, bool fromUtf8, std::string_view replacement)
+  public:
+    Converter(const char* to, const char* from, const char* fallbackFrom, const char* fallbackTo,
+              bool fromUtf8, std::string_view replacement)
         : mMain(to, from), mFromUtf8(fromUtf8), mReplacement(replacement) {
         if (fallbackFrom)
             mFallback = std::make_unique<Iconv>(fallbackTo, fallbackFrom);
@@ -93,7 +93,7 @@ public:
         return out;
     }
 
-private:
+  private:
     // The character at src, which the main conversion refused: converted by
     // the fallback when it can, else replaced.
     void skipOne(char*& src, std::size_t& left, std::string& out) {
@@ -163,7 +163,9 @@ std::string ToGbk(std::string_view utf8) {
     return c.convert(utf8);
 }
 
-std::string FromGbk(std::string_view gbk) { return ToUtf8(gbk, kChineseCodePage); }
+std::string FromGbk(std::string_view gbk) {
+    return ToUtf8(gbk, kChineseCodePage);
+}
 
 std::string ToUtf8(std::string_view bytes, int codePage) {
     // Plain ASCII reads the same in every code page but the two of UTF-16.
@@ -208,7 +210,9 @@ std::size_t CharCount(std::string_view utf8) {
     return n;
 }
 
-bool HasDoubleByte(std::string_view utf8) { return !IsAscii(utf8); }
+bool HasDoubleByte(std::string_view utf8) {
+    return !IsAscii(utf8);
+}
 
 std::string Lower(std::string_view s) {
     std::string r(s);

@@ -4,12 +4,12 @@
 #include "platform/text/TemporaryName.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace text {
 namespace {
@@ -48,7 +48,9 @@ int WriteAll(int fd, std::string_view bytes) {
 
 } // namespace
 
-std::string GbkLines(const std::vector<std::string>& lines) { return EncodeLines(lines, Encoding::Gbk); }
+std::string GbkLines(const std::vector<std::string>& lines) {
+    return EncodeLines(lines, Encoding::Gbk);
+}
 
 void WriteWhole(const std::filesystem::path& file, std::string_view bytes) {
     CheckNameFits(file);
@@ -113,7 +115,8 @@ void SaveLines(const std::filesystem::path& file, const std::vector<std::string>
     WriteWhole(file, GbkLines(lines));
 }
 
-void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines, Encoding encoding) {
+void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines,
+               Encoding encoding) {
     WriteWhole(file, EncodeLines(lines, encoding));
 }
 

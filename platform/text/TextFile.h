@@ -27,7 +27,8 @@ void SaveLines(const std::filesystem::path& file, const std::vector<std::string>
 
 // Replaces the file (WriteWhole) with the lines in the encoding: a report
 // written whole, in the encoding the user chose.
-void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines, Encoding encoding);
+void SaveLines(const std::filesystem::path& file, const std::vector<std::string>& lines,
+               Encoding encoding);
 
 // Appends the lines as one entry (AppendWhole), always in GBK: a log that is
 // appended to never mixes encodings.

@@ -18,7 +18,7 @@ namespace roster::forms {
 // "导入" accepts it; Options() then says what to import.
 class TFormRosterImport : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFormRosterImport(QWidget* parent);
 
     // Reads the list (its first worksheet) and shows it. Throws roster::Error
@@ -40,7 +40,7 @@ public:
     QPushButton* btnImport;
     QPushButton* btnCancel;
 
-private:
+  private:
     void showRows();
     void sheetChosen();
 

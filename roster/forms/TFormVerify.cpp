@@ -20,8 +20,9 @@ constexpr std::size_t kMaxLines = 2000;
 // Adds a line of a kind unless the kind has its lines already; the first
 // line too many becomes a note of how many more the report holds.
 class Lines {
-public:
-    Lines(QTreeWidget* list, const char* kind, std::size_t total) : mList(list), mKind(kind), mTotal(total) {}
+  public:
+    Lines(QTreeWidget* list, const char* kind, std::size_t total)
+        : mList(list), mKind(kind), mTotal(total) {}
     [[nodiscard]] bool full() {
         if (mAdded < kMaxLines)
             return false;
@@ -35,7 +36,7 @@ public:
         ++mAdded;
     }
 
-private:
+  private:
     QTreeWidget* mList;
     const char* mKind;
     std::size_t mTotal;
@@ -48,13 +49,18 @@ constexpr int kRecordRole = Qt::UserRole;
 constexpr int kNumberRole = Qt::UserRole + 1;
 constexpr int kSuggestionRole = Qt::UserRole + 2; // on the suggestion items
 
-QString Q(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<int>(s.size())); }
+QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
 
 const char* MalformationText(Malformation why) {
     switch (why) {
-    case Malformation::Empty: return "考号为空";
-    case Malformation::Characters: return "考号含异常字符";
-    case Malformation::Length: return "考号长度与多数不同";
+    case Malformation::Empty:
+        return "考号为空";
+    case Malformation::Characters:
+        return "考号含异常字符";
+    case Malformation::Length:
+        return "考号长度与多数不同";
     }
     return "";
 }
@@ -63,8 +69,9 @@ const char* MalformationText(Malformation why) {
 QTreeWidgetItem* SheetLine(const TableCheck& check, const char* kind, std::uint32_t sheet,
                            const QString& note, const std::vector<Suggestion>& suggestions = {}) {
     const SheetList& sheets = check.sheets.sheets;
-    auto* line = new QTreeWidgetItem({kind, QString::number(sheets.record(sheet)), Q(sheets.id(sheet)),
-                                      Q(ScoreText(sheets.score(sheet))), note});
+    auto* line =
+        new QTreeWidgetItem({kind, QString::number(sheets.record(sheet)), Q(sheets.id(sheet)),
+                             Q(ScoreText(sheets.score(sheet))), note});
     line->setData(0, kRecordRole, sheets.record(sheet));
     line->setData(0, kNumberRole, Q(sheets.id(sheet)));
     QStringList texts, numbers;
@@ -89,7 +96,8 @@ void AddSheetProblems(QTreeWidget* list, const TableCheck& check) {
     for (const UnknownSheet& u : r.unknown)
         if (!unknown.full())
             unknown.add(SheetLine(check, "名单外", u.sheet,
-                                  u.suggestions.empty() ? "没有相近的考号" : "有相近的考号", u.suggestions));
+                                  u.suggestions.empty() ? "没有相近的考号" : "有相近的考号",
+                                  u.suggestions));
     Lines malformed(list, "考号异常", r.malformed.size());
     for (const MalformedSheet& m : r.malformed)
         if (!malformed.full())
@@ -103,9 +111,9 @@ void AddOtherProblems(QTreeWidget* list, const TableCheck& check) {
     for (const AbsentClass& c : r.absent)
         for (std::uint32_t student : c.students)
             if (!absent.full())
-                absent.add(new QTreeWidgetItem({"缺考", "", Q(check.roster->id(student)), "",
-                                                Q(ClassLabel(c.className)) + " " +
-                                                    Q(check.roster->name(student))}));
+                absent.add(new QTreeWidgetItem(
+                    {"缺考", "", Q(check.roster->id(student)), "",
+                     Q(ClassLabel(c.className)) + " " + Q(check.roster->name(student))}));
     std::size_t gapCount = 0;
     for (const ClassGaps& c : r.gaps)
         gapCount += c.gaps.size();
@@ -113,8 +121,9 @@ void AddOtherProblems(QTreeWidget* list, const TableCheck& check) {
     for (const ClassGaps& c : r.gaps)
         for (const NumberGap& g : c.gaps)
             if (!gaps.full())
-                gaps.add(new QTreeWidgetItem({"缺号", "", Q(g.first) + (g.count > 1 ? "-" + Q(g.last) : QString()),
-                                              "", Q(ClassLabel(c.className)) + QString(" 缺 %1 个").arg(g.count)}));
+                gaps.add(new QTreeWidgetItem(
+                    {"缺号", "", Q(g.first) + (g.count > 1 ? "-" + Q(g.last) : QString()), "",
+                     Q(ClassLabel(c.className)) + QString(" 缺 %1 个").arg(g.count)}));
 }
 
 } // namespace

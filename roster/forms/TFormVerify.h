@@ -22,7 +22,7 @@ namespace roster::forms {
 // window sets both, runs the commands and shows the check again.
 class TFormVerify : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFormVerify(QWidget* parent);
 
     // Shows a check's result; `canUndo` enables "撤销".
@@ -35,17 +35,17 @@ public:
     std::function<void(const Correction&)> correct;
     std::function<void()> undo;
 
-    QLabel* Label1;          // the counts
-    QTreeWidget* Problems;   // 问题, 第几条, 考号, 分数, 说明
-    QLabel* Label2;          // "建议:"
+    QLabel* Label1;        // the counts
+    QTreeWidget* Problems; // 问题, 第几条, 考号, 分数, 说明
+    QLabel* Label2;        // "建议:"
     QListWidget* Suggestions;
-    QLabel* Label3;          // "改为:"
+    QLabel* Label3; // "改为:"
     QLineEdit* EditNumber;
     QPushButton* btnCorrect;
     QPushButton* btnUndo;
     QPushButton* btnClose;
 
-private:
+  private:
     void problemChosen();
     void correctClicked();
 };

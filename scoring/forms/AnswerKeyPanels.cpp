@@ -167,8 +167,8 @@ bool AnswerKeyPanels::Edit4KeyPress(QKeyEvent* event) {
         return false; // keys without a character (arrows, Delete) are no key presses
     const QChar c = text.at(0);
     const ushort code = c.unicode();
-    if ((c >= '0' && c <= '9') || c == '.' || code == 8 || code == 3 || code == 22 ||
-        code == 24 || code == 26)
+    if ((c >= '0' && c <= '9') || c == '.' || code == 8 || code == 3 || code == 22 || code == 24 ||
+        code == 26)
         return false;
     QApplication::beep();
     return true;

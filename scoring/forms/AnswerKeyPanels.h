@@ -21,7 +21,7 @@ namespace scoring::forms {
 // the widget handed in; this object owns nothing else.
 class AnswerKeyPanels : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit AnswerKeyPanels(QWidget* parent);
 
     // Resets the panels for a newly opened table: the combo to "1" with its
@@ -77,10 +77,10 @@ public:
     QLabel* Label14;
     QLineEdit* Edit2;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void setSegment(int index, bool enabled);
 };
 

@@ -15,7 +15,9 @@ void SpinEdit::setRange(int minimum, int maximum) {
     mMax = maximum;
 }
 
-void SpinEdit::setMaxLength(int n) { lineEdit()->setMaxLength(n); }
+void SpinEdit::setMaxLength(int n) {
+    lineEdit()->setMaxLength(n);
+}
 
 int SpinEdit::value() const {
     bool ok = false;
@@ -23,11 +25,17 @@ int SpinEdit::value() const {
     return ok ? v : 0;
 }
 
-int SpinEdit::clamp(int v) const { return v < mMin ? mMin : v > mMax ? mMax : v; }
+int SpinEdit::clamp(int v) const {
+    return v < mMin ? mMin : v > mMax ? mMax : v;
+}
 
-void SpinEdit::setValue(int v) { lineEdit()->setText(QString::number(clamp(v))); }
+void SpinEdit::setValue(int v) {
+    lineEdit()->setText(QString::number(clamp(v)));
+}
 
-void SpinEdit::stepBy(int steps) { setValue(value() + steps); }
+void SpinEdit::stepBy(int steps) {
+    setValue(value() + steps);
+}
 
 QValidator::State SpinEdit::validate(QString& input, int&) const {
     for (QChar c : input)

@@ -11,7 +11,7 @@ namespace scoring::forms {
 // once is taken as typed.
 class SpinEdit : public QAbstractSpinBox {
     Q_OBJECT
-public:
+  public:
     explicit SpinEdit(QWidget* parent = nullptr);
 
     void setRange(int minimum, int maximum);
@@ -27,11 +27,11 @@ public:
     void stepBy(int steps) override;
     QValidator::State validate(QString& input, int& pos) const override;
 
-protected:
+  protected:
     StepEnabled stepEnabled() const override;
     void focusOutEvent(QFocusEvent* event) override;
 
-private:
+  private:
     [[nodiscard]] int clamp(int v) const;
     int mMin = 0;
     int mMax = 100;

@@ -14,8 +14,7 @@
 namespace stats::forms {
 namespace {
 
-template <typename T>
-T* Place(T* widget, const char* name, int x, int y, int w, int h) {
+template <typename T> T* Place(T* widget, const char* name, int x, int y, int w, int h) {
     widget->setObjectName(name);
     widget->setGeometry(x, y, w, h);
     return widget;
@@ -55,15 +54,15 @@ TFormTongji::TFormTongji(QWidget* parent) : QDialog(parent) {
     Label13->setWordWrap(true);
 
     GroupBox1 = Place(new QGroupBox("考号特征", this), "GroupBox1", 16, 48, 250, 132);
-    RadioButton3 = Place(new QRadioButton("有固定前缀(空表示没有)", GroupBox1), "RadioButton3",
-                         12, 20, 230, 20);
+    RadioButton3 = Place(new QRadioButton("有固定前缀(空表示没有)", GroupBox1), "RadioButton3", 12,
+                         20, 230, 20);
     RadioButton3->setChecked(true);
     Label8 = Text(GroupBox1, "Label8", "前缀字符:", 30, 48, 70);
     Edit1 = Place(new QLineEdit(GroupBox1), "Edit1", 100, 45, 130, 22);
     Edit1->setMaxLength(9);
     Edit1->setAttribute(Qt::WA_InputMethodEnabled, false);
-    RadioButton4 = Place(new QRadioButton("没有固定前缀", GroupBox1), "RadioButton4", 12, 74, 230,
-                         20);
+    RadioButton4 =
+        Place(new QRadioButton("没有固定前缀", GroupBox1), "RadioButton4", 12, 74, 230, 20);
     Label6 = Text(GroupBox1, "Label6", "班级编号起始位:", 30, 102, 96);
     SpinEdit20 = Number(GroupBox1, "SpinEdit20", 1, 130, 99);
     Label6->setEnabled(false);
@@ -99,7 +98,8 @@ TFormTongji::TFormTongji(QWidget* parent) : QDialog(parent) {
                               x, 18, 66, 22);
         ComboBoxes[i]->addItems({"地理", "历史", "政治", "生物", "化学", "物理", " "});
         ComboBoxes[i]->setCurrentIndex(-1);
-        sptZonghe[i] = Number(Panel1, ("sptZonghe" + std::to_string(i + 1)).c_str(), starts[i], x, 45);
+        sptZonghe[i] =
+            Number(Panel1, ("sptZonghe" + std::to_string(i + 1)).c_str(), starts[i], x, 45);
         sptZonghe[i]->resize(66, 22);
     }
 
@@ -252,8 +252,8 @@ void TFormTongji::CheckBox1Click() {
     if (!preset)
         return;
     for (int i = 0; i < 6; ++i) {
-        ComboBoxes[i]->setCurrentIndex(
-            ComboBoxes[i]->findText(QString::fromStdString(preset->names[static_cast<std::size_t>(i)])));
+        ComboBoxes[i]->setCurrentIndex(ComboBoxes[i]->findText(
+            QString::fromStdString(preset->names[static_cast<std::size_t>(i)])));
         sptZonghe[i]->setValue(preset->starts[static_cast<std::size_t>(i)]);
     }
 }

@@ -30,7 +30,7 @@ namespace stats::forms {
 // settings `suggest` finds in the exam numbers.
 class TFormTongji : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFormTongji(QWidget* parent);
 
     [[nodiscard]] ClassSettings Settings() const;
@@ -91,10 +91,10 @@ public:
     QLabel* LabelSplit;      // how the settings split the table
     QPushButton* BtnSuggest; // "采用建议"
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     QTimer* mSplitTimer; // a burst of changes (typing a number) reads the table once
 };
 

@@ -1,5 +1,5 @@
-#include "analysis/Analysis.h"
 #include "analysis/CompactSheets.h"
+#include "analysis/Analysis.h"
 #include "tests/analysis/MemorySheets.h"
 
 #include <gtest/gtest.h>
@@ -53,8 +53,9 @@ std::vector<Seen> Truncated(std::vector<Seen> sheets, std::size_t columns) {
 MemorySheets Varied() {
     MemorySheets m;
     m.add("1240", {1.0f, 0.0f, 2.0f, 0.7f});
-    m.add("8", {0.0f, std::nullopt, std::nullopt, std::nullopt});       // content stops early
-    m.add("12405xyz", {1.0f, 0.0f, 1.0f, std::numeric_limits<float>::quiet_NaN()}); // longer content
+    m.add("8", {0.0f, std::nullopt, std::nullopt, std::nullopt}); // content stops early
+    m.add("12405xyz",
+          {1.0f, 0.0f, 1.0f, std::numeric_limits<float>::quiet_NaN()}); // longer content
     m.add("", {std::nullopt, std::nullopt, std::nullopt, 3.0f});
     m.add("1240", {1.0f, 0.0f, 2.0f, 0.7f});
     return m;

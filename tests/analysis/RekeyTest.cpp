@@ -28,9 +28,9 @@
 
 namespace {
 
-using testsupport::TempHome;
 using testsupport::DumpDatabase;
 using testsupport::HomeFiles;
+using testsupport::TempHome;
 using testsupport::WithoutTimes;
 
 // Twelve single-choice questions in three segments (5 worth 1, 4 worth 2.5,
@@ -64,19 +64,22 @@ std::vector<std::pair<std::string, std::string>> Sheets(int n) {
     return testsupport::Shuffled(sheets);
 }
 
-std::vector<std::string> ScoreArgs(const std::string& home, const std::string& table, const std::string& key) {
+std::vector<std::string> ScoreArgs(const std::string& home, const std::string& table,
+                                   const std::string& key) {
     std::vector<std::string> args = {"--home", home, "--go-on", "score", table};
     for (const std::string& s : kSegments) {
         args.push_back("--segment");
         args.push_back(s);
     }
-    for (const char* a : {"--key", key.c_str(), "--multi", "3", "--full", "4", "--partial", "1.5", "--multi-key",
-                          "AB;ACD;B"})
+    for (const char* a : {"--key", key.c_str(), "--multi", "3", "--full", "4", "--partial", "1.5",
+                          "--multi-key", "AB;ACD;B"})
         args.push_back(a);
     return args;
 }
 
-std::string Tail(const std::string& bytes, std::size_t from) { return bytes.substr(from); }
+std::string Tail(const std::string& bytes, std::size_t from) {
+    return bytes.substr(from);
+}
 
 struct Case {
     char scoreType; // 'N' rounded to one decimal, 'I' truncated
@@ -113,29 +116,36 @@ TEST_P(RekeyMatchesFullRun, EveryRowFileAndRunSettingAreThoseOfAFullRun) {
     for (const std::string& h : {a, b})
         ASSERT_EQ(testsupport::RunCli(ScoreArgs(h, table(), kEarlierKey)).status, 0);
     ASSERT_EQ(testsupport::RunCli(ScoreArgs(a, table(), kKey)).status, 0);
-    const std::string rekeyedBefore = DumpDatabase(home / "rekeyed" / "data.mdb", {.only = {}, .lastRun = true});
-    const std::size_t historyA = testsupport::ReadBytes(home / "rekeyed" / "标准答案历史.log").size();
+    const std::string rekeyedBefore =
+        DumpDatabase(home / "rekeyed" / "data.mdb", {.only = {}, .lastRun = true});
+    const std::size_t historyA =
+        testsupport::ReadBytes(home / "rekeyed" / "标准答案历史.log").size();
     const std::size_t historyB = testsupport::ReadBytes(home / "full" / "标准答案历史.log").size();
 
-    const auto rekey = testsupport::RunCli({"--home", a, "rekey", table(), "--question",
-                                            std::to_string(c.question), "--key", std::string(1, c.key)});
+    const auto rekey =
+        testsupport::RunCli({"--home", a, "rekey", table(), "--question",
+                             std::to_string(c.question), "--key", std::string(1, c.key)});
     ASSERT_EQ(rekey.status, 0) << rekey.err;
     ASSERT_EQ(testsupport::RunCli(ScoreArgs(b, table(), corrected)).status, 0);
 
-    const std::string rekeyed = DumpDatabase(home / "rekeyed" / "data.mdb", {.only = {}, .lastRun = true});
+    const std::string rekeyed =
+        DumpDatabase(home / "rekeyed" / "data.mdb", {.only = {}, .lastRun = true});
     EXPECT_NE(rekeyed, rekeyedBefore) << "the correction changed no score";
     EXPECT_EQ(rekeyed, DumpDatabase(home / "full" / "data.mdb", {.only = {}, .lastRun = true}));
     EXPECT_EQ(testsupport::ReadBytes(home / "rekeyed" / "统计_exam.txt"),
               testsupport::ReadBytes(home / "full" / "统计_exam.txt"));
-    EXPECT_EQ(WithoutTimes(Tail(testsupport::ReadBytes(home / "rekeyed" / "标准答案历史.log"), historyA)),
-              WithoutTimes(Tail(testsupport::ReadBytes(home / "full" / "标准答案历史.log"), historyB)));
-    EXPECT_NE(rekey.out.find("wrote " + (home / "rekeyed" / "统计_exam.txt").string()), std::string::npos);
+    EXPECT_EQ(
+        WithoutTimes(Tail(testsupport::ReadBytes(home / "rekeyed" / "标准答案历史.log"), historyA)),
+        WithoutTimes(Tail(testsupport::ReadBytes(home / "full" / "标准答案历史.log"), historyB)));
+    EXPECT_NE(rekey.out.find("wrote " + (home / "rekeyed" / "统计_exam.txt").string()),
+              std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RekeyMatchesFullRun,
-                         ::testing::Values(Case{'N', 12, 'A'}, Case{'I', 12, 'D'}, Case{'N', 6, 'B'},
-                                           Case{'I', 3, 'A'}, Case{'N', 1, 'F'}, Case{'N', 12, 'A', true},
-                                           Case{'I', 6, 'B', true}, Case{'N', 2, 'C', true, 9001}));
+                         ::testing::Values(Case{'N', 12, 'A'}, Case{'I', 12, 'D'},
+                                           Case{'N', 6, 'B'}, Case{'I', 3, 'A'}, Case{'N', 1, 'F'},
+                                           Case{'N', 12, 'A', true}, Case{'I', 6, 'B', true},
+                                           Case{'N', 2, 'C', true, 9001}));
 
 // A scored table in a home of its own, with the state of the database and
 // the files to compare against.
@@ -145,8 +155,10 @@ class RekeyCliTest : public ::testing::Test {
 
     std::string homeDir() const { return (home / "home").string(); }
     std::string table() const { return (home / "exam.dbf").string(); }
-    testsupport::CliResult Rekey(const std::string& question, const std::string& key, bool preview = false) {
-        std::vector<std::string> args = {"--home", homeDir(), "rekey", table(), "--question", question, "--key", key};
+    testsupport::CliResult Rekey(const std::string& question, const std::string& key,
+                                 bool preview = false) {
+        std::vector<std::string> args = {"--home",     homeDir(), "rekey", table(),
+                                         "--question", question,  "--key", key};
         if (preview)
             args.push_back("--preview");
         return testsupport::RunCli(args);
@@ -165,9 +177,16 @@ class RekeyCliTest : public ::testing::Test {
 TEST_F(RekeyCliTest, EachRefusalExitsOneAndChangesNothing) {
     Score();
     const std::string before = State();
-    for (const auto& [question, key] : std::vector<std::pair<std::string, std::string>>{
-             {"0", "A"}, {"13", "A"}, {"-1", "B"}, {"2", "G"}, {"2", "a"}, {"2", "AB"}, {"2", "x"},
-             {"7", "A"}, {"10", "B"}}) {
+    for (const auto& [question, key] :
+         std::vector<std::pair<std::string, std::string>>{{"0", "A"},
+                                                          {"13", "A"},
+                                                          {"-1", "B"},
+                                                          {"2", "G"},
+                                                          {"2", "a"},
+                                                          {"2", "AB"},
+                                                          {"2", "x"},
+                                                          {"7", "A"},
+                                                          {"10", "B"}}) {
         for (bool preview : {false, true}) {
             const auto r = Rekey(question, key, preview);
             EXPECT_EQ(r.status, 1) << question << " " << key << " " << r.err;

@@ -308,7 +308,8 @@ TEST_F(TableAnalysisTest, TheFiguresAloneWriteNothingAndTheFilesFollowWhenAsked)
     EXPECT_EQ(JsonText(figures.analysis), JsonText(written.analysis));
     const std::filesystem::path elsewhere = home / "elsewhere";
     std::filesystem::create_directory(elsewhere);
-    const AnalysisFiles files = WriteAnalysisFiles(figures.analysis, elsewhere, text::Encoding::Gbk);
+    const AnalysisFiles files =
+        WriteAnalysisFiles(figures.analysis, elsewhere, text::Encoding::Gbk);
     EXPECT_EQ(files.report, elsewhere / "试卷分析_exam.txt");
     EXPECT_EQ(files.workbook, elsewhere / "试卷分析_exam.xlsx");
     EXPECT_EQ(testsupport::ReadBytes(files.report), testsupport::ReadBytes(written.report));

@@ -1,8 +1,8 @@
 // quillory-cli analyze: the files it writes and prints, and the refusals.
-#include "tests/support/CliRun.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/CliRun.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,9 @@ using testsupport::TempHome;
 
 using Result = testsupport::CliResult;
 
-Result Cli(std::vector<std::string> args) { return testsupport::RunCli(std::move(args)); }
+Result Cli(std::vector<std::string> args) {
+    return testsupport::RunCli(std::move(args));
+}
 
 class AnalyzeCliTest : public ::testing::Test {
   protected:

@@ -139,7 +139,8 @@ TEST_F(ClassesCliTest, ACheckWithoutClassSettingsKeepsNothingThatStopsTheNextRun
     EXPECT_EQ(Distinct(ClassesInWorkbook()).size(), 8u) << "the suggestion, as on a fresh home";
     ASSERT_EQ(Run({"verify"}).status, 0);
     r = Run({"classes"});
-    EXPECT_EQ(r.status, 0) << "the settings the workbook used, not the check's empty ones: " << r.err;
+    EXPECT_EQ(r.status, 0) << "the settings the workbook used, not the check's empty ones: "
+                           << r.err;
 }
 
 TEST_F(ClassesCliTest, OneClassWhileTheNumbersShowSeveralIsSaid) {

@@ -1,7 +1,7 @@
-#include "tests/support/CliRun.h"
-#include "tests/support/AnswerTables.h"
-#include "tests/support/SheetXml.h"
 #include "platform/text/TextFile.h"
+#include "tests/support/AnswerTables.h"
+#include "tests/support/CliRun.h"
+#include "tests/support/SheetXml.h"
 #include "tests/support/TempHome.h"
 #include "tools/gen-answer-table/AnswerTable.h"
 
@@ -17,10 +17,12 @@ using testsupport::TempHome;
 
 using Result = testsupport::CliResult;
 
-Result Cli(std::vector<std::string> args) { return testsupport::RunCli(std::move(args)); }
+Result Cli(std::vector<std::string> args) {
+    return testsupport::RunCli(std::move(args));
+}
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     std::string home_() const { return (home / "home").string(); }
     // The report's own folder when TMPDIR is the home.
     std::string temp_() const { return testsupport::ProcessTempIn(home_()).string(); }
@@ -77,7 +79,8 @@ TEST_F(CliTest, RepairWritesOneByteAndSaysSo) {
 }
 
 TEST_F(CliTest, ScoreWritesTheStatisticsAndTheHistory) {
-    testsupport::WriteAnswers(home / "s.dbf", {{"202601001", "12483"}, {"202601002", "12480"}}, 'N');
+    testsupport::WriteAnswers(home / "s.dbf", {{"202601001", "12483"}, {"202601002", "12480"}},
+                              'N');
     auto s = (home / "s.dbf").string();
     auto r = Cli({"--home", home_(), "score", s, "--segment", "2:1", "--segment", "2:2", "--key",
                   "ABCD", "--multi", "1", "--full", "4", "--multi-key", "AB"});
@@ -105,7 +108,11 @@ TEST_F(CliTest, ScoreWritesTheStatisticsAndTheHistory) {
 }
 
 TEST_F(CliTest, ConvertPrintsTheKeysOfASheet) {
-    testsupport::WriteAnswers(home / "c.dbf", {{"202601001", "1248310" "3?"}, {"202601002", "22"}}, 'N');
+    testsupport::WriteAnswers(home / "c.dbf",
+                              {{"202601001", "1248310"
+                                             "3?"},
+                               {"202601002", "22"}},
+                              'N');
     auto r = Cli({"--home", home_(), "convert", (home / "c.dbf").string(), "--record", "1",
                   "--segment", "4", "--segment", "3"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -115,8 +122,8 @@ TEST_F(CliTest, ConvertPrintsTheKeysOfASheet) {
 }
 
 TEST_F(CliTest, ClassesCheckReportAndBatch) {
-    testsupport::WriteAnswers(home / "k.dbf",
-                              {{"K0101", "12"}, {"K0102", "48"}, {"K0201", "11"}, {"K0205", "22"}}, 'N');
+    testsupport::WriteAnswers(
+        home / "k.dbf", {{"K0101", "12"}, {"K0102", "48"}, {"K0201", "11"}, {"K0205", "22"}}, 'N');
     auto k = (home / "k.dbf").string();
     ::setenv("TMPDIR", home_().c_str(), 1);
     auto r = Cli({"--home", home_(), "classes", k, "--prefix", "K", "--first", "1", "--last", "2"});
@@ -145,8 +152,8 @@ TEST_F(CliTest, ClassesCheckReportAndBatch) {
     EXPECT_NE(r.out.find("wrote " + temp_() + "/test.xls\n"), std::string::npos) << r.out;
     ::unsetenv("TMPDIR");
 
-    testsupport::WriteAnswers(home / "home" / "20111229德育1.dbf",
-                              {{"1", std::string(30, '1')}}, 'N');
+    testsupport::WriteAnswers(home / "home" / "20111229德育1.dbf", {{"1", std::string(30, '1')}},
+                              'N');
     r = Cli({"--home", home_(), "batch", "--kind", "test"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("处理完毕。已处理文件个数: 1"), std::string::npos) << r.err;
@@ -166,12 +173,13 @@ TEST_F(CliTest, ClassesCheckReportAndBatch) {
 }
 
 TEST_F(CliTest, ResultsWritesTheWorkbookOfTheScoredTable) {
-    testsupport::WriteAnswers(home / "r.dbf",
-                              {{"K0205", "44"}, {"K0102", "18"}, {"K0101", "12"}, {"K0201", "12"}}, 'N');
+    testsupport::WriteAnswers(
+        home / "r.dbf", {{"K0205", "44"}, {"K0102", "18"}, {"K0101", "12"}, {"K0201", "12"}}, 'N');
     auto t = (home / "r.dbf").string();
     auto r = Cli({"--home", home_(), "score", t, "--segment", "2:5", "--key", "AB"});
     ASSERT_EQ(r.status, 0) << r.err;
-    r = Cli({"--home", home_(), "results", t, "--prefix", "K", "--first", "1", "--last", "2", "--pass", "50"});
+    r = Cli({"--home", home_(), "results", t, "--prefix", "K", "--first", "1", "--last", "2",
+             "--pass", "50"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto book = home / "home" / "成绩分析_r.xlsx";
     EXPECT_NE(r.out.find("wrote " + book.string() + "\n"), std::string::npos) << r.out;

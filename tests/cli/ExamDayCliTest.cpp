@@ -1,7 +1,7 @@
-#include "tests/support/CliRun.h"
 #include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/CliRun.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,9 @@ using testsupport::TempHome;
 
 using Result = testsupport::CliResult;
 
-Result Cli(std::vector<std::string> args) { return testsupport::RunCli(std::move(args)); }
+Result Cli(std::vector<std::string> args) {
+    return testsupport::RunCli(std::move(args));
+}
 
 bool Has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -138,7 +140,8 @@ TEST(HelpCli, AMistakeInAKnownCommandShowsThatCommandsUsageOnly) {
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(Has(r.err, "quillory-cli: --segment needs a value\n")) << r.err;
     EXPECT_TRUE(Has(r.err, "  score [--segment COUNT:POINTS]")) << r.err;
-    EXPECT_FALSE(Has(r.err, "  batch --kind")) << "the other commands would push the mistake out of sight";
+    EXPECT_FALSE(Has(r.err, "  batch --kind"))
+        << "the other commands would push the mistake out of sight";
     r = Cli({"--home", (home / "h").string(), "check", "exam.dbf", "--frob"});
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(Has(r.err, "unknown option --frob for check")) << r.err;

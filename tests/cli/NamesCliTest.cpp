@@ -147,14 +147,16 @@ TEST_F(NamesCliTest, AScoringRunWhoseStatisticsNameIsTooLongScoresNothing) {
 // line into 考号更正.log: such a number is refused and nothing changes.
 TEST_F(NamesCliTest, ANewNumberWithControlCharactersIsRefused) {
     ASSERT_NO_FATAL_FAILURE(Score("期中"));
-    for (const char* fix : {"202601001=2026\t01091",
-                            "202601001=202601091\n2026-06-14 09:30:05\t更正\t期中\t202601002\t1\t"}) {
+    for (const char* fix :
+         {"202601001=2026\t01091",
+          "202601001=202601091\n2026-06-14 09:30:05\t更正\t期中\t202601002\t1\t"}) {
         const auto r = Run({"verify", "--fix", fix});
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_TRUE(Has(r.err, "新考号中有制表符、换行等控制字符")) << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(homeDir / "考号更正.log"));
-    const auto r = Run({"sql", "--statement", "select count(*) as n from 期中 where BH = '202601001'"});
+    const auto r =
+        Run({"sql", "--statement", "select count(*) as n from 期中 where BH = '202601001'"});
     EXPECT_EQ(r.out, "记录数:20  题目数:2\nn\n1\n") << r.err;
 }
 

@@ -18,7 +18,7 @@ using testsupport::TempHome;
 using testsupport::WriteAnswers;
 
 class CommandsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ws.startUp();
         WriteAnswers(home / "paper.dbf", Sheets(6, 4), 'N');
@@ -106,12 +106,13 @@ TEST_F(CommandsTest, TypedStatementsActOnTheScratchDatabaseOnly) {
         std::string statement;
         const char* says;
     };
-    for (const Case& c : {Case{"ATTACH DATABASE '" + other + "' AS o", "不能使用 ATTACH"},
-                          Case{"VACUUM INTO '" + other + "'", "不能使用 VACUUM"},
-                          Case{"CREATE VIRTUAL TABLE x USING dbf('" + (home / "paper.dbf").string() + "')",
-                               "不能使用 CREATE VIRTUAL TABLE"},
-                          Case{"select load_extension('x')", "不能使用 load_extension"},
-                          Case{"UPDATE paper SET CLS = 1; UPDATE paper SET CLS = 2", "只能执行一条语句"}}) {
+    for (const Case& c :
+         {Case{"ATTACH DATABASE '" + other + "' AS o", "不能使用 ATTACH"},
+          Case{"VACUUM INTO '" + other + "'", "不能使用 VACUUM"},
+          Case{"CREATE VIRTUAL TABLE x USING dbf('" + (home / "paper.dbf").string() + "')",
+               "不能使用 CREATE VIRTUAL TABLE"},
+          Case{"select load_extension('x')", "不能使用 load_extension"},
+          Case{"UPDATE paper SET CLS = 1; UPDATE paper SET CLS = 2", "只能执行一条语句"}}) {
         try {
             (void)core::CustomSql(ws, ui, c.statement, false);
             ADD_FAILURE() << c.statement;
@@ -122,10 +123,12 @@ TEST_F(CommandsTest, TypedStatementsActOnTheScratchDatabaseOnly) {
     }
     EXPECT_FALSE(std::filesystem::exists(other));
     EXPECT_EQ(ws.connection.select("select count(*) from paper where CLS is not null").rows[0][0],
-              db::Value{std::int64_t{0}}) << "the first of two statements did not run either";
+              db::Value{std::int64_t{0}})
+        << "the first of two statements did not run either";
     // The program's own reading of a .dbf, and a lone trailing ";", still work.
     EXPECT_EQ(core::CustomSql(ws, ui, "UPDATE paper SET CLS = 5;", false), 6);
-    (void)core::CustomSql(ws, ui, "select * from paper in \"" + home.path().string() + "\" \"dbase 5.0;\"", true);
+    (void)core::CustomSql(
+        ws, ui, "select * from paper in \"" + home.path().string() + "\" \"dbase 5.0;\"", true);
     EXPECT_EQ(ws.view.recordCount(), 6);
 }
 

@@ -24,7 +24,7 @@ using testsupport::TempHome;
 
 // Records the progress texts the opening shows.
 class WatchingUi : public testsupport::ScriptedUi {
-public:
+  public:
     void progress(const std::string& what, long long, long long) override { seen.push_back(what); }
     void waiting(const std::string& text) override { seen.push_back(text); }
     std::vector<std::string> seen;
@@ -150,7 +150,7 @@ TEST(Concurrency, StartUpRemovesOnlyTheDayOldFoldersOfThisUsersEndedRuns) {
 // Kills its own process the first time the opening shows that it works,
 // that is in the middle of the import.
 class KillingUi : public testsupport::ScriptedUi {
-public:
+  public:
     void progress(const std::string& what, long long, long long) override {
         if (!what.empty())
             ::raise(SIGKILL);

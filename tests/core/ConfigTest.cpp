@@ -32,8 +32,8 @@ TEST(Config, AMissingFileGivesItsOwnDefaultsAndIsWrittenAtClose) {
     EXPECT_FALSE(f.YuwenM);
     ASSERT_TRUE(core::SaveConfig(home / "config.ini", f));
     std::string ini = ReadBytes(home / "config.ini");
-    for (const char* line : {"Content=content", "Score=score", "ID=BH", "Flag=flag",
-                             "Subject=subject", "FullMatch=1"})
+    for (const char* line :
+         {"Content=content", "Score=score", "ID=BH", "Flag=flag", "Subject=subject", "FullMatch=1"})
         EXPECT_NE(ini.find(line), std::string::npos) << line << " in\n" << ini;
     EXPECT_EQ(ini.find("yuwen_m"), std::string::npos);
     EXPECT_LT(ini.find("[Fields]"), ini.find("[General]"));

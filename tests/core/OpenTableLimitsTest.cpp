@@ -23,7 +23,7 @@ using testsupport::TempHome;
 using testsupport::WriteDbf;
 
 class OpenTableLimits : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ws.startUp();
         std::filesystem::create_directories(exam);
@@ -31,7 +31,8 @@ protected:
 
     // An answer table (BH, CONTENT, SCORE) with `extra` more one-byte fields.
     void writeWide(const std::string& name, int extra) {
-        std::vector<DbfColumn> columns = {{"BH", 'C', 9}, {"CONTENT", 'C', 4}, {"SCORE", 'N', 5, 1}};
+        std::vector<DbfColumn> columns = {
+            {"BH", 'C', 9}, {"CONTENT", 'C', 4}, {"SCORE", 'N', 5, 1}};
         std::vector<DbfCell> row = {std::string("202601001"), std::string("ABCD"), std::nullopt};
         for (int i = 1; i <= extra; ++i) {
             char field[16];
@@ -70,8 +71,9 @@ TEST_F(OpenTableLimits, ATableWithARowidFieldOpensWithItsOwnRowIds) {
     EXPECT_EQ(ws.view.asText("BH"), "202601001") << "the view reaches its rows by their row ids";
     ws.view.next();
     EXPECT_EQ(ws.view.asText("ROWID_2"), "7");
-    EXPECT_EQ(opened.notes, std::vector<std::string>{
-                                "rid.dbf: 字段 ROWID 与数据库隐含的行号 (rowid) 同名，导入为 ROWID_2"})
+    EXPECT_EQ(opened.notes,
+              std::vector<std::string>{
+                  "rid.dbf: 字段 ROWID 与数据库隐含的行号 (rowid) 同名，导入为 ROWID_2"})
         << "the opening tells what the reading noticed";
 }
 
@@ -100,7 +102,8 @@ TEST_F(OpenTableLimits, FieldsThatLeaveJustRoomOpen) {
     writeWide("roomy", limit - (core::MaxQuestions + 2) - 3);
     auto opened = core::OpenAnswerTable(ws, ui, exam / "roomy.dbf");
     EXPECT_EQ(opened.status, "记录数:1  题目数:4");
-    EXPECT_EQ(column("select X0001 || coalesce(f105, '-') from roomy"), std::vector<std::string>{"x-"});
+    EXPECT_EQ(column("select X0001 || coalesce(f105, '-') from roomy"),
+              std::vector<std::string>{"x-"});
 }
 
 } // namespace

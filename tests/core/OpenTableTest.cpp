@@ -1,5 +1,5 @@
-#include "core/AppError.h"
 #include "core/OpenTable.h"
+#include "core/AppError.h"
 #include "core/ScratchDb.h"
 #include "core/ViewCommands.h"
 #include "core/Workspace.h"
@@ -21,7 +21,7 @@ using testsupport::TempHome;
 using testsupport::WriteAnswers;
 
 class OpenTableTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ws.startUp();
         std::filesystem::create_directories(exam);
@@ -246,8 +246,9 @@ TEST_P(TableNames, OpenAndScoreLikeAnyOther) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DigitsDotsAndSqlWords, TableNames,
-                         ::testing::Values("801", "060", "2024", "2024期中", "期中2024", "期中.2024", "select",
-                                           "order", "table", "my-exam", "ids"));
+                         ::testing::Values("801", "060", "2024", "2024期中", "期中2024",
+                                           "期中.2024", "select", "order", "table", "my-exam",
+                                           "ids"));
 
 TEST_F(OpenTableTest, NamesOfTheProgramsOwnTablesAreRefusedBeforeAnyWork) {
     for (const char* name : {"t", "T2", "temp", "Zonghe", "quillory_runs", "QUILLORY_x"}) {
@@ -271,9 +272,11 @@ TEST_F(OpenTableTest, TheCodePageUsedIsToldAndTheSettingOverridesTheHeader) {
     layout.languageDriver = 0x57; // code page 1252 in the header
     layout.codePage = 936;        // the text really is GBK
     auto write = [&](const std::filesystem::path& file) {
-        testsupport::DbfWriter w(file, {{"BH", 'C', 9}, {"CONTENT", 'C', 4}, {"XM", 'C', 8}, {"SCORE", 'N', 5, 1}},
-                                 layout);
-        w.append({std::string("202601001"), std::string("1248"), std::string("张三"), std::nullopt});
+        testsupport::DbfWriter w(
+            file, {{"BH", 'C', 9}, {"CONTENT", 'C', 4}, {"XM", 'C', 8}, {"SCORE", 'N', 5, 1}},
+            layout);
+        w.append(
+            {std::string("202601001"), std::string("1248"), std::string("张三"), std::nullopt});
         w.finish();
     };
     write(exam / "west.dbf");
@@ -281,7 +284,8 @@ TEST_F(OpenTableTest, TheCodePageUsedIsToldAndTheSettingOverridesTheHeader) {
     ASSERT_EQ(opened.notes.size(), 1u);
     EXPECT_NE(opened.notes[0].find("代码页 1252"), std::string::npos) << opened.notes[0];
     EXPECT_NE(opened.notes[0].find("CodePage=936"), std::string::npos) << opened.notes[0];
-    EXPECT_NE(ws.connection.select("select XM from west").rows[0][0], db::Value{std::string("张三")});
+    EXPECT_NE(ws.connection.select("select XM from west").rows[0][0],
+              db::Value{std::string("张三")});
 
     TempHome other;
     testsupport::WriteBytes(other / "config.ini", "[General]\r\nCodePage=936\r\n");
@@ -291,7 +295,8 @@ TEST_F(OpenTableTest, TheCodePageUsedIsToldAndTheSettingOverridesTheHeader) {
     write(other / "west.dbf");
     opened = core::OpenAnswerTable(set, ui, other / "west.dbf");
     EXPECT_TRUE(opened.notes.empty()) << opened.notes[0];
-    EXPECT_EQ(set.connection.select("select XM from west").rows[0][0], db::Value{std::string("张三")});
+    EXPECT_EQ(set.connection.select("select XM from west").rows[0][0],
+              db::Value{std::string("张三")});
 }
 
 } // namespace

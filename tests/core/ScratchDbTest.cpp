@@ -13,7 +13,7 @@ using testsupport::TempHome;
 using testsupport::WriteAnswers;
 
 class ScratchDbTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ws.startUp();
         ws.connect();

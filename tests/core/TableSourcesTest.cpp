@@ -97,7 +97,8 @@ TEST_F(TableSourcesTest, AChangedFileAsksAndNoShowsTheStoredTable) {
 TEST_F(TableSourcesTest, ANewerFileOfTheSameSizeAsks) {
     const auto size = std::filesystem::file_size(file);
     std::string bytes = testsupport::ReadBytes(file);
-    bytes[bytes.size() - 2] = bytes[bytes.size() - 2] == 'C' ? 'D' : 'C'; // a mark of the last sheet
+    bytes[bytes.size() - 2] =
+        bytes[bytes.size() - 2] == 'C' ? 'D' : 'C'; // a mark of the last sheet
     const auto before = std::filesystem::last_write_time(file);
     testsupport::WriteBytes(file, bytes);
     std::filesystem::last_write_time(file, before + std::chrono::minutes(1));
@@ -202,14 +203,16 @@ TEST_F(TableSourcesTest, ATableWithoutARecordGetsOneSilently) {
 }
 
 TEST_F(TableSourcesTest, AFileOnlyTouchedIsTheSameAndOneRewrittenToTheSameSizeIsNot) {
-    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) + std::chrono::hours(1));
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) +
+                                               std::chrono::hours(1));
     auto opened = Reopen(file);
     EXPECT_TRUE(ui.questions.empty()) << "the same bytes saved again are the same table";
     EXPECT_EQ(core::StoredSource(ws.connection, "exam1")->modified, core::SourceOf(file).modified)
         << "the new time is recorded, so the digest is not read again next time";
 
     std::string bytes = testsupport::ReadBytes(file);
-    bytes[bytes.size() - 3] = bytes[bytes.size() - 3] == 'A' ? 'B' : 'A'; // one mark of the last sheet
+    bytes[bytes.size() - 3] =
+        bytes[bytes.size() - 3] == 'A' ? 'B' : 'A'; // one mark of the last sheet
     const auto before = std::filesystem::last_write_time(file);
     testsupport::WriteBytes(file, bytes);
     std::filesystem::last_write_time(file, before + std::chrono::minutes(1));
@@ -219,15 +222,18 @@ TEST_F(TableSourcesTest, AFileOnlyTouchedIsTheSameAndOneRewrittenToTheSameSizeIs
 
 TEST_F(TableSourcesTest, ASourceRecordedWithoutADigestAsksWhenTouched) {
     ws.connection.execute("UPDATE quillory_sources SET digest = NULL");
-    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) + std::chrono::hours(1));
+    std::filesystem::last_write_time(file, std::filesystem::last_write_time(file) +
+                                               std::chrono::hours(1));
     Reopen(file);
-    EXPECT_EQ(ui.questions.size(), 1u) << "without a digest the contents cannot be known to be the same";
+    EXPECT_EQ(ui.questions.size(), 1u)
+        << "without a digest the contents cannot be known to be the same";
 }
 
 TEST_F(TableSourcesTest, ASourcesTableOfAnEarlierVersionGetsTheDigestColumn) {
     ws.connection.execute("DROP TABLE quillory_sources");
-    ws.connection.execute("CREATE TABLE quillory_sources (table_name TEXT PRIMARY KEY COLLATE NOCASE, path TEXT "
-                          "NOT NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL, records INTEGER NOT NULL)");
+    ws.connection.execute(
+        "CREATE TABLE quillory_sources (table_name TEXT PRIMARY KEY COLLATE NOCASE, path TEXT "
+        "NOT NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL, records INTEGER NOT NULL)");
     core::RecordSource(ws.connection, "exam1", core::SourceOf(file));
     EXPECT_EQ(core::StoredSource(ws.connection, "exam1")->digest, core::ContentDigest(file));
 }

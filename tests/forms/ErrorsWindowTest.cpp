@@ -42,9 +42,13 @@ void Answer(QMessageBox::StandardButton button, Seen* seen) {
 class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
     Q_OBJECT
 
-private:
-    scoring::forms::AnswerKeyPanels* panels() { return w->findChild<scoring::forms::AnswerKeyPanels*>("Panels"); }
-    stats::forms::TFormTongji* dialog() { return w->findChild<stats::forms::TFormTongji*>("TFormTongji"); }
+  private:
+    scoring::forms::AnswerKeyPanels* panels() {
+        return w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
+    }
+    stats::forms::TFormTongji* dialog() {
+        return w->findChild<stats::forms::TFormTongji*>("TFormTongji");
+    }
     QTableView* grid() { return w->findChild<QTableView*>("DBGrid1"); }
 
     void open(const std::vector<std::pair<std::string, std::string>>& sheets) {
@@ -53,7 +57,7 @@ private:
         w->OpenAnswerTable(QString::fromStdString(file.string()));
     }
 
-private slots:
+  private slots:
     void init() {
         makeHome();
         openWindow();
@@ -108,7 +112,8 @@ private slots:
         Answer(QMessageBox::Ok, &error);
         QTest::keyClick(p->Edit4, Qt::Key_F9);
         QCOMPARE(error.text, QString("每题分数（第一段）不是数字：''"));
-        auto r = w->workspace().connection.select("select count(*) from t1 where score is not null");
+        auto r =
+            w->workspace().connection.select("select count(*) from t1 where score is not null");
         QCOMPARE(db::Query::ToText(r.rows[0][0]), std::string("0"));
     }
 
@@ -117,7 +122,9 @@ private slots:
         Seen question;
         Answer(QMessageBox::No, &question);
         QTest::keyClick(grid(), Qt::Key_F10);
-        QCOMPARE(question.text, QString("表 t1 还没有评分，分班统计的总分和平均分将都是 0。\n是否仍然进行分班统计？"));
+        QCOMPARE(
+            question.text,
+            QString("表 t1 还没有评分，分班统计的总分和平均分将都是 0。\n是否仍然进行分班统计？"));
         QVERIFY(question.yesIsDefault);
         QVERIFY(!dialog()->isVisible()); // No: the dialog is not shown
     }
@@ -135,7 +142,7 @@ private slots:
                 static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
                 OnNextModal([&](QWidget* d) {
                     auto* f = static_cast<stats::forms::TFormTongji*>(d);
-                    shown = f->LabelSplit->text(); // the guesses' split, as the dialog opens
+                    shown = f->LabelSplit->text();     // the guesses' split, as the dialog opens
                     f->RadioButton3->setChecked(true); // with the guessed prefix, which is empty
                     QTRY_VERIFY(f->LabelSplit->text() != shown); // followed without a call
                     afterChange = f->LabelSplit->text();
@@ -153,13 +160,18 @@ private slots:
             &question);
         QTest::keyClick(grid(), Qt::Key_F10);
         QVERIFY(question.yesIsDefault);
-        QCOMPARE(shown, QString("按当前设置：15 份答卷分入 1 个班，1 份不属于任何班（班别范围以外 0 份，考号前缀或长度不符 1 份）。\n"
-                                "找到的班级：20 (15)")); // the code read from the first two characters
+        QCOMPARE(shown,
+                 QString("按当前设置：15 份答卷分入 1 个班，1 份不属于任何班（班别范围以外 0 "
+                         "份，考号前缀或长度不符 1 份）。\n"
+                         "找到的班级：20 (15)")); // the code read from the first two characters
         QCOMPARE(afterChange, QString("按当前设置不能分班：考号前缀设置错误。"));
-        QCOMPARE(suggested, QString("按当前设置：15 份答卷分入 3 个班，1 份不属于任何班（班别范围以外 0 份，考号前缀或长度不符 1 份）。\n"
-                                    "找到的班级：01 (5)、02 (5)、03 (5)"));
-        QCOMPARE(notice.text, QString("有 1 份答卷不属于任何班级（考号的前缀、长度或班别不在设置的范围内），"
-                                      "只计入了所有考生的人数和总分，没有计入任何班。"));
+        QCOMPARE(suggested,
+                 QString("按当前设置：15 份答卷分入 3 个班，1 份不属于任何班（班别范围以外 0 "
+                         "份，考号前缀或长度不符 1 份）。\n"
+                         "找到的班级：01 (5)、02 (5)、03 (5)"));
+        QCOMPARE(notice.text,
+                 QString("有 1 份答卷不属于任何班级（考号的前缀、长度或班别不在设置的范围内），"
+                         "只计入了所有考生的人数和总分，没有计入任何班。"));
         QVERIFY(std::filesystem::exists(home->path() / "分班统计_t1.txt"));
 
         // Opened again, the dialog shows what the run used, prefix included,

@@ -7,13 +7,13 @@
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/forms/TFormTongji.h"
 
-#include <QGroupBox>
-#include <QRadioButton>
-#include <QSpinBox>
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/SheetXml.h"
 #include "tests/support/TempHome.h"
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QSpinBox>
 
 #include <QAction>
 #include <QApplication>
@@ -43,12 +43,12 @@ using windowtest::Seen;
 class MainWindowTest : public QObject, windowtest::WindowHarness {
     Q_OBJECT
 
-private:
+  private:
     std::filesystem::path sample;
 
     void openSample() { w->OpenAnswerTable(QString::fromStdString(sample.string())); }
 
-private slots:
+  private slots:
     void init() {
         makeHome();
         sample = home->path() / "t1.dbf";
@@ -67,23 +67,46 @@ private slots:
         QCOMPARE(w->size(), QSize(std::max(540, screen.width() * 4 / 5),
                                   std::max(516, screen.height() * 4 / 5)));
         QVERIFY(w->dropTarget());
-        QCOMPARE(Find<app::forms::TFormSetField>("TFormSetField")->windowTitle(), QString("设置字段名"));
-        QCOMPARE(Find<stats::forms::TFormTongji>("TFormTongji")->windowTitle(), QString("分班统计"));
+        QCOMPARE(Find<app::forms::TFormSetField>("TFormSetField")->windowTitle(),
+                 QString("设置字段名"));
+        QCOMPARE(Find<stats::forms::TFormTongji>("TFormTongji")->windowTitle(),
+                 QString("分班统计"));
         QCOMPARE(Find<app::forms::TFormSql>("TFormSql")->windowTitle(), QString("自定义SQL"));
         QCOMPARE(w->workspace().Fields.ID, std::string("BH"));
     }
 
     void menuTreeAsDesigned() {
         QCOMPARE(Find<QMenu>("N1")->title(), QString("文件"));
-        QCOMPARE(Captions(Find<QMenu>("N1")),
-                 QStringList({"打开DBF表...", "最近打开", "导入学生名单...", "设计答题卡...", "添加分数字段", "设置字段名...",
-                              "开始评分", "载入上次的答案", "试卷分析...", "分班统计...", "成绩分析...", "-",
-                              "生成报表", "检查缺漏考号...", "核对考号...", "修理DBF的索引问题...", "自定义SQL...",
-                              "-", "排序",
-                              "取消排序(读卡顺序)", "评分科目", "评卷类型", "-", "退出"}));
-        QCOMPARE(Captions(Find<QMenu>("N4")), QStringList({"帮助", "关于...", "TEST", "TEST2", "TEST3"}));
-        for (QAction* hidden : {Find<QAction>("nAddScoreField"), Find<QAction>("RepairDbf"), Find<QMenu>("nSubj")->menuAction(),
-                                Find<QMenu>("nType")->menuAction(), Find<QAction>("EST1"), Find<QAction>("EST2"), Find<QAction>("EST31")})
+        QCOMPARE(Captions(Find<QMenu>("N1")), QStringList({"打开DBF表...",
+                                                           "最近打开",
+                                                           "导入学生名单...",
+                                                           "设计答题卡...",
+                                                           "添加分数字段",
+                                                           "设置字段名...",
+                                                           "开始评分",
+                                                           "载入上次的答案",
+                                                           "试卷分析...",
+                                                           "分班统计...",
+                                                           "成绩分析...",
+                                                           "-",
+                                                           "生成报表",
+                                                           "检查缺漏考号...",
+                                                           "核对考号...",
+                                                           "修理DBF的索引问题...",
+                                                           "自定义SQL...",
+                                                           "-",
+                                                           "排序",
+                                                           "取消排序(读卡顺序)",
+                                                           "评分科目",
+                                                           "评卷类型",
+                                                           "-",
+                                                           "退出"}));
+        QCOMPARE(Captions(Find<QMenu>("N4")),
+                 QStringList({"帮助", "关于...", "TEST", "TEST2", "TEST3"}));
+        for (QAction* hidden :
+             {Find<QAction>("nAddScoreField"), Find<QAction>("RepairDbf"),
+              Find<QMenu>("nSubj")->menuAction(), Find<QMenu>("nType")->menuAction(),
+              Find<QAction>("EST1"), Find<QAction>("EST2"), Find<QAction>("EST31")})
             QVERIFY2(!hidden->isVisible(), qPrintable(hidden->text()));
         QCOMPARE(Find<QAction>("RepairDbf")->toolTip(), QString("修理index not found问题"));
         QCOMPARE(Find<QAction>("OpenDbf")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -148,7 +171,8 @@ private slots:
         QCOMPARE(Find<QLineEdit>("Edit9")->text(), QString("0"));
         QCOMPARE(Captions(Find<QMenu>("nSort")), QStringList({"BH", "content", "CLS", "score"}));
         QCOMPARE(Find<QTableView>("DBGrid1")->model()->rowCount(), 12);
-        QCOMPARE(Find<QTableView>("DBGrid1")->currentIndex().row(), 9); // the count stops on the tenth record
+        QCOMPARE(Find<QTableView>("DBGrid1")->currentIndex().row(),
+                 9); // the count stops on the tenth record
     }
 
     void aScoreOfTextKeepsThePanelsAndDisablesScoring() {
@@ -174,8 +198,8 @@ private slots:
 
         auto upper = home->path() / "A.DBF";
         std::filesystem::copy_file(sample, upper);
-        w->DropFiles({" \t" + QString::fromStdString(upper.string()) + "\r\n", "/tmp/b.dbf",
-                      "/tmp/c.txt"});
+        w->DropFiles(
+            {" \t" + QString::fromStdString(upper.string()) + "\r\n", "/tmp/b.dbf", "/tmp/c.txt"});
         QCOMPARE(w->windowTitle(), QString("Quillory - A"));
         QCOMPARE(w->OpenDialog1FileName, QString::fromStdString(upper.string()));
     }
@@ -292,7 +316,8 @@ private slots:
         Seen repaired;
         CloseNextModal(&repaired);
         w->RepairDbfClick();
-        QCOMPARE(repaired.text, QString("DBF表的“Index not Found”问题修补成功!\n")); // shown with a line break
+        QCOMPARE(repaired.text,
+                 QString("DBF表的“Index not Found”问题修补成功!\n")); // shown with a line break
         QCOMPARE(testsupport::ReadBytes(sample)[28], '\0');
     }
 
@@ -398,9 +423,10 @@ private slots:
         openSample();
         QVERIFY(noIsDefault);
         QCOMPARE(seen.name, QString("QuestionBox"));
-        QCOMPARE(seen.text, QString::fromStdString("数据表 t1 已导入过（来自 " + sample.string() +
-                                                   "，12 条记录）。现在打开的文件不同（" + sample.string() +
-                                                   "，20 条记录）。是否重新导入？已有的评分会被清除。"));
+        QCOMPARE(seen.text,
+                 QString::fromStdString("数据表 t1 已导入过（来自 " + sample.string() +
+                                        "，12 条记录）。现在打开的文件不同（" + sample.string() +
+                                        "，20 条记录）。是否重新导入？已有的评分会被清除。"));
         QCOMPARE(Find<QLabel>("StatusPanel1")->text(), QString("记录数:12  题目数:8"));
         std::vector<Seen> told;
         OnNextModal([&told](QWidget* d) {
@@ -420,7 +446,8 @@ private slots:
             QVERIFY(about->Label3->text().startsWith("可用物理内存: "));
             QVERIFY(about->Label3->text().endsWith(" KB"));
             QVERIFY(!about->Label2->text().isEmpty());
-            QCOMPARE(about->HomeLabel->text(), QString::fromStdString("数据文件夹: " + home->path().string()));
+            QCOMPARE(about->HomeLabel->text(),
+                     QString::fromStdString("数据文件夹: " + home->path().string()));
             QTest::mouseClick(about->Label6, Qt::LeftButton);
             QCOMPARE(shell.opened().back(), std::string("Mailto:support@quillory.example    "));
             QTest::mouseClick(about->Button1, Qt::LeftButton);
@@ -530,7 +557,7 @@ private slots:
         t->CheckBox2->click();
         QVERIFY(t->GroupBox1->isEnabled());
 
-        openSample(); // twelve sheets 202601001.. of 8 questions
+        openSample();                 // twelve sheets 202601001.. of 8 questions
         OnNextModal([&](QWidget* d) { // not scored yet: Yes goes on
             static_cast<QMessageBox*>(d)->button(QMessageBox::Yes)->click();
             OnNextModal([&](QWidget* d) {

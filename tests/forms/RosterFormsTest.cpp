@@ -49,15 +49,16 @@ QTreeWidgetItem* LineOf(QTreeWidget* list, const QString& kind, const QString& n
 class RosterFormsTest : public QObject, windowtest::WindowHarness {
     Q_OBJECT
 
-private:
+  private:
     std::vector<std::string> Numbers() {
         std::vector<std::string> ids;
-        for (const auto& row : w->workspace().connection.select("SELECT BH FROM exam ORDER BY rowid").rows)
+        for (const auto& row :
+             w->workspace().connection.select("SELECT BH FROM exam ORDER BY rowid").rows)
             ids.push_back(db::Query::ToText(row[0]));
         return ids;
     }
 
-private slots:
+  private slots:
     void init() {
         makeHome();
         openWindow();
@@ -70,15 +71,19 @@ private slots:
         QCOMPARE(w->findChild<QAction*>("nVerify")->text(), QString("核对考号..."));
         const auto items = w->findChild<QMenu*>("N1")->actions();
         // after the opening items: "打开DBF表..." and "最近打开"
-        QCOMPARE(items.indexOf(w->findChild<QAction*>("nImportRoster")), items.indexOf(w->findChild<QAction*>("OpenDbf")) + 2);
-        QCOMPARE(items.at(items.indexOf(w->findChild<QAction*>("OpenDbf")) + 1), w->findChild<QMenu*>("nRecent")->menuAction());
-        QCOMPARE(items.indexOf(w->findChild<QAction*>("nVerify")), items.indexOf(w->findChild<QAction*>("N2")) + 1);
+        QCOMPARE(items.indexOf(w->findChild<QAction*>("nImportRoster")),
+                 items.indexOf(w->findChild<QAction*>("OpenDbf")) + 2);
+        QCOMPARE(items.at(items.indexOf(w->findChild<QAction*>("OpenDbf")) + 1),
+                 w->findChild<QMenu*>("nRecent")->menuAction());
+        QCOMPARE(items.indexOf(w->findChild<QAction*>("nVerify")),
+                 items.indexOf(w->findChild<QAction*>("N2")) + 1);
     }
 
     void importThroughTheMappingDialog() {
         const auto list = home->path() / "名单.csv";
-        testsupport::WriteBytes(list, "序号,学生,班级,考号\n1,张三,3班,310101001\n2,李四,3班,310101002\n"
-                                      "3,王五,4班,310101002\n");
+        testsupport::WriteBytes(list,
+                                "序号,学生,班级,考号\n1,张三,3班,310101001\n2,李四,3班,310101002\n"
+                                "3,王五,4班,310101002\n");
         QString filter;
         w->chooseFile = [&](const QString&, const QString& f) {
             filter = f;
@@ -106,7 +111,9 @@ private slots:
         QCOMPARE(previewRows, 3);
         QCOMPARE(summary.title, QString("导入学生名单"));
         QVERIFY2(summary.text.contains("导入 2 人，跳过 1 行"), qPrintable(summary.text));
-        auto rows = w->workspace().connection.select("SELECT ID, StudClass, StudName FROM ids ORDER BY ID").rows;
+        auto rows = w->workspace()
+                        .connection.select("SELECT ID, StudClass, StudName FROM ids ORDER BY ID")
+                        .rows;
         QCOMPARE(rows.size(), std::size_t(2));
         QCOMPARE(db::Query::ToText(rows[0][2]), std::string("张三"));
         QCOMPARE(db::Query::ToText(rows[1][1]), std::string("3"));
@@ -127,10 +134,12 @@ private slots:
 
     void verifyShowsProblemsAndCorrectsThroughASuggestion() {
         testsupport::WriteAnswers(home->path() / "exam.dbf",
-                                  {{"310101040", "12"}, {"310101002", "12"}, {"310101002", "11"}}, 'N');
+                                  {{"310101040", "12"}, {"310101002", "12"}, {"310101002", "11"}},
+                                  'N');
         w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
         const auto list = home->path() / "a.csv";
-        testsupport::WriteBytes(list, "考号,姓名,班级\n310101001,甲,1\n310101002,乙,1\n310101010,丙,2\n");
+        testsupport::WriteBytes(list,
+                                "考号,姓名,班级\n310101001,甲,1\n310101002,乙,1\n310101010,丙,2\n");
         (void)roster::ImportRoster(w->workspace(), w->ui(), list);
 
         QStringList suggestions;
@@ -191,13 +200,15 @@ private slots:
         QCOMPARE(lines, 2001);
         QCOMPARE(last, QString("另有 99 条，见报告"));
         const auto report = text::LoadLines(home->path() / "考号核对_exam.txt");
-        QVERIFY(std::any_of(report.begin(), report.end(),
-                            [](const std::string& l) { return l.find("302099") != std::string::npos; }));
+        QVERIFY(std::any_of(report.begin(), report.end(), [](const std::string& l) {
+            return l.find("302099") != std::string::npos;
+        }));
     }
 
     void typedNumbersThatAreRefusedShowTheReason() {
         testsupport::WriteAnswers(home->path() / "exam.dbf",
-                                  {{"310101002", "12"}, {"310101002", "12"}, {"310101005", "12"}}, 'N');
+                                  {{"310101002", "12"}, {"310101002", "12"}, {"310101005", "12"}},
+                                  'N');
         w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
         auto* tongji = w->findChild<stats::forms::TFormTongji*>("TFormTongji");
         tongji->RadioButton4->setChecked(true);
@@ -210,7 +221,8 @@ private slots:
             QVERIFY(form);
             QTreeWidgetItem* line = LineOf(form->Problems, "重复", "310101002");
             QVERIFY(line);
-            QVERIFY(LineOf(form->Problems, "缺号", "310101003-310101004")); // the class dialog's classes
+            QVERIFY(LineOf(form->Problems, "缺号",
+                           "310101003-310101004")); // the class dialog's classes
             form->Problems->setCurrentItem(line);
             chosen = form->btnCorrect->isEnabled();
             form->EditNumber->setText("310101005");

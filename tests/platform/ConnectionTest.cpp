@@ -13,7 +13,7 @@ using testsupport::TempHome;
 using testsupport::WriteDbf;
 
 class ConnectionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db::Connection::CreateDatabase(home / "data.mdb");
         c.open(home / "data.mdb");
@@ -158,9 +158,10 @@ TEST_F(ConnectionTest, CommonStatementsWork) {
 }
 
 TEST_F(ConnectionTest, JetFunctionsAreThere) {
-    auto r = c.select("select len('中文a'), mid('abcdef', 2, 3), left('abc', 2), right('abc', 2), "
-                      "ucase('ab'), lcase('AB'), val(' 12 3x'), nz(null, 5), instr(2, 'abcabc', 'a'), "
-                      "iif(1 > 0, 'y', 'n'), trim('  a ')");
+    auto r =
+        c.select("select len('中文a'), mid('abcdef', 2, 3), left('abc', 2), right('abc', 2), "
+                 "ucase('ab'), lcase('AB'), val(' 12 3x'), nz(null, 5), instr(2, 'abcabc', 'a'), "
+                 "iif(1 > 0, 'y', 'n'), trim('  a ')");
     std::vector<std::string> got;
     for (const auto& v : r.rows.at(0))
         got.push_back(db::Query::ToText(v));

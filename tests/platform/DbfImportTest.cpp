@@ -18,7 +18,7 @@ using testsupport::TempHome;
 using testsupport::WriteDbf;
 
 class DbfImport : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db::Connection::CreateDatabase(home / "data.mdb");
         c.open(home / "data.mdb");

@@ -20,7 +20,7 @@ using testsupport::TempHome;
 using testsupport::WriteDbf;
 
 class DbfLimits : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db::Connection::CreateDatabase(home / "data.mdb");
         c.open(home / "data.mdb");
@@ -76,7 +76,10 @@ TEST(RowidNames, AreTheThreeNamesOfTheHiddenRowIdInAnyCase) {
 
 TEST_F(DbfLimits, FieldsNamedAsTheHiddenRowIdImportUnderFreeNamesWithANote) {
     WriteDbf(home / "rid.dbf",
-             {{"BH", 'C', 3}, {"ROWID", 'C', 2}, {"oid", 'N', 4}, {"_RowId_", 'C', 1},
+             {{"BH", 'C', 3},
+              {"ROWID", 'C', 2},
+              {"oid", 'N', 4},
+              {"_RowId_", 'C', 1},
               {"ROWID_2", 'C', 1}},
              {{"001", "r1", "70", "x", "y"}, {"002", "r2", "80", "z", "w"}});
     ASSERT_EQ(import("rid"), "");
@@ -113,10 +116,9 @@ TEST_F(DbfLimits, OneFieldMoreIsRefusedNamingTheFileAndTheNumbers) {
     const int limit = c.columnLimit();
     writeWide("wide", limit + 1);
     const std::string error = import("wide");
-    const std::string expected = "数据表 " + (home / "wide.dbf").string() + " 有 " +
-                                 std::to_string(limit + 1) +
-                                 " 个字段，多于数据库一张表最多能有的 " + std::to_string(limit) +
-                                 " 列，不能读取";
+    const std::string expected =
+        "数据表 " + (home / "wide.dbf").string() + " 有 " + std::to_string(limit + 1) +
+        " 个字段，多于数据库一张表最多能有的 " + std::to_string(limit) + " 列，不能读取";
     EXPECT_NE(error.find(expected), std::string::npos) << error;
     EXPECT_FALSE(c.hasTable("t"));
 }

@@ -18,17 +18,19 @@ using testsupport::DbfColumn;
 using testsupport::DbfWriter;
 
 TEST(Dbf, ReadsKindsTrimsTextAndSkipsDeletedRecords) {
-    std::string bytes = Table({{"BH", 'C', 9},
-                               {"姓名", 'C', 8},
-                               {"N1", 'N', 3, 0},
-                               {"N2", 'N', 5, 1},
-                               {"F", 'F', 8, 2},
-                               {"I", 'I', 4},
-                               {"L", 'L', 1},
-                               {"D", 'D', 8}},
-                              {{{"202601001", "张三 ", "7", "89.5", "-1.25", "-3", "T", "20261207"}, false},
-                               {{"gone", "x", "1", "1", "1", "1", "F", ""}, true},
-                               {{"202601002", std::nullopt, std::nullopt, std::nullopt, "1e2", "5", "?", "2026120"}, false}});
+    std::string bytes =
+        Table({{"BH", 'C', 9},
+               {"姓名", 'C', 8},
+               {"N1", 'N', 3, 0},
+               {"N2", 'N', 5, 1},
+               {"F", 'F', 8, 2},
+               {"I", 'I', 4},
+               {"L", 'L', 1},
+               {"D", 'D', 8}},
+              {{{"202601001", "张三 ", "7", "89.5", "-1.25", "-3", "T", "20261207"}, false},
+               {{"gone", "x", "1", "1", "1", "1", "F", ""}, true},
+               {{"202601002", std::nullopt, std::nullopt, std::nullopt, "1e2", "5", "?", "2026120"},
+                false}});
     Dbf d(db::MemorySource(bytes), "a.dbf");
     ASSERT_EQ(d.fields().size(), 8u);
     EXPECT_EQ(d.fields()[1].name, "姓名");
@@ -86,8 +88,7 @@ TEST(Dbf, ReadsFoxProBinaryFields) {
                               {{{"42", "12.75", "12.3456", "2026-12-07 07:42:06"}, false}}, 0x30);
     // The datetime as FoxPro keeps it: Julian day 2461382, milliseconds.
     const std::size_t record = 32 + 32 * 4 + 1 + 263;
-    EXPECT_EQ(bytes.substr(record + 21, 8),
-              std::string("\xC6\x8E\x25\x00\xB0\x10\xA7\x01", 8));
+    EXPECT_EQ(bytes.substr(record + 21, 8), std::string("\xC6\x8E\x25\x00\xB0\x10\xA7\x01", 8));
     Dbf d(db::MemorySource(bytes), "fox.dbf");
     EXPECT_EQ(d.fields()[2].declaredType(), "CURRENCY");
     EXPECT_EQ(d.fields()[3].declaredType(), "DATETIME");
@@ -126,16 +127,30 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Damage{"ShorterThanAHeader", [](std::string& b) { b.resize(20); }, "32 字节"},
         Damage{"HeaderLengthPastTheFile",
-               [](std::string& b) { b[8] = '\xFF'; b[9] = '\x7F'; }, "超出文件大小"},
+               [](std::string& b) {
+                   b[8] = '\xFF';
+                   b[9] = '\x7F';
+               },
+               "超出文件大小"},
         Damage{"NoFieldTerminator",
-               [](std::string& b) { b[8] = 96; b[9] = 0; }, "结束符"},
+               [](std::string& b) {
+                   b[8] = 96;
+                   b[9] = 0;
+               },
+               "结束符"},
         Damage{"DescriptorsRunPastTheFile",
-               [](std::string& b) { b.resize(72); b[8] = 72; b[9] = 0; b[4] = 0; }, "字段描述"},
+               [](std::string& b) {
+                   b.resize(72);
+                   b[8] = 72;
+                   b[9] = 0;
+                   b[4] = 0;
+               },
+               "字段描述"},
         Damage{"RecordLengthDisagrees", [](std::string& b) { b[10] = 40; }, "字段长度之和"},
         Damage{"FewerRecordBytesThanAnnounced", [](std::string& b) { b[4] = 3; }, "3 条记录"},
         Damage{"NotADbaseFile", [](std::string& b) { b[0] = 'P'; }, "不是 dBase"},
-        Damage{"IntegerFieldOfWrongLength",
-               [](std::string& b) { b[32 + 11] = 'I'; }, "长度应为 4"}),
+        Damage{"IntegerFieldOfWrongLength", [](std::string& b) { b[32 + 11] = 'I'; },
+               "长度应为 4"}),
     [](const auto& info) { return info.param.name; });
 
 TEST(Dbf, ReadsMemoTextFromTheDbtFile) {

@@ -1,5 +1,5 @@
-#include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
+#include "platform/os/Folders.h"
 #include "platform/text/TextFile.h"
 #include "tests/support/TempHome.h"
 
@@ -28,7 +28,10 @@ TEST(Gbk, WidthCountsChineseAsTwoBytes) {
 }
 
 TEST(Gbk, OnlyBrokenTextBecomesQuestionMarksOrReplacementCharacters) {
-    EXPECT_EQ(text::ToGbk("a\xE4\xB8" "b"), "a?b") << "a cut UTF-8 sequence";
+    EXPECT_EQ(text::ToGbk("a\xE4\xB8"
+                          "b"),
+              "a?b")
+        << "a cut UTF-8 sequence";
     EXPECT_EQ(text::FromGbk("a\xFF"), "a\xEF\xBF\xBD");
 }
 
@@ -36,9 +39,11 @@ TEST(TextFile, SavesGbkWithCrLfAndAppends) {
     TempHome home;
     auto file = home / "统计.txt";
     text::SaveLines(file, {"题目  选A", "", "x"});
-    EXPECT_EQ(ReadBytes(file), "\xCC\xE2\xC4\xBF  \xD1\xA1" "A\r\n\r\nx\r\n");
+    EXPECT_EQ(ReadBytes(file), "\xCC\xE2\xC4\xBF  \xD1\xA1"
+                               "A\r\n\r\nx\r\n");
     text::AppendLines(file, {"尾"});
-    EXPECT_EQ(ReadBytes(file), "\xCC\xE2\xC4\xBF  \xD1\xA1" "A\r\n\r\nx\r\n\xCE\xB2\r\n");
+    EXPECT_EQ(ReadBytes(file), "\xCC\xE2\xC4\xBF  \xD1\xA1"
+                               "A\r\n\r\nx\r\n\xCE\xB2\r\n");
     text::SaveLines(file, {"new"});
     EXPECT_EQ(ReadBytes(file), "new\r\n");
     EXPECT_EQ(text::LoadLines(file), std::vector<std::string>{"new"});

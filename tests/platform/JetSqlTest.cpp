@@ -1,5 +1,5 @@
-#include "platform/db/Error.h"
 #include "platform/db/JetSql.h"
+#include "platform/db/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -59,10 +59,10 @@ TEST(JetSql, RecognisesSingleTableSelects) {
     EXPECT_EQ(aliased->rowidRef, "a.rowid");
     EXPECT_EQ(aliased->from, "x a");
 
-    for (const char* q : {"select count(*) as n from x", "select distinct CLS from x",
-                          "select * from a, b", "select * from a inner join b on a.x = b.x",
-                          "select CLS, sum(score) from x group by CLS", "select 1",
-                          "select top 3 * from x"})
+    for (const char* q :
+         {"select count(*) as n from x", "select distinct CLS from x", "select * from a, b",
+          "select * from a inner join b on a.x = b.x", "select CLS, sum(score) from x group by CLS",
+          "select 1", "select top 3 * from x"})
         EXPECT_FALSE(AsSimpleSelect(Tokenize(q))) << q;
 }
 

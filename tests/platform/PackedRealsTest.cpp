@@ -1,5 +1,5 @@
-#include "platform/db/Connection.h"
 #include "platform/db/PackedReals.h"
+#include "platform/db/Connection.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@ using testsupport::TempHome;
 // The packed read must give every value as reading the column alone gives
 // it: numbers as 32-bit floats, NULL as nothing, anything else as NaN.
 class PackedRealsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db::Connection::CreateDatabase(home / "data.mdb");
         c.open(home / "data.mdb");
@@ -54,7 +54,8 @@ TEST_F(PackedRealsTest, MoreColumnsThanOneCallTakesSpanSeveralResultColumns) {
     for (int k = 1; k <= n; ++k) {
         names.push_back("f" + std::to_string(k));
         create += (k > 1 ? ", f" : "f") + std::to_string(k) + " REAL";
-        insert += (k > 1 ? ", " : "") + (k % 7 == 0 ? std::string("NULL") : std::to_string(k) + ".25");
+        insert +=
+            (k > 1 ? ", " : "") + (k % 7 == 0 ? std::string("NULL") : std::to_string(k) + ".25");
     }
     c.prepare(create + ")").step();
     c.prepare(insert + ")").step();

@@ -1,6 +1,6 @@
+#include "platform/db/Query.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Error.h"
-#include "platform/db/Query.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@ using db::Query;
 using testsupport::TempHome;
 
 class QueryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db::Connection::CreateDatabase(home / "data.mdb");
         c.open(home / "data.mdb");
@@ -34,7 +34,8 @@ TEST_F(QueryTest, SqlTextIsHeldAsLines) {
     EXPECT_EQ(q.sqlLines().size(), 2u);
     EXPECT_EQ(q.sqlText(), "select * from x\r\nwhere n > 1\r\n");
     q.setSql(q.sqlText() + " order by BH");
-    EXPECT_EQ(q.sqlLines(), (std::vector<std::string>{"select * from x", "where n > 1", " order by BH"}));
+    EXPECT_EQ(q.sqlLines(),
+              (std::vector<std::string>{"select * from x", "where n > 1", " order by BH"}));
     q.open();
     EXPECT_EQ(q.recordCount(), 198);
     EXPECT_EQ(q.asText("BH"), "1001") << "n > 1 leaves out 1000";
@@ -149,13 +150,13 @@ TEST_F(QueryTest, FieldKindsComeFromDeclaredTypes) {
     Query q(c);
     q.setSql("select * from k");
     q.open();
-    std::vector<FieldKind> want = {
-        FieldKind::Integer,  FieldKind::Integer, FieldKind::SmallInt, FieldKind::SmallInt,
-        FieldKind::Float,    FieldKind::Float,   FieldKind::Float,    FieldKind::Currency,
-        FieldKind::Bcd,      FieldKind::String,  FieldKind::String,   FieldKind::Memo,
-        FieldKind::Boolean,  FieldKind::DateTime, FieldKind::DateTime, FieldKind::String,
-        FieldKind::Boolean,  FieldKind::Currency, FieldKind::Bcd,     FieldKind::Boolean,
-        FieldKind::Float};
+    std::vector<FieldKind> want = {FieldKind::Integer,  FieldKind::Integer,  FieldKind::SmallInt,
+                                   FieldKind::SmallInt, FieldKind::Float,    FieldKind::Float,
+                                   FieldKind::Float,    FieldKind::Currency, FieldKind::Bcd,
+                                   FieldKind::String,   FieldKind::String,   FieldKind::Memo,
+                                   FieldKind::Boolean,  FieldKind::DateTime, FieldKind::DateTime,
+                                   FieldKind::String,   FieldKind::Boolean,  FieldKind::Currency,
+                                   FieldKind::Bcd,      FieldKind::Boolean,  FieldKind::Float};
     ASSERT_EQ(q.fieldCount(), static_cast<int>(want.size()));
     for (int i = 0; i < q.fieldCount(); ++i)
         EXPECT_EQ(q.field(i).kind, want[static_cast<std::size_t>(i)]) << q.field(i).name;
@@ -174,7 +175,8 @@ TEST_F(QueryTest, ExpressionColumnsTakeTheirKindFromTheirValues) {
     EXPECT_EQ(q.field(3).kind, FieldKind::String);
     EXPECT_TRUE(q.field(3).baseColumn.empty());
     q.edit();
-    EXPECT_THROW(q.setValue("label", std::string("y")), db::Error) << "an expression is not updatable";
+    EXPECT_THROW(q.setValue("label", std::string("y")), db::Error)
+        << "an expression is not updatable";
 }
 
 TEST_F(QueryTest, PreparedClassQueriesWithANamedParameter) {
@@ -200,8 +202,9 @@ TEST_F(QueryTest, PreparedClassQueriesWithANamedParameter) {
 }
 
 TEST_F(QueryTest, RowsAppendToAnEmptyStructureQuery) {
-    c.execute("CREATE TABLE zonghe (ID varchar(10), CLS varchar(10), field1 integer, field2 integer, "
-              "field3 integer, field4 integer, field5 integer, field6 integer )");
+    c.execute(
+        "CREATE TABLE zonghe (ID varchar(10), CLS varchar(10), field1 integer, field2 integer, "
+        "field3 integer, field4 integer, field5 integer, field6 integer )");
     Query q(c);
     q.setSql("SELECT * FROM zonghe WHERE 1 <> 1");
     q.open();
@@ -218,7 +221,7 @@ TEST_F(QueryTest, RowsAppendToAnEmptyStructureQuery) {
 }
 
 class Recorder : public db::QueryObserver {
-public:
+  public:
     void datasetChanged() override { ++changed; }
     void rowChanged(int) override { ++rows; }
     void currentChanged(int) override { ++moves; }
@@ -247,7 +250,8 @@ TEST_F(QueryTest, DisabledControlsHearNothingUntilEnabled) {
     q.enableControls();
     EXPECT_EQ(r.changed, 2);
     EXPECT_FALSE(q.controlsDisabled());
-    EXPECT_EQ(c.select("select count(*) from x where d = 1.5").rows[0][0], db::Value{std::int64_t{200}});
+    EXPECT_EQ(c.select("select count(*) from x where d = 1.5").rows[0][0],
+              db::Value{std::int64_t{200}});
     q.removeObserver(&r);
 }
 

@@ -1,5 +1,5 @@
-#include "platform/text/TemporaryName.h"
 #include "platform/text/TextFile.h"
+#include "platform/text/TemporaryName.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +44,8 @@ TEST(WholeFiles, AFailedWriteNamesTheFileAndKeepsTheOldOne) {
         text::WriteWhole(home / "dir.txt", "new");
         FAIL();
     } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find((home / "dir.txt").string()), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find((home / "dir.txt").string()), std::string::npos)
+            << e.what();
     }
     EXPECT_EQ(Bytes(file), "kept");
     int entries = 0;

@@ -1,8 +1,8 @@
+#include "report/ExcelReport.h"
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "platform/automation/Automation.h"
 #include "platform/automation/SheetServer.h"
-#include "report/ExcelReport.h"
 #include "report/ExportExcel.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
@@ -20,10 +20,11 @@ using testsupport::TempHome;
 // A fresh temporary folder for the report files, the spreadsheet stand-in
 // registered, and what it shows recorded.
 class ReportTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::setenv("TMPDIR", home.path().c_str(), 1);
-        spreadsheet = automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }, {}});
+        spreadsheet =
+            automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }, {}});
         automation::ClearSheetServerCalls();
         ws.startUp();
     }
@@ -47,15 +48,25 @@ TEST_F(ReportTest, EveryCallInItsOrder) {
     OpenTable(3);
     ws.connection.execute("UPDATE rep SET score = 88.5 WHERE BH = '202601002'");
     report::ExportReport(ws, spreadsheet);
-    const std::vector<std::string> expected = {
-        "visible=true", "WorkBooks()", "Open(\"" + (temp / "test.xls").string() + "\")",
-        "ActiveSheet()", "range(\"a2:c4\")", "select()", "Selection()", "NumberFormatLocal=\"@\"",
-        "selection()", "Borders(5)", "LineStyle=-4142", "selection()", "Borders(6)",
-        "LineStyle=-4142"};
+    const std::vector<std::string> expected = {"visible=true",
+                                               "WorkBooks()",
+                                               "Open(\"" + (temp / "test.xls").string() + "\")",
+                                               "ActiveSheet()",
+                                               "range(\"a2:c4\")",
+                                               "select()",
+                                               "Selection()",
+                                               "NumberFormatLocal=\"@\"",
+                                               "selection()",
+                                               "Borders(5)",
+                                               "LineStyle=-4142",
+                                               "selection()",
+                                               "Borders(6)",
+                                               "LineStyle=-4142"};
     const auto& calls = automation::SheetServerCalls();
     ASSERT_GE(calls.size(), expected.size());
-    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + static_cast<long>(expected.size())),
-              expected);
+    EXPECT_EQ(
+        std::vector<std::string>(calls.begin(), calls.begin() + static_cast<long>(expected.size())),
+        expected);
     // Six borders of three puts each, the footers, three autofits, select all and copy.
     std::vector<std::string> tail(calls.begin() + static_cast<long>(expected.size()), calls.end());
     // Each border put reaches Selection and Borders afresh: 6 x 3 x 3 entries.
@@ -98,7 +109,8 @@ TEST_F(ReportTest, TheWorkbookCarriesFormatsBordersFootersAndWidths) {
               std::string::npos);
     // Widths: exam numbers 9, contents 7 ("content"), scores 5 ("score").
     EXPECT_NE(sheet->find("<col min=\"1\" max=\"1\" width=\"9.7109375\" customWidth=\"1\"/>"),
-              std::string::npos) << *sheet;
+              std::string::npos)
+        << *sheet;
     EXPECT_NE(sheet->find("<col min=\"2\" max=\"2\" width=\"7.7109375\" customWidth=\"1\"/>"),
               std::string::npos);
     EXPECT_NE(sheet->find("<col min=\"3\" max=\"3\" width=\"5.7109375\" customWidth=\"1\"/>"),
@@ -147,8 +159,9 @@ TEST_F(ReportTest, RefusalsBeforeAnyAutomation) {
         (void)report::OpenExcelReport(automation::Factory{}, (home / "x.xls").string(), 1, 1);
         FAIL();
     } catch (const core::AppError& e) {
-        EXPECT_STREQ(e.what(),
-                     "打开Excel时错误。报表功能需要安装Excel2000，如果已安装Excel2000则可能需要重新安装。");
+        EXPECT_STREQ(
+            e.what(),
+            "打开Excel时错误。报表功能需要安装Excel2000，如果已安装Excel2000则可能需要重新安装。");
     }
     EXPECT_TRUE(automation::SheetServerCalls().empty());
 }
@@ -157,12 +170,14 @@ TEST_F(ReportTest, MoreThanTwentySixColumnsAreRejectedQuietly) {
     OpenTable(2);
     db::Query& v = ws.view;
     v.close();
-    v.setSql("select BH, content, f1, f2, f3, f4, f5, f6, f7, f8, f9, f10, f11, f12, f13, f14, f15, "
-             "f16, f17, f18, f19, f20, f21, f22, f23, f24, f25 from rep");
+    v.setSql(
+        "select BH, content, f1, f2, f3, f4, f5, f6, f7, f8, f9, f10, f11, f12, f13, f14, f15, "
+        "f16, f17, f18, f19, f20, f21, f22, f23, f24, f25 from rep");
     v.open();
     const auto xls = home / "wide.xls";
     report::TDS2Excel(v).SaveToFile(xls, true);
-    EXPECT_FALSE(report::OpenExcelReport(spreadsheet, xls.string(), v.recordCount(), v.fieldCount()));
+    EXPECT_FALSE(
+        report::OpenExcelReport(spreadsheet, xls.string(), v.recordCount(), v.fieldCount()));
     EXPECT_EQ(automation::SheetServerCalls().back(), "quit()");
     EXPECT_FALSE(std::filesystem::exists(home / "wide.xlsx"));
     EXPECT_TRUE(shell.opened().empty());

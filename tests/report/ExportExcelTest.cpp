@@ -1,5 +1,5 @@
-#include "report/ExcelReport.h"
 #include "report/ExportExcel.h"
+#include "report/ExcelReport.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -23,11 +23,12 @@ std::string Hex(const std::string& bytes) {
 }
 
 class ExportTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db::Connection::CreateDatabase(home / "data.mdb");
         c.open(home / "data.mdb");
-        c.execute("CREATE TABLE x (s varchar(5), n integer, d DOUBLE, b BIT, m CURRENCY, k SMALLINT)");
+        c.execute(
+            "CREATE TABLE x (s varchar(5), n integer, d DOUBLE, b BIT, m CURRENCY, k SMALLINT)");
     }
 
     std::string Write(const std::string& sql, bool names) {
@@ -60,14 +61,14 @@ TEST_F(ExportTest, CellsByFieldKindInRowOrder) {
     std::string bytes = Write("select * from x", false);
     EXPECT_EQ(Hex(bytes),
               std::string(kBof) +
-                  " 04 02 0B 00 00 00 00 00 00 00 03 00 61 62 63"              // "abc"
-                  " 7E 02 0A 00 00 00 01 00 00 00 16 00 00 00"                 // RK 5
-                  " 03 02 0E 00 00 00 02 00 00 00 00 00 00 00 00 00 F8 3F"     // 1.5
-                  " 04 02 09 00 00 00 03 00 00 00 01 00 31"                    // BIT as text
-                  " 03 02 0E 00 00 00 04 00 00 00 00 00 00 00 00 00 02 40"     // 2.25
-                  " 7E 02 0A 00 00 00 05 00 00 00 FE FF FF FF"                 // RK -1
-                  " 04 02 0A 00 01 00 00 00 00 00 02 00 D6 D0"                 // GBK text
-                  " 01 02 06 00 01 00 01 00 17 00"                             // blank, format 23
+                  " 04 02 0B 00 00 00 00 00 00 00 03 00 61 62 63"          // "abc"
+                  " 7E 02 0A 00 00 00 01 00 00 00 16 00 00 00"             // RK 5
+                  " 03 02 0E 00 00 00 02 00 00 00 00 00 00 00 00 00 F8 3F" // 1.5
+                  " 04 02 09 00 00 00 03 00 00 00 01 00 31"                // BIT as text
+                  " 03 02 0E 00 00 00 04 00 00 00 00 00 00 00 00 00 02 40" // 2.25
+                  " 7E 02 0A 00 00 00 05 00 00 00 FE FF FF FF"             // RK -1
+                  " 04 02 0A 00 01 00 00 00 00 00 02 00 D6 D0"             // GBK text
+                  " 01 02 06 00 01 00 01 00 17 00"                         // blank, format 23
                   " 01 02 06 00 01 00 02 00 17 00 01 02 06 00 01 00 03 00 17 00"
                   " 01 02 06 00 01 00 04 00 17 00 01 02 06 00 01 00 05 00 17 00 " +
                   kEof);

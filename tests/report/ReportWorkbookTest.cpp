@@ -20,16 +20,15 @@ using testsupport::SheetXml;
 using testsupport::TempHome;
 
 class ReportWorkbookTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::setenv("TMPDIR", home.path().c_str(), 1);
-        spreadsheet = automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }, {}});
+        spreadsheet =
+            automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }, {}});
         automation::ClearSheetServerCalls();
         ws.startUp();
     }
-    void TearDown() override {
-        ::unsetenv("TMPDIR");
-    }
+    void TearDown() override { ::unsetenv("TMPDIR"); }
 
     void OpenTable(int sheets) {
         testsupport::WriteAnswers(home / "rep.dbf", testsupport::Sheets(sheets, 4), 'N');

@@ -54,7 +54,7 @@ std::vector<Record> CellRecords(const std::string& b) {
 }
 
 class XlsLimitsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         db::Connection::CreateDatabase(home / "data.mdb");
         c.open(home / "data.mdb");
@@ -63,8 +63,9 @@ protected:
 
     // Rows n = 0, 1, ... in one statement of SQLite's own.
     void Insert(int rows) {
-        const std::string sql = "WITH RECURSIVE k(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM k WHERE n + 1 < " +
-                                std::to_string(rows) + ") INSERT INTO t SELECT n, 'r' FROM k";
+        const std::string sql =
+            "WITH RECURSIVE k(n) AS (SELECT 0 UNION ALL SELECT n + 1 FROM k WHERE n + 1 < " +
+            std::to_string(rows) + ") INSERT INTO t SELECT n, 'r' FROM k";
         db::Statement insert = c.prepare(sql);
         while (insert.step()) {
         }
@@ -118,7 +119,8 @@ TEST_F(XlsLimitsTest, OneRowMoreIsRefusedBeforeAnythingIsWritten) {
 
 TEST_F(XlsLimitsTest, TheLimitIsAParameterAndTheStreamStaysEmpty) {
     Insert(3);
-    EXPECT_EQ(CellRecords(Save("select n from t", 4)).size(), 4u) << "three rows and the names fit four";
+    EXPECT_EQ(CellRecords(Save("select n from t", 4)).size(), 4u)
+        << "three rows and the names fit four";
     c.execute("INSERT INTO t VALUES (3, 'r')");
     db::Query q(c);
     q.setSql("select n from t");
@@ -161,8 +163,8 @@ TEST_F(XlsLimitsTest, LongTextIsCutAtACharacterBoundaryWithMatchingLengths) {
 
 TEST_F(XlsLimitsTest, WholeNumbersBeyondThirtyBitsBecomeNumberCells) {
     c.execute("CREATE TABLE big (v integer)");
-    const std::vector<std::int64_t> values = {536870911, 536870912, -536870912, -536870913,
-                                              1000000000000LL, 202633535};
+    const std::vector<std::int64_t> values = {536870911,  536870912,       -536870912,
+                                              -536870913, 1000000000000LL, 202633535};
     for (auto v : values)
         c.execute("INSERT INTO big VALUES (" + std::to_string(v) + ")");
     const auto records = CellRecords(Save("select v from big"));

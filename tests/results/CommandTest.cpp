@@ -2,9 +2,9 @@
 // sheets read in exam-number order, classes told as the class statistics
 // tell them (from the exam number or from `ids`), names from the roster,
 // empty scores noted, the full marks counted or given.
+#include "results/Command.h"
 #include "core/OpenTable.h"
 #include "platform/os/Shell.h"
-#include "results/Command.h"
 #include "scoring/ScoringRun.h"
 #include "stats/ClassAssignment.h"
 #include "tests/support/AnswerTables.h"
@@ -30,9 +30,10 @@ struct Marked {
 // ties in the grade (9, 8.5), one across the classes' boundary; a sheet
 // without a score whose points must count nowhere.
 std::vector<Marked> Grade() {
-    return {{"202601001", 9, 5, 4},      {"202601002", 6, 4, 2}, {"202601003", 8.5, 5, 3.5},
-            {"202601004", std::nullopt, 6, 4}, {"202602001", 9, 6, 3}, {"202602002", 8.5, 4.5, 4},
-            {"202602003", 4, 2, 2},      {"202605001", 3, 2, 1}};
+    return {{"202601001", 9, 5, 4},     {"202601002", 6, 4, 2},
+            {"202601003", 8.5, 5, 3.5}, {"202601004", std::nullopt, 6, 4},
+            {"202602001", 9, 6, 3},     {"202602002", 8.5, 4.5, 4},
+            {"202602003", 4, 2, 2},     {"202605001", 3, 2, 1}};
 }
 
 stats::ClassSettings ByExamNumber() {
@@ -54,7 +55,7 @@ double Num(std::map<std::string, testsupport::XlsxCell>& cells, const std::strin
 }
 
 class ResultsCommandTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ws.startUp(); }
 
     // The sheets written out of exam-number order, opened, their points and
@@ -66,9 +67,10 @@ protected:
         testsupport::WriteAnswers(home / "期中.dbf", testsupport::Shuffled(rows), 'N');
         (void)core::OpenAnswerTable(ws, ui, home / "期中.dbf");
         for (const Marked& m : sheets)
-            ws.connection.execute("UPDATE [期中] SET SCORE = " + (m.score ? std::to_string(*m.score) : "NULL") +
-                                  ", f1 = " + std::to_string(m.f1) + ", f2 = " + std::to_string(m.f2) +
-                                  " WHERE BH = '" + m.examNumber + "'");
+            ws.connection.execute(
+                "UPDATE [期中] SET SCORE = " + (m.score ? std::to_string(*m.score) : "NULL") +
+                ", f1 = " + std::to_string(m.f1) + ", f2 = " + std::to_string(m.f2) +
+                " WHERE BH = '" + m.examNumber + "'");
     }
 
     results::ResultsRun Run(const stats::ClassSettings& s, results::ResultsSettings r = {}) {
@@ -152,10 +154,12 @@ TEST_F(ResultsCommandTest, GivenFullMarksMoveTheThresholds) {
 TEST_F(ResultsCommandTest, ClassesAndNamesFromTheRoster) {
     Open(Grade());
     // Text class codes, one exam number twice, 202602003 not on the roster.
-    ws.connection.execute("CREATE TABLE ids (ID varchar(9), StudClass varchar(4), StudName varchar(8))");
-    ws.connection.execute("INSERT INTO ids VALUES ('202601001', '2', '张三'), ('202601002', '1', '李四'), "
-                          "('202601003', '1', '王五'), ('202602001', '2', '赵六'), ('202602002', '1', '钱七'), "
-                          "('202602002', '1', '钱七'), ('202605001', '2', '孙八')");
+    ws.connection.execute(
+        "CREATE TABLE ids (ID varchar(9), StudClass varchar(4), StudName varchar(8))");
+    ws.connection.execute(
+        "INSERT INTO ids VALUES ('202601001', '2', '张三'), ('202601002', '1', '李四'), "
+        "('202601003', '1', '王五'), ('202602001', '2', '赵六'), ('202602002', '1', '钱七'), "
+        "('202602002', '1', '钱七'), ('202605001', '2', '孙八')");
     stats::ClassSettings s;
     s.predefined = true;
     s.questions = 2;
@@ -186,7 +190,8 @@ TEST_F(ResultsCommandTest, ClassesAndNamesFromTheRoster) {
 
 TEST_F(ResultsCommandTest, NamesFromTheRosterAlsoWithExamNumberClasses) {
     Open(Grade());
-    ws.connection.execute("CREATE TABLE ids (ID varchar(9), StudClass integer, StudName varchar(8))");
+    ws.connection.execute(
+        "CREATE TABLE ids (ID varchar(9), StudClass integer, StudName varchar(8))");
     ws.connection.execute("INSERT INTO ids VALUES ('202602002', 7, '钱七')");
     ASSERT_EQ(Run(ByExamNumber()).outcome, core::Outcome::Done);
     auto c = CellMap(testsupport::SheetXml(file(), 1));
@@ -204,7 +209,8 @@ TEST_F(ResultsCommandTest, ARosterWithoutClassesOrNamesStillServesExamNumberClas
     EXPECT_EQ(c["C3"].value, "李四");
     ws.connection.execute("DROP TABLE ids");
     ws.connection.execute("CREATE TABLE ids (Code varchar(9), StudName varchar(8))");
-    ASSERT_EQ(Run(ByExamNumber()).outcome, core::Outcome::Done) << "no exam numbers on it: no names";
+    ASSERT_EQ(Run(ByExamNumber()).outcome, core::Outcome::Done)
+        << "no exam numbers on it: no names";
     c = CellMap(testsupport::SheetXml(file(), 1));
     EXPECT_EQ(c.count("C3"), 0u);
     EXPECT_EQ(c["B3"].value, "01");
@@ -239,7 +245,8 @@ TEST_F(ResultsCommandTest, ChecksStopWithAMessageBeforeAnythingIsWritten) {
     s.firstClass = 1;
     s.lastClass = 100;
     EXPECT_EQ(Run(s).outcome, core::Outcome::Stopped) << "a code of 2 characters ends at class 99";
-    EXPECT_NE(ui.messages.back().text.find("超出范围"), std::string::npos) << ui.messages.back().text;
+    EXPECT_NE(ui.messages.back().text.find("超出范围"), std::string::npos)
+        << ui.messages.back().text;
 
     s = ByExamNumber();
     s.predefined = true;
@@ -283,8 +290,9 @@ TEST(ClassAssignment, RosterClassesAsTheClassColumnHoldsThem) {
 TEST_F(ResultsCommandTest, FullMarksComeFromTheLastScoringRun) {
     // Five single-choice questions worth 2, the fourth keyed "x": full marks 8,
     // although nobody earned the points of the third question.
-    testsupport::WriteAnswers(home / "期中.dbf",
-                              {{"202601001", "11211"}, {"202601002", "11111"}, {"202602001", "21211"}}, 'N');
+    testsupport::WriteAnswers(
+        home / "期中.dbf", {{"202601001", "11211"}, {"202601002", "11111"}, {"202602001", "21211"}},
+        'N');
     (void)core::OpenAnswerTable(ws, ui, home / "期中.dbf");
     scoring::ScoringSettings st;
     st.segmentChoice = 1;

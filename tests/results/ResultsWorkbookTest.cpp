@@ -26,7 +26,7 @@ struct Sheet {
 
 // Sheets from a list, in its order; remembers the passes asked for.
 class ListSource : public results::SheetSource {
-public:
+  public:
     explicit ListSource(std::vector<Sheet> sheets) : mSheets(std::move(sheets)) {}
     void rewind(results::Pass pass) override {
         passes.push_back(pass);
@@ -41,7 +41,7 @@ public:
     }
     std::vector<results::Pass> passes;
 
-private:
+  private:
     std::vector<Sheet> mSheets;
     std::size_t mAt = 0;
     results::SheetRow mRow;
@@ -54,24 +54,30 @@ const double kNone = std::numeric_limits<double>::quiet_NaN();
 // class.
 std::vector<Sheet> Grade() {
     return {
-        {"2026010001", 0, "张三", 9, {5, 4}},      {"2026010002", 0, "", 6, {4, 2}},
-        {"2026010003", 0, "李四", 8.5, {5, 3.5}},  {"2026010004", 0, "", 8.5, {4.5, 4}},
-        {"2026020001", 1, "", 9, {6, 3}},          {"2026020002", 1, "", 4, {2, 2}},
-        {"2026020003", 1, "", std::nullopt, {6, 4}}, {"2026020004", 1, "王五", 8.5, {4.5, kNone}},
+        {"2026010001", 0, "张三", 9, {5, 4}},
+        {"2026010002", 0, "", 6, {4, 2}},
+        {"2026010003", 0, "李四", 8.5, {5, 3.5}},
+        {"2026010004", 0, "", 8.5, {4.5, 4}},
+        {"2026020001", 1, "", 9, {6, 3}},
+        {"2026020002", 1, "", 4, {2, 2}},
+        {"2026020003", 1, "", std::nullopt, {6, 4}},
+        {"2026020004", 1, "王五", 8.5, {4.5, kNone}},
         {"2026990001", -1, "", 3.9, {2, 1.9}},
     };
 }
 
 class ResultsWorkbookTest : public ::testing::Test {
-protected:
-    results::Written Write(std::vector<Sheet> sheets, long long rowsPerSheet = results::kRowsPerSheet) {
+  protected:
+    results::Written Write(std::vector<Sheet> sheets,
+                           long long rowsPerSheet = results::kRowsPerSheet) {
         ListSource source(std::move(sheets));
         results::Options o;
         o.fullMarks = 10;
         o.bandWidth = 2;
         o.rowsPerSheet = rowsPerSheet;
         o.progress = [this](const std::string&, long long, long long total) { lastTotal = total; };
-        auto written = results::WriteResultsWorkbook(file(), source, {"01", "02", "03"}, questions, o);
+        auto written =
+            results::WriteResultsWorkbook(file(), source, {"01", "02", "03"}, questions, o);
         passes = source.passes;
         return written;
     }
@@ -104,7 +110,8 @@ TEST_F(ResultsWorkbookTest, StudentRowsWithCompetitionRanks) {
 
     const std::string xml = Sheet(1);
     auto c = CellMap(xml);
-    const std::vector<std::string> header = {"考号", "班级", "姓名", "总分", "年级名次", "班级名次", "f1", "f2"};
+    const std::vector<std::string> header = {"考号",     "班级",     "姓名", "总分",
+                                             "年级名次", "班级名次", "f1",   "f2"};
     for (std::size_t i = 0; i < header.size(); ++i)
         EXPECT_EQ(c[testsupport::CellRef(0, static_cast<int>(i))].value, header[i]);
     // Exam order; the sheet without a score left out.
@@ -132,8 +139,10 @@ TEST_F(ResultsWorkbookTest, StudentRowsWithCompetitionRanks) {
     EXPECT_EQ(Num(c, "H9"), 1.9);
     EXPECT_EQ(c.count("H8"), 0u) << "empty points stay empty";
     EXPECT_NE(c["A11"].value.find("另有 1 份答卷总分为空"), std::string::npos) << "below the table";
-    EXPECT_NE(xml.find("<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"),
-              std::string::npos);
+    EXPECT_NE(
+        xml.find(
+            "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"),
+        std::string::npos);
     EXPECT_NE(xml.find("<autoFilter ref=\"A1:H9\"/>"), std::string::npos);
 }
 
@@ -226,9 +235,10 @@ TEST_F(ResultsWorkbookTest, ScoreBandsHighestFirstWithCumulativeCounts) {
         EXPECT_EQ(c["A" + row].value, labels[static_cast<std::size_t>(band)]);
         for (int g = 0; g < 4; ++g) {
             const double n = counts[static_cast<std::size_t>(band)][static_cast<std::size_t>(g)];
-            EXPECT_EQ(Num(c, testsupport::CellRef(band + 2, 1 + g)), n) << labels[band] << " group " << g;
-            EXPECT_NEAR(Num(c, testsupport::CellRef(band + 2, 6 + g)), n / sizes[static_cast<std::size_t>(g)],
-                        1e-12);
+            EXPECT_EQ(Num(c, testsupport::CellRef(band + 2, 1 + g)), n)
+                << labels[band] << " group " << g;
+            EXPECT_NEAR(Num(c, testsupport::CellRef(band + 2, 6 + g)),
+                        n / sizes[static_cast<std::size_t>(g)], 1e-12);
             EXPECT_EQ(Num(c, testsupport::CellRef(band + 2, 11 + g)),
                       cumulative[static_cast<std::size_t>(band)][static_cast<std::size_t>(g)]);
         }
@@ -254,7 +264,8 @@ TEST_F(ResultsWorkbookTest, QuestionRatesByClass) {
     EXPECT_NEAR(Num(c, "B3"), 20.4 / 32, 1e-12);
     EXPECT_NEAR(Num(c, "D3"), 5.0 / 12, 1e-12);
     EXPECT_NE(xml.find("<cfRule type=\"colorScale\""), std::string::npos);
-    EXPECT_NE(xml.find("<conditionalFormatting sqref=\"C2:E2\">"), std::string::npos) << "along each question";
+    EXPECT_NE(xml.find("<conditionalFormatting sqref=\"C2:E2\">"), std::string::npos)
+        << "along each question";
     EXPECT_NE(xml.find("<conditionalFormatting sqref=\"C3:E3\">"), std::string::npos);
 }
 
@@ -263,8 +274,8 @@ TEST_F(ResultsWorkbookTest, NoRowLostAtTheSheetBoundaries) {
     // The first worksheet leaves two of its three rows for the note.
     EXPECT_EQ(written.studentSheets, 4);
     EXPECT_EQ(testsupport::SheetNames(file()),
-              (std::vector<std::string>{"学生成绩", "学生成绩2", "学生成绩3", "学生成绩4", "班级对比", "分数段",
-                                        "题目得分率"}));
+              (std::vector<std::string>{"学生成绩", "学生成绩2", "学生成绩3", "学生成绩4",
+                                        "班级对比", "分数段", "题目得分率"}));
     std::vector<std::string> exam;
     std::vector<double> ranks;
     for (int n = 1; n <= 4; ++n) {
@@ -281,8 +292,9 @@ TEST_F(ResultsWorkbookTest, NoRowLostAtTheSheetBoundaries) {
             EXPECT_NE(c["A4"].value.find("另有 1 份"), std::string::npos);
         }
     }
-    EXPECT_EQ(exam, (std::vector<std::string>{"2026010001", "2026010002", "2026010003", "2026010004",
-                                              "2026020001", "2026020002", "2026020004", "2026990001"}));
+    EXPECT_EQ(exam,
+              (std::vector<std::string>{"2026010001", "2026010002", "2026010003", "2026010004",
+                                        "2026020001", "2026020002", "2026020004", "2026990001"}));
     EXPECT_EQ(ranks, (std::vector<double>{1, 6, 3, 3, 1, 7, 3, 8}));
     auto comparison = CellMap(Sheet(5));
     EXPECT_EQ(Num(comparison, "B2"), 8);
@@ -320,8 +332,10 @@ TEST_F(ResultsWorkbookTest, ClassesFollowTheClassListNotTheExamOrder) {
 }
 
 TEST_F(ResultsWorkbookTest, EqualClassMeansShareARank) {
-    const std::vector<::Sheet> sheets = {
-        {"1", 0, "", 8, {4, 4}}, {"2", 1, "", 6, {3, 3}}, {"3", 1, "", 10, {6, 4}}, {"4", 2, "", 9, {5, 4}}};
+    const std::vector<::Sheet> sheets = {{"1", 0, "", 8, {4, 4}},
+                                         {"2", 1, "", 6, {3, 3}},
+                                         {"3", 1, "", 10, {6, 4}},
+                                         {"4", 2, "", 9, {5, 4}}};
     Write(sheets);
     auto c = CellMap(Sheet(2));
     EXPECT_EQ(Num(c, "K3"), 2) << "01 and 02 both average 8";
@@ -334,10 +348,12 @@ TEST_F(ResultsWorkbookTest, AFailedWriteLeavesNoFile) {
     o.fullMarks = 10;
     ListSource source(Grade());
     const auto missing = home / "no such folder" / "成绩分析_x.xlsx";
-    EXPECT_THROW((void)results::WriteResultsWorkbook(missing, source, {"01"}, questions, o), std::runtime_error);
+    EXPECT_THROW((void)results::WriteResultsWorkbook(missing, source, {"01"}, questions, o),
+                 std::runtime_error);
     EXPECT_FALSE(std::filesystem::exists(missing));
     o.fullMarks = 0;
-    EXPECT_THROW((void)results::WriteResultsWorkbook(file(), source, {"01"}, questions, o), std::invalid_argument);
+    EXPECT_THROW((void)results::WriteResultsWorkbook(file(), source, {"01"}, questions, o),
+                 std::invalid_argument);
     EXPECT_FALSE(std::filesystem::exists(file()));
     EXPECT_TRUE(std::filesystem::is_empty(home.path())) << "no temporary file left";
 }

@@ -1,6 +1,6 @@
 // Ranks, figures and score bands of the results workbook, computed by hand.
-#include "results/Results.h"
 #include "results/ScoreTable.h"
+#include "results/Results.h"
 
 #include <gtest/gtest.h>
 
@@ -58,11 +58,12 @@ TEST(Ranks, ScoresWithinTheToleranceTie) {
 TEST(Figures, ThresholdsAreReachedExactlyAndWithinTheTolerance) {
     const results::Thresholds limits{60, 85, 40};
     // Sorted highest first, as the table keeps them.
-    const std::vector<double> scores = {85, 84.9999995, 84.99999, 60, 59.9999991, 59.99999, 40, 39.9999995,
-                                        39.99999};
+    const std::vector<double> scores = {85,       84.9999995, 84.99999,   60,      59.9999991,
+                                        59.99999, 40,         39.9999995, 39.99999};
     const auto f = FiguresOf(scores, limits);
     EXPECT_EQ(f.count, 9);
-    EXPECT_DOUBLE_EQ(f.passRate, 5.0 / 9) << "60 and 0.0000009 below it pass, 0.00001 below does not";
+    EXPECT_DOUBLE_EQ(f.passRate, 5.0 / 9)
+        << "60 and 0.0000009 below it pass, 0.00001 below does not";
     EXPECT_DOUBLE_EQ(f.excellentRate, 2.0 / 9);
     EXPECT_DOUBLE_EQ(f.lowRate, 1.0 / 9) << "40 and just below it are not low";
 }

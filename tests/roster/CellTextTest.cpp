@@ -22,7 +22,11 @@ TEST(FormatNumber, AsASpreadsheetShowsANumberCell) {
 TEST(ExamNumberText, TextCellsKeepTheirDigits) {
     EXPECT_EQ(ExamNumberText("0310101001").text, "0310101001") << "leading zeros stay";
     EXPECT_EQ(ExamNumberText("  310101001 ").text, "310101001");
-    EXPECT_EQ(ExamNumberText("\xE3\x80\x80" "310101001").text, "310101001") << "ideographic space";
+    EXPECT_EQ(ExamNumberText("\xE3\x80\x80"
+                             "310101001")
+                  .text,
+              "310101001")
+        << "ideographic space";
     EXPECT_EQ(ExamNumberText("３１０１０１００１").text, "310101001") << "full-width digits";
     EXPECT_EQ(ExamNumberText("310101001.0").text, "310101001");
     EXPECT_EQ(ExamNumberText("310101001.00").text, "310101001");

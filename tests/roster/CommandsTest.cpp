@@ -24,7 +24,7 @@ using testsupport::ScriptedUi;
 using testsupport::TempHome;
 
 class RosterCommandsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ws.startUp(); }
 
     std::filesystem::path List(const std::string& name, const std::string& utf8, bool gbk = false) {
@@ -36,7 +36,8 @@ protected:
     // The rows of `ids` as "ID|StudClass|StudName", by ID; StudClass as its type shows it.
     std::vector<std::string> Ids() {
         std::vector<std::string> rows;
-        auto r = ws.connection.select("SELECT ID, StudClass, typeof(StudClass), StudName FROM ids ORDER BY ID");
+        auto r = ws.connection.select(
+            "SELECT ID, StudClass, typeof(StudClass), StudName FROM ids ORDER BY ID");
         for (const auto& row : r.rows)
             rows.push_back(db::Query::ToText(row[0]) + "|" + db::Query::ToText(row[1]) + ":" +
                            db::Query::ToText(row[2]) + "|" + db::Query::ToText(row[3]));
@@ -92,8 +93,9 @@ TEST_F(RosterCommandsTest, ImportFillsIdsAndSaysWhatItSkipped) {
     EXPECT_EQ(done.emptyIds, 1u);
     EXPECT_EQ(done.withoutClass, 1u);
     EXPECT_FALSE(done.withSubject);
-    EXPECT_EQ(Ids(), (std::vector<std::string>{"310101001|3:integer|张三", "310101002|3:integer|李四",
-                                               "310101004|实验班:text|孙八", "310101005|:null|钱七"}));
+    EXPECT_EQ(Ids(),
+              (std::vector<std::string>{"310101001|3:integer|张三", "310101002|3:integer|李四",
+                                        "310101004|实验班:text|孙八", "310101005|:null|钱七"}));
     EXPECT_EQ(ws.connection.columns("ids").size(), 3u) << "no StudSubject without a subject column";
     ASSERT_GE(done.summary.size(), 3u);
     EXPECT_NE(done.summary[2].find("导入 4 人，跳过 2 行"), std::string::npos) << done.summary[2];
@@ -104,7 +106,8 @@ TEST_F(RosterCommandsTest, ImportReplacesTheRowsOfIds) {
     ws.view.moveTo(1);
     (void)roster::ImportRoster(ws, ui, List("a.csv", kClassList));
     const auto done = roster::ImportRoster(
-        ws, ui, List("b.csv", "准考证号,姓名,班级,科目\n0123,周九,02,物理\n0124,吴十,2,化学\n", true));
+        ws, ui,
+        List("b.csv", "准考证号,姓名,班级,科目\n0123,周九,02,物理\n0124,吴十,2,化学\n", true));
     EXPECT_EQ(done.taken, 2u);
     EXPECT_TRUE(done.withSubject);
     EXPECT_EQ(Ids(), (std::vector<std::string>{"0123|2:integer|周九", "0124|2:integer|吴十"}))
@@ -124,7 +127,8 @@ TEST_F(RosterCommandsTest, ABadListLeavesIdsAsItWas) {
         EXPECT_NE(std::string(e.what()).find("坏.csv"), std::string::npos) << e.what();
     }
     EXPECT_THROW((void)roster::ImportRoster(ws, ui, home / "missing.xlsx"), roster::Error);
-    EXPECT_THROW((void)roster::ImportRoster(ws, ui, List("empty.csv", "考号,姓名\n,张三\n")), roster::Error)
+    EXPECT_THROW((void)roster::ImportRoster(ws, ui, List("empty.csv", "考号,姓名\n,张三\n")),
+                 roster::Error)
         << "no student left";
     EXPECT_EQ(Ids(), before);
 }
@@ -152,8 +156,9 @@ TEST_F(RosterCommandsTest, TheClassStatisticsUseTheImportedClasses) {
 
 TEST_F(RosterCommandsTest, TheCheckReadsTheTableInExamNumberOrderAndWritesItsReport) {
     (void)roster::ImportRoster(
-        ws, ui, List("a.csv", "考号,姓名,班级\n310101001,甲,1\n310101002,乙,1\n310101003,丙,1\n"
-                              "310101004,丁,1\n310101010,戊,2\n"));
+        ws, ui,
+        List("a.csv", "考号,姓名,班级\n310101001,甲,1\n310101002,乙,1\n310101003,丙,1\n"
+                      "310101004,丁,1\n310101010,戊,2\n"));
     OpenSheets({"310101040", "310101002", "310101001", "310101002"});
     ws.connection.execute("UPDATE exam SET SCORE = rowid * 10");
     const auto check = roster::VerifyTable(ws, ui, roster::ClassCodeRule{});
@@ -172,8 +177,10 @@ TEST_F(RosterCommandsTest, TheCheckReadsTheTableInExamNumberOrderAndWritesItsRep
     ASSERT_EQ(r.unknown.size(), 1u);
     EXPECT_EQ(sheets.id(r.unknown[0].sheet), "310101040");
     ASSERT_EQ(r.unknown[0].suggestions.size(), 2u);
-    EXPECT_EQ(check.roster->id(r.unknown[0].suggestions[0].student), "310101010") << "one digit first";
-    EXPECT_EQ(check.roster->id(r.unknown[0].suggestions[1].student), "310101004") << "then the swap";
+    EXPECT_EQ(check.roster->id(r.unknown[0].suggestions[0].student), "310101010")
+        << "one digit first";
+    EXPECT_EQ(check.roster->id(r.unknown[0].suggestions[1].student), "310101004")
+        << "then the swap";
     EXPECT_EQ(r.absentCount(), 3u) << "003, 004 and 010";
 
     EXPECT_EQ(check.report, home / "考号核对_exam.txt");
@@ -187,11 +194,13 @@ TEST_F(RosterCommandsTest, TheCheckReadsTheTableInExamNumberOrderAndWritesItsRep
 TEST_F(RosterCommandsTest, SheetsComeInTheOrderTheDatabaseSortsThem) {
     ws.connect();
     ws.connection.execute("CREATE TABLE mixed (BH, SCORE REAL)");
-    const char* const values[] = {"'310101002'", "10", "NULL", "9.5", "'A1'", "'310101002'", "9",
-                                  "'3101010020'", "''", "-4", "10", "'31010100'", "NULL", "'B'"};
+    const char* const values[] = {"'310101002'", "10",         "NULL",         "9.5", "'A1'",
+                                  "'310101002'", "9",          "'3101010020'", "''",  "-4",
+                                  "10",          "'31010100'", "NULL",         "'B'"};
     int score = 0;
     for (const char* v : values)
-        ws.connection.execute(std::string("INSERT INTO mixed VALUES (") + v + ", " + std::to_string(++score) + ")");
+        ws.connection.execute(std::string("INSERT INTO mixed VALUES (") + v + ", " +
+                              std::to_string(++score) + ")");
     std::vector<std::int64_t> expected;
     for (const auto& row : ws.connection.select("SELECT rowid FROM mixed ORDER BY BH, rowid").rows)
         expected.push_back(std::get<std::int64_t>(row[0]));
@@ -262,7 +271,8 @@ TEST_F(RosterCommandsTest, TheCheckWantsAnOpenTable) {
 TEST_F(RosterCommandsTest, ACorrectionChangesOneSheetAndIsLogged) {
     OpenSheets({"310101040", "310101002", "310101001"});
     ws.connection.execute("UPDATE exam SET SCORE = 85.5 WHERE rowid = 1");
-    const auto change = roster::CorrectNumber(ws, "exam", *roster::ParseCorrection("310101040=310101010"));
+    const auto change =
+        roster::CorrectNumber(ws, "exam", *roster::ParseCorrection("310101040=310101010"));
     EXPECT_EQ(change.rowid, 1);
     EXPECT_EQ(change.record, 3u);
     EXPECT_EQ(Numbers(), (std::vector<std::string>{"310101010", "310101002", "310101001"}));
@@ -283,7 +293,8 @@ TEST_F(RosterCommandsTest, ACorrectionChangesOneSheetAndIsLogged) {
 TEST_F(RosterCommandsTest, RefusedCorrectionsChangeNothing) {
     OpenSheets({"310101040", "310101002", "310101001", "310101002"});
     const auto before = Numbers();
-    auto refused = [&](const std::string& text, std::optional<std::uint32_t> record, const char* reason) {
+    auto refused = [&](const std::string& text, std::optional<std::uint32_t> record,
+                       const char* reason) {
         auto c = *roster::ParseCorrection(text);
         c.record = record;
         try {
@@ -304,7 +315,8 @@ TEST_F(RosterCommandsTest, RefusedCorrectionsChangeNothing) {
     named.record = 3; // the second 310101002 in exam-number order: rowid 4
     const auto change = roster::CorrectNumber(ws, "exam", named);
     EXPECT_EQ(change.rowid, 4);
-    EXPECT_EQ(Numbers(), (std::vector<std::string>{"310101040", "310101002", "310101001", "310101010"}));
+    EXPECT_EQ(Numbers(),
+              (std::vector<std::string>{"310101040", "310101002", "310101001", "310101010"}));
 }
 
 TEST_F(RosterCommandsTest, UndoGivesTheLastCorrectionsBack) {

@@ -1,6 +1,6 @@
+#include "roster/Import.h"
 #include "roster/Columns.h"
 #include "roster/Error.h"
-#include "roster/Import.h"
 #include "tests/roster/XlsFixture.h"
 #include "tests/support/DbfWriter.h"
 #include "tests/support/TempHome.h"
@@ -94,14 +94,9 @@ TEST(BuildRoster, ValuesAsATeacherReadsThem) {
 }
 
 TEST(BuildRoster, ProblemsAreCollectedNotHidden) {
-    const TextRows rows{{"考号", "姓名", "班级"},
-                        {"310101001", "张三", "3"},
-                        {"", "无号", "3"},
-                        {"310101001", "重号", "4"},
-                        {"310101004", "无班", ""},
-                        {"", "", ""},
-                        {"3.10101E+11", "丢位", "3"},
-                        {"310101007", "赵六", "4"}};
+    const TextRows rows{{"考号", "姓名", "班级"},     {"310101001", "张三", "3"}, {"", "无号", "3"},
+                        {"310101001", "重号", "4"},   {"310101004", "无班", ""},  {"", "", ""},
+                        {"3.10101E+11", "丢位", "3"}, {"310101007", "赵六", "4"}};
     const auto r = roster::BuildRoster(rows, {}, "名单.csv");
     EXPECT_EQ(r.studentRows, 6u);
     EXPECT_EQ(r.blankRows, 1u);

@@ -147,8 +147,8 @@ TEST(CorrectionLog, OneTabSeparatedLineThatReadsBack) {
     when.tm_hour = 9;
     when.tm_min = 30;
     when.tm_sec = 5;
-    const std::string line =
-        roster::CorrectionLogLine(when, CorrectionKind::Correct, "期中", "310101030", "310101003", 72.5);
+    const std::string line = roster::CorrectionLogLine(when, CorrectionKind::Correct, "期中",
+                                                       "310101030", "310101003", 72.5);
     EXPECT_EQ(line, "2026-06-14 09:30:05\t更正\t期中\t310101030\t310101003\t72.5");
     const auto e = roster::ParseCorrectionLogLine(line);
     ASSERT_TRUE(e);
@@ -170,9 +170,9 @@ TEST(CorrectionLog, OneTabSeparatedLineThatReadsBack) {
 
     // Tabs and line breaks inside a field cannot split the line or forge
     // another one.
-    const std::string forged = roster::CorrectionLogLine(
-        when, CorrectionKind::Correct, "期\t中", "3101\n01030",
-        "310101003\r\n2026-06-14 09:30:05\t更正\t期中\t1\t2\t", {});
+    const std::string forged =
+        roster::CorrectionLogLine(when, CorrectionKind::Correct, "期\t中", "3101\n01030",
+                                  "310101003\r\n2026-06-14 09:30:05\t更正\t期中\t1\t2\t", {});
     EXPECT_EQ(forged.find_first_of("\r\n"), std::string::npos) << forged;
     const auto f = roster::ParseCorrectionLogLine(forged);
     ASSERT_TRUE(f) << forged;

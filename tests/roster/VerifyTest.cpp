@@ -1,5 +1,5 @@
-#include "roster/ClassRule.h"
 #include "roster/Verify.h"
+#include "roster/ClassRule.h"
 
 #include <gtest/gtest.h>
 
@@ -111,7 +111,7 @@ TEST(Duplicates, EmptyNumbersAreNotADuplicate) {
 // --- suggestions ---------------------------------------------------------------
 
 class Suggestions : public ::testing::Test {
-protected:
+  protected:
     Suggestions() {
         AddClass(roster, "3101030", "3", 40);
         AddClass(roster, "3101040", "4", 40);
@@ -177,8 +177,8 @@ TEST_F(Suggestions, OnePlaceComesBeforeANearerSwap) {
     // a swap from 310103015 (36 apart).
     const auto v = check({"310103011", "310103015"}, {"310103051"});
     EXPECT_EQ(SuggestionsFor(v, sheets, roster, "310103051"),
-              (std::vector<std::pair<std::string, Closeness>>{
-                  {"310103011", Closeness::OneDigit}, {"310103015", Closeness::Swapped}}));
+              (std::vector<std::pair<std::string, Closeness>>{{"310103011", Closeness::OneDigit},
+                                                              {"310103015", Closeness::Swapped}}));
 }
 
 TEST_F(Suggestions, NoneWhenNothingIsClose) {
@@ -213,8 +213,8 @@ TEST_F(Suggestions, AMisreadPlaceIsOnePlace) {
     ASSERT_EQ(v.malformed.size(), 1u);
     EXPECT_EQ(v.malformed[0].why, Malformation::Characters);
     EXPECT_EQ(Suggested(roster, v.malformed[0].suggestions),
-              (std::vector<std::pair<std::string, Closeness>>{
-                  {"310103017", Closeness::OneDigit}, {"310104017", Closeness::OneDigit}}));
+              (std::vector<std::pair<std::string, Closeness>>{{"310103017", Closeness::OneDigit},
+                                                              {"310104017", Closeness::OneDigit}}));
     EXPECT_TRUE(v.unknown.empty()) << "a malformed number is listed once";
 }
 
@@ -251,21 +251,20 @@ TEST(Absent, GroupedByClass) {
 // --- malformed ------------------------------------------------------------------
 
 TEST(Malformed, EmptyOrUnlikeTheMajority) {
-    const auto v = VerifyNumbers(
-        SheetsOf({"310101001", "310101002", "3101001", "", "31010?003", "3101A1004", "310101005",
-                  "310101006", "3101010070"}),
-        nullptr);
+    const auto v = VerifyNumbers(SheetsOf({"310101001", "310101002", "3101001", "", "31010?003",
+                                           "3101A1004", "310101005", "310101006", "3101010070"}),
+                                 nullptr);
     EXPECT_EQ(v.majority.length, 9u);
     EXPECT_EQ(v.majority.kind, roster::CharKind::Digits);
     std::vector<std::pair<std::uint32_t, Malformation>> found;
     for (const auto& m : v.malformed)
         found.emplace_back(m.sheet, m.why);
-    EXPECT_EQ(found, (std::vector<std::pair<std::uint32_t, Malformation>>{
-                         {2, Malformation::Length},
-                         {3, Malformation::Empty},
-                         {4, Malformation::Characters},
-                         {5, Malformation::Characters},
-                         {8, Malformation::Length}}));
+    EXPECT_EQ(found,
+              (std::vector<std::pair<std::uint32_t, Malformation>>{{2, Malformation::Length},
+                                                                   {3, Malformation::Empty},
+                                                                   {4, Malformation::Characters},
+                                                                   {5, Malformation::Characters},
+                                                                   {8, Malformation::Length}}));
 }
 
 TEST(Malformed, LettersAreFineWhereMostNumbersHaveThem) {
@@ -280,8 +279,8 @@ TEST(Malformed, ANumberOnTheRosterIsNotMalformed) {
                          {"310101002", "3", "b"},
                          {"3101003", "3", "c"},
                          {"310101005", "3", "d"}});
-    const auto v = VerifyNumbers(
-        SheetsOf({"310101001", "310101002", "3101003", "3101004", "310101005"}), &r);
+    const auto v =
+        VerifyNumbers(SheetsOf({"310101001", "310101002", "3101003", "3101004", "310101005"}), &r);
     EXPECT_EQ(v.majority.length, 9u);
     ASSERT_EQ(v.malformed.size(), 1u);
     EXPECT_EQ(v.malformed[0].sheet, 3u);
@@ -299,10 +298,10 @@ TEST(Gaps, WithinEachClassNotAcrossClasses) {
     rule.firstClass = 1;
     rule.lastClass = 24;
     // Class 1: seats 01 02 04 05 09; class 2: 01 03; class 3: 01 02; 99 is no class.
-    const auto v = VerifyNumbers(SheetsOf({"20260209", "20260101", "20260102", "20260104",
-                                           "20260105", "20260109", "20260201", "20260301",
-                                           "20260302", "20269901", "20260101"}),
-                                 nullptr, rule);
+    const auto v = VerifyNumbers(
+        SheetsOf({"20260209", "20260101", "20260102", "20260104", "20260105", "20260109",
+                  "20260201", "20260301", "20260302", "20269901", "20260101"}),
+        nullptr, rule);
     ASSERT_EQ(v.gaps.size(), 2u);
     EXPECT_EQ(v.gaps[0].className, "1");
     ASSERT_EQ(v.gaps[0].gaps.size(), 2u);

@@ -127,7 +127,7 @@ std::string WorkbookStream(const std::vector<XlsSheet>& sheets) {
     Record(g, 0x0042, codepage);
     Record(g, 0x00E1, std::string(2, '\0')); // INTERFACEHDR
     while (g.size() < 4200)
-        Record(g, 0x00E2, std::string()); // INTERFACEEND: padding
+        Record(g, 0x00E2, std::string());     // INTERFACEEND: padding
     Record(g, 0x00E0, std::string(20, '\0')); // one XF, General
     std::vector<std::size_t> offsetAt;
     for (const XlsSheet& s : sheets) {

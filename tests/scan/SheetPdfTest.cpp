@@ -200,8 +200,8 @@ TEST_F(SheetPdf, CommandWritesBothFilesOrNeither) {
     // The same sheet again keeps its revision; drawn anew under the same id,
     // the revision goes up, in the layout file and in the QR code.
     const auto again = [&](const char* questions) {
-        EXPECT_EQ(testsupport::RunCli({"sheet", "design", "--questions", questions, "--title", "月考",
-                                       "--out", base.string()})
+        EXPECT_EQ(testsupport::RunCli({"sheet", "design", "--questions", questions, "--title",
+                                       "月考", "--out", base.string()})
                       .status,
                   0);
         return scan::LoadLayout(base.string() + ".layout.json");

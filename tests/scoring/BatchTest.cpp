@@ -1,6 +1,6 @@
+#include "scoring/Batch.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "scoring/Batch.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
@@ -12,10 +12,11 @@ namespace {
 using testsupport::TempHome;
 
 class BatchTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ws.startUp(); }
 
-    void Table(const std::string& file, const std::vector<std::string>& contents, char score = 'N') {
+    void Table(const std::string& file, const std::vector<std::string>& contents,
+               char score = 'N') {
         std::vector<std::pair<std::string, std::string>> sheets;
         for (std::size_t i = 0; i < contents.size(); ++i)
             sheets.emplace_back(std::to_string(1001 + i), contents[i]);
@@ -81,7 +82,8 @@ TEST_F(BatchTest, Test2CountsWithTabsAndAFailingTableGoesOn) {
     ASSERT_EQ(result.failed.size(), 1u);
     EXPECT_EQ(result.failed[0].file, home / "20111230科任2.dbf");
     EXPECT_EQ(result.failed[0].reason, "客观题只有 2 个字符，需要 81 个。");
-    EXPECT_EQ(ui.messages.back().title, (home / "20111230科任2.dbf").string()) << "the title names the table that failed";
+    EXPECT_EQ(ui.messages.back().title, (home / "20111230科任2.dbf").string())
+        << "the title names the table that failed";
     EXPECT_EQ(ui.messages.back().text, "处理完毕。已处理文件个数: 2");
     auto lines = Lines("统计_20111230科任1.txt");
     EXPECT_EQ(lines[2], "题目\t选A\t选B\t选C\t选D\t答对");

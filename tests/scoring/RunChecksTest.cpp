@@ -1,10 +1,10 @@
 // What the scoring run adds to its messages so that the user knows what to
 // fix: the key counts, characters that are no option, points named in
 // Chinese, and the way back to a column a custom statement hid.
+#include "scoring/RunChecks.h"
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "core/ViewCommands.h"
-#include "scoring/RunChecks.h"
 #include "scoring/ScoringRun.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
@@ -33,9 +33,12 @@ TEST(KeyLengthDetail, CountsAnswersAndThenSeparators) {
     EXPECT_EQ(scoring::KeyLengthDetail("ABCDA;BCDAB;C", 12), "需要 12 个，已输入 11 个");
     EXPECT_EQ(scoring::KeyLengthDetail(" ABCDA BCDAB CDA ", 12), "需要 12 个，已输入 13 个")
         << "blanks around the key are not typed answers";
-    EXPECT_EQ(scoring::KeyLengthDetail("ABCDE;", 5), "需要 5 个，已输入 5 个；分隔符号需要 0 个，已输入 1 个");
-    EXPECT_EQ(scoring::KeyLengthDetail("AB;CD;EA", 6), "需要 6 个，已输入 6 个；分隔符号需要 1 个，已输入 2 个");
-    EXPECT_EQ(scoring::KeyLengthDetail("", 0), "需要 0 个，已输入 0 个；分隔符号需要 0 个，已输入 0 个");
+    EXPECT_EQ(scoring::KeyLengthDetail("ABCDE;", 5),
+              "需要 5 个，已输入 5 个；分隔符号需要 0 个，已输入 1 个");
+    EXPECT_EQ(scoring::KeyLengthDetail("AB;CD;EA", 6),
+              "需要 6 个，已输入 6 个；分隔符号需要 1 个，已输入 2 个");
+    EXPECT_EQ(scoring::KeyLengthDetail("", 0),
+              "需要 0 个，已输入 0 个；分隔符号需要 0 个，已输入 0 个");
     EXPECT_EQ(scoring::CountDetail(3, 4), "需要 3 个，已输入 4 个");
 }
 
@@ -61,13 +64,15 @@ TEST(KeyCharacters, NonOptionsByTheirQuestion) {
 
 TEST(KeyCharacters, MarkCodesOfSeveralOptionsAreSpelledOut) {
     // G is 48 + 23: A + B + C + E; 3 is A + B; 1 is A alone, A the letter.
-    EXPECT_EQ(scoring::MarkCodeNotes("AG13B;G"), (Lines{"G = ABCE（第 2、6 题）", "3 = AB（第 4 题）"}));
-    EXPECT_EQ(scoring::MarkCodeNotes("ABCDEF1248xz0"), Lines{}) << "letters, single marks and blanks need none";
+    EXPECT_EQ(scoring::MarkCodeNotes("AG13B;G"),
+              (Lines{"G = ABCE（第 2、6 题）", "3 = AB（第 4 题）"}));
+    EXPECT_EQ(scoring::MarkCodeNotes("ABCDEF1248xz0"), Lines{})
+        << "letters, single marks and blanks need none";
     EXPECT_EQ(scoring::MarkCodeNotes("o"), Lines{"o = ABCDEF（第 1 题）"});
 }
 
 class RunChecksTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ws.startUp(); }
 
     void Open(const std::vector<std::string>& contents) {
@@ -78,7 +83,9 @@ protected:
         (void)core::OpenAnswerTable(ws, ui, home / "exam.dbf");
     }
 
-    Outcome Run(const ScoringSettings& st) { return scoring::ScoreAll(ws, ui, shell, st, {}).outcome; }
+    Outcome Run(const ScoringSettings& st) {
+        return scoring::ScoreAll(ws, ui, shell, st, {}).outcome;
+    }
 
     std::string Scores() {
         auto r = ws.connection.select("select score from exam order by BH");
@@ -108,12 +115,12 @@ protected:
 TEST_F(RunChecksTest, TheKeyLengthMessageSaysWhatIsNeededAndWhatWasTyped) {
     Open({"111111", "222222"});
     ASSERT_EQ(Run(Single(6, "1", "AAAAA;AA")), Outcome::Stopped);
-    EXPECT_EQ(ui.messages.back().text,
-              "单选题数目和标准答案个数不一致。请确认每五个答案之间只有一个分隔符号，末尾没有。\r需要 6 个，已输入 7 个");
+    EXPECT_EQ(ui.messages.back().text, "单选题数目和标准答案个数不一致。请确认每五个答案之间只有一"
+                                       "个分隔符号，末尾没有。\r需要 6 个，已输入 7 个");
     // The right length with a separator inside a group: only the later count sees it.
     ASSERT_EQ(Run(Single(6, "1", "AA;AAA")), Outcome::Stopped);
-    EXPECT_EQ(ui.messages.back().text,
-              "单选题数目和标准答案个数不一致。请确认每五个答案之间只有一个分隔符号，末尾没有。\r需要 6 个，已输入 5 个");
+    EXPECT_EQ(ui.messages.back().text, "单选题数目和标准答案个数不一致。请确认每五个答案之间只有一"
+                                       "个分隔符号，末尾没有。\r需要 6 个，已输入 5 个");
     EXPECT_EQ(Scores(), ";;") << "nothing written";
 }
 
@@ -122,8 +129,10 @@ TEST_F(RunChecksTest, ACharacterThatIsNoOptionIsAskedAboutAfterTheOtherChecks) {
     ui.answers = {true};
     ASSERT_EQ(Run(Single(6, "1", "AAAAA;#")), Outcome::Stopped) << "Yes stops";
     ASSERT_EQ(ui.questions.size(), 1u);
-    EXPECT_EQ(ui.questions[0].text, "第 6 题的答案 # 不是选项。\r有效的答案是字母 A 到 F、x、z 或选项组合的代码（0 到 o）。"
-                                    "是否现在退出评分？");
+    EXPECT_EQ(
+        ui.questions[0].text,
+        "第 6 题的答案 # 不是选项。\r有效的答案是字母 A 到 F、x、z 或选项组合的代码（0 到 o）。"
+        "是否现在退出评分？");
     EXPECT_EQ(ui.questions[0].title, "检测到错误");
     EXPECT_EQ(ui.questionKinds[0], core::GoOn::WithNo);
     EXPECT_EQ(Scores(), ";;");
@@ -170,9 +179,11 @@ TEST_F(RunChecksTest, AColumnHiddenByACustomStatementSaysHowToGetTheTableBack) {
                            "，但当前显示的数据是自定义SQL语句的结果，其中没有这个字段。"
                            "请选择\"取消排序(读卡顺序)\"或重新打开数据表，显示整个表后再评分。");
     ASSERT_EQ(core::CustomSql(ws, ui, "SELECT CONTENT, SCORE FROM exam", true), 0);
-    EXPECT_NE(Refusal(Single(2, "1", "AA")).find("中有考号字段 " + ws.Fields.ID), std::string::npos);
+    EXPECT_NE(Refusal(Single(2, "1", "AA")).find("中有考号字段 " + ws.Fields.ID),
+              std::string::npos);
     ASSERT_EQ(core::CustomSql(ws, ui, "SELECT BH, CONTENT FROM exam", true), 0);
-    EXPECT_NE(Refusal(Single(2, "1", "AA")).find("中有分数字段 " + ws.Fields.Score), std::string::npos)
+    EXPECT_NE(Refusal(Single(2, "1", "AA")).find("中有分数字段 " + ws.Fields.Score),
+              std::string::npos)
         << "not the offer to add a column the table has";
     EXPECT_TRUE(ui.questions.empty());
 
@@ -183,7 +194,8 @@ TEST_F(RunChecksTest, AColumnHiddenByACustomStatementSaysHowToGetTheTableBack) {
 
     // A column the table lacks keeps the message of the field names.
     ws.Fields.Content = "DA";
-    EXPECT_EQ(Refusal(Single(2, "1", "AA")), "表中没有此客观题字段：DA。请使用\"设置字段名\"设置相符合的字段名。");
+    EXPECT_EQ(Refusal(Single(2, "1", "AA")),
+              "表中没有此客观题字段：DA。请使用\"设置字段名\"设置相符合的字段名。");
 }
 
 } // namespace

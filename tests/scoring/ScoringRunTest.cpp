@@ -1,10 +1,10 @@
+#include "scoring/ScoringRun.h"
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "platform/db/Error.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "scoring/Conversion.h"
-#include "scoring/ScoringRun.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
@@ -17,11 +17,11 @@
 
 namespace {
 
+using core::Outcome;
 using scoring::Credit;
 using scoring::KeyMatch;
-using scoring::TwoLetterKeys;
-using core::Outcome;
 using scoring::ScoringSettings;
+using scoring::TwoLetterKeys;
 using testsupport::ScriptedUi;
 using testsupport::TempHome;
 
@@ -36,7 +36,7 @@ ScoringSettings Single(int count, const std::string& points, const std::string& 
 }
 
 class ScoringTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ws.startUp(); }
 
     // Opens a table of these contents (exam numbers 202601001...), read from
@@ -53,7 +53,9 @@ protected:
     }
 
     Outcome Run(const ScoringSettings& st) {
-        return scoring::ScoreAll(ws, ui, shell, st, {[this] { ++classStats; }, [this] { ++reports; }}).outcome;
+        return scoring::ScoreAll(ws, ui, shell, st,
+                                 {[this] { ++classStats; }, [this] { ++reports; }})
+            .outcome;
     }
 
     // One column of the scratch table in exam-number order, as text.
@@ -91,7 +93,8 @@ TEST(ScoringRules, XAndZAndLetterLookingCodesNeverEarn) {
     EXPECT_FALSE(scoring::SingleRight('x', 'x', KeyMatch::WholeCode));
     EXPECT_FALSE(scoring::SingleRight('z', 'z', KeyMatch::AnyOption));
     for (char code = 'A'; code <= 'F'; ++code) {
-        EXPECT_FALSE(scoring::SingleRight(code, code, KeyMatch::WholeCode)) << code << " is a multi-mark";
+        EXPECT_FALSE(scoring::SingleRight(code, code, KeyMatch::WholeCode))
+            << code << " is a multi-mark";
         EXPECT_FALSE(scoring::SingleRight(code, 'Q', KeyMatch::AnyOption)) << code; // Q = A+F
     }
     EXPECT_TRUE(scoring::SingleRight('1', 'A', KeyMatch::WholeCode));
@@ -104,7 +107,8 @@ TEST(ScoringRules, MultipleChoiceCredit) {
     EXPECT_EQ(scoring::MultiCredit("ABC", "AB", TwoLetterKeys::Strict), Credit::None);
     EXPECT_EQ(scoring::MultiCredit("AC", "AB", TwoLetterKeys::Strict), Credit::None);
     EXPECT_EQ(scoring::MultiCredit(" ", "AB", TwoLetterKeys::Strict), Credit::None);
-    EXPECT_EQ(scoring::MultiCredit("AC", "AB", TwoLetterKeys::OneRightEarnsPartial), Credit::Partial);
+    EXPECT_EQ(scoring::MultiCredit("AC", "AB", TwoLetterKeys::OneRightEarnsPartial),
+              Credit::Partial);
     EXPECT_EQ(scoring::MultiCredit("ACD", "AB", TwoLetterKeys::OneRightEarnsPartial), Credit::None);
     EXPECT_EQ(scoring::MultiCredit("AB", "BA", TwoLetterKeys::Strict), Credit::Partial);
     EXPECT_EQ(scoring::MultiCredit("x", "x", TwoLetterKeys::Strict), Credit::None);
@@ -158,7 +162,8 @@ TEST_F(ScoringTest, EverySheetGetsItsOwnScoreWhateverItsPlaceInTheFile) {
         EXPECT_EQ(db::Query::ToText(row[1]), std::to_string(5 - i)) << "the sheet " << id;
     }
     const auto lines = text::LoadLines(home / "统计_mixed.txt");
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "统计人数: 6  总分: 15  平均分: 2.5"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "统计人数: 6  总分: 15  平均分: 2.5"),
+              lines.end());
 }
 
 TEST_F(ScoringTest, PointsBeyondZeroToAThousandAreRefusedNamingTheField) {
@@ -168,7 +173,8 @@ TEST_F(ScoringTest, PointsBeyondZeroToAThousandAreRefusedNamingTheField) {
             (void)Run(Single(5, points, "AAAAA"));
             ADD_FAILURE() << points;
         } catch (const core::AppError& e) {
-            EXPECT_EQ(std::string(e.what()), std::string("每题分数（第一段）必须是 0 到 1000 之间的数：'") + points + "'");
+            EXPECT_EQ(std::string(e.what()),
+                      std::string("每题分数（第一段）必须是 0 到 1000 之间的数：'") + points + "'");
         }
     }
     ScoringSettings multi = Single(4, "1", "AAAA");
@@ -249,7 +255,8 @@ TEST_F(ScoringTest, PointsAreThirtyTwoBitFloats) {
     ASSERT_EQ(Run(Single(10, "0.7", "AAAAA;AAAAA")), Outcome::Done);
     EXPECT_EQ(Column("score"), std::vector<std::string>{"6"}) << "an integer field truncates";
     auto lines = Stats();
-    EXPECT_EQ(lines.at(lines.size() - 2).rfind("统计人数: 1  总分: 6.99999988079071  平均分: 7", 0), 0u)
+    EXPECT_EQ(lines.at(lines.size() - 2).rfind("统计人数: 1  总分: 6.99999988079071  平均分: 7", 0),
+              0u)
         << lines.at(lines.size() - 2);
 
     Open({"1111111111"}, 'N', "floating");
@@ -325,7 +332,7 @@ TEST_F(ScoringTest, AnErrorInTheLoopKeepsTheSheetsAlreadyScored) {
 TEST_F(ScoringTest, ScoreFieldOfAnotherKindIsRefused) {
     Open({"1"});
     ws.connection.execute("CREATE TABLE cur (BH varchar(9), content varchar(1), score CURRENCY, "
-                              "f1 REAL)");
+                          "f1 REAL)");
     ws.connection.execute("INSERT INTO cur VALUES ('1', '1', NULL, NULL)");
     ws.view.close();
     ws.view.setSql("select * from cur");
@@ -370,9 +377,10 @@ TEST_F(ScoringTest, EachCheckSaysItsText) {
     st.multiKey = "A";
     ui.answers = {false};
     EXPECT_EQ(Run(st), Outcome::Stopped);
-    EXPECT_EQ(ui.messages.back().text,
-              "不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾没有。\r"
-              "需要 2 个，已输入 1 个");
+    EXPECT_EQ(
+        ui.messages.back().text,
+        "不定项选择题数目和标准答案个数不一致。请确认每个答案之间只有一个分隔符号，末尾没有。\r"
+        "需要 2 个，已输入 1 个");
 
     st = Single(2, "1", "AA");
     st.segmentChoice = -1;
@@ -382,7 +390,8 @@ TEST_F(ScoringTest, EachCheckSaysItsText) {
     st = Single(2, "0", "AA");
     ui.answers = {true};
     EXPECT_EQ(Run(st), Outcome::Stopped);
-    EXPECT_EQ(ui.questions.back().text, "检测到有分值设置为零分，可能需要重新设置。是否现在退出评分？");
+    EXPECT_EQ(ui.questions.back().text,
+              "检测到有分值设置为零分，可能需要重新设置。是否现在退出评分？");
     EXPECT_EQ(ui.questions.back().title, "评分");
     ui.answers = {false};
     EXPECT_EQ(Run(Single(2, "0", "AA")), Outcome::Done) << "No goes on with zero points";
@@ -403,7 +412,8 @@ TEST_F(ScoringTest, MissingFieldsAndBadMultipleChoiceKeys) {
         Run(Single(2, "1", "AA"));
         FAIL();
     } catch (const core::AppError& e) {
-        EXPECT_STREQ(e.what(), "表中没有此客观题字段：DA。请使用\"设置字段名\"设置相符合的字段名。");
+        EXPECT_STREQ(e.what(),
+                     "表中没有此客观题字段：DA。请使用\"设置字段名\"设置相符合的字段名。");
     }
     ws.Fields.Content = "content";
     ws.Fields.ID = "KH";
@@ -435,7 +445,9 @@ TEST_F(ScoringTest, AMissingScoreColumnIsAddedWhenTheUserAgrees) {
     ws.Fields.Score = "zf";
     EXPECT_EQ(Run(Single(2, "1", "AB")), Outcome::Stopped);
     EXPECT_EQ(ui.questions.back().title, "Quillory");
-    EXPECT_EQ(ui.questions.back().text.rfind("表中没有检测到学生的分数字段 zf，是否现在自动在表中添加此字段？\r", 0), 0u);
+    EXPECT_EQ(ui.questions.back().text.rfind(
+                  "表中没有检测到学生的分数字段 zf，是否现在自动在表中添加此字段？\r", 0),
+              0u);
     ws.connection.execute("ALTER TABLE exam DROP COLUMN CLS");
     for (int n = 1; n <= 105; ++n)
         ws.connection.execute("ALTER TABLE exam DROP COLUMN f" + std::to_string(n));
@@ -475,21 +487,20 @@ TEST_F(ScoringTest, StatisticsFileByteForByte) {
     st.partial = "1";
     st.multiKey = "AB;C";
     ASSERT_EQ(Run(st), Outcome::Done);
-    std::string expected = text::ToGbk(
-        "统计结果 - 所有考号\r\n"
-        "单选题部分\r\n"
-        "题目  选A   选B   选C   选D    答对\r\n"
-        "1     1     1     1     0     33.33%\r\n"
-        "2     3     0     0     0     0%\r\n"
-        "3     0     0     1     0     0%\r\n"
-        "\r\n"
-        "多选题部分\r\n"
-        "题目   全对  A     B     C     D    平均分\r\n"
-        "1     2     2     2     0     0      1.33\r\n"
-        "2     0     1     0     0     0      0\r\n"
-        "\r\n"
-        "统计人数: 3  总分: 5  平均分: 1.67\r\n"
-        "\r\n");
+    std::string expected = text::ToGbk("统计结果 - 所有考号\r\n"
+                                       "单选题部分\r\n"
+                                       "题目  选A   选B   选C   选D    答对\r\n"
+                                       "1     1     1     1     0     33.33%\r\n"
+                                       "2     3     0     0     0     0%\r\n"
+                                       "3     0     0     1     0     0%\r\n"
+                                       "\r\n"
+                                       "多选题部分\r\n"
+                                       "题目   全对  A     B     C     D    平均分\r\n"
+                                       "1     2     2     2     0     0      1.33\r\n"
+                                       "2     0     1     0     0     0      0\r\n"
+                                       "\r\n"
+                                       "统计人数: 3  总分: 5  平均分: 1.67\r\n"
+                                       "\r\n");
     EXPECT_EQ(testsupport::ReadBytes(home / "统计_exam.txt"), expected);
 }
 
@@ -511,7 +522,7 @@ TEST_F(ScoringTest, AnEmptyTableStillCompletes) {
 // Kills its own process the first time the run reports progress, that is in
 // the middle of the sheet loop.
 class KillingUi : public ScriptedUi {
-public:
+  public:
     void progress(const std::string&, long long done, long long) override {
         if (done > 0)
             ::raise(SIGKILL);
@@ -544,7 +555,10 @@ TEST_F(ScoringTest, AKilledRunLeavesTheDatabaseIntact) {
 }
 
 TEST(Conversion, KeysFromASheet) {
-    EXPECT_EQ(scoring::ConvertAnswers("124831" "03?", 7), "ABCD3;A0  AB;ABCD");
+    EXPECT_EQ(scoring::ConvertAnswers("124831"
+                                      "03?",
+                                      7),
+              "ABCD3;A0  AB;ABCD");
     EXPECT_EQ(scoring::ConvertAnswers("1248113", 5), "ABCDA;  A;AB");
     EXPECT_EQ(scoring::ConvertAnswers("12481", 5), "ABCDA");
     EXPECT_EQ(scoring::ConvertAnswers("137", 0), "A;AB;ABC");

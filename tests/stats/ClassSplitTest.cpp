@@ -1,10 +1,10 @@
 // How class settings split a table before the class statistics run, and
 // what is said about sheets in no class, an unscored table and a cancelled
 // start-number prompt.
+#include "stats/ClassSplit.h"
 #include "core/OpenTable.h"
 #include "platform/text/TextFile.h"
 #include "scoring/RunLog.h"
-#include "stats/ClassSplit.h"
 #include "stats/ClassStatistics.h"
 #include "stats/MissingNumbers.h"
 #include "tests/support/AnswerTables.h"
@@ -33,7 +33,7 @@ ClassSettings Prefix(const std::string& prefix, int total, int code, int first, 
 }
 
 class ClassSplitTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ws.startUp(); }
 
     void Open(const std::vector<std::string>& ids, const std::string& name = "split") {
@@ -48,7 +48,9 @@ protected:
 
     // Two sheets of class 01, one of 03, one of 05, one of another length,
     // one of another prefix, one without an exam number.
-    void OpenMixed() { Open({"K010001", "K010002", "K030001", "K050001", "K03001", "X010003", ""}); }
+    void OpenMixed() {
+        Open({"K010001", "K010002", "K030001", "K050001", "K03001", "X010003", ""});
+    }
 
     stats::ClassRunResult Run(const ClassSettings& s) {
         return stats::RunClassStatistics(ws, ui, shell, {}, s, "分班统计");
@@ -60,7 +62,8 @@ protected:
         for (const auto& line : text::LoadLines(home / ("分班统计_" + ws.TableName + ".txt"))) {
             const auto at = line.find(" 班人数 ");
             if (at != std::string::npos)
-                out.push_back(line.substr(0, at) + ":" + line.substr(at + 11, line.find(',') - at - 11));
+                out.push_back(line.substr(0, at) + ":" +
+                              line.substr(at + 11, line.find(',') - at - 11));
         }
         return out;
     }
@@ -97,7 +100,8 @@ TEST_F(ClassSplitTest, ByPrefixTheRangeAndTheShapeAreToldApart) {
     EXPECT_EQ(split.otherShape, 3) << "K03001, X010003 and the empty number";
     EXPECT_EQ(split.classes, (Classes{{"01", 2}, {"03", 1}}));
     EXPECT_EQ(stats::SplitSummary(split),
-              "按当前设置：3 份答卷分入 2 个班，4 份不属于任何班（班别范围以外 1 份，考号前缀或长度不符 3 份）。");
+              "按当前设置：3 份答卷分入 2 个班，4 份不属于任何班（班别范围以外 1 "
+              "份，考号前缀或长度不符 3 份）。");
     EXPECT_EQ(stats::SplitClasses(split), "找到的班级：01 (2)、03 (1)");
     ExpectTheRunAgrees(s, split);
 }
@@ -118,7 +122,8 @@ TEST_F(ClassSplitTest, EverySheetInAClassSaysSoAndTheRunSaysNothing) {
     Open({"K010001", "K020002"});
     const ClassSettings s = Prefix("K", 7, 2, 1, 2);
     const auto split = stats::SplitTable(ws, s);
-    EXPECT_EQ(stats::SplitSummary(split), "按当前设置：2 份答卷分入 2 个班，没有不属于任何班的答卷。");
+    EXPECT_EQ(stats::SplitSummary(split),
+              "按当前设置：2 份答卷分入 2 个班，没有不属于任何班的答卷。");
     ExpectTheRunAgrees(s, split);
     EXPECT_TRUE(ui.messages.empty());
 }
@@ -134,8 +139,9 @@ TEST_F(ClassSplitTest, PredefinedClassesComeFromTheRosterWithoutWritingThem) {
     const auto split = stats::SplitTable(ws, s);
     EXPECT_EQ(split.classes, (Classes{{"1", 1}, {"2", 2}}));
     EXPECT_EQ(split.otherShape, 4);
-    EXPECT_EQ(stats::SplitSummary(split),
-              "按当前设置：3 份答卷分入 2 个班，4 份不属于任何班（名单 ids 中没有它们的考号或班别）。");
+    EXPECT_EQ(
+        stats::SplitSummary(split),
+        "按当前设置：3 份答卷分入 2 个班，4 份不属于任何班（名单 ids 中没有它们的考号或班别）。");
     auto cls = ws.connection.select("SELECT COUNT(*) FROM split WHERE CLS IS NOT NULL");
     EXPECT_EQ(db::Query::ToText(cls.rows[0][0]), "0") << "the preview writes nothing";
     ExpectTheRunAgrees(s, split);
@@ -147,7 +153,8 @@ TEST_F(ClassSplitTest, PredefinedClassesComeFromTheRosterWithoutWritingThem) {
 TEST_F(ClassSplitTest, SettingsTheRunRefusesAreShownInsteadOfCounts) {
     OpenMixed();
     EXPECT_EQ(stats::SplitTable(ws, Prefix("", 7, 2, 1, 3)).problem, "考号前缀设置错误。");
-    EXPECT_EQ(stats::SplitTable(ws, Prefix("K", 7, 2, 3, 1)).problem, "错误: 班别大小顺序不对。应该从小到大。");
+    EXPECT_EQ(stats::SplitTable(ws, Prefix("K", 7, 2, 3, 1)).problem,
+              "错误: 班别大小顺序不对。应该从小到大。");
     ClassSettings predefined;
     predefined.predefined = true;
     const auto split = stats::SplitTable(ws, predefined);
@@ -161,14 +168,17 @@ TEST_F(ClassSplitTest, TheRunSaysHowManySheetsFellIntoNoClass) {
     const auto result = Run(Prefix("K", 7, 2, 1, 3));
     EXPECT_EQ(result.withoutClass, 4);
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "有 4 份答卷不属于任何班级（考号的前缀、长度或班别不在设置的范围内），"
-                                   "只计入了所有考生的人数和总分，没有计入任何班。");
+    EXPECT_EQ(ui.messages[0].text,
+              "有 4 份答卷不属于任何班级（考号的前缀、长度或班别不在设置的范围内），"
+              "只计入了所有考生的人数和总分，没有计入任何班。");
     EXPECT_EQ(ui.messages[0].title, "分班统计");
     EXPECT_EQ(ui.messages[0].icon, core::Icon::Information);
-    EXPECT_EQ(text::LoadLines(home / "分班统计_split.txt")[0], "所有考生人数7, 总分21.00, 平均分3.00。")
+    EXPECT_EQ(text::LoadLines(home / "分班统计_split.txt")[0],
+              "所有考生人数7, 总分21.00, 平均分3.00。")
         << "the report is as before";
     EXPECT_EQ(stats::WithoutClassNotice(1, true),
-              "有 1 份答卷不属于任何班级（名单 ids 中没有它们的考号或班别），只计入了所有考生的人数和总分，没有计入任何班。");
+              "有 1 份答卷不属于任何班级（名单 ids "
+              "中没有它们的考号或班别），只计入了所有考生的人数和总分，没有计入任何班。");
 }
 
 TEST_F(ClassSplitTest, TheSuggestionTakesThePrefixAndTheClassesFound) {
@@ -176,7 +186,8 @@ TEST_F(ClassSplitTest, TheSuggestionTakesThePrefixAndTheClassesFound) {
     std::vector<std::string> ids = {"12345"};
     for (int c = 2; c <= 11; ++c)
         for (int seat = 1; seat <= 3; ++seat)
-            ids.push_back("2026" + std::string(c < 10 ? "0" : "") + std::to_string(c) + "0" + std::to_string(seat));
+            ids.push_back("2026" + std::string(c < 10 ? "0" : "") + std::to_string(c) + "0" +
+                          std::to_string(seat));
     Open(ids);
     const auto found = stats::SuggestClasses(ws, 2);
     ASSERT_TRUE(found.has_value());
@@ -204,7 +215,8 @@ TEST_F(ClassSplitTest, TheSuggestionGivesACommonLeadingZeroBackToTheClasses) {
     std::vector<std::string> ids;
     for (int c = 1; c <= 3; ++c)
         for (int seat = 1; seat <= 40; ++seat)
-            ids.push_back("20260" + std::to_string(c) + (seat < 10 ? "0" : "") + std::to_string(seat));
+            ids.push_back("20260" + std::to_string(c) + (seat < 10 ? "0" : "") +
+                          std::to_string(seat));
     Open(ids);
     const auto found = stats::SuggestClasses(ws, 2);
     ASSERT_TRUE(found.has_value());
@@ -238,7 +250,8 @@ TEST_F(ClassSplitTest, AnUnscoredTableIsAskedAboutWithGoingOnAsTheDefault) {
     ui.answers = {false};
     EXPECT_FALSE(stats::GoOnWithoutScores(ws, ui));
     ASSERT_EQ(ui.questions.size(), 1u);
-    EXPECT_EQ(ui.questions[0].text, "表 split 还没有评分，分班统计的总分和平均分将都是 0。\r是否仍然进行分班统计？");
+    EXPECT_EQ(ui.questions[0].text,
+              "表 split 还没有评分，分班统计的总分和平均分将都是 0。\r是否仍然进行分班统计？");
     EXPECT_EQ(ui.questionKinds[0], core::GoOn::WithYes);
     ui.answers = {true};
     EXPECT_TRUE(stats::GoOnWithoutScores(ws, ui));

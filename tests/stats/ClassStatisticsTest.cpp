@@ -1,13 +1,13 @@
+#include "stats/ClassStatistics.h"
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "platform/db/Error.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "stats/ClassStatistics.h"
-#include "tests/support/ClassReportByStatements.h"
 #include "stats/Like.h"
 #include "stats/MissingNumbers.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/ClassReportByStatements.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 
@@ -51,7 +51,7 @@ TEST(ClassPatterns, PrefixAndStartPosition) {
 }
 
 class ClassStatsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ws.startUp(); }
 
     // Sheets with exam numbers and contents, scored with f1..f3 and the score.
@@ -60,8 +60,9 @@ protected:
         testsupport::WriteAnswers(home / (name + ".dbf"), sheets, 'N');
         (void)core::OpenAnswerTable(ws, ui, home / (name + ".dbf"));
         // Points of varied sizes, so the sums are not all whole.
-        ws.connection.execute("UPDATE " + name + " SET f1 = 1.5, f2 = rowid * 0.25, "
-                                  "f3 = CASE WHEN rowid % 3 = 0 THEN NULL ELSE 2 END");
+        ws.connection.execute("UPDATE " + name +
+                              " SET f1 = 1.5, f2 = rowid * 0.25, "
+                              "f3 = CASE WHEN rowid % 3 = 0 THEN NULL ELSE 2 END");
     }
 
     std::vector<std::string> Report(const std::string& name = "cls") {
@@ -100,29 +101,31 @@ ClassSettings Prefix(const std::string& prefix, int total, int code, int first, 
 }
 
 TEST_F(ClassStatsTest, ReportByteForByte) {
-    Open({{"K010001", "125"}, {"K010002", "840"}, {"K030001", "1@P"}, {"K03001", "111"},
+    Open({{"K010001", "125"},
+          {"K010002", "840"},
+          {"K030001", "1@P"},
+          {"K03001", "111"},
           {"X010003", "222"}});
     ASSERT_EQ(Run(Prefix("K", 7, 2, 1, 3, 3)), core::Outcome::Done);
     // f1 = 1.5 on all five; f2 = rowid/4 (0.25 .. 1.25); f3 = 2 except rows 3.
-    const std::string expected = text::ToGbk(
-        "所有考生人数5, 总分19.25, 平均分3.85。\r\n"
-        "01 班人数 2, 总分 7.75, 平均分 3.88。\r\n"
-        "03 班人数 1, 总分 2.25, 平均分 2.25。\r\n"
-        "\r\n"
-        "01 班的统计数据，人数 2\r\n"
-        "选择题单项统计 - 多选题分散统计。\r\n"
-        "题目    选A   选B   选C   选D\r\n"
-        "1       1      0      0      1     \r\n"
-        "2       0      1      1      0     \r\n"
-        "3       1      0      1      0     \r\n"
-        "\r\n"
-        "03 班的统计数据，人数 1\r\n"
-        "选择题单项统计 - 多选题分散统计。\r\n"
-        "题目    选A   选B   选C   选D\r\n"
-        "1       1      0      0      0     \r\n"
-        "2       0      0      0      0     \r\n"
-        "3       0      0      0      0     \r\n"
-        "\r\n");
+    const std::string expected = text::ToGbk("所有考生人数5, 总分19.25, 平均分3.85。\r\n"
+                                             "01 班人数 2, 总分 7.75, 平均分 3.88。\r\n"
+                                             "03 班人数 1, 总分 2.25, 平均分 2.25。\r\n"
+                                             "\r\n"
+                                             "01 班的统计数据，人数 2\r\n"
+                                             "选择题单项统计 - 多选题分散统计。\r\n"
+                                             "题目    选A   选B   选C   选D\r\n"
+                                             "1       1      0      0      1     \r\n"
+                                             "2       0      1      1      0     \r\n"
+                                             "3       1      0      1      0     \r\n"
+                                             "\r\n"
+                                             "03 班的统计数据，人数 1\r\n"
+                                             "选择题单项统计 - 多选题分散统计。\r\n"
+                                             "题目    选A   选B   选C   选D\r\n"
+                                             "1       1      0      0      0     \r\n"
+                                             "2       0      0      0      0     \r\n"
+                                             "3       0      0      0      0     \r\n"
+                                             "\r\n");
     EXPECT_EQ(testsupport::ReadBytes(home / "分班统计_cls.txt"), expected);
     ASSERT_EQ(shell.opened().size(), 1u);
     EXPECT_EQ(shell.opened()[0], (home / "分班统计_cls.txt").string());
@@ -131,19 +134,23 @@ TEST_F(ClassStatsTest, ReportByteForByte) {
 TEST_F(ClassStatsTest, OnePassAgreesOnShuffledSheetsAndEmptyNumbers) {
     std::vector<std::pair<std::string, std::string>> sheets;
     for (int i = 0; i < 40; ++i) {
-        std::string id = i % 9 == 4 ? "" : "2026" + std::to_string(10 + i % 4) + std::to_string(100 + i);
-        sheets.emplace_back(id, std::string("1248375@P0?o").substr(static_cast<std::size_t>(i % 6), 5));
+        std::string id =
+            i % 9 == 4 ? "" : "2026" + std::to_string(10 + i % 4) + std::to_string(100 + i);
+        sheets.emplace_back(id,
+                            std::string("1248375@P0?o").substr(static_cast<std::size_t>(i % 6), 5));
     }
     Open(testsupport::Shuffled(sheets));
     auto empty = ws.connection.select("select count(*) from cls where BH is null or BH = ''");
-    ASSERT_EQ(db::Query::ToText(empty.rows[0][0]), "4") << "the sheets without a number are imported";
+    ASSERT_EQ(db::Query::ToText(empty.rows[0][0]), "4")
+        << "the sheets without a number are imported";
     ExpectAsStatementsSay(Prefix("2026", 9, 2, 10, 13, 5));
     EXPECT_EQ(Report()[0].rfind("所有考生人数40,", 0), 0u) << Report()[0];
 
     ws.connection.execute("CREATE TABLE ids (ID varchar(9), StudClass integer)");
     for (int i = 0; i < 40; i += 3)
         if (!sheets[static_cast<std::size_t>(i)].first.empty())
-            ws.connection.execute("INSERT INTO ids VALUES ('" + sheets[static_cast<std::size_t>(i)].first + "', " +
+            ws.connection.execute("INSERT INTO ids VALUES ('" +
+                                  sheets[static_cast<std::size_t>(i)].first + "', " +
                                   std::to_string(1 + i % 2) + ")");
     ClassSettings predefined;
     predefined.predefined = true;
@@ -158,7 +165,8 @@ TEST_F(ClassStatsTest, OnePassAgreesWithThePerClassStatements) {
                          std::to_string(100 + i);
         if (i % 11 == 0)
             id += "9"; // a wrong length: the whole grade only
-        sheets.emplace_back(id, std::string("1248375@P0?o").substr(static_cast<std::size_t>(i % 5), 6));
+        sheets.emplace_back(id,
+                            std::string("1248375@P0?o").substr(static_cast<std::size_t>(i % 5), 6));
     }
     Open(sheets);
     ExpectAsStatementsSay(Prefix("2026", 9, 2, 0, 12, 6));
@@ -198,13 +206,17 @@ TEST_F(ClassStatsTest, ChecksOfTheSettings) {
     ClassSettings beyondTheCode = Prefix("K", 7, 2, 1, 100, 1);
     ClassSettings huge = Prefix("K", 20, 12, 1, 2000000000, 1);
     ClassSettings negative = Prefix("K", 7, 2, -1, 3, 1);
-    for (const Case& c : {Case{noPrefix, "考号前缀设置错误。"},
-                          Case{beyondTheCode, "错误: 班级编号 1 到 100 超出范围。班级编号长度为 2 时，班级编号只能从 0 到 99。"},
-                          Case{huge, "错误: 班级编号 1 到 2000000000 超出范围。班级编号长度为 12 时，班级编号只能从 0 到 100000。"},
-                          Case{negative, "错误: 班级编号 -1 到 3 超出范围。班级编号长度为 2 时，班级编号只能从 0 到 99。"},
-                          Case{noStart, "班级编号起始位设置错误。"},
-                          Case{noRoom, "错误: 得到小于等于零的考号中可变字符长度。"},
-                          Case{backwards, "错误: 班别大小顺序不对。应该从小到大。"}}) {
+    for (const Case& c :
+         {Case{noPrefix, "考号前缀设置错误。"},
+          Case{beyondTheCode,
+               "错误: 班级编号 1 到 100 超出范围。班级编号长度为 2 时，班级编号只能从 0 到 99。"},
+          Case{huge, "错误: 班级编号 1 到 2000000000 超出范围。班级编号长度为 12 "
+                     "时，班级编号只能从 0 到 100000。"},
+          Case{negative,
+               "错误: 班级编号 -1 到 3 超出范围。班级编号长度为 2 时，班级编号只能从 0 到 99。"},
+          Case{noStart, "班级编号起始位设置错误。"},
+          Case{noRoom, "错误: 得到小于等于零的考号中可变字符长度。"},
+          Case{backwards, "错误: 班别大小顺序不对。应该从小到大。"}}) {
         EXPECT_EQ(Run(c.s), core::Outcome::Stopped);
         EXPECT_EQ(ui.messages.back().text, c.text);
         EXPECT_EQ(ui.messages.back().title, "分班统计");
@@ -277,7 +289,7 @@ TEST_F(ClassStatsTest, DialogGuesses) {
 }
 
 class MissingNumbersTest : public ClassStatsTest {
-protected:
+  protected:
     void Numbers(const std::vector<std::string>& ids) {
         std::vector<std::pair<std::string, std::string>> sheets;
         for (const auto& id : ids)
@@ -324,7 +336,8 @@ TEST_F(MissingNumbersTest, ConsecutiveCancelledAndWrong) {
     }
     ui.typed.reset();
     Numbers({"1", "2"});
-    EXPECT_EQ(stats::CheckMissingNumbers(ws, ui, shell).found, stats::CheckResult::Found::NothingToCheck);
+    EXPECT_EQ(stats::CheckMissingNumbers(ws, ui, shell).found,
+              stats::CheckResult::Found::NothingToCheck);
 }
 
 TEST_F(MissingNumbersTest, NumbersBeyondThirtyTwoBits) {

@@ -1,9 +1,9 @@
+#include "stats/Comprehensive.h"
 #include "core/OpenTable.h"
 #include "platform/automation/SheetServer.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "stats/ClassStatistics.h"
-#include "stats/Comprehensive.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
@@ -45,7 +45,7 @@ TEST(SubjectPresets, TheThirtyFiveQuestionRanges) {
 }
 
 class ComprehensiveTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ::setenv("TMPDIR", home.path().c_str(), 1);
         spreadsheet = automation::SheetServer({&shell, {}, {}});
@@ -62,9 +62,9 @@ protected:
 
 TEST_F(ComprehensiveTest, ReportTableAndSpreadsheet) {
     // Class 1: two sheets; class 2: one; one sheet in no class. Four questions.
-    testsupport::WriteAnswers(home / "zh.dbf",
-                              {{"K0102", "1111"}, {"K0101", "1111"}, {"K0201", "11"}, {"X9999", "1111"}},
-                              'N');
+    testsupport::WriteAnswers(
+        home / "zh.dbf", {{"K0102", "1111"}, {"K0101", "1111"}, {"K0201", "11"}, {"X9999", "1111"}},
+        'N');
     (void)core::OpenAnswerTable(ws, ui, home / "zh.dbf");
     ws.connection.execute("UPDATE zh SET f1 = 1.5, f2 = 1, f3 = 2, f4 = 0.5");
     ws.connection.execute("UPDATE zh SET f1 = 2.5 WHERE BH = 'K0101'");
@@ -79,20 +79,21 @@ TEST_F(ComprehensiveTest, ReportTableAndSpreadsheet) {
     s.comprehensive = true;
     s.subjects.names = {"物理", "化学", "", "", "", ""};
     s.subjects.starts = {1, 3, 5, 5, 5, 5};
-    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, spreadsheet, s, "分班统计").outcome, core::Outcome::Done);
+    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, spreadsheet, s, "分班统计").outcome,
+              core::Outcome::Done);
 
     // Class 1: physics 3.5 + 2.5 = 6 -> 3, chemistry 2.5 + 2.5 = 5 -> 2.5, total 11 / 2.
     // Class 2 looked at two questions only (its content is 2 long): physics 2.5.
     // The grade line divides by the 3 matched sheets; its last column is the
     // whole-grade average of all 4 sheets and all questions: 21 / 4 = 5.25 -> 5.2.
-    const std::string expected = text::ToGbk(
-        "综合科分班分科目统计结果\r\n"
-        "\r\n"
-        "班别  物理   化学               平均分 [名称仅参考]\r\n"
-        "      1-2   3-4  5-4  5-4  5-4  5-4         [以此行为准]\r\n"
-        "1     3      2.5    0      0      0      0      5.5\r\n"
-        "2     2.5    0      0      0      0      0      2.5\r\n"
-        "全级  2.8    1.7    0      0      0      0      5.2\r\n");
+    const std::string expected =
+        text::ToGbk("综合科分班分科目统计结果\r\n"
+                    "\r\n"
+                    "班别  物理   化学               平均分 [名称仅参考]\r\n"
+                    "      1-2   3-4  5-4  5-4  5-4  5-4         [以此行为准]\r\n"
+                    "1     3      2.5    0      0      0      0      5.5\r\n"
+                    "2     2.5    0      0      0      0      0      2.5\r\n"
+                    "全级  2.8    1.7    0      0      0      0      5.2\r\n");
     EXPECT_EQ(testsupport::ReadBytes(home / "综合科统计_zh.txt"), expected);
 
     auto rows = ws.connection.select("select ID, CLS, field1, field2 from zonghe");
@@ -104,14 +105,16 @@ TEST_F(ComprehensiveTest, ReportTableAndSpreadsheet) {
     EXPECT_EQ(db::Query::ToText(rows.rows[2][1]), "02");
 
     ASSERT_GE(shell.opened().size(), 3u);
-    EXPECT_EQ(shell.opened()[0], (home / "综合科统计_zh.txt").string()) << "before the class report";
+    EXPECT_EQ(shell.opened()[0], (home / "综合科统计_zh.txt").string())
+        << "before the class report";
     EXPECT_EQ(shell.opened()[1], (home / "分班统计_zh.txt").string());
     EXPECT_EQ(shell.opened()[2],
               (testsupport::ProcessTempIn(home.path()) / "zonghe.xlsx").string());
     EXPECT_TRUE(std::filesystem::exists(testsupport::ProcessTempIn(home.path()) / "zonghe.xls"));
 
     // A second run empties zonghe first.
-    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, spreadsheet, s, "分班统计").outcome, core::Outcome::Done);
+    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, spreadsheet, s, "分班统计").outcome,
+              core::Outcome::Done);
     EXPECT_EQ(ws.connection.select("select count(*) from zonghe").rows[0][0],
               db::Value{std::int64_t{3}});
 }
@@ -126,7 +129,8 @@ TEST_F(ComprehensiveTest, NoSheetInAnyClassShowsZeros) {
     s.codeLength = 2;
     s.questions = 2;
     s.comprehensive = true;
-    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, spreadsheet, s, "分班统计").outcome, core::Outcome::Done);
+    ASSERT_EQ(stats::RunClassStatistics(ws, ui, shell, spreadsheet, s, "分班统计").outcome,
+              core::Outcome::Done);
     auto lines = text::LoadLines(home / "综合科统计_none.txt");
     EXPECT_EQ(lines.back(), "全级  0      0      0      0      0      0      0");
 }

@@ -9,8 +9,8 @@
 
 namespace testsupport {
 
-// An answer table: BH C(9, or the longest exam number), CONTENT C(width), FLAG C(1), SUBJECT C(2), and a
-// score column SCORE when scoreType is 'N' (N 5,1), 'I' (N 3,0) or 'C' (C 5).
+// An answer table: BH C(9, or the longest exam number), CONTENT C(width), FLAG C(1), SUBJECT C(2),
+// and a score column SCORE when scoreType is 'N' (N 5,1), 'I' (N 3,0) or 'C' (C 5).
 inline void WriteAnswers(const std::filesystem::path& file,
                          const std::vector<std::pair<std::string, std::string>>& sheets,
                          char scoreType = 'N', int width = 0) {
@@ -43,8 +43,7 @@ inline void WriteAnswers(const std::filesystem::path& file,
 // The sheets in a fixed order that is not their exam-number order (every
 // second one from the back, then the others from the front), so that a value
 // written to the wrong row, or a row left out, shows in a test.
-template <class T>
-std::vector<T> Shuffled(const std::vector<T>& in) {
+template <class T> std::vector<T> Shuffled(const std::vector<T>& in) {
     std::vector<T> out;
     for (std::size_t i = in.size(); i-- > 0;)
         if (i % 2 == 1)

@@ -22,7 +22,8 @@ std::vector<std::string> ReportByStatements(core::Workspace& ws, const stats::Cl
     ws.connect();
     db::Query q(ws.connection);
     const int N = s.questions;
-    const std::string select = "SELECT COUNT(*) AS count1, " + SumList(N) + " FROM " + Bracket(ws.TableName);
+    const std::string select =
+        "SELECT COUNT(*) AS count1, " + SumList(N) + " FROM " + Bracket(ws.TableName);
     auto total = [&] {
         double t = 0;
         for (int k = 1; k <= N; ++k)
@@ -42,8 +43,9 @@ std::vector<std::string> ReportByStatements(core::Workspace& ws, const stats::Cl
             codes.push_back(stats::ClassCode(s, n));
     }
     for (const auto& code : codes) {
-        const std::string where = s.predefined ? " WHERE CLS = " + code
-                                               : " WHERE " + Bracket(ws.Fields.ID) + " LIKE :ClassID ";
+        const std::string where = s.predefined
+                                      ? " WHERE CLS = " + code
+                                      : " WHERE " + Bracket(ws.Fields.ID) + " LIKE :ClassID ";
         q.close();
         q.setSql(select);
         q.addSql(where);

@@ -20,7 +20,8 @@ struct DumpChoice {
 // time, the tables' sources without their import time; not the work tables
 // an opening uses (t, t2, temp, zonghe) nor virtual tables.
 [[nodiscard]] std::string DumpDatabase(db::Connection& connection, const DumpChoice& choice = {});
-[[nodiscard]] std::string DumpDatabase(const std::filesystem::path& mdb, const DumpChoice& choice = {});
+[[nodiscard]] std::string DumpDatabase(const std::filesystem::path& mdb,
+                                       const DumpChoice& choice = {});
 
 // The files of a home folder other than the scratch database, by name.
 [[nodiscard]] std::map<std::string, std::string> HomeFiles(const std::filesystem::path& home);

@@ -32,12 +32,12 @@ struct DbfLayout {
     // 0x30 to 0x32 Visual FoxPro, 0x83 and 0x8B dBase with memo, 0xF5 FoxPro 2.
     unsigned char version = 0x03;
     unsigned char languageDriver = 0x4D;
-    int codePage = 936;            // of names and text cells
-    char fieldListEnd = 0x0D;      // some writers end the field list with 0x0A
-    bool endMark = true;           // the 0x1A after the last record
+    int codePage = 936;       // of names and text cells
+    char fieldListEnd = 0x0D; // some writers end the field list with 0x0A
+    bool endMark = true;      // the 0x1A after the last record
     // The record count the header states; the records written when unset.
     std::optional<std::uint32_t> statedRecords = std::nullopt;
-    int memoBlockSize = 0;         // left at 0, 64 in .fpt files and 512 in .dbt files
+    int memoBlockSize = 0; // left at 0, 64 in .fpt files and 512 in .dbt files
 };
 
 // A cell: text for C, V, N, F, D ("20261207"), L ("T"/"F"); decimal text
@@ -46,7 +46,7 @@ struct DbfLayout {
 using DbfCell = std::optional<std::string>;
 
 class DbfWriter {
-public:
+  public:
     // Writes to a file, and the memo values beside it (.fpt for FoxPro
     // versions, else .dbt).
     DbfWriter(const std::filesystem::path& file, std::vector<DbfColumn> columns,
@@ -67,7 +67,7 @@ public:
     // The block number the next memo value gets.
     [[nodiscard]] std::uint32_t nextMemoBlock() const;
 
-private:
+  private:
     void start();
     void writeHeader();
     void writeCell(const DbfColumn& c, std::size_t at, const std::string& v, int& bit);

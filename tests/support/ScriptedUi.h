@@ -13,7 +13,7 @@ namespace testsupport {
 
 // A Ui that records every message and question and answers from a script.
 class ScriptedUi : public core::Ui {
-public:
+  public:
     struct Shown {
         std::string text;
         std::string title;
@@ -36,15 +36,15 @@ public:
     std::vector<Shown> messages;
     std::vector<Shown> questions;
     std::vector<core::GoOn> questionKinds; // the GoOn of each question, in order
-    std::deque<bool> answers; // answers in order; No when empty
+    std::deque<bool> answers;              // answers in order; No when empty
     // The field-name dialog: changes the names and says whether "确定" closed it.
     std::function<bool(core::FieldSettings&)> fieldDialog = [](core::FieldSettings&) {
         return false;
     };
     int fieldDialogShown = 0;
-    std::vector<Shown> inputs;         // text: the value offered; title: caption|prompt
-    std::optional<std::string> typed;  // what the user leaves in the prompt; the offer when empty
-    bool cancelInput = false;          // the prompt is closed with "Cancel"
+    std::vector<Shown> inputs;        // text: the value offered; title: caption|prompt
+    std::optional<std::string> typed; // what the user leaves in the prompt; the offer when empty
+    bool cancelInput = false;         // the prompt is closed with "Cancel"
 };
 
 } // namespace testsupport

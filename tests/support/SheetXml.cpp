@@ -16,7 +16,11 @@ std::string Unescape(const std::string& s) {
         }
         const std::size_t semi = s.find(';', i);
         const std::string entity = s.substr(i + 1, semi - i - 1);
-        out += entity == "amp" ? "&" : entity == "lt" ? "<" : entity == "gt" ? ">" : entity == "quot" ? "\"" : "'";
+        out += entity == "amp"    ? "&"
+               : entity == "lt"   ? "<"
+               : entity == "gt"   ? ">"
+               : entity == "quot" ? "\""
+                                  : "'";
         i = semi;
     }
     return out;

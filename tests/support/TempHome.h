@@ -9,7 +9,7 @@ namespace testsupport {
 // the test ends. Also made the program folder, so nothing reaches the
 // executable's folder.
 class TempHome {
-public:
+  public:
     TempHome();
     ~TempHome();
     TempHome(const TempHome&) = delete;
@@ -20,7 +20,7 @@ public:
         return mPath / name;
     }
 
-private:
+  private:
     std::filesystem::path mPath;
 };
 

@@ -28,7 +28,8 @@ AnswerKey WriteAnswerTable(const std::filesystem::path& file, const AnswerTableL
     std::optional<IrtModel> irt;
     if (layout.model == "irt")
         irt.emplace(layout.questions, layout.multi, layout.options, layout.classes, layout.seed);
-    const int idLength = static_cast<int>(layout.prefix.size()) + layout.classDigits + layout.seatDigits;
+    const int idLength =
+        static_cast<int>(layout.prefix.size()) + layout.classDigits + layout.seatDigits;
     std::vector<DbfColumn> columns = {{"BH", 'C', idLength},
                                       {"CONTENT", 'C', layout.questions},
                                       {"FLAG", 'C', 1},
@@ -52,7 +53,8 @@ AnswerKey WriteAnswerTable(const std::filesystem::path& file, const AnswerTableL
     for (long long r = 0; r < layout.records; ++r) {
         long long cls = r / std::max(1LL, perClass) + 1;
         long long seat = r % std::max(1LL, perClass) + 1;
-        std::string id = layout.prefix + Zeros(cls, layout.classDigits) + Zeros(seat, layout.seatDigits);
+        std::string id =
+            layout.prefix + Zeros(cls, layout.classDigits) + Zeros(seat, layout.seatDigits);
         if (irt) {
             irt->fill(static_cast<int>(cls - 1), content);
         } else {

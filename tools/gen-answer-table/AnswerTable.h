@@ -34,6 +34,6 @@ using SheetVisitor = std::function<void(const std::string& examNumber, const std
 // Writes the table; calls `visit` for every sheet (may be empty). Returns
 // the key the irt model drew the sheets against (empty for uniform marks).
 AnswerKey WriteAnswerTable(const std::filesystem::path& file, const AnswerTableLayout& layout,
-                      const SheetVisitor& visit = {});
+                           const SheetVisitor& visit = {});
 
 } // namespace tools

@@ -42,20 +42,34 @@ int main(int argc, char** argv) {
             if (i + 1 >= argc)
                 return Usage();
             std::string v = argv[++i];
-            if (a == "--out") out = v;
-            else if (a == "--records") layout.records = std::stoll(v);
-            else if (a == "--questions") layout.questions = std::stoi(v);
-            else if (a == "--prefix") layout.prefix = v;
-            else if (a == "--classes") layout.classes = std::stoi(v);
-            else if (a == "--class-digits") layout.classDigits = std::stoi(v);
-            else if (a == "--seat-digits") layout.seatDigits = std::stoi(v);
-            else if (a == "--score") layout.score = v;
-            else if (a == "--seed") layout.seed = std::stoull(v);
-            else if (a == "--model") layout.model = v;
-            else if (a == "--multi") layout.multi = std::stoi(v);
-            else if (a == "--options") layout.options = std::stoi(v);
-            else if (a == "--key-out") keyOut = v;
-            else return Usage();
+            if (a == "--out")
+                out = v;
+            else if (a == "--records")
+                layout.records = std::stoll(v);
+            else if (a == "--questions")
+                layout.questions = std::stoi(v);
+            else if (a == "--prefix")
+                layout.prefix = v;
+            else if (a == "--classes")
+                layout.classes = std::stoi(v);
+            else if (a == "--class-digits")
+                layout.classDigits = std::stoi(v);
+            else if (a == "--seat-digits")
+                layout.seatDigits = std::stoi(v);
+            else if (a == "--score")
+                layout.score = v;
+            else if (a == "--seed")
+                layout.seed = std::stoull(v);
+            else if (a == "--model")
+                layout.model = v;
+            else if (a == "--multi")
+                layout.multi = std::stoi(v);
+            else if (a == "--options")
+                layout.options = std::stoi(v);
+            else if (a == "--key-out")
+                keyOut = v;
+            else
+                return Usage();
         }
         if (out.empty())
             return Usage();
