@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang-format-14
   libsqlite3-dev sqlite3
   qt6-base-dev libgl-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
   libsimpleini-dev
