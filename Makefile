@@ -35,7 +35,8 @@ run: build
 # The main window with the sample table open, under Xvfb, as docs/main-window.png;
 # the window of a first start with no table open as docs/empty-window.png; then
 # the sample scored with its key and the analysis window, a flagged question
-# selected, as docs/analysis-window.png.
+# selected, as docs/analysis-window.png; the answer-sheet designer as
+# docs/sheet-designer.png.
 screenshot: build
 	@mkdir -p docs
 	rm -rf $(BUILD)/shot-home
@@ -49,6 +50,9 @@ screenshot: build
 	  --multi 10 --full 4 --multi-key "$$(sed -n 2p $(SAMPLE_KEY))" >/dev/null
 	xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
 	  --analysis-screenshot docs/analysis-window.png $(SAMPLE)
+	rm -rf $(BUILD)/shot-home
+	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --design-screenshot docs/sheet-designer.png
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2

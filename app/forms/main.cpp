@@ -1,10 +1,12 @@
 // quillory: the window.
-// quillory [--home DIR] [--screenshot FILE.png] [--analysis-screenshot FILE.png] [TABLE.dbf]
+// quillory [--home DIR] [--screenshot FILE.png] [--analysis-screenshot FILE.png]
+//          [--design-screenshot FILE.png] [TABLE.dbf]
 #include "analysis/forms/TFormAnalysis.h"
 #include "app/forms/Guard.h"
 #include "app/forms/QtTranslations.h"
 #include "app/forms/TFormCorvane.h"
 #include "platform/os/Folders.h"
+#include "scan/forms/SheetDesignDialog.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -63,6 +65,17 @@ void SaveAnalysisPicture(app::forms::TFormCorvane& window, const QString& file) 
     });
 }
 
+// The answer-sheet designer as it opens, its preview drawn, saved as a
+// picture; then the program ends.
+void SaveDesignPicture(app::forms::TFormCorvane& window, const QString& file) {
+    auto* dialog = new scan::forms::SheetDesignDialog(&window);
+    dialog->show();
+    QTimer::singleShot(1000, &window, [&window, dialog, file] {
+        dialog->grab().save(file);
+        window.close();
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -71,7 +84,7 @@ int main(int argc, char** argv) {
     application.setWindowIcon(MakeIcon());
     app::forms::InstallQtTranslations(application); // without the file, Qt's texts stay English
     QStringList args = application.arguments().mid(1);
-    QString table, screenshot, analysisShot;
+    QString table, screenshot, analysisShot, designShot;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--home" && i + 1 < args.size()) {
             std::filesystem::path home = args[++i].toStdString();
@@ -82,6 +95,8 @@ int main(int argc, char** argv) {
             screenshot = args[++i];
         else if (args[i] == "--analysis-screenshot" && i + 1 < args.size())
             analysisShot = args[++i];
+        else if (args[i] == "--design-screenshot" && i + 1 < args.size())
+            designShot = args[++i];
         else
             table = args[i];
     }
@@ -98,5 +113,7 @@ int main(int argc, char** argv) {
         });
     if (!analysisShot.isEmpty())
         QTimer::singleShot(1500, &window, [&] { SaveAnalysisPicture(window, analysisShot); });
+    if (!designShot.isEmpty())
+        QTimer::singleShot(500, &window, [&] { SaveDesignPicture(window, designShot); });
     return application.exec();
 }
