@@ -347,5 +347,8 @@ class DeskTest : public QObject, windowtest::WindowHarness {
     }
 };
 
-QTEST_MAIN(DeskTest)
+int RunDeskTest(int argc, char** argv) {
+    DeskTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "DeskTest.moc"

@@ -197,5 +197,8 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
     }
 };
 
-QTEST_MAIN(ErrorsWindowTest)
+int RunErrorsWindowTest(int argc, char** argv) {
+    ErrorsWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "ErrorsWindowTest.moc"

@@ -646,5 +646,8 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
     }
 };
 
-QTEST_MAIN(MainWindowTest)
+int RunMainWindowTest(int argc, char** argv) {
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "MainWindowTest.moc"

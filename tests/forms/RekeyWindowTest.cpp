@@ -329,8 +329,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
     }
 };
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+int RunRekeyWindowTest(int argc, char** argv) {
     RekeyWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -186,12 +186,9 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
     }
 };
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    int failed = RunAnalysisWindowTest(argc, argv);
+int RunMainWindowAnalysisTest(int argc, char** argv) {
     MainWindowAnalysisTest test;
-    failed += QTest::qExec(&test, argc, argv);
-    return failed;
+    return QTest::qExec(&test, argc, argv);
 }
 
 #include "RunSummaryTest.moc"

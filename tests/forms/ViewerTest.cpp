@@ -368,5 +368,8 @@ class ViewerTest : public QObject {
     }
 };
 
-QTEST_MAIN(ViewerTest)
+int RunViewerTest(int argc, char** argv) {
+    ViewerTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "ViewerTest.moc"
