@@ -1,6 +1,6 @@
 #include "analysis/Figures.h"
 
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/Rekey.h"
+#include "analysis/RekeyCommand.h"
 
 #include <filesystem>
 #include <string>

@@ -1,10 +1,10 @@
-#include "analysis/Rekey.h"
+#include "analysis/RekeyCommand.h"
 
+#include "analysis/AnalyzeCommand.h"
 #include "analysis/CompactSheets.h"
 #include "analysis/RekeyCheck.h"
-#include "analysis/TableAnalysis.h"
 #include "analysis/TableSheets.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 #include <algorithm>
 #include <map>

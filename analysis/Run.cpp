@@ -1,7 +1,7 @@
 #include "analysis/Run.h"
 
 #include "platform/text/Gbk.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 namespace analysis {
 namespace {

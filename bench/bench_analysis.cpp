@@ -11,7 +11,7 @@
 //
 //   bench-analysis [--records N]
 #include "analysis/Analysis.h"
-#include "analysis/TableAnalysis.h"
+#include "analysis/AnalyzeCommand.h"
 #include "analysis/TableSheets.h"
 #include "bench/Support.h"
 #include "core/OpenTable.h"

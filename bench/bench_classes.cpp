@@ -12,7 +12,7 @@
 #include "platform/db/Statement.h"
 #include "platform/os/Folders.h"
 #include "platform/text/TextFile.h"
-#include "stats/ClassStatistics.h"
+#include "stats/ClassesCommand.h"
 #include "tests/support/ClassReportByStatements.h"
 #include "tools/gen-answer-table/AnswerTable.h"
 

@@ -9,13 +9,13 @@
 // with other work the wall time grows with the load, the CPU time much less.
 //
 //   bench-rekey [--records N]
-#include "analysis/Rekey.h"
+#include "analysis/RekeyCommand.h"
 #include "bench/Support.h"
 #include "core/OpenTable.h"
 #include "core/Workspace.h"
 #include "platform/os/Folders.h"
 #include "platform/os/Shell.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 #include <chrono>
 #include <cstdlib>

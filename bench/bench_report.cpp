@@ -12,8 +12,8 @@
 #include "core/Workspace.h"
 #include "platform/automation/SheetServer.h"
 #include "platform/os/Folders.h"
-#include "report/ExcelReport.h"
 #include "report/ExportExcel.h"
+#include "report/ReportCommand.h"
 #include "tools/gen-answer-table/AnswerTable.h"
 
 #include <cstdlib>

@@ -13,9 +13,9 @@
 #include "core/OpenTable.h"
 #include "platform/db/Statement.h"
 #include "platform/os/Folders.h"
-#include "results/Command.h"
 #include "results/Results.h"
-#include "scoring/ScoringRun.h"
+#include "results/ResultsCommand.h"
+#include "scoring/ScoreCommand.h"
 
 #include <xlsxwriter.h>
 

@@ -12,7 +12,7 @@
 #include "core/Workspace.h"
 #include "platform/db/Statement.h"
 #include "platform/os/Folders.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 #include "tools/gen-answer-table/AnswerTable.h"
 
 #include <chrono>

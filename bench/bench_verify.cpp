@@ -23,7 +23,7 @@
 #include "platform/db/Dbf.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
-#include "roster/Commands.h"
+#include "roster/RosterCommands.h"
 #include "roster/TableLists.h"
 #include "roster/Verify.h"
 #include "roster/VerifyReport.h"

@@ -1,6 +1,6 @@
 #include "cli/RekeyCommand.h"
 
-#include "analysis/Rekey.h"
+#include "analysis/RekeyCommand.h"
 #include "analysis/TextReport.h"
 
 #include <cstdio>

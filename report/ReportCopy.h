@@ -1,6 +1,6 @@
 #pragma once
 
-#include "report/ExcelReport.h"
+#include "report/ReportCommand.h"
 
 #include <filesystem>
 #include <string>

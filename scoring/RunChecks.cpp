@@ -4,7 +4,7 @@
 
 #include "platform/text/Gbk.h"
 #include "scoring/MarkCodes.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 #include <algorithm>
 #include <cstddef>

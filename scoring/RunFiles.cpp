@@ -2,7 +2,7 @@
 
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 #include <array>
 #include <chrono>

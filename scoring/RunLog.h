@@ -2,7 +2,7 @@
 
 #include "core/Config.h"
 #include "platform/db/Connection.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 #include <cstdint>
 #include <optional>

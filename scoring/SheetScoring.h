@@ -5,7 +5,7 @@
 #include "platform/db/BatchReader.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Query.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "platform/text/TextFile.h"
 #include "scoring/NumberText.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 #include "scoring/TextColumns.h"
 
 #include <ctime>

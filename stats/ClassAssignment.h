@@ -3,7 +3,7 @@
 #include "core/Ui.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Value.h"
-#include "stats/ClassStatistics.h"
+#include "stats/ClassesCommand.h"
 
 #include <cstddef>
 #include <map>

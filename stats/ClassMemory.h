@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/db/Connection.h"
-#include "stats/ClassStatistics.h"
+#include "stats/ClassesCommand.h"
 
 #include <optional>
 #include <string>

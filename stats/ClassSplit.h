@@ -2,7 +2,7 @@
 
 #include "core/Ui.h"
 #include "core/Workspace.h"
-#include "stats/ClassStatistics.h"
+#include "stats/ClassesCommand.h"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/Rekey.h"
+#include "analysis/AnalyzeCommand.h"
+#include "analysis/RekeyCommand.h"
 #include "analysis/Result.h"
-#include "analysis/TableAnalysis.h"
 #include "platform/os/Shell.h"
 #include "platform/text/Encoding.h"
 

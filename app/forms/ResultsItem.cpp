@@ -5,7 +5,7 @@
 
 #include "app/forms/Guard.h"
 #include "app/forms/TFormCorvane.h"
-#include "results/Command.h"
+#include "results/ResultsCommand.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/forms/TFormTongji.h"
 

@@ -16,11 +16,11 @@
 #include "core/ViewCommands.h"
 #include "platform/automation/SheetServer.h"
 #include "platform/os/Folders.h"
-#include "report/ExcelReport.h"
-#include "scoring/Batch.h"
-#include "scoring/Conversion.h"
+#include "report/ReportCommand.h"
+#include "scoring/BatchCommand.h"
+#include "scoring/ConvertCommand.h"
 #include "scoring/forms/AnswerKeyPanels.h"
-#include "stats/MissingNumbers.h"
+#include "stats/CheckCommand.h"
 #include "stats/forms/TFormTongji.h"
 
 #include <QActionGroup>

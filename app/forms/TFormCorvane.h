@@ -7,11 +7,11 @@
 #include "core/WindowState.h"
 #include "core/Workspace.h"
 #include "platform/automation/Automation.h"
-#include "report/ExcelReport.h"
+#include "report/ReportCommand.h"
 #include "roster/Corrections.h"
-#include "scoring/Batch.h"
-#include "scoring/ScoringRun.h"
-#include "stats/ClassStatistics.h"
+#include "scoring/BatchCommand.h"
+#include "scoring/ScoreCommand.h"
+#include "stats/ClassesCommand.h"
 
 #include <QMainWindow>
 #include <functional>

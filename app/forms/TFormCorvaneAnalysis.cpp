@@ -2,8 +2,8 @@
 // run.
 #include "app/forms/TFormCorvane.h"
 
-#include "analysis/Rekey.h"
-#include "analysis/TableAnalysis.h"
+#include "analysis/AnalyzeCommand.h"
+#include "analysis/RekeyCommand.h"
 #include "analysis/forms/TFormAnalysis.h"
 #include "analysis/forms/TFormRunSummary.h"
 #include "app/forms/Guard.h"

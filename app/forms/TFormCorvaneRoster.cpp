@@ -2,7 +2,7 @@
 // exam-number check with its corrections.
 #include "app/forms/Guard.h"
 #include "app/forms/TFormCorvane.h"
-#include "roster/Commands.h"
+#include "roster/RosterCommands.h"
 #include "roster/forms/TFormRosterImport.h"
 #include "roster/forms/TFormVerify.h"
 #include "stats/forms/TFormTongji.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "roster/Commands.h"
 #include "roster/Correction.h"
+#include "roster/RosterCommands.h"
 
 #include <QDialog>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 #include "scoring/forms/SpinEdit.h"
 
 #include <QObject>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "stats/ClassSplit.h"
-#include "stats/ClassStatistics.h"
+#include "stats/ClassesCommand.h"
 
 #include <QDialog>
 #include <functional>

@@ -2,13 +2,13 @@
 // history and the recorded run after a correction are those of a full
 // scoring run with the corrected key; the preview and every refusal change
 // nothing.
-#include "analysis/Rekey.h"
-#include "analysis/TableAnalysis.h"
+#include "analysis/AnalyzeCommand.h"
+#include "analysis/RekeyCommand.h"
 #include "core/OpenTable.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Statement.h"
 #include "platform/os/Shell.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/DatabaseDump.h"

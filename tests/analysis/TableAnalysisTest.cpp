@@ -1,13 +1,13 @@
 // The analysis command over a scored scratch table: the figures are the
 // engine's on the same sheets in exam-number order, the files are written,
 // and every refusal writes nothing.
-#include "analysis/TableAnalysis.h"
+#include "analysis/AnalyzeCommand.h"
 #include "analysis/JsonReport.h"
 #include "analysis/TextReport.h"
 #include "core/OpenTable.h"
 #include "platform/db/Statement.h"
 #include "platform/text/TextFile.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 #include "tests/analysis/MemorySheets.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"

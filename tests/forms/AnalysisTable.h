@@ -3,7 +3,7 @@
 // The table of the analysis window's tests: eight sheets scored with a wrong
 // key for the fourth question. Every figure the tests expect was worked out
 // by hand from these sheets.
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 #include <string>
 #include <utility>

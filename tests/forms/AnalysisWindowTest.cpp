@@ -1,13 +1,13 @@
 // The analysis window on the table of AnalysisTable.h: its figures, charts,
 // sorting, selection, export and remembered size.
-#include "analysis/TableAnalysis.h"
+#include "analysis/AnalyzeCommand.h"
 #include "analysis/TextReport.h"
 #include "analysis/forms/AnalysisCharts.h"
 #include "analysis/forms/QuestionTable.h"
 #include "analysis/forms/TFormAnalysis.h"
 #include "core/OpenTable.h"
 #include "platform/os/Shell.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 #include "tests/forms/AnalysisTable.h"
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"

@@ -2,7 +2,7 @@
 // the table of AnalysisTable.h: the fourth question is keyed A where the
 // strong sheets chose D. The preview's figures were worked out by hand, the
 // correction is compared with a full scoring run with the key ABCD.
-#include "analysis/Rekey.h"
+#include "analysis/RekeyCommand.h"
 #include "analysis/forms/AnalysisCharts.h"
 #include "analysis/forms/QuestionTable.h"
 #include "analysis/forms/RekeyTexts.h"
@@ -12,7 +12,7 @@
 #include "platform/db/Connection.h"
 #include "platform/db/Statement.h"
 #include "platform/os/Shell.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "tests/forms/AnalysisTable.h"
 #include "tests/forms/WindowHarness.h"

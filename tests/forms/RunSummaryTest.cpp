@@ -1,6 +1,6 @@
 // The main window's side of the analysis: the menu item opens the window,
 // every scoring run ends with its summary, on the table of AnalysisTable.h.
-#include "analysis/TableAnalysis.h"
+#include "analysis/AnalyzeCommand.h"
 #include "analysis/forms/TFormAnalysis.h"
 #include "analysis/forms/TFormRunSummary.h"
 #include "app/forms/TFormCorvane.h"

@@ -1,5 +1,5 @@
 #include "report/ExportExcel.h"
-#include "report/ExcelReport.h"
+#include "report/ReportCommand.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>

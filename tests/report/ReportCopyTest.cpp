@@ -4,7 +4,7 @@
 #include "core/OpenTable.h"
 #include "platform/automation/SheetServer.h"
 #include "platform/os/Folders.h"
-#include "report/ExcelReport.h"
+#include "report/ReportCommand.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"

@@ -2,7 +2,7 @@
 // the formatted workbook, every row, the header repeated on further sheets.
 #include "core/OpenTable.h"
 #include "platform/automation/SheetServer.h"
-#include "report/ExcelReport.h"
+#include "report/ReportCommand.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/SheetXml.h"

@@ -2,10 +2,10 @@
 // sheets read in exam-number order, classes told as the class statistics
 // tell them (from the exam number or from `ids`), names from the roster,
 // empty scores noted, the full marks counted or given.
-#include "results/Command.h"
 #include "core/OpenTable.h"
 #include "platform/os/Shell.h"
-#include "scoring/ScoringRun.h"
+#include "results/ResultsCommand.h"
+#include "scoring/ScoreCommand.h"
 #include "stats/ClassAssignment.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"

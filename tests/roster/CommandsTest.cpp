@@ -1,4 +1,3 @@
-#include "roster/Commands.h"
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "platform/db/Query.h"
@@ -7,6 +6,7 @@
 #include "platform/text/TextFile.h"
 #include "roster/Corrections.h"
 #include "roster/Error.h"
+#include "roster/RosterCommands.h"
 #include "roster/VerifyReport.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/OtherProgram.h"

@@ -1,6 +1,6 @@
-#include "scoring/Batch.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
+#include "scoring/BatchCommand.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"

@@ -5,7 +5,7 @@
 #include "core/AppError.h"
 #include "core/OpenTable.h"
 #include "core/ViewCommands.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"

@@ -3,7 +3,7 @@
 #include "scoring/RunLog.h"
 #include "core/AppError.h"
 #include "core/OpenTable.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"

@@ -3,7 +3,7 @@
 #include "platform/automation/SheetServer.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "stats/ClassStatistics.h"
+#include "stats/ClassesCommand.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"

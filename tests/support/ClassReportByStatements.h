@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Workspace.h"
-#include "stats/ClassStatistics.h"
+#include "stats/ClassesCommand.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "stats/ClassStatistics.h"
+#include "stats/ClassesCommand.h"
 
 #include "core/AppError.h"
 #include "core/OpenTable.h"
@@ -10,8 +10,8 @@
 #include "platform/os/Folders.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
-#include "report/ExcelReport.h"
 #include "report/ExportExcel.h"
+#include "report/ReportCommand.h"
 #include "scoring/MarkCodes.h"
 #include "scoring/NumberText.h"
 #include "scoring/TextColumns.h"

@@ -7,7 +7,7 @@
 #include "roster/Import.h"
 #include "roster/TableLists.h"
 #include "roster/Verify.h"
-#include "stats/ClassStatistics.h"
+#include "stats/ClassesCommand.h"
 
 #include <filesystem>
 #include <optional>

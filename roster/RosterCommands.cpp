@@ -1,4 +1,4 @@
-#include "roster/Commands.h"
+#include "roster/RosterCommands.h"
 
 #include "core/OpenTable.h"
 #include "platform/text/TextFile.h"

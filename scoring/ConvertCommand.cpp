@@ -1,4 +1,4 @@
-#include "scoring/Conversion.h"
+#include "scoring/ConvertCommand.h"
 
 #include "core/AppError.h"
 #include "platform/text/Gbk.h"

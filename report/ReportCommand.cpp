@@ -1,4 +1,4 @@
-#include "report/ExcelReport.h"
+#include "report/ReportCommand.h"
 
 #include "platform/db/JetSql.h"
 

@@ -1,4 +1,4 @@
-#include "stats/MissingNumbers.h"
+#include "stats/CheckCommand.h"
 
 #include "core/OpenTable.h"
 #include "platform/text/Gbk.h"

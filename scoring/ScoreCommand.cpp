@@ -1,4 +1,4 @@
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 #include "core/AppError.h"
 #include "core/OpenTable.h"

@@ -1,4 +1,4 @@
-#include "scoring/Batch.h"
+#include "scoring/BatchCommand.h"
 
 #include "core/AppError.h"
 #include "core/OpenTable.h"
@@ -9,7 +9,7 @@
 #include "platform/text/TextFile.h"
 #include "scoring/MarkCodes.h"
 #include "scoring/NumberText.h"
-#include "scoring/ScoringRun.h"
+#include "scoring/ScoreCommand.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 #include "core/Ui.h"
 #include "core/Workspace.h"
 #include "results/Results.h"
-#include "stats/ClassStatistics.h"
+#include "stats/ClassesCommand.h"
 
 #include <optional>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "analysis/TableAnalysis.h"
+#include "analysis/AnalyzeCommand.h"
 
 #include "analysis/JsonReport.h"
 #include "analysis/OutputFile.h"

@@ -1,7 +1,7 @@
-#include "results/Command.h"
+#include "results/ResultsCommand.h"
 
+#include "analysis/AnalyzeCommand.h"
 #include "analysis/Run.h"
-#include "analysis/TableAnalysis.h"
 #include "scoring/RunLog.h"
 
 #include "core/AppError.h"

@@ -1,8 +1,8 @@
-#include "analysis/Rekey.h"
+#include "analysis/RekeyCommand.h"
 
+#include "analysis/AnalyzeCommand.h"
 #include "analysis/OutputFile.h"
 #include "analysis/RekeyCheck.h"
-#include "analysis/TableAnalysis.h"
 #include "core/AppError.h"
 #include "core/KillPoint.h"
 #include "platform/db/JetSql.h"
