@@ -260,7 +260,7 @@ int RunResults(Context& c) {
     stats::ClassSettings classes =
         ClassSettingsOf(c.args, OpeningSettings(c, *guess), c.ws.TableName);
     if (!HasClassOptions(c.args))
-        classes = results::ClassesForResults(c.ws, classes).settings;
+        classes = results::ClassesForResults(c.ws, classes);
     const auto run = results::WriteResults(c.ws, c.ui, classes, rs);
     if (run.outcome == core::Outcome::Stopped)
         return kStopped;

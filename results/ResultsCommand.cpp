@@ -176,22 +176,17 @@ std::string OneClassNotice(core::Workspace& ws, const stats::ClassSettings& used
 
 } // namespace
 
-ResultsClasses ClassesForResults(core::Workspace& ws, const stats::ClassSettings& opening) {
+stats::ClassSettings ClassesForResults(core::Workspace& ws, const stats::ClassSettings& opening) {
     ws.connect();
-    ResultsClasses chosen;
-    chosen.settings = opening;
-    if (RosterCoversTable(ws)) {
-        chosen.settings.predefined = true;
-        chosen.from = ClassesFrom::Roster;
-    } else if (auto remembered = stats::RememberedClassSettings(ws.connection, ws.TableName)) {
-        chosen.settings = *remembered;
-        chosen.from = ClassesFrom::Remembered;
-    } else if (auto suggestion = stats::SuggestClasses(ws, opening.codeLength)) {
-        chosen.settings = stats::Applied(opening, *suggestion);
-        chosen.from = ClassesFrom::Suggested;
-    }
-    chosen.settings.questions = opening.questions;
-    chosen.settings.comprehensive = false;
+    stats::ClassSettings chosen = opening;
+    if (RosterCoversTable(ws))
+        chosen.predefined = true;
+    else if (auto remembered = stats::RememberedClassSettings(ws.connection, ws.TableName))
+        chosen = *remembered;
+    else if (auto suggestion = stats::SuggestClasses(ws, opening.codeLength))
+        chosen = stats::Applied(opening, *suggestion);
+    chosen.questions = opening.questions;
+    chosen.comprehensive = false;
     return chosen;
 }
 

@@ -29,23 +29,13 @@ struct ResultsSettings {
 // earned on each question.
 enum class FullMarksFrom { Given, LastRun, ScoreColumns };
 
-// Where the workbook's classes came from: the settings given, the roster
-// `ids`, the class settings last used for the table, or the suggestion the
-// class dialog would offer.
-enum class ClassesFrom { Given, Roster, Remembered, Suggested };
-
-struct ResultsClasses {
-    stats::ClassSettings settings;
-    ClassesFrom from = ClassesFrom::Given;
-};
-
 // The classes of the workbook when the user gave none: each student's
 // StudClass from `ids` when `ids` holds at least half of the table's
 // distinct exam numbers; else the class settings last used for this table;
 // else the settings of the class dialog's suggestion; else `opening` (what
 // opening the class dialog gives). The question count of `opening` is kept.
-[[nodiscard]] ResultsClasses ClassesForResults(core::Workspace& ws,
-                                               const stats::ClassSettings& opening);
+[[nodiscard]] stats::ClassSettings ClassesForResults(core::Workspace& ws,
+                                                     const stats::ClassSettings& opening);
 
 // What the command did: stopped by a check's message, or done with the
 // workbook it wrote.

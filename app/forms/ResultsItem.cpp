@@ -54,7 +54,7 @@ void TFormCorvane::nResultsClick() {
         {
             BusyCursor busy;
             const stats::ClassSettings classes =
-                results::ClassesForResults(mWs, FormTongji->Settings()).settings;
+                results::ClassesForResults(mWs, FormTongji->Settings());
             run = results::WriteResults(mWs, *mUi, classes, {});
         }
         if (run.outcome != core::Outcome::Done)

@@ -38,7 +38,7 @@ class SheetDesignDialog : public QDialog {
     QLineEdit* edTitle;
     QLineEdit* edId;
     QComboBox* cbPaper;
-    QSpinBox* sePerRow; // 0: as many as fit
+    QSpinBox* sePerRow; // zero lets the design put as many blocks side by side as fit
     QSpinBox* sePages;
     QSpinBox* sePreviewPage;
     QLabel* lbPreview;
