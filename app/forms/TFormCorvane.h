@@ -214,6 +214,9 @@ class TFormCorvane : public QMainWindow {
     void createRosterDialogs();
     void correctNumber(const roster::Correction& correction);
     void undoCorrection();
+    // A change of exam numbers, then the grid and the check shown again,
+    // also when its log line could not be written after its commit.
+    void changeNumbers(const std::function<void()>& change);
     // The check run again and shown in FormVerify, after a correction.
     void showCheckAgain();
     void tellHowToEdit(const QKeyEvent* key);

@@ -67,23 +67,17 @@ void TFormCorvane::showCheckAgain() {
 // A change whose log line could not be written after its commit is made:
 // the grid and the check show it before the error is said.
 void TFormCorvane::correctNumber(const roster::Correction& correction) {
-    Guarded(FormVerify, [&] {
-        try {
-            (void)mCorrections.correct(mWs, mWs.TableName, correction);
-        } catch (const roster::LoggedLate&) {
-            refreshView();
-            showCheckAgain();
-            throw;
-        }
-        refreshView();
-        showCheckAgain();
-    });
+    changeNumbers([&] { (void)mCorrections.correct(mWs, mWs.TableName, correction); });
 }
 
 void TFormCorvane::undoCorrection() {
+    changeNumbers([&] { (void)mCorrections.undoLast(mWs); });
+}
+
+void TFormCorvane::changeNumbers(const std::function<void()>& change) {
     Guarded(FormVerify, [&] {
         try {
-            (void)mCorrections.undoLast(mWs);
+            change();
         } catch (const roster::LoggedLate&) {
             refreshView();
             showCheckAgain();
