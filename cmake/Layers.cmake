@@ -2,7 +2,7 @@
 # layer. A library may link libraries of its own layer or of a layer below;
 # linking one above stops the configuration.
 set(QUILLORY_LAYERS
-  "platform_text|platform_os|platform_db|platform_automation"
+  "platform_text|platform_os|platform_db|platform_xlsx|platform_automation"
   "core"
   "scoring"
   "stats|report|analysis|roster|results|scan"

@@ -15,6 +15,19 @@ namespace report {
 
 using automation::Arg;
 using automation::ObjectPtr;
+// The spreadsheet's own constants.
+using automation::xlColorIndexAutomatic;
+using automation::xlContinuous;
+using automation::xlDiagonalDown;
+using automation::xlDiagonalUp;
+using automation::xlEdgeBottom;
+using automation::xlEdgeLeft;
+using automation::xlEdgeRight;
+using automation::xlEdgeTop;
+using automation::xlInsideHorizontal;
+using automation::xlInsideVertical;
+using automation::xlLineStyleNone;
+using automation::xlThin;
 
 std::string DataRange(int rows, int columns) {
     return "a2:" + std::string(1, static_cast<char>('a' + columns - 1)) + std::to_string(rows + 1);
@@ -41,18 +54,21 @@ bool OpenExcelReport(const automation::Factory& spreadsheet, const std::string& 
         ObjectPtr sheet = app->get("ActiveSheet", none);
         sheet->get("range", {DataRange(rows, columns)})->call("select", none);
         app->get("Selection", none)->put("NumberFormatLocal", std::string("@"));
-        app->get("selection", none)
-            ->get("Borders", {std::int32_t{5}})
-            ->put("LineStyle", std::int32_t{-4142});
-        app->get("selection", none)
-            ->get("Borders", {std::int32_t{6}})
-            ->put("LineStyle", std::int32_t{-4142});
-        for (std::int32_t index = 7; index <= 12; ++index) {
-            app->get("Selection", none)->get("Borders", {index})->put("LineStyle", std::int32_t{1});
-            app->get("Selection", none)->get("Borders", {index})->put("Weight", std::int32_t{2});
+        for (const std::int32_t diagonal : {xlDiagonalDown, xlDiagonalUp})
+            app->get("selection", none)
+                ->get("Borders", {diagonal})
+                ->put("LineStyle", std::int32_t{xlLineStyleNone});
+        for (const std::int32_t index : {xlEdgeLeft, xlEdgeTop, xlEdgeBottom, xlEdgeRight,
+                                         xlInsideVertical, xlInsideHorizontal}) {
             app->get("Selection", none)
                 ->get("Borders", {index})
-                ->put("ColorIndex", std::int32_t{-4105});
+                ->put("LineStyle", std::int32_t{xlContinuous});
+            app->get("Selection", none)
+                ->get("Borders", {index})
+                ->put("Weight", std::int32_t{xlThin});
+            app->get("Selection", none)
+                ->get("Borders", {index})
+                ->put("ColorIndex", std::int32_t{xlColorIndexAutomatic});
         }
         sheet->get("PageSetup", none)->put("CenterFooter", std::string("第 &P 页，共 &N 页"));
         sheet->get("PageSetup", none)->put("RightFooter", std::string("&D"));

@@ -1,13 +1,12 @@
 #include "report/ReportWorkbook.h"
 
 #include "platform/text/Gbk.h"
-#include "platform/text/TemporaryName.h"
+#include "platform/xlsx/Workbook.h"
 #include "report/ExportExcel.h"
-
-#include <xlsxwriter.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -54,37 +53,20 @@ std::size_t WidthOf(const CellValue& c) {
 // widths of the current one gathered as its rows go by.
 class ReportBook {
   public:
-    ReportBook(const std::filesystem::path& file, int columns) : mColumns(columns) {
-        lxw_workbook_options options{};
-        options.constant_memory = LXW_TRUE;
-        mBook = workbook_new_opt(file.c_str(), &options);
-        if (!mBook)
-            throw std::runtime_error("不能创建 " + file.string());
-        mData = workbook_add_format(mBook);
-        format_set_num_format(mData, "@");
-        format_set_left(mData, LXW_BORDER_THIN);
-        format_set_right(mData, LXW_BORDER_THIN);
-        format_set_top(mData, LXW_BORDER_THIN);
-        format_set_bottom(mData, LXW_BORDER_THIN);
+    ReportBook(const std::filesystem::path& file, int columns)
+        : mBook(file, {.constantMemory = true, .zip64 = false}), mColumns(columns) {
+        mData = mBook.addFormat(xlsx::Style().numberFormat("@").box(xlsx::Line::Thin));
     }
-    ~ReportBook() {
-        if (mBook)
-            workbook_close(mBook);
-    }
-    ReportBook(const ReportBook&) = delete;
-    ReportBook& operator=(const ReportBook&) = delete;
 
     void startSheet(const db::Query& q) {
         finishSheet();
-        mSheet = workbook_add_worksheet(mBook, nullptr);
-        if (!mSheet)
-            throw std::runtime_error("不能添加工作表");
-        worksheet_set_footer(mSheet, "&C第 &P 页，共 &N 页&R&D");
+        mSheet = mBook.addSheet();
+        mSheet->footer("&C第 &P 页，共 &N 页&R&D");
         mWidest.assign(static_cast<std::size_t>(mColumns), 1);
         mRow = 0;
         for (int c = 0; c < mColumns; ++c) {
             const CellValue name{CellValue::Text, 0, text::FromGbk(XlsText(q.field(c).name))};
-            put(c, name, nullptr);
+            put(c, name, {});
         }
         ++mRow;
         ++mSheets;
@@ -99,24 +81,21 @@ class ReportBook {
     [[nodiscard]] long long row() const { return mRow; }
     [[nodiscard]] int sheets() const { return mSheets; }
 
-    void close(const std::filesystem::path& file) {
+    void commit() {
         finishSheet();
-        lxw_workbook* book = mBook;
-        mBook = nullptr;
-        if (workbook_close(book) != LXW_NO_ERROR)
-            throw std::runtime_error("不能写入 " + file.string());
+        mBook.commit();
     }
 
   private:
-    void put(int col, const CellValue& v, lxw_format* format) {
-        const auto r = static_cast<lxw_row_t>(mRow);
-        const auto c = static_cast<lxw_col_t>(col);
+    void put(int col, const CellValue& v, xlsx::Format format) {
+        const auto r = static_cast<xlsx::Row>(mRow);
+        const auto c = static_cast<xlsx::Col>(col);
         if (v.kind == CellValue::Number)
-            worksheet_write_number(mSheet, r, c, v.number, format);
+            mSheet->number(r, c, v.number, format);
         else if (v.kind == CellValue::Text)
-            worksheet_write_string(mSheet, r, c, v.text.c_str(), format);
-        else if (format)
-            worksheet_write_blank(mSheet, r, c, format);
+            mSheet->text(r, c, v.text, format);
+        else if (!format.plain())
+            mSheet->blank(r, c, format);
         auto& widest = mWidest[static_cast<std::size_t>(col)];
         widest = std::max(widest, WidthOf(v));
     }
@@ -127,44 +106,18 @@ class ReportBook {
         if (!mSheet)
             return;
         for (int c = 0; c < mColumns; ++c)
-            worksheet_set_column(mSheet, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
-                                 static_cast<double>(mWidest[static_cast<std::size_t>(c)]),
-                                 nullptr);
-        mSheet = nullptr;
+            mSheet->columnWidth(static_cast<xlsx::Col>(c), static_cast<xlsx::Col>(c),
+                                static_cast<double>(mWidest[static_cast<std::size_t>(c)]));
+        mSheet.reset();
     }
 
+    xlsx::Workbook mBook;
     int mColumns;
-    lxw_workbook* mBook = nullptr;
-    lxw_format* mData = nullptr;
-    lxw_worksheet* mSheet = nullptr;
+    xlsx::Format mData;
+    std::optional<xlsx::Sheet> mSheet;
     std::vector<std::size_t> mWidest;
     long long mRow = 0;
     int mSheets = 0;
-};
-
-// Removes the temporary file unless the workbook was renamed into place.
-class PartFile {
-  public:
-    explicit PartFile(std::filesystem::path path) : mPath(std::move(path)) {}
-    ~PartFile() {
-        std::error_code ec;
-        if (!mKept)
-            std::filesystem::remove(mPath, ec);
-    }
-    PartFile(const PartFile&) = delete;
-    PartFile& operator=(const PartFile&) = delete;
-    [[nodiscard]] const std::filesystem::path& path() const { return mPath; }
-    void renameTo(const std::filesystem::path& file) {
-        std::error_code ec;
-        std::filesystem::rename(mPath, file, ec);
-        if (ec)
-            throw std::runtime_error("不能写入 " + file.string() + ": " + ec.message());
-        mKept = true;
-    }
-
-  private:
-    std::filesystem::path mPath;
-    bool mKept = false;
 };
 
 // Disables the dataset's controls for the walk and enables them again.
@@ -184,23 +137,16 @@ class ControlsOff {
 int WriteReportWorkbook(db::Query& rows, const std::filesystem::path& file, long long sheetRows) {
     if (sheetRows < 2)
         throw std::invalid_argument("a worksheet needs room for the header and a row");
-    text::CheckNameFits(file);
-    PartFile part(text::TemporaryBeside(file));
-    int sheets = 0;
-    {
-        ControlsOff off(rows);
-        ReportBook book(part.path(), rows.fieldCount());
-        book.startSheet(rows);
-        for (rows.first(); !rows.eof(); rows.next()) {
-            if (book.row() == sheetRows)
-                book.startSheet(rows);
-            book.writeRow(rows);
-        }
-        sheets = book.sheets();
-        book.close(file);
+    ReportBook book(file, rows.fieldCount());
+    ControlsOff off(rows);
+    book.startSheet(rows);
+    for (rows.first(); !rows.eof(); rows.next()) {
+        if (book.row() == sheetRows)
+            book.startSheet(rows);
+        book.writeRow(rows);
     }
-    part.renameTo(file);
-    return sheets;
+    book.commit();
+    return book.sheets();
 }
 
 } // namespace report

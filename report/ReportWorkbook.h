@@ -17,7 +17,7 @@ inline constexpr long long kWorkbookSheetRows = 1048576;
 // text. A worksheet holds `sheetRows` rows, header included; further rows go
 // on the next worksheet ("Sheet2", ...) under the field names again.
 //
-// Rows stream to the file (libxlsxwriter's constant-memory mode); the
+// Rows stream to the file (the writer's constant-memory mode); the
 // workbook is written under a temporary name and renamed when whole, so a
 // failure leaves no file. The dataset is not owned; it is walked from its
 // first row with its controls disabled. Returns the number of worksheets;

@@ -84,8 +84,8 @@ struct Written {
 [[nodiscard]] std::string CheckOptions(const Options& options);
 
 // Writes the workbook to `file`, whole or not at all (under a temporary name
-// in the same folder, renamed when complete; libxlsxwriter's temporary files
-// go to that folder too). `classes` are the class codes in class order
+// in the same folder, renamed when complete; the rows' temporary files go to
+// that folder too). `classes` are the class codes in class order
 // ("01", "02", ...); classes without sheets get no row or column. Memory: 16
 // bytes per sheet for the ranks and medians, beside a table of classes by
 // questions. Throws std::invalid_argument with CheckOptions' text for bad

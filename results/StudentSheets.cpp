@@ -7,13 +7,13 @@
 namespace results {
 namespace {
 
-constexpr lxw_col_t kExamNumber = 0;
-constexpr lxw_col_t kClass = 1;
-constexpr lxw_col_t kName = 2;
-constexpr lxw_col_t kScore = 3;
-constexpr lxw_col_t kGradeRank = 4;
-constexpr lxw_col_t kClassRank = 5;
-constexpr lxw_col_t kFirstQuestion = 6;
+constexpr xlsx::Col kExamNumber = 0;
+constexpr xlsx::Col kClass = 1;
+constexpr xlsx::Col kName = 2;
+constexpr xlsx::Col kScore = 3;
+constexpr xlsx::Col kGradeRank = 4;
+constexpr xlsx::Col kClassRank = 5;
+constexpr xlsx::Col kFirstQuestion = 6;
 
 const char* const kHeader[] = {"考号", "班级", "姓名", "总分", "年级名次", "班级名次"};
 
@@ -38,33 +38,31 @@ long long StudentSheets::capacity(std::size_t sheet) const {
 }
 
 void StudentSheets::addSheet(std::size_t index, long long rows) {
-    lxw_worksheet* ws =
+    xlsx::Sheet ws =
         mBook.addSheet(index == 0 ? "学生成绩" : "学生成绩" + std::to_string(index + 1));
-    const auto lastCol = static_cast<lxw_col_t>(kFirstQuestion + mQuestions.size() - 1);
-    worksheet_set_column(ws, kExamNumber, kExamNumber, 14, nullptr);
-    worksheet_set_column(ws, kClass, kClass, 6, nullptr);
-    worksheet_set_column(ws, kName, kName, 10, nullptr);
-    worksheet_set_column(ws, kScore, kClassRank, 9, nullptr);
+    const auto lastCol = static_cast<xlsx::Col>(kFirstQuestion + mQuestions.size() - 1);
+    ws.columnWidth(kExamNumber, kExamNumber, 14);
+    ws.columnWidth(kClass, kClass, 6);
+    ws.columnWidth(kName, kName, 10);
+    ws.columnWidth(kScore, kClassRank, 9);
     if (!mQuestions.empty())
-        worksheet_set_column(ws, kFirstQuestion, lastCol, 6, nullptr);
-    worksheet_freeze_panes(ws, 1, 0);
+        ws.columnWidth(kFirstQuestion, lastCol, 6);
+    ws.freeze(1, 0);
     PrintOnPages(ws, 1);
     const auto lastHeaderCol = mQuestions.empty() ? kClassRank : lastCol;
-    Check(worksheet_autofilter(ws, 0, 0, static_cast<lxw_row_t>(rows), lastHeaderCol),
-          "autofilter");
-    for (lxw_col_t c = 0; c <= kClassRank; ++c)
-        worksheet_write_string(ws, 0, c, kHeader[c], mBook.header());
+    ws.autofilter(0, 0, static_cast<xlsx::Row>(rows), lastHeaderCol);
+    for (xlsx::Col c = 0; c <= kClassRank; ++c)
+        ws.text(0, c, kHeader[c], mBook.header());
     for (std::size_t q = 0; q < mQuestions.size(); ++q)
-        worksheet_write_string(ws, 0, static_cast<lxw_col_t>(kFirstQuestion + q),
-                               mQuestions[q].name.c_str(), mBook.header());
+        ws.text(0, static_cast<xlsx::Col>(kFirstQuestion + q), mQuestions[q].name, mBook.header());
     mSheets.push_back(ws);
 }
 
-void StudentSheets::text(lxw_row_t row, lxw_col_t col, std::string_view value) {
+void StudentSheets::text(xlsx::Row row, xlsx::Col col, std::string_view value) {
     if (value.empty())
         return;
     mBuffer.assign(value);
-    worksheet_write_string(mSheets[mSheet], row, col, mBuffer.c_str(), nullptr);
+    mSheets[mSheet].text(row, col, mBuffer);
 }
 
 void StudentSheets::write(const SheetRow& sheet, long long gradeRank, long long classRank) {
@@ -75,22 +73,20 @@ void StudentSheets::write(const SheetRow& sheet, long long gradeRank, long long 
             throw std::runtime_error("答卷在两遍读取之间有变化：有分数的答卷比第一遍多");
         mRow = 0;
     }
-    lxw_worksheet* ws = mSheets[mSheet];
-    const auto row = static_cast<lxw_row_t>(++mRow);
+    xlsx::Sheet& ws = mSheets[mSheet];
+    const auto row = static_cast<xlsx::Row>(++mRow);
     text(row, kExamNumber, sheet.examNumber);
     if (sheet.classIndex >= 0 && sheet.classIndex < static_cast<int>(mClasses.size()))
-        worksheet_write_string(
-            ws, row, kClass, mClasses[static_cast<std::size_t>(sheet.classIndex)].c_str(), nullptr);
+        ws.text(row, kClass, mClasses[static_cast<std::size_t>(sheet.classIndex)]);
     text(row, kName, sheet.name);
-    worksheet_write_number(ws, row, kScore, *sheet.score, nullptr);
-    worksheet_write_number(ws, row, kGradeRank, static_cast<double>(gradeRank), nullptr);
+    ws.number(row, kScore, *sheet.score);
+    ws.number(row, kGradeRank, static_cast<double>(gradeRank));
     if (classRank > 0)
-        worksheet_write_number(ws, row, kClassRank, static_cast<double>(classRank), nullptr);
+        ws.number(row, kClassRank, static_cast<double>(classRank));
     const std::size_t n = std::min(sheet.points.size(), mQuestions.size());
     for (std::size_t q = 0; q < n; ++q)
         if (!std::isnan(sheet.points[q]))
-            worksheet_write_number(ws, row, static_cast<lxw_col_t>(kFirstQuestion + q),
-                                   sheet.points[q], nullptr);
+            ws.number(row, static_cast<xlsx::Col>(kFirstQuestion + q), sheet.points[q]);
 }
 
 void StudentSheets::writeNote() {
@@ -99,8 +95,7 @@ void StudentSheets::writeNote() {
     mNoteWritten = true;
     const std::string note =
         "另有 " + std::to_string(mEmptyScores) + " 份答卷总分为空，未列入本表和各项统计。";
-    worksheet_write_string(mSheets[0], static_cast<lxw_row_t>(mFirstSheetRows + 2), 0, note.c_str(),
-                           nullptr);
+    mSheets[0].text(static_cast<xlsx::Row>(mFirstSheetRows + 2), 0, note);
 }
 
 void StudentSheets::finish() {

@@ -31,14 +31,14 @@ class StudentSheets {
     [[nodiscard]] long long capacity(std::size_t sheet) const;
     void addSheet(std::size_t index, long long rows);
     void writeNote();
-    void text(lxw_row_t row, lxw_col_t col, std::string_view value);
+    void text(xlsx::Row row, xlsx::Col col, std::string_view value);
 
     Book& mBook;
     const std::vector<std::string>& mClasses;
     const std::vector<Question>& mQuestions;
     long long mEmptyScores;
     long long mRowsPerSheet;
-    std::vector<lxw_worksheet*> mSheets;
+    std::vector<xlsx::Sheet> mSheets;
     long long mFirstSheetRows = 0;
     std::size_t mSheet = 0;
     long long mRow = 0; // rows written on the current worksheet

@@ -8,20 +8,21 @@ namespace {
 // Means this close count as equal for the class ranks.
 constexpr double kMeanTolerance = 1e-9;
 
-void Text(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, const std::string& text,
-          lxw_format* format) {
-    worksheet_write_string(ws, row, col, text.c_str(), format);
+constexpr std::uint32_t kRed = 0xFF0000;
+
+void Text(xlsx::Sheet& ws, xlsx::Row row, xlsx::Col col, const std::string& text,
+          xlsx::Format format) {
+    ws.text(row, col, text, format);
 }
 
-void Number(lxw_worksheet* ws, lxw_row_t row, lxw_col_t col, double value,
-            lxw_format* format = nullptr) {
-    worksheet_write_number(ws, row, col, value, format);
+void Number(xlsx::Sheet& ws, xlsx::Row row, xlsx::Col col, double value, xlsx::Format format = {}) {
+    ws.number(row, col, value, format);
 }
 
-void Header(Book& book, lxw_worksheet* ws, lxw_row_t row, lxw_col_t first,
+void Header(Book& book, xlsx::Sheet& ws, xlsx::Row row, xlsx::Col first,
             const std::vector<std::string>& titles) {
     for (std::size_t i = 0; i < titles.size(); ++i)
-        Text(ws, row, static_cast<lxw_col_t>(first + i), titles[i], book.header());
+        Text(ws, row, static_cast<xlsx::Col>(first + i), titles[i], book.header());
 }
 
 // The grade, then every group: the columns of the bands and rates.
@@ -42,7 +43,7 @@ std::vector<long long> RanksByMean(const std::vector<double>& means) {
     return ranks;
 }
 
-enum ComparisonColumn : lxw_col_t {
+enum ComparisonColumn : xlsx::Col {
     kTitle,
     kCount,
     kMean,
@@ -58,9 +59,9 @@ enum ComparisonColumn : lxw_col_t {
     kChartLine = kDifference + 2 // the grade mean beside every class, for the chart's line
 };
 
-void FiguresRow(Book& book, lxw_worksheet* ws, lxw_row_t row, const std::string& title,
+void FiguresRow(Book& book, xlsx::Sheet& ws, xlsx::Row row, const std::string& title,
                 const Figures& f, double gradeMean) {
-    Text(ws, row, kTitle, title, nullptr);
+    Text(ws, row, kTitle, title, {});
     Number(ws, row, kCount, static_cast<double>(f.count));
     if (f.count == 0)
         return;
@@ -75,36 +76,26 @@ void FiguresRow(Book& book, lxw_worksheet* ws, lxw_row_t row, const std::string&
     Number(ws, row, kDifference, f.mean - gradeMean, book.decimals());
 }
 
-void MeansChart(Book& book, lxw_worksheet* ws, const char* sheet, lxw_row_t firstClass,
-                lxw_row_t lastClass, lxw_row_t at) {
-    lxw_chart* chart = book.addChart(LXW_CHART_COLUMN);
-    chart_title_set_name(chart, "各班平均分");
-    lxw_chart_series* means = chart_add_series(chart, nullptr, nullptr);
-    chart_series_set_categories(means, sheet, firstClass, kTitle, lastClass, kTitle);
-    chart_series_set_values(means, sheet, firstClass, kMean, lastClass, kMean);
-    chart_series_set_name(means, "平均分");
+void MeansChart(Book& book, xlsx::Sheet& ws, const std::string& sheet, xlsx::Row firstClass,
+                xlsx::Row lastClass, xlsx::Row at) {
+    xlsx::Chart chart = book.addChart(xlsx::ChartKind::Column);
+    chart.title("各班平均分");
+    const xlsx::Range classes{sheet, firstClass, kTitle, lastClass, kTitle};
+    xlsx::Series means = chart.addSeries();
+    means.categories(classes);
+    means.values({sheet, firstClass, kMean, lastClass, kMean});
+    means.name("平均分");
     // The grade mean: columns of its height that are not drawn, through which
     // a straight trend line runs level across the chart.
-    lxw_chart_series* grade = chart_add_series(chart, nullptr, nullptr);
-    chart_series_set_categories(grade, sheet, firstClass, kTitle, lastClass, kTitle);
-    chart_series_set_values(grade, sheet, firstClass, kChartLine, lastClass, kChartLine);
-    chart_series_set_name(grade, "年级平均分");
-    lxw_chart_fill none{};
-    none.none = LXW_TRUE;
-    chart_series_set_fill(grade, &none);
-    lxw_chart_line noLine{};
-    noLine.none = LXW_TRUE;
-    chart_series_set_line(grade, &noLine);
-    chart_series_set_trendline(grade, LXW_CHART_TRENDLINE_TYPE_LINEAR, 0);
-    chart_series_set_trendline_name(grade, "年级平均分");
-    lxw_chart_line red{};
-    red.color = LXW_COLOR_RED;
-    red.width = 2.25;
-    chart_series_set_trendline_line(grade, &red);
-    chart_set_series_overlap(chart, 100);
-    int16_t hidden[] = {1, -1};
-    Check(chart_legend_delete_series(chart, hidden), "legend");
-    Check(worksheet_insert_chart(ws, at, kTitle, chart), "chart");
+    xlsx::Series grade = chart.addSeries();
+    grade.categories(classes);
+    grade.values({sheet, firstClass, kChartLine, lastClass, kChartLine});
+    grade.name("年级平均分");
+    grade.hide();
+    grade.linearTrend("年级平均分", kRed, 2.25);
+    chart.seriesOverlap(100);
+    chart.leaveOutOfLegend({1});
+    ws.insertChart(at, kTitle, chart);
 }
 
 } // namespace
@@ -145,11 +136,11 @@ double QuestionSums::gradeSum(std::size_t question) const {
 void WriteComparison(Book& book, const ScoreTable& table, const std::vector<Group>& groups,
                      const Thresholds& limits) {
     const char* name = "班级对比";
-    lxw_worksheet* ws = book.addSheet(name);
-    worksheet_set_column(ws, kTitle, kTitle, 8, nullptr);
-    worksheet_set_column(ws, kCount, kDifference, 11, nullptr);
-    worksheet_set_column(ws, kChartLine, kChartLine, 11, nullptr);
-    worksheet_freeze_panes(ws, 1, 1);
+    xlsx::Sheet ws = book.addSheet(name);
+    ws.columnWidth(kTitle, kTitle, 8);
+    ws.columnWidth(kCount, kDifference, 11);
+    ws.columnWidth(kChartLine, kChartLine, 11);
+    ws.freeze(1, 1);
     PrintOnPages(ws, 1);
     Header(book, ws, 0, kTitle,
            {"班级", "人数", "平均分", "标准差", "最高分", "最低分", "中位数", "及格率", "优秀率",
@@ -166,7 +157,7 @@ void WriteComparison(Book& book, const ScoreTable& table, const std::vector<Grou
             classMeans.push_back(figures.back().mean);
     }
     const std::vector<long long> ranks = RanksByMean(classMeans);
-    lxw_row_t row = 2;
+    xlsx::Row row = 2;
     for (std::size_t i = 0; i < groups.size(); ++i, ++row) {
         FiguresRow(book, ws, row, groups[i].title, figures[i], grade.mean);
         if (!groups[i].isClass)
@@ -175,26 +166,26 @@ void WriteComparison(Book& book, const ScoreTable& table, const std::vector<Grou
         Number(ws, row, kChartLine, grade.mean, book.decimals());
     }
     if (!classMeans.empty()) {
-        PageBreakBefore(ws, row + 1);
-        MeansChart(book, ws, name, 2, static_cast<lxw_row_t>(1 + classMeans.size()), row + 1);
+        ws.pageBreakBefore(row + 1);
+        MeansChart(book, ws, name, 2, static_cast<xlsx::Row>(1 + classMeans.size()), row + 1);
     }
 }
 
 void WriteBandSheet(Book& book, const ScoreTable& table, const std::vector<Group>& groups,
                     const Bands& bands) {
     const char* name = "分数段";
-    lxw_worksheet* ws = book.addSheet(name);
+    xlsx::Sheet ws = book.addSheet(name);
     const auto titles = GradeAndGroups(groups);
-    const auto width = static_cast<lxw_col_t>(titles.size());
-    const lxw_col_t counts = 1, shares = counts + width + 1, cumulative = shares + width + 1;
-    worksheet_set_column(ws, 0, 0, 12, nullptr);
-    worksheet_freeze_panes(ws, 2, 1);
+    const auto width = static_cast<xlsx::Col>(titles.size());
+    const xlsx::Col counts = 1, shares = counts + width + 1, cumulative = shares + width + 1;
+    ws.columnWidth(0, 0, 12);
+    ws.freeze(2, 1);
     PrintOnPages(ws, 2);
     Text(ws, 0, counts, "人数", book.header());
     Text(ws, 0, shares, "比例", book.header());
     Text(ws, 0, cumulative, "累计人数（本段及以上）", book.header());
     Text(ws, 1, 0, "分数段", book.header());
-    for (lxw_col_t block : {counts, shares, cumulative})
+    for (xlsx::Col block : {counts, shares, cumulative})
         Header(book, ws, 1, block, titles);
 
     std::vector<std::span<const double>> columns = {table.gradeScores()};
@@ -206,12 +197,12 @@ void WriteBandSheet(Book& book, const ScoreTable& table, const std::vector<Group
     std::vector<long long> above(columns.size(), 0);
     const int top = bands.count() - 1;
     for (int band = top; band >= 0; --band) {
-        const auto row = static_cast<lxw_row_t>(2 + top - band);
-        Text(ws, row, 0, bands.label(band), nullptr);
+        const auto row = static_cast<xlsx::Row>(2 + top - band);
+        Text(ws, row, 0, bands.label(band), {});
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const long long n = perColumn[c][static_cast<std::size_t>(band)];
             above[c] += n;
-            const auto col = static_cast<lxw_col_t>(c);
+            const auto col = static_cast<xlsx::Col>(c);
             Number(ws, row, counts + col, static_cast<double>(n));
             if (!columns[c].empty())
                 Number(ws, row, shares + col,
@@ -220,56 +211,51 @@ void WriteBandSheet(Book& book, const ScoreTable& table, const std::vector<Group
             Number(ws, row, cumulative + col, static_cast<double>(above[c]));
         }
     }
-    const auto lastRow = static_cast<lxw_row_t>(2 + top);
-    lxw_chart* chart = book.addChart(LXW_CHART_COLUMN_STACKED);
-    chart_title_set_name(chart, "分数段人数");
+    const auto lastRow = static_cast<xlsx::Row>(2 + top);
+    xlsx::Chart chart = book.addChart(xlsx::ChartKind::StackedColumn);
+    chart.title("分数段人数");
     // Groups stacked on each band; the grade alone when there is no group.
     const std::size_t first = columns.size() > 1 ? 1 : 0;
     for (std::size_t c = first; c < columns.size(); ++c) {
-        lxw_chart_series* s = chart_add_series(chart, nullptr, nullptr);
-        chart_series_set_categories(s, name, 2, 0, lastRow, 0);
-        const auto col = static_cast<lxw_col_t>(counts + c);
-        chart_series_set_values(s, name, 2, col, lastRow, col);
-        chart_series_set_name_range(s, name, 1, col);
+        xlsx::Series s = chart.addSeries();
+        s.categories({name, 2, 0, lastRow, 0});
+        const auto col = static_cast<xlsx::Col>(counts + c);
+        s.values({name, 2, col, lastRow, col});
+        s.nameFrom(name, 1, col);
     }
     // The table runs from the top band down; the chart reads from low to high.
-    chart_axis_set_reverse(chart->x_axis);
-    chart_axis_set_crossing_max(chart->x_axis);
-    PageBreakBefore(ws, lastRow + 2);
-    Check(worksheet_insert_chart(ws, lastRow + 2, 0, chart), "chart");
+    chart.reverseCategories();
+    ws.pageBreakBefore(lastRow + 2);
+    ws.insertChart(lastRow + 2, 0, chart);
 }
 
 void WriteQuestionSheet(Book& book, const ScoreTable& table, const std::vector<Group>& groups,
                         const std::vector<Question>& questions, const QuestionSums& sums) {
-    lxw_worksheet* ws = book.addSheet("题目得分率");
+    xlsx::Sheet ws = book.addSheet("题目得分率");
     const auto titles = GradeAndGroups(groups);
-    worksheet_set_column(ws, 0, 0, 8, nullptr);
-    worksheet_set_column(ws, 1, static_cast<lxw_col_t>(titles.size()), 9, nullptr);
-    worksheet_freeze_panes(ws, 1, 2);
+    ws.columnWidth(0, 0, 8);
+    ws.columnWidth(1, static_cast<xlsx::Col>(titles.size()), 9);
+    ws.freeze(1, 2);
     PrintOnPages(ws, 1);
     Text(ws, 0, 0, "题目", book.header());
     Header(book, ws, 0, 1, titles);
     const auto gradeCount = static_cast<double>(table.gradeScores().size());
     for (std::size_t q = 0; q < questions.size(); ++q) {
-        const auto row = static_cast<lxw_row_t>(q + 1);
+        const auto row = static_cast<xlsx::Row>(q + 1);
         const double full = questions[q].full;
-        Text(ws, row, 0, questions[q].name, nullptr);
+        Text(ws, row, 0, questions[q].name, {});
         if (full <= 0)
             continue;
         if (gradeCount > 0)
             Number(ws, row, 1, sums.gradeSum(q) / (gradeCount * full), book.percent());
         for (std::size_t i = 0; i < groups.size(); ++i) {
             const auto n = static_cast<double>(table.groupScores(groups[i].group).size());
-            Number(ws, row, static_cast<lxw_col_t>(2 + i),
+            Number(ws, row, static_cast<xlsx::Col>(2 + i),
                    sums.sum(groups[i].group, q) / (n * full), book.percent());
         }
         if (groups.size() < 2)
             continue;
-        lxw_conditional_format scale{};
-        scale.type = LXW_CONDITIONAL_3_COLOR_SCALE;
-        Check(worksheet_conditional_format_range(ws, row, 2, row,
-                                                 static_cast<lxw_col_t>(1 + groups.size()), &scale),
-              "colour scale");
+        ws.colourScale(row, 2, row, static_cast<xlsx::Col>(1 + groups.size()));
     }
 }
 

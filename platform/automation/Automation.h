@@ -9,8 +9,8 @@
 #include <vector>
 
 // Late-bound automation: objects reached by member name, without regard to
-// case, with the argument kinds the spreadsheet report uses. Servers are
-// registered under a class name ("Excel.Application") and created by it.
+// case, with the argument kinds the spreadsheet report uses. An application
+// is created by the Factory the front end hands to the commands.
 namespace automation {
 
 using Arg = std::variant<std::monostate, bool, std::int32_t, std::string>;
@@ -37,12 +37,6 @@ class Object {
 using ObjectPtr = std::shared_ptr<Object>;
 
 using Factory = std::function<ObjectPtr()>;
-void Register(const std::string& className, Factory factory);
-void Unregister(const std::string& className);
-
-// Creates an object of a registered class; throws std::runtime_error when no
-// server is registered under that name.
-[[nodiscard]] ObjectPtr CreateObject(const std::string& className);
 
 // Matches member names without regard to ASCII case.
 [[nodiscard]] bool Is(const std::string& member, const char* name);

@@ -2,9 +2,8 @@
 
 #include "platform/automation/Automation.h"
 #include "platform/text/Gbk.h"
-#include "platform/text/TemporaryName.h"
 
-#include <xlsxwriter.h>
+#include "platform/xlsx/Workbook.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,32 +15,6 @@
 
 namespace automation {
 namespace {
-
-std::vector<std::string>& Calls() {
-    static std::vector<std::string> calls;
-    return calls;
-}
-
-std::string Show(const Arg& a) {
-    if (auto* b = std::get_if<bool>(&a))
-        return *b ? "true" : "false";
-    if (auto* i = std::get_if<std::int32_t>(&a))
-        return std::to_string(*i);
-    if (auto* s = std::get_if<std::string>(&a))
-        return "\"" + *s + "\"";
-    return "";
-}
-
-void Log(const std::string& member, const std::vector<Arg>& args) {
-    std::string line = member + "(";
-    for (std::size_t i = 0; i < args.size(); ++i)
-        line += (i ? ", " : "") + Show(args[i]);
-    Calls().push_back(line + ")");
-}
-
-void LogPut(const std::string& member, const Arg& value) {
-    Calls().push_back(member + "=" + Show(value));
-}
 
 template <typename T> const T& Want(const std::vector<Arg>& args, std::size_t i, const char* what) {
     if (i >= args.size() || !std::holds_alternative<T>(args[i]))
@@ -68,16 +41,20 @@ struct Rect {
 };
 
 struct Border {
-    int lineStyle = -4142; // none
-    int weight = 2;
-    int color = -4105;
+    int lineStyle = xlLineStyleNone;
+    int weight = xlThin;
+    int color = xlColorIndexAutomatic;
 };
 
 struct RangeFormat {
     Rect rect;
     std::string numberFormat;
-    std::map<int, Border> borders; // by Excel's border index 5..12
+    std::map<int, Border> borders; // by XlBordersIndex
 };
+
+// The rows and columns of a worksheet.
+constexpr int kSheetRows = 1 << 20;
+constexpr int kSheetColumns = 1 << 14;
 
 struct Sheet {
     std::string file;
@@ -242,18 +219,18 @@ std::string SheetText(const Sheet& s, const Rect& r) {
     return out;
 }
 
-lxw_format_borders Line(const Border& b) {
-    if (b.lineStyle == -4142)
-        return LXW_BORDER_NONE;
+xlsx::Line Line(const Border& b) {
+    if (b.lineStyle == xlLineStyleNone)
+        return xlsx::Line::None;
     switch (b.weight) {
-    case 1:
-        return LXW_BORDER_HAIR;
-    case 3:
-        return LXW_BORDER_MEDIUM;
-    case 4:
-        return LXW_BORDER_THICK;
+    case xlHairline:
+        return xlsx::Line::Hair;
+    case xlMedium:
+        return xlsx::Line::Medium;
+    case xlThick:
+        return xlsx::Line::Thick;
     default:
-        return b.lineStyle == 1 ? LXW_BORDER_THIN : LXW_BORDER_DASHED;
+        return b.lineStyle == xlContinuous ? xlsx::Line::Thin : xlsx::Line::Dashed;
     }
 }
 
@@ -262,20 +239,61 @@ bool Inside(const Rect& r, int row, int col) {
            (r.allColumns || (col >= r.c1 && col <= r.c2));
 }
 
-void WriteWorkbookTo(const Sheet& s, const std::string& path) {
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;
-    lxw_workbook* wb = workbook_new_opt(path.c_str(), &options);
-    if (!wb)
-        throw std::runtime_error("不能创建 " + path);
-    lxw_worksheet* ws = workbook_add_worksheet(wb, nullptr);
+// The number format and lines of one cell.
+struct CellLook {
+    std::string number;
+    xlsx::Line left = xlsx::Line::None;
+    xlsx::Line right = xlsx::Line::None;
+    xlsx::Line top = xlsx::Line::None;
+    xlsx::Line bottom = xlsx::Line::None;
+
+    auto operator<=>(const CellLook&) const = default;
+    [[nodiscard]] bool plain() const { return *this == CellLook{}; }
+    [[nodiscard]] xlsx::Style style() const {
+        xlsx::Style style;
+        if (!number.empty())
+            style.numberFormat(number);
+        return style.left(left).right(right).top(top).bottom(bottom);
+    }
+};
+
+// What every formatted range that holds the cell gives it, the later range
+// over the earlier: its number format, the range's edge borders on its
+// edges and its inside borders between its cells.
+CellLook LookAt(const Sheet& s, int row, int col) {
+    CellLook look;
+    for (const auto& f : s.formats) {
+        if (!Inside(f.rect, row, col))
+            continue;
+        if (!f.numberFormat.empty())
+            look.number = f.numberFormat;
+        auto edge = [&](int index, xlsx::Line& side) {
+            auto it = f.borders.find(index);
+            if (it != f.borders.end())
+                side = Line(it->second);
+        };
+        const int r1 = f.rect.allRows ? 0 : f.rect.r1, r2 = f.rect.allRows ? kSheetRows : f.rect.r2;
+        const int c1 = f.rect.allColumns ? 0 : f.rect.c1,
+                  c2 = f.rect.allColumns ? kSheetColumns : f.rect.c2;
+        edge(col == c1 ? xlEdgeLeft : xlInsideVertical, look.left);
+        edge(col == c2 ? xlEdgeRight : xlInsideVertical, look.right);
+        edge(row == r1 ? xlEdgeTop : xlInsideHorizontal, look.top);
+        edge(row == r2 ? xlEdgeBottom : xlInsideHorizontal, look.bottom);
+    }
+    return look;
+}
+
+// The workbook whole or not at all: written beside its place, then renamed.
+void WriteWorkbook(const Sheet& s, const std::string& path) {
+    xlsx::Workbook book(path, {.constantMemory = true, .zip64 = false});
+    xlsx::Sheet ws = book.addSheet();
     std::string footer;
     if (!s.centerFooter.empty())
         footer += "&C" + s.centerFooter;
     if (!s.rightFooter.empty())
         footer += "&R" + s.rightFooter;
     if (!footer.empty())
-        worksheet_set_footer(ws, footer.c_str());
+        ws.footer(footer);
     for (int c = 0; c < s.columns; ++c) {
         if (!s.autofit[static_cast<std::size_t>(c)])
             continue;
@@ -284,85 +302,35 @@ void WriteWorkbookTo(const Sheet& s, const std::string& path) {
             if (c < static_cast<int>(row.size()))
                 widest =
                     std::max(widest, text::GbkWidth(CellText(row[static_cast<std::size_t>(c)])));
-        worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
-                             static_cast<double>(widest), nullptr);
+        ws.columnWidth(static_cast<xlsx::Col>(c), static_cast<xlsx::Col>(c),
+                       static_cast<double>(widest));
     }
-    std::map<std::tuple<std::string, int, int, int, int>, lxw_format*> cache;
-    auto formatAt = [&](int row, int col) -> lxw_format* {
-        std::string number;
-        lxw_format_borders left = LXW_BORDER_NONE, right = LXW_BORDER_NONE, top = LXW_BORDER_NONE,
-                           bottom = LXW_BORDER_NONE;
-        for (const auto& f : s.formats) {
-            if (!Inside(f.rect, row, col))
-                continue;
-            if (!f.numberFormat.empty())
-                number = f.numberFormat;
-            auto edge = [&](int index, lxw_format_borders& side) {
-                auto it = f.borders.find(index);
-                if (it != f.borders.end())
-                    side = Line(it->second);
-            };
-            const int r1 = f.rect.allRows ? 0 : f.rect.r1,
-                      r2 = f.rect.allRows ? 1 << 20 : f.rect.r2;
-            const int c1 = f.rect.allColumns ? 0 : f.rect.c1,
-                      c2 = f.rect.allColumns ? 1 << 14 : f.rect.c2;
-            edge(col == c1 ? 7 : 11, left);
-            edge(col == c2 ? 10 : 11, right);
-            edge(row == r1 ? 8 : 12, top);
-            edge(row == r2 ? 9 : 12, bottom);
-        }
-        if (number.empty() && left == LXW_BORDER_NONE && right == LXW_BORDER_NONE &&
-            top == LXW_BORDER_NONE && bottom == LXW_BORDER_NONE)
-            return nullptr;
-        auto key = std::make_tuple(number, static_cast<int>(left), static_cast<int>(right),
-                                   static_cast<int>(top), static_cast<int>(bottom));
-        auto it = cache.find(key);
-        if (it != cache.end())
+    // One format for every distinct look, added as the cells first need it.
+    std::map<CellLook, xlsx::Format> made;
+    auto formatAt = [&](int row, int col) -> xlsx::Format {
+        const CellLook look = LookAt(s, row, col);
+        if (look.plain())
+            return {};
+        auto it = made.find(look);
+        if (it != made.end())
             return it->second;
-        lxw_format* f = workbook_add_format(wb);
-        if (!number.empty())
-            format_set_num_format(f, number.c_str());
-        format_set_left(f, static_cast<uint8_t>(left));
-        format_set_right(f, static_cast<uint8_t>(right));
-        format_set_top(f, static_cast<uint8_t>(top));
-        format_set_bottom(f, static_cast<uint8_t>(bottom));
-        cache.emplace(key, f);
-        return f;
+        return made.emplace(look, book.addFormat(look.style())).first->second;
     };
     for (std::size_t r = 0; r < s.rows.size(); ++r) {
         for (std::size_t c = 0; c < s.rows[r].size(); ++c) {
             const Cell& cell = s.rows[r][c];
-            lxw_format* f = formatAt(static_cast<int>(r), static_cast<int>(c));
-            const auto row = static_cast<lxw_row_t>(r);
-            const auto col = static_cast<lxw_col_t>(c);
+            const xlsx::Format f = formatAt(static_cast<int>(r), static_cast<int>(c));
+            const auto row = static_cast<xlsx::Row>(r);
+            const auto col = static_cast<xlsx::Col>(c);
             if (cell.kind == Cell::Number)
-                worksheet_write_number(ws, row, col, cell.number, f);
+                ws.number(row, col, cell.number, f);
             else if (cell.kind == Cell::Text)
-                worksheet_write_string(ws, row, col, cell.text.c_str(), f);
-            else if (f)
-                worksheet_write_blank(ws, row, col, f);
+                ws.text(row, col, cell.text, f);
+            else if (!f.plain())
+                ws.blank(row, col, f);
         }
     }
-    if (workbook_close(wb) != LXW_NO_ERROR)
-        throw std::runtime_error("不能写入 " + path);
-}
-
-// The workbook whole or not at all: written beside its place, then renamed.
-void WriteWorkbook(const Sheet& s, const std::string& path) {
-    text::CheckNameFits(path);
-    const std::string part = text::TemporaryBeside(path).string();
-    try {
-        WriteWorkbookTo(s, part);
-    } catch (...) {
-        std::remove(part.c_str());
-        throw;
-    }
-    std::error_code ec;
-    std::filesystem::rename(part, path, ec);
-    if (ec) {
-        std::remove(part.c_str());
-        throw std::runtime_error("不能写入 " + path + ": " + ec.message());
-    }
+    book.commit();
 }
 
 class SheetObject;
@@ -375,7 +343,6 @@ class BorderObject : public Object {
         throw Rejected("Borders 没有成员 " + m);
     }
     void put(const std::string& m, const Arg& v) override {
-        LogPut(m, v);
         Border& b = mSheet->formatOf(mRect).borders[mIndex];
         if (Is(m, "LineStyle"))
             b.lineStyle = Want<std::int32_t>(v, "LineStyle");
@@ -400,10 +367,9 @@ class RangeObject : public Object {
   public:
     RangeObject(std::shared_ptr<Sheet> s, Rect r) : mSheet(std::move(s)), mRect(r) {}
     ObjectPtr get(const std::string& m, const std::vector<Arg>& args) override {
-        Log(m, args);
         if (Is(m, "Borders")) {
             int index = Want<std::int32_t>(args, 0, "Borders");
-            if (index < 5 || index > 12)
+            if (index < xlDiagonalDown || index > xlInsideHorizontal)
                 throw Rejected("Borders 的序号 " + std::to_string(index));
             return std::make_shared<BorderObject>(mSheet, mRect, index);
         }
@@ -415,14 +381,12 @@ class RangeObject : public Object {
         throw Rejected("Range 没有成员 " + m);
     }
     void put(const std::string& m, const Arg& v) override {
-        LogPut(m, v);
         if (Is(m, "NumberFormatLocal") || Is(m, "NumberFormat"))
             mSheet->formatOf(mRect).numberFormat = Want<std::string>(v, m.c_str());
         else
             throw Rejected("Range 没有属性 " + m);
     }
-    void call(const std::string& m, const std::vector<Arg>& args) override {
-        Log(m, args);
+    void call(const std::string& m, const std::vector<Arg>&) override {
         if (Is(m, "select")) {
             mSheet->selection = mRect;
         } else if (Is(m, "AutoFit")) {
@@ -450,7 +414,6 @@ class PageSetupObject : public Object {
         throw Rejected("PageSetup 没有成员 " + m);
     }
     void put(const std::string& m, const Arg& v) override {
-        LogPut(m, v);
         if (Is(m, "CenterFooter"))
             mSheet->centerFooter = Want<std::string>(v, "CenterFooter");
         else if (Is(m, "RightFooter"))
@@ -470,7 +433,6 @@ class SheetObject : public Object {
   public:
     explicit SheetObject(std::shared_ptr<Sheet> s) : mSheet(std::move(s)) {}
     ObjectPtr get(const std::string& m, const std::vector<Arg>& args) override {
-        Log(m, args);
         if (Is(m, "range"))
             return std::make_shared<RangeObject>(mSheet,
                                                  ParseRange(Want<std::string>(args, 0, "range")));
@@ -517,7 +479,6 @@ class WorkbooksObject : public Object {
         throw Rejected("Workbooks 没有属性 " + m);
     }
     void call(const std::string& m, const std::vector<Arg>& args) override {
-        Log(m, args);
         if (!Is(m, "Open"))
             throw Rejected("Workbooks 没有方法 " + m);
         auto sheet = std::make_shared<Sheet>();
@@ -551,8 +512,7 @@ class ApplicationObject : public Object {
                 std::fprintf(stderr, "%s\n", e.what());
         }
     }
-    ObjectPtr get(const std::string& m, const std::vector<Arg>& args) override {
-        Log(m, args);
+    ObjectPtr get(const std::string& m, const std::vector<Arg>&) override {
         if (Is(m, "WorkBooks"))
             return std::make_shared<WorkbooksObject>(mState);
         if (!mState->sheet)
@@ -564,14 +524,12 @@ class ApplicationObject : public Object {
         throw Rejected("Application 没有成员 " + m);
     }
     void put(const std::string& m, const Arg& v) override {
-        LogPut(m, v);
         if (Is(m, "visible"))
             mState->visible = Want<bool>(v, "visible");
         else
             throw Rejected("Application 没有属性 " + m);
     }
-    void call(const std::string& m, const std::vector<Arg>& args) override {
-        Log(m, args);
+    void call(const std::string& m, const std::vector<Arg>&) override {
         if (Is(m, "quit"))
             mState->quit = true;
         else
@@ -586,14 +544,6 @@ class ApplicationObject : public Object {
 
 Factory SheetServer(Desktop desktop) {
     return [desktop = std::move(desktop)] { return std::make_shared<ApplicationObject>(desktop); };
-}
-
-const std::vector<std::string>& SheetServerCalls() {
-    return Calls();
-}
-
-void ClearSheetServerCalls() {
-    Calls().clear();
 }
 
 std::string WorkbookPathFor(const std::string& xls) {

@@ -3,9 +3,9 @@
 #include "platform/automation/Automation.h"
 #include "platform/os/Shell.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 // The program's own spreadsheet server, which the report drives as it would
 // drive "Excel.Application":
@@ -15,6 +15,34 @@
 // visible it writes the formatted workbook as .xlsx beside the .xls, hands it
 // to the shell and has put the sheet on the clipboard at the copy.
 namespace automation {
+
+// The spreadsheet's own constants that the report passes, by their names.
+enum XlBordersIndex : std::int32_t {
+    xlDiagonalDown = 5,
+    xlDiagonalUp = 6,
+    xlEdgeLeft = 7,
+    xlEdgeTop = 8,
+    xlEdgeBottom = 9,
+    xlEdgeRight = 10,
+    xlInsideVertical = 11,
+    xlInsideHorizontal = 12,
+};
+
+enum XlLineStyle : std::int32_t {
+    xlContinuous = 1,
+    xlLineStyleNone = -4142,
+};
+
+enum XlBorderWeight : std::int32_t {
+    xlHairline = 1,
+    xlThin = 2,
+    xlMedium = -4138,
+    xlThick = 4,
+};
+
+enum XlColorIndex : std::int32_t {
+    xlColorIndexAutomatic = -4105,
+};
 
 // Where the server shows its results.
 struct Desktop {
@@ -29,11 +57,6 @@ struct Desktop {
 // `desktop`. The front end makes one and hands it to the commands that
 // produce spreadsheets, as it hands them its Shell.
 [[nodiscard]] Factory SheetServer(Desktop desktop);
-
-// Every call the applications of this process received, as "member(args)"
-// or "member=value", in order (for tests and troubleshooting).
-[[nodiscard]] const std::vector<std::string>& SheetServerCalls();
-void ClearSheetServerCalls();
 
 // The .xlsx the server writes for an .xls.
 [[nodiscard]] std::string WorkbookPathFor(const std::string& xls);

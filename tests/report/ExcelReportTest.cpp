@@ -5,6 +5,7 @@
 #include "report/ExportExcel.h"
 #include "report/ReportCommand.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/AutomationCalls.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 #include "tests/support/Zip.h"
@@ -23,9 +24,8 @@ class ReportTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ::setenv("TMPDIR", home.path().c_str(), 1);
-        spreadsheet =
-            automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }, {}});
-        automation::ClearSheetServerCalls();
+        spreadsheet = asked.wrap(
+            automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }, {}}));
         ws.startUp();
     }
     void TearDown() override { ::unsetenv("TMPDIR"); }
@@ -37,6 +37,7 @@ class ReportTest : public ::testing::Test {
 
     TempHome home;
     std::filesystem::path temp = testsupport::ProcessTempIn(home.path()); // the report's own folder
+    testsupport::AutomationCalls asked; // what the report asks of the spreadsheet
     automation::Factory spreadsheet;
     core::Workspace ws{home.path()};
     testsupport::ScriptedUi ui;
@@ -62,7 +63,7 @@ TEST_F(ReportTest, EveryCallInItsOrder) {
                                                "selection()",
                                                "Borders(6)",
                                                "LineStyle=-4142"};
-    const auto& calls = automation::SheetServerCalls();
+    const auto& calls = asked.calls();
     ASSERT_GE(calls.size(), expected.size());
     EXPECT_EQ(
         std::vector<std::string>(calls.begin(), calls.begin() + static_cast<long>(expected.size())),
@@ -163,7 +164,7 @@ TEST_F(ReportTest, RefusalsBeforeAnyAutomation) {
             e.what(),
             "打开Excel时错误。报表功能需要安装Excel2000，如果已安装Excel2000则可能需要重新安装。");
     }
-    EXPECT_TRUE(automation::SheetServerCalls().empty());
+    EXPECT_TRUE(asked.calls().empty());
 }
 
 TEST_F(ReportTest, MoreThanTwentySixColumnsAreRejectedQuietly) {
@@ -178,7 +179,7 @@ TEST_F(ReportTest, MoreThanTwentySixColumnsAreRejectedQuietly) {
     report::TDS2Excel(v).SaveToFile(xls, true);
     EXPECT_FALSE(
         report::OpenExcelReport(spreadsheet, xls.string(), v.recordCount(), v.fieldCount()));
-    EXPECT_EQ(automation::SheetServerCalls().back(), "quit()");
+    EXPECT_EQ(asked.calls().back(), "quit()");
     EXPECT_FALSE(std::filesystem::exists(home / "wide.xlsx"));
     EXPECT_TRUE(shell.opened().empty());
     EXPECT_TRUE(ui.messages.empty());

@@ -4,6 +4,7 @@
 #include "platform/automation/SheetServer.h"
 #include "report/ReportCommand.h"
 #include "tests/support/AnswerTables.h"
+#include "tests/support/AutomationCalls.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/SheetXml.h"
 #include "tests/support/TempHome.h"
@@ -23,9 +24,8 @@ class ReportWorkbookTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ::setenv("TMPDIR", home.path().c_str(), 1);
-        spreadsheet =
-            automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }, {}});
-        automation::ClearSheetServerCalls();
+        spreadsheet = asked.wrap(
+            automation::SheetServer({&shell, [this](const std::string& t) { clipboard = t; }, {}}));
         ws.startUp();
     }
     void TearDown() override { ::unsetenv("TMPDIR"); }
@@ -38,6 +38,7 @@ class ReportWorkbookTest : public ::testing::Test {
     TempHome home;
     std::filesystem::path temp = testsupport::ProcessTempIn(home.path()); // the report's own folder
     core::Workspace ws{home.path()};
+    testsupport::AutomationCalls asked; // what the report asks of the spreadsheet
     automation::Factory spreadsheet;
     testsupport::ScriptedUi ui;
     os::RecordingShell shell;
@@ -50,7 +51,7 @@ TEST_F(ReportWorkbookTest, UpToTheLimitTheXlsGoesThroughTheSpreadsheet) {
     EXPECT_EQ(written.file, temp / "test.xls");
     EXPECT_TRUE(written.notice.empty());
     EXPECT_TRUE(std::filesystem::exists(temp / "test.xls"));
-    EXPECT_FALSE(automation::SheetServerCalls().empty());
+    EXPECT_FALSE(asked.calls().empty());
     EXPECT_EQ(testsupport::SheetNames(temp / "test.xlsx"), std::vector<std::string>{"Sheet1"})
         << "the sheet limit concerns only the workbook written without the .xls";
 }
@@ -64,7 +65,7 @@ TEST_F(ReportWorkbookTest, BeyondTheLimitTheWorkbookIsTheOneTheSpreadsheetWouldM
     const auto formattedStyles = testsupport::ReadZipEntry(temp / "test.xlsx", "xl/styles.xml");
     std::filesystem::remove(temp / "test.xls");
     std::filesystem::remove(temp / "test.xlsx");
-    automation::ClearSheetServerCalls();
+    asked.clear();
     const std::string view = ws.view.sqlText();
 
     const auto written = report::ExportReport(ws, spreadsheet, {5, report::kWorkbookSheetRows});
@@ -72,7 +73,7 @@ TEST_F(ReportWorkbookTest, BeyondTheLimitTheWorkbookIsTheOneTheSpreadsheetWouldM
     EXPECT_NE(written.notice.find("5 行数据"), std::string::npos) << written.notice;
     EXPECT_NE(written.notice.find("最多 5 行"), std::string::npos) << written.notice;
     EXPECT_NE(written.notice.find(written.file.string()), std::string::npos) << written.notice;
-    EXPECT_TRUE(automation::SheetServerCalls().empty()) << "the spreadsheet is not asked";
+    EXPECT_TRUE(asked.calls().empty()) << "the spreadsheet is not asked";
     EXPECT_FALSE(std::filesystem::exists(temp / "test.xls"));
     EXPECT_FALSE(std::filesystem::exists(temp / "test.xlsx.part"));
     EXPECT_EQ(SheetXml(temp / "test.xlsx", 1), formattedSheet);
