@@ -9,6 +9,7 @@
 #include "platform/text/Gbk.h"
 #include "report/ExportExcel.h"
 
+#include <cstdio>
 #include <filesystem>
 
 namespace report {
@@ -44,7 +45,8 @@ bool OpenExcelReport(const automation::Factory& spreadsheet, const std::string& 
             throw std::runtime_error("no spreadsheet application");
         app = spreadsheet();
     } catch (const std::exception&) {
-        throw core::AppError(
+        std::fprintf(stderr, "%s\n", NoSpreadsheetAdvice);
+        throw NoSpreadsheet(
             "打开Excel时错误。报表功能需要安装Excel2000，如果已安装Excel2000则可能需要重新安装。");
     }
     auto none = std::vector<Arg>{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/AppError.h"
 #include "core/Workspace.h"
 #include "platform/automation/Automation.h"
 #include "report/ExportExcel.h"
@@ -10,10 +11,22 @@
 
 namespace report {
 
+// No spreadsheet application could be started: the error keeps the
+// application's own message; what the user can do instead is
+// NoSpreadsheetAdvice, which also goes to standard error.
+class NoSpreadsheet : public core::AppError {
+  public:
+    using core::AppError::AppError;
+};
+
+inline constexpr const char* NoSpreadsheetAdvice =
+    "没有能打开报表的电子表格程序。在 Linux 上可以安装 LibreOffice Calc（软件包 "
+    "libreoffice-calc），或者用其他程序打开结束提示中给出的 .xlsx 文件。";
+
 // Opens an .xls in the spreadsheet application and formats its data rows
 // (text format, thin borders, page footers, fitted columns), then copies the
-// whole sheet. Throws AppError when the file is missing or the application
-// cannot be started; returns false, after telling the application to quit,
+// whole sheet. Throws AppError when the file is missing, NoSpreadsheet when
+// the application cannot be started; returns false, after telling the application to quit,
 // when it rejects a step.
 // The application comes from `spreadsheet`; an empty factory is an
 // application that cannot be started.

@@ -4,11 +4,13 @@
 #include "app/forms/TFormCorvane.h"
 
 #include "app/forms/Guard.h"
+#include "report/ReportCommand.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/ClassMemory.h"
 #include "stats/ClassSplit.h"
 #include "stats/forms/TFormTongji.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 
@@ -55,8 +57,14 @@ void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
     Guarded(FormTongji, [&] {
         QtUi dialogUi(FormTongji, Progress);
         BusyCursor busy;
-        auto result = stats::RunClassStatistics(mWs, dialogUi, *mShell, mSpreadsheet, settings,
-                                                FormTongji->windowTitle().toStdString());
+        stats::ClassRunResult result;
+        try {
+            result = stats::RunClassStatistics(mWs, dialogUi, *mShell, mSpreadsheet, settings,
+                                               FormTongji->windowTitle().toStdString());
+        } catch (const report::NoSpreadsheet&) {
+            StatusPanel0->setText(report::NoSpreadsheetAdvice);
+            throw;
+        }
         if (result.rowsUpdated) // the dialog's caption shows the rows given a class
             FormTongji->setWindowTitle(QString::number(*result.rowsUpdated));
     });

@@ -15,9 +15,12 @@ namespace app::forms {
 void TFormCorvane::nExcelClick() {
     Guarded(this, [&] {
         report::ReportResult written;
-        {
+        try {
             BusyCursor busy;
             written = report::ExportReport(mWs, mSpreadsheet);
+        } catch (const report::NoSpreadsheet&) {
+            StatusPanel0->setText(report::NoSpreadsheetAdvice);
+            throw;
         }
         if (!written.notice.empty())
             mShell->open(written.file.string());

@@ -199,4 +199,17 @@ TEST_F(ReportTest, LibreOfficeReadsTheXls) {
     EXPECT_EQ(csv, "BH,CONTENT,SCORE\n202601001,1248,\n202601002,2481,\n202601003,4812,77.5\n");
 }
 
+// Without a spreadsheet program the message stays the application's own;
+// what the user can do instead goes to standard error.
+TEST_F(ReportTest, WithoutASpreadsheetTheAdviceGoesToStandardError) {
+    testsupport::WriteBytes(home / "x.xls", "x");
+    ::testing::internal::CaptureStderr();
+    EXPECT_THROW(
+        (void)report::OpenExcelReport(automation::Factory{}, (home / "x.xls").string(), 1, 1),
+        report::NoSpreadsheet);
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("LibreOffice Calc"), std::string::npos) << err;
+    EXPECT_NE(err.find(".xlsx"), std::string::npos) << err;
+}
+
 } // namespace
