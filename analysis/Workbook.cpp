@@ -1,9 +1,8 @@
 #include "analysis/Workbook.h"
 
 #include "analysis/TextReport.h"
-#include "scoring/NumberText.h"
-
 #include "platform/xlsx/Workbook.h"
+#include "scoring/NumberText.h"
 
 #include <algorithm>
 #include <string>

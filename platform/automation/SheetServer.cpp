@@ -2,12 +2,10 @@
 
 #include "platform/automation/Automation.h"
 #include "platform/text/Gbk.h"
-
 #include "platform/xlsx/Workbook.h"
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
