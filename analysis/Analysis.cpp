@@ -17,9 +17,9 @@ std::string Number(double v) {
     return buffer;
 }
 
-std::vector<ItemPlan> AnalysedItems(const QuestionPlan& plan) {
+std::vector<ItemPlan> AnalysedItems(const scoring::ExamRun& run) {
     std::vector<ItemPlan> items;
-    for (const Question& q : plan.questions)
+    for (const scoring::RunQuestion& q : run.questions)
         if (q.leftOut == LeftOut::No)
             items.push_back({&q, static_cast<std::size_t>(q.position - 1), ToFixed(q.points)});
     if (items.size() > MostQuestions)
@@ -42,23 +42,22 @@ std::optional<std::string> CheckOptions(const AnalysisOptions& options) {
     return std::nullopt;
 }
 
-ExamAnalysis Analyze(const RunDescription& run, SheetSource& source,
+ExamAnalysis Analyze(const scoring::ExamRun& run, SheetSource& source,
                      const AnalysisOptions& options) {
     if (const auto problem = CheckOptions(options))
         throw std::invalid_argument(*problem);
-    const QuestionPlan plan = PlanQuestions(run);
-    const std::vector<ItemPlan> items = AnalysedItems(plan);
+    const std::vector<ItemPlan> items = AnalysedItems(run);
     Fixed full = 0;
     for (const ItemPlan& item : items)
         full += item.max;
     const BandLayout bands(FromFixed(full), options.bandWidth);
-    SheetPoints points(plan, items);
+    SheetPoints points(run, items);
 
     FirstWalk first = WalkFirst(source, points, bands, items.size());
     if (first.sheets == 0)
         throw Error("表中没有答卷，无法进行试卷分析。");
-    WalkContext context{&run,    &plan, &items, &bands,
-                        options, full,  0,      GroupSize(first.sheets, options.groupPercent)};
+    WalkContext context{
+        &run, &items, &bands, options, full, 0, GroupSize(first.sheets, options.groupPercent)};
     const GroupCut cut = CutGroups(first.totals, context.groupSize);
     context.median = MedianTotal(first.totals);
     std::vector<Fixed>().swap(first.totals); // the 8 bytes a sheet end here

@@ -21,7 +21,8 @@ struct AnalysisOptions {
 // a band of 0 points or less), nullopt when they are fine.
 [[nodiscard]] std::optional<std::string> CheckOptions(const AnalysisOptions& options);
 
-// Analyses the sheets of `source` against the questions of `run`, in two
+// Analyses the sheets of `source` against the questions of `run` (made, as
+// scoring::AcceptedRun makes them), in two
 // passes over the source: the totals and the group cut first, every other
 // figure second. Besides O(questions) it keeps 8 bytes per sheet, and those
 // only between the passes. A source that walks chosen records
@@ -39,7 +40,7 @@ struct AnalysisOptions {
 // questions, missing score columns, stored points beyond +-2^20, sheets
 // that changed between the passes) and for a table without sheets;
 // std::invalid_argument for options CheckOptions rejects.
-[[nodiscard]] ExamAnalysis Analyze(const RunDescription& run, SheetSource& source,
+[[nodiscard]] ExamAnalysis Analyze(const scoring::ExamRun& run, SheetSource& source,
                                    const AnalysisOptions& options = {});
 
 } // namespace analysis

@@ -6,20 +6,10 @@
 #include "analysis/TextReport.h"
 #include "analysis/Workbook.h"
 #include "core/OpenTable.h"
-#include "platform/text/Gbk.h"
-#include "scoring/SheetScoring.h"
+#include "scoring/ExamRun.h"
 
 namespace analysis {
 namespace {
-
-// Typed points converted as the scoring run converts them.
-using scoring::ParsedNumber;
-
-double RequiredNumber(const std::string& typed, const std::string& what) {
-    if (const auto v = ParsedNumber(typed))
-        return *v;
-    throw Error("上次评分的" + what + " '" + typed + "' 不是数字，无法分析。");
-}
 
 void WriteFiles(const core::Workspace& ws, const TableAnalysisSettings& settings,
                 TableAnalysisResult& result) {
@@ -48,26 +38,6 @@ AnalysisFiles WriteAnalysisFiles(const ExamAnalysis& analysis, const std::filesy
     return files;
 }
 
-RunDescription DescriptionOf(const scoring::RecordedRun& run) {
-    const scoring::ScoringSettings& st = run.settings;
-    RunDescription d;
-    d.table = run.table;
-    for (std::size_t i = 0; i < 4; ++i) {
-        const double points = st.counts[i] > 0 ? RequiredNumber(st.points[i], "分值")
-                                               : ParsedNumber(st.points[i]).value_or(0);
-        d.segments.push_back({st.counts[i], static_cast<float>(points)});
-    }
-    d.singleKey = st.singleKey;
-    d.multiCount = st.multiCount;
-    const bool multi = st.multiCount > 0 && !text::Trim(st.multiKey).empty();
-    d.full = multi ? RequiredNumber(st.full, "全对分数") : ParsedNumber(st.full).value_or(0);
-    d.partial = ParsedNumber(st.partial).value_or(0);
-    d.multiKey = st.multiKey;
-    d.fullMatch = run.fullMatch;
-    d.yuwenM = run.yuwenM;
-    return d;
-}
-
 TableAnalysisResult AnalyzeTable(core::Workspace& ws, core::Ui& ui,
                                  const TableAnalysisSettings& settings) {
     TableAnalysisResult result;
@@ -84,15 +54,14 @@ TableAnalysisResult AnalyzeTable(core::Workspace& ws, core::Ui& ui,
         throw Error(
             "表 " + ws.TableName +
             " 还没有评过分，找不到上次评分的答案和分值。请先评分（开始评分），再进行试卷分析。");
-    const RunDescription description = DescriptionOf(*run);
-    const QuestionPlan plan = PlanQuestions(description);
+    const scoring::ExamRun accepted = scoring::AcceptedRun(*run);
     TableSheets sheets(ws.connection,
                        FindSheetColumns(ws.connection, ws.TableName, ws.Fields.ID,
-                                        ws.Fields.Content, plan.columnCount()),
+                                        ws.Fields.Content, accepted.columnCount()),
                        ui);
     {
         core::ProgressEnd end(ui);
-        result.analysis = Analyze(description, sheets, settings.options);
+        result.analysis = Analyze(accepted, sheets, settings.options);
     }
     result.analysis.table = ws.TableName;
     if (settings.files)

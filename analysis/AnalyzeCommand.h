@@ -36,10 +36,6 @@ struct TableAnalysisResult {
     std::optional<std::filesystem::path> json; // when asked for
 };
 
-// The run's settings as the analysis reads them: the typed points converted
-// as the run converts them. Throws Error for points that are no number.
-[[nodiscard]] RunDescription DescriptionOf(const scoring::RecordedRun& run);
-
 // Writes the text report and the workbook of an analysis into `folder`, each
 // whole or not at all, the report in `encoding`, and says where.
 AnalysisFiles WriteAnalysisFiles(const ExamAnalysis& analysis, const std::filesystem::path& folder,

@@ -40,8 +40,8 @@ Figure CategoryCorrelation(const TestBasis& t, std::int64_t count, Wide category
     return std::clamp(r, -1.0, 1.0);
 }
 
-SingleFigures OptionFiguresOf(const TestBasis& t, const OptionCounts& c, const Question& q,
-                              bool fullMatch) {
+SingleFigures OptionFiguresOf(const TestBasis& t, const OptionCounts& c,
+                              const scoring::RunQuestion& q, bool fullMatch) {
     static constexpr char LetterCodes[] = {'1', '2', '4', '8', '@', 'P'};
     SingleFigures f;
     for (std::size_t i = 0; i < CategoryCount; ++i) {
@@ -87,7 +87,7 @@ MultiFigures LetterFiguresOf(const TestBasis& t, const MarkCounts& c) {
 // key: a higher correlation, or more of the upper group. When nobody chose
 // the key, separating is enough. Names the one with the highest correlation
 // (ties to the earlier letter).
-std::optional<char> SuspectOption(const Question& q, const SingleFigures& f,
+std::optional<char> SuspectOption(const scoring::RunQuestion& q, const SingleFigures& f,
                                   const OptionCounts& c) {
     const char key = q.key[0];
     if (key < 'A' || key > 'F')
@@ -212,19 +212,19 @@ ExamAnalysis Summarize(const WalkContext& c, const FirstWalk& first, const Secon
 
     ExamAnalysis a;
     TestFigures(c, first, t, a);
-    for (const Question& q : c.plan->questions)
+    for (const scoring::RunQuestion& q : c.run->questions)
         if (q.leftOut != LeftOut::No)
-            a.leftOut.push_back({q.type, q.number, q.position, q.key, q.leftOut});
+            a.leftOut.push_back({q.kind, q.number, q.position, q.key, q.leftOut});
     const std::vector<ItemPlan>& items = *c.items;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        const Question& q = *items[i].question;
+        const scoring::RunQuestion& q = *items[i].question;
         ItemFigures item;
-        item.type = q.type;
+        item.type = q.kind;
         item.number = q.number;
         item.position = q.position;
         item.key = q.key;
         ItemStatistics(t, items[i], first.itemSums[i], second.items[i], item);
-        if (q.type == QuestionType::Single) {
+        if (q.kind == QuestionType::Single) {
             item.single = OptionFiguresOf(t, second.options[i], q, c.run->fullMatch);
             item.suspect = SuspectOption(q, *item.single, second.options[i]);
         } else {

@@ -10,8 +10,7 @@ namespace analysis {
 
 // What the summary needs besides the walks.
 struct WalkContext {
-    const RunDescription* run = nullptr;
-    const QuestionPlan* plan = nullptr;
+    const scoring::ExamRun* run = nullptr;
     const std::vector<ItemPlan>* items = nullptr;
     const BandLayout* bands = nullptr;
     AnalysisOptions options;

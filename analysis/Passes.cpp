@@ -3,6 +3,7 @@
 #include "platform/text/Gbk.h"
 #include "scoring/MarkCodes.h"
 #include "scoring/NumberText.h"
+#include "scoring/SheetScoring.h"
 
 #include <cmath>
 #include <limits>
@@ -47,9 +48,9 @@ Category CategoryOf(unsigned char code) {
     return CategoryTable()[code];
 }
 
-SheetPoints::SheetPoints(const QuestionPlan& plan, const std::vector<ItemPlan>& items)
-    : mItems(items), mSingle(static_cast<std::size_t>(plan.singleCount)),
-      mColumns(static_cast<std::size_t>(plan.columnCount())), mX(items.size(), 0) {
+SheetPoints::SheetPoints(const scoring::ExamRun& run, const std::vector<ItemPlan>& items)
+    : mItems(items), mSingle(static_cast<std::size_t>(run.singleCount)),
+      mColumns(static_cast<std::size_t>(run.columnCount())), mX(items.size(), 0) {
     while (mSingleItems < items.size() && items[mSingleItems].column < mSingle)
         ++mSingleItems;
 }
@@ -69,8 +70,7 @@ Fixed SheetPoints::read(const Sheet& sheet) {
     const bool hasMulti = sheet.content.size() > mSingle;
     const std::size_t needed = hasMulti ? mColumns : mSingle;
     if (sheet.content.size() < needed)
-        fail(sheet, "的客观题只有 " + std::to_string(sheet.content.size()) +
-                        " 个字符，上次评分的题目需要 " + std::to_string(needed) + " 个");
+        fail(sheet, scoring::ShortContentText(sheet.content.size(), needed, "上次评分的"));
     const std::size_t reach = hasMulti ? mItems.size() : mSingleItems;
     const std::optional<float>* stored = sheet.points.data();
     Fixed total = 0;
@@ -142,7 +142,7 @@ class SecondWalker {
         mMeanTotal = Quotient(first.totalSum, first.sheets) / FixedOne;
         for (const Wide& sum : first.itemSums)
             mMeanX.push_back(Quotient(sum, first.sheets) / FixedOne);
-        while (mSingles < items.size() && items[mSingles].question->type == QuestionType::Single)
+        while (mSingles < items.size() && items[mSingles].question->kind == QuestionType::Single)
             ++mSingles;
     }
 

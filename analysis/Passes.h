@@ -17,7 +17,7 @@ namespace analysis {
 
 // An analysed question as the walks use it.
 struct ItemPlan {
-    const Question* question = nullptr;
+    const scoring::RunQuestion* question = nullptr;
     std::size_t column = 0; // index into Sheet::points and Sheet::content
     Fixed max = 0;          // M
 };
@@ -26,7 +26,7 @@ struct ItemPlan {
 // checking it against the run.
 class SheetPoints {
   public:
-    SheetPoints(const QuestionPlan& plan, const std::vector<ItemPlan>& items);
+    SheetPoints(const scoring::ExamRun& run, const std::vector<ItemPlan>& items);
 
     // Reads the sheet; returns T. Throws Error for a sheet that does not fit.
     Fixed read(const Sheet& sheet);

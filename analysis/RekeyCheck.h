@@ -10,12 +10,13 @@
 // to the analysis.
 namespace analysis {
 
-// A correction that passed the checks: the last run, the settings with the
-// corrected key, and where the question sits.
+// A correction that passed the checks: the last run, the run with the
+// corrected key (as stored; its questions not made), and where the question
+// sits.
 struct CheckedRekey {
-    scoring::RecordedRun run;
-    scoring::ScoringSettings corrected; // the run's settings with the corrected key
-    int position = 0;                   // in the content, 1-based
+    scoring::ExamRun run;
+    scoring::ExamRun corrected; // the last run with the corrected key
+    int position = 0;           // in the content, 1-based
     char oldKey = 0;
     bool unchanged = false; // the key asked for is the current one
     std::string notice;     // says so when unchanged

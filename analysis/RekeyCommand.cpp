@@ -47,9 +47,8 @@ struct RekeyColumns {
 };
 
 RekeyColumns ColumnsOf(const db::Query& view, const core::FieldSettings& f,
-                       const scoring::RunPlan& plan, int position) {
-    for (int k = 1; k <= plan.S + plan.N; ++k) // every question of the run must have its field
-        (void)view.fieldIndex("f" + std::to_string(k));
+                       const scoring::ExamRun& run, int position) {
+    scoring::RequireScoreColumns(view, run);
     RekeyColumns c;
     c.score = &view.field(view.fieldIndex(f.Score));
     c.content = view.field(view.fieldIndex(f.Content)).baseColumn;
@@ -65,11 +64,10 @@ RekeyColumns ColumnsOf(const db::Query& view, const core::FieldSettings& f,
 class Rescorer {
   public:
     // Without `write` the sheets are only counted: nothing is rewritten.
-    Rescorer(core::Workspace& ws, const scoring::RunPlan& plan, const scoring::ScoringSettings& st,
-             const core::FieldSettings& f, const RekeyColumns& columns, int position,
-             scoring::RunStatistics& stats, bool write)
-        : mPlan(plan), mScore(*columns.score), mPosition(static_cast<std::size_t>(position)),
-          mScorer(plan, f, st, stats) {
+    Rescorer(core::Workspace& ws, const scoring::ExamRun& run, const core::FieldSettings& f,
+             const RekeyColumns& columns, int position, scoring::RunStatistics& stats, bool write)
+        : mRun(run), mScore(*columns.score), mPosition(static_cast<std::size_t>(position)),
+          mScorer(run, f, stats) {
         if (write)
             mUpdate.emplace(ws.connection.prepare(
                 "UPDATE " + db::jet::QuoteName(ws.view.baseTable()) + " SET " +
@@ -79,12 +77,12 @@ class Rescorer {
 
     void sheet(std::int64_t rowid, std::string_view content, std::string_view id,
                const db::Value& storedPoints, const db::Value& storedScore) {
-        const bool hasMulti = content.size() > static_cast<std::size_t>(mPlan.S);
-        const std::size_t needed = static_cast<std::size_t>(hasMulti ? mPlan.S + mPlan.N : mPlan.S);
-        if (content.size() < needed)
-            throw core::AppError("考号 " + std::string(id) + " 的客观题只有 " +
-                                 std::to_string(content.size()) + " 个字符，上次评分的题目需要 " +
-                                 std::to_string(needed) + " 个。答案没有改正，没有写入任何分数。");
+        const bool hasMulti = content.size() > static_cast<std::size_t>(mRun.singleCount);
+        if (const std::size_t needed = scoring::MarksNeeded(mRun, content.size());
+            content.size() < needed)
+            throw core::AppError("考号 " + std::string(id) + " " +
+                                 scoring::ShortContentText(content.size(), needed, "上次评分的") +
+                                 "。答案没有改正，没有写入任何分数。");
         const double total = mScorer.score(content, hasMulti);
         // Jet's REAL holds 32-bit floats, as the run writes them.
         const db::Value points =
@@ -102,7 +100,7 @@ class Rescorer {
     [[nodiscard]] std::int64_t changed() const { return mChanged; }
 
   private:
-    const scoring::RunPlan& mPlan;
+    const scoring::ExamRun& mRun;
     const db::Field& mScore;
     std::size_t mPosition;
     scoring::SheetScorer mScorer;
@@ -191,11 +189,11 @@ void RescoreInStorageOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns
 // order (so the run's statistics are summed as a full run sums them).
 // Returns the rows rewritten (none without `write`); `stats` receives the
 // run's counts.
-std::int64_t RescoreSheets(core::Workspace& ws, core::Ui& ui, const scoring::RunPlan& plan,
-                           const scoring::ScoringSettings& st, const core::FieldSettings& f,
-                           int position, scoring::RunStatistics& stats, bool write) {
-    const RekeyColumns columns = ColumnsOf(ws.view, ws.Fields, plan, position);
-    Rescorer rescorer(ws, plan, st, f, columns, position, stats, write);
+std::int64_t RescoreSheets(core::Workspace& ws, core::Ui& ui, const scoring::ExamRun& run,
+                           const core::FieldSettings& f, int position,
+                           scoring::RunStatistics& stats, bool write) {
+    const RekeyColumns columns = ColumnsOf(ws.view, ws.Fields, run, position);
+    Rescorer rescorer(ws, run, f, columns, position, stats, write);
     if (ViewIsTableInStorageOrder(ws.connection, ws.view))
         RescoreInStorageOrder(ws, ui, columns, rescorer);
     else
@@ -247,14 +245,14 @@ CheckedRekey CheckRekey(core::Workspace& ws, const RekeyRequest& request) {
                            (checked.oldKey == 'x' ? "不评分" : "给零分") +
                            "），不能单独改正，请重新评分。");
     checked.run = *run;
-    checked.corrected = run->settings;
+    checked.corrected = *run;
     if (checked.oldKey == request.key) {
         checked.unchanged = true;
         checked.notice = "第 " + std::to_string(request.question) + " 题的答案已经是 " +
                          std::string(1, request.key) + "，没有改动。";
         return checked;
     }
-    checked.corrected.singleKey =
+    checked.corrected.settings.singleKey =
         CorrectedKey(run->settings.singleKey, request.question, request.key);
     return checked;
 }
@@ -305,16 +303,16 @@ RekeyResult ApplyRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest& re
         }
         // An unchanged key whose files are behind is re-scored only to count
         // the statistics file again: nothing is written to the table.
-        const scoring::RunPlan plan = scoring::PlanOfAccepted(checked.corrected);
+        const scoring::ExamRun run = scoring::AcceptedRun(checked.corrected);
         core::FieldSettings fields = ws.Fields; // the switches the stored points were made with
         fields.FullMatch = checked.run.fullMatch;
         fields.YuwenM = checked.run.yuwenM;
-        stats = scoring::EmptyStatistics(plan, ws.view.recordCount());
+        stats = scoring::EmptyStatistics(run, ws.view.recordCount());
         pause.emplace(ws.view, ui);
-        result.rowsChanged = RescoreSheets(ws, ui, plan, checked.corrected, fields,
-                                           checked.position, stats, !checked.unchanged);
+        result.rowsChanged =
+            RescoreSheets(ws, ui, run, fields, checked.position, stats, !checked.unchanged);
         if (!checked.unchanged) {
-            result.run = scoring::RunRecordOf(ws.TableName, checked.corrected, fields);
+            result.run = scoring::RunRecordOf(ws.TableName, checked.corrected.settings, fields);
             scoring::RecordRun(ws.connection, result.run);
         }
         tx.commit();
@@ -330,8 +328,8 @@ RekeyResult ApplyRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest& re
         text::AppendLines(scoring::HistoryFile(ws), scoring::HistoryLinesOf(checked.run));
     if (!checked.unchanged)
         text::AppendLines(scoring::HistoryFile(ws),
-                          scoring::HistoryLines(ws.TableName, checked.corrected.singleKey,
-                                                checked.corrected.multiKey,
+                          scoring::HistoryLines(ws.TableName, checked.corrected.settings.singleKey,
+                                                checked.corrected.settings.multiKey,
                                                 scoring::HistoryTime()));
     if (behind.history || !checked.unchanged)
         result.history = scoring::HistoryFile(ws);

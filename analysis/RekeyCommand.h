@@ -84,7 +84,7 @@ struct RekeyResult {
     bool unchanged = false;
     std::string notice;
     std::int64_t rowsChanged = 0;     // rows whose question points or score were rewritten
-    scoring::RecordedRun run;         // the run recorded with the corrected key
+    scoring::ExamRun run;             // the run recorded with the corrected key
     std::filesystem::path statistics; // 统计_<表名>.txt, rewritten (empty when not)
     std::filesystem::path history;    // 标准答案历史.log, appended to (empty when not)
     // Reports of the table written before, which the correction has made out

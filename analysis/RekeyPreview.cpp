@@ -93,25 +93,21 @@ RekeyPreview PreviewRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest&
         preview.notice = checked.notice;
         return preview;
     }
-    preview.correctedKey = checked.corrected.singleKey;
-    scoring::RecordedRun corrected = checked.run;
-    corrected.settings = checked.corrected;
-    const RunDescription description = DescriptionOf(corrected);
-    const QuestionPlan plan = PlanQuestions(description);
-    const Question& question = plan.questions[static_cast<std::size_t>(checked.position - 1)];
+    preview.correctedKey = checked.corrected.settings.singleKey;
+    const scoring::ExamRun run = scoring::AcceptedRun(checked.corrected);
     TableSheets table(ws.connection,
                       FindSheetColumns(ws.connection, ws.TableName, ws.Fields.ID, ws.Fields.Content,
-                                       plan.columnCount()),
+                                       run.columnCount()),
                       ui);
-    RescoredSheets sheets(table, static_cast<std::size_t>(checked.position - 1), question.points,
-                          request.key, description.fullMatch);
+    RescoredSheets sheets(table, static_cast<std::size_t>(checked.position - 1),
+                          run.at(checked.position).points, request.key, run.fullMatch);
     // The analysis walks the sheets twice; the second walk comes from a
     // compact copy the first one keeps.
-    const auto columns = static_cast<std::size_t>(plan.columnCount());
+    const auto columns = static_cast<std::size_t>(run.columnCount());
     CompactSheets kept(sheets, columns, kCopyBytes / static_cast<std::int64_t>(columns + 10));
     {
         core::ProgressEnd end(ui);
-        preview.analysis = Analyze(description, kept, options);
+        preview.analysis = Analyze(run, kept, options);
     }
     preview.analysis.table = ws.TableName;
     preview.sheets = preview.analysis.sheets;

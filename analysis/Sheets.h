@@ -19,7 +19,7 @@ struct Sheet {
     std::string_view content;                   // the marks, one byte per question (NULL: empty)
     // The stored points of the score columns f1, f2, ...: points[k - 1] is
     // f_k as its 32-bit float, nullopt for NULL. At least
-    // QuestionPlan::columnCount() entries; those of left-out questions are
+    // ExamRun::columnCount() entries; those of left-out questions are
     // not read.
     std::span<const std::optional<float>> points;
 };

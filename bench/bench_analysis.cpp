@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
         std::printf("the scoring run left no settings\n");
         return 1;
     }
-    const analysis::RunDescription description = analysis::DescriptionOf(*run);
+    const scoring::ExamRun description = scoring::AcceptedRun(*run);
     const analysis::SheetColumns columns = analysis::FindSheetColumns(
         ws.connection, ws.TableName, ws.Fields.ID, ws.Fields.Content, Single + Multi);
 

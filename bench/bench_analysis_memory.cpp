@@ -143,17 +143,18 @@ int main(int argc, char** argv) {
     std::printf("%-44s %8.2f s  %6.2f s cpu  (sum %.1f, marks %llu)\n", "one plain walk", plain,
                 plainCpu, sum, static_cast<unsigned long long>(marks));
 
-    analysis::RunDescription run;
+    scoring::ExamRun run;
     run.table = "bench";
-    run.segments = {{40, 1.0f}, {40, 1.5f}};
-    run.singleKey = model.key().single;
-    run.multiCount = Multi;
-    run.full = 2;
-    run.partial = 1;
-    run.multiKey = model.key().multi;
+    run.settings.counts = {40, 40};
+    run.settings.points = {"1", "1.5"};
+    run.settings.singleKey = model.key().single;
+    run.settings.multiCount = Multi;
+    run.settings.full = "2";
+    run.settings.partial = "1";
+    run.settings.multiKey = model.key().multi;
     start = std::chrono::steady_clock::now();
     cpu = CpuSeconds();
-    const analysis::ExamAnalysis a = analysis::Analyze(run, sheets);
+    const analysis::ExamAnalysis a = analysis::Analyze(scoring::AcceptedRun(run), sheets);
     const double analysed = Since(start);
     const double analysedCpu = CpuSeconds() - cpu;
     std::printf("%-44s %8.2f s  %6.2f s cpu  (%.2f x the plain walk's cpu; alpha %.3f)\n",

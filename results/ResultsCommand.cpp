@@ -1,15 +1,12 @@
 #include "results/ResultsCommand.h"
 
-#include "analysis/AnalyzeCommand.h"
-#include "analysis/Run.h"
-#include "scoring/RunLog.h"
-
 #include "core/AppError.h"
 #include "core/ScratchDb.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Query.h"
 #include "platform/text/Gbk.h"
 #include "results/TableSheets.h"
+#include "scoring/RunLog.h"
 #include "stats/ClassAssignment.h"
 #include "stats/ClassMemory.h"
 #include "stats/ClassSplit.h"
@@ -105,18 +102,17 @@ Options EngineOptions(const ResultsSettings& s, double fullMarks, core::Ui& ui) 
 }
 
 // The full marks of the table's last scoring run: the points of the
-// questions the analysis counts (keys "x" and "z" and questions worth
-// nothing left out); nullopt for a table never scored or a run whose
-// settings no longer hold together.
+// questions that count (keys "x" and "z" and questions worth nothing left
+// out, as the analysis leaves them out); nullopt for a table never scored or
+// a run whose settings no longer hold together.
 std::optional<double> FullMarksOfLastRun(core::Workspace& ws) {
     auto last = scoring::LastRun(ws.connection, ws.TableName);
     if (!last)
         return std::nullopt;
     try {
-        const analysis::QuestionPlan plan = analysis::PlanQuestions(analysis::DescriptionOf(*last));
         double full = 0;
-        for (const auto& q : plan.questions)
-            if (q.leftOut == analysis::LeftOut::No)
+        for (const scoring::RunQuestion& q : scoring::AcceptedRun(*last).questions)
+            if (q.leftOut == scoring::LeftOut::No)
                 full += static_cast<double>(q.points);
         return full;
     } catch (const std::exception&) {

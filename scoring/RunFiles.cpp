@@ -92,7 +92,7 @@ std::filesystem::path HistoryFile(const core::Workspace& ws) {
     return ws.file("标准答案历史.log");
 }
 
-RunFilesBehind FilesBehind(const core::Workspace& ws, const RecordedRun& run) {
+RunFilesBehind FilesBehind(const core::Workspace& ws, const ExamRun& run) {
     RunFilesBehind behind;
     const auto ran = ParseStamp(run.time);
     if (!ran)
@@ -108,7 +108,7 @@ RunFilesBehind FilesBehind(const core::Workspace& ws, const RecordedRun& run) {
     return behind;
 }
 
-std::vector<std::string> HistoryLinesOf(const RecordedRun& run) {
+std::vector<std::string> HistoryLinesOf(const ExamRun& run) {
     std::string time = run.time;
     if (const auto s = ParseStamp(run.time)) {
         char buf[64];

@@ -32,10 +32,10 @@ struct RunFilesBehind {
 };
 
 // Compares the files with the run (its table, time and keys).
-[[nodiscard]] RunFilesBehind FilesBehind(const core::Workspace& ws, const RecordedRun& run);
+[[nodiscard]] RunFilesBehind FilesBehind(const core::Workspace& ws, const ExamRun& run);
 
 // The history entry of a recorded run as the run writes it, dated with the
 // run's time in the history's form.
-[[nodiscard]] std::vector<std::string> HistoryLinesOf(const RecordedRun& run);
+[[nodiscard]] std::vector<std::string> HistoryLinesOf(const ExamRun& run);
 
 } // namespace scoring

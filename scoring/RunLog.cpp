@@ -44,9 +44,9 @@ bool SegmentRead(const ScoringSettings& st, std::size_t i) {
 
 } // namespace
 
-RecordedRun RunRecordOf(const std::string& table, const ScoringSettings& typed,
-                        const core::FieldSettings& fields) {
-    RecordedRun run;
+ExamRun RunRecordOf(const std::string& table, const ScoringSettings& typed,
+                    const core::FieldSettings& fields) {
+    ExamRun run;
     run.table = table;
     run.time = Now();
     run.settings = typed;
@@ -61,7 +61,7 @@ RecordedRun RunRecordOf(const std::string& table, const ScoringSettings& typed,
     return run;
 }
 
-void RecordRun(db::Connection& connection, const RecordedRun& run) {
+void RecordRun(db::Connection& connection, const ExamRun& run) {
     CreateRunsTable(connection);
     db::Statement insert =
         connection.prepare("INSERT INTO " + db::jet::QuoteName(RunsTableName) + " (" + kColumns +
@@ -85,7 +85,7 @@ void RecordRun(db::Connection& connection, const RecordedRun& run) {
     insert.step();
 }
 
-std::optional<RecordedRun> LastRun(db::Connection& connection, const std::string& table) {
+std::optional<ExamRun> LastRun(db::Connection& connection, const std::string& table) {
     if (!connection.hasTable(RunsTableName))
         return std::nullopt;
     db::Statement last = connection.prepare(
@@ -96,7 +96,7 @@ std::optional<RecordedRun> LastRun(db::Connection& connection, const std::string
         return std::nullopt;
     auto text = [&](int i) { return db::Query::ToText(last.column(i)); };
     auto number = [&](int i) { return static_cast<int>(last.columnInt(i)); };
-    RecordedRun run;
+    ExamRun run;
     run.id = last.columnInt(0);
     run.table = text(1);
     run.time = text(2);

@@ -9,6 +9,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/text/TemporaryName.h"
 #include "platform/text/TextFile.h"
+#include "scoring/ExamRun.h"
 #include "scoring/MarkCodes.h"
 #include "scoring/RunChecks.h"
 #include "scoring/RunFiles.h"
@@ -126,9 +127,9 @@ constexpr const char* kKeyLengthText =
 // The questions the user can still answer: lower-case keys, the table's
 // question count, the key lengths, the segment number and zero points.
 bool CheckCountsAndKeys(core::Workspace& ws, core::Ui& ui, const ScoringSettings& st,
-                        const RunPlan& plan) {
+                        const ExamRun& run) {
     const std::string title = core::Title(ws);
-    const int S = plan.S, M = plan.M;
+    const int S = run.singleCount, M = run.multiSet;
     if (std::any_of(st.singleKey.begin(), st.singleKey.end(),
                     [](char ch) { return ch >= 'a' && ch <= 'z'; }) &&
         !ui.question("发现输入了小写字符。标准答案对大小写敏感。是否要继续？", "错误"))
@@ -166,29 +167,37 @@ bool CheckCountsAndKeys(core::Workspace& ws, core::Ui& ui, const ScoringSettings
 
 // Checks the settings in the order the user meets them; nullopt when a
 // message or a question stopped the run.
-std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringSettings& st) {
-    RunPlan plan;
-    ReadSegments(st, plan);
-    if (!CheckCountsAndKeys(ws, ui, st, plan))
+std::optional<ExamRun> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringSettings& st) {
+    ExamRun run;
+    run.table = ws.TableName;
+    run.settings = st;
+    run.fullMatch = ws.Fields.FullMatch;
+    run.yuwenM = ws.Fields.YuwenM;
+    const Segments segments = ReadSegments(st);
+    for (int count : segments.counts)
+        run.singleCount += count;
+    run.multiSet = st.multiCount;
+    if (!CheckCountsAndKeys(ws, ui, st, run))
         return std::nullopt;
-    plan.K = KeyCharacters(st.singleKey);
-    if (plan.K.size() != static_cast<std::size_t>(plan.S)) {
-        ui.message(std::string(kKeyLengthText) + "\r" + KeyLengthDetail(st.singleKey, plan.S),
+    run.singleKeys = KeyCharacters(st.singleKey);
+    if (run.singleKeys.size() != static_cast<std::size_t>(run.singleCount)) {
+        ui.message(std::string(kKeyLengthText) + "\r" +
+                       KeyLengthDetail(st.singleKey, run.singleCount),
                    core::Title(ws), Icon::Warning);
         return std::nullopt;
     }
-    plan.keys = SplitMultiKeys(st, plan.M);
-    plan.N = static_cast<int>(plan.keys.size());
+    const std::vector<std::string> multiKeys = SplitMultiKeys(st, run.multiSet);
     if (const auto notes = NonOptionNotes(st.singleKey);
         !notes.empty() && ui.question(NonOptionQuestion(notes), "检测到错误", core::GoOn::WithNo))
         return std::nullopt;
-    if (plan.N >
-        0) // a text that is no number at all is reported when it is first needed, as before
+    if (!multiKeys.empty()) // a text that is no number at all is reported when it is first
+                            // needed, as before
         for (const auto& [text, field] :
              {std::pair{st.full, "全对分数"}, std::pair{st.partial, "少选分数"}})
             if (auto value = ParsedNumber(text))
                 CheckPointsRange(*value, field, text);
-    return plan;
+    ListQuestions(run, segments, multiKeys, ParsedNumber(st.full).value_or(0));
+    return run;
 }
 
 // The two prepared UPDATEs, one per sheet: with the multiple-choice columns
@@ -197,15 +206,12 @@ std::optional<RunPlan> PlanRun(core::Workspace& ws, core::Ui& ui, const ScoringS
 class SheetWriter {
   public:
     SheetWriter(db::Connection& connection, const db::Query& view, const db::Field& score,
-                const RunPlan& plan) {
+                const ExamRun& run) {
         for (int part = 0; part < 2; ++part) {
             std::string sql = "UPDATE " + db::jet::QuoteName(view.baseTable()) + " SET ";
-            for (int k = 1; k <= plan.S; ++k)
-                if (plan.K[static_cast<std::size_t>(k - 1)] != 'x')
-                    mWritten[part].push_back(k);
-            for (int j = 1; part == 1 && j <= plan.N; ++j)
-                if (plan.keys[static_cast<std::size_t>(j - 1)] != "x")
-                    mWritten[part].push_back(plan.S + j);
+            for (const RunQuestion& q : run.questions)
+                if (q.key != "x" && (part == 1 || q.kind == QuestionKind::Single))
+                    mWritten[part].push_back(q.position);
             for (int k : mWritten[part])
                 sql += db::jet::QuoteName(
                            view.field(view.fieldIndex("f" + std::to_string(k))).baseColumn) +
@@ -247,16 +253,14 @@ class SheetWriter {
 // Scores every sheet of the view in one transaction. A content too short for
 // the questions rolls it back before anything is written; any other error
 // keeps the sheets scored so far.
-RunStatistics ScoreSheets(core::Workspace& ws, core::Ui& ui, const RunPlan& plan,
-                          const ScoringSettings& st) {
+RunStatistics ScoreSheets(core::Workspace& ws, core::Ui& ui, const ExamRun& run) {
     db::Query& view = ws.view;
     const core::FieldSettings& f = ws.Fields;
     const db::Field& score = view.field(view.fieldIndex(f.Score));
-    for (int k = 1; k <= plan.S + plan.N; ++k) // every question of the run must have its field
-        (void)view.fieldIndex("f" + std::to_string(k));
-    RunStatistics stats = EmptyStatistics(plan, view.recordCount());
-    SheetScorer scorer(plan, f, st, stats);
-    SheetWriter writer(ws.connection, view, score, plan);
+    RequireScoreColumns(view, run);
+    RunStatistics stats = EmptyStatistics(run, view.recordCount());
+    SheetScorer scorer(run, f, stats);
+    SheetWriter writer(ws.connection, view, score, run);
     SheetReader reader(view, ws.connection, view.field(view.fieldIndex(f.Content)).baseColumn,
                        view.field(view.fieldIndex(f.ID)).baseColumn);
     ViewPause pause(view, ui);
@@ -264,20 +268,19 @@ RunStatistics ScoreSheets(core::Workspace& ws, core::Ui& ui, const RunPlan& plan
     long long done = 0;
     for (view.first(); !view.eof(); view.next()) {
         const auto [content, id] = reader.sheet(view.recNo());
-        const bool hasMulti = content.size() > static_cast<std::size_t>(plan.S);
-        const std::size_t needed = static_cast<std::size_t>(hasMulti ? plan.S + plan.N : plan.S);
-        if (content.size() < needed) {
+        const bool hasMulti = content.size() > static_cast<std::size_t>(run.singleCount);
+        if (const std::size_t needed = MarksNeeded(run, content.size()); content.size() < needed) {
             tx.rollback();
-            throw core::AppError("考号 " + std::string(id) + " 的客观题只有 " +
-                                 std::to_string(content.size()) + " 个字符，设置的题目需要 " +
-                                 std::to_string(needed) + " 个。评分没有进行，没有写入任何分数。");
+            throw core::AppError("考号 " + std::string(id) + " " +
+                                 ShortContentText(content.size(), needed, "设置的") +
+                                 "。评分没有进行，没有写入任何分数。");
         }
         const double total = scorer.score(content, hasMulti);
         writer.write(hasMulti, scorer.points(), ScoreValue(score, total), view.rowid());
         if (++done % 4096 == 0)
             ui.progress("正在评分", done, stats.records);
     }
-    RecordRun(ws.connection, RunRecordOf(ws.TableName, st, f));
+    RecordRun(ws.connection, RunRecordOf(ws.TableName, run.settings, f));
     tx.commit();
     return stats;
 }
@@ -321,11 +324,11 @@ ScoringResult ScoreAll(core::Workspace& ws, core::Ui& ui, os::Shell& shell,
     if (CheckTable(ws, ui) == core::Outcome::Stopped)
         return {};
     WriteMissingHistory(ws);
-    auto plan = PlanRun(ws, ui, st);
-    if (!plan)
+    const auto run = PlanRun(ws, ui, st);
+    if (!run)
         return {};
     text::CheckNameFits(ws.file("统计_" + ws.TableName + ".txt")); // before any score is written
-    const RunStatistics stats = ScoreSheets(ws, ui, *plan, st);
+    const RunStatistics stats = ScoreSheets(ws, ui, *run);
     return WriteResults(ws, ui, shell, st, stats, followUps);
 }
 

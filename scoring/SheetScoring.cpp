@@ -47,77 +47,41 @@ void CheckPointsRange(double value, const std::string& field, const std::string&
         throw core::AppError(field + "必须是 0 到 1000 之间的数：'" + text + "'");
 }
 
-void ReadSegments(const ScoringSettings& st, RunPlan& plan) {
-    static const char* const names[] = {"每题分数（第一段）", "每题分数（第二段）",
-                                        "每题分数（第三段）", "每题分数（第四段）"};
-    for (std::size_t i = 0; i < 4; ++i) {
-        if (i == 0 || st.enabled[i]) {
-            plan.counts[i] = st.counts[i];
-            const double points = ToFloat(st.points[i], names[i]);
-            CheckPointsRange(points, names[i], st.points[i]);
-            plan.points[i] = static_cast<float>(points);
-        }
-    }
-    plan.S = plan.counts[0] + plan.counts[1] + plan.counts[2] + plan.counts[3];
-    plan.M = st.multiCount;
+void RequireScoreColumns(const db::Query& view, const ExamRun& run) {
+    for (int k = 1; k <= run.columnCount(); ++k)
+        (void)view.fieldIndex("f" + std::to_string(k));
 }
 
-std::vector<std::string> SplitMultiKeys(const ScoringSettings& st, int M) {
-    std::vector<std::string> keys;
-    const std::string multi = text::Trim(st.multiKey);
-    if (M <= 0 || multi.empty())
-        return keys;
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t semi = multi.find(';', start);
-        std::string piece =
-            multi.substr(start, semi == std::string::npos ? std::string::npos : semi - start);
-        if (piece.empty() || piece.size() > 4)
-            throw core::AppError("不定项标准答案输入错误");
-        keys.push_back(piece);
-        if (semi == std::string::npos)
-            return keys;
-        start = semi + 1;
-    }
+std::size_t MarksNeeded(const ExamRun& run, std::size_t length) {
+    const auto single = static_cast<std::size_t>(run.singleCount);
+    return length > single ? static_cast<std::size_t>(run.columnCount()) : single;
 }
 
-RunPlan PlanOfAccepted(const ScoringSettings& st) {
-    RunPlan plan;
-    ReadSegments(st, plan);
-    plan.K = KeyCharacters(st.singleKey);
-    if (plan.K.size() != static_cast<std::size_t>(plan.S))
-        throw core::AppError("上次评分的单选题答案有 " + std::to_string(plan.K.size()) +
-                             " 个，分段共 " + std::to_string(plan.S) + " 题，两者不一致。");
-    plan.keys = SplitMultiKeys(st, plan.M);
-    plan.N = static_cast<int>(plan.keys.size());
-    return plan;
+std::string ShortContentText(std::size_t length, std::size_t needed, const std::string& whose) {
+    return "的客观题只有 " + std::to_string(length) + " 个字符，" + whose + "题目需要 " +
+           std::to_string(needed) + " 个";
 }
 
-DecisionTables::DecisionTables(const RunPlan& plan, const core::FieldSettings& f)
-    : singleEarns(static_cast<std::size_t>(plan.S + 1)),
-      multiCredit(static_cast<std::size_t>(plan.N + 1)) {
-    const auto& c = plan.counts;
-    const auto& p = plan.points;
-    for (int k = 1; k <= plan.S; ++k) {
-        const float worth = k <= c[0]                 ? p[0]
-                            : k <= c[0] + c[1]        ? p[1]
-                            : k <= c[0] + c[1] + c[2] ? p[2]
-                                                      : p[3];
+DecisionTables::DecisionTables(const ExamRun& run, const core::FieldSettings& f)
+    : singleEarns(static_cast<std::size_t>(run.singleCount + 1)),
+      multiCredit(static_cast<std::size_t>(run.multiCount + 1)) {
+    for (const RunQuestion& q : run.questions) {
+        if (q.kind != QuestionKind::Single)
+            continue;
         for (int b = 0; b < 256; ++b)
-            singleEarns[static_cast<std::size_t>(k)][static_cast<std::size_t>(b)] =
-                SingleRight(static_cast<char>(b), plan.K[static_cast<std::size_t>(k - 1)],
-                            KeyMatchOf(f.FullMatch))
-                    ? worth
-                    : 0.0f;
+            singleEarns[static_cast<std::size_t>(q.number)][static_cast<std::size_t>(b)] =
+                SingleRight(static_cast<char>(b), q.key[0], KeyMatchOf(f.FullMatch)) ? q.points
+                                                                                     : 0.0f;
     }
     for (int b = 0; b < 256; ++b) {
         singleLetter[static_cast<std::size_t>(b)] = SingleMarkLetter(static_cast<char>(b));
         optionBits[static_cast<std::size_t>(b)] =
             static_cast<unsigned char>(OptionBits(static_cast<char>(b)));
         const std::string letters = MarkToLetters(static_cast<char>(b));
-        for (int j = 1; j <= plan.N; ++j)
-            multiCredit[static_cast<std::size_t>(j)][static_cast<std::size_t>(b)] = MultiCredit(
-                letters, plan.keys[static_cast<std::size_t>(j - 1)], TwoLetterKeysOf(f.YuwenM));
+        for (const RunQuestion& q : run.questions)
+            if (q.kind == QuestionKind::Multi)
+                multiCredit[static_cast<std::size_t>(q.number)][static_cast<std::size_t>(b)] =
+                    MultiCredit(letters, q.key, TwoLetterKeysOf(f.YuwenM));
     }
 }
 
@@ -130,33 +94,34 @@ db::Value ScoreValue(const db::Field& score, double total) {
     throw core::AppError("分数字段数据类型错误，不能写入分数。");
 }
 
-RunStatistics EmptyStatistics(const RunPlan& plan, int records) {
+RunStatistics EmptyStatistics(const ExamRun& run, int records) {
     RunStatistics stats;
-    stats.S = plan.S;
-    stats.M = plan.M;
-    stats.key = plan.K;
-    const int multi = std::max(plan.M, plan.N);
+    stats.S = run.singleCount;
+    stats.M = run.multiSet;
+    stats.key = run.singleKeys;
+    const int multi = std::max(run.multiSet, run.multiCount);
     for (auto* v : {&stats.countA, &stats.countB, &stats.countC, &stats.countD})
-        v->assign(static_cast<std::size_t>(plan.S + multi + 1), 0);
+        v->assign(static_cast<std::size_t>(run.singleCount + multi + 1), 0);
     stats.fullCount.assign(static_cast<std::size_t>(multi + 1), 0);
     stats.pointSum.assign(static_cast<std::size_t>(multi + 1), 0.0);
     stats.records = records;
     return stats;
 }
 
-SheetScorer::SheetScorer(const RunPlan& plan, const core::FieldSettings& f,
-                         const ScoringSettings& st, RunStatistics& stats)
-    : mPlan(plan), mTables(plan, f), mFull(st.full, "全对分数"), mPartial(st.partial, "少选分数"),
-      mStats(stats), mPoints(static_cast<std::size_t>(plan.S + plan.N + 1), 0.0) {}
+SheetScorer::SheetScorer(const ExamRun& run, const core::FieldSettings& f, RunStatistics& stats)
+    : mRun(run), mTables(run, f), mFull(run.settings.full, "全对分数"),
+      mPartial(run.settings.partial, "少选分数"), mStats(stats),
+      mPoints(static_cast<std::size_t>(run.columnCount() + 1), 0.0) {}
 
 double SheetScorer::score(std::string_view content, bool hasMulti) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
     double total = 0;
-    for (int k = 1; k <= mPlan.S; ++k)
+    const int S = mRun.singleCount;
+    for (int k = 1; k <= S; ++k)
         total += single(k, bytes[k - 1]);
     if (hasMulti)
-        for (int j = 1; j <= mPlan.N; ++j)
-            total += multi(j, bytes[mPlan.S + j - 1]);
+        for (int j = 1; j <= mRun.multiCount; ++j)
+            total += multi(j, bytes[S + j - 1]);
     mStats.runTotal += total;
     return total;
 }
@@ -198,7 +163,7 @@ double SheetScorer::multi(int j, unsigned char code) {
         break;
     }
     mStats.pointSum[static_cast<std::size_t>(j)] += earned;
-    const auto i = static_cast<std::size_t>(mPlan.S + j);
+    const auto i = static_cast<std::size_t>(mRun.singleCount + j);
     mPoints[i] = earned;
     const unsigned options = mTables.optionBits[code];
     mStats.countA[i] += options & 1;

@@ -5,6 +5,7 @@
 #include "platform/db/BatchReader.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Query.h"
+#include "scoring/ExamRun.h"
 #include "scoring/ScoreCommand.h"
 
 #include <array>
@@ -17,8 +18,8 @@
 
 // The parts of the scoring run that score sheets, shared by the full run and
 // by the correction of one key, so that both reach the same points and
-// totals by the same code: the plan made of the settings, the per-byte
-// decisions, the sheet scorer, the score field's value, the sheet reader.
+// totals by the same code: the per-byte decisions, the sheet scorer, the
+// score field's value, the sheet reader.
 namespace scoring {
 
 // The number a text holds, or nullopt when it holds none: the whole text,
@@ -29,32 +30,23 @@ namespace scoring {
 // core::AppError naming the field ("每题分数（第一段）不是数字：''").
 [[nodiscard]] double ToFloat(const std::string& text, const std::string& field);
 
-// What the checks make of the settings: the segments, the key characters and
-// the multiple-choice keys the run scores with.
-struct RunPlan {
-    std::array<int, 4> counts{};
-    std::array<float, 4> points{};
-    int S = 0; // single-choice questions
-    int M = 0; // multiple-choice questions as set
-    int N = 0; // multiple-choice keys typed
-    std::string K;
-    std::vector<std::string> keys;
-};
-
 // Points must be a finite number from 0 to 1000: anything else would give
 // scores no field can hold. Throws core::AppError naming the field.
 void CheckPointsRange(double value, const std::string& field, const std::string& text);
 
-// Segment 1 is read always, the others while enabled.
-void ReadSegments(const ScoringSettings& st, RunPlan& plan);
+// Every question of the run must have its score column f1 .. f<columns>
+// in the view: a missing one is refused as the view refuses a field it
+// lacks.
+void RequireScoreColumns(const db::Query& view, const ExamRun& run);
 
-// The multiple-choice keys: the typed text split at ";", each 1 to 4 letters.
-[[nodiscard]] std::vector<std::string> SplitMultiKeys(const ScoringSettings& st, int M);
+// The marks a content of `length` bytes must hold: the single-choice part,
+// and the multiple-choice part too when the content goes on past it.
+[[nodiscard]] std::size_t MarksNeeded(const ExamRun& run, std::size_t length);
 
-// The plan of settings that a run has already accepted (a recorded run's):
-// no question is asked; settings that do not hold together throw
-// core::AppError.
-[[nodiscard]] RunPlan PlanOfAccepted(const ScoringSettings& st);
+// The words of a content too short for the run: "的客观题只有 3 个字符，
+// <whose>题目需要 5 个".
+[[nodiscard]] std::string ShortContentText(std::size_t length, std::size_t needed,
+                                           const std::string& whose);
 
 // Every decision depends only on the byte at a position: each is worked out
 // once for all 256 bytes.
@@ -64,7 +56,7 @@ struct DecisionTables {
     std::array<char, 256> singleLetter{};             // SingleMarkLetter of each byte
     std::array<unsigned char, 256> optionBits{};      // OptionBits of each byte
 
-    DecisionTables(const RunPlan& plan, const core::FieldSettings& f);
+    DecisionTables(const ExamRun& run, const core::FieldSettings& f);
 };
 
 // The partial-credit and full-credit texts, converted when first used.
@@ -89,28 +81,29 @@ class LazyNumber {
 [[nodiscard]] db::Value ScoreValue(const db::Field& score, double total);
 
 // The statistics of a run before its first sheet.
-[[nodiscard]] RunStatistics EmptyStatistics(const RunPlan& plan, int records);
+[[nodiscard]] RunStatistics EmptyStatistics(const ExamRun& run, int records);
 
 // Scores one sheet's content: the points of every question and the total,
-// counted into the run's statistics. Holds references to the plan and the
-// statistics, which must outlive it.
+// counted into the run's statistics. Holds references to the run and the
+// statistics, which must outlive it; the partial and full points are the
+// run's typed ones.
 class SheetScorer {
   public:
-    SheetScorer(const RunPlan& plan, const core::FieldSettings& f, const ScoringSettings& st,
-                RunStatistics& stats);
+    SheetScorer(const ExamRun& run, const core::FieldSettings& f, RunStatistics& stats);
 
-    // The points of the last sheet scored, by position 1..S+N (index 0 unused).
+    // The points of the last sheet scored, by position 1..columnCount()
+    // (index 0 unused).
     [[nodiscard]] const std::vector<double>& points() const { return mPoints; }
 
-    // The sheet's total; `content` holds at least S bytes, and S + N when
-    // `hasMulti`.
+    // The sheet's total; `content` holds at least MarksNeeded() bytes, and
+    // goes on past the single-choice part when `hasMulti`.
     double score(std::string_view content, bool hasMulti);
 
   private:
     double single(int k, unsigned char code);
     double multi(int j, unsigned char code);
 
-    const RunPlan& mPlan;
+    const ExamRun& mRun;
     DecisionTables mTables;
     LazyNumber mFull, mPartial;
     RunStatistics& mStats;

@@ -132,16 +132,17 @@ class RecordSheets : public MemorySheets {
 // The analysis over the copy gives every figure the analysis over the
 // sheets themselves gives.
 TEST(CompactSheets, TheAnalysisOfTheCopyIsTheAnalysisOfTheSheets) {
-    analysis::RunDescription run;
-    run.segments = {{3, 1.0f}};
-    run.singleKey = "ABC";
+    scoring::ExamRun run;
+    run.settings.counts = {3};
+    run.settings.points = {"1"};
+    run.settings.singleKey = "ABC";
     RecordSheets inner;
     const std::string chosen[] = {"ABC", "ABD", "BBC", "A C", "DDD", "ABC", "CBA", "AAC"};
     for (const std::string& c : chosen)
         testsupport::AddChosen(inner, c, "ABC", {1, 1, 1});
-    const analysis::ExamAnalysis direct = analysis::Analyze(run, inner);
+    const analysis::ExamAnalysis direct = analysis::Analyze(scoring::AcceptedRun(run), inner);
     CompactSheets kept(inner, 3, 1000);
-    const analysis::ExamAnalysis copied = analysis::Analyze(run, kept);
+    const analysis::ExamAnalysis copied = analysis::Analyze(scoring::AcceptedRun(run), kept);
     EXPECT_TRUE(kept.replayed());
     EXPECT_EQ(copied.sheets, direct.sheets);
     EXPECT_EQ(copied.mean, direct.mean);

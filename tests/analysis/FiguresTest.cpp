@@ -20,12 +20,17 @@ void ExpectFigure(const Figure& f, double expected, const char* what) {
     EXPECT_NEAR(*f, expected, Tight) << what;
 }
 
-RunDescription SingleRun(std::vector<Segment> segments, std::string key) {
-    RunDescription run;
+// The run of single-choice segments (questions, points as typed) and a key.
+scoring::ExamRun SingleRun(const std::vector<std::pair<int, std::string>>& segments,
+                           std::string key) {
+    scoring::ExamRun run;
     run.table = "t";
-    run.segments = std::move(segments);
-    run.singleKey = std::move(key);
-    return run;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        run.settings.counts[i] = segments[i].first;
+        run.settings.points[i] = segments[i].second;
+    }
+    run.settings.singleKey = std::move(key);
+    return scoring::AcceptedRun(run);
 }
 
 // Five sheets, questions 1-3 worth 1 point and question 4 worth 2 (key
@@ -36,7 +41,7 @@ class SmallTable : public ::testing::Test {
         const std::vector<float> worth = {1, 1, 1, 2};
         for (const char* chosen : {"BCAD", "BCBD", "BAAC", "ACCD", "CBAA"})
             AddChosen(sheets, chosen, "BCAD", worth);
-        a = Analyze(SingleRun({{3, 1}, {1, 2}}, "BCAD"), sheets);
+        a = Analyze(SingleRun({{3, "1"}, {1, "2"}}, "BCAD"), sheets);
     }
     MemorySheets sheets;
     ExamAnalysis a;
@@ -130,7 +135,7 @@ TEST(Groups, TiesAtTheCutFollowTheExamNumberOrder) {
     MemorySheets sheets;
     for (const char* chosen : {"AC", "AB", "CB", "CB", "CC", "CB", "CB", "CB", "AB", "CC"})
         AddChosen(sheets, chosen, "AB", {1, 1});
-    const ExamAnalysis a = Analyze(SingleRun({{2, 1}}, "AB"), sheets);
+    const ExamAnalysis a = Analyze(SingleRun({{2, "1"}}, "AB"), sheets);
     EXPECT_EQ(a.groupSize, 3);
     // Upper {1, 8, 0}: question 1 right on all three, question 2 on two.
     ExpectFigure(a.items[0].pUpper, 1, "P upper 1");
@@ -148,15 +153,15 @@ TEST(Groups, GroupSizeRounding) {
     for (int i = 0; i < 50; ++i)
         AddChosen(sheets, i % 2 ? "A" : "B", "A", {1});
     // 50 * 0.27 + 0.5 = 14; 50 * 0.5 = 25 at 50 %.
-    EXPECT_EQ(Analyze(SingleRun({{1, 1}}, "A"), sheets).groupSize, 14);
-    EXPECT_EQ(Analyze(SingleRun({{1, 1}}, "A"), sheets, {50, 10}).groupSize, 25);
-    EXPECT_EQ(Analyze(SingleRun({{1, 1}}, "A"), sheets, {0.1, 10}).groupSize, 1);
+    EXPECT_EQ(Analyze(SingleRun({{1, "1"}}, "A"), sheets).groupSize, 14);
+    EXPECT_EQ(Analyze(SingleRun({{1, "1"}}, "A"), sheets, {50, 10}).groupSize, 25);
+    EXPECT_EQ(Analyze(SingleRun({{1, "1"}}, "A"), sheets, {0.1, 10}).groupSize, 1);
 }
 
 TEST(SmallCounts, OneSheetLeavesTheGroupFiguresUndefined) {
     MemorySheets sheets;
     AddChosen(sheets, "AB", "AB", {1, 1});
-    const ExamAnalysis a = Analyze(SingleRun({{2, 1}}, "AB"), sheets);
+    const ExamAnalysis a = Analyze(SingleRun({{2, "1"}}, "AB"), sheets);
     EXPECT_EQ(a.sheets, 1);
     EXPECT_EQ(a.groupSize, 0);
     EXPECT_DOUBLE_EQ(a.sd, 0);
@@ -176,7 +181,7 @@ TEST(SmallCounts, TwoSheetsWithEqualTotals) {
     MemorySheets sheets;
     AddChosen(sheets, "AC", "AB", {1, 1});
     AddChosen(sheets, "CB", "AB", {1, 1});
-    const ExamAnalysis a = Analyze(SingleRun({{2, 1}}, "AB"), sheets);
+    const ExamAnalysis a = Analyze(SingleRun({{2, "1"}}, "AB"), sheets);
     EXPECT_EQ(a.groupSize, 1); // floor(0.54 + 0.5)
     // Equal totals: the first sheet is the upper group.
     ExpectFigure(a.items[0].d, 1, "D1");
@@ -200,7 +205,7 @@ TEST(Degenerate, ConstantAndUnansweredQuestions) {
     MemorySheets sheets;
     for (const char* chosen : {"A C", "A B", "A C", "A B"})
         AddChosen(sheets, chosen, "ACC", {1, 1, 1});
-    const ExamAnalysis a = Analyze(SingleRun({{3, 1}}, "ACC"), sheets);
+    const ExamAnalysis a = Analyze(SingleRun({{3, "1"}}, "ACC"), sheets);
     const ItemFigures &all = a.items[0], &none = a.items[1], &some = a.items[2];
     EXPECT_FALSE(all.r);
     EXPECT_FALSE(all.rRest);
@@ -226,7 +231,7 @@ TEST(Options, MultiMarksBlanksAndUnreadableBytes) {
     // blanks; '*' and 'p' (112) are no mark codes.
     for (const char* content : {"1", "3", "A", "0", " ", "*", "p", "2"})
         sheets.add(content, {content[0] == '1' ? 1.0f : 0.0f});
-    const ExamAnalysis a = Analyze(SingleRun({{1, 1}}, "A"), sheets);
+    const ExamAnalysis a = Analyze(SingleRun({{1, "1"}}, "A"), sheets);
     const auto& o = a.items[0].single->options;
     auto count = [&](Category c) { return o[static_cast<std::size_t>(c)].count; };
     EXPECT_EQ(count(Category::A), 1);
@@ -248,14 +253,14 @@ TEST(Options, TheLetterLookingMultiMarkNeverEarnsUnderFullMatch) {
     MemorySheets sheets;
     sheets.add("5", {1.0f});
     sheets.add("1", {0.0f});
-    RunDescription run = SingleRun({{1, 1}}, "5"); // A or C accepted
-    const ExamAnalysis loose = Analyze(run, sheets);
+    scoring::ExamRun run = SingleRun({{1, "1"}}, "5"); // A or C accepted
+    const ExamAnalysis loose = Analyze(scoring::AcceptedRun(run), sheets);
     EXPECT_TRUE(loose.items[0].single->options[0].earns);
     EXPECT_TRUE(loose.items[0].single->options[2].earns);
     EXPECT_FALSE(loose.items[0].single->options[1].earns);
     EXPECT_FALSE(loose.items[0].suspect) << "mis-key looks only at the keys A to F";
     run.fullMatch = true; // only the mark "5" itself
-    const ExamAnalysis strict = Analyze(run, sheets);
+    const ExamAnalysis strict = Analyze(scoring::AcceptedRun(run), sheets);
     EXPECT_FALSE(strict.items[0].single->options[0].earns);
 }
 

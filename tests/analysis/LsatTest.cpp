@@ -77,11 +77,12 @@ TEST(Literature, LsatSection6) {
         for (int c = 0; c < pt.count; ++c)
             testsupport::AddChosen(sheets, chosen, "AAAAA", std::vector<float>(5, 1.0f));
     }
-    RunDescription run;
+    scoring::ExamRun run;
     run.table = "LSAT6";
-    run.segments = {{5, 1}};
-    run.singleKey = "AAAAA";
-    const ExamAnalysis a = Analyze(run, sheets);
+    run.settings.counts = {5};
+    run.settings.points = {"1"};
+    run.settings.singleKey = "AAAAA";
+    const ExamAnalysis a = Analyze(scoring::AcceptedRun(run), sheets);
 
     EXPECT_EQ(a.sheets, 1000);
     // The proportions correct as published.

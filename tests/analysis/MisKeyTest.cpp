@@ -39,12 +39,13 @@ MemorySheets PlantedSheets(char key) {
     return RankedSheets([](int i) { return i >= 20 ? 'C' : i % 2 ? 'A' : 'B'; }, key);
 }
 
-RunDescription PlantedRun(const std::string& key) {
-    RunDescription run;
+scoring::ExamRun PlantedRun(const std::string& key) {
+    scoring::ExamRun run;
     run.table = "planted";
-    run.segments = {{6, 1}};
-    run.singleKey = key;
-    return run;
+    run.settings.counts = {6};
+    run.settings.points = {"1"};
+    run.settings.singleKey = key;
+    return scoring::AcceptedRun(run);
 }
 
 TEST(MisKey, AWrongKeyNamesTheRightOption) {
@@ -102,9 +103,12 @@ TEST(MisKey, EqualCorrelationsNameTheEarlierLetter) {
         AddChosen(sheets, "AC", "AB", worth);
         AddChosen(sheets, "BC", "AB", worth);
         AddChosen(sheets, "BC", "AB", worth);
-        RunDescription run = PlantedRun("AB");
-        run.segments = {{1, 1}, {1, 2}};
-        const ExamAnalysis a = Analyze(run, sheets, {40, 10});
+        scoring::ExamRun run;
+        run.table = "planted";
+        run.settings.singleKey = "AB";
+        run.settings.counts = {1, 1};
+        run.settings.points = {"1", "2"};
+        const ExamAnalysis a = Analyze(scoring::AcceptedRun(run), sheets, {40, 10});
         ASSERT_EQ(a.groupSize, 2);
         const auto& o = a.items[0].single->options;
         EXPECT_DOUBLE_EQ(*o[2].r, *o[4].r);

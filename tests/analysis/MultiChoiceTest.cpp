@@ -17,16 +17,17 @@ constexpr double Tight = 1e-12;
 
 // One single-choice question (key A, 1 point) and one multiple-choice
 // question (key AC, full 4, partial 2).
-RunDescription MixedRun() {
-    RunDescription run;
+scoring::ExamRun MixedRun() {
+    scoring::ExamRun run;
     run.table = "mixed";
-    run.segments = {{1, 1}};
-    run.singleKey = "A";
-    run.multiCount = 1;
-    run.full = 4;
-    run.partial = 2;
-    run.multiKey = "AC";
-    return run;
+    run.settings.counts = {1};
+    run.settings.points = {"1"};
+    run.settings.singleKey = "A";
+    run.settings.multiCount = 1;
+    run.settings.full = "4";
+    run.settings.partial = "2";
+    run.settings.multiKey = "AC";
+    return scoring::AcceptedRun(run);
 }
 
 TEST(MultiChoice, CreditLettersAndTheShortContent) {
@@ -67,18 +68,19 @@ TEST(MultiChoice, CreditLettersAndTheShortContent) {
 }
 
 TEST(MultiChoice, LeftOutQuestionsAreInNoFigure) {
-    RunDescription run;
+    scoring::ExamRun run;
     run.table = "t";
-    run.segments = {{2, 1}, {1, 0}};
-    run.singleKey = "xAB";
-    run.multiCount = 2;
-    run.full = 2;
-    run.multiKey = "z;Z";
+    run.settings.counts = {2, 1};
+    run.settings.points = {"1", "0"};
+    run.settings.singleKey = "xAB";
+    run.settings.multiCount = 2;
+    run.settings.full = "2";
+    run.settings.multiKey = "z;Z";
     MemorySheets sheets;
     // Columns of left-out questions hold anything: they are not read.
     sheets.add("11201", {99.0f, 1.0f, 5.0f, 7.0f, 0.0f});
     sheets.add("12101", {99.0f, 0.0f, 5.0f, 7.0f, 0.0f});
-    const ExamAnalysis a = Analyze(run, sheets);
+    const ExamAnalysis a = Analyze(scoring::AcceptedRun(run), sheets);
     ASSERT_EQ(a.items.size(), 2u);
     EXPECT_EQ(a.items[0].position, 2);
     EXPECT_EQ(a.items[1].key, "Z");
@@ -93,14 +95,15 @@ TEST(MultiChoice, LeftOutQuestionsAreInNoFigure) {
 }
 
 TEST(MultiChoice, EveryQuestionLeftOutLeavesOnlyTheCounts) {
-    RunDescription run;
+    scoring::ExamRun run;
     run.table = "t";
-    run.segments = {{2, 1}};
-    run.singleKey = "xz";
+    run.settings.counts = {2};
+    run.settings.points = {"1"};
+    run.settings.singleKey = "xz";
     MemorySheets sheets;
     sheets.add("12", {1.0f, 1.0f});
     sheets.add("21", {0.0f, 0.0f});
-    const ExamAnalysis a = Analyze(run, sheets);
+    const ExamAnalysis a = Analyze(scoring::AcceptedRun(run), sheets);
     EXPECT_EQ(a.sheets, 2);
     EXPECT_TRUE(a.items.empty());
     EXPECT_EQ(a.leftOut.size(), 2u);
@@ -112,10 +115,11 @@ TEST(MultiChoice, EveryQuestionLeftOutLeavesOnlyTheCounts) {
 }
 
 TEST(Bands, CountsSharesAndCumulativeCounts) {
-    RunDescription run;
+    scoring::ExamRun run;
     run.table = "b";
-    run.segments = {{10, 10}};
-    run.singleKey = "AAAAA;AAAAA";
+    run.settings.counts = {10};
+    run.settings.points = {"10"};
+    run.settings.singleKey = "AAAAA;AAAAA";
     MemorySheets sheets;
     auto add = [&](std::vector<float> points) {
         points.resize(10, 0.0f);
@@ -127,7 +131,7 @@ TEST(Bands, CountsSharesAndCumulativeCounts) {
     add(std::vector<float>(10, 10.0f));              // a total of 100 falls in the last band
     add({10, 10, 10, 10, 10, 10, 10, 10, 10});       // a total of 90 falls in the last band too
     add({10, 10, 10, 10, 10, 10, 10, 10, 9.99999f}); // 89.99999: [80, 90)
-    const ExamAnalysis a = Analyze(run, sheets);
+    const ExamAnalysis a = Analyze(scoring::AcceptedRun(run), sheets);
     ASSERT_EQ(a.bands.size(), 10u);
     std::vector<std::int64_t> counts, cumulative;
     for (const Band& b : a.bands) {

@@ -27,18 +27,19 @@ using testsupport::TempHome;
 // multiple-choice one (key AB, full 2, partial 1). Sheet 1 marks A and AB
 // (total 3), sheet 2 marks B and A (total 1).
 ExamAnalysis Tiny() {
-    RunDescription run;
+    scoring::ExamRun run;
     run.table = "tiny";
-    run.segments = {{1, 1}};
-    run.singleKey = "A";
-    run.multiCount = 1;
-    run.full = 2;
-    run.partial = 1;
-    run.multiKey = "AB";
+    run.settings.counts = {1};
+    run.settings.points = {"1"};
+    run.settings.singleKey = "A";
+    run.settings.multiCount = 1;
+    run.settings.full = "2";
+    run.settings.partial = "1";
+    run.settings.multiKey = "AB";
     MemorySheets sheets;
     sheets.add("13", {1.0f, 2.0f});
     sheets.add("21", {0.0f, 1.0f});
-    return Analyze(run, sheets);
+    return Analyze(scoring::AcceptedRun(run), sheets);
 }
 
 std::string EmptyOption() {
@@ -93,11 +94,12 @@ ExamAnalysis Small() {
     MemorySheets sheets;
     for (const char* chosen : {"BCAD", "BCBD", "BAAC", "ACCD", "CBAA"})
         testsupport::AddChosen(sheets, chosen, "BCAD", {1, 1, 1, 2});
-    RunDescription run;
+    scoring::ExamRun run;
     run.table = "小测";
-    run.segments = {{3, 1}, {1, 2}};
-    run.singleKey = "BCAD";
-    return Analyze(run, sheets);
+    run.settings.counts = {3, 1};
+    run.settings.points = {"1", "2"};
+    run.settings.singleKey = "BCAD";
+    return Analyze(scoring::AcceptedRun(run), sheets);
 }
 
 TEST(TextReport, FlaggedQuestionsComeFirst) {

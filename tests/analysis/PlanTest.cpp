@@ -10,13 +10,14 @@ namespace {
 using namespace analysis;
 
 TEST(Plan, SplitsTheKeysAsTheRunDoes) {
-    RunDescription run;
-    run.segments = {{5, 1}, {6, 2.5f}};
-    run.singleKey = " BBDAC;BB,ADC x";
-    run.multiCount = 3;
-    run.full = 4;
-    run.multiKey = "AC;x;ABD ";
-    const QuestionPlan plan = PlanQuestions(run);
+    scoring::ExamRun run;
+    run.settings.counts = {5, 6};
+    run.settings.points = {"1", "2.5"};
+    run.settings.singleKey = " BBDAC;BB,ADC x";
+    run.settings.multiCount = 3;
+    run.settings.full = "4";
+    run.settings.multiKey = "AC;x;ABD ";
+    const scoring::ExamRun plan = scoring::AcceptedRun(run);
     EXPECT_EQ(plan.singleCount, 11);
     EXPECT_EQ(plan.multiCount, 3);
     EXPECT_EQ(plan.columnCount(), 14);
@@ -25,8 +26,8 @@ TEST(Plan, SplitsTheKeysAsTheRunDoes) {
     EXPECT_FLOAT_EQ(plan.questions[5].points, 2.5f);
     EXPECT_EQ(plan.questions[10].key, "x");
     EXPECT_EQ(plan.questions[10].leftOut, LeftOut::KeyX);
-    const Question& m = plan.questions[13];
-    EXPECT_EQ(m.type, QuestionType::Multi);
+    const scoring::RunQuestion& m = plan.questions[13];
+    EXPECT_EQ(m.kind, QuestionType::Multi);
     EXPECT_EQ(m.number, 3);
     EXPECT_EQ(m.position, 14);
     EXPECT_EQ(m.key, "ABD");
@@ -35,28 +36,30 @@ TEST(Plan, SplitsTheKeysAsTheRunDoes) {
 }
 
 TEST(Plan, KeysOfTheWrongLengthAreAnError) {
-    RunDescription run;
-    run.segments = {{3, 1}};
-    run.singleKey = "AB";
-    EXPECT_THROW((void)PlanQuestions(run), Error);
-    run.singleKey = "ABC";
-    run.multiCount = 2;
-    run.multiKey = "A;B;C";
-    EXPECT_THROW((void)PlanQuestions(run), Error);
-    run.multiKey = "";
-    EXPECT_EQ(PlanQuestions(run).multiCount, 0) << "an empty key scored no multiple choice";
+    scoring::ExamRun run;
+    run.settings.counts = {3};
+    run.settings.points = {"1"};
+    run.settings.singleKey = "AB";
+    EXPECT_THROW((void)scoring::AcceptedRun(run), Error);
+    run.settings.singleKey = "ABC";
+    run.settings.multiCount = 2;
+    run.settings.multiKey = "A;B;C";
+    EXPECT_THROW((void)scoring::AcceptedRun(run), Error);
+    run.settings.multiKey = "";
+    EXPECT_EQ(scoring::AcceptedRun(run).multiCount, 0) << "an empty key scored no multiple choice";
 }
 
 TEST(Plan, LeftOutQuestions) {
-    RunDescription run;
-    run.segments = {{2, 1}, {1, 0}};
-    run.singleKey = "zAB";
-    run.multiCount = 4;
-    run.full = 2;
-    run.multiKey = "x;Z;AZ;z";
-    const QuestionPlan plan = PlanQuestions(run);
+    scoring::ExamRun run;
+    run.settings.counts = {2, 1};
+    run.settings.points = {"1", "0"};
+    run.settings.singleKey = "zAB";
+    run.settings.multiCount = 4;
+    run.settings.full = "2";
+    run.settings.multiKey = "x;Z;AZ;z";
+    const scoring::ExamRun plan = scoring::AcceptedRun(run);
     std::vector<LeftOut> reasons;
-    for (const Question& q : plan.questions)
+    for (const scoring::RunQuestion& q : plan.questions)
         reasons.push_back(q.leftOut);
     EXPECT_EQ(reasons,
               (std::vector<LeftOut>{LeftOut::KeyZ, LeftOut::No, LeftOut::ZeroPoints, LeftOut::KeyX,

@@ -84,15 +84,16 @@ TEST(Reference, AgreesWithAPlainComputation) {
             x[k].push_back(points[k] ? static_cast<double>(*points[k]) : 0.0);
         sheets.add(content, points);
     }
-    RunDescription run;
+    scoring::ExamRun run;
     run.table = "ref";
-    run.segments = {{6, 1}, {6, 0.7f}};
-    run.singleKey = "ABCDA;BCDAB;CD";
-    run.multiCount = 3;
-    run.full = 2.5;
-    run.partial = 1;
-    run.multiKey = "AB;ACD;B";
-    const ExamAnalysis a = Analyze(run, sheets);
+    run.settings.counts = {6, 6};
+    run.settings.points = {"1", "0.7"};
+    run.settings.singleKey = "ABCDA;BCDAB;CD";
+    run.settings.multiCount = 3;
+    run.settings.full = "2.5";
+    run.settings.partial = "1";
+    run.settings.multiKey = "AB;ACD;B";
+    const ExamAnalysis a = Analyze(scoring::AcceptedRun(run), sheets);
 
     const std::size_t n = sheets.sheets().size();
     std::vector<double> total(n, 0.0);

@@ -140,8 +140,8 @@ class StoredSheets : public testsupport::MemorySheets {
     std::vector<std::size_t> mExamOrder;
 };
 
-RunDescription Description() {
-    return DescriptionOf(scoring::RunRecordOf("exam", Settings(), {}));
+scoring::ExamRun Description() {
+    return scoring::AcceptedRun(scoring::RunRecordOf("exam", Settings(), {}));
 }
 
 class TableAnalysisTest : public ::testing::Test {
@@ -175,17 +175,18 @@ class TableAnalysisTest : public ::testing::Test {
         testsupport::MemorySheets memory;
         for (const Written& w : sheets)
             memory.add({w.id, Content(w), Points(w)});
-        RunDescription run;
+        scoring::ExamRun run;
         run.table = "exam";
-        run.segments = {{2, 1}, {3, 2}, {0, 0}, {0, 0}};
-        run.singleKey = kKey;
-        run.multiCount = 1;
-        run.full = 4;
-        run.partial = 2;
-        run.multiKey = "AB";
+        run.settings.counts = {2, 3, 0, 0};
+        run.settings.points = {"1", "2", "0", "0"};
+        run.settings.singleKey = kKey;
+        run.settings.multiCount = 1;
+        run.settings.full = "4";
+        run.settings.partial = "2";
+        run.settings.multiKey = "AB";
         AnalysisOptions options;
         options.groupPercent = groups;
-        return analysis::Analyze(run, memory, options);
+        return analysis::Analyze(scoring::AcceptedRun(run), memory, options);
     }
 
     // Nothing of the analysis in the program folder, no JSON.
@@ -439,17 +440,17 @@ TEST_F(TableAnalysisTest, TheFirstWalkMayTakeTheSheetsInAnyOrder) {
     BackwardsFirst sheets;
     for (const Written& w : sorted)
         sheets.add({w.id, Content(w), Points(w)});
-    RunDescription run = Description();
+    scoring::ExamRun run = Description();
     AnalysisOptions options;
     options.groupPercent = 20;
-    const ExamAnalysis a = analysis::Analyze(run, sheets, options);
+    const ExamAnalysis a = analysis::Analyze(scoring::AcceptedRun(run), sheets, options);
     EXPECT_EQ(sheets.anyOrderWalks, 1);
     EXPECT_EQ(sheets.passes(), 1) << "the second walk in exam-number order";
     EXPECT_EQ(JsonText(a), JsonText(Expected(kSheets)));
 }
 
-TEST(RunDescription, TypedPointsAreConvertedAsTheRunConvertsThem) {
-    scoring::RecordedRun run;
+TEST(StoredRun, TypedPointsAreConvertedAsTheRunConvertsThem) {
+    scoring::ExamRun run;
     run.table = "t";
     run.settings.counts = {3, 2, 0, 0};
     run.settings.points = {"1.5", " 2 ", "0", "x"};
@@ -457,19 +458,19 @@ TEST(RunDescription, TypedPointsAreConvertedAsTheRunConvertsThem) {
     run.settings.multiCount = 0;
     run.settings.full = "not used";
     run.fullMatch = true;
-    const RunDescription d = DescriptionOf(run);
-    ASSERT_EQ(d.segments.size(), 4u);
-    EXPECT_EQ(d.segments[0].count, 3);
-    EXPECT_EQ(d.segments[0].points, 1.5f);
-    EXPECT_EQ(d.segments[1].points, 2.0f);
-    EXPECT_EQ(d.segments[3].points, 0.0f) << "a segment without questions needs no points";
-    EXPECT_EQ(d.full, 0) << "no multiple-choice key: the full points are not read";
+    const scoring::ExamRun d = scoring::AcceptedRun(run);
+    ASSERT_EQ(d.questions.size(), 5u);
+    EXPECT_EQ(d.singleCount, 5);
+    EXPECT_EQ(d.at(1).points, 1.5f);
+    EXPECT_EQ(d.at(4).points, 2.0f);
+    EXPECT_EQ(d.multiCount, 0) << "a segment without questions needs no points; no "
+                                  "multiple-choice key: the full points are not read";
     EXPECT_TRUE(d.fullMatch);
     run.settings.multiCount = 1;
     run.settings.multiKey = "AB";
-    EXPECT_THROW((void)DescriptionOf(run), Error);
+    EXPECT_THROW((void)scoring::AcceptedRun(run), Error);
     run.settings.full = "2.5";
-    EXPECT_EQ(DescriptionOf(run).full, 2.5);
+    EXPECT_EQ(scoring::AcceptedRun(run).at(6).points, 2.5f);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "scoring/RunLog.h"
 #include "core/AppError.h"
 #include "core/OpenTable.h"
+#include "scoring/ExamRun.h"
 #include "scoring/ScoreCommand.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/ScriptedUi.h"
@@ -155,6 +156,37 @@ TEST_F(RunLogTest, TheNewestRowOfATableIsItsLastRun) {
         << "table names are matched without regard to case";
     EXPECT_EQ(scoring::LastRun(ws.connection, "FIRST")->id, first->id);
     EXPECT_FALSE(scoring::LastRun(ws.connection, "third"));
+}
+
+TEST_F(RunLogTest, AStoredRunReadBackMakesTheQuestionsOfTheRunAsTyped) {
+    Open({"1248133"});
+    ws.Fields.FullMatch = true;
+    ScoringSettings st = TwoSegments();
+    st.singleKey = " AB,x;DA ";
+    st.multiKey = "A;x";
+    const scoring::ExamRun typed = scoring::RunRecordOf("exam", st, ws.Fields);
+    scoring::RecordRun(ws.connection, typed);
+    const auto stored = scoring::LastRun(ws.connection, "exam");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->time, typed.time);
+    EXPECT_TRUE(stored->fullMatch);
+    EXPECT_FALSE(stored->yuwenM);
+    EXPECT_TRUE(stored->questions.empty()) << "the questions are made by AcceptedRun";
+    const scoring::ExamRun run = scoring::AcceptedRun(*stored);
+    EXPECT_EQ(run.questions, scoring::AcceptedRun(typed).questions);
+    EXPECT_EQ(run.singleKeys, "ABxDA");
+    EXPECT_EQ(run.singleCount, 5);
+    EXPECT_EQ(run.multiSet, 2);
+    EXPECT_EQ(run.columnCount(), 7);
+    const std::vector<scoring::RunQuestion> expected = {
+        {scoring::QuestionKind::Single, 1, 1, "A", 1, scoring::LeftOut::No},
+        {scoring::QuestionKind::Single, 2, 2, "B", 1, scoring::LeftOut::No},
+        {scoring::QuestionKind::Single, 3, 3, "x", 1, scoring::LeftOut::KeyX},
+        {scoring::QuestionKind::Single, 4, 4, "D", 2, scoring::LeftOut::No},
+        {scoring::QuestionKind::Single, 5, 5, "A", 2, scoring::LeftOut::No},
+        {scoring::QuestionKind::Multi, 1, 6, "A", 4, scoring::LeftOut::No},
+        {scoring::QuestionKind::Multi, 2, 7, "x", 4, scoring::LeftOut::KeyX}};
+    EXPECT_EQ(run.questions, expected);
 }
 
 TEST_F(RunLogTest, NoTableBeforeTheFirstRun) {

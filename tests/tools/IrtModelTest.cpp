@@ -121,15 +121,16 @@ TEST(IrtModel, SheetsAnalyseLikeARealExam) {
     EXPECT_GT(d.kinds[2] / marks, 0.0005) << "a few unreadable bytes";
     EXPECT_LT(d.kinds[2] / marks, 0.004);
 
-    analysis::RunDescription run;
+    scoring::ExamRun run;
     run.table = "irt";
-    run.segments = {{40, 1}};
-    run.singleKey = model.key().single;
-    run.multiCount = 10;
-    run.full = 2;
-    run.partial = 1;
-    run.multiKey = model.key().multi;
-    const analysis::ExamAnalysis a = analysis::Analyze(run, d.sheets);
+    run.settings.counts = {40};
+    run.settings.points = {"1"};
+    run.settings.singleKey = model.key().single;
+    run.settings.multiCount = 10;
+    run.settings.full = "2";
+    run.settings.partial = "1";
+    run.settings.multiKey = model.key().multi;
+    const analysis::ExamAnalysis a = analysis::Analyze(scoring::AcceptedRun(run), d.sheets);
     ASSERT_TRUE(a.alpha);
     EXPECT_GT(*a.alpha, 0.8) << "fifty questions on one ability";
     double lowest = 1, highest = 0;
