@@ -58,15 +58,14 @@ std::map<std::string, LayoutShape> ShapesOf(const std::vector<Layout>& layouts, 
 // A line naming the page and why it was not read, for stderr and the log.
 std::string ProblemLine(const PageSummary& p) {
     std::string line = SourceText(p.source) + ": " + StatusText(p.status, p.failure);
-    const std::string failure = FailureText(p.failure);
-    std::string problem = p.problem;
-    if (!failure.empty() && problem.rfind(failure, 0) == 0)
-        problem = text::Trim(
-            problem.substr(failure.size())
-                .erase(0,
-                       problem.size() > failure.size() && problem[failure.size()] == ':' ? 1 : 0));
-    if (!problem.empty())
-        line += ": " + problem;
+    // The problem often starts with the failure's own words: said once.
+    std::string_view problem = p.problem;
+    const std::string_view failure = FailureText(p.failure);
+    if (!failure.empty() && problem.substr(0, failure.size()) == failure)
+        problem.remove_prefix(failure.size());
+    const std::string rest = text::Trim(problem.substr(problem.rfind(':', 0) == 0 ? 1 : 0));
+    if (!rest.empty())
+        line += ": " + rest;
     return line;
 }
 
@@ -210,7 +209,8 @@ ScanResult ScanPages(core::Workspace& ws, const ScanSettings& s, const std::vect
         return r;
     }
     int questions = 0, digits = 0;
-    ScanStack stack(ShapesOf(layouts, questions, digits), questions);
+    auto shapes = ShapesOf(layouts, questions, digits);
+    ScanStack stack(std::move(shapes), questions);
     ScanDatabaseWriter database(scanDb);
 
     const int jobs =
