@@ -5,6 +5,7 @@
 #include "platform/db/DbfWriter.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
+#include "scan/Painting.h"
 #include "scan/ScanDatabase.h"
 #include "scan/ScanPipeline.h"
 #include "scan/ScanStack.h"
@@ -279,6 +280,9 @@ ScanResult RunScan(core::Workspace& ws, const ScanSettings& s, core::Ui& ui,
         return Refuse(ws, s, ui, e.what());
     }
     const std::vector<std::filesystem::path> files = InputFiles(s.inputs);
+    // PDF pages are drawn by Qt, whose application must start on this
+    // thread, not on the input thread that opens the files.
+    EnsurePainting();
 
     // The input thread's own state: the file being walked and its pages.
     struct Walk {

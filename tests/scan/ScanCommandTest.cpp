@@ -9,14 +9,18 @@
 #include "platform/db/Statement.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
+#include "scan/Painting.h"
 #include "scan/ScanDatabase.h"
 #include "scan/SheetDesign.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/OtherProgram.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
+#include "tools/render-sheet/SheetPicture.h"
 
 #include <gtest/gtest.h>
+
+#include <QImage>
 
 #include <csignal>
 #include <cstdlib>
@@ -209,7 +213,8 @@ TEST_F(ScanCommandTest, TheTableLogCsvAndDatabaseHoldEveryPageOnce) {
     const auto log = text::LoadLines(home / "扫描记录_期中.txt");
     ASSERT_EQ(log.size(), 7u);
     EXPECT_EQ(log[3], "a,1.png\tok\t1201");
-    EXPECT_EQ(log[4], "b.pdf#1\treview\t1202\tq2 擦除");
+    EXPECT_EQ(log[4],
+              "b.pdf#1\treview\t1202\tq2 " + std::string(scan::DoubtText(scan::Doubt::Erasure)));
     EXPECT_EQ(log[5], "b.pdf#2\tblank\t");
     EXPECT_EQ(log[6], "c.jpg\tfailed: 定位失败\t\t定位失败");
 
@@ -379,6 +384,55 @@ TEST_F(ScanCommandTest, TheTableOpensAndScoresAsAReadersTable) {
     ASSERT_EQ(r.status, 0) << r.err;
     // 15 sheets answer A (2 points), 20 answer D (2 points), and B C A always (6 points).
     EXPECT_NE(r.out.find("\n250\n"), std::string::npos) << r.out;
+}
+
+// quillory-cli scan over pictures drawn from the layout: the sheets read,
+// the back of a duplex page blank and not a failure, and the table opened
+// and scored.
+TEST_F(ScanCommandTest, TheCommandReadsPicturesIntoATableThatScores) {
+    scan::EnsurePainting();
+    const auto layoutFile = home / "exam.layout.json";
+    text::WriteWhole(layoutFile, scan::LayoutJson(layout));
+    const auto pictures = home / "scans";
+    std::filesystem::create_directories(pictures);
+    const std::vector<std::pair<std::string, std::string>> sheets = {{"1203", "ABCDA"},
+                                                                     {"1207", "BBCDA"}};
+    std::mt19937 random(7);
+    for (std::size_t i = 0; i < sheets.size(); ++i) {
+        std::vector<tools::Fill> fills;
+        for (int d = 0; d < 4; ++d)
+            fills.push_back({0, d + 1, sheets[i].first.substr(static_cast<std::size_t>(d), 1),
+                             tools::FillKind::Solid});
+        for (int q = 0; q < 5; ++q)
+            fills.push_back({q + 1, 0, sheets[i].second.substr(static_cast<std::size_t>(q), 1),
+                             tools::FillKind::Solid});
+        const auto file = pictures / (std::to_string(2 * i + 1) + ".jpg");
+        ASSERT_TRUE(tools::FilledPage(layout, 0, 200, fills, random)
+                        .save(QString::fromStdString(file.string())));
+        QImage back(1654, 2339, QImage::Format_Grayscale8);
+        back.fill(250);
+        ASSERT_TRUE(back.save(
+            QString::fromStdString((pictures / (std::to_string(2 * i + 2) + ".jpg")).string())));
+    }
+    const std::string h = (home / "cli").string(), t = settings.out.string();
+    auto r = testsupport::RunCli({"--home", h, "scan", pictures.string(), "--layout",
+                                  layoutFile.string(), "--out", t, "--jobs", "2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("wrote " + t + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("页数:4  记录数:2  待复核:0  空白:2  重复:0  失败:0"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(Records(), " 1203"
+                         "12481"
+                         "        " +
+                             (pictures / "1.jpg").string() + "\n" +
+                             " 1207"
+                             "22481"
+                             "        " +
+                             (pictures / "3.jpg").string() + "\n");
+    r = testsupport::RunCli({"--home", h, "score", t, "--segment", "5:2", "--key", "ABCDA"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = testsupport::RunCli({"--home", h, "sql", t, "--statement", "select SCORE as S from 期中"});
+    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), "S\n10\n8\n");
 }
 
 } // namespace
