@@ -112,7 +112,8 @@ SeenMarks FindMarks(const cv::Mat& grey) {
     return seen;
 }
 
-std::optional<Placement> Place(const Page& page, const SeenMarks& seen) {
+std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
+                               const std::vector<Match>& more) {
     std::vector<cv::Point2d> paper, picture;
     int used = 0;
     for (const Mark& mark : page.marks) {
@@ -134,6 +135,10 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen) {
     }
     if (used < 2)
         return std::nullopt;
+    for (const Match& m : more) {
+        paper.push_back(m.paper);
+        picture.push_back(m.picture);
+    }
     const cv::Mat h = cv::findHomography(paper, picture, 0);
     if (h.empty())
         return std::nullopt;
@@ -161,8 +166,7 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen) {
     return placement;
 }
 
-std::string ReadQr(const cv::Mat& grey, const Placement& placement, double x, double y,
-                   double size) {
+SeenQr ReadQr(const cv::Mat& grey, const Placement& placement, double x, double y, double size) {
     // The code drawn straight from the picture at a few pixels a module,
     // with its quiet zone, whatever the page's turn and slant.
     for (const double perMm : {8.0, 5.0}) {
@@ -180,8 +184,17 @@ std::string ReadQr(const cv::Mat& grey, const Placement& placement, double x, do
             ZXing::ImageView(crop.data, crop.cols, crop.rows, ZXing::ImageFormat::Lum,
                              static_cast<int>(crop.step[0])),
             hints);
-        if (result.isValid())
-            return result.text();
+        if (!result.isValid())
+            continue;
+        SeenQr qr{result.text(), {}};
+        const double h = size / 2;
+        const cv::Point2d paper[4] = {{x - h, y - h}, {x + h, y - h}, {x + h, y + h}, {x - h, y + h}};
+        for (int c = 0; c < 4; ++c) {
+            const auto& p = result.position()[static_cast<std::size_t>(c)];
+            const cv::Point2d inCrop = Apply(fromCrop, cv::Point2d(p.x, p.y));
+            qr.corners.push_back({paper[c], Apply(placement.toPicture, inCrop)});
+        }
+        return qr;
     }
     return {};
 }
