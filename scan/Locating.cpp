@@ -89,10 +89,22 @@ SeenMarks FindMarks(const cv::Mat& grey) {
     std::vector<std::vector<cv::Point2f>> corners;
     std::vector<int> ids;
     cv::aruco::detectMarkers(reduced, Markers(), corners, ids, MarkerSearch());
+    double scale = grey.cols / static_cast<double>(reduced.cols);
+    if (ids.size() < 3 && scale > 1.05) {
+        // Blur or a slant can hide a mark on the reduced copy: once more on
+        // the picture itself.
+        std::vector<std::vector<cv::Point2f>> more;
+        std::vector<int> moreIds;
+        cv::aruco::detectMarkers(grey, Markers(), more, moreIds, MarkerSearch());
+        if (moreIds.size() > ids.size()) {
+            corners = std::move(more);
+            ids = std::move(moreIds);
+            scale = 1;
+        }
+    }
     std::map<int, int> count;
     for (int id : ids)
         ++count[id];
-    const double scale = grey.cols / static_cast<double>(reduced.cols);
     const int window = std::max(2, static_cast<int>(std::lround(scale * 1.5)));
     for (std::size_t i = 0; i < ids.size(); ++i) {
         if (count[ids[i]] != 1) // the same pattern twice: neither can be trusted
@@ -108,7 +120,7 @@ SeenMarks FindMarks(const cv::Mat& grey) {
         seen.marks.push_back(std::move(mark));
     }
     seen.reduced = reduced;
-    seen.reduce = scale;
+    seen.reduce = grey.cols / static_cast<double>(reduced.cols);
     return seen;
 }
 
