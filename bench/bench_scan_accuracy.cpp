@@ -12,6 +12,7 @@
 #include "scan/SheetDesign.h"
 #include "tools/render-sheet/SheetPicture.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -29,6 +30,7 @@ struct Counts {
     long questions = 0, reviewed = 0, ordinary = 0, ordinaryWrong = 0, wrongUnreviewed = 0;
     long digits = 0, digitsWrongUnreviewed = 0;
     std::map<std::string, long> kinds, kindsWrong, kindsReviewed;
+    std::map<std::string, std::vector<double>> darkness; // of each fill kind and of empty bubbles
     double readSeconds = 0;
     void add(const Counts& o) {
         sheets += o.sheets;
@@ -49,6 +51,8 @@ struct Counts {
         for (auto& [k, v] : o.kindsReviewed)
             kindsReviewed[k] += v;
         readSeconds += o.readSeconds;
+        for (auto& [k, v] : o.darkness)
+            darkness[k].insert(darkness[k].end(), v.begin(), v.end());
     }
 };
 
@@ -101,6 +105,8 @@ Counts ReadSheet(const scan::Layout& layout, const scan::LayoutSet& set, long sh
     const QImage filled = tools::FilledPage(layout, 0, dpi, fills, random);
     const QImage picture = tools::Degrade(filled, tools::RandomDegradation(random, turn), random);
     const cv::Mat grey = ToMat(picture);
+    if (std::getenv("BENCH_SCAN_DUMP"))
+        picture.save(QString("/tmp/sheet-%1.png").arg(sheet));
 
     const auto start = std::chrono::steady_clock::now();
     const scan::PageReading r = scan::ReadPage(grey, {"sheet.png", 0}, set);
@@ -132,6 +138,13 @@ Counts ReadSheet(const scan::Layout& layout, const scan::LayoutSet& set, long sh
                         ++c.kinds[tools::FillName(f.kind)];
                     }
                 }
+        for (const auto& b : item.bubbles) {
+            std::string kind = "empty";
+            for (const auto& f : fills)
+                if (f.question == item.question && f.value == b.value)
+                    kind = tools::FillName(f.kind);
+            c.darkness[kind].push_back(b.darkness);
+        }
         const bool review = !item.doubts.empty();
         const bool wrong = item.reading != truth;
         ++c.questions;
@@ -228,5 +241,11 @@ int main(int argc, char** argv) {
     for (const auto& [kind, n] : total.kinds)
         std::printf("  %-6s %6ld answers, %5ld reviewed, %4ld wrong unreviewed\n", kind.c_str(), n,
                     total.kindsReviewed[kind], total.kindsWrong[kind]);
+    for (auto& [kind, v] : total.darkness) {
+        std::sort(v.begin(), v.end());
+        const auto q = [&](double at) { return v[static_cast<std::size_t>(at * (v.size() - 1))]; };
+        std::printf("  darkness %-6s min %.2f  1%% %.2f  median %.2f  99%% %.2f  max %.2f\n",
+                    kind.c_str(), v.front(), q(0.01), q(0.5), q(0.99), v.back());
+    }
     return 0;
 }

@@ -89,10 +89,22 @@ SeenMarks FindMarks(const cv::Mat& grey) {
     std::vector<std::vector<cv::Point2f>> corners;
     std::vector<int> ids;
     cv::aruco::detectMarkers(reduced, Markers(), corners, ids, MarkerSearch());
+    double scale = grey.cols / static_cast<double>(reduced.cols);
+    if (ids.size() < 3 && scale > 1.05) {
+        // Blur or a slant can hide a mark on the reduced copy: once more on
+        // the picture itself.
+        std::vector<std::vector<cv::Point2f>> more;
+        std::vector<int> moreIds;
+        cv::aruco::detectMarkers(grey, Markers(), more, moreIds, MarkerSearch());
+        if (moreIds.size() > ids.size()) {
+            corners = std::move(more);
+            ids = std::move(moreIds);
+            scale = 1;
+        }
+    }
     std::map<int, int> count;
     for (int id : ids)
         ++count[id];
-    const double scale = grey.cols / static_cast<double>(reduced.cols);
     const int window = std::max(2, static_cast<int>(std::lround(scale * 1.5)));
     for (std::size_t i = 0; i < ids.size(); ++i) {
         if (count[ids[i]] != 1) // the same pattern twice: neither can be trusted
@@ -108,11 +120,12 @@ SeenMarks FindMarks(const cv::Mat& grey) {
         seen.marks.push_back(std::move(mark));
     }
     seen.reduced = reduced;
-    seen.reduce = scale;
+    seen.reduce = grey.cols / static_cast<double>(reduced.cols);
     return seen;
 }
 
-std::optional<Placement> Place(const Page& page, const SeenMarks& seen) {
+std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
+                               const std::vector<Match>& more) {
     std::vector<cv::Point2d> paper, picture;
     int used = 0;
     for (const Mark& mark : page.marks) {
@@ -134,6 +147,10 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen) {
     }
     if (used < 2)
         return std::nullopt;
+    for (const Match& m : more) {
+        paper.push_back(m.paper);
+        picture.push_back(m.picture);
+    }
     const cv::Mat h = cv::findHomography(paper, picture, 0);
     if (h.empty())
         return std::nullopt;
@@ -161,8 +178,7 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen) {
     return placement;
 }
 
-std::string ReadQr(const cv::Mat& grey, const Placement& placement, double x, double y,
-                   double size) {
+SeenQr ReadQr(const cv::Mat& grey, const Placement& placement, double x, double y, double size) {
     // The code drawn straight from the picture at a few pixels a module,
     // with its quiet zone, whatever the page's turn and slant.
     for (const double perMm : {8.0, 5.0}) {
@@ -180,8 +196,17 @@ std::string ReadQr(const cv::Mat& grey, const Placement& placement, double x, do
             ZXing::ImageView(crop.data, crop.cols, crop.rows, ZXing::ImageFormat::Lum,
                              static_cast<int>(crop.step[0])),
             hints);
-        if (result.isValid())
-            return result.text();
+        if (!result.isValid())
+            continue;
+        SeenQr qr{result.text(), {}};
+        const double h = size / 2;
+        const cv::Point2d paper[4] = {{x - h, y - h}, {x + h, y - h}, {x + h, y + h}, {x - h, y + h}};
+        for (int c = 0; c < 4; ++c) {
+            const auto& p = result.position()[static_cast<std::size_t>(c)];
+            const cv::Point2d inCrop = Apply(fromCrop, cv::Point2d(p.x, p.y));
+            qr.corners.push_back({paper[c], Apply(placement.toPicture, inCrop)});
+        }
+        return qr;
     }
     return {};
 }

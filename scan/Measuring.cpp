@@ -16,10 +16,8 @@ constexpr double kInsideMargin = 0.45;
 // A reference patch is measured this far (mm) inside its edges.
 constexpr double kPatchMargin = 1.0;
 
-// Ink is what is darker than this share of the way from the paper to the
-// printed black; from there it counts in full at `kFullInk`. Light grey,
-// as a rubbed-out mark or a bubble's printed letter leaves it, is not ink.
-constexpr double kLeastInk = 0.22, kFullInk = 0.8;
+// The share of a bubble's inside whose darkness makes the bubble's.
+constexpr double kDarkestShare = 0.5;
 
 cv::Point2d Apply(const cv::Matx33d& h, cv::Point2d p) {
     const cv::Vec3d v = h * cv::Vec3d(p.x, p.y, 1);
@@ -146,21 +144,28 @@ double PaperLight::paperAt(cv::Point2d p) const {
 double BubbleInk(const cv::Mat& grey, const Placement& placement, const PaperLight& light,
                  const Area& area) {
     const double paper = light.paperAt(Apply(placement.toPicture, {area.x, area.y}));
-    // Per pixel: darkness = (1 - g / paper) / (1 - black reflectance), then
-    // ink = (darkness - least) / (full - least), clamped; linear in g.
-    const double span = 1 - light.blackReflectance();
-    const double slope = 1 / (paper * span * (kFullInk - kLeastInk));
-    const double offset = (1 / span - kLeastInk) / (kFullInk - kLeastInk);
-    float table[256];
-    for (int g = 0; g < 256; ++g)
-        table[g] = static_cast<float>(std::clamp(offset - slope * g, 0.0, 1.0));
-    double sum = 0;
+    // Per pixel: darkness = (1 - g / paper) / (1 - black reflectance).
+    // The bubble's darkness is that of its darkest half: a tick or a cross
+    // through it counts, a mark rubbed out to an even light grey does not
+    // grow darker than it is.
+    int histogram[256] = {};
     long count = 0;
     ForEachPixel(grey, placement, area, kInsideMargin, true, [&](uchar g) {
-        sum += table[g];
+        ++histogram[g];
         ++count;
     });
-    return count ? sum / count : 0;
+    if (count == 0)
+        return 0;
+    const long wanted = std::max(1L, std::lround(count * kDarkestShare));
+    long taken = 0;
+    double sum = 0;
+    for (int g = 0; g < 256 && taken < wanted; ++g) {
+        const long n = std::min<long>(histogram[g], wanted - taken);
+        taken += n;
+        sum += static_cast<double>(n) * g;
+    }
+    const double mean = sum / static_cast<double>(taken);
+    return std::clamp((1 - mean / paper) / (1 - light.blackReflectance()), 0.0, 1.0);
 }
 
 } // namespace scan::steps

@@ -103,12 +103,13 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
                          });
 
         // The QR code names the layout and its page.
-        std::string qr;
+        steps::SeenQr seenQr;
         for (const Candidate& c : candidates) {
-            qr = steps::ReadQr(grey, c.placement, c.page->qrX, c.page->qrY, c.page->qrSize);
-            if (!qr.empty())
+            seenQr = steps::ReadQr(grey, c.placement, c.page->qrX, c.page->qrY, c.page->qrSize);
+            if (!seenQr.text.empty())
                 break;
         }
+        const std::string& qr = seenQr.text;
         const Candidate* chosen = nullptr;
         std::string id;
         int revision = 0, pageNumber = 0;
@@ -135,14 +136,19 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
             chosen = &candidates.front();
         }
 
-        const steps::Placement& placement = chosen->placement;
+        // Too few marks: the QR code's corners stand in for the missing
+        // ones, if the fit of all together is as close as it must be.
+        steps::Placement placement = chosen->placement;
+        if (placement.marksUsed < steps::kFewestMarks && !seenQr.corners.empty())
+            if (auto helped = steps::Place(*chosen->page, seen, seenQr.corners))
+                placement = *helped;
         reading.layoutId = chosen->layout->id;
         reading.layoutRevision = chosen->layout->revision;
         reading.layoutPage = chosen->page->number;
         reading.turn = placement.turn;
         reading.marksFound = placement.marksUsed;
         reading.residual = placement.residual;
-        if (placement.marksUsed < steps::kFewestMarks)
+        if (placement.marksUsed + (seenQr.corners.empty() ? 0 : 1) < steps::kFewestMarks)
             return Failed(reading, Failure::NotLocated,
                           "只找到 " + std::to_string(placement.marksUsed) + " 个定位标记");
         if (placement.residual > steps::kResidualLimit) {

@@ -51,15 +51,26 @@ struct Placement {
 inline constexpr double kResidualLimit = 0.6;
 inline constexpr int kFewestMarks = 3;
 
-// The fit of the layout page's marks to the marks seen, by all the corners
-// of every mark of the page that was seen; nothing when fewer than four
-// marks' worth of corners match.
-[[nodiscard]] std::optional<Placement> Place(const Page& page, const SeenMarks& seen);
+// A point of the paper (mm) seen at a point of the picture (pixels).
+struct Match {
+    cv::Point2d paper, picture;
+};
 
-// The text of the QR code printed at (x, y) mm with side `size` mm, read
-// from the picture through the placement; empty when it does not read.
-[[nodiscard]] std::string ReadQr(const cv::Mat& grey, const Placement& placement, double x,
-                                 double y, double size);
+// The fit of the layout page's marks to the marks seen, by all the corners
+// of every mark of the page that was seen and the `more` points given (the
+// QR code's corners); nothing when fewer than two marks match.
+[[nodiscard]] std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
+                                             const std::vector<Match>& more = {});
+
+// The QR code printed at (x, y) mm with side `size` mm, read from the
+// picture through the placement: its text (empty when it does not read)
+// and its four corners as seen.
+struct SeenQr {
+    std::string text;
+    std::vector<Match> corners;
+};
+[[nodiscard]] SeenQr ReadQr(const cv::Mat& grey, const Placement& placement, double x, double y,
+                            double size);
 
 // How paper, ink and the printed black look on this picture: the picture's
 // paper grey around any point (uneven light), and the black patch's
