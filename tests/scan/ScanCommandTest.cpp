@@ -386,9 +386,9 @@ TEST_F(ScanCommandTest, TheTableOpensAndScoresAsAReadersTable) {
     EXPECT_NE(r.out.find("\n250\n"), std::string::npos) << r.out;
 }
 
-// quillory-cli scan over pictures drawn from the layout: the sheets read,
-// the back of a duplex page blank and not a failure, and the table opened
-// and scored.
+// quillory-cli scan over pictures drawn from the layout (a JPEG and a PNG):
+// the sheets read, the back of a duplex page blank and not a failure, and
+// the table opened and scored.
 TEST_F(ScanCommandTest, TheCommandReadsPicturesIntoATableThatScores) {
     scan::EnsurePainting();
     const auto layoutFile = home / "exam.layout.json";
@@ -406,7 +406,8 @@ TEST_F(ScanCommandTest, TheCommandReadsPicturesIntoATableThatScores) {
         for (int q = 0; q < 5; ++q)
             fills.push_back({q + 1, 0, sheets[i].second.substr(static_cast<std::size_t>(q), 1),
                              tools::FillKind::Solid});
-        const auto file = pictures / (std::to_string(2 * i + 1) + ".jpg");
+        // One sheet of each kind of picture a scanner writes.
+        const auto file = pictures / (std::to_string(2 * i + 1) + (i == 0 ? ".jpg" : ".png"));
         ASSERT_TRUE(tools::FilledPage(layout, 0, 200, fills, random)
                         .save(QString::fromStdString(file.string())));
         QImage back(1654, 2339, QImage::Format_Grayscale8);
@@ -428,7 +429,7 @@ TEST_F(ScanCommandTest, TheCommandReadsPicturesIntoATableThatScores) {
                              " 1207"
                              "22481"
                              "        " +
-                             (pictures / "3.jpg").string() + "\n");
+                             (pictures / "3.png").string() + "\n");
     r = testsupport::RunCli({"--home", h, "score", t, "--segment", "5:2", "--key", "ABCDA"});
     ASSERT_EQ(r.status, 0) << r.err;
     r = testsupport::RunCli({"--home", h, "sql", t, "--statement", "select SCORE as S from 期中"});
