@@ -155,6 +155,18 @@ void Count(ScanResult& r, const ScanStack& stack) {
     }
 }
 
+// The input's pages as far as known from the pages the files opened so far
+// gave: every file's once all were opened, else the files still to open
+// counted at the same pages per file.
+void EstimatePages(ScanProgress& now, std::size_t given) {
+    now.totalKnown = now.files >= now.filesTotal;
+    std::size_t total = given;
+    if (!now.totalKnown)
+        total =
+            now.files == 0 ? now.filesTotal : (given * now.filesTotal + now.files - 1) / now.files;
+    now.pagesTotal = std::max({total, given, now.pages});
+}
+
 // A refusal before any page is read: said, logged, and the scan stopped.
 ScanResult Refuse(core::Workspace& ws, const ScanSettings& s, core::Ui& ui,
                   const std::string& why) {
@@ -232,6 +244,7 @@ ScanResult ScanPages(core::Workspace& ws, const ScanSettings& s, const std::vect
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         now.pagesPerSecond = seconds > 0 ? static_cast<double>(index) / seconds : 0;
+        EstimatePages(now, feed.pagesGiven ? feed.pagesGiven() : now.files);
         if (now.files > 0 && now.filesTotal > 0 && now.files <= now.filesTotal) {
             const double share =
                 static_cast<double>(now.files) / static_cast<double>(now.filesTotal);
@@ -289,11 +302,13 @@ ScanResult RunScan(core::Workspace& ws, const ScanSettings& s, core::Ui& ui,
         std::size_t file = 0;
         std::unique_ptr<PageInput> input;
         std::atomic<std::size_t> done{0};
+        std::atomic<std::size_t> given{0};
     };
     auto walk = std::make_shared<Walk>();
     PageFeed feed;
     feed.files = files.size();
     feed.filesDone = [walk] { return walk->done.load(); };
+    feed.pagesGiven = [walk] { return walk->given.load(); };
     feed.next = [walk, &files]() -> std::optional<PageData> {
         for (;;) {
             if (!walk->input) {
@@ -301,8 +316,10 @@ ScanResult RunScan(core::Workspace& ws, const ScanSettings& s, core::Ui& ui,
                     return std::nullopt;
                 walk->input = std::make_unique<PageInput>(files[walk->file]);
             }
-            if (auto page = walk->input->next())
+            if (auto page = walk->input->next()) {
+                ++walk->given;
                 return page;
+            }
             walk->input.reset();
             ++walk->file;
             walk->done = walk->file;

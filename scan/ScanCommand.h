@@ -29,8 +29,12 @@ struct ScanSettings {
 };
 
 // How far a scan has come; `secondsLeft` is negative while unknown.
+// `pagesTotal` is the input's page count as far as known: exact once every
+// input file was opened (`totalKnown`), else guessed from the files opened.
 struct ScanProgress {
     std::size_t pages = 0;
+    std::size_t pagesTotal = 0;
+    bool totalKnown = false;
     std::size_t files = 0, filesTotal = 0;
     double pagesPerSecond = 0;
     double secondsLeft = -1;
@@ -59,6 +63,8 @@ struct PageFeed {
     std::size_t files = 0; // how many input files `next` walks, for the progress
     // The input file a page came from: counting the files done.
     std::function<std::size_t()> filesDone;
+    // How many pages `next` has given so far; none: one page per file.
+    std::function<std::size_t()> pagesGiven;
 };
 
 // Reads the inputs with the layouts of `settings.layout` and writes the
