@@ -36,7 +36,8 @@ run: build
 # the window of a first start with no table open as docs/empty-window.png; then
 # the sample scored with its key and the analysis window, a flagged question
 # selected, as docs/analysis-window.png; the answer-sheet designer as
-# docs/sheet-designer.png.
+# docs/sheet-designer.png; the scan dialog at the end of a scan of sheets
+# drawn from a designed layout, as docs/scan-dialog.png.
 screenshot: build
 	@mkdir -p docs
 	rm -rf $(BUILD)/shot-home
@@ -53,6 +54,14 @@ screenshot: build
 	rm -rf $(BUILD)/shot-home
 	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
 	  --design-screenshot docs/sheet-designer.png
+	rm -rf $(BUILD)/shot-home
+	$(BUILD)/bin/quillory-cli --home $(BUILD)/shot-home sheet design --questions 20 \
+	  --title "期中考试 数学" --out $(BUILD)/shot-home/数学 >/dev/null
+	$(BUILD)/bin/quillory-render --layout $(BUILD)/shot-home/数学.layout.json \
+	  --out $(BUILD)/shot-home/期中数学 --dpi 200 --count 12 --seed 7 --format jpg >/dev/null
+	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --scan-screenshot docs/scan-dialog.png --scan-layout $(BUILD)/shot-home/数学.layout.json \
+	  --scan-input $(BUILD)/shot-home/期中数学
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2

@@ -1,6 +1,7 @@
 #include "scan/forms/ScanDialog.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -268,6 +269,7 @@ void ScanDialog::start() {
     });
     connect(mThread, &QThread::finished, this, &ScanDialog::endScan);
     setRunning(true);
+    mClock.start();
     mThread->start();
 }
 
@@ -303,14 +305,14 @@ void ScanDialog::showProgress(const ScanProgress& p) {
     if (!mThread)
         return;
     const auto total = static_cast<int>(std::max(p.pagesTotal, p.pages));
-    pbProgress->setRange(0, std::max(total, 1));
-    pbProgress->setValue(static_cast<int>(p.pages));
     lbPages->setText(p.totalKnown ? QString("已读 %1 / %2 页").arg(p.pages).arg(total)
                                   : QString("已读 %1 / 约 %2 页").arg(p.pages).arg(total));
     QString speed = QString("%1 页/秒").arg(p.pagesPerSecond, 0, 'f', 1);
     if (p.secondsLeft >= 0)
         speed += "，剩余约 " + Duration(p.secondsLeft);
     lbSpeed->setText(speed);
+    pbProgress->setRange(0, std::max(total, 1));
+    pbProgress->setValue(static_cast<int>(p.pages));
 }
 
 void ScanDialog::endScan() {
@@ -326,6 +328,11 @@ void ScanDialog::endScan() {
     } else if (mResult && mResult->outcome == core::Outcome::Done) {
         pbProgress->setValue(pbProgress->maximum());
         lbPages->setText(QString("已读 %1 页").arg(mResult->pages));
+        const double seconds = static_cast<double>(mClock.elapsed()) / 1000;
+        lbSpeed->setText(
+            QString("平均 %1 页/秒，用时 %2")
+                .arg(seconds > 0 ? static_cast<double>(mResult->pages) / seconds : 0, 0, 'f', 1)
+                .arg(Duration(seconds)));
         lbStatus->setText("扫描完成，已写入 " + TextOf(mResult->table));
         showSummary(*mResult);
     } else if (mCancel) {

@@ -5,6 +5,7 @@
 #include "scan/ScanCommand.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include <atomic>
 #include <functional>
@@ -98,6 +99,7 @@ class ScanDialog : public QDialog {
     core::Ui& mUi;
     QThread* mThread = nullptr;
     std::atomic<bool> mCancel{false};
+    QElapsedTimer mClock; // since the scan started
     bool mCloseAtEnd = false;
     bool mOutChosen = false; // the output table chosen by hand: it no longer follows the inputs
     // Set by the scan's thread, read once it has ended.

@@ -116,11 +116,12 @@ class ScanDialogTest : public QObject, windowtest::WindowHarness {
                 out = dialog->edOut->text();
                 connect(dialog->pbProgress, &QProgressBar::valueChanged, dialog,
                         [&, dialog](int v) {
-                            if (dialog->running() && v > 0)
+                            if (dialog->running() && v > 0) {
                                 ++progressShown;
+                                speed = dialog->lbSpeed->text();
+                            }
                         });
                 connect(dialog, &scan::forms::ScanDialog::scanEnded, dialog, [&, dialog] {
-                    speed = dialog->lbSpeed->text();
                     summary = dialog->teSummary->toPlainText();
                     status = dialog->lbStatus->text();
                     dialog->btnClose->click();
