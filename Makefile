@@ -94,7 +94,8 @@ bench: deps
 
 # Each fuzz target in turn for FUZZ_SECONDS, its corpus kept in fuzz-out/TARGET
 # and grown from fuzz/seeds/TARGET; what makes one crash lands in
-# fuzz-out/TARGET/ (copy it to fuzz/crashes/TARGET once mended).
+# fuzz-out/TARGET/ (copy it to fuzz/crashes/TARGET once mended). A target's
+# fuzz/TARGET.lsan names leaks of the libraries it uses that are not ours.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DQUILLORY_TESTS=OFF -DQUILLORY_BENCH=OFF -DQUILLORY_GUI=OFF -DQUILLORY_FUZZ=ON
@@ -102,8 +103,9 @@ fuzz: deps
 	@set -e; for t in $(FUZZ_TARGETS); do \
 	  mkdir -p fuzz-out/$$t/corpus; \
 	  dict=; if [ -f fuzz/$$t.dict ]; then dict=-dict=fuzz/$$t.dict; fi; \
+	  leaks=; if [ -f fuzz/$$t.lsan ]; then leaks=suppressions=$(CURDIR)/fuzz/$$t.lsan; fi; \
 	  echo "== fuzz-$$t"; \
-	  $(FUZZ_DIR)/bin/fuzz-$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	  LSAN_OPTIONS=$$leaks $(FUZZ_DIR)/bin/fuzz-$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	    $$dict -artifact_prefix=fuzz-out/$$t/ fuzz-out/$$t/corpus fuzz/seeds/$$t; \
 	done
 
