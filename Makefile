@@ -3,7 +3,7 @@ BUILD      ?= build
 BENCH_DIR  ?= build-bench
 FUZZ_DIR   ?= build-fuzz
 FUZZ_SECONDS ?= 120
-FUZZ_TARGETS := dbf dbf-import jet config csv-list xlsx-list xls-list
+FUZZ_TARGETS := dbf dbf-import jet config csv-list xlsx-list xls-list scan-input
 SAMPLE     := examples/期中考试.dbf
 SAMPLE_KEY := examples/期中考试.key
 CMAKE_GEN  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
@@ -36,7 +36,8 @@ run: build
 # the window of a first start with no table open as docs/empty-window.png; then
 # the sample scored with its key and the analysis window, a flagged question
 # selected, as docs/analysis-window.png; the answer-sheet designer as
-# docs/sheet-designer.png.
+# docs/sheet-designer.png; the scan dialog at the end of a scan of sheets
+# drawn from a designed layout, as docs/scan-dialog.png.
 screenshot: build
 	@mkdir -p docs
 	rm -rf $(BUILD)/shot-home
@@ -53,6 +54,14 @@ screenshot: build
 	rm -rf $(BUILD)/shot-home
 	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
 	  --design-screenshot docs/sheet-designer.png
+	rm -rf $(BUILD)/shot-home
+	$(BUILD)/bin/quillory-cli --home $(BUILD)/shot-home sheet design --questions 20 \
+	  --title "期中考试 数学" --out $(BUILD)/shot-home/数学 >/dev/null
+	$(BUILD)/bin/quillory-render --layout $(BUILD)/shot-home/数学.layout.json \
+	  --out $(BUILD)/shot-home/期中数学 --dpi 200 --count 12 --seed 7 --format jpg >/dev/null
+	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --scan-screenshot docs/scan-dialog.png --scan-layout $(BUILD)/shot-home/数学.layout.json \
+	  --scan-input $(BUILD)/shot-home/期中数学
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2
@@ -81,10 +90,12 @@ bench: deps
 	$(BENCH_DIR)/bin/bench-analysis
 	$(BENCH_DIR)/bin/bench-analysis-memory
 	$(BENCH_DIR)/bin/bench-rekey
+	$(BENCH_DIR)/bin/bench-scan --cache $(BENCH_DIR)/scan-cache
 
 # Each fuzz target in turn for FUZZ_SECONDS, its corpus kept in fuzz-out/TARGET
 # and grown from fuzz/seeds/TARGET; what makes one crash lands in
-# fuzz-out/TARGET/ (copy it to fuzz/crashes/TARGET once mended).
+# fuzz-out/TARGET/ (copy it to fuzz/crashes/TARGET once mended). A target's
+# fuzz/TARGET.lsan names leaks of the libraries it uses that are not ours.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DQUILLORY_TESTS=OFF -DQUILLORY_BENCH=OFF -DQUILLORY_GUI=OFF -DQUILLORY_FUZZ=ON
@@ -92,8 +103,9 @@ fuzz: deps
 	@set -e; for t in $(FUZZ_TARGETS); do \
 	  mkdir -p fuzz-out/$$t/corpus; \
 	  dict=; if [ -f fuzz/$$t.dict ]; then dict=-dict=fuzz/$$t.dict; fi; \
+	  leaks=; if [ -f fuzz/$$t.lsan ]; then leaks=suppressions=$(CURDIR)/fuzz/$$t.lsan; fi; \
 	  echo "== fuzz-$$t"; \
-	  $(FUZZ_DIR)/bin/fuzz-$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	  LSAN_OPTIONS=$$leaks $(FUZZ_DIR)/bin/fuzz-$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	    $$dict -artifact_prefix=fuzz-out/$$t/ fuzz-out/$$t/corpus fuzz/seeds/$$t; \
 	done
 

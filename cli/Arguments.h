@@ -13,11 +13,12 @@ namespace cli {
 
 inline constexpr int kDone = 0, kError = 1, kUsage = 2, kStopped = 3;
 
-// The command, its TABLE.dbf (or FILE), the options with their values in
+// The command, its TABLE.dbf (or FILE, or INPUT...), the options with their values in
 // the order given and the flags.
 struct Args {
     std::string command;
     std::string table;
+    std::vector<std::string> inputs; // the input files of a command that takes many
     std::map<std::string, std::vector<std::string>> options;
     std::set<std::string> flags;
 

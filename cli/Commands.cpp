@@ -5,6 +5,7 @@
 #include "cli/CliUi.h"
 #include "cli/Help.h"
 #include "cli/RekeyCommand.h"
+#include "cli/ScanCommand.h"
 #include "cli/SheetCommand.h"
 #include "core/AppError.h"
 #include "core/Config.h"
@@ -412,10 +413,15 @@ int RunSheet(Context& c) {
     return RunSheetDesign(c.args);
 }
 
+int RunScan(Context& c) {
+    return RunScanCommand(c.args, c.ws, c.ui);
+}
+
 // What a command's first argument is: nothing, a file it reads (a table
 // not opened, or a class list), or a table it opens first. An Outside
-// command takes nothing and leaves the home folder alone.
-enum class Table { None, Named, File, Opened, Outside };
+// command takes nothing and leaves the home folder alone. An Inputs command
+// takes any number of input files and writes the table it names by option.
+enum class Table { None, Named, File, Opened, Outside, Inputs };
 
 // One command of quillory-cli: its name, whether it takes TABLE.dbf and opens
 // it first, the options that take a value and those that do not, what it
@@ -559,6 +565,18 @@ const std::vector<Command>& Commands() {
          "                              options; blocks of five questions, --per-row side by\n"
          "                              side (default: as many as fit, at most 5); --id the\n"
          "                              layout id (default: NAME's file name)\n"},
+        {"scan",
+         Table::Inputs,
+         {"--layout", "--out", "--subject", "--csv", "--jobs"},
+         {},
+         RunScan,
+         "  scan INPUT... --layout FILE|DIR --out TABLE.dbf [--subject TEXT] [--csv FILE]\n"
+         "       [--jobs N]\n"
+         "                              scanned answer sheets (images, PDFs, folders) read\n"
+         "                              into TABLE.dbf, TABLE.scan.db and 扫描记录_<表名>.txt\n"
+         "                              (no TABLE argument); exit 1 when a page failed; an\n"
+         "                              earlier scan's review decisions are replaced only\n"
+         "                              with --go-on; --jobs: workers (default: the cores)\n"},
     };
     return commands;
 }
@@ -633,6 +651,8 @@ Args Parse(const std::vector<std::string>& argv, std::optional<std::string>& hom
                 a.command = command->name;
                 ++i;
             }
+        } else if (command && command->table == Table::Inputs) {
+            a.inputs.push_back(s);
         } else if (a.table.empty()) {
             a.table = s;
         } else {
@@ -686,7 +706,8 @@ int Run(const std::vector<std::string>& argv) {
         command = Find(a.command);
         if (command->table == Table::Outside && !a.table.empty())
             throw UsageError{"unexpected argument " + a.table};
-        if (a.table.empty() && command->table != Table::None && command->table != Table::Outside)
+        if (a.table.empty() && command->table != Table::None && command->table != Table::Outside &&
+            command->table != Table::Inputs)
             throw UsageError{a.command +
                              (command->table == Table::File ? " needs FILE" : " needs TABLE.dbf")};
         if (a.command == "sql" && !a.option("--statement"))

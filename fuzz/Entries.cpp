@@ -20,6 +20,8 @@ Entry EntryNamed(const char* target) {
         return ReadXlsxList;
     if (name == "xls-list")
         return ReadXlsList;
+    if (name == "scan-input")
+        return ReadScanInput;
     return nullptr;
 }
 

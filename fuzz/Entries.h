@@ -43,6 +43,11 @@ int ReadXlsList(const std::uint8_t* data, std::size_t size);
 
 // The entry function of a target by its name (dbf, dbf-import, jet, config,
 // csv-list, xlsx-list, xls-list), or null.
+// The bytes as a scanned page's file (PNG, JPEG, TIFF, PDF or anything
+// else): every page taken out of it, decoded, and read with a designed
+// layout when it is small.
+int ReadScanInput(const std::uint8_t* data, std::size_t size);
+
 using Entry = int (*)(const std::uint8_t*, std::size_t);
 [[nodiscard]] Entry EntryNamed(const char* target);
 

@@ -10,7 +10,7 @@ packages=(
   libsimpleini-dev
   libxlsxwriter-dev zlib1g-dev
   libfreexl-dev libzip-dev libexpat1-dev
-  libzxing-dev qt6-pdf-dev libopencv-dev libqpdf-dev
+  libzxing-dev qt6-pdf-dev libopencv-dev libqpdf-dev libtiff-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wqy-microhei
   xvfb xauth

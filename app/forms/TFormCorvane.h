@@ -95,9 +95,10 @@ class TFormCorvane : public QMainWindow {
     void Button4Click();              // the button "转换客观题"
     void nImportRosterClick();        // "文件 - 导入学生名单...": a class list into ids
     void nDesignSheetClick(); // "文件 - 设计答题卡...": an answer sheet for plain paper
-    void nVerifyClick();      // "文件 - 核对考号...": the check, corrections in FormVerify
-    void nAllowEditClick();   // "视图 - 允许编辑": the grid's cells editable or not
-    void nUndoEditClick(); // "视图 - 撤销编辑" (Ctrl+Z): the newest edit of the grid undone
+    void nScanSheetsClick(); // "文件 - 扫描答题卡...": scans read into a new table, then opened
+    void nVerifyClick();     // "文件 - 核对考号...": the check, corrections in FormVerify
+    void nAllowEditClick(); // "视图 - 允许编辑": the grid's cells editable or not
+    void nUndoEditClick();  // "视图 - 撤销编辑" (Ctrl+Z): the newest edit of the grid undone
     void RecentClick(const QString& file); // an item of "文件 - 最近打开"
     void HeaderClick(int section); // a click on a column's header: sorted by it, then the other way
 
@@ -152,6 +153,7 @@ class TFormCorvane : public QMainWindow {
     QAction* OpenDbf;
     QAction* nImportRoster;
     QAction* nDesignSheet;
+    QAction* nScanSheets;
     QAction* nAddScoreField;
     QAction* SetField;
     QAction* CorVane;

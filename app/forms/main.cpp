@@ -1,14 +1,17 @@
 // quillory: the window.
 // quillory [--home DIR] [--screenshot FILE.png] [--analysis-screenshot FILE.png]
-//          [--design-screenshot FILE.png] [TABLE.dbf]
+//          [--design-screenshot FILE.png]
+//          [--scan-screenshot FILE.png --scan-layout LAYOUT --scan-input PATH...] [TABLE.dbf]
 #include "analysis/forms/TFormAnalysis.h"
 #include "app/forms/Guard.h"
 #include "app/forms/QtTranslations.h"
 #include "app/forms/TFormCorvane.h"
 #include "platform/os/Folders.h"
+#include "scan/forms/ScanDialog.h"
 #include "scan/forms/SheetDesignDialog.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
@@ -76,6 +79,25 @@ void SaveDesignPicture(app::forms::TFormCorvane& window, const QString& file) {
     });
 }
 
+// The scan dialog at the end of a scan of `inputs` with `layout`, its
+// summary shown and the new table open in the window, saved as a picture;
+// then the program ends.
+void SaveScanPicture(app::forms::TFormCorvane& window, const QString& file, const QString& layout,
+                     const QStringList& inputs) {
+    auto* dialog = new scan::forms::ScanDialog(&window, window.workspace(), window.ui());
+    dialog->openTable = [&window](const QString& table) { window.OpenAnswerTable(table); };
+    dialog->addInputs(inputs);
+    dialog->edLayout->setText(layout);
+    QObject::connect(dialog, &scan::forms::ScanDialog::scanEnded, &window, [&window, dialog, file] {
+        QTimer::singleShot(500, &window, [&window, dialog, file] {
+            dialog->grab().save(file);
+            window.close();
+        });
+    });
+    dialog->show();
+    dialog->start();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -84,7 +106,8 @@ int main(int argc, char** argv) {
     application.setWindowIcon(MakeIcon());
     app::forms::InstallQtTranslations(application); // without the file, Qt's texts stay English
     QStringList args = application.arguments().mid(1);
-    QString table, screenshot, analysisShot, designShot;
+    QString table, screenshot, analysisShot, designShot, scanShot, scanLayout;
+    QStringList scanInputs;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--home" && i + 1 < args.size()) {
             std::filesystem::path home = args[++i].toStdString();
@@ -97,6 +120,12 @@ int main(int argc, char** argv) {
             analysisShot = args[++i];
         else if (args[i] == "--design-screenshot" && i + 1 < args.size())
             designShot = args[++i];
+        else if (args[i] == "--scan-screenshot" && i + 1 < args.size())
+            scanShot = args[++i];
+        else if (args[i] == "--scan-layout" && i + 1 < args.size())
+            scanLayout = args[++i];
+        else if (args[i] == "--scan-input" && i + 1 < args.size())
+            scanInputs << args[++i];
         else
             table = args[i];
     }
@@ -115,5 +144,8 @@ int main(int argc, char** argv) {
         QTimer::singleShot(1500, &window, [&] { SaveAnalysisPicture(window, analysisShot); });
     if (!designShot.isEmpty())
         QTimer::singleShot(500, &window, [&] { SaveDesignPicture(window, designShot); });
+    if (!scanShot.isEmpty())
+        QTimer::singleShot(500, &window,
+                           [&] { SaveScanPicture(window, scanShot, scanLayout, scanInputs); });
     return application.exec();
 }

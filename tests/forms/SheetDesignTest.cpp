@@ -72,5 +72,8 @@ class SheetDesignTest : public QObject, windowtest::WindowHarness {
     }
 };
 
-QTEST_MAIN(SheetDesignTest)
+int RunSheetDesignTest(int argc, char** argv) {
+    SheetDesignTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "SheetDesignTest.moc"

@@ -65,7 +65,7 @@ TEST_P(Replay, EveryCrashFoundSoFarRunsThrough) {
 
 INSTANTIATE_TEST_SUITE_P(Targets, Replay,
                          ::testing::Values("dbf", "dbf-import", "jet", "config", "csv-list",
-                                           "xlsx-list", "xls-list"),
+                                           "xlsx-list", "xls-list", "scan-input"),
                          [](const auto& info) {
                              std::string name = info.param;
                              std::replace(name.begin(), name.end(), '-', '_');

@@ -1,0 +1,201 @@
+// What one page's picture says: located, its layout chosen by its QR code,
+// measured and decided.
+#include "scan/Reader.h"
+#include "scan/ReadingSteps.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace scan {
+namespace {
+
+// A picture with less ink than this share is an empty page.
+constexpr double kEmptyPageInk = 0.002;
+
+// The page's empty bubbles: this quantile of every bubble's ink (most
+// bubbles of a sheet are empty), so that their printed letters and what
+// a scanner adds do not count as marks.
+constexpr double kEmptyQuantile = 0.25;
+constexpr double kMostEmptyInk = 0.15;
+
+struct Candidate {
+    const Layout* layout = nullptr;
+    const Page* page = nullptr;
+    steps::Placement placement;
+};
+
+// "quillory:<id>:<revision>:<page>" -> its parts; false for another text.
+bool ParseQr(const std::string& text, std::string& id, int& revision, int& page) {
+    const std::string prefix = "quillory:";
+    if (text.rfind(prefix, 0) != 0)
+        return false;
+    const std::size_t last = text.rfind(':'), middle = text.rfind(':', last - 1);
+    if (middle == std::string::npos || middle < prefix.size())
+        return false;
+    id = text.substr(prefix.size(), middle - prefix.size());
+    try {
+        std::size_t used = 0;
+        revision = std::stoi(text.substr(middle + 1, last - middle - 1), &used);
+        if (used != last - middle - 1)
+            return false;
+        page = std::stoi(text.substr(last + 1), &used);
+        return used == text.size() - last - 1 && !id.empty();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+PageReading Failed(PageReading reading, Failure failure, std::string problem) {
+    reading.status = PageStatus::Failed;
+    reading.failure = failure;
+    reading.problem = std::move(problem);
+    return reading;
+}
+
+std::vector<ItemReading> Items(const Page& page) {
+    std::vector<ItemReading> items;
+    for (const Digit& d : page.examNumber) {
+        ItemReading item{"id" + std::to_string(d.digit), 0, {}, {}, {}};
+        for (const Bubble& b : d.bubbles)
+            item.bubbles.push_back({b.value, 0, false});
+        items.push_back(std::move(item));
+    }
+    for (const Question& q : page.questions) {
+        ItemReading item{"q" + std::to_string(q.number), q.number, {}, {}, {}};
+        for (const Bubble& b : q.bubbles)
+            item.bubbles.push_back({b.value, 0, false});
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+} // namespace
+
+PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const LayoutSet& layouts) {
+    PageReading reading;
+    reading.source = source;
+    if (grey.empty() || grey.type() != CV_8UC1)
+        return Failed(reading, Failure::Unreadable, "不是 8 位灰度图片");
+    try {
+        const steps::SeenMarks seen = steps::FindMarks(grey);
+        if (seen.marks.empty()) {
+            if (seen.inkShare < kEmptyPageInk) {
+                reading.status = PageStatus::Blank;
+                return reading;
+            }
+            return Failed(reading, Failure::NoSheet, "没有找到定位标记");
+        }
+
+        // The layout page whose marks fit the marks seen best.
+        std::vector<Candidate> candidates;
+        for (const Layout& layout : layouts.layouts())
+            for (const Page& page : layout.pages)
+                if (auto placement = steps::Place(page, seen))
+                    candidates.push_back({&layout, &page, *placement});
+        if (candidates.empty())
+            return Failed(reading, Failure::NotLocated,
+                          "只找到 " + std::to_string(seen.marks.size()) + " 个定位标记");
+        std::stable_sort(candidates.begin(), candidates.end(),
+                         [](const Candidate& a, const Candidate& b) {
+                             if (a.placement.marksUsed != b.placement.marksUsed)
+                                 return a.placement.marksUsed > b.placement.marksUsed;
+                             return a.placement.residual < b.placement.residual;
+                         });
+
+        // The QR code names the layout and its page.
+        steps::SeenQr seenQr;
+        for (const Candidate& c : candidates) {
+            seenQr = steps::ReadQr(grey, c.placement, c.page->qrX, c.page->qrY, c.page->qrSize);
+            if (!seenQr.text.empty())
+                break;
+        }
+        const std::string& qr = seenQr.text;
+        const Candidate* chosen = nullptr;
+        std::string id;
+        int revision = 0, pageNumber = 0;
+        if (!qr.empty()) {
+            if (!ParseQr(qr, id, revision, pageNumber))
+                return Failed(reading, Failure::UnknownLayout, "二维码不是答题卡的: " + qr);
+            for (const Candidate& c : candidates)
+                if (c.layout->id == id && c.layout->revision == revision &&
+                    c.page->number == pageNumber && !chosen)
+                    chosen = &c;
+            if (!chosen) {
+                const Layout* named = layouts.find(id);
+                const bool one = layouts.layouts().size() == 1;
+                const std::string what = "二维码是 " + qr;
+                if (one || (named && named->revision != revision))
+                    return Failed(reading, Failure::OtherLayout, what);
+                return Failed(reading, Failure::UnknownLayout, what);
+            }
+        } else {
+            const bool onlyOne =
+                layouts.layouts().size() == 1 && layouts.layouts()[0].pages.size() == 1;
+            if (!onlyOne)
+                return Failed(reading, Failure::UnknownLayout, "二维码无法读取");
+            chosen = &candidates.front();
+        }
+
+        // Too few marks: the QR code's corners stand in for the missing
+        // ones, if the fit of all together is as close as it must be.
+        steps::Placement placement = chosen->placement;
+        if (placement.marksUsed < steps::kFewestMarks && !seenQr.corners.empty())
+            if (auto helped = steps::Place(*chosen->page, seen, seenQr.corners))
+                placement = *helped;
+        reading.layoutId = chosen->layout->id;
+        reading.layoutRevision = chosen->layout->revision;
+        reading.layoutPage = chosen->page->number;
+        reading.turn = placement.turn;
+        reading.marksFound = placement.marksUsed;
+        reading.residual = placement.residual;
+        if (placement.marksUsed + (seenQr.corners.empty() ? 0 : 1) < steps::kFewestMarks)
+            return Failed(reading, Failure::NotLocated,
+                          "只找到 " + std::to_string(placement.marksUsed) + " 个定位标记");
+        if (placement.residual > steps::kResidualLimit) {
+            char text[64];
+            std::snprintf(text, sizeof text, "定位误差 %.2f mm", placement.residual);
+            return Failed(reading, Failure::NotLocated, text);
+        }
+
+        // Every bubble measured, less the ink of the page's empty bubbles.
+        const Page& page = *chosen->page;
+        const steps::PaperLight light(grey, seen, placement, page);
+        reading.paper = light.paper();
+        reading.black = light.black();
+        std::vector<ItemReading> items = Items(page);
+        std::vector<double> all;
+        std::size_t i = 0;
+        for (const Digit& d : page.examNumber) {
+            for (std::size_t b = 0; b < d.bubbles.size(); ++b)
+                all.push_back(items[i].bubbles[b].darkness =
+                                  steps::BubbleInk(grey, placement, light, d.bubbles[b].area));
+            ++i;
+        }
+        for (const Question& q : page.questions) {
+            for (std::size_t b = 0; b < q.bubbles.size(); ++b)
+                all.push_back(items[i].bubbles[b].darkness =
+                                  steps::BubbleInk(grey, placement, light, q.bubbles[b].area));
+            ++i;
+        }
+        std::vector<double> sorted = all;
+        const auto at = sorted.begin() + static_cast<long>(kEmptyQuantile * (sorted.size() - 1));
+        std::nth_element(sorted.begin(), at, sorted.end());
+        const double empty = sorted.empty() ? 0 : std::min(*at, kMostEmptyInk);
+        for (double& d : all)
+            d = std::clamp((d - empty) / (1 - empty), 0.0, 1.0);
+        for (ItemReading& item : items)
+            for (BubbleReading& b : item.bubbles)
+                b.darkness = std::clamp((b.darkness - empty) / (1 - empty), 0.0, 1.0);
+        reading.threshold = steps::PageThreshold(all);
+        const auto digits = static_cast<long>(page.examNumber.size());
+        reading.digits.assign(items.begin(), items.begin() + digits);
+        reading.questions.assign(items.begin() + digits, items.end());
+        reading.status = PageStatus::Ok;
+        Decide(reading);
+        return reading;
+    } catch (const cv::Exception& e) {
+        return Failed(reading, Failure::Unreadable, std::string("图片无法处理: ") + e.what());
+    }
+}
+
+} // namespace scan

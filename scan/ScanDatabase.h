@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/db/Connection.h"
+#include "scan/PageReading.h"
+#include "scan/ScanStack.h"
+
+#include <filesystem>
+#include <string>
+
+// TABLE.scan.db, beside the answer table a scan wrote: the table's name and
+// the SHA-256 of the .dbf, per page its source, layout, residual, threshold,
+// status and reasons, per item its reading and doubts, per bubble its
+// darkness and decision, so that the review can decide again without the
+// images; and the review's own decisions (empty after a scan). Written
+// under a temporary name beside it as the pages come, renamed into place by
+// finish(); a scan that ends before leaves the old file as it was.
+namespace scan {
+
+// The scan database of a table: "TABLE.scan.db" beside "TABLE.dbf".
+[[nodiscard]] std::filesystem::path ScanDatabaseOf(const std::filesystem::path& dbf);
+
+// How many review decisions an existing scan database holds (0 for a file
+// that is missing or holds none).
+[[nodiscard]] long long ReviewDecisions(const std::filesystem::path& file);
+
+class ScanDatabaseWriter {
+  public:
+    explicit ScanDatabaseWriter(const std::filesystem::path& file);
+    ~ScanDatabaseWriter();
+    ScanDatabaseWriter(const ScanDatabaseWriter&) = delete;
+    ScanDatabaseWriter& operator=(const ScanDatabaseWriter&) = delete;
+
+    // The `index`th page of the input (counting from 0) as read.
+    void addPage(std::size_t index, const PageReading& page);
+    // The statuses, reasons and records the whole stack decided, the
+    // table's name and digest; then the file is renamed into place.
+    void finish(const ScanStack& stack, const std::string& table, const std::string& dbfName,
+                const std::string& sha256);
+
+  private:
+    std::filesystem::path mFile;
+    std::filesystem::path mTemp;
+    db::Connection mDb;
+    std::size_t mPending = 0;
+    bool mFinished = false;
+};
+
+} // namespace scan
