@@ -79,8 +79,8 @@ void Show(long sheet, const scan::ItemReading& item, const std::string& truth,
     std::printf("\n");
 }
 
-Counts ReadSheet(const scan::Layout& layout, const scan::LayoutSet& set, long sheet,
-                 unsigned seed, double dpi) {
+Counts ReadSheet(const scan::Layout& layout, const scan::LayoutSet& set, long sheet, unsigned seed,
+                 double dpi) {
     Counts c;
     std::mt19937 random(seed + static_cast<unsigned>(sheet) * 7919u);
     std::vector<tools::Fill> fills = tools::RandomFills(layout, 0, random, 0.05);
@@ -224,8 +224,8 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    std::printf("sheets %ld at %.0f dpi (seed %u), %.0f s, reading %.1f ms a page\n",
-                total.sheets, dpi, seed, seconds, 1000 * total.readSeconds / total.sheets);
+    std::printf("sheets %ld at %.0f dpi (seed %u), %.0f s, reading %.1f ms a page\n", total.sheets,
+                dpi, seed, seconds, 1000 * total.readSeconds / total.sheets);
     std::printf("pages not read:                     %ld\n", total.failed);
     std::printf("wrong readings among ordinary fills: %ld of %ld questions\n", total.ordinaryWrong,
                 total.ordinary);

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
@@ -113,12 +114,12 @@ enum class Kind { Jpeg, Png, Tiff, Pdf, Other };
 Kind KindOf(const std::uint8_t* b, std::size_t n) {
     if (n >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF)
         return Kind::Jpeg;
-    if (n >= 8 && std::equal(b, b + 8, "\x89PNG\r\n\x1a\n"))
+    if (n >= 8 && std::memcmp(b, "\x89PNG\r\n\x1a\n", 8) == 0)
         return Kind::Png;
     if (n >= 4 && ((b[0] == 'I' && b[1] == 'I' && b[2] == 42 && b[3] == 0) ||
                    (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && b[3] == 42)))
         return Kind::Tiff;
-    if (n >= 5 && std::equal(b, b + 5, "%PDF-"))
+    if (n >= 5 && std::memcmp(b, "%PDF-", 5) == 0)
         return Kind::Pdf;
     return Kind::Other;
 }
@@ -126,7 +127,7 @@ Kind KindOf(const std::uint8_t* b, std::size_t n) {
 // The width and height a PNG or JPEG header gives; {0, 0} when it gives none.
 std::pair<long, long> HeaderSize(const std::uint8_t* b, std::size_t n, Kind kind) {
     if (kind == Kind::Png) {
-        if (n < 24 || !std::equal(b + 12, b + 16, "IHDR"))
+        if (n < 24 || std::memcmp(b + 12, "IHDR", 4) != 0)
             return {0, 0};
         const auto be32 = [&](std::size_t at) {
             return (long{b[at]} << 24) | (long{b[at + 1]} << 16) | (long{b[at + 2]} << 8) |
@@ -293,8 +294,8 @@ std::vector<fs::path> InputFiles(const std::vector<fs::path>& inputs) {
 struct PageInput::State {
     fs::path file;
     Kind kind = Kind::Other;
-    int next = 0;   // the page to give next, from 0
-    int pages = 0;  // pages of the file
+    int next = 0;  // the page to give next, from 0
+    int pages = 0; // pages of the file
     bool numbered = false;
     std::string problem; // the file does not open: given once as its only page
     std::vector<std::uint8_t> bytes;
@@ -314,10 +315,9 @@ struct PageInput::State {
         // A TIFF whose first directory is at 0 has no pages.
         const bool little = bytes[0] == 'I';
         const auto at = [&](std::size_t i) { return std::uint32_t{bytes[i]}; };
-        const std::uint32_t first =
-            bytes.size() < 8 ? 0
-            : little ? at(4) | at(5) << 8 | at(6) << 16 | at(7) << 24
-                     : at(7) | at(6) << 8 | at(5) << 16 | at(4) << 24;
+        const std::uint32_t first = bytes.size() < 8 ? 0
+                                    : little ? at(4) | at(5) << 8 | at(6) << 16 | at(7) << 24
+                                             : at(7) | at(6) << 8 | at(5) << 16 | at(4) << 24;
         if (first == 0 && bytes.size() >= 8 && !(bytes[2] == 43 || bytes[3] == 43)) {
             problem = "TIFF 文件里没有页面";
             return;

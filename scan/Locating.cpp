@@ -83,8 +83,8 @@ SeenMarks FindMarks(const cv::Mat& grey) {
     else
         reduced = grey;
     const double paper = Median(reduced);
-    seen.inkShare =
-        static_cast<double>(cv::countNonZero(reduced < paper / 2)) / std::max<double>(1, reduced.total());
+    seen.inkShare = static_cast<double>(cv::countNonZero(reduced < paper / 2)) /
+                    std::max<double>(1, reduced.total());
 
     std::vector<std::vector<cv::Point2f>> corners;
     std::vector<int> ids;
@@ -192,15 +192,16 @@ SeenQr ReadQr(const cv::Mat& grey, const Placement& placement, double x, double 
         ZXing::DecodeHints hints;
         hints.setFormats(ZXing::BarcodeFormat::QRCode);
         hints.setTryHarder(perMm < 8);
-        const auto result = ZXing::ReadBarcode(
-            ZXing::ImageView(crop.data, crop.cols, crop.rows, ZXing::ImageFormat::Lum,
-                             static_cast<int>(crop.step[0])),
-            hints);
+        const auto result = ZXing::ReadBarcode(ZXing::ImageView(crop.data, crop.cols, crop.rows,
+                                                                ZXing::ImageFormat::Lum,
+                                                                static_cast<int>(crop.step[0])),
+                                               hints);
         if (!result.isValid())
             continue;
         SeenQr qr{result.text(), {}};
         const double h = size / 2;
-        const cv::Point2d paper[4] = {{x - h, y - h}, {x + h, y - h}, {x + h, y + h}, {x - h, y + h}};
+        const cv::Point2d paper[4] = {
+            {x - h, y - h}, {x + h, y - h}, {x + h, y + h}, {x - h, y + h}};
         for (int c = 0; c < 4; ++c) {
             const auto& p = result.position()[static_cast<std::size_t>(c)];
             const cv::Point2d inCrop = Apply(fromCrop, cv::Point2d(p.x, p.y));

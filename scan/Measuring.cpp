@@ -28,8 +28,8 @@ cv::Point2d Apply(const cv::Matx33d& h, cv::Point2d p) {
 // `margin`, as a rectangle or as a bubble's shape (a rectangle with round
 // ends); the paper's mapping is taken as straight over so small an area.
 template <class Visit>
-void ForEachPixel(const cv::Mat& grey, const Placement& placement, const Area& area,
-                  double margin, bool rounded, Visit&& visit) {
+void ForEachPixel(const cv::Mat& grey, const Placement& placement, const Area& area, double margin,
+                  bool rounded, Visit&& visit) {
     const cv::Point2d c = Apply(placement.toPicture, {area.x, area.y});
     const cv::Point2d ju = Apply(placement.toPicture, {area.x + 1, area.y}) - c,
                       jv = Apply(placement.toPicture, {area.x, area.y + 1}) - c;
@@ -66,8 +66,7 @@ void ForEachPixel(const cv::Mat& grey, const Placement& placement, const Area& a
     }
 }
 
-double MeanGrey(const cv::Mat& grey, const Placement& placement, const Area& area,
-                double margin) {
+double MeanGrey(const cv::Mat& grey, const Placement& placement, const Area& area, double margin) {
     double sum = 0;
     long count = 0;
     ForEachPixel(grey, placement, area, margin, false, [&](uchar g) {

@@ -31,19 +31,19 @@ struct SeenMark {
 struct SeenMarks {
     std::vector<SeenMark> marks;
     double inkShare = 0;
-    cv::Mat reduced;    // the reduced copy
-    double reduce = 1;  // picture pixels per pixel of the reduced copy
+    cv::Mat reduced;   // the reduced copy
+    double reduce = 1; // picture pixels per pixel of the reduced copy
 };
 
 [[nodiscard]] SeenMarks FindMarks(const cv::Mat& grey);
 
 // The paper of one layout page mapped onto the picture.
 struct Placement {
-    cv::Matx33d toPicture;   // millimetres on the paper -> picture pixels
-    double residual = 0;     // root-mean-square distance of the mark corners from the fit, mm
-    int marksUsed = 0;       // marks of the page found and fitted
-    int turn = 0;            // 0 90 180 270: how the picture is turned from upright
-    double pixelsPerMm = 0;  // at the paper's centre
+    cv::Matx33d toPicture;  // millimetres on the paper -> picture pixels
+    double residual = 0;    // root-mean-square distance of the mark corners from the fit, mm
+    int marksUsed = 0;      // marks of the page found and fitted
+    int turn = 0;           // 0 90 180 270: how the picture is turned from upright
+    double pixelsPerMm = 0; // at the paper's centre
 };
 
 // The largest residual (mm) with which a page is still read, and the fewest
