@@ -15,9 +15,11 @@
 namespace scan::steps {
 namespace {
 
-// The reduced copy the marks are looked for in: about this many pixels on
-// its longer side (some 120 dpi for an A4 page filling the picture).
-constexpr double kReducedSide = 1400;
+// The reduced copy the marks are looked for in: a whole fraction of the
+// picture of about this many pixels on its longer side (some 100 dpi for an
+// A4 page filling the picture), made by averaging whole blocks, which is
+// fast.
+constexpr double kReducedSide = 1150;
 
 constexpr const char* kArucoPrefix = "aruco:DICT_4X4_50:";
 
@@ -46,7 +48,7 @@ cv::Ptr<cv::aruco::DetectorParameters> MarkerSearch() {
     p->minMarkerPerimeterRate = 0.03;
     p->maxMarkerPerimeterRate = 0.4;
     p->adaptiveThreshWinSizeMin = 7;
-    p->adaptiveThreshWinSizeMax = 27;
+    p->adaptiveThreshWinSizeMax = 17;
     p->adaptiveThreshWinSizeStep = 10;
     p->cornerRefinementMethod = cv::aruco::CORNER_REFINE_NONE;
     return p;
@@ -76,10 +78,12 @@ double Median(const cv::Mat& grey) {
 
 SeenMarks FindMarks(const cv::Mat& grey) {
     SeenMarks seen;
-    const double reduce = std::max(1.0, std::max(grey.cols, grey.rows) / kReducedSide);
+    const int reduce =
+        std::max(1, static_cast<int>(std::lround(std::max(grey.cols, grey.rows) / kReducedSide)));
     cv::Mat reduced;
-    if (reduce > 1.05)
-        cv::resize(grey, reduced, cv::Size(), 1 / reduce, 1 / reduce, cv::INTER_AREA);
+    if (reduce > 1)
+        cv::resize(grey(cv::Rect(0, 0, grey.cols / reduce * reduce, grey.rows / reduce * reduce)),
+                   reduced, cv::Size(grey.cols / reduce, grey.rows / reduce), 0, 0, cv::INTER_AREA);
     else
         reduced = grey;
     const double paper = Median(reduced);
@@ -89,7 +93,7 @@ SeenMarks FindMarks(const cv::Mat& grey) {
     std::vector<std::vector<cv::Point2f>> corners;
     std::vector<int> ids;
     cv::aruco::detectMarkers(reduced, Markers(), corners, ids, MarkerSearch());
-    double scale = grey.cols / static_cast<double>(reduced.cols);
+    double scale = reduce;
     if (ids.size() < 3 && scale > 1.05) {
         // Blur or a slant can hide a mark on the reduced copy: once more on
         // the picture itself.
@@ -120,7 +124,7 @@ SeenMarks FindMarks(const cv::Mat& grey) {
         seen.marks.push_back(std::move(mark));
     }
     seen.reduced = reduced;
-    seen.reduce = grey.cols / static_cast<double>(reduced.cols);
+    seen.reduce = reduce;
     return seen;
 }
 
@@ -151,11 +155,22 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
         paper.push_back(m.paper);
         picture.push_back(m.picture);
     }
-    const cv::Mat h = cv::findHomography(paper, picture, 0);
-    if (h.empty())
-        return std::nullopt;
     Placement placement;
-    placement.toPicture = cv::Matx33d(h);
+    if (used == 2 && more.empty()) {
+        // Two marks tell too little of a slant: turned, moved and scaled
+        // only, enough to find the QR code by.
+        const cv::Mat a = cv::estimateAffinePartial2D(paper, picture);
+        if (a.empty())
+            return std::nullopt;
+        placement.toPicture =
+            cv::Matx33d(a.at<double>(0, 0), a.at<double>(0, 1), a.at<double>(0, 2),
+                        a.at<double>(1, 0), a.at<double>(1, 1), a.at<double>(1, 2), 0, 0, 1);
+    } else {
+        const cv::Mat h = cv::findHomography(paper, picture, 0);
+        if (h.empty())
+            return std::nullopt;
+        placement.toPicture = cv::Matx33d(h);
+    }
     placement.marksUsed = used;
     cv::Point2d centre;
     for (const cv::Point2d& p : paper)
@@ -188,7 +203,7 @@ SeenQr ReadQr(const cv::Mat& grey, const Placement& placement, double x, double 
         cv::Mat crop;
         cv::warpPerspective(grey, crop, cv::Mat(placement.toPicture * fromCrop),
                             cv::Size(pixels, pixels), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                            cv::BORDER_CONSTANT, cv::Scalar(255));
+                            cv::BORDER_REPLICATE);
         ZXing::DecodeHints hints;
         hints.setFormats(ZXing::BarcodeFormat::QRCode);
         hints.setTryHarder(perMm < 8);
