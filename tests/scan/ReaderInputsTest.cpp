@@ -38,65 +38,43 @@ cv::Mat Corner(int w, int h) {
     return m;
 }
 
-// A PDF of the given page objects (each "<< ... >>" with its content), by hand.
-std::string Pdf(const std::vector<std::string>& pageDicts, const std::string& extra = {}) {
-    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", ""};
-    std::string kids;
-    for (std::size_t i = 0; i < pageDicts.size(); ++i)
-        kids += std::to_string(3 + i) + " 0 R ";
-    objects[1] =
-        "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pageDicts.size()) + " >>";
-    for (const auto& p : pageDicts)
-        objects.push_back(p);
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> at;
+// A PDF of the given objects, numbered from 1 (the catalog first), by hand.
+std::string PdfOf(const std::vector<std::string>& objects) {
+    std::string pdf = "%PDF-1.4\n", xref;
     for (std::size_t i = 0; i < objects.size(); ++i) {
-        at.push_back(pdf.size());
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", pdf.size());
+        xref += line;
         pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
     }
-    pdf += extra;
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (std::size_t a : at) {
-        char line[24];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", a);
-        pdf += line;
+    const std::string size = std::to_string(objects.size() + 1), at = std::to_string(pdf.size());
+    return pdf + "xref\n0 " + size + "\n0000000000 65535 f \n" + xref + "trailer\n<< /Size " +
+           size + " /Root 1 0 R >>\nstartxref\n" + at + "\n%%EOF\n";
+}
+
+// A PDF of empty A4 pages.
+std::string Pdf(int pages) {
+    std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>", ""};
+    std::string kids;
+    for (int i = 0; i < pages; ++i) {
+        kids += std::to_string(3 + i) + " 0 R ";
+        objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>");
     }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>";
+    return PdfOf(objects);
 }
 
 // A copier's PDF page: one JPEG covering an A4 page.
 std::string JpegPdf(const std::string& jpeg, int w, int h) {
-    // Page 3 refers to the image as object 4 and its content as object 5.
-    std::vector<std::string> objects = {
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /XObject << /Im0 "
-        "4 0 R >> >> /Contents 5 0 R >>",
-        "<< /Type /XObject /Subtype /Image /Width " + std::to_string(w) + " /Height " +
-            std::to_string(h) +
-            " /ColorSpace /DeviceGray /BitsPerComponent 8 /Filter /DCTDecode "
-            "/Length " +
-            std::to_string(jpeg.size()) + " >>\nstream\n" + jpeg + "\nendstream",
-        "<< /Length 31 >>\nstream\nq 595 0 0 842 0 0 cm /Im0 Do Q\nendstream"};
-    std::vector<std::string> all = {"<< /Type /Catalog /Pages 2 0 R >>",
-                                    "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", objects[0],
-                                    objects[1], objects[2]};
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> at;
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        at.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + all[i] + "\nendobj\n";
-    }
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 6\n0000000000 65535 f \n";
-    for (std::size_t a : at) {
-        char line[24];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", a);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    return PdfOf(
+        {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /XObject << /Im0 4 "
+         "0 R >> >> /Contents 5 0 R >>",
+         "<< /Type /XObject /Subtype /Image /Width " + std::to_string(w) + " /Height " +
+             std::to_string(h) +
+             " /ColorSpace /DeviceGray /BitsPerComponent 8 /Filter /DCTDecode /Length " +
+             std::to_string(jpeg.size()) + " >>\nstream\n" + jpeg + "\nendstream",
+         "<< /Length 31 >>\nstream\nq 595 0 0 842 0 0 cm /Im0 Do Q\nendstream"});
 }
 
 std::vector<scan::PageData> Pages(const fs::path& file) {
@@ -227,7 +205,7 @@ std::string HugeJpeg() {
 }
 
 std::string EncryptedPdf(const fs::path& dir) {
-    Write(dir / "plain.pdf", Pdf({"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] >>"}));
+    Write(dir / "plain.pdf", Pdf(1));
     QPDF pdf;
     pdf.processFile((dir / "plain.pdf").c_str());
     QPDFWriter writer(pdf, (dir / "locked.pdf").c_str());
@@ -269,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(
                              "已损坏"},
                     BadInput{"BrokenPng", std::string("\x89PNG\r\n\x1a\nnot really", 18), "已损坏"},
                     BadInput{"NotAPicture", "hello, this is text", "不是"},
-                    BadInput{"PdfWithoutPages", Pdf({}), "没有页面"},
+                    BadInput{"PdfWithoutPages", Pdf(0), "没有页面"},
                     BadInput{"PdfWithPassword", "", "密码"},
                     BadInput{"BrokenPdf", "%PDF-1.4\n1 0 obj << /Type", "PDF"},
                     BadInput{"TiffWithoutPages", std::string("II*\0\0\0\0\0", 8), "没有页面"},
