@@ -54,6 +54,7 @@ struct Case {
     std::vector<Fill> fills;
     Given given = Given::SameLayout;
     bool blankPage = false;
+    bool photo = false; // held at a slant and lit from one side, as a phone sees it
 };
 
 std::ostream& operator<<(std::ostream& out, const Case& c) {
@@ -105,8 +106,18 @@ TEST_P(ReadsSheet, AsFilled) {
     how.turn = c.turn;
     if (c.spoilt) // within the reader's limits, and no mark off the picture
         how.scale = std::min(how.scale, 0.99);
-    const scan::PageReading r =
-        scan::ReadPage(ToMat(tools::Degrade(picture, how, random)), {"a.png", 0}, layouts);
+    if (c.photo) {
+        how.rotation = -8;
+        how.scale = 0.92;
+        how.perspective = 0.04;
+    }
+    cv::Mat grey = ToMat(tools::Degrade(picture, how, random));
+    if (c.photo) // the light falls from 100% on the left to 55% on the right
+        for (int x = 0; x < grey.cols; ++x) {
+            cv::Mat column = grey.col(x);
+            column.convertTo(column, CV_8U, 1 - 0.45 * x / grey.cols);
+        }
+    const scan::PageReading r = scan::ReadPage(grey, {"a.png", 0}, layouts);
 
     if (c.blankPage) {
         EXPECT_EQ(r.status, scan::PageStatus::Blank) << r.problem;
@@ -126,6 +137,7 @@ TEST_P(ReadsSheet, AsFilled) {
     EXPECT_EQ(r.turn, c.turn);
     EXPECT_GE(r.marksFound, 3);
     EXPECT_LT(r.residual, 0.3);
+    EXPECT_GT(r.paper, r.black + 100);
     EXPECT_EQ(r.examNumber(), "3096");
     ASSERT_EQ(r.questions.size(), 25u);
     for (const scan::ItemReading& item : r.questions) {
@@ -180,7 +192,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"OtherLayoutGiven", 0, false, With(kAnswers), Given::OtherLayout},
         Case{"SeveralLayoutsWithoutIt", 0, false, With(kAnswers), Given::SeveralWithout},
         Case{"SeveralLayoutsWithIt", 90, true, With(kAnswers), Given::SeveralWith},
-        Case{"DuplexBackPage", 0, true, {}, Given::SameLayout, true}),
+        Case{"DuplexBackPage", 0, true, {}, Given::SameLayout, true},
+        Case{"PhotoAtASlantInUnevenLight", 0, true,
+             With({{5, 0, "C", FillKind::Solid}, {6, 0, "A", FillKind::Erased}}), Given::SameLayout,
+             false, true}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // The exam number digit by digit: a column with no mark or two gives "?"
