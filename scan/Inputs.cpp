@@ -354,13 +354,19 @@ struct PageInput::State {
             d.problem = TooLarge(w, h);
             return d;
         }
-        std::vector<std::uint32_t> raster(static_cast<std::size_t>(w) * h);
-        if (!TIFFReadRGBAImageOriented(tiff, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) {
+        // Decoded straight to grey, this page alone.
+        std::vector<cv::Mat> decoded;
+        try {
+            if (!cv::imreadmulti(file.string(), decoded, next, 1, cv::IMREAD_GRAYSCALE))
+                decoded.clear();
+        } catch (const cv::Exception&) {
+            decoded.clear();
+        }
+        if (decoded.size() != 1 || decoded[0].empty() || decoded[0].type() != CV_8UC1) {
             d.problem = "TIFF 的这一页无法解码";
             return d;
         }
-        cv::Mat rgba(static_cast<int>(h), static_cast<int>(w), CV_8UC4, raster.data());
-        cv::cvtColor(rgba, d.grey, cv::COLOR_RGBA2GRAY);
+        d.grey = std::move(decoded[0]);
         return d;
     }
 
