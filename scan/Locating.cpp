@@ -86,9 +86,11 @@ SeenMarks FindMarks(const cv::Mat& grey) {
                    reduced, cv::Size(grey.cols / reduce, grey.rows / reduce), 0, 0, cv::INTER_AREA);
     else
         reduced = grey;
+    // A dark picture is no empty page, whatever its ink.
     const double paper = Median(reduced);
-    seen.inkShare = static_cast<double>(cv::countNonZero(reduced < paper / 2)) /
-                    std::max<double>(1, reduced.total());
+    seen.inkShare = paper < 96 ? 1
+                               : static_cast<double>(cv::countNonZero(reduced < paper / 2)) /
+                                     std::max<double>(1, reduced.total());
 
     std::vector<std::vector<cv::Point2f>> corners;
     std::vector<int> ids;

@@ -248,6 +248,11 @@ TEST_F(ReadsSheet, PictureWithoutMarksIsNoSheet) {
     EXPECT_EQ(r.status, scan::PageStatus::Failed);
     EXPECT_EQ(r.failure, scan::Failure::NoSheet);
     EXPECT_EQ(scan::StatusText(r.status, r.failure), "failed: 未找到答题卡");
+    // A black picture, and one too small to hold anything, are no empty page either.
+    for (const cv::Mat& dark :
+         {cv::Mat(900, 600, CV_8UC1, cv::Scalar(20)), cv::Mat(3, 2, CV_8UC1, cv::Scalar(0))})
+        EXPECT_EQ(scan::ReadPage(dark, {"a.png", 0}, scan::LayoutSet({Design("期中", 20)})).failure,
+                  scan::Failure::NoSheet);
 }
 
 } // namespace
