@@ -257,6 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ReaderLayouts, FolderOfLayoutsOrNone) {
     testsupport::TempHome home;
+    scan::EnsurePainting();
     scan::SheetSettings s;
     s.questions = 10;
     s.idDigits = 3;
