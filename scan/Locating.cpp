@@ -96,7 +96,7 @@ SeenMarks FindMarks(const cv::Mat& grey) {
     std::vector<int> ids;
     cv::aruco::detectMarkers(reduced, Markers(), corners, ids, MarkerSearch());
     double scale = reduce;
-    if (ids.size() < 3 && scale > 1.05) {
+    if (ids.size() < 4 && scale > 1.05) {
         // Blur or a slant can hide a mark on the reduced copy: once more on
         // the picture itself.
         std::vector<std::vector<cv::Point2f>> more;
@@ -174,6 +174,22 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
         placement.toPicture = cv::Matx33d(h);
     }
     placement.marksUsed = used;
+    double left = 1e9, right = -1e9, top = 1e9, bottom = -1e9;
+    for (const Mark& mark : page.marks) {
+        left = std::min(left, mark.x);
+        right = std::max(right, mark.x);
+        top = std::min(top, mark.y);
+        bottom = std::max(bottom, mark.y);
+    }
+    double usedLeft = 1e9, usedRight = -1e9, usedTop = 1e9, usedBottom = -1e9;
+    for (const cv::Point2d& p : paper) {
+        usedLeft = std::min(usedLeft, p.x);
+        usedRight = std::max(usedRight, p.x);
+        usedTop = std::min(usedTop, p.y);
+        usedBottom = std::max(usedBottom, p.y);
+    }
+    placement.spread = std::min((usedRight - usedLeft) / std::max(1.0, right - left),
+                                (usedBottom - usedTop) / std::max(1.0, bottom - top));
     cv::Point2d centre;
     for (const cv::Point2d& p : paper)
         centre += p / static_cast<double>(paper.size());
@@ -198,8 +214,13 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
 SeenQr ReadQr(const cv::Mat& grey, const Placement& placement, double x, double y, double size) {
     // The code drawn straight from the picture at a few pixels a module,
     // with its quiet zone, whatever the page's turn and slant.
-    for (const double perMm : {8.0, 5.0}) {
-        const double side = size + 6, left = x - side / 2, top = y - side / 2;
+    // Last, a wider piece, for a fit that is out up there.
+    struct Try {
+        double perMm, margin;
+    };
+    for (const Try t : {Try{8, 3}, Try{5, 3}, Try{5, 15}}) {
+        const double perMm = t.perMm;
+        const double side = size + 2 * t.margin, left = x - side / 2, top = y - side / 2;
         const cv::Matx33d fromCrop(1 / perMm, 0, left, 0, 1 / perMm, top, 0, 0, 1);
         const int pixels = static_cast<int>(std::lround(side * perMm));
         cv::Mat crop;

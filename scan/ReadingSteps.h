@@ -39,10 +39,12 @@ struct SeenMarks {
 
 // The paper of one layout page mapped onto the picture.
 struct Placement {
-    cv::Matx33d toPicture;  // millimetres on the paper -> picture pixels
-    double residual = 0;    // root-mean-square distance of the mark corners from the fit, mm
-    int marksUsed = 0;      // marks of the page found and fitted
-    int turn = 0;           // 0 90 180 270: how the picture is turned from upright
+    cv::Matx33d toPicture; // millimetres on the paper -> picture pixels
+    double residual = 0;   // root-mean-square distance of the mark corners from the fit, mm
+    int marksUsed = 0;     // marks of the page found and fitted
+    double spread = 0; // the share of the page's marks' extent the points fitted cover, across and
+                       // down, the smaller
+    int turn = 0;      // 0 90 180 270: how the picture is turned from upright
     double pixelsPerMm = 0; // at the paper's centre
 };
 
@@ -50,6 +52,10 @@ struct Placement {
 // marks.
 inline constexpr double kResidualLimit = 0.6;
 inline constexpr int kFewestMarks = 3;
+// The points fitted must spread over this share of the marks' extent both
+// across and down the page: a fit to points in one half of the page may be
+// far out in the other.
+inline constexpr double kLeastSpread = 0.6;
 
 // A point of the paper (mm) seen at a point of the picture (pixels).
 struct Match {
