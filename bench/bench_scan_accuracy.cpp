@@ -7,6 +7,7 @@
 // to review and the turned sheets read.
 //
 //   bench-scan-accuracy [--sheets N] [--seed S] [--dpi D] [--threads T] [--show K] [--jpeg Q]
+//                       [--from FIRST]
 #include "scan/Painting.h"
 #include "scan/Reader.h"
 #include "scan/SheetDesign.h"
@@ -196,7 +197,7 @@ Counts ReadSheet(const scan::Layout& layout, const scan::LayoutSet& set, long sh
 } // namespace
 
 int main(int argc, char** argv) {
-    long sheets = 10000;
+    long sheets = 10000, from = 0;
     unsigned seed = 20240611;
     double dpi = 200;
     int threads = 2;
@@ -210,6 +211,8 @@ int main(int argc, char** argv) {
             dpi = std::atof(argv[i + 1]);
         else if (a == "--threads")
             threads = std::atoi(argv[i + 1]);
+        else if (a == "--from")
+            from = std::atol(argv[i + 1]);
         else if (a == "--jpeg")
             jpegQuality = std::atoi(argv[i + 1]);
         else if (a == "--show")
@@ -232,7 +235,7 @@ int main(int argc, char** argv) {
     for (int t = 0; t < threads; ++t)
         workers.emplace_back([&] {
             Counts mine;
-            for (long i; (i = next++) < sheets;)
+            for (long i; (i = from + next++) < from + sheets;)
                 mine.add(ReadSheet(layout, set, i, seed, dpi));
             std::lock_guard lock(adding);
             total.add(mine);

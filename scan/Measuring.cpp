@@ -116,7 +116,7 @@ PaperLight::PaperLight(const cv::Mat& grey, const SeenMarks& seen, const Placeme
         const double measured = MeanGrey(grey, placement, black->area, kPatchMargin);
         if (measured >= 0) {
             black_ = measured;
-            blackReflectance_ = std::clamp(measured / std::max(1.0, paperAt(at)), 0.0, 0.6);
+            blackReflectance_ = std::clamp(measured / std::max(1.0, paperAt(at)), 0.0, 1.0);
         }
     }
     if (const NamedArea* white = Patch(page, "white"))

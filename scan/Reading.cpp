@@ -171,6 +171,12 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
         const steps::PaperLight light(grey, seen, placement, page);
         reading.paper = light.paper();
         reading.black = light.black();
+        if (light.blackReflectance() > steps::kLightestBlack) {
+            char text[96];
+            std::snprintf(text, sizeof text, "校准黑块不够黑 (灰度 %.0f，纸 %.0f)", light.black(),
+                          light.paper());
+            return Failed(reading, Failure::NotLocated, text);
+        }
         std::vector<ItemReading> items = Items(page);
         std::vector<double> all;
         std::size_t i = 0;

@@ -56,6 +56,9 @@ inline constexpr int kFewestMarks = 3;
 // across and down the page: a fit to points in one half of the page may be
 // far out in the other.
 inline constexpr double kLeastSpread = 0.6;
+// The printed black patch reflects at most this share of the paper's light
+// where the fit says it is; more, and the fit or the picture is wrong.
+inline constexpr double kLightestBlack = 0.5;
 
 // A point of the paper (mm) seen at a point of the picture (pixels).
 struct Match {
