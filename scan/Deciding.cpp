@@ -87,7 +87,7 @@ double PageThreshold(const std::vector<double>& darkness) {
     }
     // Rubbed-out marks and printed letters stay under about a fifth of a
     // pupil's usual fill; a tick, a cross or a light fill comes over it.
-    return std::clamp(0.2 * fill, 0.1, 0.25);
+    return std::clamp(0.22 * fill, 0.1, 0.25);
 }
 
 } // namespace steps

@@ -52,9 +52,9 @@ struct Placement {
 // marks.
 inline constexpr double kResidualLimit = 0.6;
 inline constexpr int kFewestMarks = 3;
-// The points fitted must spread over this share of the marks' extent both
-// across and down the page: a fit to points in one half of the page may be
-// far out in the other.
+// With two marks and the QR code, the points fitted must spread over this
+// share of the marks' extent both across and down the page: a fit to points
+// in one half of the page may be far out in the other.
 inline constexpr double kLeastSpread = 0.6;
 // The printed black patch reflects at most this share of the paper's light
 // where the fit says it is; more, and the fit or the picture is wrong.
