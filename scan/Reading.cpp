@@ -139,8 +139,8 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
             chosen = &candidates.front();
         }
 
-        // Too few marks: the QR code's
-        // corners join them, if it was read where this page has it.
+        // Too few marks: the QR code's corners join them, if it was read
+        // where this page has it.
         steps::Placement placement = chosen->placement;
         const bool qrHelps =
             !seenQr.corners.empty() && qrReadAt && qrReadAt->qrX == chosen->page->qrX &&
