@@ -22,6 +22,9 @@ namespace {
 constexpr double kReducedSide = 1150;
 
 constexpr const char* kArucoPrefix = "aruco:DICT_4X4_50:";
+// The marks a page of ours has; with fewer found on the reduced copy, the
+// picture itself is searched too.
+constexpr std::size_t kMarksOfAPage = 6;
 
 // The marker number of a mark kind of ours, or -1.
 int MarkerNumber(const std::string& kind) {
@@ -96,7 +99,7 @@ SeenMarks FindMarks(const cv::Mat& grey) {
     std::vector<int> ids;
     cv::aruco::detectMarkers(reduced, Markers(), corners, ids, MarkerSearch());
     double scale = reduce;
-    if (ids.size() < 4 && scale > 1.05) {
+    if (ids.size() < kMarksOfAPage && scale > 1.05) {
         // Blur or a slant can hide a mark on the reduced copy: once more on
         // the picture itself.
         std::vector<std::vector<cv::Point2f>> more;
@@ -174,22 +177,17 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
         placement.toPicture = cv::Matx33d(h);
     }
     placement.marksUsed = used;
-    double left = 1e9, right = -1e9, top = 1e9, bottom = -1e9;
-    for (const Mark& mark : page.marks) {
-        left = std::min(left, mark.x);
-        right = std::max(right, mark.x);
-        top = std::min(top, mark.y);
-        bottom = std::max(bottom, mark.y);
-    }
-    double usedLeft = 1e9, usedRight = -1e9, usedTop = 1e9, usedBottom = -1e9;
-    for (const cv::Point2d& p : paper) {
-        usedLeft = std::min(usedLeft, p.x);
-        usedRight = std::max(usedRight, p.x);
-        usedTop = std::min(usedTop, p.y);
-        usedBottom = std::max(usedBottom, p.y);
-    }
-    placement.spread = std::min((usedRight - usedLeft) / std::max(1.0, right - left),
-                                (usedBottom - usedTop) / std::max(1.0, bottom - top));
+    // How much of the area the page's marks enclose the points fitted
+    // enclose: away from them, a slanted picture's fit may be far out.
+    std::vector<cv::Point2f> all, fitted;
+    for (const Mark& mark : page.marks)
+        all.emplace_back(static_cast<float>(mark.x), static_cast<float>(mark.y));
+    for (const cv::Point2d& p : paper)
+        fitted.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
+    std::vector<cv::Point2f> allHull, fittedHull;
+    cv::convexHull(all, allHull);
+    cv::convexHull(fitted, fittedHull);
+    placement.spread = cv::contourArea(fittedHull) / std::max(1.0, cv::contourArea(allHull));
     cv::Point2d centre;
     for (const cv::Point2d& p : paper)
         centre += p / static_cast<double>(paper.size());

@@ -145,7 +145,8 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
         const bool qrHelps =
             !seenQr.corners.empty() && qrReadAt && qrReadAt->qrX == chosen->page->qrX &&
             qrReadAt->qrY == chosen->page->qrY && qrReadAt->qrSize == chosen->page->qrSize;
-        if (placement.marksUsed < steps::kFewestMarks && qrHelps)
+        if ((placement.marksUsed < steps::kFewestMarks || placement.spread < steps::kLeastSpread) &&
+            qrHelps)
             if (auto helped = steps::Place(*chosen->page, seen, seenQr.corners))
                 placement = *helped;
         reading.layoutId = chosen->layout->id;
@@ -155,7 +156,7 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
         reading.marksFound = placement.marksUsed;
         reading.residual = placement.residual;
         if (placement.marksUsed + (qrHelps ? 1 : 0) < steps::kFewestMarks ||
-            (placement.marksUsed < steps::kFewestMarks && placement.spread < steps::kLeastSpread))
+            placement.spread < steps::kLeastSpread)
             return Failed(reading, Failure::NotLocated,
                           "只找到 " + std::to_string(placement.marksUsed) +
                               " 个定位标记，不足以定位整页");

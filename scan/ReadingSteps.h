@@ -52,9 +52,9 @@ struct Placement {
 // marks.
 inline constexpr double kResidualLimit = 0.6;
 inline constexpr int kFewestMarks = 3;
-// With two marks and the QR code, the points fitted must spread over this
-// share of the marks' extent both across and down the page: a fit to points
-// in one half of the page may be far out in the other.
+// The points fitted must enclose this share of the area the page's marks
+// enclose: a fit to points in one part of a slanted picture may be far out
+// in another.
 inline constexpr double kLeastSpread = 0.6;
 // The printed black patch reflects at most this share of the paper's light
 // where the fit says it is; more, and the fit or the picture is wrong.
