@@ -55,7 +55,7 @@ inline constexpr int kFewestMarks = 3;
 // The points fitted must enclose this share of the area the page's marks
 // enclose: a fit to points in one part of a slanted picture may be far out
 // in another.
-inline constexpr double kLeastSpread = 0.6;
+inline constexpr double kLeastSpread = 0.45;
 // The printed black patch reflects at most this share of the paper's light
 // where the fit says it is; more, and the fit or the picture is wrong.
 inline constexpr double kLightestBlack = 0.5;
