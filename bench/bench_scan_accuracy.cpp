@@ -6,11 +6,14 @@
 // the answers wrong without review per million, the share of questions sent
 // to review and the turned sheets read.
 //
-//   bench-scan-accuracy [--sheets N] [--seed S] [--dpi D] [--threads T] [--show K]
+//   bench-scan-accuracy [--sheets N] [--seed S] [--dpi D] [--threads T] [--show K] [--jpeg Q]
+//                       [--from FIRST]
 #include "scan/Painting.h"
 #include "scan/Reader.h"
 #include "scan/SheetDesign.h"
 #include "tools/render-sheet/SheetPicture.h"
+
+#include <opencv2/imgcodecs.hpp>
 
 #include <algorithm>
 #include <atomic>
@@ -31,7 +34,7 @@ struct Counts {
     long digits = 0, digitsWrongUnreviewed = 0;
     std::map<std::string, long> kinds, kindsWrong, kindsReviewed;
     std::map<std::string, std::vector<double>> darkness; // of each fill kind and of empty bubbles
-    double readSeconds = 0;
+    double readSeconds = 0, decodeSeconds = 0;
     void add(const Counts& o) {
         sheets += o.sheets;
         failed += o.failed;
@@ -51,6 +54,7 @@ struct Counts {
         for (auto& [k, v] : o.kindsReviewed)
             kindsReviewed[k] += v;
         readSeconds += o.readSeconds;
+        decodeSeconds += o.decodeSeconds;
         for (auto& [k, v] : o.darkness)
             darkness[k].insert(darkness[k].end(), v.begin(), v.end());
     }
@@ -63,6 +67,7 @@ cv::Mat ToMat(const QImage& grey) {
 }
 
 std::mutex printing;
+int jpegQuality = 0; // > 0: each picture read from a JPEG of this quality, its decoding timed
 int showLeft = 0;
 
 void Show(long sheet, const scan::ItemReading& item, const std::string& truth,
@@ -79,8 +84,8 @@ void Show(long sheet, const scan::ItemReading& item, const std::string& truth,
     std::printf("\n");
 }
 
-Counts ReadSheet(const scan::Layout& layout, const scan::LayoutSet& set, long sheet,
-                 unsigned seed, double dpi) {
+Counts ReadSheet(const scan::Layout& layout, const scan::LayoutSet& set, long sheet, unsigned seed,
+                 double dpi) {
     Counts c;
     std::mt19937 random(seed + static_cast<unsigned>(sheet) * 7919u);
     std::vector<tools::Fill> fills = tools::RandomFills(layout, 0, random, 0.05);
@@ -108,8 +113,20 @@ Counts ReadSheet(const scan::Layout& layout, const scan::LayoutSet& set, long sh
     if (std::getenv("BENCH_SCAN_DUMP"))
         picture.save(QString("/tmp/sheet-%1.png").arg(sheet));
 
+    cv::Mat decoded = grey;
+    scan::PageData data;
+    if (jpegQuality > 0) {
+        cv::imencode(".jpg", grey, data.encoded, {cv::IMWRITE_JPEG_QUALITY, jpegQuality});
+        decoded.release();
+    }
     const auto start = std::chrono::steady_clock::now();
-    const scan::PageReading r = scan::ReadPage(grey, {"sheet.png", 0}, set);
+    if (jpegQuality > 0) {
+        std::string problem;
+        decoded = scan::DecodePage(data, problem);
+        c.decodeSeconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+    const scan::PageReading r = scan::ReadPage(decoded, {"sheet.png", 0}, set);
     c.readSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     c.sheets = 1;
     c.turned = turned;
@@ -180,7 +197,7 @@ Counts ReadSheet(const scan::Layout& layout, const scan::LayoutSet& set, long sh
 } // namespace
 
 int main(int argc, char** argv) {
-    long sheets = 10000;
+    long sheets = 10000, from = 0;
     unsigned seed = 20240611;
     double dpi = 200;
     int threads = 2;
@@ -194,6 +211,10 @@ int main(int argc, char** argv) {
             dpi = std::atof(argv[i + 1]);
         else if (a == "--threads")
             threads = std::atoi(argv[i + 1]);
+        else if (a == "--from")
+            from = std::atol(argv[i + 1]);
+        else if (a == "--jpeg")
+            jpegQuality = std::atoi(argv[i + 1]);
         else if (a == "--show")
             showLeft = std::atoi(argv[i + 1]);
     }
@@ -214,7 +235,7 @@ int main(int argc, char** argv) {
     for (int t = 0; t < threads; ++t)
         workers.emplace_back([&] {
             Counts mine;
-            for (long i; (i = next++) < sheets;)
+            for (long i; (i = from + next++) < from + sheets;)
                 mine.add(ReadSheet(layout, set, i, seed, dpi));
             std::lock_guard lock(adding);
             total.add(mine);
@@ -224,8 +245,10 @@ int main(int argc, char** argv) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    std::printf("sheets %ld at %.0f dpi (seed %u), %.0f s, reading %.1f ms a page\n",
-                total.sheets, dpi, seed, seconds, 1000 * total.readSeconds / total.sheets);
+    std::printf("sheets %ld at %.0f dpi (seed %u), %.0f s; a page: decoding %.1f ms, reading %.1f "
+                "ms (with %d threads)\n",
+                total.sheets, dpi, seed, seconds, 1000 * total.decodeSeconds / total.sheets,
+                1000 * (total.readSeconds - total.decodeSeconds) / total.sheets, threads);
     std::printf("pages not read:                     %ld\n", total.failed);
     std::printf("wrong readings among ordinary fills: %ld of %ld questions\n", total.ordinaryWrong,
                 total.ordinary);

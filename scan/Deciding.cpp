@@ -9,8 +9,9 @@
 namespace scan {
 namespace {
 
-// Darkness within this of the threshold is too close to call.
-constexpr double kNearBand = 0.03;
+// Darkness this close under the threshold, or over it, is too close to
+// call; wider under it, where a faint tick and a rubbed-out mark meet.
+constexpr double kNearUnder = 0.06, kNearOver = 0.04;
 // A mark under this share of the page's usual fill is light.
 constexpr double kLightShare = 0.25;
 // A mark under this share of another in the same item may be rubbed out.
@@ -41,7 +42,7 @@ void DecideItem(ItemReading& item, double threshold, double usualFill) {
     bool near = false, light = false;
     for (BubbleReading& b : item.bubbles) {
         b.marked = b.darkness >= threshold;
-        near = near || std::fabs(b.darkness - threshold) < kNearBand;
+        near = near || (b.darkness > threshold - kNearUnder && b.darkness < threshold + kNearOver);
         if (b.marked) {
             ++marked;
             item.reading += b.value;
@@ -51,7 +52,7 @@ void DecideItem(ItemReading& item, double threshold, double usualFill) {
     }
     bool erasure = false;
     for (const BubbleReading& b : item.bubbles)
-        if (b.darkness >= threshold - kNearBand && b.darkness < kErasureShare * darkest)
+        if (b.darkness > threshold - kNearUnder && b.darkness < kErasureShare * darkest)
             erasure = true;
     const auto doubt = [&](Doubt d) {
         if (std::find(item.doubts.begin(), item.doubts.end(), d) == item.doubts.end())

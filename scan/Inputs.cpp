@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <fstream>
 #include <stdexcept>
 
@@ -121,7 +122,7 @@ Kind KindOf(const std::uint8_t* b, std::size_t n) {
     if (n >= 4 && ((b[0] == 'I' && b[1] == 'I' && b[2] == 42 && b[3] == 0) ||
                    (b[0] == 'M' && b[1] == 'M' && b[2] == 0 && b[3] == 42)))
         return Kind::Tiff;
-    if (n >= 5 && std::equal(b, b + 5, "%PDF-"))
+    if (n >= 5 && std::memcmp(b, "%PDF-", 5) == 0)
         return Kind::Pdf;
     return Kind::Other;
 }
@@ -129,7 +130,7 @@ Kind KindOf(const std::uint8_t* b, std::size_t n) {
 // The width and height a PNG or JPEG header gives; {0, 0} when it gives none.
 std::pair<long, long> HeaderSize(const std::uint8_t* b, std::size_t n, Kind kind) {
     if (kind == Kind::Png) {
-        if (n < 24 || !std::equal(b + 12, b + 16, "IHDR"))
+        if (n < 24 || std::memcmp(b + 12, "IHDR", 4) != 0)
             return {0, 0};
         const auto be32 = [&](std::size_t at) {
             return (long{b[at]} << 24) | (long{b[at + 1]} << 16) | (long{b[at + 2]} << 8) |
@@ -356,13 +357,19 @@ struct PageInput::State {
             d.problem = TooLarge(w, h);
             return d;
         }
-        std::vector<std::uint32_t> raster(static_cast<std::size_t>(w) * h);
-        if (!TIFFReadRGBAImageOriented(tiff, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) {
+        // Decoded straight to grey, this page alone.
+        std::vector<cv::Mat> decoded;
+        try {
+            if (!cv::imreadmulti(file.string(), decoded, next, 1, cv::IMREAD_GRAYSCALE))
+                decoded.clear();
+        } catch (const cv::Exception&) {
+            decoded.clear();
+        }
+        if (decoded.size() != 1 || decoded[0].empty() || decoded[0].type() != CV_8UC1) {
             d.problem = "TIFF 的这一页无法解码";
             return d;
         }
-        cv::Mat rgba(static_cast<int>(h), static_cast<int>(w), CV_8UC4, raster.data());
-        cv::cvtColor(rgba, d.grey, cv::COLOR_RGBA2GRAY);
+        d.grey = std::move(decoded[0]);
         return d;
     }
 

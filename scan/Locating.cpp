@@ -15,11 +15,16 @@
 namespace scan::steps {
 namespace {
 
-// The reduced copy the marks are looked for in: about this many pixels on
-// its longer side (some 120 dpi for an A4 page filling the picture).
-constexpr double kReducedSide = 1400;
+// The reduced copy the marks are looked for in: a whole fraction of the
+// picture of about this many pixels on its longer side (some 100 dpi for an
+// A4 page filling the picture), made by averaging whole blocks, which is
+// fast.
+constexpr double kReducedSide = 1150;
 
 constexpr const char* kArucoPrefix = "aruco:DICT_4X4_50:";
+// The marks a page of ours has; with fewer found on the reduced copy, the
+// picture itself is searched too.
+constexpr std::size_t kMarksOfAPage = 6;
 
 // The marker number of a mark kind of ours, or -1.
 int MarkerNumber(const std::string& kind) {
@@ -46,7 +51,7 @@ cv::Ptr<cv::aruco::DetectorParameters> MarkerSearch() {
     p->minMarkerPerimeterRate = 0.03;
     p->maxMarkerPerimeterRate = 0.4;
     p->adaptiveThreshWinSizeMin = 7;
-    p->adaptiveThreshWinSizeMax = 27;
+    p->adaptiveThreshWinSizeMax = 17;
     p->adaptiveThreshWinSizeStep = 10;
     p->cornerRefinementMethod = cv::aruco::CORNER_REFINE_NONE;
     return p;
@@ -76,21 +81,25 @@ double Median(const cv::Mat& grey) {
 
 SeenMarks FindMarks(const cv::Mat& grey) {
     SeenMarks seen;
-    const double reduce = std::max(1.0, std::max(grey.cols, grey.rows) / kReducedSide);
+    const int reduce =
+        std::max(1, static_cast<int>(std::lround(std::max(grey.cols, grey.rows) / kReducedSide)));
     cv::Mat reduced;
-    if (reduce > 1.05)
-        cv::resize(grey, reduced, cv::Size(), 1 / reduce, 1 / reduce, cv::INTER_AREA);
+    if (reduce > 1)
+        cv::resize(grey(cv::Rect(0, 0, grey.cols / reduce * reduce, grey.rows / reduce * reduce)),
+                   reduced, cv::Size(grey.cols / reduce, grey.rows / reduce), 0, 0, cv::INTER_AREA);
     else
         reduced = grey;
+    // A dark picture is no empty page, whatever its ink.
     const double paper = Median(reduced);
-    seen.inkShare =
-        static_cast<double>(cv::countNonZero(reduced < paper / 2)) / std::max<double>(1, reduced.total());
+    seen.inkShare = paper < 96 ? 1
+                               : static_cast<double>(cv::countNonZero(reduced < paper / 2)) /
+                                     std::max<double>(1, reduced.total());
 
     std::vector<std::vector<cv::Point2f>> corners;
     std::vector<int> ids;
     cv::aruco::detectMarkers(reduced, Markers(), corners, ids, MarkerSearch());
-    double scale = grey.cols / static_cast<double>(reduced.cols);
-    if (ids.size() < 3 && scale > 1.05) {
+    double scale = reduce;
+    if (ids.size() < kMarksOfAPage && scale > 1.05) {
         // Blur or a slant can hide a mark on the reduced copy: once more on
         // the picture itself.
         std::vector<std::vector<cv::Point2f>> more;
@@ -120,7 +129,7 @@ SeenMarks FindMarks(const cv::Mat& grey) {
         seen.marks.push_back(std::move(mark));
     }
     seen.reduced = reduced;
-    seen.reduce = grey.cols / static_cast<double>(reduced.cols);
+    seen.reduce = reduce;
     return seen;
 }
 
@@ -151,12 +160,34 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
         paper.push_back(m.paper);
         picture.push_back(m.picture);
     }
-    const cv::Mat h = cv::findHomography(paper, picture, 0);
-    if (h.empty())
-        return std::nullopt;
     Placement placement;
-    placement.toPicture = cv::Matx33d(h);
+    if (used == 2 && more.empty()) {
+        // Two marks tell too little of a slant: turned, moved and scaled
+        // only, enough to find the QR code by.
+        const cv::Mat a = cv::estimateAffinePartial2D(paper, picture);
+        if (a.empty())
+            return std::nullopt;
+        placement.toPicture =
+            cv::Matx33d(a.at<double>(0, 0), a.at<double>(0, 1), a.at<double>(0, 2),
+                        a.at<double>(1, 0), a.at<double>(1, 1), a.at<double>(1, 2), 0, 0, 1);
+    } else {
+        const cv::Mat h = cv::findHomography(paper, picture, 0);
+        if (h.empty())
+            return std::nullopt;
+        placement.toPicture = cv::Matx33d(h);
+    }
     placement.marksUsed = used;
+    // How much of the area the page's marks enclose the points fitted
+    // enclose: away from them, a slanted picture's fit may be far out.
+    std::vector<cv::Point2f> all, fitted;
+    for (const Mark& mark : page.marks)
+        all.emplace_back(static_cast<float>(mark.x), static_cast<float>(mark.y));
+    for (const cv::Point2d& p : paper)
+        fitted.emplace_back(static_cast<float>(p.x), static_cast<float>(p.y));
+    std::vector<cv::Point2f> allHull, fittedHull;
+    cv::convexHull(all, allHull);
+    cv::convexHull(fitted, fittedHull);
+    placement.spread = cv::contourArea(fittedHull) / std::max(1.0, cv::contourArea(allHull));
     cv::Point2d centre;
     for (const cv::Point2d& p : paper)
         centre += p / static_cast<double>(paper.size());
@@ -181,26 +212,32 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
 SeenQr ReadQr(const cv::Mat& grey, const Placement& placement, double x, double y, double size) {
     // The code drawn straight from the picture at a few pixels a module,
     // with its quiet zone, whatever the page's turn and slant.
-    for (const double perMm : {8.0, 5.0}) {
-        const double side = size + 6, left = x - side / 2, top = y - side / 2;
+    // Last, a wider piece, for a fit that is out up there.
+    struct Try {
+        double perMm, margin;
+    };
+    for (const Try t : {Try{8, 3}, Try{5, 3}, Try{5, 15}}) {
+        const double perMm = t.perMm;
+        const double side = size + 2 * t.margin, left = x - side / 2, top = y - side / 2;
         const cv::Matx33d fromCrop(1 / perMm, 0, left, 0, 1 / perMm, top, 0, 0, 1);
         const int pixels = static_cast<int>(std::lround(side * perMm));
         cv::Mat crop;
         cv::warpPerspective(grey, crop, cv::Mat(placement.toPicture * fromCrop),
                             cv::Size(pixels, pixels), cv::INTER_LINEAR | cv::WARP_INVERSE_MAP,
-                            cv::BORDER_CONSTANT, cv::Scalar(255));
+                            cv::BORDER_REPLICATE);
         ZXing::DecodeHints hints;
         hints.setFormats(ZXing::BarcodeFormat::QRCode);
         hints.setTryHarder(perMm < 8);
-        const auto result = ZXing::ReadBarcode(
-            ZXing::ImageView(crop.data, crop.cols, crop.rows, ZXing::ImageFormat::Lum,
-                             static_cast<int>(crop.step[0])),
-            hints);
+        const auto result = ZXing::ReadBarcode(ZXing::ImageView(crop.data, crop.cols, crop.rows,
+                                                                ZXing::ImageFormat::Lum,
+                                                                static_cast<int>(crop.step[0])),
+                                               hints);
         if (!result.isValid())
             continue;
         SeenQr qr{result.text(), {}};
         const double h = size / 2;
-        const cv::Point2d paper[4] = {{x - h, y - h}, {x + h, y - h}, {x + h, y + h}, {x - h, y + h}};
+        const cv::Point2d paper[4] = {
+            {x - h, y - h}, {x + h, y - h}, {x + h, y + h}, {x - h, y + h}};
         for (int c = 0; c < 4; ++c) {
             const auto& p = result.position()[static_cast<std::size_t>(c)];
             const cv::Point2d inCrop = Apply(fromCrop, cv::Point2d(p.x, p.y));

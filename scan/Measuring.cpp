@@ -28,8 +28,8 @@ cv::Point2d Apply(const cv::Matx33d& h, cv::Point2d p) {
 // `margin`, as a rectangle or as a bubble's shape (a rectangle with round
 // ends); the paper's mapping is taken as straight over so small an area.
 template <class Visit>
-void ForEachPixel(const cv::Mat& grey, const Placement& placement, const Area& area,
-                  double margin, bool rounded, Visit&& visit) {
+void ForEachPixel(const cv::Mat& grey, const Placement& placement, const Area& area, double margin,
+                  bool rounded, Visit&& visit) {
     const cv::Point2d c = Apply(placement.toPicture, {area.x, area.y});
     const cv::Point2d ju = Apply(placement.toPicture, {area.x + 1, area.y}) - c,
                       jv = Apply(placement.toPicture, {area.x, area.y + 1}) - c;
@@ -66,8 +66,7 @@ void ForEachPixel(const cv::Mat& grey, const Placement& placement, const Area& a
     }
 }
 
-double MeanGrey(const cv::Mat& grey, const Placement& placement, const Area& area,
-                double margin) {
+double MeanGrey(const cv::Mat& grey, const Placement& placement, const Area& area, double margin) {
     double sum = 0;
     long count = 0;
     ForEachPixel(grey, placement, area, margin, false, [&](uchar g) {
@@ -117,7 +116,7 @@ PaperLight::PaperLight(const cv::Mat& grey, const SeenMarks& seen, const Placeme
         const double measured = MeanGrey(grey, placement, black->area, kPatchMargin);
         if (measured >= 0) {
             black_ = measured;
-            blackReflectance_ = std::clamp(measured / std::max(1.0, paperAt(at)), 0.0, 0.6);
+            blackReflectance_ = std::clamp(measured / std::max(1.0, paperAt(at)), 0.0, 1.0);
         }
     }
     if (const NamedArea* white = Patch(page, "white"))

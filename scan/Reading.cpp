@@ -104,10 +104,13 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
 
         // The QR code names the layout and its page.
         steps::SeenQr seenQr;
+        const Page* qrReadAt = nullptr;
         for (const Candidate& c : candidates) {
             seenQr = steps::ReadQr(grey, c.placement, c.page->qrX, c.page->qrY, c.page->qrSize);
-            if (!seenQr.text.empty())
+            if (!seenQr.text.empty()) {
+                qrReadAt = c.page;
                 break;
+            }
         }
         const std::string& qr = seenQr.text;
         const Candidate* chosen = nullptr;
@@ -136,10 +139,14 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
             chosen = &candidates.front();
         }
 
-        // Too few marks: the QR code's corners stand in for the missing
-        // ones, if the fit of all together is as close as it must be.
+        // Too few marks: the QR code's corners join them, if it was read
+        // where this page has it.
         steps::Placement placement = chosen->placement;
-        if (placement.marksUsed < steps::kFewestMarks && !seenQr.corners.empty())
+        const bool qrHelps =
+            !seenQr.corners.empty() && qrReadAt && qrReadAt->qrX == chosen->page->qrX &&
+            qrReadAt->qrY == chosen->page->qrY && qrReadAt->qrSize == chosen->page->qrSize;
+        if ((placement.marksUsed < steps::kFewestMarks || placement.spread < steps::kLeastSpread) &&
+            qrHelps)
             if (auto helped = steps::Place(*chosen->page, seen, seenQr.corners))
                 placement = *helped;
         reading.layoutId = chosen->layout->id;
@@ -148,9 +155,11 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
         reading.turn = placement.turn;
         reading.marksFound = placement.marksUsed;
         reading.residual = placement.residual;
-        if (placement.marksUsed + (seenQr.corners.empty() ? 0 : 1) < steps::kFewestMarks)
+        if (placement.marksUsed + (qrHelps ? 1 : 0) < steps::kFewestMarks ||
+            placement.spread < steps::kLeastSpread)
             return Failed(reading, Failure::NotLocated,
-                          "只找到 " + std::to_string(placement.marksUsed) + " 个定位标记");
+                          "只找到 " + std::to_string(placement.marksUsed) +
+                              " 个定位标记，不足以定位整页");
         if (placement.residual > steps::kResidualLimit) {
             char text[64];
             std::snprintf(text, sizeof text, "定位误差 %.2f mm", placement.residual);
@@ -162,6 +171,12 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
         const steps::PaperLight light(grey, seen, placement, page);
         reading.paper = light.paper();
         reading.black = light.black();
+        if (light.blackReflectance() > steps::kLightestBlack) {
+            char text[96];
+            std::snprintf(text, sizeof text, "校准黑块不够黑 (灰度 %.0f，纸 %.0f)", light.black(),
+                          light.paper());
+            return Failed(reading, Failure::NotLocated, text);
+        }
         std::vector<ItemReading> items = Items(page);
         std::vector<double> all;
         std::size_t i = 0;

@@ -31,25 +31,34 @@ struct SeenMark {
 struct SeenMarks {
     std::vector<SeenMark> marks;
     double inkShare = 0;
-    cv::Mat reduced;    // the reduced copy
-    double reduce = 1;  // picture pixels per pixel of the reduced copy
+    cv::Mat reduced;   // the reduced copy
+    double reduce = 1; // picture pixels per pixel of the reduced copy
 };
 
 [[nodiscard]] SeenMarks FindMarks(const cv::Mat& grey);
 
 // The paper of one layout page mapped onto the picture.
 struct Placement {
-    cv::Matx33d toPicture;   // millimetres on the paper -> picture pixels
-    double residual = 0;     // root-mean-square distance of the mark corners from the fit, mm
-    int marksUsed = 0;       // marks of the page found and fitted
-    int turn = 0;            // 0 90 180 270: how the picture is turned from upright
-    double pixelsPerMm = 0;  // at the paper's centre
+    cv::Matx33d toPicture; // millimetres on the paper -> picture pixels
+    double residual = 0;   // root-mean-square distance of the mark corners from the fit, mm
+    int marksUsed = 0;     // marks of the page found and fitted
+    double spread = 0; // the share of the page's marks' extent the points fitted cover, across and
+                       // down, the smaller
+    int turn = 0;      // 0 90 180 270: how the picture is turned from upright
+    double pixelsPerMm = 0; // at the paper's centre
 };
 
 // The largest residual (mm) with which a page is still read, and the fewest
 // marks.
 inline constexpr double kResidualLimit = 0.6;
 inline constexpr int kFewestMarks = 3;
+// The points fitted must enclose this share of the area the page's marks
+// enclose: a fit to points in one part of a slanted picture may be far out
+// in another.
+inline constexpr double kLeastSpread = 0.45;
+// The printed black patch reflects at most this share of the paper's light
+// where the fit says it is; more, and the fit or the picture is wrong.
+inline constexpr double kLightestBlack = 0.5;
 
 // A point of the paper (mm) seen at a point of the picture (pixels).
 struct Match {
