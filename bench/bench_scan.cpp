@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
         files, jobs,
         [](const scan::PageData& d) {
             std::string problem;
-            const cv::Mat grey = scan::DecodePage(d, problem);
+            const cv::Mat grey = scan::DecodePage(d, problem, scan::DecodeSize::Full);
             scan::PageReading r;
             r.source = d.source;
             r.status = grey.empty() ? scan::PageStatus::Failed : scan::PageStatus::Ok;

@@ -3,7 +3,6 @@
 #include "scan/Painting.h"
 #include "scan/Reader.h"
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <qpdf/QPDF.hh>
@@ -13,7 +12,9 @@
 
 #include <tiffio.h>
 
+#include <QBuffer>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QPdfDocument>
 
@@ -357,19 +358,23 @@ struct PageInput::State {
             d.problem = TooLarge(w, h);
             return d;
         }
-        // Decoded straight to grey, this page alone.
-        std::vector<cv::Mat> decoded;
-        try {
-            if (!cv::imreadmulti(file.string(), decoded, next, 1, cv::IMREAD_GRAYSCALE))
-                decoded.clear();
-        } catch (const cv::Exception&) {
-            decoded.clear();
-        }
-        if (decoded.size() != 1 || decoded[0].empty() || decoded[0].type() != CV_8UC1) {
+        // This page alone, through libtiff's own decoding to RGBA, then grey.
+        std::vector<std::uint32_t> raster(static_cast<std::size_t>(w) * h);
+        if (!TIFFReadRGBAImageOriented(tiff, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) {
             d.problem = "TIFF 的这一页无法解码";
             return d;
         }
-        d.grey = std::move(decoded[0]);
+        cv::Mat grey(static_cast<int>(h), static_cast<int>(w), CV_8UC1);
+        for (std::uint32_t y = 0; y < h; ++y) {
+            const std::uint32_t* from = raster.data() + static_cast<std::size_t>(y) * w;
+            auto* to = grey.ptr<std::uint8_t>(static_cast<int>(y));
+            for (std::uint32_t x = 0; x < w; ++x)
+                to[x] =
+                    static_cast<std::uint8_t>((299 * TIFFGetR(from[x]) + 587 * TIFFGetG(from[x]) +
+                                               114 * TIFFGetB(from[x]) + 500) /
+                                              1000);
+        }
+        d.grey = std::move(grey);
         return d;
     }
 
@@ -501,7 +506,7 @@ std::optional<PageData> PageInput::next() {
     return d;
 }
 
-cv::Mat DecodePage(const PageData& data, std::string& problem) {
+cv::Mat DecodePage(const PageData& data, std::string& problem, DecodeSize size) {
     problem.clear();
     if (!data.problem.empty()) {
         problem = data.problem;
@@ -527,20 +532,26 @@ cv::Mat DecodePage(const PageData& data, std::string& problem) {
         problem = TooLarge(w, h);
         return {};
     }
-    const int flags = kind == Kind::Jpeg && std::max(w, h) >= kHalveFromSide
-                          ? cv::IMREAD_REDUCED_GRAYSCALE_2
-                          : cv::IMREAD_GRAYSCALE;
-    cv::Mat grey;
-    try {
-        const cv::Mat bytes(1, static_cast<int>(data.encoded.size()), CV_8UC1,
-                            const_cast<std::uint8_t*>(data.encoded.data()));
-        grey = cv::imdecode(bytes, flags);
-    } catch (const cv::Exception&) {
-        grey.release();
-    }
-    if (grey.empty() || grey.type() != CV_8UC1)
+    // Qt's decoders (libjpeg, libpng): a large JPEG scaled down while it is
+    // decoded, the EXIF orientation applied.
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data.encoded.data()),
+                                               static_cast<qsizetype>(data.encoded.size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, kind == Kind::Jpeg ? "jpeg" : "png");
+    reader.setAutoTransform(true);
+    if (size == DecodeSize::AsReadNeeds && kind == Kind::Jpeg && std::max(w, h) >= kHalveFromSide)
+        reader.setScaledSize(QSize(static_cast<int>(w / 2), static_cast<int>(h / 2)));
+    QImage picture = reader.read();
+    if (picture.isNull()) {
         problem = "图片已损坏，无法解码";
-    return grey;
+        return {};
+    }
+    if (picture.format() != QImage::Format_Grayscale8)
+        picture = picture.convertToFormat(QImage::Format_Grayscale8);
+    const cv::Mat view(picture.height(), picture.width(), CV_8UC1, picture.bits(),
+                       static_cast<std::size_t>(picture.bytesPerLine()));
+    return view.clone();
 }
 
 } // namespace scan

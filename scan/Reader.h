@@ -72,10 +72,15 @@ class PageInput {
     std::unique_ptr<State> state_;
 };
 
+// How large a picture is decoded: as the reader needs it (a large JPEG at
+// half its size, still 150 dpi for a 300 dpi A4 scan), or whole.
+enum class DecodeSize { AsReadNeeds, Full };
+
 // The page as an upright-as-stored 8-bit grey picture (EXIF orientation of
 // a JPEG applied); empty with `problem` set when it does not decode or is
 // too large to read.
-[[nodiscard]] cv::Mat DecodePage(const PageData& data, std::string& problem);
+[[nodiscard]] cv::Mat DecodePage(const PageData& data, std::string& problem,
+                                 DecodeSize size = DecodeSize::AsReadNeeds);
 
 // What one page's picture says: located by its registration marks, its
 // layout and page chosen by its QR code (optional with one layout of one
