@@ -7,6 +7,7 @@
 #include <QJsonObject>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <regex>
@@ -523,12 +524,20 @@ Layout TemplateLayout(BubbleTemplate t, const std::string& id) {
 }
 
 bool IsTemplateFile(const fs::path& file) {
+    std::string name = Utf8(file.filename());
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (name.size() > 12 && name.compare(name.size() - 12, 12, ".layout.json") == 0)
+        return false;
     QFile f(QString::fromStdString(Utf8(file)));
     if (!f.open(QIODevice::ReadOnly))
         return false;
+    // A file that is no JSON object and not named as our layout is taken
+    // for a broken template, so that its refusal names its keys.
     const QJsonDocument doc = QJsonDocument::fromJson(f.readAll());
-    return doc.isObject() && doc.object().contains("fieldBlocks") &&
-           !doc.object().contains("pages");
+    if (!doc.isObject())
+        return true;
+    return doc.object().contains("fieldBlocks") || !doc.object().contains("pages");
 }
 
 Layout LoadTemplate(const fs::path& file, const std::string& idLabel) {

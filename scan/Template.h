@@ -84,8 +84,9 @@ struct BubbleTemplate {
 // columns, every other field of at most six bubbles a question in order.
 [[nodiscard]] Layout TemplateLayout(BubbleTemplate bubbleTemplate, const std::string& id);
 
-// True for a JSON file that is a template rather than a layout of ours: it
-// has "fieldBlocks" and no "pages".
+// True for a file to be read as a template rather than a layout of ours:
+// not named *.layout.json, and either no JSON object or one with
+// "fieldBlocks" or without "pages".
 [[nodiscard]] bool IsTemplateFile(const std::filesystem::path& file);
 
 // Reads a template file into its layout; throws TemplateError naming the
