@@ -5,6 +5,7 @@
 #include "platform/text/TextFile.h"
 #include "scan/Painting.h"
 #include "scan/Template.h"
+#include "scan/TemplateReading.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/TempHome.h"
 #include "tools/render-sheet/SheetPicture.h"
@@ -14,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPainter>
 
 #include <random>
 
@@ -169,6 +171,47 @@ TEST_F(TemplateScan, SkewedSheetsReadIntoTheTableAndTheCsv) {
             s1 + ",1,ok,,mid,A,B,C,D,AB,,C,D,4,0,7,3,407\r\n" + s2 +
             ",1,ok,,high,D,C,B,A,A,B,,,5,1,2,7,512\r\n" + s3 + ",1,review," +
             "roll1 roll2 roll3 level q1 q2 q3 q4 q5 q6 q7 q8 set" + ",,,,,,,,,,,,,,\r\n");
+}
+
+TEST_F(TemplateScan, CropPageFindsThePaperOnADarkBackground) {
+    QJsonObject t = Sample();
+    t["preProcessors"] = QJsonArray{
+        QJsonObject{{"name", "CropPage"}, {"options", QJsonObject{{"morphKernel", Pair(10, 10)}}}},
+        QJsonObject{{"name", "MedianBlur"}, {"options", QJsonObject{{"kSize", 3}}}},
+        QJsonObject{{"name", "Levels"},
+                    {"options", QJsonObject{{"low", 0.1}, {"high", 0.9}, {"gamma", 1.2}}}}};
+    WriteTemplate(t);
+    const scan::Layout layout = scan::LoadTemplate(home / "template.json");
+    const QImage sheet = tools::TemplateSheet(*layout.bubbleTemplate, 900,
+                                              {{"roll1", {"9"}},
+                                               {"roll2", {"8"}},
+                                               {"roll3", {"1"}},
+                                               {"q2", {"C"}},
+                                               {"q8", {"A", "D"}},
+                                               {"set", {"2"}}});
+    // The paper lies turned a little on a dark desk.
+    QImage desk(1200, 1500, QImage::Format_Grayscale8);
+    desk.fill(55);
+    {
+        QPainter p(&desk);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.translate(600, 750);
+        p.rotate(-2);
+        p.drawImage(QPointF(-sheet.width() / 2.0, -sheet.height() / 2.0), sheet);
+    }
+    const cv::Mat grey =
+        cv::Mat(desk.height(), desk.width(), CV_8UC1, const_cast<uchar*>(desk.constBits()),
+                static_cast<std::size_t>(desk.bytesPerLine()))
+            .clone();
+    const scan::PageReading page = scan::ReadTemplatePage(grey, {"desk.png", 0}, layout);
+    ASSERT_EQ(page.status, scan::PageStatus::Ok) << page.problem;
+    EXPECT_EQ(page.examNumber(), "981");
+    std::string readings;
+    for (const auto& q : page.questions)
+        readings += q.label + "=" + q.reading + " ";
+    EXPECT_EQ(readings, "level= q1= q2=C q3= q4= q5= q6= q7= q8=AD ");
+    ASSERT_EQ(page.fieldsOnly.size(), 1u);
+    EXPECT_EQ(page.fieldsOnly[0].label, "set");
 }
 
 struct BadTemplate {
