@@ -567,16 +567,19 @@ const std::vector<Command>& Commands() {
          "                              layout id (default: NAME's file name)\n"},
         {"scan",
          Table::Inputs,
-         {"--layout", "--out", "--subject", "--csv", "--jobs"},
+         {"--layout", "--out", "--subject", "--csv", "--jobs", "--id-label"},
          {},
          RunScan,
          "  scan INPUT... --layout FILE|DIR --out TABLE.dbf [--subject TEXT] [--csv FILE]\n"
-         "       [--jobs N]\n"
+         "       [--jobs N] [--id-label LABEL]\n"
          "                              scanned answer sheets (images, PDFs, folders) read\n"
          "                              into TABLE.dbf, TABLE.scan.db and 扫描记录_<表名>.txt\n"
          "                              (no TABLE argument); exit 1 when a page failed; an\n"
          "                              earlier scan's review decisions are replaced only\n"
-         "                              with --go-on; --jobs: workers (default: the cores)\n"},
+         "                              with --go-on; --jobs: workers (default: the cores);\n"
+         "                              --layout may be a bubble template (template.json,\n"
+         "                              docs/omr-template.md); --id-label: its custom label\n"
+         "                              of the exam number\n"},
     };
     return commands;
 }

@@ -22,6 +22,7 @@ int RunScanCommand(const Args& a, core::Workspace& ws, core::Ui& ui) {
     if (s.out.extension() != ".dbf" && s.out.extension() != ".DBF")
         throw UsageError{"--out names a .dbf file, not '" + *out + "'"};
     s.subject = a.option("--subject").value_or("");
+    s.idLabel = a.option("--id-label").value_or("");
     if (auto csv = a.option("--csv"))
         s.csv = std::filesystem::absolute(*csv);
     if (auto jobs = a.option("--jobs")) {

@@ -97,7 +97,7 @@ void Decide(PageReading& page, double shift) {
         return;
     const double threshold = std::clamp(page.threshold + shift, 0.01, 0.99);
     const double usualFill = UsualFill(page);
-    for (auto* items : {&page.digits, &page.questions})
+    for (auto* items : {&page.digits, &page.questions, &page.fieldsOnly})
         for (ItemReading& item : *items)
             DecideItem(item, threshold, usualFill);
     if (page.status != PageStatus::Duplicate)

@@ -2,6 +2,7 @@
 // and a page's picture decoded.
 #include "scan/Painting.h"
 #include "scan/Reader.h"
+#include "scan/Template.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -240,8 +241,10 @@ std::optional<std::vector<std::uint8_t>> PageJpeg(QPDFPageObjectHelper& page) {
 
 LayoutSet::LayoutSet(std::vector<Layout> layouts) : layouts_(std::move(layouts)) {}
 
-LayoutSet LayoutSet::Load(const fs::path& fileOrFolder) {
+LayoutSet LayoutSet::Load(const fs::path& fileOrFolder, const std::string& idLabel) {
     std::error_code ec;
+    if (!fs::is_directory(fileOrFolder, ec) && IsTemplateFile(fileOrFolder))
+        return LayoutSet({LoadTemplate(fileOrFolder, idLabel)});
     if (!fs::is_directory(fileOrFolder, ec))
         return LayoutSet({LoadLayout(fileOrFolder)});
     std::vector<Layout> layouts;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -77,12 +78,17 @@ struct Page {
     std::optional<Area> instructions; // where the filling example and the instructions are printed
 };
 
+struct BubbleTemplate;
+
 struct Layout {
     std::string id;
     int revision = 1;
     std::string title;
     double width = 210, height = 297;
     std::vector<Page> pages;
+    // Set for a sheet described by a bubble template (scan/Template.h):
+    // its one page is in the template's units and read by its own steps.
+    std::shared_ptr<const BubbleTemplate> bubbleTemplate;
 };
 
 // The text the QR code of a page holds: quillory:<id>:<revision>:<page>.

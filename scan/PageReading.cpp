@@ -69,7 +69,8 @@ std::string PageReading::examNumber() const {
 bool PageReading::toReview() const {
     const auto doubtful = [](const ItemReading& i) { return !i.doubts.empty(); };
     return std::any_of(digits.begin(), digits.end(), doubtful) ||
-           std::any_of(questions.begin(), questions.end(), doubtful);
+           std::any_of(questions.begin(), questions.end(), doubtful) ||
+           std::any_of(fieldsOnly.begin(), fieldsOnly.end(), doubtful);
 }
 
 } // namespace scan

@@ -92,6 +92,11 @@ struct PageReading {
 
     std::vector<ItemReading> digits;    // the exam number's columns, left to right
     std::vector<ItemReading> questions; // this page's questions, by number
+    // A bubble template's fields that are neither a question nor a digit of
+    // the exam number (more than six bubbles): read for the CSV only; a
+    // digit field's `question` is 0, any other's -1.
+    std::vector<ItemReading> fieldsOnly;
+    bool fromTemplate = false; // read with a bubble template: labels are its field labels
 
     // The exam number: one character per digit column, "?" where unread.
     [[nodiscard]] std::string examNumber() const;

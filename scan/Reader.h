@@ -23,7 +23,10 @@ namespace scan {
 // and when a folder holds none.
 class LayoutSet {
   public:
-    [[nodiscard]] static LayoutSet Load(const std::filesystem::path& fileOrFolder);
+    // A bubble template (scan/Template.h) loads as a layout of its own;
+    // `idLabel` names its custom label of the exam number.
+    [[nodiscard]] static LayoutSet Load(const std::filesystem::path& fileOrFolder,
+                                        const std::string& idLabel = {});
     explicit LayoutSet(std::vector<Layout> layouts);
 
     [[nodiscard]] const std::vector<Layout>& layouts() const { return layouts_; }

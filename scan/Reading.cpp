@@ -2,6 +2,7 @@
 // measured and decided.
 #include "scan/Reader.h"
 #include "scan/ReadingSteps.h"
+#include "scan/TemplateReading.h"
 
 #include <algorithm>
 #include <cmath>
@@ -76,6 +77,9 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
     reading.source = source;
     if (grey.empty() || grey.type() != CV_8UC1)
         return Failed(reading, Failure::Unreadable, "不是 8 位灰度图片");
+    // A sheet of a bubble template has no marks or QR code of ours.
+    if (layouts.layouts().size() == 1 && layouts.layouts().front().bubbleTemplate)
+        return ReadTemplatePage(grey, source, layouts.layouts().front());
     try {
         const steps::SeenMarks seen = steps::FindMarks(grey);
         if (seen.marks.empty()) {

@@ -9,6 +9,7 @@
 #include "scan/ScanDatabase.h"
 #include "scan/ScanPipeline.h"
 #include "scan/ScanStack.h"
+#include "scan/Template.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -109,6 +110,38 @@ void WriteCsv(const std::filesystem::path& file, const ScanStack& stack, int que
     text::WriteWhole(file, text);
 }
 
+// The CSV of a stack read with a bubble template: a column per field label
+// and per custom label instead of the exam number and the questions.
+void WriteTemplateCsv(const std::filesystem::path& file, const ScanStack& stack,
+                      const BubbleTemplate& t) {
+    std::string text = "file,page,status,review";
+    for (const TemplateField& f : t.fields)
+        text += "," + CsvField(f.label);
+    for (const auto& [name, labels] : t.customLabels)
+        text += "," + CsvField(name);
+    text += "\r\n";
+    const auto valueOf = [](const PageSummary& p, const std::string& label) {
+        const auto it = p.fieldValues.find(label);
+        return it == p.fieldValues.end() ? std::string() : it->second;
+    };
+    for (std::size_t i = 0; i < stack.pages().size(); ++i) {
+        const PageSummary& p = stack.pages()[i];
+        text += CsvField(p.source.file.string()) + "," +
+                std::to_string(std::max(p.source.page, 1)) + "," +
+                CsvField(StatusText(p.status, p.failure)) + "," + CsvField(stack.reviewLabels(i));
+        for (const TemplateField& f : t.fields)
+            text += "," + CsvField(valueOf(p, f.label));
+        for (const auto& [name, labels] : t.customLabels) {
+            std::string joined;
+            for (const std::string& l : labels)
+                joined += valueOf(p, l);
+            text += "," + CsvField(joined);
+        }
+        text += "\r\n";
+    }
+    text::WriteWhole(file, text);
+}
+
 std::vector<std::string> LogLines(const std::string& table, const ScanStack& stack,
                                   const ScanResult& r) {
     std::vector<std::string> lines{
@@ -167,13 +200,16 @@ void EstimatePages(ScanProgress& now, std::size_t given) {
     now.pagesTotal = std::max({total, given, now.pages});
 }
 
-// A refusal before any page is read: said, logged, and the scan stopped.
-ScanResult Refuse(core::Workspace& ws, const ScanSettings& s, core::Ui& ui,
-                  const std::string& why) {
+// A refusal before any page is read: said, logged, and the scan stopped. A
+// bubble template that does not load writes nothing at all.
+ScanResult Refuse(core::Workspace& ws, const ScanSettings& s, core::Ui& ui, const std::string& why,
+                  bool logged = true) {
     ScanResult r;
     r.outcome = core::Outcome::Stopped;
     r.problems.push_back(why);
     ui.message(why, kTitle, core::Icon::Error);
+    if (!logged)
+        return r;
     const auto log = ws.file(ScanLogName(s.out));
     text::SaveLines(log, {"扫描记录 " + core::TableNameOf(s.out.filename().string()), why},
                     ws.Fields.TextEncoding);
@@ -272,7 +308,10 @@ ScanResult ScanPages(core::Workspace& ws, const ScanSettings& s, const std::vect
     r.written.push_back(s.out);
     database.finish(stack, table, s.out.filename().string(), Sha256Of(s.out));
     r.written.push_back(scanDb);
-    if (!s.csv.empty()) {
+    if (!s.csv.empty() && layouts.size() == 1 && layouts.front().bubbleTemplate) {
+        WriteTemplateCsv(s.csv, stack, *layouts.front().bubbleTemplate);
+        r.written.push_back(s.csv);
+    } else if (!s.csv.empty()) {
         WriteCsv(s.csv, stack, questions);
         r.written.push_back(s.csv);
     }
@@ -288,7 +327,9 @@ ScanResult RunScan(core::Workspace& ws, const ScanSettings& s, core::Ui& ui,
         return Refuse(ws, s, ui, problem);
     std::unique_ptr<LayoutSet> layouts;
     try {
-        layouts = std::make_unique<LayoutSet>(LayoutSet::Load(s.layout));
+        layouts = std::make_unique<LayoutSet>(LayoutSet::Load(s.layout, s.idLabel));
+    } catch (const TemplateError& e) {
+        return Refuse(ws, s, ui, e.what(), false);
     } catch (const LayoutError& e) {
         return Refuse(ws, s, ui, e.what());
     }

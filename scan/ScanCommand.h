@@ -26,6 +26,7 @@ struct ScanSettings {
     std::string subject;                       // the Subject field of every record
     std::filesystem::path csv;                 // empty: no CSV
     int jobs = 0;                              // workers; 0: one per core
+    std::string idLabel; // a bubble template's custom label of the exam number; empty: its own
 };
 
 // How far a scan has come; `secondsLeft` is negative while unknown.

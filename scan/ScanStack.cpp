@@ -71,6 +71,17 @@ PageSummary Summarize(const PageReading& page, int questions) {
         for (Doubt d : q.doubts)
             s.doubts.push_back({q.label, DoubtText(d), -1});
     }
+    for (const ItemReading& f : page.fieldsOnly)
+        for (Doubt d : f.doubts)
+            s.doubts.push_back({f.label, DoubtText(d), -1});
+    if (page.fromTemplate)
+        for (const auto* items : {&page.digits, &page.questions, &page.fieldsOnly})
+            for (const ItemReading& item : *items) {
+                std::string& value = s.fieldValues[item.label];
+                for (const BubbleReading& b : item.bubbles)
+                    if (b.marked)
+                        value += b.value;
+            }
     return s;
 }
 

@@ -36,6 +36,9 @@ struct PageSummary {
     // none), ' ' for a question not on this page.
     std::string marks;
     std::vector<PageDoubt> doubts;
+    // A page read with a bubble template: every field's marked values joined
+    // in bubble order, by its label.
+    std::map<std::string, std::string> fieldValues;
 };
 
 // The summary of a page as read; `questions` is the layout's question count.

@@ -114,7 +114,8 @@ ScanDialog::ScanDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui)
     btnRemove = Button(this, "btnRemove", "移除");
     edLayout = new QLineEdit(this);
     edLayout->setObjectName("edLayout");
-    edLayout->setPlaceholderText("版式文件 (*.layout.json) 或存放版式文件的文件夹");
+    edLayout->setPlaceholderText(
+        "版式文件 (*.layout.json)、答题卡模板 (template.json) 或存放版式文件的文件夹");
     btnLayoutFile = Button(this, "btnLayoutFile", "文件...");
     btnLayoutFolder = Button(this, "btnLayoutFolder", "文件夹...");
     edOut = new QLineEdit(this);
@@ -393,8 +394,8 @@ void ScanDialog::chooseFolder() {
 }
 
 void ScanDialog::chooseLayoutFile() {
-    const QString file =
-        QFileDialog::getOpenFileName(this, "选择版式文件", QString(), "版式文件 (*.layout.json)");
+    const QString file = QFileDialog::getOpenFileName(
+        this, "选择版式文件", QString(), "版式文件 (*.layout.json);;答题卡模板 (*.json)");
     if (!file.isEmpty())
         edLayout->setText(file);
 }

@@ -1,6 +1,7 @@
 #include "tools/render-sheet/SheetPicture.h"
 
 #include "scan/SheetDrawing.h"
+#include "scan/Template.h"
 
 #include <QBuffer>
 #include <QFont>
@@ -351,6 +352,62 @@ QImage Degrade(const QImage& grey, const Degradation& how, std::mt19937& random)
     if (how.jpeg > 0)
         result = Jpeg(result, how.jpeg);
     return result;
+}
+
+QImage TemplateMarker(int side) {
+    QImage m(side, side, QImage::Format_Grayscale8);
+    m.fill(Qt::white);
+    QPainter p(&m);
+    p.fillRect(QRectF(0, 0, side, side), Qt::black);
+    p.fillRect(QRectF(side * 0.2, side * 0.2, side * 0.6, side * 0.6), Qt::white);
+    p.fillRect(QRectF(side * 0.35, side * 0.35, side * 0.3, side * 0.3), Qt::black);
+    return m;
+}
+
+QImage TemplateSheet(const scan::BubbleTemplate& t, int pageWidth,
+                     const std::map<std::string, std::vector<std::string>>& marked) {
+    const double scale = pageWidth / t.width;
+    const auto markers = std::find_if(t.steps.begin(), t.steps.end(), [](const auto& s) {
+        return s.kind == scan::TemplateStep::Kind::CropOnMarkers;
+    });
+    // The picture P wide holds the page and a marker P / ratio wide on
+    // each side: P = page + 2 P / ratio.
+    double marker = 0;
+    if (markers != t.steps.end())
+        marker = pageWidth / (1 - 2 / markers->sheetToMarkerWidthRatio) /
+                 markers->sheetToMarkerWidthRatio;
+    const double margin = marker;
+    const int w = static_cast<int>(std::lround(pageWidth + 2 * margin)),
+              h = static_cast<int>(std::lround(t.height * scale + 2 * margin));
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    if (marker > 0) {
+        const QImage m = TemplateMarker(static_cast<int>(std::lround(marker)));
+        for (const QPointF corner : {QPointF(margin, margin), QPointF(w - margin, margin),
+                                     QPointF(w - margin, h - margin), QPointF(margin, h - margin)})
+            p.drawImage(QPointF(corner.x() - m.width() / 2.0, corner.y() - m.height() / 2.0), m);
+    }
+    p.translate(margin, margin);
+    p.scale(scale, scale);
+    for (const scan::TemplateField& f : t.fields) {
+        const auto values = marked.find(f.label);
+        for (const scan::TemplateBubble& b : f.bubbles) {
+            const QRectF r(b.x, b.y, b.w, b.h);
+            p.setPen(QPen(QColor(70, 70, 70), 1.5 / scale));
+            p.setBrush(Qt::NoBrush);
+            p.drawEllipse(r.adjusted(b.w * 0.05, b.h * 0.05, -b.w * 0.05, -b.h * 0.05));
+            if (values != marked.end() && std::find(values->second.begin(), values->second.end(),
+                                                    b.value) != values->second.end()) {
+                p.setPen(Qt::NoPen);
+                p.setBrush(QColor(35, 35, 35));
+                p.drawEllipse(r.adjusted(b.w * 0.08, b.h * 0.08, -b.w * 0.08, -b.h * 0.08));
+            }
+        }
+    }
+    p.end();
+    return Grey(image);
 }
 
 } // namespace tools

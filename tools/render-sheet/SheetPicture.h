@@ -4,6 +4,8 @@
 
 #include <QImage>
 
+#include <map>
+
 #include <random>
 #include <string>
 #include <vector>
@@ -12,6 +14,10 @@
 // and phones see them, drawn by the sheet's own drawing code (never through
 // the PDF), with the truth of what was filled. The same seed gives the same
 // pictures.
+namespace scan {
+struct BubbleTemplate;
+}
+
 namespace tools {
 
 // How a pupil marked a bubble.
@@ -69,5 +75,17 @@ struct Degradation {
 
 // The picture spoilt as `how` says (grey in, grey out).
 [[nodiscard]] QImage Degrade(const QImage& grey, const Degradation& how, std::mt19937& random);
+
+// A corner marker for a bubble template's CropOnMarkers, `side` pixels
+// square: a black square, a white ring and a black centre.
+[[nodiscard]] QImage TemplateMarker(int side);
+
+// The sheet of a bubble template as a grey picture, its page `pageWidth`
+// pixels wide: every bubble's outline, and the bubbles of the values
+// `marked` gives per field label filled solid. With a CropOnMarkers step the
+// page has a white margin and a TemplateMarker centred on each of its
+// corners, the picture being sheetToMarkerWidthRatio markers wide.
+[[nodiscard]] QImage TemplateSheet(const scan::BubbleTemplate& bubbleTemplate, int pageWidth,
+                                   const std::map<std::string, std::vector<std::string>>& marked);
 
 } // namespace tools
