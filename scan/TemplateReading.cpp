@@ -3,7 +3,6 @@
 #include "scan/Reader.h"
 #include "scan/Template.h"
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
@@ -66,7 +65,10 @@ std::vector<cv::Point2f> Ordered(const std::vector<cv::Point2f>& p) {
 
 std::optional<std::vector<cv::Point2f>> MarkerCorners(const cv::Mat& grey, const TemplateStep& step,
                                                       std::string& problem) {
-    cv::Mat marker = cv::imdecode(step.marker, cv::IMREAD_GRAYSCALE);
+    PageData markerData;
+    markerData.encoded.assign(step.marker.begin(), step.marker.end());
+    std::string undecoded;
+    cv::Mat marker = DecodePage(markerData, undecoded, DecodeSize::Full);
     if (marker.empty()) {
         problem = "定位标记图片无法读取: " +
                   std::string(reinterpret_cast<const char*>(step.markerFile.u8string().c_str()));
