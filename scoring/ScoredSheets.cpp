@@ -215,8 +215,6 @@ TableSheets::TableSheets(db::Connection& connection, SheetColumns columns)
         mCount = count.columnInt(0);
 }
 
-TableSheets::~TableSheets() = default;
-
 void TableSheets::onProgress(std::function<void(int, std::int64_t)> progress) {
     mProgress = std::move(progress);
 }

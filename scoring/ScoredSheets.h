@@ -101,9 +101,6 @@ struct SheetColumns {
 class TableSheets : public SheetSource {
   public:
     TableSheets(db::Connection& connection, SheetColumns columns);
-    ~TableSheets() override;
-    TableSheets(const TableSheets&) = delete;
-    TableSheets& operator=(const TableSheets&) = delete;
 
     // Told every few thousand sheets of a walk: the walk's number among the
     // full walks so far (from 0) and the sheets it has visited.

@@ -2,7 +2,6 @@
 // query gives, in its order, on a table whose records are out of
 // exam-number order and hold NULLs, texts and numbers side by side.
 #include "scoring/ScoredSheets.h"
-#include "analysis/TableSheets.h"
 #include "core/Workspace.h"
 #include "platform/db/Query.h"
 #include "platform/db/Statement.h"
@@ -178,26 +177,6 @@ TEST_P(ScoredSheetsTest, GivesWhatTheFormerReadersGave) {
     testsupport::ScriptedUi ui;
     scoring::TableSheets sheets(ws.connection, Columns());
     std::vector<std::string> seen, former;
-    auto analysisLine = [](std::int64_t record, std::optional<std::string_view> exam,
-                           std::string_view content, std::span<const std::optional<float>> p) {
-        std::string line = std::to_string(record) + "|" + std::string(exam.value_or("NULL")) + "|" +
-                           std::string(content) + "|";
-        for (const auto& x : p)
-            line += Shown(x) + ",";
-        return line;
-    };
-    sheets.forEach([&](const scoring::Sheet& s) {
-        seen.push_back(analysisLine(s.record, s.examNumber, s.content, s.points));
-    });
-    analysis::TableSheets old(
-        ws.connection, analysis::FindSheetColumns(ws.connection, "exam", "BH", "CONTENT", 3), ui);
-    old.forEach([&](const analysis::Sheet& s) {
-        former.push_back(analysisLine(s.record, s.examNumber, s.content, s.points));
-    });
-    EXPECT_EQ(seen, former);
-
-    seen.clear();
-    former.clear();
     Execute("UPDATE exam SET SCORE = NULL WHERE typeof(SCORE) = 'text'"); // refused by ToFloat
     sheets.forEach([&](const scoring::Sheet& s) {
         std::string line = std::string(s.examNumber.value_or("")) + "|" + Shown(s.score) + "|" +
