@@ -164,6 +164,11 @@ std::vector<std::string> ScoreColumnNames(const ExamRun& run) {
     return names;
 }
 
+void RequireScoreColumns(const db::Query& view, const ExamRun& run) {
+    for (const std::string& f : ScoreColumnNames(run))
+        (void)view.fieldIndex(f);
+}
+
 SheetColumns FindSheetColumns(db::Connection& connection, const std::string& table,
                               const std::string& examNumber, const std::string& content,
                               const ExamRun& run) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/db/Connection.h"
+#include "platform/db/Query.h"
 #include "platform/db/Value.h"
 #include "scoring/ExamRun.h"
 
@@ -83,6 +84,10 @@ struct SheetColumns {
 
 // The score columns f1 .. f(run.columnCount()) of a run.
 [[nodiscard]] std::vector<std::string> ScoreColumnNames(const ExamRun& run);
+
+// Every question of the run must have its score column in the view: a
+// missing one is refused as the view refuses a field it lacks.
+void RequireScoreColumns(const db::Query& view, const ExamRun& run);
 
 // Finds the exam-number, content and score columns of the run in `table`
 // (names compared without regard to case). Throws RunError naming every
