@@ -5,10 +5,6 @@
 #include "core/Workspace.h"
 #include "platform/db/Query.h"
 #include "platform/db/Statement.h"
-#include "results/TableSheets.h"
-#include "roster/TableLists.h"
-#include "stats/ClassesCommand.h"
-#include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -169,42 +165,5 @@ TEST_P(ScoredSheetsTest, GivesTheSheetsAPlainQueryGives) {
 INSTANTIATE_TEST_SUITE_P(Walks, ScoredSheetsTest,
                          ::testing::Values(Walk::ExamOrder, Walk::AnyOrder, Walk::Chosen,
                                            Walk::BeforeWriting, Walk::OfRowids));
-
-// The readers the one reader replaces give what it gives.
-TEST_P(ScoredSheetsTest, GivesWhatTheFormerReadersGave) {
-    if (GetParam() != Walk::ExamOrder)
-        GTEST_SKIP();
-    testsupport::ScriptedUi ui;
-    scoring::TableSheets sheets(ws.connection, Columns());
-    std::vector<std::string> seen, former;
-    Execute("UPDATE exam SET SCORE = NULL WHERE typeof(SCORE) = 'text'"); // refused by ToFloat
-    sheets.forEach([&](const scoring::Sheet& s) {
-        std::string line = std::string(s.examNumber.value_or("")) + "|" + Shown(s.score) + "|" +
-                           std::string(s.rosterName);
-        seen.push_back(line);
-    });
-    results::TableLayout layout{"exam", "BH", "SCORE", 0, true, true};
-    stats::ClassSettings settings;
-    const stats::ClassAssignment classes(settings, {});
-    results::TableSheets rows(ws.connection, layout, classes);
-    rows.rewind(results::Pass::Rows);
-    while (const results::SheetRow* r = rows.next()) {
-        const db::Value score = r->score ? db::Value(*r->score) : db::Value{};
-        former.push_back(std::string(r->examNumber) + "|" + Shown(&score) + "|" +
-                         std::string(r->name));
-    }
-    for (std::string& line : seen) // the former reader gave scores as numbers
-        for (const char* kind : {"|t:", "|n:"})
-            if (auto at = line.find(kind); at != std::string::npos)
-                line[at + 1] = 'n';
-    EXPECT_EQ(seen, former);
-
-    std::vector<std::int64_t> rowids;
-    sheets.forEach([&](const scoring::Sheet& s) { rowids.push_back(s.record); });
-    core::FieldSettings fields;
-    fields.ID = "BH";
-    fields.Score = "SCORE";
-    EXPECT_EQ(roster::ReadSheets(ws.connection, "exam", fields, ui).rowids, rowids);
-}
 
 } // namespace
