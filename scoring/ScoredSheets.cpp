@@ -59,6 +59,14 @@ std::string Placeholders(int n) {
     return s;
 }
 
+// The score columns f1 .. f(run.columnCount()) of a run.
+std::vector<std::string> ScoreColumnNames(const ExamRun& run) {
+    std::vector<std::string> names;
+    for (int k = 1; k <= run.columnCount(); ++k)
+        names.push_back("f" + std::to_string(k));
+    return names;
+}
+
 constexpr const char* kChosen = "temp.quillory_chosen_sheets";
 
 // The temporary table of chosen rowids, dropped however the walk ends.
@@ -156,13 +164,6 @@ struct TableSheets::Row {
         return s;
     }
 };
-
-std::vector<std::string> ScoreColumnNames(const ExamRun& run) {
-    std::vector<std::string> names;
-    for (int k = 1; k <= run.columnCount(); ++k)
-        names.push_back("f" + std::to_string(k));
-    return names;
-}
 
 void RequireScoreColumns(const db::Query& view, const ExamRun& run) {
     for (const std::string& f : ScoreColumnNames(run))

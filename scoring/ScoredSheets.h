@@ -82,9 +82,6 @@ struct SheetColumns {
     bool rosterName = false;
 };
 
-// The score columns f1 .. f(run.columnCount()) of a run.
-[[nodiscard]] std::vector<std::string> ScoreColumnNames(const ExamRun& run);
-
 // Every question of the run must have its score column in the view: a
 // missing one is refused as the view refuses a field it lacks.
 void RequireScoreColumns(const db::Query& view, const ExamRun& run);
@@ -107,8 +104,9 @@ class TableSheets : public SheetSource {
   public:
     TableSheets(db::Connection& connection, SheetColumns columns);
 
-    // Told every few thousand sheets of a walk: the walk's number among the
-    // full walks so far (from 0) and the sheets it has visited.
+    // Told every few thousand sheets of a streamed walk: the walk's number
+    // among the streamed walks so far (from 0) and the sheets it has
+    // visited.
     void onProgress(std::function<void(int walk, std::int64_t done)> progress);
 
     void forEach(const SheetVisit& visit) override;
@@ -126,9 +124,6 @@ class TableSheets : public SheetSource {
     // The sheets of `rowids` in that order, a batch read whole before it is
     // visited; a rowid no longer in the table gives a sheet of NULLs.
     void forEachOfBeforeWriting(std::span<const std::int64_t> rowids, const SheetVisit& visit);
-
-    // Rows read in one batch by the walks before writing.
-    static constexpr int kBatch = 256;
 
   private:
     struct Row;
