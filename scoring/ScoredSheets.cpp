@@ -20,13 +20,25 @@ constexpr int kStorageBatch = 4096;
 // Rowids asked for at a time by a walk of given rowids.
 constexpr int kRowidBatch = 256;
 
-// The result columns of every walk: rowid, exam number, content, score,
-// roster class and name, the values asked for, then the packed points.
-constexpr int kRowid = 0, kExam = 1, kContent = 2, kScore = 3, kClass = 4, kName = 5, kValues = 6;
+// Where the parts of a sheet are among the result columns of a walk: the
+// rowid and the exam number first, then the content, the score, the
+// roster's class and name as asked for (-1 when not), the values asked for,
+// and the packed points last.
+struct ResultColumns {
+    static constexpr int rowid = 0, examNumber = 1;
+    int content = -1, score = -1, rosterClass = -1, rosterName = -1, values = 0, points = 0;
 
-std::string ColumnOrNull(const std::string& name) {
-    return name.empty() ? std::string("NULL") : "t." + QuoteName(name);
-}
+    explicit ResultColumns(const SheetColumns& c) {
+        int next = examNumber + 1;
+        auto place = [&next](bool read) { return read ? next++ : -1; };
+        content = place(!c.content.empty());
+        score = place(!c.score.empty());
+        rosterClass = place(c.rosterClass || c.rosterName);
+        rosterName = place(c.rosterClass || c.rosterName);
+        values = next;
+        points = next + static_cast<int>(c.values.size());
+    }
+};
 
 // The roster, one entry per exam number, joined as the class statistics
 // join it (sheet number = ids.id).
@@ -111,32 +123,36 @@ struct ResetOnExit {
 
 // One row as read, kept until its sheet has been visited.
 struct TableSheets::Row {
+    ResultColumns at;
     std::int64_t rowid = 0;
     db::Value exam, score, rosterClass;
     std::string examText, content, rosterName;
     std::vector<std::optional<float>> points;
     std::vector<db::Value> values;
 
-    explicit Row(const SheetColumns& c) : points(c.points.size()), values(c.values.size()) {}
+    explicit Row(const SheetColumns& c) : at(c), points(c.points.size()), values(c.values.size()) {}
 
     void read(const db::Statement& st) {
-        rowid = st.columnInt(kRowid);
-        exam = st.column(kExam);
-        if (!db::IsNull(exam))
-            examText = db::Query::ToText(exam);
-        db::Value marks = st.column(kContent);
-        if (auto* text = std::get_if<std::string>(&marks))
-            content.swap(*text);
-        else
-            content = db::IsNull(marks) ? std::string() : db::Query::ToText(marks);
-        score = st.column(kScore);
-        rosterClass = st.column(kClass);
-        const db::Value name = st.column(kName);
-        rosterName = db::IsNull(name) ? std::string() : db::Query::ToText(name);
+        rowid = st.columnInt(ResultColumns::rowid);
+        exam = st.column(ResultColumns::examNumber);
+        if (at.content >= 0) {
+            db::Value marks = st.column(at.content);
+            if (auto* text = std::get_if<std::string>(&marks))
+                content.swap(*text);
+            else
+                content = db::IsNull(marks) ? std::string() : db::Query::ToText(marks);
+        }
+        if (at.score >= 0)
+            score = st.column(at.score);
+        if (at.rosterClass >= 0) {
+            rosterClass = st.column(at.rosterClass);
+            const db::Value name = st.column(at.rosterName);
+            rosterName = db::IsNull(name) ? std::string() : db::Query::ToText(name);
+        }
         for (std::size_t i = 0; i < values.size(); ++i)
-            values[i] = st.column(kValues + static_cast<int>(i));
+            values[i] = st.column(at.values + static_cast<int>(i));
         if (!points.empty())
-            db::ReadPackedReals(st, kValues + static_cast<int>(values.size()), points);
+            db::ReadPackedReals(st, at.points, points);
     }
 
     // The row of a rowid no longer in the table.
@@ -149,11 +165,14 @@ struct TableSheets::Row {
         std::fill(values.begin(), values.end(), db::Value{});
     }
 
-    [[nodiscard]] Sheet sheet() const {
+    // The sheet of the row; a text exam number is handed over as stored.
+    [[nodiscard]] Sheet sheet() {
         Sheet s;
         s.record = rowid;
-        if (!db::IsNull(exam))
-            s.examNumber = examText;
+        if (const auto* text = std::get_if<std::string>(&exam))
+            s.examNumber = *text;
+        else if (!db::IsNull(exam))
+            s.examNumber = examText = db::Query::ToText(exam);
         s.storedExamNumber = &exam;
         s.content = content;
         s.score = &score;
@@ -200,10 +219,13 @@ SheetColumns FindSheetColumns(db::Connection& connection, const std::string& tab
 
 TableSheets::TableSheets(db::Connection& connection, SheetColumns columns)
     : mConnection(connection), mColumns(std::move(columns)) {
-    const bool roster = mColumns.rosterClass || mColumns.rosterName;
-    mColumnList = "t.rowid, t." + QuoteName(mColumns.examNumber) + ", " +
-                  ColumnOrNull(mColumns.content) + ", " + ColumnOrNull(mColumns.score) +
-                  (roster ? ", r.rclass, r.rname" : ", NULL, NULL");
+    mColumnList = "t.rowid, t." + QuoteName(mColumns.examNumber);
+    if (!mColumns.content.empty())
+        mColumnList += ", t." + QuoteName(mColumns.content);
+    if (!mColumns.score.empty())
+        mColumnList += ", t." + QuoteName(mColumns.score);
+    if (mColumns.rosterClass || mColumns.rosterName)
+        mColumnList += ", r.rclass, r.rname";
     for (const std::string& v : mColumns.values)
         mColumnList += ", t." + QuoteName(v);
     // The score columns come packed, a hundred to a result column: reading
@@ -301,7 +323,7 @@ void TableSheets::forEachOfBeforeWriting(std::span<const std::int64_t> rowids,
                 }
             }
             while (read.step())
-                if (auto it = slot.find(read.columnInt(kRowid)); it != slot.end())
+                if (auto it = slot.find(read.columnInt(ResultColumns::rowid)); it != slot.end())
                     batch[it->second].read(read);
         }
         for (std::size_t i = 0; i < count; ++i)
