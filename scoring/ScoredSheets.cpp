@@ -302,22 +302,21 @@ void TableSheets::forEachBeforeWriting(const SheetVisit& visit,
     }
 }
 
-void TableSheets::forEachOfBeforeWriting(std::span<const std::int64_t> rowids,
-                                         const SheetVisit& visit) {
+void TableSheets::forEachOfBeforeWriting(const RowidFeed& feed, const SheetVisit& visit) {
     db::Statement read = mConnection.prepare(
         "SELECT " + mColumnList + mFrom + " WHERE t.rowid IN (" + Placeholders(kRowidBatch) + ")");
     std::vector<Row> batch(static_cast<std::size_t>(kRowidBatch), Row(mColumns));
+    std::vector<std::int64_t> rowids(static_cast<std::size_t>(kRowidBatch));
     std::unordered_map<std::int64_t, std::size_t> slot;
-    for (std::size_t first = 0; first < rowids.size(); first += kRowidBatch) {
-        const std::size_t count = std::min<std::size_t>(kRowidBatch, rowids.size() - first);
+    while (const std::size_t count = std::min(feed(rowids), rowids.size())) {
         slot.clear();
         {
             ResetOnExit resetting{read};
-            for (std::size_t i = 0; i < static_cast<std::size_t>(kRowidBatch); ++i) {
+            for (std::size_t i = 0; i < rowids.size(); ++i) {
                 if (i < count) {
-                    read.bind(static_cast<int>(i) + 1, rowids[first + i]);
-                    slot[rowids[first + i]] = i;
-                    batch[i].clear(rowids[first + i]);
+                    read.bind(static_cast<int>(i) + 1, rowids[i]);
+                    slot[rowids[i]] = i;
+                    batch[i].clear(rowids[i]);
                 } else {
                     read.bind(static_cast<int>(i) + 1, std::monostate{});
                 }

@@ -121,9 +121,13 @@ class TableSheets : public SheetSource {
     // each batch `batchDone` is told the sheets visited so far.
     void forEachBeforeWriting(const SheetVisit& visit,
                               const std::function<void(std::int64_t)>& batchDone = {});
-    // The sheets of `rowids` in that order, a batch read whole before it is
-    // visited; a rowid no longer in the table gives a sheet of NULLs.
-    void forEachOfBeforeWriting(std::span<const std::int64_t> rowids, const SheetVisit& visit);
+    // Fills `rowids` with the next rowids to read and returns how many it
+    // filled; 0 ends the walk.
+    using RowidFeed = std::function<std::size_t(std::span<std::int64_t> rowids)>;
+    // The sheets of the rowids `feed` gives, in that order, a batch read
+    // whole before it is visited; a rowid no longer in the table gives a
+    // sheet of NULLs.
+    void forEachOfBeforeWriting(const RowidFeed& feed, const SheetVisit& visit);
 
   private:
     struct Row;

@@ -160,12 +160,16 @@ double SheetScorer::multi(int j, unsigned char code) {
     return earned;
 }
 
-std::vector<std::int64_t> WalkedRowids(db::Query& view) {
-    std::vector<std::int64_t> rowids;
-    rowids.reserve(static_cast<std::size_t>(std::max(view.recordCount(), 0)));
-    for (view.first(); !view.eof(); view.next())
-        rowids.push_back(view.rowid());
-    return rowids;
+TableSheets::RowidFeed WalkedRowids(db::Query& view) {
+    return [&view, started = false](std::span<std::int64_t> rowids) mutable {
+        if (!started)
+            view.first();
+        started = true;
+        std::size_t count = 0;
+        for (; count < rowids.size() && !view.eof(); view.next())
+            rowids[count++] = view.rowid();
+        return count;
+    };
 }
 
 } // namespace scoring

@@ -6,6 +6,7 @@
 #include "platform/db/Query.h"
 #include "scoring/ExamRun.h"
 #include "scoring/ScoreCommand.h"
+#include "scoring/ScoredSheets.h"
 
 #include <array>
 #include <cstdint>
@@ -104,9 +105,10 @@ class SheetScorer {
     std::vector<double> mPoints;
 };
 
-// The rowids of the view's rows, walked from the first to the last as the
-// grid walks them (a pending edit is posted first).
-[[nodiscard]] std::vector<std::int64_t> WalkedRowids(db::Query& view);
+// The rowids of the view's rows for TableSheets::forEachOfBeforeWriting,
+// the view walked from the first row to the last as the grid walks it (a
+// pending edit is posted first), a batch ahead of the sheets visited.
+[[nodiscard]] TableSheets::RowidFeed WalkedRowids(db::Query& view);
 
 // The grid stops following the view while a run walks it, and shows the
 // stored rows again when the run ends, however it ends.
