@@ -2,7 +2,6 @@
 
 #include "analysis/Result.h"
 #include "analysis/Run.h"
-#include "analysis/Sheets.h"
 
 #include <optional>
 #include <string>

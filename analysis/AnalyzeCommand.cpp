@@ -2,7 +2,6 @@
 
 #include "analysis/JsonReport.h"
 #include "analysis/OutputFile.h"
-#include "analysis/TableSheets.h"
 #include "analysis/TextReport.h"
 #include "analysis/Workbook.h"
 #include "core/OpenTable.h"
@@ -26,6 +25,19 @@ void WriteFiles(const core::Workspace& ws, const TableAnalysisSettings& settings
 }
 
 } // namespace
+
+scoring::TableSheets AnalysedSheets(core::Workspace& ws, core::Ui& ui,
+                                    const scoring::ExamRun& run) {
+    scoring::TableSheets sheets(ws.connection,
+                                scoring::FindSheetColumns(ws.connection, ws.TableName, ws.Fields.ID,
+                                                          ws.Fields.Content, run));
+    const std::int64_t count = sheets.sizeHint();
+    sheets.onProgress([&ui, count](int walk, std::int64_t done) {
+        const std::int64_t base = count * std::min(walk, 1);
+        ui.progress("正在进行试卷分析", base + done, std::max(count * 2, base + done));
+    });
+    return sheets;
+}
 
 AnalysisFiles WriteAnalysisFiles(const ExamAnalysis& analysis, const std::filesystem::path& folder,
                                  text::Encoding encoding) {
@@ -55,10 +67,7 @@ TableAnalysisResult AnalyzeTable(core::Workspace& ws, core::Ui& ui,
             "表 " + ws.TableName +
             " 还没有评过分，找不到上次评分的答案和分值。请先评分（开始评分），再进行试卷分析。");
     const scoring::ExamRun accepted = scoring::AcceptedRun(*run);
-    TableSheets sheets(ws.connection,
-                       FindSheetColumns(ws.connection, ws.TableName, ws.Fields.ID,
-                                        ws.Fields.Content, accepted.columnCount()),
-                       ui);
+    scoring::TableSheets sheets = AnalysedSheets(ws, ui, accepted);
     {
         core::ProgressEnd end(ui);
         result.analysis = Analyze(accepted, sheets, settings.options);

@@ -47,6 +47,11 @@ AnalysisFiles WriteAnalysisFiles(const ExamAnalysis& analysis, const std::filesy
 // anything is written, for a table never scored (telling the user to score
 // it first), a table that no longer fits the run (columns gone, contents too
 // short) and a table without sheets; database errors as db::Error.
+// The sheets of the open table the analysis of `run` reads, telling their
+// two full walks through `ui`, each as half of the whole.
+[[nodiscard]] scoring::TableSheets AnalysedSheets(core::Workspace& ws, core::Ui& ui,
+                                                  const scoring::ExamRun& run);
+
 TableAnalysisResult AnalyzeTable(core::Workspace& ws, core::Ui& ui,
                                  const TableAnalysisSettings& settings);
 

@@ -5,7 +5,6 @@
 #include "analysis/Ranking.h"
 #include "analysis/Result.h"
 #include "analysis/Run.h"
-#include "analysis/Sheets.h"
 
 #include <array>
 #include <cstdint>

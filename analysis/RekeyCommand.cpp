@@ -10,6 +10,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "scoring/RunFiles.h"
+#include "scoring/ScoredSheets.h"
 #include "scoring/SheetScoring.h"
 
 #include <optional>
@@ -75,12 +76,13 @@ class Rescorer {
                 db::jet::QuoteName(columns.score->baseColumn) + " = ? WHERE rowid = ?"));
     }
 
-    void sheet(std::int64_t rowid, std::string_view content, std::string_view id,
-               const db::Value& storedPoints, const db::Value& storedScore) {
+    // A sheet read with the question's column and the score as its values.
+    void sheet(const scoring::Sheet& s) {
+        const std::string_view content = s.content;
         const bool hasMulti = content.size() > static_cast<std::size_t>(mRun.singleCount);
         if (const std::size_t needed = scoring::MarksNeeded(mRun, content.size());
             content.size() < needed)
-            throw core::AppError("考号 " + std::string(id) + " " +
+            throw core::AppError("考号 " + std::string(s.examNumber.value_or("")) + " " +
                                  scoring::ShortContentText(content.size(), needed, "上次评分的") +
                                  "。答案没有改正，没有写入任何分数。");
         const double total = mScorer.score(content, hasMulti);
@@ -88,10 +90,10 @@ class Rescorer {
         const db::Value points =
             static_cast<double>(static_cast<float>(mScorer.points()[mPosition]));
         const db::Value score = scoring::ScoreValue(mScore, total);
-        if (mUpdate && (!StoredAs(storedPoints, points) || !StoredAs(storedScore, score))) {
+        if (mUpdate && (!StoredAs(s.values[0], points) || !StoredAs(s.values[1], score))) {
             mUpdate->bind(1, points);
             mUpdate->bind(2, score);
-            mUpdate->bind(3, rowid);
+            mUpdate->bind(3, s.record);
             mUpdate->step();
             mUpdate->reset();
             ++mChanged;
@@ -111,19 +113,15 @@ class Rescorer {
 constexpr int kProgressStep = 4096;
 
 // The view's sheets in the view's order, read a batch of rowids at a time.
-void RescoreInViewOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns& columns,
+void RescoreInViewOrder(core::Workspace& ws, core::Ui& ui, scoring::TableSheets& sheets,
                         Rescorer& rescorer) {
-    db::Query& view = ws.view;
-    scoring::SheetReader reader(view, ws.connection, columns.content, columns.id,
-                                {columns.question, columns.score->baseColumn});
+    const db::Query& view = ws.view;
     std::int64_t done = 0;
-    for (view.first(); !view.eof(); view.next()) {
-        const int row = view.recNo();
-        const auto [content, id] = reader.sheet(row);
-        rescorer.sheet(view.rowid(), content, id, reader.extra(row, 0), reader.extra(row, 1));
+    sheets.forEachOfBeforeWriting(scoring::WalkedRowids(ws.view), [&](const scoring::Sheet& s) {
+        rescorer.sheet(s);
         if (++done % kProgressStep == 0)
             ui.progress("正在改正答案", done, view.recordCount());
-    }
+    });
 }
 
 // True when the view shows every row of its table in storage (rowid)
@@ -140,51 +138,6 @@ bool ViewIsTableInStorageOrder(db::Connection& connection, const db::Query& view
     return true;
 }
 
-// A sheet of a batch read in storage order.
-struct StoredSheet {
-    std::int64_t rowid = 0;
-    std::string content, id;
-    db::Value points, score;
-};
-
-// The table's sheets in storage order, only the four columns the
-// correction reads, a batch of rows per statement; each batch is read whole
-// before its rows are rewritten, so no read is open while the table changes.
-void RescoreInStorageOrder(core::Workspace& ws, core::Ui& ui, const RekeyColumns& columns,
-                           Rescorer& rescorer) {
-    using db::jet::QuoteName;
-    const std::string select = "SELECT rowid, " + QuoteName(columns.content) + ", " +
-                               QuoteName(columns.id) + ", " + QuoteName(columns.question) + ", " +
-                               QuoteName(columns.score->baseColumn) + " FROM " +
-                               QuoteName(ws.view.baseTable());
-    const std::string limit = " ORDER BY rowid LIMIT " + std::to_string(kProgressStep);
-    db::Statement first = ws.connection.prepare(select + limit);
-    db::Statement next = ws.connection.prepare(select + " WHERE rowid > ?" + limit);
-    std::vector<StoredSheet> batch(kProgressStep);
-    std::int64_t done = 0;
-    for (db::Statement* read = &first;; read = &next) {
-        if (read == &next)
-            next.bind(1, batch.back().rowid);
-        std::size_t count = 0;
-        while (count < batch.size() && read->step()) {
-            StoredSheet& s = batch[count++];
-            s.rowid = read->columnInt(0);
-            s.content = db::Query::ToText(read->column(1));
-            s.id = db::Query::ToText(read->column(2));
-            s.points = read->column(3);
-            s.score = read->column(4);
-        }
-        read->reset();
-        for (std::size_t i = 0; i < count; ++i)
-            rescorer.sheet(batch[i].rowid, batch[i].content, batch[i].id, batch[i].points,
-                           batch[i].score);
-        done += static_cast<std::int64_t>(count);
-        ui.progress("正在改正答案", done, ws.view.recordCount());
-        if (count < batch.size())
-            return;
-    }
-}
-
 // Re-scores every sheet of the view with the corrected plan, in the view's
 // order (so the run's statistics are summed as a full run sums them).
 // Returns the rows rewritten (none without `write`); `stats` receives the
@@ -194,10 +147,20 @@ std::int64_t RescoreSheets(core::Workspace& ws, core::Ui& ui, const scoring::Exa
                            scoring::RunStatistics& stats, bool write) {
     const RekeyColumns columns = ColumnsOf(ws.view, ws.Fields, run, position);
     Rescorer rescorer(ws, run, f, columns, position, stats, write);
+    scoring::SheetColumns read;
+    read.table = ws.view.baseTable();
+    read.examNumber = columns.id;
+    read.content = columns.content;
+    read.values = {columns.question, columns.score->baseColumn};
+    scoring::TableSheets sheets(ws.connection, read);
+    // The table in storage order gives the sheets in the view's order when
+    // the view shows every row so.
     if (ViewIsTableInStorageOrder(ws.connection, ws.view))
-        RescoreInStorageOrder(ws, ui, columns, rescorer);
+        sheets.forEachBeforeWriting(
+            [&rescorer](const scoring::Sheet& s) { rescorer.sheet(s); },
+            [&](std::int64_t done) { ui.progress("正在改正答案", done, ws.view.recordCount()); });
     else
-        RescoreInViewOrder(ws, ui, columns, rescorer);
+        RescoreInViewOrder(ws, ui, sheets, rescorer);
     return rescorer.changed();
 }
 

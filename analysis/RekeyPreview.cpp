@@ -3,7 +3,6 @@
 #include "analysis/AnalyzeCommand.h"
 #include "analysis/CompactSheets.h"
 #include "analysis/RekeyCheck.h"
-#include "analysis/TableSheets.h"
 #include "scoring/ScoreCommand.h"
 
 #include <algorithm>
@@ -95,10 +94,7 @@ RekeyPreview PreviewRekey(core::Workspace& ws, core::Ui& ui, const RekeyRequest&
     }
     preview.correctedKey = checked.corrected.settings.singleKey;
     const scoring::ExamRun run = scoring::AcceptedRun(checked.corrected);
-    TableSheets table(ws.connection,
-                      FindSheetColumns(ws.connection, ws.TableName, ws.Fields.ID, ws.Fields.Content,
-                                       run.columnCount()),
-                      ui);
+    scoring::TableSheets table = AnalysedSheets(ws, ui, run);
     RescoredSheets sheets(table, static_cast<std::size_t>(checked.position - 1),
                           run.at(checked.position).points, request.key, run.fullMatch);
     // The analysis walks the sheets twice; the second walk comes from a

@@ -12,7 +12,6 @@
 //   bench-analysis [--records N]
 #include "analysis/Analysis.h"
 #include "analysis/AnalyzeCommand.h"
-#include "analysis/TableSheets.h"
 #include "bench/Support.h"
 #include "core/OpenTable.h"
 #include "core/Workspace.h"
@@ -106,8 +105,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const scoring::ExamRun description = scoring::AcceptedRun(*run);
-    const analysis::SheetColumns columns = analysis::FindSheetColumns(
-        ws.connection, ws.TableName, ws.Fields.ID, ws.Fields.Content, Single + Multi);
+    const scoring::SheetColumns columns = scoring::FindSheetColumns(
+        ws.connection, ws.TableName, ws.Fields.ID, ws.Fields.Content, description);
 
     long long values = 0;
     const Timed full = Time([&] {
@@ -123,7 +122,7 @@ int main(int argc, char** argv) {
 
     analysis::ExamAnalysis figures;
     const Timed analysed = Time([&] {
-        analysis::TableSheets sheets(ws.connection, columns, ui);
+        scoring::TableSheets sheets(ws.connection, columns);
         figures = analysis::Analyze(description, sheets);
     });
     char note[160];
@@ -143,11 +142,11 @@ int main(int argc, char** argv) {
                            "\" ORDER BY random()")
                   .step();
           }));
-    const analysis::SheetColumns shuffledColumns = analysis::FindSheetColumns(
-        ws.connection, "shuffled", ws.Fields.ID, ws.Fields.Content, Single + Multi);
+    const scoring::SheetColumns shuffledColumns = scoring::FindSheetColumns(
+        ws.connection, "shuffled", ws.Fields.ID, ws.Fields.Content, description);
     analysis::ExamAnalysis shuffledFigures;
     const Timed shuffled = Time([&] {
-        analysis::TableSheets sheets(ws.connection, shuffledColumns, ui);
+        scoring::TableSheets sheets(ws.connection, shuffledColumns);
         shuffledFigures = analysis::Analyze(description, sheets);
     });
     // Sums of doubles taken in another order may differ in their last bits.

@@ -41,21 +41,38 @@ struct Shape {
 // ("2026" + class + five-digit seat); the first 80 % of the questions worth 1
 // point, the rest 2 with 1 for a partial answer; one sheet in 1,000 without a
 // score, one in 500 whose class cannot be told.
-class GeneratedGrade : public results::SheetSource {
+class GeneratedGrade : public scoring::SheetSource {
   public:
     explicit GeneratedGrade(const Shape& shape)
-        : mShape(shape), mPoints(static_cast<std::size_t>(shape.questions)) {}
+        : mShape(shape), mPoints(static_cast<std::size_t>(shape.questions)),
+          mValues(static_cast<std::size_t>(shape.questions)) {}
 
-    void rewind(results::Pass pass) override {
-        mPass = pass;
-        mNext = 0;
-    }
+    void forEach(const scoring::SheetVisit& visit) override { walk(true, visit); }
+    void forEachInAnyOrder(const scoring::SheetVisit& visit) override { walk(false, visit); }
 
-    const results::SheetRow* next() override {
-        if (mNext == mShape.sheets)
-            return nullptr;
-        fill(mNext++);
-        return &mRow;
+    // The class of the sheet being visited.
+    [[nodiscard]] int classOf() const { return mRow.classIndex; }
+
+    // Every sheet, with its exam number, name and points when `rows`.
+    void walk(bool rows, const scoring::SheetVisit& visit) {
+        mRows = rows;
+        for (long long i = 0; i < mShape.sheets; ++i) {
+            fill(i);
+            db::Value score;
+            if (mRow.score)
+                score = *mRow.score;
+            scoring::Sheet sheet;
+            sheet.record = i + 1;
+            sheet.score = &score;
+            if (rows) {
+                sheet.examNumber = mRow.examNumber;
+                sheet.rosterName = mRow.name;
+                for (std::size_t q = 0; q < mPoints.size(); ++q)
+                    mValues[q] = mPoints[q];
+                sheet.values = mValues;
+            }
+            visit(sheet);
+        }
     }
 
     // The sheet `i` in `row`, as both programs write it.
@@ -72,9 +89,8 @@ class GeneratedGrade : public results::SheetSource {
             mPoints[static_cast<std::size_t>(q)] = p;
             score += p;
         }
-        mRow.examNumber =
-            mPass == results::Pass::Rows ? std::string_view(mExam) : std::string_view();
-        mRow.name = mPass == results::Pass::Rows ? std::string_view(mName) : std::string_view();
+        mRow.examNumber = mRows ? std::string_view(mExam) : std::string_view();
+        mRow.name = mRows ? std::string_view(mName) : std::string_view();
         mRow.classIndex = i % 500 == 7 ? -1 : cls;
         mRow.score = i % 1000 == 3 ? std::nullopt : std::optional<double>(score);
         mRow.points = mPoints;
@@ -102,11 +118,11 @@ class GeneratedGrade : public results::SheetSource {
     }
 
     Shape mShape;
-    results::Pass mPass = results::Pass::Rows;
-    long long mNext = 0;
+    bool mRows = true;
     std::string mExam;
     std::string mName;
     std::vector<double> mPoints;
+    std::vector<db::Value> mValues;
     results::SheetRow mRow;
 };
 
@@ -125,8 +141,10 @@ int WriteResults(const fs::path& dir, const Shape& shape) {
         questions.push_back({"f" + std::to_string(q + 1), grade.full(q)});
         o.fullMarks += grade.full(q);
     }
-    const auto written = results::WriteResultsWorkbook(dir / results::WorkbookName("exam"), grade,
-                                                       ClassCodes(shape.classes), questions, o);
+    const auto written = results::WriteResultsWorkbook(
+        dir / results::WorkbookName("exam"), grade,
+        [&grade](const scoring::Sheet&) { return grade.classOf(); }, ClassCodes(shape.classes),
+        questions, o);
     std::fprintf(stderr,
                  "listed %lld, empty %lld, %lld without a class, %d student sheets, %.1f MB\n",
                  written.listed, written.emptyScores, written.unclassed, written.studentSheets,
@@ -137,7 +155,6 @@ int WriteResults(const fs::path& dir, const Shape& shape) {
 // The floor: the same cells in one constant-memory worksheet, nothing else.
 int WriteFloor(const fs::path& dir, const Shape& shape) {
     GeneratedGrade grade(shape);
-    grade.rewind(results::Pass::Rows);
     const auto codes = ClassCodes(shape.classes);
     const std::string file = (dir / "floor.xlsx").string();
     std::string tmp = dir.string();

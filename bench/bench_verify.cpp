@@ -211,7 +211,7 @@ Timing Fastest(int runs, const std::function<void()>& work) {
 
 // The command's steps one by one, to see where its time goes.
 void PrintSteps(core::Workspace& ws, core::Ui& ui) {
-    roster::TableSheets sheets;
+    roster::SheetsInOrder sheets;
     std::optional<roster::Roster> students;
     roster::VerifyResult v;
     const Timing read =

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scoring/ScoredSheets.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -11,8 +13,8 @@
 // The results workbook "成绩分析_<table>.xlsx": every sheet with its grade
 // and class rank (学生成绩), the classes side by side (班级对比), the score
 // bands by class (分数段) and every class's rate on every question
-// (题目得分率). The engine knows nothing of the database: the caller streams
-// the sheets in exam-number order and names the classes and questions.
+// (题目得分率). The engine knows nothing of the database: the caller hands
+// it the sheets and names their classes and the questions.
 namespace results {
 
 // Data rows of one 学生成绩 worksheet: a worksheet holds 1,048,576 rows, one
@@ -42,13 +44,8 @@ struct Options {
     std::function<void(const std::string& what, long long done, long long total)> progress;
 };
 
-// What a pass over the sheets needs: Scores reads only the score and the
-// class of every sheet (a source may leave the other fields empty); Rows
-// reads everything.
-enum class Pass { Scores, Rows };
-
-// One answer sheet. The views point into the source and stay valid until its
-// next call.
+// One answer sheet as the workbook writes it. The views need to live only
+// for the call that receives the row.
 struct SheetRow {
     std::string_view examNumber;
     int classIndex = -1;            // into the class list; -1 when the class cannot be told
@@ -57,16 +54,9 @@ struct SheetRow {
     std::span<const double> points; // one per question, in the questions' order; NaN when empty
 };
 
-// The sheets of a scored table in exam-number order. The workbook reads them
-// twice, first the scores (ranks need them all), then the rows; both passes
-// must give the same sheets in the same order.
-class SheetSource {
-  public:
-    virtual ~SheetSource() = default;
-    virtual void rewind(Pass pass) = 0;
-    // The next sheet, or nullptr after the last.
-    [[nodiscard]] virtual const SheetRow* next() = 0;
-};
+// The class of a sheet: its index into the class list, -1 when it cannot be
+// told.
+using ClassOf = std::function<int(const scoring::Sheet&)>;
 
 // What was written.
 struct Written {
@@ -90,8 +80,13 @@ struct Written {
 // bytes per sheet for the ranks and medians, beside a table of classes by
 // questions. Throws std::invalid_argument with CheckOptions' text for bad
 // options, std::runtime_error naming the file when it cannot be written.
-Written WriteResultsWorkbook(const std::filesystem::path& file, SheetSource& source,
-                             const std::vector<std::string>& classes,
+//
+// The sheets are walked twice, first in any order for the scores (ranks need
+// them all), then in exam-number order for the rows. A sheet's score is
+// Sheet::score (NULL: empty), its points are Sheet::values, one per question
+// in the questions' order (NULL: empty), its name is Sheet::rosterName.
+Written WriteResultsWorkbook(const std::filesystem::path& file, scoring::SheetSource& source,
+                             const ClassOf& classOf, const std::vector<std::string>& classes,
                              const std::vector<Question>& questions, const Options& options);
 
 } // namespace results

@@ -4,9 +4,11 @@
 #include "core/ScratchDb.h"
 #include "platform/db/JetSql.h"
 #include "platform/db/Query.h"
+#include "platform/db/Statement.h"
 #include "platform/text/Gbk.h"
-#include "results/TableSheets.h"
+#include "results/Results.h"
 #include "scoring/RunLog.h"
+#include "scoring/ScoredSheets.h"
 #include "stats/ClassAssignment.h"
 #include "stats/ClassMemory.h"
 #include "stats/ClassSplit.h"
@@ -27,6 +29,18 @@ bool HasColumn(const std::vector<db::ColumnInfo>& columns, const std::string& na
     return std::any_of(columns.begin(), columns.end(),
                        [&](const db::ColumnInfo& c) { return text::Lower(c.name) == wanted; });
 }
+
+// Where the sheets of a scored answer table are and what goes with them.
+struct TableLayout {
+    std::string table;
+    std::string examNumber; // the exam-number column
+    std::string score;      // the score column
+    int questions = 0;      // f1 .. f<questions>
+    // The roster `ids` joined on the exam number: for its StudClass (the
+    // predefined classes) and, when it has the column, its StudName.
+    bool rosterClasses = false;
+    bool rosterNames = false;
+};
 
 // The open table's columns as the command reads them: the exam number and
 // score columns must be there; the questions are f1..fN as far as they go.
@@ -79,6 +93,38 @@ ColumnFigures ReadColumnFigures(db::Connection& c, const TableLayout& l) {
     f.questions.resize(scoredColumns);
     return f;
 }
+
+// The columns the workbook reads: the exam number, the score, the points
+// of every question as stored, and the roster's class and name.
+scoring::SheetColumns ColumnsOf(const TableLayout& l) {
+    scoring::SheetColumns c;
+    c.table = l.table;
+    c.examNumber = l.examNumber;
+    c.score = l.score;
+    for (int k = 1; k <= l.questions; ++k)
+        c.values.push_back("f" + std::to_string(k));
+    c.rosterClass = l.rosterClasses;
+    c.rosterName = l.rosterNames;
+    return c;
+}
+
+// The sheets of the table, telling the user before the walk in exam-number
+// order sorts them.
+class SortingTold : public scoring::SheetSource {
+  public:
+    SortingTold(scoring::SheetSource& inner, core::Ui& ui) : mInner(inner), mUi(ui) {}
+    void forEach(const scoring::SheetVisit& visit) override {
+        mUi.progress("按考号排序", 0, -1);
+        mInner.forEach(visit);
+    }
+    void forEachInAnyOrder(const scoring::SheetVisit& visit) override {
+        mInner.forEachInAnyOrder(visit);
+    }
+
+  private:
+    scoring::SheetSource& mInner;
+    core::Ui& mUi;
+};
 
 double SumOfFullPoints(const std::vector<Question>& questions) {
     double sum = 0;
@@ -223,16 +269,27 @@ ResultsRun WriteResults(core::Workspace& ws, core::Ui& ui, const stats::ClassSet
     const stats::ClassAssignment assignment(
         classes, classes.predefined ? stats::PredefinedClassCodes(ws.connection)
                                     : std::vector<std::string>{});
-    TableSheets sheets(ws.connection, layout, assignment,
-                       [&ui](const std::string& what) { ui.progress(what, 0, -1); });
-    run.written = WriteResultsWorkbook(ws.file(WorkbookName(ws.TableName)), sheets,
+    scoring::TableSheets table(ws.connection, ColumnsOf(layout));
+    SortingTold sheets(table, ui);
+    // The classes that hold a sheet with a score.
+    std::vector<bool> scored(assignment.codes().size(), false);
+    const ClassOf classOf = [&](const scoring::Sheet& s) {
+        const int c = static_cast<int>(assignment.classOf(
+            *s.storedExamNumber,
+            layout.rosterClasses ? stats::AsClassColumn(*s.rosterClass) : db::Value{}));
+        if (c >= 0 && static_cast<std::size_t>(c) < scored.size() && !db::IsNull(*s.score))
+            scored[static_cast<std::size_t>(c)] = true;
+        return c;
+    };
+    run.written = WriteResultsWorkbook(ws.file(WorkbookName(ws.TableName)), sheets, classOf,
                                        assignment.codes(), run.questions, options);
     run.outcome = core::Outcome::Done;
     stats::RememberClassSettings(ws.connection, ws.TableName, classes);
-    if (const auto scored = sheets.classesWithScores();
-        scored.size() == 1 && run.written.unclassed == 0)
-        run.oneClassNotice = OneClassNotice(
-            ws, classes, assignment.codes()[static_cast<std::size_t>(scored.front())]);
+    if (std::count(scored.begin(), scored.end(), true) == 1 && run.written.unclassed == 0)
+        run.oneClassNotice =
+            OneClassNotice(ws, classes,
+                           assignment.codes()[static_cast<std::size_t>(
+                               std::find(scored.begin(), scored.end(), true) - scored.begin())]);
     return run;
 }
 

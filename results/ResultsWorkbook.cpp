@@ -4,6 +4,9 @@
 #include "results/StudentSheets.h"
 #include "results/Summaries.h"
 
+#include "platform/db/Query.h"
+
+#include <limits>
 #include <stdexcept>
 
 namespace results {
@@ -20,43 +23,62 @@ void Tell(const Options& o, const std::string& what, long long done, long long t
         o.progress(what, done, total);
 }
 
+// A stored number as the workbook reads it; nullopt for NULL.
+std::optional<double> NumberOf(const db::Value* v) {
+    if (!v || db::IsNull(*v))
+        return std::nullopt;
+    return db::Query::ToFloat(*v);
+}
+
 // The first pass: every score into the table; the counts into `written`.
-void ReadScores(SheetSource& source, ScoreTable& table, Written& written, const Options& o) {
-    source.rewind(Pass::Scores);
+void ReadScores(scoring::SheetSource& source, const ClassOf& classOf, ScoreTable& table,
+                Written& written, const Options& o) {
     long long seen = 0;
-    while (const SheetRow* sheet = source.next()) {
+    source.forEachInAnyOrder([&](const scoring::Sheet& sheet) {
         if (++seen % kProgressStep == 0)
             Tell(o, "读取成绩", seen, -1);
-        if (!sheet->score) {
+        const std::optional<double> score = NumberOf(sheet.score);
+        if (!score) {
             ++written.emptyScores;
-            continue;
+            return;
         }
+        const int classIndex = classOf(sheet);
         ++written.listed;
-        if (table.group(sheet->classIndex) == table.classes())
+        if (table.group(classIndex) == table.classes())
             ++written.unclassed;
-        table.add(*sheet->score, sheet->classIndex);
-    }
+        table.add(*score, classIndex);
+    });
     table.finish();
 }
 
 // The second pass: the rows of 学生成绩 with their ranks, and the points of
 // every question summed by group.
-void WriteRows(SheetSource& source, const ScoreTable& table, StudentSheets& students,
-               QuestionSums& sums, long long listed, const Options& o) {
-    source.rewind(Pass::Rows);
+void WriteRows(scoring::SheetSource& source, const ClassOf& classOf, const ScoreTable& table,
+               StudentSheets& students, QuestionSums& sums, std::size_t questions, long long listed,
+               const Options& o) {
     long long done = 0;
-    while (const SheetRow* sheet = source.next()) {
-        if (!sheet->score)
-            continue;
-        const double score = *sheet->score;
-        const int group = table.group(sheet->classIndex);
+    std::vector<double> points(questions);
+    source.forEach([&](const scoring::Sheet& sheet) {
+        const std::optional<double> score = NumberOf(sheet.score);
+        if (!score)
+            return;
+        SheetRow row;
+        row.examNumber = sheet.examNumber.value_or(std::string_view());
+        row.classIndex = classOf(sheet);
+        row.name = sheet.rosterName;
+        row.score = score;
+        for (std::size_t q = 0; q < questions; ++q)
+            points[q] = NumberOf(q < sheet.values.size() ? &sheet.values[q] : nullptr)
+                            .value_or(std::numeric_limits<double>::quiet_NaN());
+        row.points = points;
+        const int group = table.group(row.classIndex);
         const long long classRank =
-            group == table.classes() ? 0 : table.classRank(score, sheet->classIndex);
-        students.write(*sheet, table.gradeRank(score), classRank);
-        sums.add(group, sheet->points);
+            group == table.classes() ? 0 : table.classRank(*score, row.classIndex);
+        students.write(row, table.gradeRank(*score), classRank);
+        sums.add(group, row.points);
         if (++done % kProgressStep == 0)
             Tell(o, "写入成绩分析", done, listed);
-    }
+    });
     if (done != listed)
         throw std::runtime_error("答卷在两遍读取之间有变化：有分数的答卷比第一遍少");
     students.finish();
@@ -83,22 +105,22 @@ std::string CheckOptions(const Options& o) {
     return {};
 }
 
-Written WriteResultsWorkbook(const std::filesystem::path& file, SheetSource& source,
-                             const std::vector<std::string>& classes,
+Written WriteResultsWorkbook(const std::filesystem::path& file, scoring::SheetSource& source,
+                             const ClassOf& classOf, const std::vector<std::string>& classes,
                              const std::vector<Question>& questions, const Options& options) {
     if (const std::string bad = CheckOptions(options); !bad.empty())
         throw std::invalid_argument(bad);
     Written written;
     written.file = file;
     ScoreTable table(static_cast<int>(classes.size()));
-    ReadScores(source, table, written, options);
+    ReadScores(source, classOf, table, written, options);
 
     const long long cells = written.listed * static_cast<long long>(6 + questions.size());
     Book book(file, cells > kLargeCells);
     StudentSheets students(book, classes, questions, written.listed, written.emptyScores,
                            options.rowsPerSheet);
     QuestionSums sums(table.classes() + 1, questions.size());
-    WriteRows(source, table, students, sums, written.listed, options);
+    WriteRows(source, classOf, table, students, sums, questions.size(), written.listed, options);
     written.studentSheets = students.sheets();
 
     const auto groups = ShownGroups(table, classes);

@@ -76,7 +76,7 @@ void CommitAndLog(db::Transaction& transaction, text::LogFile& log, const Number
 std::optional<std::string> NumberOfRow(core::Workspace& ws, const std::string& table,
                                        std::int64_t rowid) {
     SilentUi quiet;
-    const TableSheets t = ReadSheets(ws.connection, table, ws.Fields, quiet);
+    const SheetsInOrder t = ReadSheets(ws.connection, table, ws.Fields, quiet);
     for (std::size_t i = 0; i < t.rowids.size(); ++i)
         if (t.rowids[i] == rowid)
             return std::string(t.sheets.id(i));
@@ -97,7 +97,7 @@ NumberChange CorrectNumber(core::Workspace& ws, const std::string& table,
     // program changes them between the check and the change.
     db::Transaction transaction(ws.connection, db::Transaction::Immediate);
     SilentUi quiet;
-    const TableSheets t = ReadSheets(ws.connection, table, ws.Fields, quiet);
+    const SheetsInOrder t = ReadSheets(ws.connection, table, ws.Fields, quiet);
     const CorrectionCheck check = CheckCorrection(t.sheets, correction);
     if (!check.refusal.empty())
         throw core::AppError("不能更正考号: " + check.refusal + "。");

@@ -47,7 +47,7 @@ struct RosterImport {
 struct TableCheck {
     core::Outcome outcome = core::Outcome::Stopped;
     std::string table;
-    TableSheets sheets;
+    SheetsInOrder sheets;
     std::optional<Roster> roster; // none when `ids` is missing or empty
     VerifyResult result;
     std::filesystem::path report; // 考号核对_<表名>.txt in the home folder

@@ -5,6 +5,7 @@
 #include "platform/db/Statement.h"
 #include "platform/text/Gbk.h"
 #include "roster/CellText.h"
+#include "scoring/ScoredSheets.h"
 
 #include <algorithm>
 #include <cmath>
@@ -112,18 +113,17 @@ ReadRows ReadTableRows(db::Connection& c, const std::string& table,
     const std::string id = ColumnNamed(columns, fields.ID);
     if (id.empty())
         throw core::AppError("表 " + table + " 没有考号字段 " + fields.ID + "。");
-    const std::string score = ColumnNamed(columns, fields.Score);
-    const std::string sql = "SELECT " + Bracket(id) + ", " +
-                            (score.empty() ? "NULL" : Bracket(score)) + ", rowid FROM " +
-                            Bracket(table);
-    db::Statement st = c.prepare(db::Connection::TranslateQuery(sql));
+    scoring::SheetColumns read;
+    read.table = table;
+    read.examNumber = id;
+    read.score = ColumnNamed(columns, fields.Score);
     ReadRows rows;
     rows.reserve(RowsAbout(c, table));
-    while (st.step()) {
-        rows.add(st.column(0), ScoreOf(st.column(1)), st.columnInt(2));
+    scoring::TableSheets(c, read).forEachInAnyOrder([&](const scoring::Sheet& s) {
+        rows.add(*s.storedExamNumber, ScoreOf(*s.score), s.record);
         if (rows.rowid.size() % 65536 == 0)
             ui.progress("正在读取考号", static_cast<long long>(rows.rowid.size()), -1);
-    }
+    });
     return rows;
 }
 
@@ -205,11 +205,11 @@ std::vector<std::uint32_t> ExamNumberOrder(const ReadRows& rows) {
 
 } // namespace
 
-TableSheets ReadSheets(db::Connection& c, const std::string& table,
-                       const core::FieldSettings& fields, core::Ui& ui) {
+SheetsInOrder ReadSheets(db::Connection& c, const std::string& table,
+                         const core::FieldSettings& fields, core::Ui& ui) {
     const ReadRows rows = ReadTableRows(c, table, fields, ui);
     const std::vector<std::uint32_t> order = ExamNumberOrder(rows);
-    TableSheets t;
+    SheetsInOrder t;
     t.sheets.reserve(order.size());
     t.rowids.reserve(order.size());
     std::uint32_t record = 0;

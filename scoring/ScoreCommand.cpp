@@ -14,6 +14,7 @@
 #include "scoring/RunChecks.h"
 #include "scoring/RunFiles.h"
 #include "scoring/RunLog.h"
+#include "scoring/ScoredSheets.h"
 #include "scoring/SheetScoring.h"
 
 #include <algorithm>
@@ -261,25 +262,28 @@ RunStatistics ScoreSheets(core::Workspace& ws, core::Ui& ui, const ExamRun& run)
     RunStatistics stats = EmptyStatistics(run, view.recordCount());
     SheetScorer scorer(run, f, stats);
     SheetWriter writer(ws.connection, view, score, run);
-    SheetReader reader(view, ws.connection, view.field(view.fieldIndex(f.Content)).baseColumn,
-                       view.field(view.fieldIndex(f.ID)).baseColumn);
+    SheetColumns columns;
+    columns.table = view.baseTable();
+    columns.examNumber = view.field(view.fieldIndex(f.ID)).baseColumn;
+    columns.content = view.field(view.fieldIndex(f.Content)).baseColumn;
+    TableSheets sheets(ws.connection, columns);
     ViewPause pause(view, ui);
     db::Transaction tx(ws.connection, db::Transaction::CommitAlways);
     long long done = 0;
-    for (view.first(); !view.eof(); view.next()) {
-        const auto [content, id] = reader.sheet(view.recNo());
+    sheets.forEachOfBeforeWriting(WalkedRowids(view), [&](const Sheet& sheet) {
+        const std::string_view content = sheet.content;
         const bool hasMulti = content.size() > static_cast<std::size_t>(run.singleCount);
         if (const std::size_t needed = MarksNeeded(run, content.size()); content.size() < needed) {
             tx.rollback();
-            throw core::AppError("考号 " + std::string(id) + " " +
+            throw core::AppError("考号 " + std::string(sheet.examNumber.value_or("")) + " " +
                                  ShortContentText(content.size(), needed, "设置的") +
                                  "。评分没有进行，没有写入任何分数。");
         }
         const double total = scorer.score(content, hasMulti);
-        writer.write(hasMulti, scorer.points(), ScoreValue(score, total), view.rowid());
+        writer.write(hasMulti, scorer.points(), ScoreValue(score, total), sheet.record);
         if (++done % 4096 == 0)
             ui.progress("正在评分", done, stats.records);
-    }
+    });
     RecordRun(ws.connection, RunRecordOf(ws.TableName, run.settings, f));
     tx.commit();
     return stats;

@@ -16,14 +16,6 @@ namespace {
 
 constexpr double kMostPoints = 1000;
 
-std::string ColumnList(const std::string& content, const std::string& id,
-                       const std::vector<std::string>& extra) {
-    std::string list = db::jet::QuoteName(content) + ", " + db::jet::QuoteName(id);
-    for (const std::string& column : extra)
-        list += ", " + db::jet::QuoteName(column);
-    return list;
-}
-
 } // namespace
 
 std::optional<double> ParsedNumber(const std::string& text) {
@@ -45,11 +37,6 @@ double ToFloat(const std::string& text, const std::string& field) {
 void CheckPointsRange(double value, const std::string& field, const std::string& text) {
     if (!(value >= 0 && value <= kMostPoints))
         throw core::AppError(field + "必须是 0 到 1000 之间的数：'" + text + "'");
-}
-
-void RequireScoreColumns(const db::Query& view, const ExamRun& run) {
-    for (int k = 1; k <= run.columnCount(); ++k)
-        (void)view.fieldIndex("f" + std::to_string(k));
 }
 
 std::size_t MarksNeeded(const ExamRun& run, std::size_t length) {
@@ -173,22 +160,16 @@ double SheetScorer::multi(int j, unsigned char code) {
     return earned;
 }
 
-SheetReader::SheetReader(const db::Query& view, db::Connection& c, const std::string& content,
-                         const std::string& id, const std::vector<std::string>& extra)
-    : mView(view), mRead(c, ColumnList(content, id, extra), db::jet::QuoteName(view.baseTable()),
-                         "rowid", kBatch) {}
-
-void SheetReader::fetch(int row) {
-    const int count = std::min(kBatch, mView.recordCount() - row);
-    mRowids.resize(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        mRowids[static_cast<std::size_t>(i)] = mView.rowidAt(row + i);
-    mFirst = -1;
-    mRead.read(mRowids.data(), count, mRows);
-    mTexts.resize(mRows.size());
-    for (std::size_t i = 0; i < mRows.size(); ++i)
-        mTexts[i] = {db::Query::ToText(mRows[i][0]), db::Query::ToText(mRows[i][1])};
-    mFirst = row;
+TableSheets::RowidFeed WalkedRowids(db::Query& view) {
+    return [&view, started = false](std::span<std::int64_t> rowids) mutable {
+        if (!started)
+            view.first();
+        started = true;
+        std::size_t count = 0;
+        for (; count < rowids.size() && !view.eof(); view.next())
+            rowids[count++] = view.rowid();
+        return count;
+    };
 }
 
 } // namespace scoring

@@ -2,11 +2,11 @@
 
 #include "core/Config.h"
 #include "core/Ui.h"
-#include "platform/db/BatchReader.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Query.h"
 #include "scoring/ExamRun.h"
 #include "scoring/ScoreCommand.h"
+#include "scoring/ScoredSheets.h"
 
 #include <array>
 #include <cstdint>
@@ -19,7 +19,7 @@
 // The parts of the scoring run that score sheets, shared by the full run and
 // by the correction of one key, so that both reach the same points and
 // totals by the same code: the per-byte decisions, the sheet scorer, the
-// score field's value, the sheet reader.
+// score field's value, the rowids of the view's walk.
 namespace scoring {
 
 // The number a text holds, or nullopt when it holds none: the whole text,
@@ -33,11 +33,6 @@ namespace scoring {
 // Points must be a finite number from 0 to 1000: anything else would give
 // scores no field can hold. Throws core::AppError naming the field.
 void CheckPointsRange(double value, const std::string& field, const std::string& text);
-
-// Every question of the run must have its score column f1 .. f<columns>
-// in the view: a missing one is refused as the view refuses a field it
-// lacks.
-void RequireScoreColumns(const db::Query& view, const ExamRun& run);
 
 // The marks a content of `length` bytes must hold: the single-choice part,
 // and the multiple-choice part too when the content goes on past it.
@@ -110,38 +105,10 @@ class SheetScorer {
     std::vector<double> mPoints;
 };
 
-// Reads the content and exam number of the view's sheets, a batch of rows
-// at a time, and the `extra` columns (base column names) when asked for.
-class SheetReader {
-  public:
-    SheetReader(const db::Query& view, db::Connection& c, const std::string& content,
-                const std::string& id, const std::vector<std::string>& extra = {});
-
-    // The content and exam number of the view's row, as text.
-    std::pair<std::string_view, std::string_view> sheet(int row) {
-        const std::size_t at = locate(row);
-        return {mTexts[at].first, mTexts[at].second};
-    }
-    // The `extra` columns of the view's row, in the order asked for.
-    const db::Value& extra(int row, std::size_t column) { return mRows[locate(row)][2 + column]; }
-
-  private:
-    static constexpr int kBatch = 256;
-
-    std::size_t locate(int row) {
-        if (row < mFirst || row >= mFirst + static_cast<int>(mRows.size()))
-            fetch(row);
-        return static_cast<std::size_t>(row - mFirst);
-    }
-    void fetch(int row);
-
-    const db::Query& mView;
-    db::BatchReader mRead;
-    std::vector<std::int64_t> mRowids;
-    std::vector<std::vector<db::Value>> mRows;
-    std::vector<std::pair<std::string, std::string>> mTexts;
-    int mFirst = -1;
-};
+// The rowids of the view's rows for TableSheets::forEachOfBeforeWriting,
+// the view walked from the first row to the last as the grid walks it (a
+// pending edit is posted first), a batch ahead of the sheets visited.
+[[nodiscard]] TableSheets::RowidFeed WalkedRowids(db::Query& view);
 
 // The grid stops following the view while a run walks it, and shows the
 // stored rows again when the run ends, however it ends.

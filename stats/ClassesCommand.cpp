@@ -14,6 +14,7 @@
 #include "report/ReportCommand.h"
 #include "scoring/MarkCodes.h"
 #include "scoring/NumberText.h"
+#include "scoring/ScoredSheets.h"
 #include "scoring/TextColumns.h"
 #include "stats/ClassAssignment.h"
 #include "stats/ClassMemory.h"
@@ -142,12 +143,14 @@ std::optional<std::vector<std::string>> AssignPredefinedClasses(core::Workspace&
     return codes;
 }
 
+// A sheet read with f1 .. fN, and CLS with predefined classes, as its values.
 void AddSheet(TableTotals& t, const ClassSettings& s, const ClassAssignment& classes,
-              db::Statement& st) {
+              const scoring::Sheet& sheet) {
     const int N = s.questions;
     ++t.gradeCount;
     const long long index =
-        classes.classOf(st.column(0), s.predefined ? st.column(N + 2) : db::Value{});
+        classes.classOf(*sheet.storedExamNumber,
+                        s.predefined ? sheet.values[static_cast<std::size_t>(N)] : db::Value{});
     ClassTotals* cls = nullptr;
     if (index >= 0) {
         cls = &t.classes[index];
@@ -157,11 +160,10 @@ void AddSheet(TableTotals& t, const ClassSettings& s, const ClassAssignment& cla
         }
         ++cls->count;
         if (s.comprehensive)
-            t.matchedSheets.emplace_back(st.columnInt(N + 2 + (s.predefined ? 1 : 0)),
-                                         static_cast<int>(index));
+            t.matchedSheets.emplace_back(sheet.record, static_cast<int>(index));
     }
     for (int k = 1; k <= N; ++k) {
-        db::Value v = st.column(k + 1);
+        const db::Value& v = sheet.values[static_cast<std::size_t>(k - 1)];
         if (db::IsNull(v))
             continue;
         const double d = db::Query::ToFloat(v);
@@ -170,28 +172,30 @@ void AddSheet(TableTotals& t, const ClassSettings& s, const ClassAssignment& cla
             cls->sums[static_cast<std::size_t>(k)] += d;
     }
     if (cls)
-        CountOptions(db::Query::ToText(st.column(1)), N, cls->options);
+        CountOptions(std::string(sheet.content), N, cls->options);
 }
 
 // One read of the table in its stored order, as each SUM reads it.
 TableTotals ReadTable(core::Workspace& ws, core::Ui& ui, const ClassSettings& s,
                       const ClassAssignment& classes) {
     const int N = s.questions;
-    std::string sql = "SELECT " + Bracket(ws.Fields.ID) + ", " + Bracket(ws.Fields.Content);
+    scoring::SheetColumns columns;
+    columns.table = ws.TableName;
+    columns.examNumber = ws.Fields.ID;
+    columns.content = ws.Fields.Content;
     for (int k = 1; k <= N; ++k)
-        sql += ", f" + std::to_string(k);
+        columns.values.push_back("f" + std::to_string(k));
     if (s.predefined)
-        sql += ", CLS";
-    sql += ", rowid FROM " + Bracket(ws.TableName);
-    db::Statement st = ws.connection.prepare(db::Connection::TranslateQuery(sql));
+        columns.values.emplace_back("CLS");
     TableTotals t;
     t.gradeSums.assign(static_cast<std::size_t>(N + 1), 0.0);
     long long rows = 0;
-    while (st.step()) {
-        AddSheet(t, s, classes, st);
-        if (++rows % 65536 == 0)
-            ui.progress("正在统计", rows, -1);
-    }
+    scoring::TableSheets(ws.connection, columns)
+        .forEachInAnyOrder([&](const scoring::Sheet& sheet) {
+            AddSheet(t, s, classes, sheet);
+            if (++rows % 65536 == 0)
+                ui.progress("正在统计", rows, -1);
+        });
     ui.progress("", 0, 0);
     return t;
 }

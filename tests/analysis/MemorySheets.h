@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/Sheets.h"
+#include "analysis/Run.h"
 
 #include <optional>
 #include <string>

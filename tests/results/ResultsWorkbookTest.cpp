@@ -24,27 +24,40 @@ struct Sheet {
     std::vector<double> points;
 };
 
-// Sheets from a list, in its order; remembers the passes asked for.
-class ListSource : public results::SheetSource {
+// Sheets from a list, in its order whichever order is asked for; remembers
+// the walks asked for ("any", "exam") and tells each sheet's class.
+class ListSource : public scoring::SheetSource {
   public:
     explicit ListSource(std::vector<Sheet> sheets) : mSheets(std::move(sheets)) {}
-    void rewind(results::Pass pass) override {
-        passes.push_back(pass);
-        mAt = 0;
+    void forEach(const scoring::SheetVisit& visit) override { walk("exam", visit); }
+    void forEachInAnyOrder(const scoring::SheetVisit& visit) override { walk("any", visit); }
+    [[nodiscard]] int classOf(const scoring::Sheet& s) const {
+        return mSheets[static_cast<std::size_t>(s.record - 1)].classIndex;
     }
-    const results::SheetRow* next() override {
-        if (mAt == mSheets.size())
-            return nullptr;
-        const Sheet& s = mSheets[mAt++];
-        mRow = {s.examNumber, s.classIndex, s.name, s.score, s.points};
-        return &mRow;
-    }
-    std::vector<results::Pass> passes;
+    std::vector<std::string> passes;
 
   private:
+    void walk(const char* order, const scoring::SheetVisit& visit) {
+        passes.push_back(order);
+        for (std::size_t i = 0; i < mSheets.size(); ++i) {
+            const Sheet& s = mSheets[i];
+            db::Value score;
+            if (s.score)
+                score = *s.score;
+            std::vector<db::Value> points(s.points.size());
+            for (std::size_t q = 0; q < points.size(); ++q)
+                if (!std::isnan(s.points[q]))
+                    points[q] = s.points[q];
+            scoring::Sheet sheet;
+            sheet.record = static_cast<std::int64_t>(i) + 1;
+            sheet.examNumber = s.examNumber;
+            sheet.score = &score;
+            sheet.values = points;
+            sheet.rosterName = s.name;
+            visit(sheet);
+        }
+    }
     std::vector<Sheet> mSheets;
-    std::size_t mAt = 0;
-    results::SheetRow mRow;
 };
 
 const double kNone = std::numeric_limits<double>::quiet_NaN();
@@ -66,6 +79,10 @@ std::vector<Sheet> Grade() {
     };
 }
 
+results::ClassOf ClassesOf(const ListSource& source) {
+    return [&source](const scoring::Sheet& s) { return source.classOf(s); };
+}
+
 class ResultsWorkbookTest : public ::testing::Test {
   protected:
     results::Written Write(std::vector<Sheet> sheets,
@@ -76,8 +93,8 @@ class ResultsWorkbookTest : public ::testing::Test {
         o.bandWidth = 2;
         o.rowsPerSheet = rowsPerSheet;
         o.progress = [this](const std::string&, long long, long long total) { lastTotal = total; };
-        auto written =
-            results::WriteResultsWorkbook(file(), source, {"01", "02", "03"}, questions, o);
+        auto written = results::WriteResultsWorkbook(file(), source, ClassesOf(source),
+                                                     {"01", "02", "03"}, questions, o);
         passes = source.passes;
         return written;
     }
@@ -86,7 +103,7 @@ class ResultsWorkbookTest : public ::testing::Test {
 
     TempHome home;
     std::vector<results::Question> questions = {{"f1", 6}, {"f2", 4}};
-    std::vector<results::Pass> passes;
+    std::vector<std::string> passes;
     long long lastTotal = -1;
 };
 
@@ -102,7 +119,7 @@ TEST_F(ResultsWorkbookTest, StudentRowsWithCompetitionRanks) {
     EXPECT_EQ(written.emptyScores, 1);
     EXPECT_EQ(written.unclassed, 1);
     EXPECT_EQ(written.studentSheets, 1);
-    EXPECT_EQ(passes, (std::vector<results::Pass>{results::Pass::Scores, results::Pass::Rows}));
+    EXPECT_EQ(passes, (std::vector<std::string>{"any", "exam"}));
     EXPECT_EQ(lastTotal, 0) << "the progress is ended";
     EXPECT_EQ(testsupport::SheetNames(file()),
               (std::vector<std::string>{"学生成绩", "班级对比", "分数段", "题目得分率"}));
@@ -348,11 +365,13 @@ TEST_F(ResultsWorkbookTest, AFailedWriteLeavesNoFile) {
     o.fullMarks = 10;
     ListSource source(Grade());
     const auto missing = home / "no such folder" / "成绩分析_x.xlsx";
-    EXPECT_THROW((void)results::WriteResultsWorkbook(missing, source, {"01"}, questions, o),
+    EXPECT_THROW((void)results::WriteResultsWorkbook(missing, source, ClassesOf(source), {"01"},
+                                                     questions, o),
                  std::runtime_error);
     EXPECT_FALSE(std::filesystem::exists(missing));
     o.fullMarks = 0;
-    EXPECT_THROW((void)results::WriteResultsWorkbook(file(), source, {"01"}, questions, o),
+    EXPECT_THROW((void)results::WriteResultsWorkbook(file(), source, ClassesOf(source), {"01"},
+                                                     questions, o),
                  std::invalid_argument);
     EXPECT_FALSE(std::filesystem::exists(file()));
     EXPECT_TRUE(std::filesystem::is_empty(home.path())) << "no temporary file left";
