@@ -133,50 +133,36 @@ SeenMarks FindMarks(const cv::Mat& grey) {
     return seen;
 }
 
-std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
-                               const std::vector<Match>& more) {
-    std::vector<cv::Point2d> paper, picture;
-    int used = 0;
+std::vector<Match> MarkCorners(const Page& page, const SeenMarks& seen) {
+    std::vector<Match> matches;
     for (const Mark& mark : page.marks) {
         const int number = MarkerNumber(mark.kind);
         const auto it = std::find_if(seen.marks.begin(), seen.marks.end(),
                                      [&](const SeenMark& s) { return s.number == number; });
         if (number < 0 || it == seen.marks.end())
             continue;
-        ++used;
         const double h = mark.size / 2;
         const cv::Point2d corners[4] = {{mark.x - h, mark.y - h},
                                         {mark.x + h, mark.y - h},
                                         {mark.x + h, mark.y + h},
                                         {mark.x - h, mark.y + h}};
-        for (int c = 0; c < 4; ++c) {
-            paper.push_back(corners[c]);
-            picture.emplace_back(it->corners[static_cast<std::size_t>(c)]);
-        }
+        for (int c = 0; c < 4; ++c)
+            matches.push_back({corners[c], it->corners[static_cast<std::size_t>(c)]});
     }
-    if (used < 2)
-        return std::nullopt;
-    for (const Match& m : more) {
-        paper.push_back(m.paper);
-        picture.push_back(m.picture);
-    }
+    return matches;
+}
+
+namespace {
+
+// The placement of a fit `toPicture` of the points `paper` seen at
+// `picture`: its residual, the share of the marks' area the points cover,
+// its scale and turn; nothing for a mirrored fit.
+std::optional<Placement> Describe(const Page& page, const cv::Matx33d& toPicture,
+                                  const std::vector<cv::Point2d>& paper,
+                                  const std::vector<cv::Point2d>& picture, int marksUsed) {
     Placement placement;
-    if (used == 2 && more.empty()) {
-        // Two marks tell too little of a slant: turned, moved and scaled
-        // only, enough to find the QR code by.
-        const cv::Mat a = cv::estimateAffinePartial2D(paper, picture);
-        if (a.empty())
-            return std::nullopt;
-        placement.toPicture =
-            cv::Matx33d(a.at<double>(0, 0), a.at<double>(0, 1), a.at<double>(0, 2),
-                        a.at<double>(1, 0), a.at<double>(1, 1), a.at<double>(1, 2), 0, 0, 1);
-    } else {
-        const cv::Mat h = cv::findHomography(paper, picture, 0);
-        if (h.empty())
-            return std::nullopt;
-        placement.toPicture = cv::Matx33d(h);
-    }
-    placement.marksUsed = used;
+    placement.toPicture = toPicture;
+    placement.marksUsed = marksUsed;
     // How much of the area the page's marks enclose the points fitted
     // enclose: away from them, a slanted picture's fit may be far out.
     std::vector<cv::Point2f> all, fitted;
@@ -206,6 +192,324 @@ std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
     placement.residual = std::sqrt(squares / paper.size()) / placement.pixelsPerMm;
     const double angle = std::atan2(dx.y, dx.x) * 180 / CV_PI;
     placement.turn = (static_cast<int>(std::lround(angle / 90)) * 90 + 360) % 360;
+    return placement;
+}
+
+cv::Matx33d FromAffine(const cv::Mat& a) {
+    return cv::Matx33d(a.at<double>(0, 0), a.at<double>(0, 1), a.at<double>(0, 2),
+                       a.at<double>(1, 0), a.at<double>(1, 1), a.at<double>(1, 2), 0, 0, 1);
+}
+
+} // namespace
+
+std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
+                               const std::vector<Match>& more) {
+    std::vector<cv::Point2d> paper, picture;
+    for (const Match& m : MarkCorners(page, seen)) {
+        paper.push_back(m.paper);
+        picture.push_back(m.picture);
+    }
+    const int used = static_cast<int>(paper.size() / 4);
+    if (used < 2)
+        return std::nullopt;
+    for (const Match& m : more) {
+        paper.push_back(m.paper);
+        picture.push_back(m.picture);
+    }
+    cv::Matx33d toPicture;
+    if (used == 2 && more.empty()) {
+        // Two marks tell too little of a slant: turned, moved and scaled
+        // only, enough to find the QR code by.
+        const cv::Mat a = cv::estimateAffinePartial2D(paper, picture);
+        if (a.empty())
+            return std::nullopt;
+        toPicture = FromAffine(a);
+    } else {
+        const cv::Mat h = cv::findHomography(paper, picture, 0);
+        if (h.empty())
+            return std::nullopt;
+        toPicture = cv::Matx33d(h);
+    }
+    return Describe(page, toPicture, paper, picture, used);
+}
+
+namespace {
+
+// The page is straightened at this many pixels a millimetre to find its
+// printed bubbles on.
+constexpr double kStraightPerMm = 4;
+// Bubbles whose outlines come closer than this (mm) print as one block.
+constexpr double kBlockNear = 3.5;
+// Around a block's bubbles, the part of the page drawn with them (mm).
+constexpr double kBlockMargin = 1.5;
+// How far (mm) from where a fit puts it a block is looked for: around the
+// rough fit to a few marks, and again around the fit to all blocks found.
+constexpr double kRoughReach = 10, kFineReach = 1.5;
+// A block is found where its drawn outlines are at least this like the
+// picture, and clearly more than anywhere else within reach.
+constexpr double kLeastLikeness = 0.3, kClearlyMore = 0.9;
+// The blocks found again must lie within this distance (mm) of where the
+// fit to them all puts them; this share of the blocks on the picture, and
+// at least this many.
+constexpr double kBlockOff = 0.4, kBlocksAgreeing = 0.85;
+constexpr int kFewestBlocks = 4;
+
+std::vector<std::vector<Area>> Blocks(const Page& page) {
+    std::vector<Area> areas;
+    for (const Digit& d : page.examNumber)
+        for (const Bubble& b : d.bubbles)
+            areas.push_back(b.area);
+    for (const Question& q : page.questions)
+        for (const Bubble& b : q.bubbles)
+            areas.push_back(b.area);
+    std::vector<std::size_t> group(areas.size());
+    for (std::size_t i = 0; i < group.size(); ++i)
+        group[i] = i;
+    const auto root = [&](std::size_t i) {
+        while (group[i] != i)
+            i = group[i] = group[group[i]];
+        return i;
+    };
+    for (std::size_t i = 0; i < areas.size(); ++i)
+        for (std::size_t j = i + 1; j < areas.size(); ++j) {
+            const Area &a = areas[i], &b = areas[j];
+            if (std::max(a.left(), b.left()) - std::min(a.right(), b.right()) < kBlockNear &&
+                std::max(a.top(), b.top()) - std::min(a.bottom(), b.bottom()) < kBlockNear)
+                group[root(i)] = root(j);
+        }
+    std::map<std::size_t, std::vector<Area>> blocks;
+    for (std::size_t i = 0; i < areas.size(); ++i)
+        blocks[root(i)].push_back(areas[i]);
+    std::vector<std::vector<Area>> out;
+    for (auto& [r, block] : blocks)
+        out.push_back(std::move(block));
+    return out;
+}
+
+cv::Rect2d Extent(const std::vector<Area>& block) {
+    double l = block[0].left(), t = block[0].top(), r = block[0].right(), b = block[0].bottom();
+    for (const Area& a : block) {
+        l = std::min(l, a.left());
+        t = std::min(t, a.top());
+        r = std::max(r, a.right());
+        b = std::max(b, a.bottom());
+    }
+    return {l - kBlockMargin, t - kBlockMargin, r - l + 2 * kBlockMargin, b - t + 2 * kBlockMargin};
+}
+
+// A block's bubble outlines drawn as printed, white on black, at
+// `perMm`, its extent's top-left at (0, 0).
+cv::Mat DrawnOutlines(const std::vector<Area>& block, const cv::Rect2d& extent, double perMm) {
+    cv::Mat drawn(static_cast<int>(std::ceil(extent.height * perMm)),
+                  static_cast<int>(std::ceil(extent.width * perMm)), CV_8UC1, cv::Scalar(0));
+    constexpr int kSteps = 8; // along each round end
+    for (const Area& a : block) {
+        const double r = std::min(a.w, a.h) / 2;
+        std::vector<cv::Point> outline;
+        const auto add = [&](double x, double y) {
+            outline.emplace_back(static_cast<int>(std::lround((x - extent.x) * perMm * 8)),
+                                 static_cast<int>(std::lround((y - extent.y) * perMm * 8)));
+        };
+        for (int end = 0; end < 2; ++end) {
+            const double cx = end == 0 ? a.right() - r : a.left() + r;
+            for (int i = 0; i <= kSteps; ++i) {
+                const double t = CV_PI * (end - 0.5 + static_cast<double>(i) / kSteps);
+                add(cx + r * std::cos(t), a.y + r * std::sin(t));
+            }
+        }
+        cv::polylines(drawn, outline, true, cv::Scalar(255),
+                      std::max(1, static_cast<int>(std::lround(0.5 * perMm))), cv::LINE_AA, 3);
+    }
+    return drawn;
+}
+
+// Where each block is seen on the picture put onto the paper by
+// `toPicture`: its offset (mm) on the paper from where it was printed, for
+// each block found within `reach`.
+struct FoundBlock {
+    std::size_t block = 0;
+    cv::Point2d offset;
+};
+
+std::vector<FoundBlock> FindBlocks(const cv::Mat& grey, const cv::Matx33d& toPicture,
+                                   const std::vector<std::vector<Area>>& blocks, double reach,
+                                   double perMm, std::size_t& onPicture) {
+    onPicture = 0;
+    cv::Rect2d all;
+    for (std::size_t i = 0; i < blocks.size(); ++i)
+        all = i == 0 ? Extent(blocks[i]) : (all | Extent(blocks[i]));
+    all.x -= reach;
+    all.y -= reach;
+    all.width += 2 * reach;
+    all.height += 2 * reach;
+    // The page straightened: its ink light on dark, the picture's outside dark.
+    const cv::Matx33d fromStraight(1 / perMm, 0, all.x, 0, 1 / perMm, all.y, 0, 0, 1);
+    cv::Mat straight;
+    cv::warpPerspective(grey, straight, cv::Mat(toPicture * fromStraight),
+                        cv::Size(static_cast<int>(std::ceil(all.width * perMm)),
+                                 static_cast<int>(std::ceil(all.height * perMm))),
+                        cv::INTER_LINEAR | cv::WARP_INVERSE_MAP, cv::BORDER_CONSTANT,
+                        cv::Scalar(255));
+    cv::Mat ink = 255 - straight;
+    const cv::Rect inside(0, 0, ink.cols, ink.rows);
+    std::vector<FoundBlock> found;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const cv::Rect2d extent = Extent(blocks[i]);
+        // The block must lie on the picture wherever within reach it is.
+        bool seen = true;
+        for (const cv::Point2d corner :
+             {extent.tl(), extent.br(), cv::Point2d(extent.x + extent.width, extent.y),
+              cv::Point2d(extent.x, extent.y + extent.height)}) {
+            const cv::Point2d p = Apply(toPicture, corner);
+            const double margin =
+                reach * std::sqrt(std::fabs(cv::determinant(cv::Matx22d(
+                            toPicture(0, 0), toPicture(0, 1), toPicture(1, 0), toPicture(1, 1)))));
+            seen = seen && p.x >= margin && p.y >= margin && p.x < grey.cols - margin &&
+                   p.y < grey.rows - margin;
+        }
+        if (!seen)
+            continue;
+        ++onPicture;
+        const cv::Mat drawn = DrawnOutlines(blocks[i], extent, perMm);
+        const cv::Point2d exact = (extent.tl() - all.tl()) * perMm;
+        const cv::Point at(static_cast<int>(std::lround(exact.x)),
+                           static_cast<int>(std::lround(exact.y)));
+        const int r = static_cast<int>(std::lround(reach * perMm));
+        const cv::Rect window =
+            cv::Rect(at.x - r, at.y - r, drawn.cols + 2 * r, drawn.rows + 2 * r) & inside;
+        if (window.width < drawn.cols + 2 * r || window.height < drawn.rows + 2 * r)
+            continue;
+        cv::Mat likeness;
+        cv::matchTemplate(ink(window), drawn, likeness, cv::TM_CCOEFF_NORMED);
+        double best = 0;
+        cv::Point peak;
+        cv::minMaxLoc(likeness, nullptr, &best, nullptr, &peak);
+        if (best < kLeastLikeness)
+            continue;
+        // Anywhere else within reach, clearly less alike: not one row or
+        // one option off.
+        if (r > 2 * perMm) {
+            cv::Mat elsewhere = likeness.clone();
+            cv::circle(elsewhere, peak, static_cast<int>(2 * perMm), cv::Scalar(-1), -1);
+            double second = 0;
+            cv::minMaxLoc(elsewhere, nullptr, &second);
+            if (second > kClearlyMore * best)
+                continue;
+        }
+        // The peak to a fraction of a pixel, by a parabola across and down.
+        const auto between = [](double before, double here, double after) {
+            const double curve = before - 2 * here + after;
+            return curve < 0 ? std::clamp(0.5 * (before - after) / curve, -0.5, 0.5) : 0.0;
+        };
+        cv::Point2d fine(peak);
+        if (peak.x > 0 && peak.x + 1 < likeness.cols)
+            fine.x +=
+                between(likeness.at<float>(peak.y, peak.x - 1), likeness.at<float>(peak.y, peak.x),
+                        likeness.at<float>(peak.y, peak.x + 1));
+        if (peak.y > 0 && peak.y + 1 < likeness.rows)
+            fine.y +=
+                between(likeness.at<float>(peak.y - 1, peak.x), likeness.at<float>(peak.y, peak.x),
+                        likeness.at<float>(peak.y + 1, peak.x));
+        const cv::Point2d offset = (fine + cv::Point2d(window.tl()) - exact) * (1 / perMm);
+        found.push_back({i, offset});
+    }
+    return found;
+}
+
+// The points of the blocks found: each bubble's centre and where the
+// picture shows it.
+void AddBlockPoints(const cv::Matx33d& toPicture, const std::vector<std::vector<Area>>& blocks,
+                    const std::vector<FoundBlock>& found, std::vector<cv::Point2d>& paper,
+                    std::vector<cv::Point2d>& picture) {
+    for (const FoundBlock& f : found)
+        for (const Area& a : blocks[f.block]) {
+            paper.emplace_back(a.x, a.y);
+            picture.push_back(Apply(toPicture, cv::Point2d(a.x, a.y) + f.offset));
+        }
+}
+
+} // namespace
+
+std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
+                                      const std::vector<Match>& marks,
+                                      const std::vector<Match>& qr) {
+    // The marks' corners are found to a fraction of a pixel; the QR code's
+    // to a module or so: it helps the rough fit only.
+    std::vector<cv::Point2d> paper, picture;
+    for (const Match& m : marks) {
+        paper.push_back(m.paper);
+        picture.push_back(m.picture);
+    }
+    std::vector<cv::Point2d> roughPaper = paper, roughPicture = picture;
+    for (const Match& m : qr) {
+        roughPaper.push_back(m.paper);
+        roughPicture.push_back(m.picture);
+    }
+    // Each mark, and the QR code, gives four corners.
+    const std::size_t things = roughPaper.size() / 4;
+    if (marks.size() < 8)
+        return std::nullopt;
+    // A sheet on the glass is moved, turned and scaled: the rough fit.
+    const cv::Mat rough = things >= 3 ? cv::estimateAffine2D(roughPaper, roughPicture)
+                                      : cv::estimateAffinePartial2D(roughPaper, roughPicture);
+    if (rough.empty())
+        return std::nullopt;
+    const std::vector<std::vector<Area>> blocks = Blocks(page);
+    std::size_t onPicture = 0;
+    const cv::Matx33d roughFit = FromAffine(rough);
+    const std::vector<FoundBlock> found =
+        FindBlocks(grey, roughFit, blocks, kRoughReach, kStraightPerMm, onPicture);
+    if (found.size() < static_cast<std::size_t>(kFewestBlocks))
+        return std::nullopt;
+
+    // One fit to all blocks found and the marks; then each block looked for
+    // again close by, and all of them where that fit puts them.
+    std::vector<cv::Point2d> allPaper = paper, allPicture = picture;
+    AddBlockPoints(roughFit, blocks, found, allPaper, allPicture);
+    const double pixelsPerMm =
+        std::sqrt(std::fabs(rough.at<double>(0, 0) * rough.at<double>(1, 1) -
+                            rough.at<double>(0, 1) * rough.at<double>(1, 0)));
+    const cv::Mat first =
+        cv::findHomography(allPaper, allPicture, cv::RANSAC, kBlockOff * pixelsPerMm);
+    if (first.empty())
+        return std::nullopt;
+    const cv::Matx33d firstFit(first);
+    const std::vector<FoundBlock> again =
+        FindBlocks(grey, firstFit, blocks, kFineReach, kStraightPerMm, onPicture);
+    std::vector<FoundBlock> agreeing;
+    for (const FoundBlock& f : again)
+        if (std::hypot(f.offset.x, f.offset.y) <= kBlockOff)
+            agreeing.push_back(f);
+    if (agreeing.size() < static_cast<std::size_t>(kFewestBlocks) ||
+        agreeing.size() < kBlocksAgreeing * static_cast<double>(onPicture))
+        return std::nullopt;
+    // Each mark seen must lie where that fit puts it, but one of three
+    // whose corner was cut off or blurred: left out.
+    std::vector<cv::Point2d> finalPaper, finalPicture;
+    for (std::size_t m = 0; m + 4 <= marks.size(); m += 4) {
+        double off = 0;
+        for (std::size_t c = m; c < m + 4; ++c) {
+            const cv::Point2d d = Apply(firstFit, marks[c].paper) - marks[c].picture;
+            off += std::hypot(d.x, d.y) / pixelsPerMm / 4;
+        }
+        if (off > kBlockOff)
+            continue;
+        for (std::size_t c = m; c < m + 4; ++c) {
+            finalPaper.push_back(marks[c].paper);
+            finalPicture.push_back(marks[c].picture);
+        }
+    }
+    const std::size_t marksAgreeing = finalPaper.size() / 4;
+    if (marksAgreeing < 2 || marksAgreeing + 1 < marks.size() / 4)
+        return std::nullopt;
+    AddBlockPoints(firstFit, blocks, agreeing, finalPaper, finalPicture);
+    const cv::Mat last = cv::findHomography(finalPaper, finalPicture, 0);
+    if (last.empty())
+        return std::nullopt;
+    auto placement = Describe(page, cv::Matx33d(last), finalPaper, finalPicture,
+                              static_cast<int>(marksAgreeing));
+    if (placement)
+        placement->blocksFound = static_cast<int>(agreeing.size());
     return placement;
 }
 

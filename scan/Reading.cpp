@@ -153,14 +153,22 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
             qrHelps)
             if (auto helped = steps::Place(*chosen->page, seen, seenQr.corners))
                 placement = *helped;
+        const bool tooFew = placement.marksUsed + (qrHelps ? 1 : 0) < steps::kFewestMarks ||
+                            placement.spread < steps::kLeastSpread;
+        if (tooFew) {
+            // The page's own printed bubbles place it where its marks cannot.
+            if (auto printed = steps::PlaceByPrint(
+                    grey, *chosen->page, steps::MarkCorners(*chosen->page, seen),
+                    qrHelps ? seenQr.corners : std::vector<steps::Match>{}))
+                placement = *printed;
+        }
         reading.layoutId = chosen->layout->id;
         reading.layoutRevision = chosen->layout->revision;
         reading.layoutPage = chosen->page->number;
         reading.turn = placement.turn;
         reading.marksFound = placement.marksUsed;
         reading.residual = placement.residual;
-        if (placement.marksUsed + (qrHelps ? 1 : 0) < steps::kFewestMarks ||
-            placement.spread < steps::kLeastSpread)
+        if (tooFew && placement.blocksFound == 0)
             return Failed(reading, Failure::NotLocated,
                           "只找到 " + std::to_string(placement.marksUsed) +
                               " 个定位标记，不足以定位整页");

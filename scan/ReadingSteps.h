@@ -46,6 +46,8 @@ struct Placement {
                        // down, the smaller
     int turn = 0;      // 0 90 180 270: how the picture is turned from upright
     double pixelsPerMm = 0; // at the paper's centre
+    int blocksFound = 0; // blocks of printed bubbles found where the fit puts them, when the marks
+                         // were too few to place the page by
 };
 
 // The largest residual (mm) with which a page is still read, and the fewest
@@ -70,6 +72,19 @@ struct Match {
 // QR code's corners); nothing when fewer than two marks match.
 [[nodiscard]] std::optional<Placement> Place(const Page& page, const SeenMarks& seen,
                                              const std::vector<Match>& more = {});
+
+// The corners of the page's marks that were seen, each where it was seen.
+[[nodiscard]] std::vector<Match> MarkCorners(const Page& page, const SeenMarks& seen);
+
+// The fit of a page whose marks seen are too few or too close together: a
+// rough fit to the corners of the marks seen and of the QR code, then the
+// page's printed bubble outlines looked for, block by block, around where
+// it puts them, and a homography fitted to the marks and to every block
+// found. Nothing unless most blocks on the picture are found again where
+// that fit puts them, and every mark agrees with it.
+[[nodiscard]] std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
+                                                    const std::vector<Match>& marks,
+                                                    const std::vector<Match>& qr);
 
 // The QR code printed at (x, y) mm with side `size` mm, read from the
 // picture through the placement: its text (empty when it does not read)
