@@ -10,6 +10,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "roster/TableLists.h"
+#include "scan/Painting.h"
 #include "scan/Reader.h"
 #include "scan/ScanCommand.h"
 #include "scan/ScanDatabase.h"
@@ -18,10 +19,12 @@
 #include "tests/support/OtherProgram.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
+#include "tools/render-sheet/SheetPicture.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 
 namespace {
 
@@ -310,6 +313,59 @@ TEST_F(ReviewTest, TheCommandLineSetsWritesAndLists) {
                          "b.png\tq3\t浅色标记\tC\tA=0.04 B=0.04 C=0.21 D=0.04\n");
     EXPECT_EQ(Records().substr(22, 10), "120412481 ");
     EXPECT_EQ(text::LoadLines(home / scan::ReviewLogName).size(), 2u);
+}
+
+// A scan of drawn sheets keeps the pictures of the items to review, framed
+// bubble by bubble, which the review shows after the images are gone; the
+// whole page comes from the image while it is there.
+TEST_F(ReviewTest, TheScanKeepsPicturesOfItemsToReview) {
+    scan::EnsurePainting();
+    const auto layoutFile = home / "exam.layout.json";
+    text::WriteWhole(layoutFile, scan::LayoutJson(layout));
+    const auto pictures = home / "scans";
+    std::filesystem::create_directories(pictures);
+    std::mt19937 random(3);
+    for (int sheet = 0; sheet < 2; ++sheet) {
+        std::vector<tools::Fill> fills;
+        for (int d = 0; d < 4; ++d)
+            if (sheet == 0 || d != 2)
+                fills.push_back({0, d + 1, std::to_string(d + 3), tools::FillKind::Solid});
+        for (int q = 1; q <= 5; ++q)
+            fills.push_back({q, 0, "C", tools::FillKind::Solid});
+        ASSERT_TRUE(tools::FilledPage(layout, 0, 200, fills, random)
+                        .save(QString::fromStdString(
+                            (pictures / (std::to_string(sheet + 1) + ".png")).string())));
+    }
+    scan::ScanSettings s;
+    s.inputs = {pictures};
+    s.layout = layoutFile;
+    s.out = home / "图.dbf";
+    s.jobs = 2;
+    ASSERT_EQ(scan::RunScan(ws, s, ui).review, 1u);
+
+    scan::Review review(ws, s.out);
+    const auto id = std::find_if(review.items().begin(), review.items().end(),
+                                 [](const scan::ReviewItem& i) { return i.item == "id"; });
+    ASSERT_NE(id, review.items().end());
+    EXPECT_EQ(id->reason, scan::ReviewReason::IdUnreadable);
+    EXPECT_EQ(review.reading(*id), "34?6");
+    const scan::ReviewPage page = review.pages()[id->page];
+    const scan::ReviewPicture whole = review.wholePage(id->page);
+    ASSERT_FALSE(whole.image.isNull()) << whole.problem;
+    EXPECT_EQ(whole.frames.size(), 40u + 5 * 4);
+
+    std::filesystem::remove_all(pictures);
+    const scan::ReviewPicture cut = review.picture(*id);
+    ASSERT_FALSE(cut.image.isNull()) << "kept in the scan database";
+    ASSERT_EQ(cut.frames.size(), 40u);
+    EXPECT_LT(cut.image.width() * cut.image.height(), 400 * 400);
+    // The filled bubble of the first column is dark in the picture, an empty one light.
+    const auto& three = cut.frames[3];
+    const auto& four = cut.frames[4];
+    EXPECT_LT(qGray(cut.image.pixel(three[0] + three[2] / 2, three[1] + three[3] / 2)), 100);
+    EXPECT_GT(qGray(cut.image.pixel(four[0] + four[2] / 2, four[1] + four[3] / 2)), 150);
+    EXPECT_NE(review.wholePage(id->page).problem.find("图片不见了"), std::string::npos);
+    EXPECT_NE(page.source.find("2.png"), std::string::npos);
 }
 
 } // namespace
