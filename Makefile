@@ -95,6 +95,7 @@ bench: deps
 	$(BENCH_DIR)/bin/bench-rekey
 	$(BENCH_DIR)/bin/bench-scan --cache $(BENCH_DIR)/scan-cache
 	$(BENCH_DIR)/bin/bench-scan-accuracy --sheets $(SCAN_SHEETS)
+	$(BENCH_DIR)/bin/bench-review
 
 # Each fuzz target in turn for FUZZ_SECONDS, its corpus kept in fuzz-out/TARGET
 # and grown from fuzz/seeds/TARGET; what makes one crash lands in

@@ -417,6 +417,10 @@ int RunScan(Context& c) {
     return RunScanCommand(c.args, c.ws, c.ui);
 }
 
+int RunScanReview(Context& c) {
+    return RunScanReviewCommand(c.args, c.ws, c.ui);
+}
+
 // What a command's first argument is: nothing, a file it reads (a table
 // not opened, or a class list), or a table it opens first. An Outside
 // command takes nothing and leaves the home folder alone. An Inputs command
@@ -580,6 +584,19 @@ const std::vector<Command>& Commands() {
          "                              --layout may be a bubble template (template.json,\n"
          "                              docs/omr-template.md); --id-label: its custom label\n"
          "                              of the exam number\n"},
+        {"scan review",
+         Table::Named,
+         {"--set", "--sensitivity"},
+         {"--list", "--write"},
+         RunScanReview,
+         "  scan review TABLE.dbf [--list] [--set SOURCE:ITEM=VALUE]... [--sensitivity S]\n"
+         "       [--write]\n"
+         "                              the review of a scan from TABLE.scan.db: --sensitivity\n"
+         "                              1-9 (5 as scanned) decides every page again, --set\n"
+         "                              decides one item (logged in 复核记录.log), --write\n"
+         "                              rewrites TABLE.dbf (a .dbf changed since is\n"
+         "                              overwritten only with --go-on), --list prints what is\n"
+         "                              left to review; the table is not opened\n"},
     };
     return commands;
 }
@@ -647,7 +664,12 @@ Args Parse(const std::vector<std::string>& argv, std::optional<std::string>& hom
             }
         } else if (a.command.empty()) {
             a.command = s;
-            if (s != "help" && !(command = Find(s))) {
+            if (i + 1 < argv.size() && Find(s + " " + argv[i + 1])) {
+                // A command of two words whose first word is a command too: "scan review".
+                command = Find(s + " " + argv[i + 1]);
+                a.command = command->name;
+                ++i;
+            } else if (s != "help" && !(command = Find(s))) {
                 // A command of two words: "roster import".
                 if (i + 1 >= argv.size() || !(command = Find(s + " " + argv[i + 1])))
                     throw UsageError{"unknown command " + s};

@@ -13,4 +13,11 @@ namespace cli {
 // any failed (the rest is still written), kStopped when it was refused.
 int RunScanCommand(const Args& args, core::Workspace& ws, core::Ui& ui);
 
+// quillory-cli scan review TABLE.dbf: the review of a scan without the
+// window, in this order: --sensitivity, each --set, --write, --list. Every
+// --set is checked before anything changes: an unknown page or item, or a
+// value that is no reading of the item, is refused (kError) with nothing
+// changed. The table is neither opened nor imported.
+int RunScanReviewCommand(const Args& args, core::Workspace& ws, core::Ui& ui);
+
 } // namespace cli

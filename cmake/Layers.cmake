@@ -5,7 +5,7 @@ set(QUILLORY_LAYERS
   "platform_text|platform_os|platform_db|platform_xlsx|platform_automation"
   "core"
   "scoring"
-  "stats|report|analysis|roster|results|scan|scan_reader|scan_command"
+  "stats|report|analysis|roster|results|scan|scan_reader|scan_command|scan_review"
   "scoring_forms|stats_forms|analysis_forms|roster_forms|scan_forms|app_forms"
   "cli_commands|quillory|quillory-cli")
 

@@ -46,15 +46,14 @@ std::string StatusText(PageStatus status, Failure failure) {
 const char* DoubtText(Doubt doubt) {
     switch (doubt) {
     case Doubt::LightMark:
-        return "填涂过浅";
+        return "浅色标记";
     case Doubt::Erasure:
-        return "疑似擦除";
+        return "擦除";
     case Doubt::NearThreshold:
         return "接近阈值";
     case Doubt::NoDigit:
-        return "考号未涂";
     case Doubt::SeveralDigits:
-        return "考号多涂";
+        return "考号不可读";
     }
     return "";
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -49,7 +51,8 @@ enum class Doubt {
     NoDigit,       // an exam-number column with no mark
     SeveralDigits, // an exam-number column with two or more marks
 };
-[[nodiscard]] const char* DoubtText(Doubt doubt); // Chinese words for the log
+// The words of the log and the review: 浅色标记, 擦除, 接近阈值, 考号不可读.
+[[nodiscard]] const char* DoubtText(Doubt doubt);
 
 // One printed bubble: its darkness between 0 (the paper) and 1 (the
 // printed black patch), measured inside its outline, and the decision at
@@ -69,6 +72,17 @@ struct ItemReading {
     // The marked values joined in bubble order ("AC", "7"); "" for none;
     // "?" for a digit column that is not one clear mark.
     std::string reading;
+};
+
+// A small grey picture of the sheet around one item to review (the
+// question's row with every option, or the exam number's grid), cut out
+// while the page's picture is at hand, and where each bubble is in it.
+struct ItemPicture {
+    std::string label; // "q7", or "id" for the exam number's grid
+    std::string png;   // the picture's PNG bytes
+    // Per bubble, in the item's order (for "id": column by column), its
+    // frame in the picture's pixels: left, top, width, height.
+    std::vector<std::array<int, 4>> frames;
 };
 
 struct PageReading {
@@ -97,6 +111,12 @@ struct PageReading {
     // digit field's `question` is 0, any other's -1.
     std::vector<ItemReading> fieldsOnly;
     bool fromTemplate = false; // read with a bubble template: labels are its field labels
+
+    // Where the paper lies in the picture: millimetres on the paper to the
+    // picture's pixels, a 3x3 matrix by rows; all 0 when not located.
+    std::array<double, 9> toPicture{};
+    // The pictures of the items to review, made by the scan's workers.
+    std::vector<ItemPicture> pictures;
 
     // The exam number: one character per digit column, "?" where unread.
     [[nodiscard]] std::string examNumber() const;

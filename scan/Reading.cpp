@@ -168,6 +168,8 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
         reading.turn = placement.turn;
         reading.marksFound = placement.marksUsed;
         reading.residual = placement.residual;
+        for (int k = 0; k < 9; ++k)
+            reading.toPicture[static_cast<std::size_t>(k)] = placement.toPicture(k / 3, k % 3);
         if (tooFew && placement.blocksFound == 0)
             return Failed(reading, Failure::NotLocated,
                           "只找到 " + std::to_string(placement.marksUsed) +

@@ -25,18 +25,6 @@ namespace {
 
 constexpr const char* kTitle = "扫描答题卡";
 
-std::string Hex(const QByteArray& bytes) {
-    return bytes.toHex().toStdString();
-}
-
-std::string Sha256Of(const std::filesystem::path& file) {
-    QFile f(QString::fromStdString(file.string()));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!f.open(QIODevice::ReadOnly) || !hash.addData(&f))
-        throw std::runtime_error("不能读取文件 " + file.string());
-    return Hex(hash.result());
-}
-
 std::map<std::string, LayoutShape> ShapesOf(const std::vector<Layout>& layouts, int& questions,
                                             int& digits) {
     std::map<std::string, LayoutShape> shapes;
@@ -75,12 +63,7 @@ std::string ProblemLine(const PageSummary& p) {
 // sheet; written under a temporary name and renamed into place.
 void WriteAnswerTable(const std::filesystem::path& file, const core::FieldSettings& fields,
                       const ScanStack& stack, int questions, const std::string& subject) {
-    db::DbfTableWriter table(file, {{fields.ID, 'C', std::max(stack.idWidth(), 1), 0},
-                                    {fields.Content, 'C', std::max(questions, 1), 0},
-                                    {fields.Flag, 'C', 1, 0},
-                                    {fields.Subject, 'C', 2, 0},
-                                    {fields.Score, 'N', 5, 1},
-                                    {"SOURCE", 'C', 254, 0}});
+    db::DbfTableWriter table(file, AnswerTableFields(fields, stack.idWidth(), questions));
     for (const SheetRecord& r : stack.records())
         table.append({r.id, r.content, r.toReview ? "1" : "", subject, "",
                       SourceText(stack.pages()[r.pages.front()].source)});
@@ -219,6 +202,24 @@ ScanResult Refuse(core::Workspace& ws, const ScanSettings& s, core::Ui& ui, cons
 
 } // namespace
 
+std::string Sha256Of(const std::filesystem::path& file) {
+    QFile f(QString::fromStdString(file.string()));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!f.open(QIODevice::ReadOnly) || !hash.addData(&f))
+        throw std::runtime_error("不能读取文件 " + file.string());
+    return hash.result().toHex().toStdString();
+}
+
+std::vector<db::DbfFieldSpec> AnswerTableFields(const core::FieldSettings& fields, int idWidth,
+                                                int questions) {
+    return {{fields.ID, 'C', std::max(idWidth, 1), 0},
+            {fields.Content, 'C', std::max(questions, 1), 0},
+            {fields.Flag, 'C', 1, 0},
+            {fields.Subject, 'C', 2, 0},
+            {fields.Score, 'N', 5, 1},
+            {"SOURCE", 'C', 254, 0}};
+}
+
 std::string FieldNamesProblem(const core::FieldSettings& fields) {
     for (const std::string* name :
          {&fields.ID, &fields.Content, &fields.Flag, &fields.Subject, &fields.Score}) {
@@ -261,6 +262,7 @@ ScanResult ScanPages(core::Workspace& ws, const ScanSettings& s, const std::vect
     auto shapes = ShapesOf(layouts, questions, digits);
     ScanStack stack(std::move(shapes), questions);
     ScanDatabaseWriter database(scanDb);
+    database.addLayouts(layouts);
 
     const int jobs =
         s.jobs > 0 ? s.jobs : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -306,7 +308,8 @@ ScanResult ScanPages(core::Workspace& ws, const ScanSettings& s, const std::vect
     WriteAnswerTable(s.out, ws.Fields, stack, questions, s.subject);
     r.table = s.out;
     r.written.push_back(s.out);
-    database.finish(stack, table, s.out.filename().string(), Sha256Of(s.out));
+    database.finish(stack, {table, s.out.filename().string(), Sha256Of(s.out), s.subject,
+                            std::max(questions, 1), std::max(stack.idWidth(), 1)});
     r.written.push_back(scanDb);
     if (!s.csv.empty() && layouts.size() == 1 && layouts.front().bubbleTemplate) {
         WriteTemplateCsv(s.csv, stack, *layouts.front().bubbleTemplate);

@@ -3,6 +3,7 @@
 #include "core/Outcome.h"
 #include "core/Ui.h"
 #include "core/Workspace.h"
+#include "platform/db/DbfWriter.h"
 #include "scan/Layout.h"
 #include "scan/Reader.h"
 
@@ -86,6 +87,13 @@ struct PageFeed {
 // Why config.ini's field names cannot name the table's fields; empty when
 // they can.
 [[nodiscard]] std::string FieldNamesProblem(const core::FieldSettings& fields);
+
+// The fields of the answer table: config.ini's five and SOURCE.
+[[nodiscard]] std::vector<db::DbfFieldSpec> AnswerTableFields(const core::FieldSettings& fields,
+                                                              int idWidth, int questions);
+
+// The SHA-256 of a file, in hex. Throws std::runtime_error naming the file.
+[[nodiscard]] std::string Sha256Of(const std::filesystem::path& file);
 
 // The scan log's name for a table: 扫描记录_<表名>.txt.
 [[nodiscard]] std::string ScanLogName(const std::filesystem::path& table);

@@ -3,21 +3,28 @@
 #include "platform/db/Statement.h"
 #include "platform/text/TemporaryName.h"
 
+#include <array>
 #include <cstdio>
 
 namespace scan {
 namespace {
 
-constexpr int kFormat = 1;
-
 constexpr const char* kSchema[] = {
     "CREATE TABLE scan_table(name TEXT NOT NULL, dbf TEXT NOT NULL, sha256 TEXT NOT NULL,"
-    " format INTEGER NOT NULL, written TEXT NOT NULL)",
+    " format INTEGER NOT NULL, written TEXT NOT NULL, subject TEXT NOT NULL,"
+    " questions INTEGER NOT NULL, id_width INTEGER NOT NULL,"
+    " sensitivity INTEGER NOT NULL DEFAULT 5)",
+    "CREATE TABLE scan_layouts(id TEXT NOT NULL, revision INTEGER NOT NULL, json TEXT NOT NULL,"
+    " PRIMARY KEY(id, revision))",
     "CREATE TABLE scan_pages(page INTEGER PRIMARY KEY, source TEXT NOT NULL, file TEXT NOT NULL,"
     " file_page INTEGER NOT NULL, layout TEXT, layout_revision INTEGER, layout_page INTEGER,"
     " turn INTEGER, marks INTEGER, residual REAL, paper REAL, black REAL, threshold REAL,"
     " status TEXT NOT NULL, failure TEXT, problem TEXT, reasons TEXT, exam_number TEXT,"
-    " record INTEGER)",
+    " record INTEGER, to_picture TEXT)",
+    // The pictures of the items to review, cut out as the pages were read;
+    // frames: "left,top,width,height" per bubble, separated by blanks.
+    "CREATE TABLE scan_pictures(page INTEGER NOT NULL, item TEXT NOT NULL, png BLOB NOT NULL,"
+    " frames TEXT NOT NULL, PRIMARY KEY(page, item))",
     "CREATE TABLE scan_items(page INTEGER NOT NULL, item TEXT NOT NULL, question INTEGER NOT NULL,"
     " reading TEXT NOT NULL, doubts TEXT NOT NULL, PRIMARY KEY(page, item))",
     "CREATE TABLE scan_bubbles(page INTEGER NOT NULL, item TEXT NOT NULL, bubble INTEGER NOT NULL,"
@@ -31,6 +38,18 @@ constexpr const char* kSchema[] = {
 
 std::string StatusWord(PageStatus status) {
     return StatusText(status, Failure::None);
+}
+
+std::string MatrixText(const std::array<double, 9>& m) {
+    if (m == std::array<double, 9>{})
+        return {};
+    std::string text;
+    char number[40];
+    for (double v : m) {
+        std::snprintf(number, sizeof number, "%.9g", v);
+        text += (text.empty() ? "" : " ") + std::string(number);
+    }
+    return text;
 }
 
 } // namespace
@@ -76,8 +95,8 @@ ScanDatabaseWriter::~ScanDatabaseWriter() {
 void ScanDatabaseWriter::addPage(std::size_t index, const PageReading& page) {
     auto p = mDb.prepare("INSERT INTO scan_pages(page, source, file, file_page, layout,"
                          " layout_revision, layout_page, turn, marks, residual, paper, black,"
-                         " threshold, status, failure, problem)"
-                         " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+                         " threshold, status, failure, problem, to_picture)"
+                         " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     const auto n = static_cast<std::int64_t>(index);
     p.bind(1, n);
     p.bindText(2, SourceText(page.source));
@@ -97,6 +116,8 @@ void ScanDatabaseWriter::addPage(std::size_t index, const PageReading& page) {
     p.bindText(14, StatusWord(page.status));
     p.bindText(15, FailureText(page.failure));
     p.bindText(16, page.problem);
+    if (auto m = MatrixText(page.toPicture); !m.empty())
+        p.bindText(17, m);
     p.step();
 
     auto item = mDb.prepare("INSERT INTO scan_items VALUES(?,?,?,?,?)");
@@ -127,6 +148,20 @@ void ScanDatabaseWriter::addPage(std::size_t index, const PageReading& page) {
         addItem(d);
     for (const auto& q : page.questions)
         addItem(q);
+    auto picture = mDb.prepare("INSERT OR REPLACE INTO scan_pictures VALUES(?,?,?,?)");
+    for (const ItemPicture& it : page.pictures) {
+        std::string frames;
+        for (const auto& f : it.frames)
+            frames += (frames.empty() ? "" : " ") + std::to_string(f[0]) + "," +
+                      std::to_string(f[1]) + "," + std::to_string(f[2]) + "," +
+                      std::to_string(f[3]);
+        picture.reset();
+        picture.bind(1, n);
+        picture.bindText(2, it.label);
+        picture.bindBlob(3, it.png);
+        picture.bindText(4, frames);
+        picture.step();
+    }
     if (++mPending >= 256) {
         mDb.commit();
         mDb.begin();
@@ -134,8 +169,18 @@ void ScanDatabaseWriter::addPage(std::size_t index, const PageReading& page) {
     }
 }
 
-void ScanDatabaseWriter::finish(const ScanStack& stack, const std::string& table,
-                                const std::string& dbfName, const std::string& sha256) {
+void ScanDatabaseWriter::addLayouts(const std::vector<Layout>& layouts) {
+    auto st = mDb.prepare("INSERT OR REPLACE INTO scan_layouts VALUES(?,?,?)");
+    for (const Layout& l : layouts) {
+        st.reset();
+        st.bindText(1, l.id);
+        st.bind(2, std::int64_t{l.revision});
+        st.bindText(3, LayoutJson(l));
+        st.step();
+    }
+}
+
+void ScanDatabaseWriter::finish(const ScanStack& stack, const TableFacts& table) {
     auto update = mDb.prepare("UPDATE scan_pages SET status = ?, reasons = ?, exam_number = ?, "
                               "record = ? WHERE page = ?");
     for (std::size_t i = 0; i < stack.pages().size(); ++i) {
@@ -152,11 +197,14 @@ void ScanDatabaseWriter::finish(const ScanStack& stack, const std::string& table
         update.step();
     }
     auto info = mDb.prepare("INSERT INTO scan_table VALUES(?, ?, ?, ?, strftime('%Y-%m-%d "
-                            "%H:%M:%S', 'now', 'localtime'))");
-    info.bindText(1, table);
-    info.bindText(2, dbfName);
-    info.bindText(3, sha256);
-    info.bind(4, std::int64_t{kFormat});
+                            "%H:%M:%S', 'now', 'localtime'), ?, ?, ?, 5)");
+    info.bindText(1, table.name);
+    info.bindText(2, table.dbfName);
+    info.bindText(3, table.sha256);
+    info.bind(4, std::int64_t{kScanDatabaseFormat});
+    info.bindText(5, table.subject);
+    info.bind(6, std::int64_t{table.questions});
+    info.bind(7, std::int64_t{table.idWidth});
     info.step();
     mDb.commit();
     mDb.close();

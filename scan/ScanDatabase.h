@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/db/Connection.h"
+#include "scan/Layout.h"
 #include "scan/PageReading.h"
 #include "scan/ScanStack.h"
 
@@ -15,6 +16,19 @@
 // under a temporary name beside it as the pages come, renamed into place by
 // finish(); a scan that ends before leaves the old file as it was.
 namespace scan {
+
+// The format of the scan database this program writes and reads.
+inline constexpr int kScanDatabaseFormat = 2;
+
+// What the scan database keeps of the answer table written beside it.
+struct TableFacts {
+    std::string name;    // the table's name
+    std::string dbfName; // its file's name
+    std::string sha256;  // the digest of the .dbf as written
+    std::string subject; // the Subject of every record
+    int questions = 0;   // the Content field's width
+    int idWidth = 1;     // the ID field's width
+};
 
 // The scan database of a table: "TABLE.scan.db" beside "TABLE.dbf".
 [[nodiscard]] std::filesystem::path ScanDatabaseOf(const std::filesystem::path& dbf);
@@ -32,10 +46,12 @@ class ScanDatabaseWriter {
 
     // The `index`th page of the input (counting from 0) as read.
     void addPage(std::size_t index, const PageReading& page);
+    // The layouts the pages were read with, so that the review can frame
+    // every bubble of a page without the layout files.
+    void addLayouts(const std::vector<Layout>& layouts);
     // The statuses, reasons and records the whole stack decided, the
-    // table's name and digest; then the file is renamed into place.
-    void finish(const ScanStack& stack, const std::string& table, const std::string& dbfName,
-                const std::string& sha256);
+    // table's facts; then the file is renamed into place.
+    void finish(const ScanStack& stack, const TableFacts& table);
 
   private:
     std::filesystem::path mFile;

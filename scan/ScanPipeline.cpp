@@ -1,5 +1,7 @@
 #include "scan/ScanPipeline.h"
 
+#include "scan/ItemPictures.h"
+
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -143,7 +145,13 @@ PageReading ReadPageData(const PageData& data, const LayoutSet& layouts) {
     if (grey.empty())
         return FailedPage(data.source, Failure::Unreadable,
                           problem.empty() ? std::string("无法读取文件") : problem);
-    return ReadPage(grey, data.source, layouts);
+    PageReading reading = ReadPage(grey, data.source, layouts);
+    if (reading.status == PageStatus::Review)
+        if (const Layout* layout = layouts.find(reading.layoutId))
+            for (const Page& page : layout->pages)
+                if (page.number == reading.layoutPage)
+                    reading.pictures = PicturesToReview(grey, reading, page);
+    return reading;
 }
 
 } // namespace scan

@@ -33,7 +33,8 @@ bool QtUi::question(const std::string& text, const std::string& title, core::GoO
     // Enter gives the default: No keeps what a replacement would drop; every
     // other question's Yes is what its GoOn makes the default (stop for
     // WithNo, go on for WithYes).
-    box.setDefaultButton(goOn == core::GoOn::Replace ? QMessageBox::No : QMessageBox::Yes);
+    box.setDefaultButton(goOn == core::GoOn::Replace && !replaceByDefault ? QMessageBox::No
+                                                                          : QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 

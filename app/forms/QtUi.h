@@ -28,6 +28,9 @@ class QtUi : public core::Ui {
 
     // Shows the field-name dialog; true when it was closed with "确定".
     std::function<bool(core::FieldSettings&)> fieldDialog;
+    // Set while a table is opened after a review wrote it: the re-import
+    // question then has Yes, which shows the decisions, as its default.
+    bool replaceByDefault = false;
 
   private:
     QWidget* mOwner;

@@ -128,6 +128,7 @@ void TFormCorvane::buildMenu() {
     nImportRoster = item(N1, "nImportRoster", "导入学生名单...", &TFormCorvane::nImportRosterClick);
     nDesignSheet = item(N1, "nDesignSheet", "设计答题卡...", &TFormCorvane::nDesignSheetClick);
     nScanSheets = item(N1, "nScanSheets", "扫描答题卡...", &TFormCorvane::nScanSheetsClick);
+    nReviewScan = item(N1, "nReviewScan", "扫描复核...", &TFormCorvane::nReviewScanClick);
     nAddScoreField = item(N1, "nAddScoreField", "添加分数字段", &TFormCorvane::nAddScoreFieldClick);
     nAddScoreField->setVisible(false);
     SetField = item(N1, "SetField", "设置字段名...", &TFormCorvane::SetFieldClick);

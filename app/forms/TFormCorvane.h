@@ -96,7 +96,10 @@ class TFormCorvane : public QMainWindow {
     void nImportRosterClick();        // "文件 - 导入学生名单...": a class list into ids
     void nDesignSheetClick(); // "文件 - 设计答题卡...": an answer sheet for plain paper
     void nScanSheetsClick(); // "文件 - 扫描答题卡...": scans read into a new table, then opened
-    void nVerifyClick();     // "文件 - 核对考号...": the check, corrections in FormVerify
+    void nReviewScanClick(); // "文件 - 扫描复核...": the open table's scan, or one chosen
+    // The review of a scanned table; the table opened again after it.
+    void reviewScan(const QString& table);
+    void nVerifyClick();    // "文件 - 核对考号...": the check, corrections in FormVerify
     void nAllowEditClick(); // "视图 - 允许编辑": the grid's cells editable or not
     void nUndoEditClick();  // "视图 - 撤销编辑" (Ctrl+Z): the newest edit of the grid undone
     void RecentClick(const QString& file); // an item of "文件 - 最近打开"
@@ -154,6 +157,7 @@ class TFormCorvane : public QMainWindow {
     QAction* nImportRoster;
     QAction* nDesignSheet;
     QAction* nScanSheets;
+    QAction* nReviewScan;
     QAction* nAddScoreField;
     QAction* SetField;
     QAction* CorVane;

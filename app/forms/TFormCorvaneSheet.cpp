@@ -1,5 +1,7 @@
 // The main window's handler of the answer sheets on plain paper.
 #include "app/forms/TFormCorvane.h"
+#include "scan/ScanDatabase.h"
+#include "scan/forms/ReviewDialog.h"
 #include "scan/forms/ScanDialog.h"
 #include "scan/forms/SheetDesignDialog.h"
 
@@ -16,7 +18,37 @@ void TFormCorvane::nScanSheetsClick() {
         OpenDialog1FileName = table;
         OpenAnswerTable(table);
     };
+    QString toReview;
+    dialog.reviewTable = [&toReview](const QString& table) { toReview = table; };
     dialog.exec();
+    if (!toReview.isEmpty())
+        reviewScan(toReview);
+}
+
+void TFormCorvane::nReviewScanClick() {
+    QString table = OpenDialog1FileName;
+    std::error_code ec;
+    if (table.isEmpty() || !std::filesystem::exists(scan::ScanDatabaseOf(table.toStdString()), ec))
+        table = chooseFile("扫描复核", "dbase 数据表 (*.dbf *.DBF)");
+    if (!table.isEmpty())
+        reviewScan(table);
+}
+
+void TFormCorvane::reviewScan(const QString& table) {
+    std::unique_ptr<scan::forms::ReviewDialog> dialog;
+    try {
+        dialog = std::make_unique<scan::forms::ReviewDialog>(this, mWs, *mUi, table.toStdString());
+    } catch (const scan::ReviewError& e) {
+        mUi->message(e.what(), "扫描复核", core::Icon::Error);
+        return;
+    }
+    dialog->openTable = [this](const QString& written) {
+        OpenDialog1FileName = written;
+        mUi->replaceByDefault = true;
+        OpenAnswerTable(written);
+        mUi->replaceByDefault = false;
+    };
+    dialog->exec();
 }
 
 } // namespace app::forms

@@ -76,6 +76,12 @@ void Statement::bindText(int index, std::string_view text) {
         throw Error(sqlite3_errmsg(mDb));
 }
 
+void Statement::bindBlob(int index, std::string_view bytes) {
+    if (sqlite3_bind_blob(mStmt, index, bytes.data(), static_cast<int>(bytes.size()),
+                          SQLITE_TRANSIENT) != SQLITE_OK)
+        throw Error(sqlite3_errmsg(mDb));
+}
+
 int Statement::parameterIndex(const std::string& name) const {
     return sqlite3_bind_parameter_index(mStmt, name.c_str());
 }

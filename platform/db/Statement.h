@@ -26,6 +26,8 @@ class Statement {
     void reset();
     void bind(int index, const Value& value);
     void bindText(int index, std::string_view text);
+    // Bytes stored as they are (a picture); column() reads them back as text.
+    void bindBlob(int index, std::string_view bytes);
     [[nodiscard]] int parameterIndex(const std::string& name) const;
     [[nodiscard]] int parameterCount() const;
     [[nodiscard]] std::string parameterName(int index) const;

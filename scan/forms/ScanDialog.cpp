@@ -142,6 +142,8 @@ ScanDialog::ScanDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui)
     btnStart->setDefault(true);
     btnCancel = Button(this, "btnCancel", "取消");
     btnClose = Button(this, "btnClose", "关闭");
+    btnReview = Button(this, "btnReview", "复核...");
+    btnReview->setVisible(false);
 
     auto* inputButtons = new QVBoxLayout;
     inputButtons->addWidget(btnAddFiles);
@@ -170,6 +172,7 @@ ScanDialog::ScanDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui)
     buttons->addStretch();
     buttons->addWidget(btnStart);
     buttons->addWidget(btnCancel);
+    buttons->addWidget(btnReview);
     buttons->addWidget(btnClose);
     auto* main = new QVBoxLayout(this);
     main->addLayout(form);
@@ -193,6 +196,14 @@ ScanDialog::ScanDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui)
     connect(btnStart, &QPushButton::clicked, this, &ScanDialog::start);
     connect(btnCancel, &QPushButton::clicked, this, &ScanDialog::cancel);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnReview, &QPushButton::clicked, this, [this] {
+        if (!mResult)
+            return;
+        const QString table = TextOf(mResult->table);
+        QDialog::done(QDialog::Accepted);
+        if (reviewTable)
+            reviewTable(table);
+    });
     setRunning(false);
 }
 
@@ -379,6 +390,7 @@ void ScanDialog::offerReview(const ScanResult& r) {
     teSummary->appendPlainText(QString("有 %1 页需要复核，待复核的项目和原因见扫描记录 %2。")
                                    .arg(r.review)
                                    .arg(QString::fromStdString(ScanLogName(r.table))));
+    btnReview->setVisible(static_cast<bool>(reviewTable));
 }
 
 void ScanDialog::chooseFiles() {

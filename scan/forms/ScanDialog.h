@@ -52,6 +52,9 @@ class ScanDialog : public QDialog {
 
     // Opens the table a scan wrote, as the window opens any table.
     std::function<void(const QString& table)> openTable;
+    // Asked for by "复核..." once a scan left items to review: the dialog
+    // closes and the window reviews the table.
+    std::function<void(const QString& table)> reviewTable;
 
     QListWidget* lwInputs;
     QPushButton* btnAddFiles;
@@ -71,6 +74,7 @@ class ScanDialog : public QDialog {
     QPushButton* btnStart;     // "开始扫描"
     QPushButton* btnCancel;    // "取消"
     QPushButton* btnClose;
+    QPushButton* btnReview; // "复核...", shown when a scan left items to review
 
   signals:
     // A scan ended: done, cancelled, refused or failed.

@@ -82,6 +82,7 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
                                                            "导入学生名单...",
                                                            "设计答题卡...",
                                                            "扫描答题卡...",
+                                                           "扫描复核...",
                                                            "添加分数字段",
                                                            "设置字段名...",
                                                            "开始评分",

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "core/Ui.h"
+#include "core/Workspace.h"
+#include "scan/Review.h"
+
+#include <QDialog>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+
+namespace scan::forms {
+
+// A picture of an item or a page with each bubble framed: blue for marked
+// at the value being decided, grey for not, and its darkness as a number.
+// A click on a frame says which bubble.
+class FramedPicture : public QWidget {
+    Q_OBJECT
+  public:
+    explicit FramedPicture(QWidget* parent);
+    void show(const ReviewPicture& picture, const std::vector<ReviewBubble>& bubbles,
+              const std::string& value, bool id);
+    [[nodiscard]] QSize sizeHint() const override;
+
+  signals:
+    void bubbleClicked(int bubble);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    [[nodiscard]] double scale() const;
+
+    ReviewPicture mPicture;
+    std::vector<ReviewBubble> mBubbles;
+    std::vector<bool> mMarked;
+};
+
+// "文件 - 扫描复核...": the items of a scan to review, worst first, each with
+// its picture, its reading and the darkness of its bubbles. Keys decide: A-F
+// toggle an option, Space clears, digits type an exam number, Enter accepts
+// and moves on, Backspace goes back; a click on a bubble does as its key.
+// "整页" shows the whole page from its image; the sensitivity shows what it
+// would change before "应用"; "撤销" undoes the last decision; "完成" (or
+// closing) writes the table again and opens it in the window.
+class ReviewDialog : public QDialog {
+    Q_OBJECT
+  public:
+    // Throws ReviewError when the scan database cannot be reviewed.
+    ReviewDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui,
+                 const std::filesystem::path& table);
+    ~ReviewDialog() override;
+
+    // Opens the table written, as the window opens it after a review.
+    std::function<void(const QString& table)> openTable;
+
+    [[nodiscard]] Review& review() { return *mReview; }
+    [[nodiscard]] int current() const { return mCurrent; }
+    [[nodiscard]] const std::string& value() const { return mValue; }
+
+    QListWidget* lwItems;
+    FramedPicture* picture;
+    QLabel* lbReason;   // the page, the item and why
+    QLabel* lbReading;  // the reading being decided
+    QLabel* lbDarkness; // the darkness values, the suggestions, a missing picture
+    QLabel* lbStatus;   // what is left, a refusal
+    QSpinBox* sbSensitivity;
+    QLabel* lbPreview;
+    QPushButton* btnApply;
+    QPushButton* btnWholePage;
+    QPushButton* btnUndo;
+    QPushButton* btnDone; // "完成"
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void done(int r) override;
+
+  private:
+    void showItem(int index);
+    void showValue();
+    void refreshList();
+    void toggle(const std::string& option);
+    void accept();
+    void back();
+    void clickBubble(int bubble);
+    void previewSensitivity(int value);
+    void applySensitivity();
+    void undo();
+    void showWholePage();
+
+    core::Ui& mUi;
+    std::unique_ptr<Review> mReview;
+    int mCurrent = -1;
+    std::string mValue;   // the reading being decided
+    bool mTyping = false; // digits of an exam number are being typed
+    bool mWritten = false;
+};
+
+} // namespace scan::forms
