@@ -238,9 +238,15 @@ TableSheets::TableSheets(db::Connection& connection, SheetColumns columns)
         mColumnList += ", " + db::PackedRealsList(points);
     }
     mFrom = " FROM " + QuoteName(mColumns.table) + " AS t" + RosterJoin(mColumns);
-    db::Statement count = mConnection.prepare("SELECT count(*) FROM " + QuoteName(mColumns.table));
-    if (count.step())
-        mCount = count.columnInt(0);
+}
+
+std::int64_t TableSheets::sizeHint() const {
+    if (!mCount) {
+        db::Statement count =
+            mConnection.prepare("SELECT count(*) FROM " + QuoteName(mColumns.table));
+        mCount = count.step() ? count.columnInt(0) : 0;
+    }
+    return *mCount;
 }
 
 void TableSheets::onProgress(std::function<void(int, std::int64_t)> progress) {

@@ -115,7 +115,8 @@ class TableSheets : public SheetSource {
     // The chosen rowids go to a temporary table of the connection, which is
     // dropped when the walk ends.
     void forEachRecord(const std::vector<std::int64_t>& records, const SheetVisit& visit) override;
-    [[nodiscard]] std::int64_t sizeHint() const override { return mCount; }
+    // Counted when first asked for: a count reads the whole table.
+    [[nodiscard]] std::int64_t sizeHint() const override;
 
     // Storage order, a batch of rows read whole before it is visited; after
     // each batch `batchDone` is told the sheets visited so far.
@@ -138,7 +139,7 @@ class TableSheets : public SheetSource {
     std::function<void(int, std::int64_t)> mProgress;
     std::string mColumnList;
     std::string mFrom;
-    std::int64_t mCount = 0;
+    mutable std::optional<std::int64_t> mCount;
     int mWalks = 0;
 };
 
