@@ -1,7 +1,9 @@
 #include "scan/ItemPictures.h"
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+
+#include <QBuffer>
+#include <QImage>
 
 #include <algorithm>
 #include <cmath>
@@ -20,8 +22,13 @@ ItemPicture Picture(const cv::Mat& grey, const PageReading& reading, std::string
     const cv::Mat cut = CutOut(grey, reading.toPicture, area, kItemPictureScale);
     ItemPicture p;
     p.label = std::move(label);
-    std::vector<std::uint8_t> png;
-    cv::imencode(".png", cut, png, {cv::IMWRITE_PNG_COMPRESSION, 6});
+    const cv::Mat whole = cut.isContinuous() ? cut : cut.clone();
+    const QImage picture(whole.data, whole.cols, whole.rows, static_cast<qsizetype>(whole.step),
+                         QImage::Format_Grayscale8);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
     p.png.assign(png.begin(), png.end());
     for (const Bubble* b : bubbles)
         p.frames.push_back(
