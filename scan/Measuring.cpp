@@ -18,13 +18,21 @@ constexpr double kPatchMargin = 1.0;
 
 // The share of a bubble's inside whose darkness makes the bubble's.
 constexpr double kDarkestShare = 0.5;
+// A speck of dust or toner: a dark blob no wider or taller than this (mm)
+// in a bubble otherwise clear of ink is not a mark. A tick or a cross runs
+// across the bubble, a fill covers it.
+constexpr double kSpeckSize = 1.2;
+// Pixels this dark (as a share of black) count as ink when looking for
+// specks, and specks are looked for only while no more than this share of
+// the inside is ink.
+constexpr double kSpeckInk = 0.35, kSpeckShare = 0.2;
 
 cv::Point2d Apply(const cv::Matx33d& h, cv::Point2d p) {
     const cv::Vec3d v = h * cv::Vec3d(p.x, p.y, 1);
     return {v[0] / v[2], v[1] / v[2]};
 }
 
-// Calls `visit(grey)` for each picture pixel inside `area` (mm) shrunk by
+// Calls `visit(x, y, grey)` for each picture pixel inside `area` (mm) shrunk by
 // `margin`, as a rectangle or as a bubble's shape (a rectangle with round
 // ends); the paper's mapping is taken as straight over so small an area.
 template <class Visit>
@@ -61,7 +69,7 @@ void ForEachPixel(const cv::Mat& grey, const Placement& placement, const Area& a
                 if (ou * ou + ov * ov > radius * radius)
                     continue;
             }
-            visit(row[x]);
+            visit(x, y, row[x]);
         }
     }
 }
@@ -69,7 +77,7 @@ void ForEachPixel(const cv::Mat& grey, const Placement& placement, const Area& a
 double MeanGrey(const cv::Mat& grey, const Placement& placement, const Area& area, double margin) {
     double sum = 0;
     long count = 0;
-    ForEachPixel(grey, placement, area, margin, false, [&](uchar g) {
+    ForEachPixel(grey, placement, area, margin, false, [&](int, int, uchar g) {
         sum += g;
         ++count;
     });
@@ -140,21 +148,62 @@ double PaperLight::paperAt(cv::Point2d p) const {
     return std::max(1.0, v * correction_);
 }
 
+namespace {
+
+// Sets to paper every speck in `inside`'s pixels: small dark blobs in a
+// bubble that is otherwise clear.
+void ClearSpecks(std::vector<cv::Point3i>& inside, double paper, double blackReflectance,
+                 double pixelsPerMm) {
+    if (inside.empty())
+        return;
+    const int darkBelow = static_cast<int>(paper * (1 - kSpeckInk * (1 - blackReflectance)));
+    int x0 = inside[0].x, x1 = x0, y0 = inside[0].y, y1 = y0;
+    long dark = 0;
+    for (const cv::Point3i& p : inside) {
+        x0 = std::min(x0, p.x);
+        x1 = std::max(x1, p.x);
+        y0 = std::min(y0, p.y);
+        y1 = std::max(y1, p.y);
+        dark += p.z < darkBelow;
+    }
+    if (dark == 0 || dark > kSpeckShare * static_cast<double>(inside.size()))
+        return;
+    cv::Mat ink = cv::Mat::zeros(y1 - y0 + 1, x1 - x0 + 1, CV_8UC1);
+    for (const cv::Point3i& p : inside)
+        if (p.z < darkBelow)
+            ink.at<uchar>(p.y - y0, p.x - x0) = 1;
+    cv::Mat labels, stats, centroids;
+    const int count = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    const double most = kSpeckSize * pixelsPerMm;
+    std::vector<bool> speck(static_cast<std::size_t>(count), false);
+    for (int c = 1; c < count; ++c)
+        speck[static_cast<std::size_t>(c)] = stats.at<int>(c, cv::CC_STAT_WIDTH) <= most &&
+                                             stats.at<int>(c, cv::CC_STAT_HEIGHT) <= most;
+    const int paperGrey = static_cast<int>(std::lround(std::min(255.0, paper)));
+    for (cv::Point3i& p : inside)
+        if (p.z < darkBelow && speck[static_cast<std::size_t>(labels.at<int>(p.y - y0, p.x - x0))])
+            p.z = paperGrey;
+}
+
+} // namespace
+
 double BubbleInk(const cv::Mat& grey, const Placement& placement, const PaperLight& light,
                  const Area& area) {
     const double paper = light.paperAt(Apply(placement.toPicture, {area.x, area.y}));
+    std::vector<cv::Point3i> inside;
+    ForEachPixel(grey, placement, area, kInsideMargin, true,
+                 [&](int x, int y, uchar g) { inside.emplace_back(x, y, g); });
+    if (inside.empty())
+        return 0;
+    ClearSpecks(inside, paper, light.blackReflectance(), placement.pixelsPerMm);
     // Per pixel: darkness = (1 - g / paper) / (1 - black reflectance).
     // The bubble's darkness is that of its darkest half: a tick or a cross
     // through it counts, a mark rubbed out to an even light grey does not
     // grow darker than it is.
     int histogram[256] = {};
-    long count = 0;
-    ForEachPixel(grey, placement, area, kInsideMargin, true, [&](uchar g) {
-        ++histogram[g];
-        ++count;
-    });
-    if (count == 0)
-        return 0;
+    for (const cv::Point3i& p : inside)
+        ++histogram[p.z];
+    const auto count = static_cast<long>(inside.size());
     const long wanted = std::max(1L, std::lround(count * kDarkestShare));
     long taken = 0;
     double sum = 0;

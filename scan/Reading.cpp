@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <string>
 
 namespace scan {
 namespace {
@@ -15,9 +17,39 @@ constexpr double kEmptyPageInk = 0.002;
 
 // The page's empty bubbles: this quantile of every bubble's ink (most
 // bubbles of a sheet are empty), so that their printed letters and what
-// a scanner adds do not count as marks.
+// a scanner adds do not count as marks. Taken per printed value where the
+// page has enough bubbles of it: a "B" or an "8" holds more grey than an
+// "A" or a "1", and a dark scan makes that difference look like a tick.
 constexpr double kEmptyQuantile = 0.25;
 constexpr double kMostEmptyInk = 0.15;
+constexpr std::size_t kFewestOfAValue = 8;
+
+double EmptyInk(std::vector<double> ink) {
+    if (ink.empty())
+        return 0;
+    const auto at = ink.begin() + static_cast<long>(kEmptyQuantile * (ink.size() - 1));
+    std::nth_element(ink.begin(), at, ink.end());
+    return std::min(*at, kMostEmptyInk);
+}
+
+// Takes the empty bubbles' ink off every bubble, and off `all` alike.
+void SubtractEmptyInk(std::vector<ItemReading>& items, std::vector<double>& all) {
+    std::map<std::string, std::vector<double>> byValue;
+    for (const ItemReading& item : items)
+        for (const BubbleReading& b : item.bubbles)
+            byValue[b.value].push_back(b.darkness);
+    const double pageWide = EmptyInk(all);
+    std::map<std::string, double> empty;
+    for (auto& [value, ink] : byValue)
+        empty[value] = ink.size() >= kFewestOfAValue ? EmptyInk(std::move(ink)) : pageWide;
+    all.clear();
+    for (ItemReading& item : items)
+        for (BubbleReading& b : item.bubbles) {
+            const double e = empty[b.value];
+            b.darkness = std::clamp((b.darkness - e) / (1 - e), 0.0, 1.0);
+            all.push_back(b.darkness);
+        }
+}
 
 struct Candidate {
     const Layout* layout = nullptr;
@@ -206,15 +238,7 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
                                   steps::BubbleInk(grey, placement, light, q.bubbles[b].area));
             ++i;
         }
-        std::vector<double> sorted = all;
-        const auto at = sorted.begin() + static_cast<long>(kEmptyQuantile * (sorted.size() - 1));
-        std::nth_element(sorted.begin(), at, sorted.end());
-        const double empty = sorted.empty() ? 0 : std::min(*at, kMostEmptyInk);
-        for (double& d : all)
-            d = std::clamp((d - empty) / (1 - empty), 0.0, 1.0);
-        for (ItemReading& item : items)
-            for (BubbleReading& b : item.bubbles)
-                b.darkness = std::clamp((b.darkness - empty) / (1 - empty), 0.0, 1.0);
+        SubtractEmptyInk(items, all);
         reading.threshold = steps::PageThreshold(all);
         const auto digits = static_cast<long>(page.examNumber.size());
         reading.digits.assign(items.begin(), items.begin() + digits);

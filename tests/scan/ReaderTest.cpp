@@ -6,6 +6,7 @@
 #include "scan/SheetDesign.h"
 #include "tools/render-sheet/SheetPicture.h"
 
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -56,6 +57,7 @@ struct Case {
     bool blankPage = false;
     bool photo = false;  // held at a slant and lit from one side, as a phone sees it
     bool cutOff = false; // turned and enlarged on the glass: the corner marks off the picture
+    bool dust = false;   // dark specks in empty bubbles, as a dirty glass leaves them
 };
 
 std::ostream& operator<<(std::ostream& out, const Case& c) {
@@ -102,6 +104,18 @@ TEST_P(ReadsSheet, AsFilled) {
     QImage picture = tools::FilledPage(sheet, 0, kDpi, c.fills, random);
     if (c.blankPage)
         picture.fill(250);
+    if (c.dust) {
+        QPainter p(&picture);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(40, 40, 40));
+        const double px = kDpi / 25.4;
+        for (const scan::Question& q : sheet.pages[0].questions)
+            if (q.number >= 15 && q.number <= 18)
+                for (const scan::Bubble& b : q.bubbles) // off the centre, over the letter
+                    p.drawEllipse(QPointF((b.area.x + 0.6) * px, (b.area.y + 0.3) * px), 0.45 * px,
+                                  0.35 * px);
+    }
     tools::Degradation how =
         c.spoilt ? tools::RandomDegradation(random, c.turn) : tools::Degradation{};
     how.turn = c.turn;
@@ -204,6 +218,8 @@ INSTANTIATE_TEST_SUITE_P(
              false, true},
         Case{"CornerMarksCutOff", 0, true, With(kAnswers), Given::SameLayout, false, false, true},
         Case{"CornerMarksCutOffTurned", 270, true, With(kAnswers), Given::SameLayout, false, false,
+             true},
+        Case{"DustInEmptyBubbles", 0, true, With(kAnswers), Given::SameLayout, false, false, false,
              true}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
