@@ -11,6 +11,7 @@
 #include <array>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -185,6 +186,18 @@ class Review {
     [[nodiscard]] const std::map<std::string, StoredItem>& itemsOf(std::size_t page) const;
     [[nodiscard]] std::string machineReading(std::size_t page, const std::string& item) const;
     [[nodiscard]] std::map<std::string, int> layoutQuestions() const;
+    // The decisions in force by page and item.
+    [[nodiscard]] std::map<std::pair<std::size_t, std::string>, std::string> handValues() const;
+
+    // What the whole stack is decided from, made from TABLE.scan.db when
+    // first needed.
+    struct Stacked;
+    [[nodiscard]] Stacked& stacked() const;
+    // Decides the whole stack again as the scan does (the same number on
+    // two sheets, the pages of a sheet joined by number, a missing page)
+    // over the readings and the hand decisions; the pages' statuses,
+    // reasons, numbers and records stored where they change.
+    void restack();
 
     core::Workspace& mWs;
     std::filesystem::path mDbf;
@@ -202,6 +215,7 @@ class Review {
     std::map<std::string, std::vector<std::string>> mSuggestions;  // number -> roster numbers
     std::vector<std::string> mRosterIds;                           // sorted
     mutable std::map<std::size_t, std::map<std::string, StoredItem>> mLoaded;
+    mutable std::unique_ptr<Stacked> mStacked;
 };
 
 } // namespace scan

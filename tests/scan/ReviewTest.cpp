@@ -245,6 +245,54 @@ TEST_F(ReviewTest, SensitivityDecidesAgainFromTheDarknessKept) {
     EXPECT_EQ(again.preview(8).answersChanged, 0);
 }
 
+// An exam number decided by hand is compared with the stack's others as the
+// scan compares them: another sheet's number gives 考号重复 to both, the
+// same sheet's number and marks a page kept once; undone, each goes back.
+TEST_F(ReviewTest, AnExamNumberDecidedByHandMeetsTheOtherSheets) {
+    scan::Review review(ws, table);
+    const auto state = [&review] {
+        std::vector<std::string> pages;
+        for (const auto& p : review.pages())
+            pages.push_back(p.status + "|" + p.reasons + "|" + p.examNumber + "|" +
+                            std::to_string(p.record));
+        return pages;
+    };
+    const std::vector<std::string> scanned = state();
+    review.applySensitivity(5);
+    EXPECT_EQ(state(), scanned) << "the stack decided again over the same readings";
+
+    const std::size_t c = 2, e = 4;
+    review.decide(c, "id", "1253");
+    EXPECT_EQ(review.pages()[e].status, "review");
+    EXPECT_EQ(review.pages()[e].reasons, "id 考号重复");
+    EXPECT_NE(review.pages()[c].reasons.find("id 考号重复"), std::string::npos);
+    EXPECT_EQ(review.pages()[c].examNumber, "12?4") << "the reading stays as scanned";
+    EXPECT_TRUE(review.find("e.png", "id"));
+    ASSERT_EQ(review.writeTable(ui), core::Outcome::Done);
+    EXPECT_EQ(Records(), "120112481 \n"
+                         "1202124811\n"
+                         "1253324811\n"
+                         "1253222221\n");
+    EXPECT_TRUE(review.undo());
+    EXPECT_EQ(state(), scanned);
+    EXPECT_FALSE(review.find("e.png", "id"));
+
+    review.decide(c, "q1", "A");
+    review.decide(c, "id", "1201");
+    EXPECT_EQ(review.pages()[c].status, "duplicate") << "a's number and answers";
+    EXPECT_EQ(review.pages()[c].record, 0);
+    EXPECT_EQ(review.pages()[e].record, 3);
+    ASSERT_EQ(review.writeTable(ui), core::Outcome::Done);
+    EXPECT_EQ(Records(), "120112481 \n"
+                         "1202124811\n"
+                         "125322222 \n");
+    EXPECT_TRUE(review.undo());
+    EXPECT_EQ(review.pages()[c].status, "review");
+    EXPECT_EQ(review.pages()[c].record, 3);
+    scan::Review again(ws, table);
+    EXPECT_EQ(again.pages()[c].record, 3) << "stored";
+}
+
 // A table changed by hand since it was written is rewritten only after Yes.
 TEST_F(ReviewTest, ATableChangedByHandIsAskedAbout) {
     std::string bytes = testsupport::ReadBytes(table);
