@@ -363,7 +363,7 @@ void Review::makeItems() {
                 std::find(item.columns.begin(), item.columns.end(), column) == item.columns.end())
                 item.columns.push_back(column);
         };
-        if (IsNotLocated(p.status))
+        if (IsNotLocated(p.status) || mHand.count({i, "page"}))
             add("page", ReviewReason::NotLocated);
         if (p.status.rfind("failed", 0) != 0)
             for (const auto& [label, words] : ParseReasons(p.reasons)) {
@@ -657,6 +657,83 @@ void Review::decide(std::size_t page, const std::string& item, const std::string
     // Another number may make two sheets one, or part them.
     if (item == "id")
         restack();
+}
+
+bool Review::placeable(std::size_t page) const {
+    return page < mPages.size() &&
+           (IsNotLocated(mPages[page].status) || mHand.count({page, "page"}) > 0);
+}
+
+void Review::placeByHand(std::size_t page, const std::vector<std::array<double, 2>>& points) {
+    if (!placeable(page))
+        throw ReviewError(page < mPages.size() ? mPages[page].source + " 已经定位"
+                                               : std::string("没有这一页"));
+    const ReviewPage& p = mPages[page];
+    if (points.size() != 4)
+        throw ReviewError(p.source + ": 需要依次点击四个角上的定位标记");
+    std::string problem;
+    const cv::Mat grey = PagePicture(p, problem);
+    if (grey.empty())
+        throw ReviewError(problem);
+    std::vector<Layout> layouts;
+    auto json = mDb.prepare("SELECT json FROM scan_layouts ORDER BY id, revision");
+    while (json.step())
+        layouts.push_back(ParseLayout(Text(json.column(0))));
+    const LayoutSet set(std::move(layouts));
+    std::vector<cv::Point2d> shown;
+    for (const auto& point : points)
+        shown.emplace_back(point[0], point[1]);
+    PageReading reading = ReadPageAtMarks(grey, {p.file, p.filePage}, set, shown);
+    if (reading.status == PageStatus::Failed)
+        throw ReviewError(p.source + ": " + reading.problem);
+    for (const Layout& l : set.layouts())
+        for (const Page& lp : l.pages)
+            if (l.id == reading.layoutId && l.revision == reading.layoutRevision &&
+                lp.number == reading.layoutPage)
+                reading.pictures = PicturesToReview(grey, reading, lp);
+
+    mDb.begin();
+    try {
+        StorePage(mDb, page, reading, true);
+        mDb.commit();
+    } catch (...) {
+        mDb.rollback();
+        throw;
+    }
+    mLoaded.erase(page);
+    mStacked.reset();
+    loadPages();
+    restack();
+
+    // Stored and logged as a decision; placing again replaces it.
+    const std::string old = handDecision(page, "page").value_or("");
+    auto drop =
+        mDb.prepare("UPDATE scan_decisions SET undone = 1 WHERE page = ? AND item = 'page'");
+    drop.bind(1, static_cast<std::int64_t>(page));
+    drop.step();
+    Decision d;
+    d.page = page;
+    d.item = "page";
+    d.oldReading = old;
+    d.newReading = mPages[page].examNumber;
+    auto st =
+        mDb.prepare("INSERT INTO scan_decisions(page, item, old_reading, new_reading, decided)"
+                    " VALUES(?,?,?,?,?)");
+    st.bind(1, static_cast<std::int64_t>(page));
+    st.bindText(2, d.item);
+    st.bindText(3, d.oldReading);
+    st.bindText(4, d.newReading);
+    st.bindText(5, Now());
+    st.step();
+    auto id = mDb.prepare("SELECT last_insert_rowid()");
+    id.step();
+    d.id = id.columnInt(0);
+    mHand[{page, d.item}] = d;
+    text::LogFile log(mWs.file(ReviewLogName));
+    log.append({Now() + "\t复核\t" + text::LogField(mName) + "\t" +
+                text::LogField(mPages[page].source) + "\tpage\t" + text::LogField(d.oldReading) +
+                "\t" + text::LogField(d.newReading)});
+    makeItems();
 }
 
 bool Review::undo() {

@@ -145,6 +145,17 @@ class Review {
                                       const std::string& value) const;
     // A decision by hand: stored, logged. Throws ReviewError when refused.
     void decide(std::size_t page, const std::string& item, const std::string& value);
+    // Whether the page is to be placed by its marks shown by hand: not
+    // located by the scan, or placed so before.
+    [[nodiscard]] bool placeable(std::size_t page) const;
+    // The page read again from its image, placed by the centres of its four
+    // corner marks as the user showed them (the whole page's picture pixels:
+    // top-left, top-right, bottom-right, bottom-left). Its items join the
+    // review, the whole stack is decided again, the placing is stored and
+    // logged (item "page", the exam number read); placing again replaces
+    // it. Throws ReviewError naming the page when the image is gone or the
+    // page cannot be placed so.
+    void placeByHand(std::size_t page, const std::vector<std::array<double, 2>>& points);
     // Undoes the session's last decision not undone; false when none.
     bool undo();
     [[nodiscard]] std::size_t sessionDecisions() const { return mSession.size(); }

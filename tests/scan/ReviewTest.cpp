@@ -416,4 +416,76 @@ TEST_F(ReviewTest, TheScanKeepsPicturesOfItemsToReview) {
     EXPECT_NE(page.source.find("2.png"), std::string::npos);
 }
 
+// A page whose marks were not found is read again at its four corner marks
+// as clicked, a few millimetres off their centres: its answers reach the
+// table, the placing is logged, and without its image it is refused.
+TEST_F(ReviewTest, APageNotLocatedIsPlacedByItsMarksShown) {
+    scan::EnsurePainting();
+    const auto layoutFile = home / "exam.layout.json";
+    text::WriteWhole(layoutFile, scan::LayoutJson(layout));
+    const auto pictures = home / "scans";
+    std::filesystem::create_directories(pictures);
+    constexpr double kDpi = 150;
+    std::mt19937 random(7);
+    for (int sheet = 0; sheet < 2; ++sheet) {
+        std::vector<tools::Fill> fills;
+        for (int d = 0; d < 4; ++d)
+            fills.push_back({0, d + 1, std::to_string(sheet + d + 1), tools::FillKind::Solid});
+        for (int q = 1; q <= 5; ++q)
+            fills.push_back(
+                {q, 0, std::string(1, "ABCD"[(q + sheet) % 4]), tools::FillKind::Solid});
+        QImage page = tools::FilledPage(layout, 0, kDpi, fills, random);
+        if (sheet == 1)
+            page = tools::SpoilMarks(page, layout.pages[0], kDpi);
+        ASSERT_TRUE(page.save(
+            QString::fromStdString((pictures / (std::to_string(sheet + 1) + ".png")).string())));
+    }
+    scan::ScanSettings s;
+    s.inputs = {pictures};
+    s.layout = layoutFile;
+    s.out = table;
+    s.jobs = 2;
+    ASSERT_EQ(scan::RunScan(ws, s, ui).failed, 1u);
+    EXPECT_EQ(Records(), "123424812 \n");
+
+    scan::Review review(ws, table);
+    ASSERT_EQ(review.items().size(), 1u);
+    const scan::ReviewItem item = review.items()[0];
+    EXPECT_EQ(item.item, "page");
+    ASSERT_TRUE(review.placeable(item.page));
+    const std::vector<scan::Mark> corners =
+        scan::CornerMarks(layout.pages[0], layout.width, layout.height);
+    ASSERT_EQ(corners.size(), 4u);
+    std::vector<std::array<double, 2>> clicked;
+    const double off[4][2] = {{2, -1.5}, {-1.5, 2}, {1, 1.5}, {-2, -2}}; // mm
+    for (std::size_t c = 0; c < 4; ++c)
+        clicked.push_back(
+            {(corners[c].x + off[c][0]) * kDpi / 25.4, (corners[c].y + off[c][1]) * kDpi / 25.4});
+    EXPECT_THROW(review.placeByHand(item.page, {clicked[0], clicked[1]}), scan::ReviewError);
+    review.placeByHand(item.page, clicked);
+    EXPECT_EQ(review.pages()[item.page].status, "ok");
+    EXPECT_EQ(review.pages()[item.page].examNumber, "2345");
+    EXPECT_EQ(review.pages()[item.page].record, 2);
+    ASSERT_EQ(review.items().size(), 1u) << "the placing stays in the list, decided";
+    EXPECT_TRUE(review.decided(review.items()[0]));
+    EXPECT_EQ(review.reading(review.items()[0]), "2345");
+    ASSERT_EQ(review.writeTable(ui), core::Outcome::Done);
+    EXPECT_EQ(Records(), "123424812 \n"
+                         "234548124 \n");
+    const auto log = text::LoadLines(home / scan::ReviewLogName);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].substr(19),
+              "\t复核\t期中\t" + (pictures / "2.png").string() + "\tpage\t\t2345");
+
+    scan::Review again(ws, table);
+    EXPECT_EQ(again.pages()[item.page].record, 2) << "stored in the scan database";
+    std::filesystem::remove_all(pictures);
+    try {
+        again.placeByHand(item.page, clicked);
+        ADD_FAILURE() << "placed without its image";
+    } catch (const scan::ReviewError& e) {
+        EXPECT_NE(std::string(e.what()).find("图片不见了"), std::string::npos) << e.what();
+    }
+}
+
 } // namespace
