@@ -1,7 +1,8 @@
 // The review of a scan of 10,000 pages, its scan database made from readings
 // drawn here (every 20th page with a question to review and its picture):
 // the time to open the review, the time to show the next item's picture,
-// the preview of another sensitivity and the rewrite of the table.
+// the preview of another sensitivity, the rewrite of the table and an exam
+// number decided by hand.
 //
 //   bench-review [--pages N]
 #include "core/Workspace.h"
@@ -167,6 +168,13 @@ int main(int argc, char** argv) {
         review.decide(review.items()[0].page, review.items()[0].item, "A");
         (void)review.writeTable(ui);
         std::printf("decision and rewrite of the table: %.2f s\n", Since(start));
+        // An exam number decided by hand: the whole stack decided again,
+        // the first time from the scan database, then from memory.
+        for (const char* number : {"100000001", "100000000"}) {
+            start = std::chrono::steady_clock::now();
+            review.decide(0, "id", number);
+            std::printf("exam number decided, the stack decided again: %.2f s\n", Since(start));
+        }
     }
     std::filesystem::remove_all(home);
     return 0;

@@ -513,6 +513,103 @@ std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
     return placement;
 }
 
+namespace {
+
+// The corners of the dark square of about `side` pixels nearest `near`, in
+// the order of `expected` (where a fit puts them); nothing when none is
+// seen within a side of it.
+std::optional<std::vector<cv::Point2d>> DarkSquare(const cv::Mat& grey, cv::Point2d near,
+                                                   double side,
+                                                   const std::vector<cv::Point2d>& expected) {
+    const int half = static_cast<int>(std::lround(1.3 * side));
+    const cv::Rect box =
+        cv::Rect(static_cast<int>(std::lround(near.x)) - half,
+                 static_cast<int>(std::lround(near.y)) - half, 2 * half + 1, 2 * half + 1) &
+        cv::Rect(0, 0, grey.cols, grey.rows);
+    if (box.width < side || box.height < side)
+        return std::nullopt;
+    cv::Mat ink;
+    cv::threshold(grey(box), ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    std::vector<std::vector<cv::Point>> contours;
+    cv::findContours(ink, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_SIMPLE);
+    const cv::Point2d origin(box.x, box.y);
+    std::optional<std::vector<cv::Point2d>> best;
+    double nearest = side;
+    for (const auto& contour : contours) {
+        const cv::RotatedRect r = cv::minAreaRect(contour);
+        const double small = std::min(r.size.width, r.size.height),
+                     large = std::max(r.size.width, r.size.height);
+        const cv::Point2d centre = cv::Point2d(r.center) + origin;
+        const double off = std::hypot(centre.x - near.x, centre.y - near.y);
+        if (small < 0.75 * side || large > 1.3 * side || off >= nearest)
+            continue;
+        cv::Point2f box4[4];
+        r.points(box4);
+        std::vector<cv::Point2d> corners;
+        for (const cv::Point2d& e : expected) {
+            const cv::Point2f* closest =
+                std::min_element(box4, box4 + 4, [&](const cv::Point2f& a, const cv::Point2f& b) {
+                    return cv::norm(cv::Point2d(a) + origin - e) <
+                           cv::norm(cv::Point2d(b) + origin - e);
+                });
+            corners.push_back(cv::Point2d(*closest) + origin);
+        }
+        bool distinct = true;
+        for (std::size_t i = 0; i < corners.size(); ++i)
+            for (std::size_t j = i + 1; j < corners.size(); ++j)
+                distinct = distinct && cv::norm(corners[i] - corners[j]) > 0.5 * small;
+        if (!distinct)
+            continue;
+        nearest = off;
+        best = corners;
+    }
+    return best;
+}
+
+} // namespace
+
+std::optional<Placement> PlaceByShownMarks(const cv::Mat& grey, const std::vector<Mark>& marks,
+                                           const std::vector<cv::Point2d>& shown) {
+    if (marks.size() < 4 || shown.size() != marks.size())
+        return std::nullopt;
+    std::vector<cv::Point2d> centres;
+    for (const Mark& m : marks)
+        centres.emplace_back(m.x, m.y);
+    const cv::Mat rough = cv::findHomography(centres, shown, 0);
+    if (rough.empty())
+        return std::nullopt;
+    const cv::Matx33d roughFit(rough);
+    std::vector<cv::Point2d> paper, picture;
+    int snapped = 0;
+    for (std::size_t k = 0; k < marks.size(); ++k) {
+        const Mark& m = marks[k];
+        const double h = m.size / 2;
+        const std::vector<cv::Point2d> corners = {
+            {m.x - h, m.y - h}, {m.x + h, m.y - h}, {m.x + h, m.y + h}, {m.x - h, m.y + h}};
+        std::vector<cv::Point2d> expected;
+        for (const cv::Point2d& c : corners)
+            expected.push_back(Apply(roughFit, c));
+        const double side =
+            (cv::norm(expected[1] - expected[0]) + cv::norm(expected[2] - expected[1]) +
+             cv::norm(expected[3] - expected[2]) + cv::norm(expected[0] - expected[3])) /
+            4;
+        if (auto square = DarkSquare(grey, shown[k], side, expected)) {
+            paper.insert(paper.end(), corners.begin(), corners.end());
+            picture.insert(picture.end(), square->begin(), square->end());
+            ++snapped;
+        } else {
+            paper.push_back(centres[k]);
+            picture.push_back(shown[k]);
+        }
+    }
+    const cv::Mat h = cv::findHomography(paper, picture, 0);
+    if (h.empty())
+        return std::nullopt;
+    Page page;
+    page.marks = marks;
+    return Describe(page, cv::Matx33d(h), paper, picture, snapped);
+}
+
 SeenQr ReadQr(const cv::Mat& grey, const Placement& placement, double x, double y, double size) {
     // The code drawn straight from the picture at a few pixels a module,
     // with its quiet zone, whatever the page's turn and slant.

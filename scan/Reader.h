@@ -4,6 +4,7 @@
 #include "scan/PageReading.h"
 
 #include <opencv2/core/mat.hpp>
+#include <opencv2/core/types.hpp>
 
 #include <cstdint>
 #include <filesystem>
@@ -91,6 +92,19 @@ enum class DecodeSize { AsReadNeeds, Full };
 // the reading's status says what happened.
 [[nodiscard]] PageReading ReadPage(const cv::Mat& grey, const PageSource& source,
                                    const LayoutSet& layouts);
+
+// The marks of a layout page nearest the four corners of its paper
+// (`width` by `height` mm): top-left, top-right, bottom-right, bottom-left.
+// Empty when the page has no four such marks.
+[[nodiscard]] std::vector<Mark> CornerMarks(const Page& page, double width, double height);
+
+// A page whose marks were not found, placed by the centres of its four
+// corner marks as shown by hand (picture pixels, in CornerMarks' order);
+// the layout page chosen by its QR code (optional with one layout of one
+// page), then measured and decided as ReadPage does.
+[[nodiscard]] PageReading ReadPageAtMarks(const cv::Mat& grey, const PageSource& source,
+                                          const LayoutSet& layouts,
+                                          const std::vector<cv::Point2d>& shown);
 
 // The decisions of a read page made again from its kept darkness values,
 // the page's threshold moved by `shift` (the review's sensitivity); the

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace scan {
@@ -100,6 +102,44 @@ std::vector<ItemReading> Items(const Page& page) {
         items.push_back(std::move(item));
     }
     return items;
+}
+
+// The bubbles of a located page measured, less the ink of the page's empty
+// bubbles, and decided; failed when the printed black is not black.
+PageReading Measured(PageReading reading, const cv::Mat& grey, const steps::SeenMarks& seen,
+                     const steps::Placement& placement, const Page& page) {
+    const steps::PaperLight light(grey, seen, placement, page);
+    reading.paper = light.paper();
+    reading.black = light.black();
+    if (light.blackReflectance() > steps::kLightestBlack) {
+        char text[96];
+        std::snprintf(text, sizeof text, "校准黑块不够黑 (灰度 %.0f，纸 %.0f)", light.black(),
+                      light.paper());
+        return Failed(reading, Failure::NotLocated, text);
+    }
+    std::vector<ItemReading> items = Items(page);
+    std::vector<double> all;
+    std::size_t i = 0;
+    for (const Digit& d : page.examNumber) {
+        for (std::size_t b = 0; b < d.bubbles.size(); ++b)
+            all.push_back(items[i].bubbles[b].darkness =
+                              steps::BubbleInk(grey, placement, light, d.bubbles[b].area));
+        ++i;
+    }
+    for (const Question& q : page.questions) {
+        for (std::size_t b = 0; b < q.bubbles.size(); ++b)
+            all.push_back(items[i].bubbles[b].darkness =
+                              steps::BubbleInk(grey, placement, light, q.bubbles[b].area));
+        ++i;
+    }
+    SubtractEmptyInk(items, all);
+    reading.threshold = steps::PageThreshold(all);
+    const auto digits = static_cast<long>(page.examNumber.size());
+    reading.digits.assign(items.begin(), items.begin() + digits);
+    reading.questions.assign(items.begin() + digits, items.end());
+    reading.status = PageStatus::Ok;
+    Decide(reading);
+    return reading;
 }
 
 } // namespace
@@ -212,40 +252,93 @@ PageReading ReadPage(const cv::Mat& grey, const PageSource& source, const Layout
             return Failed(reading, Failure::NotLocated, text);
         }
 
-        // Every bubble measured, less the ink of the page's empty bubbles.
-        const Page& page = *chosen->page;
-        const steps::PaperLight light(grey, seen, placement, page);
-        reading.paper = light.paper();
-        reading.black = light.black();
-        if (light.blackReflectance() > steps::kLightestBlack) {
-            char text[96];
-            std::snprintf(text, sizeof text, "校准黑块不够黑 (灰度 %.0f，纸 %.0f)", light.black(),
-                          light.paper());
+        return Measured(std::move(reading), grey, seen, placement, *chosen->page);
+    } catch (const cv::Exception& e) {
+        return Failed(reading, Failure::Unreadable, std::string("图片无法处理: ") + e.what());
+    }
+}
+
+std::vector<Mark> CornerMarks(const Page& page, double width, double height) {
+    std::vector<Mark> corners;
+    const double xs[4] = {0, width, width, 0}, ys[4] = {0, 0, height, height};
+    for (int c = 0; c < 4; ++c) {
+        const Mark* nearest = nullptr;
+        double best = 0;
+        for (const Mark& m : page.marks) {
+            const double d = std::hypot(m.x - xs[c], m.y - ys[c]);
+            if (!nearest || d < best) {
+                nearest = &m;
+                best = d;
+            }
+        }
+        if (!nearest || std::any_of(corners.begin(), corners.end(),
+                                    [nearest](const Mark& m) { return m.name == nearest->name; }))
+            return {};
+        corners.push_back(*nearest);
+    }
+    return corners;
+}
+
+PageReading ReadPageAtMarks(const cv::Mat& grey, const PageSource& source, const LayoutSet& layouts,
+                            const std::vector<cv::Point2d>& shown) {
+    PageReading reading;
+    reading.source = source;
+    if (grey.empty() || grey.type() != CV_8UC1)
+        return Failed(reading, Failure::Unreadable, "不是 8 位灰度图片");
+    if (shown.size() != 4)
+        return Failed(reading, Failure::NotLocated, "需要四个角上的定位标记");
+    try {
+        // The marks seen, if any, only for the paper's light.
+        const steps::SeenMarks seen = steps::FindMarks(grey);
+        const bool onlyOne =
+            layouts.layouts().size() == 1 && layouts.layouts()[0].pages.size() == 1;
+        const Layout* layout = nullptr;
+        const Page* page = nullptr;
+        std::optional<steps::Placement> placement;
+        for (const Layout& l : layouts.layouts()) {
+            for (const Page& p : l.pages) {
+                const std::vector<Mark> corners = CornerMarks(p, l.width, l.height);
+                if (corners.size() != 4)
+                    continue;
+                // A sheet upside down or on its side is shown by its marks as
+                // they look: each turn of them is tried against the QR code.
+                for (int turn = 0; turn < (onlyOne ? 1 : 4) && !placement; ++turn) {
+                    std::vector<cv::Point2d> turned(4);
+                    for (std::size_t k = 0; k < 4; ++k)
+                        turned[k] = shown[(k + static_cast<std::size_t>(turn)) % 4];
+                    auto fit = steps::PlaceByShownMarks(grey, corners, turned);
+                    if (!fit)
+                        continue;
+                    std::string id;
+                    int revision = 0, number = 0;
+                    if (!onlyOne &&
+                        !(ParseQr(steps::ReadQr(grey, *fit, p.qrX, p.qrY, p.qrSize).text, id,
+                                  revision, number) &&
+                          id == l.id && revision == l.revision && number == p.number))
+                        continue;
+                    layout = &l;
+                    page = &p;
+                    placement = fit;
+                }
+            }
+        }
+        if (!placement)
+            return Failed(reading, onlyOne ? Failure::NotLocated : Failure::UnknownLayout,
+                          onlyOne ? "点击的定位标记无法定位整页" : "二维码无法读取");
+        if (placement->residual > steps::kResidualLimit) {
+            char text[64];
+            std::snprintf(text, sizeof text, "定位误差 %.2f mm", placement->residual);
             return Failed(reading, Failure::NotLocated, text);
         }
-        std::vector<ItemReading> items = Items(page);
-        std::vector<double> all;
-        std::size_t i = 0;
-        for (const Digit& d : page.examNumber) {
-            for (std::size_t b = 0; b < d.bubbles.size(); ++b)
-                all.push_back(items[i].bubbles[b].darkness =
-                                  steps::BubbleInk(grey, placement, light, d.bubbles[b].area));
-            ++i;
-        }
-        for (const Question& q : page.questions) {
-            for (std::size_t b = 0; b < q.bubbles.size(); ++b)
-                all.push_back(items[i].bubbles[b].darkness =
-                                  steps::BubbleInk(grey, placement, light, q.bubbles[b].area));
-            ++i;
-        }
-        SubtractEmptyInk(items, all);
-        reading.threshold = steps::PageThreshold(all);
-        const auto digits = static_cast<long>(page.examNumber.size());
-        reading.digits.assign(items.begin(), items.begin() + digits);
-        reading.questions.assign(items.begin() + digits, items.end());
-        reading.status = PageStatus::Ok;
-        Decide(reading);
-        return reading;
+        reading.layoutId = layout->id;
+        reading.layoutRevision = layout->revision;
+        reading.layoutPage = page->number;
+        reading.turn = placement->turn;
+        reading.marksFound = placement->marksUsed;
+        reading.residual = placement->residual;
+        for (int k = 0; k < 9; ++k)
+            reading.toPicture[static_cast<std::size_t>(k)] = placement->toPicture(k / 3, k % 3);
+        return Measured(std::move(reading), grey, seen, *placement, *page);
     } catch (const cv::Exception& e) {
         return Failed(reading, Failure::Unreadable, std::string("图片无法处理: ") + e.what());
     }

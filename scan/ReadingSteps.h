@@ -86,6 +86,14 @@ struct Match {
                                                     const std::vector<Match>& marks,
                                                     const std::vector<Match>& qr);
 
+// The fit of a page to marks shown by hand: `shown` the picture points of
+// the centres of `marks` (at least four), each snapped to the corners of
+// the dark square seen around it, or taken as it is where none is; nothing
+// when no fit can be made.
+[[nodiscard]] std::optional<Placement> PlaceByShownMarks(const cv::Mat& grey,
+                                                         const std::vector<Mark>& marks,
+                                                         const std::vector<cv::Point2d>& shown);
+
 // The QR code printed at (x, y) mm with side `size` mm, read from the
 // picture through the placement: its text (empty when it does not read)
 // and its four corners as seen.

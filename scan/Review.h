@@ -11,6 +11,7 @@
 #include <array>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -144,6 +145,17 @@ class Review {
                                       const std::string& value) const;
     // A decision by hand: stored, logged. Throws ReviewError when refused.
     void decide(std::size_t page, const std::string& item, const std::string& value);
+    // Whether the page is to be placed by its marks shown by hand: not
+    // located by the scan, or placed so before.
+    [[nodiscard]] bool placeable(std::size_t page) const;
+    // The page read again from its image, placed by the centres of its four
+    // corner marks as the user showed them (the whole page's picture pixels:
+    // top-left, top-right, bottom-right, bottom-left). Its items join the
+    // review, the whole stack is decided again, the placing is stored and
+    // logged (item "page", the exam number read); placing again replaces
+    // it. Throws ReviewError naming the page when the image is gone or the
+    // page cannot be placed so.
+    void placeByHand(std::size_t page, const std::vector<std::array<double, 2>>& points);
     // Undoes the session's last decision not undone; false when none.
     bool undo();
     [[nodiscard]] std::size_t sessionDecisions() const { return mSession.size(); }
@@ -185,6 +197,18 @@ class Review {
     [[nodiscard]] const std::map<std::string, StoredItem>& itemsOf(std::size_t page) const;
     [[nodiscard]] std::string machineReading(std::size_t page, const std::string& item) const;
     [[nodiscard]] std::map<std::string, int> layoutQuestions() const;
+    // The decisions in force by page and item.
+    [[nodiscard]] std::map<std::pair<std::size_t, std::string>, std::string> handValues() const;
+
+    // What the whole stack is decided from, made from TABLE.scan.db when
+    // first needed.
+    struct Stacked;
+    [[nodiscard]] Stacked& stacked() const;
+    // Decides the whole stack again as the scan does (the same number on
+    // two sheets, the pages of a sheet joined by number, a missing page)
+    // over the readings and the hand decisions; the pages' statuses,
+    // reasons, numbers and records stored where they change.
+    void restack();
 
     core::Workspace& mWs;
     std::filesystem::path mDbf;
@@ -202,6 +226,7 @@ class Review {
     std::map<std::string, std::vector<std::string>> mSuggestions;  // number -> roster numbers
     std::vector<std::string> mRosterIds;                           // sorted
     mutable std::map<std::size_t, std::map<std::string, StoredItem>> mLoaded;
+    mutable std::unique_ptr<Stacked> mStacked;
 };
 
 } // namespace scan

@@ -25,26 +25,6 @@ namespace {
 
 constexpr const char* kTitle = "扫描答题卡";
 
-std::map<std::string, LayoutShape> ShapesOf(const std::vector<Layout>& layouts, int& questions,
-                                            int& digits) {
-    std::map<std::string, LayoutShape> shapes;
-    questions = 0;
-    digits = 0;
-    for (const auto& l : layouts) {
-        LayoutShape s;
-        s.pages = static_cast<int>(l.pages.size());
-        for (const auto& p : l.pages) {
-            for (const auto& q : p.questions)
-                s.questions = std::max(s.questions, q.number);
-            s.digits = std::max(s.digits, static_cast<int>(p.examNumber.size()));
-        }
-        questions = std::max(questions, s.questions);
-        digits = std::max(digits, s.digits);
-        shapes[l.id] = s;
-    }
-    return shapes;
-}
-
 // A line naming the page and why it was not read, for stderr and the log.
 std::string ProblemLine(const PageSummary& p) {
     std::string line = SourceText(p.source) + ": " + StatusText(p.status, p.failure);

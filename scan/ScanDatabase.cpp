@@ -92,12 +92,19 @@ ScanDatabaseWriter::~ScanDatabaseWriter() {
     std::remove(mTemp.c_str());
 }
 
-void ScanDatabaseWriter::addPage(std::size_t index, const PageReading& page) {
-    auto p = mDb.prepare("INSERT INTO scan_pages(page, source, file, file_page, layout,"
-                         " layout_revision, layout_page, turn, marks, residual, paper, black,"
-                         " threshold, status, failure, problem, to_picture)"
-                         " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+void StorePage(db::Connection& c, std::size_t index, const PageReading& page, bool replace) {
     const auto n = static_cast<std::int64_t>(index);
+    if (replace)
+        for (const char* table : {"scan_items", "scan_bubbles", "scan_pictures"}) {
+            auto gone = c.prepare(std::string("DELETE FROM ") + table + " WHERE page = ?");
+            gone.bind(1, n);
+            gone.step();
+        }
+    auto p = c.prepare(std::string(replace ? "INSERT OR REPLACE" : "INSERT") +
+                       " INTO scan_pages(page, source, file, file_page, layout,"
+                       " layout_revision, layout_page, turn, marks, residual, paper, black,"
+                       " threshold, status, failure, problem, to_picture)"
+                       " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     p.bind(1, n);
     p.bindText(2, SourceText(page.source));
     p.bindText(3, page.source.file.string());
@@ -120,8 +127,8 @@ void ScanDatabaseWriter::addPage(std::size_t index, const PageReading& page) {
         p.bindText(17, m);
     p.step();
 
-    auto item = mDb.prepare("INSERT INTO scan_items VALUES(?,?,?,?,?)");
-    auto bubble = mDb.prepare("INSERT INTO scan_bubbles VALUES(?,?,?,?,?,?)");
+    auto item = c.prepare("INSERT INTO scan_items VALUES(?,?,?,?,?)");
+    auto bubble = c.prepare("INSERT INTO scan_bubbles VALUES(?,?,?,?,?,?)");
     auto addItem = [&](const ItemReading& it) {
         std::string doubts;
         for (Doubt d : it.doubts)
@@ -148,7 +155,7 @@ void ScanDatabaseWriter::addPage(std::size_t index, const PageReading& page) {
         addItem(d);
     for (const auto& q : page.questions)
         addItem(q);
-    auto picture = mDb.prepare("INSERT OR REPLACE INTO scan_pictures VALUES(?,?,?,?)");
+    auto picture = c.prepare("INSERT OR REPLACE INTO scan_pictures VALUES(?,?,?,?)");
     for (const ItemPicture& it : page.pictures) {
         std::string frames;
         for (const auto& f : it.frames)
@@ -162,6 +169,10 @@ void ScanDatabaseWriter::addPage(std::size_t index, const PageReading& page) {
         picture.bindText(4, frames);
         picture.step();
     }
+}
+
+void ScanDatabaseWriter::addPage(std::size_t index, const PageReading& page) {
+    StorePage(mDb, index, page);
     if (++mPending >= 256) {
         mDb.commit();
         mDb.begin();

@@ -37,6 +37,11 @@ struct TableFacts {
 // that is missing or holds none).
 [[nodiscard]] long long ReviewDecisions(const std::filesystem::path& file);
 
+// The `index`th page of the input as read, stored in an open scan database:
+// the page, its items, bubbles and pictures; with `replace`, what the
+// database held of that page before goes.
+void StorePage(db::Connection& c, std::size_t index, const PageReading& page, bool replace = false);
+
 class ScanDatabaseWriter {
   public:
     explicit ScanDatabaseWriter(const std::filesystem::path& file);

@@ -85,11 +85,35 @@ PageSummary Summarize(const PageReading& page, int questions) {
     return s;
 }
 
+std::map<std::string, LayoutShape> ShapesOf(const std::vector<Layout>& layouts, int& questions,
+                                            int& digits) {
+    std::map<std::string, LayoutShape> shapes;
+    questions = 0;
+    digits = 0;
+    for (const auto& l : layouts) {
+        LayoutShape s;
+        s.pages = static_cast<int>(l.pages.size());
+        for (const auto& p : l.pages) {
+            for (const auto& q : p.questions)
+                s.questions = std::max(s.questions, q.number);
+            s.digits = std::max(s.digits, static_cast<int>(p.examNumber.size()));
+        }
+        questions = std::max(questions, s.questions);
+        digits = std::max(digits, s.digits);
+        shapes[l.id] = s;
+    }
+    return shapes;
+}
+
 ScanStack::ScanStack(std::map<std::string, LayoutShape> layouts, int questions)
     : mLayouts(std::move(layouts)), mQuestions(questions) {}
 
 void ScanStack::add(PageSummary page) {
     mPages.push_back(std::move(page));
+}
+
+void ScanStack::keepColumns(const std::string& layout, std::vector<bool> kept) {
+    mKept[layout] = std::move(kept);
 }
 
 void ScanStack::finish() {
@@ -112,6 +136,8 @@ void ScanStack::dropUnusedColumns() {
             if (p.number[c] != ' ')
                 u[c] = true;
     }
+    for (const auto& [layout, kept] : mKept)
+        used[layout] = kept;
     mIdWidth = 0;
     for (const auto& [layout, u] : used) {
         auto& dropped = mDropped[layout];
@@ -147,6 +173,20 @@ std::string ScanStack::examNumber(std::size_t page) const {
     return number;
 }
 
+std::vector<bool> ScanStack::keptColumns(const std::string& layout) const {
+    std::vector<bool> kept;
+    const auto it = mDropped.find(layout);
+    if (it != mDropped.end())
+        for (bool dropped : it->second)
+            kept.push_back(!dropped);
+    return kept;
+}
+
+std::string ScanStack::numberOf(std::size_t page) const {
+    const std::string& decided = mPages[page].decidedNumber;
+    return decided.empty() ? examNumber(page) : decided;
+}
+
 // The same page of the same sheet fed twice (the same number, the same
 // marks) is kept once; different sheets bearing one number are all kept,
 // each to be reviewed.
@@ -155,7 +195,7 @@ void ScanStack::findDuplicates() {
     std::map<std::string, std::vector<std::size_t>> byNumber;
     for (std::size_t i = 0; i < mPages.size(); ++i) {
         PageSummary& p = mPages[i];
-        const std::string number = examNumber(i);
+        const std::string number = numberOf(i);
         if (!Located(p) || !Complete(number) || number.empty())
             continue;
         const std::string where = p.layoutId + '\n' + std::to_string(p.layoutPage) + '\n' + number;
@@ -188,7 +228,7 @@ void ScanStack::makeRecords() {
         const PageSummary& p = mPages[i];
         if (!Located(p))
             continue;
-        const std::string number = examNumber(i);
+        const std::string number = numberOf(i);
         const int pagesOfLayout = mLayouts.count(p.layoutId) ? mLayouts.at(p.layoutId).pages : 1;
         std::optional<std::size_t> into;
         if (pagesOfLayout > 1) {

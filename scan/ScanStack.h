@@ -1,5 +1,6 @@
 #pragma once
 
+#include "scan/Layout.h"
 #include "scan/PageReading.h"
 
 #include <map>
@@ -39,6 +40,9 @@ struct PageSummary {
     // A page read with a bubble template: every field's marked values joined
     // in bubble order, by its label.
     std::map<std::string, std::string> fieldValues;
+    // The exam number decided by hand over the columns kept, which the
+    // stack goes by instead of `number`; empty when none was.
+    std::string decidedNumber;
 };
 
 // The summary of a page as read; `questions` is the layout's question count.
@@ -56,6 +60,11 @@ struct LayoutShape {
     int digits = 0;
 };
 
+// The shapes of the layouts a stack is read with, by id; `questions` and
+// `digits` become the most of any layout.
+[[nodiscard]] std::map<std::string, LayoutShape> ShapesOf(const std::vector<Layout>& layouts,
+                                                          int& questions, int& digits);
+
 // One record of the answer table: the pages of one sheet.
 struct SheetRecord {
     std::string id;      // the exam number, '?' where unread
@@ -70,6 +79,10 @@ class ScanStack {
     ScanStack(std::map<std::string, LayoutShape> layouts, int questions);
 
     void add(PageSummary page);
+    // The exam-number columns a layout's numbers keep, as an earlier
+    // decision of the same stack kept them: finish() keeps these rather
+    // than the columns the pages mark now.
+    void keepColumns(const std::string& layout, std::vector<bool> kept);
 
     // Drops the exam-number columns no located page of a layout used, then
     // decides the duplicates, the numbers on different sheets and the
@@ -89,8 +102,12 @@ class ScanStack {
     // The record a page went into; -1 for none.
     [[nodiscard]] int recordOf(std::size_t page) const { return mRecordOf[page]; }
     [[nodiscard]] std::size_t failedCount() const;
+    // The exam-number columns of a layout kept, once finished.
+    [[nodiscard]] std::vector<bool> keptColumns(const std::string& layout) const;
 
   private:
+    // The number a page is joined and compared by: decided by hand, else read.
+    [[nodiscard]] std::string numberOf(std::size_t page) const;
     void dropUnusedColumns();
     void findDuplicates();
     void makeRecords();
@@ -100,6 +117,7 @@ class ScanStack {
     int mIdWidth = 0;
     std::vector<PageSummary> mPages;
     std::map<std::string, std::vector<bool>> mDropped; // per layout, per column
+    std::map<std::string, std::vector<bool>> mKept;    // as given to keepColumns()
     std::vector<SheetRecord> mRecords;
     std::vector<int> mRecordOf;
 };

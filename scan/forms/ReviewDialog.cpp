@@ -99,11 +99,100 @@ void FramedPicture::paintEvent(QPaintEvent*) {
                        QString::number(mBubbles[b].darkness, 'f', 2));
         }
     }
+    p.setPen(QPen(QColor(220, 0, 0), 2));
+    for (const QPointF& point : mPoints) {
+        const QPointF at = point * s;
+        p.drawLine(at - QPointF(8, 0), at + QPointF(8, 0));
+        p.drawLine(at - QPointF(0, 8), at + QPointF(0, 8));
+    }
+}
+
+WholePageView::WholePageView(QWidget* parent, Review& review, std::size_t page,
+                             const ReviewPicture& whole)
+    : QDialog(parent), mReview(review), mPage(page) {
+    setObjectName("WholePage");
+    setWindowTitle(Q(review.pages()[page].source));
+    auto* scroll = new QScrollArea(this);
+    picture = new FramedPicture(scroll);
+    scroll->setWidget(picture);
+    lbHint = new QLabel(this);
+    lbHint->setWordWrap(true);
+    btnAgain = new QPushButton("重新点击", this);
+    btnAgain->setAutoDefault(false);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(lbHint, 1);
+    bottom->addWidget(btnAgain);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(scroll, 1);
+    layout->addLayout(bottom);
+    resize(900, 700);
+    connect(picture, &FramedPicture::pointClicked, this, &WholePageView::click);
+    connect(btnAgain, &QPushButton::clicked, this, [this] {
+        mClicks.clear();
+        picture->setPoints({});
+        showHint();
+    });
+    showPicture(whole);
+    showHint();
+}
+
+void WholePageView::showPicture(const ReviewPicture& whole) {
+    picture->show(whole, {}, "", false);
+    picture->setFixedSize(whole.image.size());
+    picture->setPoints(mClicks);
+}
+
+void WholePageView::showHint() {
+    const bool placeable = mReview.placeable(mPage);
+    btnAgain->setVisible(placeable);
+    if (!placeable) {
+        lbHint->clear();
+        return;
+    }
+    static const char* const kCorners[] = {"左上", "右上", "右下", "左下"};
+    lbHint->setText(
+        QString("请依次点击四个角上定位标记的中心：左上、右上、右下、左下。下一个: %1（已点 %2/4）")
+            .arg(kCorners[std::min<std::size_t>(mClicks.size(), 3)])
+            .arg(mClicks.size()));
+}
+
+void WholePageView::click(QPointF point) {
+    if (!mReview.placeable(mPage))
+        return;
+    mClicks.push_back(point);
+    picture->setPoints(mClicks);
+    showHint();
+    if (mClicks.size() < 4)
+        return;
+    std::vector<std::array<double, 2>> points;
+    for (const QPointF& p : mClicks)
+        points.push_back({p.x(), p.y()});
+    mClicks.clear();
+    try {
+        mReview.placeByHand(mPage, points);
+    } catch (const std::exception& e) {
+        showHint();
+        lbHint->setText(Q(e.what()) +
+                        "\n请重新点击四个角上定位标记的中心：左上、右上、右下、左下。");
+        picture->setPoints({});
+        return;
+    }
+    showPicture(mReview.wholePage(mPage));
+    btnAgain->setVisible(true);
+    lbHint->setText("已按点击的定位标记重新读出这一页，考号 " +
+                    Q(mReview.pages()[mPage].examNumber) + "。点错了可以重新点击。");
+    emit placed();
+}
+
+void FramedPicture::setPoints(std::vector<QPointF> points) {
+    mPoints = std::move(points);
+    update();
 }
 
 void FramedPicture::mousePressEvent(QMouseEvent* event) {
     const double s = scale();
     const QPointF at = event->position() / s;
+    emit pointClicked(at);
     for (std::size_t b = 0; b < mPicture.frames.size() && b < mBubbles.size(); ++b) {
         const auto& f = mPicture.frames[b];
         if (QRectF(f[0], f[1], f[2], f[3]).adjusted(-2, -2, 2, 2).contains(at)) {
@@ -255,11 +344,19 @@ void ReviewDialog::accept() {
     if (mCurrent < 0)
         return;
     const ReviewItem item = mReview->items()[static_cast<std::size_t>(mCurrent)];
-    try {
-        mReview->decide(item.page, item.item, mValue);
-    } catch (const std::exception& e) {
-        lbStatus->setText(Q(e.what()));
-        return;
+    if (item.item == "page") {
+        // A page not located is placed in the whole page's view, not by keys.
+        if (!mReview->decided(item)) {
+            lbStatus->setText("这一页没有定位：请点“整页”，依次点击四个角上的定位标记。");
+            return;
+        }
+    } else {
+        try {
+            mReview->decide(item.page, item.item, mValue);
+        } catch (const std::exception& e) {
+            lbStatus->setText(Q(e.what()));
+            return;
+        }
     }
     refreshList();
     const int count = static_cast<int>(mReview->items().size());
@@ -372,18 +469,13 @@ void ReviewDialog::showWholePage() {
         mUi.message(whole.problem, "扫描复核", core::Icon::Warning);
         return;
     }
-    QDialog view(this);
-    view.setObjectName("WholePage");
-    view.setWindowTitle(Q(mReview->pages()[page].source));
-    auto* scroll = new QScrollArea(&view);
-    auto* shown = new FramedPicture(scroll);
-    shown->show(whole, {}, "", false);
-    shown->setFixedSize(whole.image.size());
-    scroll->setWidget(shown);
-    auto* layout = new QVBoxLayout(&view);
-    layout->addWidget(scroll);
-    view.resize(900, 700);
-    view.exec();
+    auto* view = new WholePageView(this, *mReview, page, whole);
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    connect(view, &WholePageView::placed, this, [this] {
+        refreshList();
+        showItem(mCurrent);
+    });
+    view->open();
 }
 
 void ReviewDialog::done(int r) {

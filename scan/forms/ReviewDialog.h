@@ -28,20 +28,50 @@ class FramedPicture : public QWidget {
     void show(const ReviewPicture& picture, const std::vector<ReviewBubble>& bubbles,
               const std::string& value, bool id);
     [[nodiscard]] QSize sizeHint() const override;
+    // Widget pixels per picture pixel.
+    [[nodiscard]] double scale() const;
+    // Points of the picture (its pixels) marked with a cross.
+    void setPoints(std::vector<QPointF> points);
 
   signals:
     void bubbleClicked(int bubble);
+    // Any click, in the picture's pixels.
+    void pointClicked(QPointF point);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
-    [[nodiscard]] double scale() const;
-
     ReviewPicture mPicture;
+    std::vector<QPointF> mPoints;
     std::vector<ReviewBubble> mBubbles;
     std::vector<bool> mMarked;
+};
+
+// "整页": the whole page from its image, every bubble framed. A page whose
+// marks were not found is shown as it is, and the four corner marks
+// clicked in turn read it again; placed() follows.
+class WholePageView : public QDialog {
+    Q_OBJECT
+  public:
+    WholePageView(QWidget* parent, Review& review, std::size_t page, const ReviewPicture& whole);
+
+    FramedPicture* picture;
+    QLabel* lbHint; // what to click, what came of it
+    QPushButton* btnAgain;
+
+  signals:
+    void placed();
+
+  private:
+    void showPicture(const ReviewPicture& whole);
+    void click(QPointF point);
+    void showHint();
+
+    Review& mReview;
+    std::size_t mPage;
+    std::vector<QPointF> mClicks;
 };
 
 // "文件 - 扫描复核...": the items of a scan to review, worst first, each with

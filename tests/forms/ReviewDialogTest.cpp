@@ -7,6 +7,7 @@
 #include "platform/db/Statement.h"
 #include "platform/text/TextFile.h"
 #include "scan/Painting.h"
+#include "scan/Reader.h"
 #include "scan/ScanCommand.h"
 #include "scan/SheetDesign.h"
 #include "tests/forms/WindowHarness.h"
@@ -30,14 +31,19 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
 
     fs::path table;
 
-    // Three sheets of five questions; the third's exam number has its third
-    // column empty, the second's second question an erased A beside a C.
-    void scanSheets() {
+    static constexpr double kDpi = 150;
+    scan::Layout layout;
+
+    // Three sheets of five questions, B everywhere; the third's exam number
+    // has its third column empty. With `eraseSecondQ2` the second's second
+    // question has an erased A beside its B; with `spoilThird` the third's
+    // marks are spoilt.
+    scan::ScanResult scanSheets(bool eraseSecondQ2 = false, bool spoilThird = false) {
         scan::SheetSettings design;
         design.questions = 5;
         design.idDigits = 4;
         design.id = "exam";
-        const scan::Layout layout = scan::DesignSheet(design);
+        layout = scan::DesignSheet(design);
         const fs::path layoutFile = home->path() / "exam.layout.json";
         text::WriteWhole(layoutFile, scan::LayoutJson(layout));
         const fs::path scans = home->path() / "scans";
@@ -52,9 +58,15 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
                                      tools::FillKind::Solid});
             for (int q = 1; q <= 5; ++q)
                 fills.push_back({q, 0, "B", tools::FillKind::Solid});
-            QVERIFY(tools::FilledPage(layout, 0, 150, fills, random)
-                        .save(QString::fromStdString(
-                            (scans / (std::to_string(i + 1) + ".png")).string())));
+            if (eraseSecondQ2 && i == 1)
+                fills.push_back({2, 0, "A", tools::FillKind::Erased});
+            QImage page = tools::FilledPage(layout, 0, kDpi, fills, random);
+            if (spoilThird && i == 2)
+                page = tools::SpoilMarks(page, layout.pages[0], kDpi);
+            const bool saved = page.save(
+                QString::fromStdString((scans / (std::to_string(i + 1) + ".png")).string()));
+            if (!saved)
+                return {};
         }
         scan::EnsurePainting();
         scan::ScanSettings s;
@@ -62,7 +74,25 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
         s.layout = layoutFile;
         s.out = table = home->path() / "期中.dbf";
         s.jobs = 2;
-        QCOMPARE(scan::RunScan(w->workspace(), s, w->ui()).review, std::size_t{1});
+        return scan::RunScan(w->workspace(), s, w->ui());
+    }
+
+    // The table's records as written: ID and Content.
+    std::vector<std::string> TableRecords() const {
+        const std::string bytes = testsupport::ReadBytes(table);
+        const auto header =
+            static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+        const auto length =
+            static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
+        std::vector<std::string> records;
+        for (std::size_t at = header; at + length <= bytes.size(); at += length)
+            records.push_back(bytes.substr(at + 1, 4 + 5));
+        return records;
+    }
+
+    // A click on the picture's point (its pixels).
+    static void ClickAt(scan::forms::FramedPicture* picture, QPointF point) {
+        QTest::mouseClick(picture, Qt::LeftButton, {}, (point * picture->scale()).toPoint());
     }
 
     std::string ScratchRows() {
@@ -87,7 +117,7 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
     void cleanup() { closeWindow(); }
 
     void keysDecideAndTheTableOpensWithTheDecisions() {
-        scanSheets();
+        QCOMPARE(scanSheets().review, std::size_t{1});
         w->OpenAnswerTable(QString::fromStdString(table.string()));
         QCOMPARE(w->workspace().TableName, std::string("期中"));
         Seen reimport, notice;
@@ -135,7 +165,7 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
     }
 
     void lettersToggleAndClicksWork() {
-        scanSheets();
+        QCOMPARE(scanSheets().review, std::size_t{1});
         scan::forms::ReviewDialog dialog(w.get(), w->workspace(), w->ui(), table);
         dialog.show();
         QTest::keyClick(&dialog, Qt::Key_A);
@@ -144,6 +174,86 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(dialog.value(), std::string());
         dialog.btnDone->click();
         QVERIFY(!dialog.isVisible());
+    }
+
+    // Clicks on the bubbles of a question's cut-out toggle its options, and
+    // the options clicked reach the table at "完成"; "整页" shows the
+    // whole page with every bubble framed.
+    void clicksOnBubblesReachTheTable() {
+        QCOMPARE(scanSheets(true).review, std::size_t{2});
+        scan::forms::ReviewDialog dialog(w.get(), w->workspace(), w->ui(), table);
+        dialog.show();
+        QCOMPARE(dialog.lwItems->count(), 2);
+        QTest::keyClicks(&dialog, "1203");
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        QCOMPARE(dialog.current(), 1);
+        const scan::ReviewItem item = dialog.review().items()[1];
+        QCOMPARE(item.item, std::string("q2"));
+        QTest::keyClick(&dialog, Qt::Key_Space);
+        // The frames are those of the stored cut-out, in its pixels.
+        const scan::ReviewPicture cut = dialog.review().picture(item);
+        QCOMPARE(cut.frames.size(), std::size_t{4});
+        const auto centre = [&cut](std::size_t b) {
+            const auto& f = cut.frames[b];
+            return QPointF(f[0] + f[2] / 2.0, f[1] + f[3] / 2.0);
+        };
+        ClickAt(dialog.picture, centre(3));
+        ClickAt(dialog.picture, centre(0));
+        ClickAt(dialog.picture, centre(2));
+        ClickAt(dialog.picture, centre(3));
+        QCOMPARE(dialog.value(), std::string("AC"));
+        QTest::keyClick(&dialog, Qt::Key_Return);
+
+        dialog.btnWholePage->click();
+        auto* view = dialog.findChild<scan::forms::WholePageView*>();
+        QVERIFY(view);
+        QVERIFY(view->isVisible());
+        QVERIFY(view->lbHint->text().isEmpty()); // a located page asks for no clicks
+        view->close();
+
+        dialog.btnDone->click();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(TableRecords(), (std::vector<std::string>{"120122222", "120225222", "120322222"}));
+    }
+
+    // A page whose marks were not found shows whole; its four corner marks
+    // clicked read it again, its items join the list, its answers the table.
+    void cornerMarksClickedReadAPageAgain() {
+        const scan::ScanResult scanned = scanSheets(false, true);
+        QCOMPARE(scanned.failed, std::size_t{1});
+        scan::forms::ReviewDialog dialog(w.get(), w->workspace(), w->ui(), table);
+        dialog.show();
+        QCOMPARE(dialog.lwItems->count(), 1);
+        QVERIFY2(dialog.lwItems->item(0)->text().contains("page  定位失败"),
+                 qPrintable(dialog.lwItems->item(0)->text()));
+        dialog.btnWholePage->click();
+        auto* view = dialog.findChild<scan::forms::WholePageView*>();
+        QVERIFY(view);
+        QVERIFY(view->lbHint->text().contains("左上、右上、右下、左下"));
+        const auto corners = scan::CornerMarks(layout.pages[0], layout.width, layout.height);
+        QCOMPARE(corners.size(), std::size_t{4});
+        // A click off the page first: taken back with "重新点击".
+        ClickAt(view->picture, QPointF(5, 5));
+        view->btnAgain->click();
+        for (const scan::Mark& m : corners)
+            ClickAt(view->picture, QPointF((m.x + 1) * kDpi / 25.4, (m.y - 1) * kDpi / 25.4));
+        QVERIFY2(view->lbHint->text().contains("重新读出"), qPrintable(view->lbHint->text()));
+        view->close();
+        QStringList listed;
+        for (int i = 0; i < dialog.lwItems->count(); ++i)
+            listed << dialog.lwItems->item(i)->text();
+        QCOMPARE(listed.size(), 2);
+        QVERIFY2(listed[0].startsWith("✓"), qPrintable(listed[0]));
+        QVERIFY2(listed[1].contains("3.png  id  考号不可读  12?3"), qPrintable(listed[1]));
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        QCOMPARE(dialog.current(), 1);
+        QTest::keyClicks(&dialog, "1203");
+        QTest::keyClick(&dialog, Qt::Key_Return);
+        dialog.btnDone->click();
+        QCOMPARE(TableRecords(), (std::vector<std::string>{"120122222", "120222222", "120322222"}));
+        const auto log = text::LoadLines(home->path() / scan::ReviewLogName);
+        QCOMPARE(log.size(), std::size_t{2});
+        QVERIFY(log[0].find("\tpage\t\t12?3") != std::string::npos);
     }
 };
 

@@ -245,6 +245,54 @@ TEST_F(ReviewTest, SensitivityDecidesAgainFromTheDarknessKept) {
     EXPECT_EQ(again.preview(8).answersChanged, 0);
 }
 
+// An exam number decided by hand is compared with the stack's others as the
+// scan compares them: another sheet's number gives 考号重复 to both, the
+// same sheet's number and marks a page kept once; undone, each goes back.
+TEST_F(ReviewTest, AnExamNumberDecidedByHandMeetsTheOtherSheets) {
+    scan::Review review(ws, table);
+    const auto state = [&review] {
+        std::vector<std::string> pages;
+        for (const auto& p : review.pages())
+            pages.push_back(p.status + "|" + p.reasons + "|" + p.examNumber + "|" +
+                            std::to_string(p.record));
+        return pages;
+    };
+    const std::vector<std::string> scanned = state();
+    review.applySensitivity(5);
+    EXPECT_EQ(state(), scanned) << "the stack decided again over the same readings";
+
+    const std::size_t c = 2, e = 4;
+    review.decide(c, "id", "1253");
+    EXPECT_EQ(review.pages()[e].status, "review");
+    EXPECT_EQ(review.pages()[e].reasons, "id 考号重复");
+    EXPECT_NE(review.pages()[c].reasons.find("id 考号重复"), std::string::npos);
+    EXPECT_EQ(review.pages()[c].examNumber, "12?4") << "the reading stays as scanned";
+    EXPECT_TRUE(review.find("e.png", "id"));
+    ASSERT_EQ(review.writeTable(ui), core::Outcome::Done);
+    EXPECT_EQ(Records(), "120112481 \n"
+                         "1202124811\n"
+                         "1253324811\n"
+                         "1253222221\n");
+    EXPECT_TRUE(review.undo());
+    EXPECT_EQ(state(), scanned);
+    EXPECT_FALSE(review.find("e.png", "id"));
+
+    review.decide(c, "q1", "A");
+    review.decide(c, "id", "1201");
+    EXPECT_EQ(review.pages()[c].status, "duplicate") << "a's number and answers";
+    EXPECT_EQ(review.pages()[c].record, 0);
+    EXPECT_EQ(review.pages()[e].record, 3);
+    ASSERT_EQ(review.writeTable(ui), core::Outcome::Done);
+    EXPECT_EQ(Records(), "120112481 \n"
+                         "1202124811\n"
+                         "125322222 \n");
+    EXPECT_TRUE(review.undo());
+    EXPECT_EQ(review.pages()[c].status, "review");
+    EXPECT_EQ(review.pages()[c].record, 3);
+    scan::Review again(ws, table);
+    EXPECT_EQ(again.pages()[c].record, 3) << "stored";
+}
+
 // A table changed by hand since it was written is rewritten only after Yes.
 TEST_F(ReviewTest, ATableChangedByHandIsAskedAbout) {
     std::string bytes = testsupport::ReadBytes(table);
@@ -366,6 +414,78 @@ TEST_F(ReviewTest, TheScanKeepsPicturesOfItemsToReview) {
     EXPECT_GT(qGray(cut.image.pixel(four[0] + four[2] / 2, four[1] + four[3] / 2)), 150);
     EXPECT_NE(review.wholePage(id->page).problem.find("图片不见了"), std::string::npos);
     EXPECT_NE(page.source.find("2.png"), std::string::npos);
+}
+
+// A page whose marks were not found is read again at its four corner marks
+// as clicked, a few millimetres off their centres: its answers reach the
+// table, the placing is logged, and without its image it is refused.
+TEST_F(ReviewTest, APageNotLocatedIsPlacedByItsMarksShown) {
+    scan::EnsurePainting();
+    const auto layoutFile = home / "exam.layout.json";
+    text::WriteWhole(layoutFile, scan::LayoutJson(layout));
+    const auto pictures = home / "scans";
+    std::filesystem::create_directories(pictures);
+    constexpr double kDpi = 150;
+    std::mt19937 random(7);
+    for (int sheet = 0; sheet < 2; ++sheet) {
+        std::vector<tools::Fill> fills;
+        for (int d = 0; d < 4; ++d)
+            fills.push_back({0, d + 1, std::to_string(sheet + d + 1), tools::FillKind::Solid});
+        for (int q = 1; q <= 5; ++q)
+            fills.push_back(
+                {q, 0, std::string(1, "ABCD"[(q + sheet) % 4]), tools::FillKind::Solid});
+        QImage page = tools::FilledPage(layout, 0, kDpi, fills, random);
+        if (sheet == 1)
+            page = tools::SpoilMarks(page, layout.pages[0], kDpi);
+        ASSERT_TRUE(page.save(
+            QString::fromStdString((pictures / (std::to_string(sheet + 1) + ".png")).string())));
+    }
+    scan::ScanSettings s;
+    s.inputs = {pictures};
+    s.layout = layoutFile;
+    s.out = table;
+    s.jobs = 2;
+    ASSERT_EQ(scan::RunScan(ws, s, ui).failed, 1u);
+    EXPECT_EQ(Records(), "123424812 \n");
+
+    scan::Review review(ws, table);
+    ASSERT_EQ(review.items().size(), 1u);
+    const scan::ReviewItem item = review.items()[0];
+    EXPECT_EQ(item.item, "page");
+    ASSERT_TRUE(review.placeable(item.page));
+    const std::vector<scan::Mark> corners =
+        scan::CornerMarks(layout.pages[0], layout.width, layout.height);
+    ASSERT_EQ(corners.size(), 4u);
+    std::vector<std::array<double, 2>> clicked;
+    const double off[4][2] = {{2, -1.5}, {-1.5, 2}, {1, 1.5}, {-2, -2}}; // mm
+    for (std::size_t c = 0; c < 4; ++c)
+        clicked.push_back(
+            {(corners[c].x + off[c][0]) * kDpi / 25.4, (corners[c].y + off[c][1]) * kDpi / 25.4});
+    EXPECT_THROW(review.placeByHand(item.page, {clicked[0], clicked[1]}), scan::ReviewError);
+    review.placeByHand(item.page, clicked);
+    EXPECT_EQ(review.pages()[item.page].status, "ok");
+    EXPECT_EQ(review.pages()[item.page].examNumber, "2345");
+    EXPECT_EQ(review.pages()[item.page].record, 2);
+    ASSERT_EQ(review.items().size(), 1u) << "the placing stays in the list, decided";
+    EXPECT_TRUE(review.decided(review.items()[0]));
+    EXPECT_EQ(review.reading(review.items()[0]), "2345");
+    ASSERT_EQ(review.writeTable(ui), core::Outcome::Done);
+    EXPECT_EQ(Records(), "123424812 \n"
+                         "234548124 \n");
+    const auto log = text::LoadLines(home / scan::ReviewLogName);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].substr(19),
+              "\t复核\t期中\t" + (pictures / "2.png").string() + "\tpage\t\t2345");
+
+    scan::Review again(ws, table);
+    EXPECT_EQ(again.pages()[item.page].record, 2) << "stored in the scan database";
+    std::filesystem::remove_all(pictures);
+    try {
+        again.placeByHand(item.page, clicked);
+        ADD_FAILURE() << "placed without its image";
+    } catch (const scan::ReviewError& e) {
+        EXPECT_NE(std::string(e.what()).find("图片不见了"), std::string::npos) << e.what();
+    }
 }
 
 } // namespace

@@ -320,6 +320,17 @@ QImage FilledPage(const scan::Layout& layout, std::size_t page, double dpi,
     return Grey(image);
 }
 
+QImage SpoilMarks(QImage grey, const scan::Page& page, double dpi) {
+    QPainter p(&grey);
+    p.scale(dpi / 25.4, dpi / 25.4);
+    for (const scan::Mark& m : page.marks) {
+        const double inside = m.size * 0.6;
+        p.fillRect(QRectF(m.x - inside / 2, m.y - inside / 2, inside, inside), Qt::white);
+    }
+    p.end();
+    return grey;
+}
+
 QImage Degrade(const QImage& grey, const Degradation& how, std::mt19937& random) {
     const double w = grey.width(), h = grey.height();
     // The page as it lies on the glass: turned, scaled, skewed and seen at a slant.

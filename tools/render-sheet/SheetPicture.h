@@ -73,6 +73,11 @@ struct Degradation {
 [[nodiscard]] QImage FilledPage(const scan::Layout& layout, std::size_t page, double dpi,
                                 const std::vector<Fill>& fills, std::mt19937& random);
 
+// Page `page` of the layout drawn at `dpi` with the patterns of its
+// registration marks painted over, their black squares left: a sheet whose
+// marks the reader does not find, as after a spill or a bad copy.
+[[nodiscard]] QImage SpoilMarks(QImage grey, const scan::Page& page, double dpi);
+
 // The picture spoilt as `how` says (grey in, grey out).
 [[nodiscard]] QImage Degrade(const QImage& grey, const Degradation& how, std::mt19937& random);
 
