@@ -96,9 +96,10 @@ class TemplateScan : public ::testing::Test {
     }
 
     // The template's sheet filled with `marked`, turned `rotation` degrees
-    // and scanned, saved as `name`.
+    // and scanned, then turned `turn` degrees clockwise, saved as `name`.
     void Sheet(const std::string& name,
-               const std::map<std::string, std::vector<std::string>>& marked, double rotation) {
+               const std::map<std::string, std::vector<std::string>>& marked, double rotation,
+               int turn = 0) {
         const scan::Layout layout = scan::LoadTemplate(home / "template.json");
         std::mt19937 random(11);
         tools::Degradation how;
@@ -106,6 +107,7 @@ class TemplateScan : public ::testing::Test {
         how.scale = 0.94;
         how.blur = 1;
         how.noise = 3;
+        how.turn = turn;
         const QImage picture =
             tools::Degrade(tools::TemplateSheet(*layout.bubbleTemplate, 1000, marked), how, random);
         ASSERT_TRUE(picture.save(QString::fromStdString((home / "scans" / name).string())));
@@ -212,6 +214,61 @@ TEST_F(TemplateScan, CropPageFindsThePaperOnADarkBackground) {
     EXPECT_EQ(readings, "level= q1= q2=C q3= q4= q5= q6= q7= q8=AD ");
     ASSERT_EQ(page.fieldsOnly.size(), 1u);
     EXPECT_EQ(page.fieldsOnly[0].label, "set");
+}
+
+// A sheet fed sideways or upside down: the four markers fix the page, the
+// printed bubbles its way up.
+class TemplateScanTurned : public TemplateScan, public ::testing::WithParamInterface<int> {};
+
+TEST_P(TemplateScanTurned, ReadsTheSheetWhicheverWayUp) {
+    WriteTemplate(Sample());
+    Sheet("turned.png",
+          {{"roll1", {"2"}},
+           {"roll2", {"9"}},
+           {"roll3", {"0"}},
+           {"set", {"6"}},
+           {"q1", {"B"}},
+           {"q3", {"D"}},
+           {"q6", {"A", "C"}},
+           {"q8", {"A"}},
+           {"level", {"low"}}},
+          2, GetParam());
+    const fs::path table = home / "out" / "turned.dbf", csv = home / "out" / "pages.csv";
+    fs::create_directories(table.parent_path());
+    const auto r = testsupport::RunCli(
+        {"--home", (home / "cli").string(), "scan", (home / "scans").string(), "--layout",
+         (home / "template.json").string(), "--out", table.string(), "--csv", csv.string()});
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_EQ(
+        testsupport::ReadBytes(csv),
+        "file,page,status,review,level,q1,q2,q3,q4,q5,q6,q7,q8,roll1,roll2,roll3,set,Roll\r\n" +
+            (home / "scans" / "turned.png").string() + ",1,ok,,low,B,,D,,,AC,,A,2,9,0,6,290\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Templates, TemplateScanTurned, ::testing::Values(0, 90, 180, 270),
+                         [](const auto& info) { return "Turn" + std::to_string(info.param); });
+
+// A template whose bubbles look the same upside down: the page is not
+// guessed.
+TEST_F(TemplateScan, SheetOfNoClearWayUpIsNotLocated) {
+    QJsonObject t = Sample();
+    t["fieldBlocks"] = QJsonObject{{"MCQ", QJsonObject{{"fieldType", "QTYPE_MCQ4"},
+                                                       {"origin", Pair(200, 90)},
+                                                       {"bubblesGap", 60},
+                                                       {"labelsGap", 60},
+                                                       {"fieldLabels", QJsonArray{"q1..11"}}}}};
+    t.remove("customLabels");
+    WriteTemplate(t);
+    Sheet("1.png", {}, 1, 180);
+    const fs::path csv = home / "pages.csv";
+    const auto r =
+        testsupport::RunCli({"--home", (home / "cli").string(), "scan", (home / "scans").string(),
+                             "--layout", (home / "template.json").string(), "--out",
+                             (home / "out.dbf").string(), "--csv", csv.string()});
+    EXPECT_EQ(r.status, 1) << r.err << r.out;
+    EXPECT_NE(testsupport::ReadBytes(csv).find(",1,failed: 定位失败,"), std::string::npos)
+        << testsupport::ReadBytes(csv);
+    EXPECT_NE(r.err.find("定位失败: 看不出纸张的方向"), std::string::npos) << r.err;
 }
 
 struct BadTemplate {
