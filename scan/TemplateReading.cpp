@@ -463,17 +463,10 @@ PageReading ReadTemplatePage(const cv::Mat& grey, const PageSource& source, cons
                 for (BubbleReading& b : item.bubbles)
                     b.darkness = std::clamp((lightest - b.darkness) / scale, 0.0, 1.0);
         reading.threshold = twoGroups ? (lightest - cut) / range : 1.0;
+        // No clear marks and no clear paper: nothing is guessed.
+        reading.noClearGroups = !twoGroups;
         reading.status = PageStatus::Ok;
         Decide(reading);
-        if (!twoGroups) {
-            // No clear marks and no clear paper: nothing is guessed.
-            for (auto* items : {&reading.digits, &reading.questions, &reading.fieldsOnly})
-                for (ItemReading& item : *items)
-                    if (std::find(item.doubts.begin(), item.doubts.end(), Doubt::NearThreshold) ==
-                        item.doubts.end())
-                        item.doubts.push_back(Doubt::NearThreshold);
-            reading.status = PageStatus::Review;
-        }
         return reading;
     } catch (const cv::Exception& e) {
         return Failed(reading, Failure::Unreadable, std::string("图片无法处理: ") + e.what());
