@@ -319,9 +319,10 @@ TEST_P(TemplateScanTurned, ReadsTheSheetWhicheverWayUp) {
 INSTANTIATE_TEST_SUITE_P(Templates, TemplateScanTurned, ::testing::Values(0, 90, 180, 270),
                          [](const auto& info) { return "Turn" + std::to_string(info.param); });
 
-// A template whose bubbles look the same upside down: the page is not
-// guessed.
-TEST_F(TemplateScan, SheetOfNoClearWayUpIsNotLocated) {
+// A template whose bubbles look the same upside down: with markers that do
+// too the page is not guessed; with an uneven marker image the markers tell
+// its way up.
+TEST_F(TemplateScan, SymmetricBubblesNeedAnUnevenMarker) {
     QJsonObject t = Sample();
     t["fieldBlocks"] = QJsonObject{{"MCQ", QJsonObject{{"fieldType", "QTYPE_MCQ4"},
                                                        {"origin", Pair(200, 90)},
@@ -330,16 +331,31 @@ TEST_F(TemplateScan, SheetOfNoClearWayUpIsNotLocated) {
                                                        {"fieldLabels", QJsonArray{"q1..11"}}}}};
     t.remove("customLabels");
     WriteTemplate(t);
-    Sheet("1.png", {}, 1, 180);
     const fs::path csv = home / "pages.csv";
-    const auto r =
-        testsupport::RunCli({"--home", (home / "cli").string(), "scan", (home / "scans").string(),
-                             "--layout", (home / "template.json").string(), "--out",
-                             (home / "out.dbf").string(), "--csv", csv.string()});
+    const auto scan = [&] {
+        return testsupport::RunCli({"--home", (home / "cli").string(), "scan",
+                                    (home / "scans").string(), "--layout",
+                                    (home / "template.json").string(), "--out",
+                                    (home / "out.dbf").string(), "--csv", csv.string()});
+    };
+    Sheet("1.png", {{"q1", {"A"}}, {"q11", {"D"}}}, 1, 180);
+    auto r = scan();
     EXPECT_EQ(r.status, 1) << r.err << r.out;
     EXPECT_NE(testsupport::ReadBytes(csv).find(",1,failed: 定位失败,"), std::string::npos)
         << testsupport::ReadBytes(csv);
     EXPECT_NE(r.err.find("定位失败: 看不出纸张的方向"), std::string::npos) << r.err;
+
+    // A black square with a white notch near one corner.
+    QImage uneven(120, 120, QImage::Format_Grayscale8);
+    uneven.fill(Qt::black);
+    QPainter(&uneven).fillRect(QRect(20, 20, 40, 40), Qt::white);
+    ASSERT_TRUE(uneven.save(QString::fromStdString((home / "marker.png").string())));
+    Sheet("1.png", {{"q1", {"A"}}, {"q11", {"D"}}}, 1, 180);
+    r = scan();
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_EQ(testsupport::ReadBytes(csv),
+              "file,page,status,review,q1,q2,q3,q4,q5,q6,q7,q8,q9,q10,q11\r\n" +
+                  (home / "scans" / "1.png").string() + ",1,ok,,A,,,,,,,,,,D\r\n");
 }
 
 struct BadTemplate {
