@@ -98,8 +98,12 @@ void Decide(PageReading& page, double shift) {
     const double threshold = std::clamp(page.threshold + shift, 0.01, 0.99);
     const double usualFill = UsualFill(page);
     for (auto* items : {&page.digits, &page.questions, &page.fieldsOnly})
-        for (ItemReading& item : *items)
+        for (ItemReading& item : *items) {
             DecideItem(item, threshold, usualFill);
+            if (page.noClearGroups && std::find(item.doubts.begin(), item.doubts.end(),
+                                                Doubt::NearThreshold) == item.doubts.end())
+                item.doubts.push_back(Doubt::NearThreshold);
+        }
     if (page.status != PageStatus::Duplicate)
         page.status = page.toReview() ? PageStatus::Review : PageStatus::Ok;
 }

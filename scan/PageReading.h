@@ -103,6 +103,9 @@ struct PageReading {
     double paper = 0;     // the grey level of the page's white patch
     double black = 0;     // the grey level of its black patch
     double threshold = 0; // the darkness from which a bubble counts as marked
+    // The bubbles show no two clear groups (marks and paper): no decision
+    // of the page is trusted, every item is to review.
+    bool noClearGroups = false;
 
     std::vector<ItemReading> digits;    // the exam number's columns, left to right
     std::vector<ItemReading> questions; // this page's questions, by number

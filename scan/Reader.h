@@ -108,7 +108,8 @@ enum class DecodeSize { AsReadNeeds, Full };
 
 // The decisions of a read page made again from its kept darkness values,
 // the page's threshold moved by `shift` (the review's sensitivity); the
-// status follows. Bubbles are not measured again.
+// status follows. Bubbles are not measured again. A page whose bubbles
+// showed no two clear groups has every item to review however it decides.
 void Decide(PageReading& page, double shift = 0);
 
 } // namespace scan

@@ -195,6 +195,7 @@ struct AllItems {
         std::string label, reading;
         int question = 0;
         std::vector<BubbleReading> bubbles;
+        bool fieldOnly = false; // a template's field for the CSV only
     };
     std::map<std::size_t, std::vector<Item>> byPage; // in the reader's order
 };
@@ -202,7 +203,8 @@ struct AllItems {
 AllItems LoadAll(db::Connection& c) {
     AllItems all;
     std::map<std::pair<std::size_t, std::string>, std::size_t> at;
-    auto items = c.prepare("SELECT page, item, question, reading FROM scan_items ORDER BY rowid");
+    auto items = c.prepare(
+        "SELECT page, item, question, reading, field_only FROM scan_items ORDER BY rowid");
     while (items.step()) {
         const auto page = static_cast<std::size_t>(items.columnInt(0));
         auto& list = all.byPage[page];
@@ -210,7 +212,8 @@ AllItems LoadAll(db::Connection& c) {
         list.push_back({Text(items.column(1)),
                         Text(items.column(3)),
                         static_cast<int>(items.columnInt(2)),
-                        {}});
+                        {},
+                        items.columnInt(4) != 0});
     }
     auto bubbles =
         c.prepare("SELECT page, item, value, darkness, marked FROM scan_bubbles ORDER BY rowid");
@@ -280,8 +283,8 @@ void Review::loadPages() {
     mPages.clear();
     mBySource.clear();
     auto st = mDb.prepare("SELECT source, file, file_page, layout, layout_revision, layout_page,"
-                          " status, reasons, exam_number, record, threshold, to_picture"
-                          " FROM scan_pages ORDER BY page");
+                          " status, reasons, exam_number, record, threshold, to_picture,"
+                          " no_clear_groups FROM scan_pages ORDER BY page");
     while (st.step()) {
         ReviewPage p;
         p.source = Text(st.column(0));
@@ -296,6 +299,7 @@ void Review::loadPages() {
         p.record = static_cast<int>(st.columnInt(9));
         p.threshold = Real(st.column(10));
         p.toPicture = Matrix(Text(st.column(11)));
+        p.noClearGroups = st.columnInt(12) != 0;
         mBySource.emplace(p.source, mPages.size());
         mPages.push_back(std::move(p));
     }
@@ -421,13 +425,15 @@ const std::map<std::string, Review::StoredItem>& Review::itemsOf(std::size_t pag
     if (mLoaded.size() > 256)
         mLoaded.clear();
     auto& items = mLoaded[page];
-    auto st = mDb.prepare("SELECT item, question, reading, doubts FROM scan_items WHERE page = ?");
+    auto st = mDb.prepare(
+        "SELECT item, question, reading, doubts, field_only FROM scan_items WHERE page = ?");
     st.bind(1, static_cast<std::int64_t>(page));
     while (st.step()) {
         StoredItem& item = items[Text(st.column(0))];
         item.question = static_cast<int>(st.columnInt(1));
         item.reading = Text(st.column(2));
         item.doubts = Text(st.column(3));
+        item.fieldOnly = st.columnInt(4) != 0;
     }
     auto b = mDb.prepare("SELECT item, value, darkness, marked FROM scan_bubbles WHERE page = ?"
                          " ORDER BY item, bubble");
@@ -445,11 +451,11 @@ const std::map<std::string, Review::StoredItem>& Review::itemsOf(std::size_t pag
 std::string Review::machineReading(std::size_t page, const std::string& item) const {
     if (item == "id")
         return mPages[page].examNumber;
-    if (item.rfind("q", 0) != 0)
-        return {};
     const auto& items = itemsOf(page);
     const auto it = items.find(item);
-    return it == items.end() ? std::string() : it->second.reading;
+    if (it == items.end() || (item.rfind("q", 0) != 0 && !it->second.fieldOnly))
+        return {};
+    return it->second.reading;
 }
 
 std::string Review::reading(const ReviewItem& item) const {
@@ -606,7 +612,11 @@ std::string Review::refusal(std::size_t page, const std::string& item,
         return {};
     }
     const auto& items = itemsOf(page);
-    const auto it = item.rfind("q", 0) == 0 ? items.find(item) : items.end();
+    // A question, or a template's field for the CSV only: decided by hand
+    // for the review's sake, never written into the table's Content.
+    auto it = items.find(item);
+    if (it != items.end() && item.rfind("q", 0) != 0 && !it->second.fieldOnly)
+        it = items.end();
     if (it == items.end())
         return p.source + " 没有 " + item + " 这一项";
     std::set<char> seen;
@@ -784,16 +794,30 @@ core::Outcome Review::writeTable(core::Ui& ui) {
     }
     // Every page's answers: the reader's at the current sensitivity, the
     // hand decisions over them.
-    std::map<std::size_t, std::vector<std::pair<int, std::string>>> answers;
+    std::map<std::size_t, std::vector<std::pair<int, char>>> answers;
     auto st = mDb.prepare("SELECT page, item, question, reading FROM scan_items"
-                          " WHERE question > 0 ORDER BY rowid");
+                          " WHERE question > 0 AND field_only = 0 ORDER BY rowid");
     while (st.step()) {
         const auto page = static_cast<std::size_t>(st.columnInt(0));
         const std::string item = Text(st.column(1));
         std::string reading = Text(st.column(3));
         if (auto hand = handDecision(page, item))
             reading = *hand;
-        answers[page].emplace_back(static_cast<int>(st.columnInt(2)), reading);
+        char code = MarkCodeOf(reading);
+        if (reading.find_first_not_of("ABCDEF") != std::string::npos) {
+            // A template's own values ("low", "high"): coded by their
+            // places, as the scan codes them.
+            ItemReading marks;
+            std::size_t at = 0;
+            for (const ReviewBubble& b : itemsOf(page).at(item).bubbles) {
+                const bool marked =
+                    !b.value.empty() && reading.compare(at, b.value.size(), b.value) == 0;
+                at += marked ? b.value.size() : 0;
+                marks.bubbles.push_back({b.value, b.darkness, marked});
+            }
+            code = MarkCode(marks);
+        }
+        answers[page].emplace_back(static_cast<int>(st.columnInt(2)), code);
     }
     std::set<std::size_t> unsettled;
     for (const ReviewItem& item : mItems)
@@ -813,9 +837,9 @@ core::Outcome Review::writeTable(core::Ui& ui) {
             const std::string number = handDecision(i, "id").value_or(mPages[i].examNumber);
             if (id.empty() || (!Complete(id) && Complete(number)))
                 id = number;
-            for (const auto& [q, reading] : answers[i])
+            for (const auto& [q, code] : answers[i])
                 if (q >= 1 && q <= mQuestions)
-                    content[static_cast<std::size_t>(q - 1)] = MarkCodeOf(reading);
+                    content[static_cast<std::size_t>(q - 1)] = code;
             flag = flag || unsettled.count(i) > 0;
         }
         const auto shape = questions.find(mPages[pages.front()].layout);
@@ -844,6 +868,7 @@ struct StackItem {
     int question = 0;
     std::string reading, doubts;
     bool anyMarked = false;
+    bool fieldOnly = false; // a template's field for the CSV only: its doubts alone count
 };
 
 // What the stack's pages become at another sensitivity: the items of every
@@ -870,6 +895,7 @@ Redecided Redecide(db::Connection& c, const std::vector<ReviewPage>& pages, int 
         PageReading r;
         r.status = PageStatus::Review;
         r.threshold = p.threshold;
+        r.noClearGroups = p.noClearGroups;
         double low = 1, high = 0;
         for (const auto& item : items) {
             ItemReading it;
@@ -880,7 +906,10 @@ Redecided Redecide(db::Connection& c, const std::vector<ReviewPage>& pages, int 
                 low = std::min(low, b.darkness);
                 high = std::max(high, b.darkness);
             }
-            (item.question == 0 ? r.digits : r.questions).push_back(std::move(it));
+            (item.fieldOnly       ? r.fieldsOnly
+             : item.question == 0 ? r.digits
+                                  : r.questions)
+                .push_back(std::move(it));
         }
         const double range = std::max(high - low, 0.0);
         Decide(r, (kDefaultSensitivity - sensitivity) * kSensitivityStep * range);
@@ -903,6 +932,10 @@ Redecided Redecide(db::Connection& c, const std::vector<ReviewPage>& pages, int 
             const auto& before = items[r.digits.size() + k];
             if (before.reading != q.reading && !byHand(index, q.label))
                 ++out.answersChanged;
+        }
+        for (const ItemReading& f : r.fieldsOnly) {
+            add(f);
+            np.items.back().fieldOnly = true;
         }
         out.pages.push_back(std::move(np));
     }
@@ -932,7 +965,7 @@ PageSummary SummaryOf(const ReviewPage& p, const std::vector<StackItem>& items, 
     s.marks.assign(static_cast<std::size_t>(std::max(questions, 0)), ' ');
     int column = 0;
     for (const StackItem& it : items) {
-        const bool digit = it.question == 0;
+        const bool digit = it.question == 0 && !it.fieldOnly;
         if (digit) {
             const bool one = it.reading.size() == 1 && it.reading != "?";
             s.number += one ? it.reading : it.anyMarked ? "?" : " ";
@@ -962,7 +995,7 @@ void AddUsedColumns(std::map<std::string, std::vector<bool>>& used, const std::s
     auto& u = used[layout];
     std::size_t column = 0;
     for (const StackItem& it : items) {
-        if (it.question != 0)
+        if (it.question != 0 || it.fieldOnly)
             continue;
         u.resize(std::max(u.size(), column + 1), false);
         if (it.anyMarked)
@@ -1056,7 +1089,7 @@ Review::Stacked& Review::stacked() const {
     auto st = mDb.prepare(
         "SELECT i.page, i.item, i.question, i.reading, i.doubts, CASE WHEN i.question = 0 THEN"
         " EXISTS(SELECT 1 FROM scan_bubbles b WHERE b.page = i.page AND b.item = i.item"
-        " AND b.marked <> 0) ELSE 0 END FROM scan_items i ORDER BY i.rowid");
+        " AND b.marked <> 0) ELSE 0 END, i.field_only FROM scan_items i ORDER BY i.rowid");
     std::vector<StackItem> items;
     std::size_t page = mPages.size();
     const auto flush = [&] {
@@ -1073,7 +1106,7 @@ Review::Stacked& Review::stacked() const {
             page = at;
         }
         items.push_back({Text(st.column(1)), static_cast<int>(st.columnInt(2)), Text(st.column(3)),
-                         Text(st.column(4)), st.columnInt(5) != 0});
+                         Text(st.column(4)), st.columnInt(5) != 0, st.columnInt(6) != 0});
     }
     flush();
     mStacked = std::move(s);

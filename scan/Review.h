@@ -70,6 +70,7 @@ struct ReviewPage {
     int record = 0;         // 1-based record of the table, 0 for none
     double threshold = 0;   // as the reader set it
     std::array<double, 9> toPicture{};
+    bool noClearGroups = false; // a template page whose bubbles showed no two clear groups
 };
 
 // One thing to review: a page's item and why.
@@ -188,6 +189,7 @@ class Review {
         std::string doubts;
         int question = 0;
         std::vector<ReviewBubble> bubbles;
+        bool fieldOnly = false; // a template's field for the CSV only
     };
 
     void loadPages();

@@ -20,13 +20,16 @@ constexpr const char* kSchema[] = {
     " file_page INTEGER NOT NULL, layout TEXT, layout_revision INTEGER, layout_page INTEGER,"
     " turn INTEGER, marks INTEGER, residual REAL, paper REAL, black REAL, threshold REAL,"
     " status TEXT NOT NULL, failure TEXT, problem TEXT, reasons TEXT, exam_number TEXT,"
-    " record INTEGER, to_picture TEXT)",
+    " record INTEGER, to_picture TEXT, no_clear_groups INTEGER NOT NULL DEFAULT 0)",
     // The pictures of the items to review, cut out as the pages were read;
     // frames: "left,top,width,height" per bubble, separated by blanks.
     "CREATE TABLE scan_pictures(page INTEGER NOT NULL, item TEXT NOT NULL, png BLOB NOT NULL,"
     " frames TEXT NOT NULL, PRIMARY KEY(page, item))",
+    // field_only: a template's field that is neither a question nor a digit
+    // of the exam number (the CSV only); its question is 0 for a digit field.
     "CREATE TABLE scan_items(page INTEGER NOT NULL, item TEXT NOT NULL, question INTEGER NOT NULL,"
-    " reading TEXT NOT NULL, doubts TEXT NOT NULL, PRIMARY KEY(page, item))",
+    " reading TEXT NOT NULL, doubts TEXT NOT NULL, field_only INTEGER NOT NULL DEFAULT 0,"
+    " PRIMARY KEY(page, item))",
     "CREATE TABLE scan_bubbles(page INTEGER NOT NULL, item TEXT NOT NULL, bubble INTEGER NOT NULL,"
     " value TEXT NOT NULL, darkness REAL NOT NULL, marked INTEGER NOT NULL,"
     " PRIMARY KEY(page, item, bubble))",
@@ -103,8 +106,8 @@ void StorePage(db::Connection& c, std::size_t index, const PageReading& page, bo
     auto p = c.prepare(std::string(replace ? "INSERT OR REPLACE" : "INSERT") +
                        " INTO scan_pages(page, source, file, file_page, layout,"
                        " layout_revision, layout_page, turn, marks, residual, paper, black,"
-                       " threshold, status, failure, problem, to_picture)"
-                       " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+                       " threshold, status, failure, problem, to_picture, no_clear_groups)"
+                       " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
     p.bind(1, n);
     p.bindText(2, SourceText(page.source));
     p.bindText(3, page.source.file.string());
@@ -125,11 +128,12 @@ void StorePage(db::Connection& c, std::size_t index, const PageReading& page, bo
     p.bindText(16, page.problem);
     if (auto m = MatrixText(page.toPicture); !m.empty())
         p.bindText(17, m);
+    p.bind(18, std::int64_t{page.noClearGroups ? 1 : 0});
     p.step();
 
-    auto item = c.prepare("INSERT INTO scan_items VALUES(?,?,?,?,?)");
+    auto item = c.prepare("INSERT INTO scan_items VALUES(?,?,?,?,?,?)");
     auto bubble = c.prepare("INSERT INTO scan_bubbles VALUES(?,?,?,?,?,?)");
-    auto addItem = [&](const ItemReading& it) {
+    auto addItem = [&](const ItemReading& it, bool fieldOnly) {
         std::string doubts;
         for (Doubt d : it.doubts)
             doubts += (doubts.empty() ? "" : " ") + std::string(DoubtText(d));
@@ -139,6 +143,7 @@ void StorePage(db::Connection& c, std::size_t index, const PageReading& page, bo
         item.bind(3, std::int64_t{it.question});
         item.bindText(4, it.reading);
         item.bindText(5, doubts);
+        item.bind(6, std::int64_t{fieldOnly ? 1 : 0});
         item.step();
         for (std::size_t b = 0; b < it.bubbles.size(); ++b) {
             bubble.reset();
@@ -152,9 +157,11 @@ void StorePage(db::Connection& c, std::size_t index, const PageReading& page, bo
         }
     };
     for (const auto& d : page.digits)
-        addItem(d);
+        addItem(d, false);
     for (const auto& q : page.questions)
-        addItem(q);
+        addItem(q, false);
+    for (const auto& f : page.fieldsOnly)
+        addItem(f, true);
     auto picture = c.prepare("INSERT OR REPLACE INTO scan_pictures VALUES(?,?,?,?)");
     for (const ItemPicture& it : page.pictures) {
         std::string frames;

@@ -10,15 +10,16 @@
 
 // TABLE.scan.db, beside the answer table a scan wrote: the table's name and
 // the SHA-256 of the .dbf, per page its source, layout, residual, threshold,
-// status and reasons, per item its reading and doubts, per bubble its
-// darkness and decision, so that the review can decide again without the
-// images; and the review's own decisions (empty after a scan). Written
-// under a temporary name beside it as the pages come, renamed into place by
-// finish(); a scan that ends before leaves the old file as it was.
+// status and reasons (and whether its bubbles showed two clear groups), per
+// item (a template's fields for the CSV only too) its reading and doubts,
+// per bubble its darkness and decision, so that the review can decide again
+// without the images; and the review's own decisions (empty after a scan).
+// Written under a temporary name beside it as the pages come, renamed into
+// place by finish(); a scan that ends before leaves the old file as it was.
 namespace scan {
 
 // The format of the scan database this program writes and reads.
-inline constexpr int kScanDatabaseFormat = 2;
+inline constexpr int kScanDatabaseFormat = 3;
 
 // What the scan database keeps of the answer table written beside it.
 struct TableFacts {

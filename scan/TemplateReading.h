@@ -6,6 +6,7 @@
 #include <opencv2/core/mat.hpp>
 
 #include <optional>
+#include <string>
 #include <vector>
 
 // Reading a page with a bubble template (scan/Template.h): the page cut out
@@ -14,11 +15,20 @@
 // the page's own range from its lightest to its darkest bubble.
 namespace scan {
 
-// The picture's four points (top-left, top-right, bottom-right,
-// bottom-left) that are the template page's corners; nothing when the
-// template's crop does not find them (`problem` says why).
-[[nodiscard]] std::optional<std::vector<cv::Point2f>>
-TemplateCorners(const cv::Mat& grey, const BubbleTemplate& bubbleTemplate, std::string& problem);
+// Where a template page lies in a picture: the picture's four points that
+// are the page's top-left, top-right, bottom-right and bottom-left corners,
+// and how many degrees clockwise (0, 90, 180, 270) the sheet was turned.
+struct TemplatePlacement {
+    std::vector<cv::Point2f> corners;
+    int turn = 0;
+};
+
+// The template page in the picture: its corners found by the template's
+// crop (or the picture's own corners without one), its way up the turn the
+// template's printed bubbles fit clearly best. Nothing when the crop does
+// not find the page or no way up is clearly best (`problem` says why).
+[[nodiscard]] std::optional<TemplatePlacement>
+PlaceTemplatePage(const cv::Mat& grey, const BubbleTemplate& bubbleTemplate, std::string& problem);
 
 // What one page's picture says, read with the template of `layout`. Never
 // throws for a bad picture.

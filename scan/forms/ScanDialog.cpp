@@ -1,5 +1,8 @@
 #include "scan/forms/ScanDialog.h"
 
+#include "scan/Template.h"
+
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -118,6 +121,13 @@ ScanDialog::ScanDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui)
         "版式文件 (*.layout.json)、答题卡模板 (template.json) 或存放版式文件的文件夹");
     btnLayoutFile = Button(this, "btnLayoutFile", "文件...");
     btnLayoutFolder = Button(this, "btnLayoutFolder", "文件夹...");
+    lbIdLabel = new QLabel("考号标签", this);
+    lbIdLabel->setObjectName("lbIdLabel");
+    cbIdLabel = new QComboBox(this);
+    cbIdLabel->setObjectName("cbIdLabel");
+    cbIdLabel->setEditable(true);
+    cbIdLabel->setInsertPolicy(QComboBox::NoInsert);
+    cbIdLabel->lineEdit()->setPlaceholderText("不填：模板中唯一全由 QTYPE_INT 栏组成的自定义标签");
     edOut = new QLineEdit(this);
     edOut->setObjectName("edOut");
     btnOut = Button(this, "btnOut", "另存为...");
@@ -163,6 +173,7 @@ ScanDialog::ScanDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui)
     auto* form = new QFormLayout;
     form->addRow("图片、PDF或文件夹", inputs);
     form->addRow("版式", layout);
+    form->addRow(lbIdLabel, cbIdLabel);
     form->addRow("输出DBF表", out);
     form->addRow("科目", edSubject);
     auto* figures = new QHBoxLayout;
@@ -191,6 +202,7 @@ ScanDialog::ScanDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui)
     });
     connect(btnLayoutFile, &QPushButton::clicked, this, &ScanDialog::chooseLayoutFile);
     connect(btnLayoutFolder, &QPushButton::clicked, this, &ScanDialog::chooseLayoutFolder);
+    connect(edLayout, &QLineEdit::textChanged, this, &ScanDialog::followLayout);
     connect(btnOut, &QPushButton::clicked, this, &ScanDialog::chooseOut);
     connect(edOut, &QLineEdit::textEdited, this, [this] { mOutChosen = true; });
     connect(btnStart, &QPushButton::clicked, this, &ScanDialog::start);
@@ -205,6 +217,7 @@ ScanDialog::ScanDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui)
             reviewTable(table);
     });
     setRunning(false);
+    followLayout();
 }
 
 ScanDialog::~ScanDialog() {
@@ -231,6 +244,30 @@ void ScanDialog::followInputs() {
     edOut->setText(TextOf(TableBeside(PathOf(lwInputs->item(0)->text()))));
 }
 
+void ScanDialog::followLayout() {
+    const fs::path layout = PathOf(edLayout->text().trimmed());
+    std::error_code ec;
+    const bool chosen =
+        !layout.empty() && fs::is_regular_file(layout, ec) && IsTemplateFile(layout);
+    lbIdLabel->setVisible(chosen);
+    cbIdLabel->setVisible(chosen);
+    if (!chosen && !mTemplateChosen)
+        return;
+    mTemplateChosen = chosen;
+    cbIdLabel->clear();
+    if (!chosen)
+        return;
+    cbIdLabel->addItem(QString());
+    try {
+        const Layout loaded = LoadTemplate(layout);
+        for (const auto& [name, fields] : loaded.bubbleTemplate->customLabels)
+            cbIdLabel->addItem(QString::fromStdString(name));
+    } catch (const std::exception&) { // NOLINT(bugprone-empty-catch)
+        // The template is refused, naming its key, when the scan starts.
+    }
+    cbIdLabel->setCurrentIndex(0);
+}
+
 ScanSettings ScanDialog::settings() const {
     ScanSettings s;
     for (int i = 0; i < lwInputs->count(); ++i)
@@ -240,6 +277,8 @@ ScanSettings ScanDialog::settings() const {
     if (!out.isEmpty())
         s.out = fs::absolute(PathOf(out)).lexically_normal();
     s.subject = edSubject->text().trimmed().toStdString();
+    if (mTemplateChosen)
+        s.idLabel = cbIdLabel->currentText().trimmed().toStdString();
     return s;
 }
 
@@ -303,12 +342,13 @@ void ScanDialog::done(int r) {
 }
 
 void ScanDialog::setRunning(bool running) {
-    for (QWidget* control : {static_cast<QWidget*>(lwInputs), static_cast<QWidget*>(btnAddFiles),
-                             static_cast<QWidget*>(btnAddFolder), static_cast<QWidget*>(btnRemove),
-                             static_cast<QWidget*>(edLayout), static_cast<QWidget*>(btnLayoutFile),
-                             static_cast<QWidget*>(btnLayoutFolder), static_cast<QWidget*>(edOut),
-                             static_cast<QWidget*>(btnOut), static_cast<QWidget*>(edSubject),
-                             static_cast<QWidget*>(btnStart)})
+    for (QWidget* control :
+         {static_cast<QWidget*>(lwInputs), static_cast<QWidget*>(btnAddFiles),
+          static_cast<QWidget*>(btnAddFolder), static_cast<QWidget*>(btnRemove),
+          static_cast<QWidget*>(edLayout), static_cast<QWidget*>(cbIdLabel),
+          static_cast<QWidget*>(btnLayoutFile), static_cast<QWidget*>(btnLayoutFolder),
+          static_cast<QWidget*>(edOut), static_cast<QWidget*>(btnOut),
+          static_cast<QWidget*>(edSubject), static_cast<QWidget*>(btnStart)})
         control->setEnabled(!running);
     btnCancel->setEnabled(running);
 }

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -23,11 +24,11 @@ class QThread;
 namespace scan::forms {
 
 // "文件 - 扫描答题卡...": the scans or photos to read (files and folders),
-// the layout (a file or a folder of them), the answer table to write and
-// the subject; "开始扫描" reads them on a thread of its own while the dialog
-// shows the pages done, the pages per second and the time left, and "取消"
-// stops the scan, which then writes nothing. At the end the dialog sums up
-// what the pages gave and the window opens the new table.
+// the layout (a file or a folder of them), for a bubble template the custom
+// label of the exam number, the answer table to write and the subject; "开始扫描" reads them on a
+// thread of its own while the dialog shows the pages done, the pages per second and the time left,
+// and "取消" stops the scan, which then writes nothing. At the end the dialog sums up what the
+// pages gave and the window opens the new table.
 class ScanDialog : public QDialog {
     Q_OBJECT
   public:
@@ -63,6 +64,10 @@ class ScanDialog : public QDialog {
     QLineEdit* edLayout;
     QPushButton* btnLayoutFile;
     QPushButton* btnLayoutFolder;
+    // "考号标签", shown when the layout is a bubble template: its custom
+    // labels to choose from or one typed; empty for the default rule.
+    QLabel* lbIdLabel;
+    QComboBox* cbIdLabel;
     QLineEdit* edOut;
     QPushButton* btnOut;
     QLineEdit* edSubject;
@@ -93,6 +98,9 @@ class ScanDialog : public QDialog {
     void offerReview(const ScanResult& r);
     void setRunning(bool running);
     void followInputs();
+    // The exam number's label offered for the layout chosen: shown with the
+    // template's custom labels for a template, hidden for our layouts.
+    void followLayout();
     void chooseFiles();
     void chooseFolder();
     void chooseLayoutFile();
@@ -106,6 +114,7 @@ class ScanDialog : public QDialog {
     QElapsedTimer mClock; // since the scan started
     bool mCloseAtEnd = false;
     bool mOutChosen = false; // the output table chosen by hand: it no longer follows the inputs
+    bool mTemplateChosen = false; // the layout is a bubble template file
     // Set by the scan's thread, read once it has ended.
     std::optional<ScanResult> mResult;
     std::string mError;

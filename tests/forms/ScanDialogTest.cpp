@@ -2,7 +2,8 @@
 // the window's thread while the dialog shows the progress, the new table
 // opens in the window, the summary counts the pages and names what is left
 // to review; "取消" stops the scan with nothing written, and the scan's own
-// question comes up on the window's thread.
+// question comes up on the window's thread. A bubble template offers its
+// custom labels for the exam number.
 #include "scan/forms/ScanDialog.h"
 #include "app/forms/TFormCorvane.h"
 #include "platform/db/Connection.h"
@@ -11,11 +12,13 @@
 #include "scan/Layout.h"
 #include "scan/ScanDatabase.h"
 #include "scan/SheetDesign.h"
+#include "scan/Template.h"
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/TempHome.h"
 #include "tools/render-sheet/SheetPicture.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -86,6 +89,20 @@ class ScanDialogTest : public QObject, windowtest::WindowHarness {
         dialog.edLayout->setText(QString::fromStdString(layoutFile.string()));
     }
 
+    // The exam number of every page the last scan stored, in order.
+    std::vector<std::string> examNumbers(const fs::path& table) const {
+        db::Connection c;
+        c.open(scan::ScanDatabaseOf(table));
+        auto st = c.prepare("SELECT exam_number FROM scan_pages ORDER BY page");
+        std::vector<std::string> numbers;
+        while (st.step()) {
+            const db::Value v = st.column(0);
+            const auto* text = std::get_if<std::string>(&v);
+            numbers.push_back(text ? *text : "(none)");
+        }
+        return numbers;
+    }
+
     // Starts the scan and waits for its end; true when it ended.
     static bool RunToEnd(scan::forms::ScanDialog& dialog) {
         QSignalSpy ended(&dialog, &scan::forms::ScanDialog::scanEnded);
@@ -148,6 +165,76 @@ class ScanDialogTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(w->workspace().TableName, std::string("scans"));
         QCOMPARE(Find<QTableView>("DBGrid1")->model()->rowCount(), 3);
         QVERIFY(fs::exists(home->path() / "scans.scan.db"));
+    }
+
+    // Two custom labels of digits: no exam number unless one is chosen.
+    void templateOffersItsCustomLabelsForTheExamNumber() {
+        drawSheets({});
+        const fs::path templateFile = home->path() / "sheet" / "template.json";
+        fs::create_directories(templateFile.parent_path());
+        text::WriteWhole(templateFile, R"({
+  "pageDimensions": [400, 500],
+  "bubbleDimensions": [20, 20],
+  "fieldBlocks": {
+    "Roll": {"fieldType": "QTYPE_INT", "origin": [40, 40], "bubblesGap": 28,
+             "labelsGap": 34, "fieldLabels": ["roll1..3"]},
+    "Set": {"fieldType": "QTYPE_INT", "origin": [200, 40], "bubblesGap": 28,
+            "labelsGap": 34, "fieldLabels": ["set1..2"]},
+    "MCQ": {"fieldType": "QTYPE_MCQ4", "origin": [40, 350], "bubblesGap": 34,
+            "labelsGap": 34, "fieldLabels": ["q1..3"]}
+  },
+  "customLabels": {"Set": ["set1..2"], "Roll": ["roll1..3"]},
+  "preProcessors": [{"name": "CropOnMarkers",
+                     "options": {"relativePath": "marker.png", "sheetToMarkerWidthRatio": 17}}]
+})");
+        QVERIFY(tools::TemplateMarker(120).save(
+            QString::fromStdString((templateFile.parent_path() / "marker.png").string())));
+        const scan::Layout layout = scan::LoadTemplate(templateFile);
+        QVERIFY(tools::TemplateSheet(*layout.bubbleTemplate, 800,
+                                     {{"roll1", {"4"}},
+                                      {"roll2", {"0"}},
+                                      {"roll3", {"7"}},
+                                      {"set1", {"5"}},
+                                      {"set2", {"2"}},
+                                      {"q2", {"B"}}})
+                    .save(QString::fromStdString((scans / "1.png").string())));
+
+        scan::forms::ScanDialog dialog(w.get(), w->workspace(), w->ui());
+        dialog.addInputs({QString::fromStdString(scans.string())});
+        // Our own layout has no custom labels.
+        dialog.edLayout->setText(QString::fromStdString(layoutFile.string()));
+        QVERIFY(dialog.cbIdLabel->isHidden());
+        QVERIFY(dialog.lbIdLabel->isHidden());
+        dialog.edLayout->setText(QString::fromStdString(templateFile.string()));
+        QVERIFY(!dialog.cbIdLabel->isHidden());
+        QCOMPARE(dialog.lbIdLabel->text(), QString("考号标签"));
+        QStringList offered;
+        for (int i = 0; i < dialog.cbIdLabel->count(); ++i)
+            offered << dialog.cbIdLabel->itemText(i);
+        QCOMPARE(offered, QStringList({"", "Set", "Roll"}));
+        QCOMPARE(dialog.cbIdLabel->currentText(), QString());
+
+        // Empty: the default rule, which finds no single label here.
+        const fs::path table = home->path() / "scans.dbf";
+        QVERIFY(RunToEnd(dialog));
+        QVERIFY(dialog.result() && dialog.result()->outcome == core::Outcome::Done);
+        QCOMPARE(examNumbers(table), std::vector<std::string>{""});
+
+        dialog.cbIdLabel->setCurrentIndex(1);
+        QCOMPARE(dialog.settings().idLabel, std::string("Set"));
+        QVERIFY(RunToEnd(dialog));
+        QVERIFY(dialog.result() && dialog.result()->outcome == core::Outcome::Done);
+        QCOMPARE(examNumbers(table), std::vector<std::string>{"52"});
+
+        // Typed by hand, as the command line's option takes it.
+        dialog.cbIdLabel->setEditText("Roll");
+        QVERIFY(RunToEnd(dialog));
+        QCOMPARE(examNumbers(table), std::vector<std::string>{"407"});
+
+        // Back to our layout: no label is passed.
+        dialog.edLayout->setText(QString::fromStdString(layoutFile.string()));
+        QVERIFY(dialog.cbIdLabel->isHidden());
+        QCOMPARE(dialog.settings().idLabel, std::string());
     }
 
     void cancelStopsTheScanWithNothingWritten() {

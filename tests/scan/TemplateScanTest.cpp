@@ -1,12 +1,15 @@
 // Sheets described by a bubble template, drawn from the template, spoilt as
 // a scanner would and read by the scan command: the answer table and the
 // CSV hold what was filled; a template that does not load writes nothing.
+#include "core/Workspace.h"
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "scan/Painting.h"
+#include "scan/Review.h"
 #include "scan/Template.h"
 #include "scan/TemplateReading.h"
 #include "tests/support/CliRun.h"
+#include "tests/support/ScriptedUi.h"
 #include "tests/support/TempHome.h"
 #include "tools/render-sheet/SheetPicture.h"
 
@@ -96,9 +99,10 @@ class TemplateScan : public ::testing::Test {
     }
 
     // The template's sheet filled with `marked`, turned `rotation` degrees
-    // and scanned, saved as `name`.
+    // and scanned, then turned `turn` degrees clockwise, saved as `name`.
     void Sheet(const std::string& name,
-               const std::map<std::string, std::vector<std::string>>& marked, double rotation) {
+               const std::map<std::string, std::vector<std::string>>& marked, double rotation,
+               int turn = 0) {
         const scan::Layout layout = scan::LoadTemplate(home / "template.json");
         std::mt19937 random(11);
         tools::Degradation how;
@@ -106,6 +110,7 @@ class TemplateScan : public ::testing::Test {
         how.scale = 0.94;
         how.blur = 1;
         how.noise = 3;
+        how.turn = turn;
         const QImage picture =
             tools::Degrade(tools::TemplateSheet(*layout.bubbleTemplate, 1000, marked), how, random);
         ASSERT_TRUE(picture.save(QString::fromStdString((home / "scans" / name).string())));
@@ -212,6 +217,145 @@ TEST_F(TemplateScan, CropPageFindsThePaperOnADarkBackground) {
     EXPECT_EQ(readings, "level= q1= q2=C q3= q4= q5= q6= q7= q8=AD ");
     ASSERT_EQ(page.fieldsOnly.size(), 1u);
     EXPECT_EQ(page.fieldsOnly[0].label, "set");
+}
+
+// The review of a template scan: a field for the CSV only is listed, shown
+// and settled without reaching the table's Content; a page whose bubbles
+// showed no two clear groups stays wholly to review at any sensitivity.
+TEST_F(TemplateScan, ReviewKeepsFieldsOnlyAndPagesOfNoClearGroups) {
+    WriteTemplate(Sample());
+    // "set" (ten digits, not the exam number) left empty: its digit unread.
+    Sheet("1.png",
+          {{"roll1", {"3"}},
+           {"roll2", {"1"}},
+           {"roll3", {"4"}},
+           {"q1", {"C"}},
+           {"q2", {"A"}},
+           {"q8", {"B"}},
+           {"level", {"high"}}},
+          1);
+    Sheet("2.png", {}, -1);
+    const fs::path table = home / "out" / "复核.dbf";
+    fs::create_directories(table.parent_path());
+    const auto r = testsupport::RunCli(
+        {"--home", (home / "cli").string(), "scan", (home / "scans").string(), "--layout",
+         (home / "template.json").string(), "--out", table.string()});
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    const std::string s1 = (home / "scans" / "1.png").string(),
+                      s2 = (home / "scans" / "2.png").string();
+    const std::string scanned = Records(table);
+    EXPECT_EQ(scanned, " 3144410000021       " + s1 + "\n" + " ???0000000001       " + s2 + "\n");
+
+    core::Workspace ws{home / "cli"};
+    testsupport::ScriptedUi ui;
+    scan::Review review(ws, table);
+    const auto set = review.find(s1, "set");
+    ASSERT_TRUE(set.has_value());
+    const scan::ReviewItem item = review.items()[*set];
+    EXPECT_EQ(item.reason, scan::ReviewReason::IdUnreadable);
+    EXPECT_EQ(review.reading(item), "?");
+    const auto bubbles = review.bubbles(item);
+    ASSERT_EQ(bubbles.size(), 10u);
+    EXPECT_EQ(bubbles[7].value, "7");
+    EXPECT_TRUE(std::none_of(bubbles.begin(), bubbles.end(),
+                             [](const scan::ReviewBubble& b) { return b.marked; }));
+    EXPECT_EQ(review.darknessText(item).rfind("0=0.", 0), 0u) << review.darknessText(item);
+    // Settled by hand: the sheet's flag goes, its Content stays the answers.
+    review.decide(item.page, "set", "7");
+    EXPECT_EQ(review.reading(item), "7");
+    ASSERT_EQ(review.writeTable(ui), core::Outcome::Done);
+    EXPECT_EQ(Records(table).substr(0, scanned.find('\n') + 1),
+              " 314441000002        " + s1 + "\n");
+
+    // The empty page: every field to review, at the scan's sensitivity and
+    // at the most and least sensitive.
+    const auto onPage = [&](std::size_t page) {
+        std::size_t n = 0;
+        for (const scan::ReviewItem& i : review.items())
+            n += i.page == page ? 1 : 0;
+        return n;
+    };
+    const std::size_t empty = onPage(1);
+    EXPECT_EQ(empty, 13u); // 3 roll digits, level, q1-q8, set
+    for (int sensitivity : {9, 1}) {
+        EXPECT_EQ(review.preview(sensitivity).itemsAfter, review.preview(sensitivity).itemsBefore)
+            << sensitivity;
+        review.applySensitivity(sensitivity);
+        EXPECT_EQ(review.pages()[1].status, "review") << sensitivity;
+        EXPECT_EQ(onPage(1), empty) << sensitivity;
+        EXPECT_TRUE(review.find(s2, "q4").has_value()) << sensitivity;
+    }
+}
+
+// A sheet fed sideways or upside down: the four markers fix the page, the
+// printed bubbles its way up.
+class TemplateScanTurned : public TemplateScan, public ::testing::WithParamInterface<int> {};
+
+TEST_P(TemplateScanTurned, ReadsTheSheetWhicheverWayUp) {
+    WriteTemplate(Sample());
+    Sheet("turned.png",
+          {{"roll1", {"2"}},
+           {"roll2", {"9"}},
+           {"roll3", {"0"}},
+           {"set", {"6"}},
+           {"q1", {"B"}},
+           {"q3", {"D"}},
+           {"q6", {"A", "C"}},
+           {"q8", {"A"}},
+           {"level", {"low"}}},
+          2, GetParam());
+    const fs::path table = home / "out" / "turned.dbf", csv = home / "out" / "pages.csv";
+    fs::create_directories(table.parent_path());
+    const auto r = testsupport::RunCli(
+        {"--home", (home / "cli").string(), "scan", (home / "scans").string(), "--layout",
+         (home / "template.json").string(), "--out", table.string(), "--csv", csv.string()});
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_EQ(
+        testsupport::ReadBytes(csv),
+        "file,page,status,review,level,q1,q2,q3,q4,q5,q6,q7,q8,roll1,roll2,roll3,set,Roll\r\n" +
+            (home / "scans" / "turned.png").string() + ",1,ok,,low,B,,D,,,AC,,A,2,9,0,6,290\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Templates, TemplateScanTurned, ::testing::Values(0, 90, 180, 270),
+                         [](const auto& info) { return "Turn" + std::to_string(info.param); });
+
+// A template whose bubbles look the same upside down: with markers that do
+// too the page is not guessed; with an uneven marker image the markers tell
+// its way up.
+TEST_F(TemplateScan, SymmetricBubblesNeedAnUnevenMarker) {
+    QJsonObject t = Sample();
+    t["fieldBlocks"] = QJsonObject{{"MCQ", QJsonObject{{"fieldType", "QTYPE_MCQ4"},
+                                                       {"origin", Pair(200, 90)},
+                                                       {"bubblesGap", 60},
+                                                       {"labelsGap", 60},
+                                                       {"fieldLabels", QJsonArray{"q1..11"}}}}};
+    t.remove("customLabels");
+    WriteTemplate(t);
+    const fs::path csv = home / "pages.csv";
+    const auto scan = [&] {
+        return testsupport::RunCli({"--home", (home / "cli").string(), "scan",
+                                    (home / "scans").string(), "--layout",
+                                    (home / "template.json").string(), "--out",
+                                    (home / "out.dbf").string(), "--csv", csv.string()});
+    };
+    Sheet("1.png", {{"q1", {"A"}}, {"q11", {"D"}}}, 1, 180);
+    auto r = scan();
+    EXPECT_EQ(r.status, 1) << r.err << r.out;
+    EXPECT_NE(testsupport::ReadBytes(csv).find(",1,failed: 定位失败,"), std::string::npos)
+        << testsupport::ReadBytes(csv);
+    EXPECT_NE(r.err.find("定位失败: 看不出纸张的方向"), std::string::npos) << r.err;
+
+    // A black square with a white notch near one corner.
+    QImage uneven(120, 120, QImage::Format_Grayscale8);
+    uneven.fill(Qt::black);
+    QPainter(&uneven).fillRect(QRect(20, 20, 40, 40), Qt::white);
+    ASSERT_TRUE(uneven.save(QString::fromStdString((home / "marker.png").string())));
+    Sheet("1.png", {{"q1", {"A"}}, {"q11", {"D"}}}, 1, 180);
+    r = scan();
+    ASSERT_EQ(r.status, 0) << r.err << r.out;
+    EXPECT_EQ(testsupport::ReadBytes(csv),
+              "file,page,status,review,q1,q2,q3,q4,q5,q6,q7,q8,q9,q10,q11\r\n" +
+                  (home / "scans" / "1.png").string() + ",1,ok,,A,,,,,,,,,,D\r\n");
 }
 
 struct BadTemplate {

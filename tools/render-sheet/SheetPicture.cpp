@@ -395,7 +395,10 @@ QImage TemplateSheet(const scan::BubbleTemplate& t, int pageWidth,
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     if (marker > 0) {
-        const QImage m = TemplateMarker(static_cast<int>(std::lround(marker)));
+        const int side = static_cast<int>(std::lround(marker));
+        QImage m =
+            QImage::fromData(markers->marker.data(), static_cast<int>(markers->marker.size()));
+        m = m.isNull() ? TemplateMarker(side) : m.scaledToWidth(side, Qt::SmoothTransformation);
         for (const QPointF corner : {QPointF(margin, margin), QPointF(w - margin, margin),
                                      QPointF(w - margin, h - margin), QPointF(margin, h - margin)})
             p.drawImage(QPointF(corner.x() - m.width() / 2.0, corner.y() - m.height() / 2.0), m);

@@ -88,8 +88,9 @@ struct Degradation {
 // The sheet of a bubble template as a grey picture, its page `pageWidth`
 // pixels wide: every bubble's outline, and the bubbles of the values
 // `marked` gives per field label filled solid. With a CropOnMarkers step the
-// page has a white margin and a TemplateMarker centred on each of its
-// corners, the picture being sheetToMarkerWidthRatio markers wide.
+// page has a white margin and the step's marker image (a TemplateMarker when
+// it does not decode) centred on each of its corners, upright, the picture
+// being sheetToMarkerWidthRatio markers wide.
 [[nodiscard]] QImage TemplateSheet(const scan::BubbleTemplate& bubbleTemplate, int pageWidth,
                                    const std::map<std::string, std::vector<std::string>>& marked);
 
