@@ -4,7 +4,7 @@
 #include "app/forms/ResultsItem.h"
 
 #include "app/forms/Guard.h"
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "results/ResultsCommand.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/forms/TFormTongji.h"
@@ -34,7 +34,7 @@ QString AskOpenResults(QWidget* owner, const QString& file) {
     return {};
 }
 
-void TFormCorvane::nResultsClick() {
+void MainWindow::writeResults() {
     Guarded(this, [&] {
         const auto* p = Panels;
         const int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() +
@@ -60,7 +60,7 @@ void TFormCorvane::nResultsClick() {
         if (run.outcome != core::Outcome::Done)
             return;
         if (!run.oneClassNotice.empty())
-            StatusBar1->showMessage(QString::fromStdString(run.oneClassNotice));
+            mStatusBar->showMessage(QString::fromStdString(run.oneClassNotice));
         const std::filesystem::path& file = run.written.file;
         const QString choice = askOpenResults(QString::fromStdString(file.string()));
         if (choice == "file")

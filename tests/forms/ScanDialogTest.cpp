@@ -4,7 +4,7 @@
 // to review; "取消" stops the scan with nothing written, and the scan's own
 // question comes up on the window's thread.
 #include "scan/forms/ScanDialog.h"
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Statement.h"
 #include "platform/text/TextFile.h"

@@ -1,6 +1,6 @@
 // The main window's analysis window, and the summary that follows a scoring
 // run.
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 
 #include "analysis/AnalyzeCommand.h"
 #include "analysis/RekeyCommand.h"
@@ -24,7 +24,7 @@ analysis::TableAnalysisResult FiguresOnly(core::Workspace& ws, core::Ui& ui) {
 
 } // namespace
 
-void TFormCorvane::nAnalysisClick() {
+void MainWindow::showExamAnalysis() {
     Guarded(this, [&] {
         analysis::TableAnalysisResult result = FiguresOnly(mWs, *mUi);
         if (result.outcome == core::Outcome::Done)
@@ -32,7 +32,7 @@ void TFormCorvane::nAnalysisClick() {
     });
 }
 
-void TFormCorvane::showAnalysis(const analysis::ExamAnalysis& figures) {
+void MainWindow::showAnalysis(const analysis::ExamAnalysis& figures) {
     if (!FormAnalysis) {
         FormAnalysis = new analysis::forms::TFormAnalysis(this);
         wireRekey();
@@ -45,7 +45,7 @@ void TFormCorvane::showAnalysis(const analysis::ExamAnalysis& figures) {
 // so that a refusal is said over that window. After a correction the key
 // field shows the corrected key, the grid the new points and the window the
 // new analysis, with the same question selected.
-void TFormCorvane::wireRekey() {
+void MainWindow::wireRekey() {
     FormAnalysis->previewRekey = [this](const analysis::RekeyRequest& request) {
         std::optional<analysis::RekeyPreview> preview;
         Guarded(FormAnalysis, [&] {
@@ -71,7 +71,7 @@ void TFormCorvane::wireRekey() {
     };
 }
 
-void TFormCorvane::summarizeRun(const scoring::ScoringResult& run) {
+void MainWindow::summarizeRun(const scoring::ScoringResult& run) {
     analysis::forms::RunSummary summary;
     summary.table = mWs.TableName;
     summary.sheets = run.sheets;
@@ -90,7 +90,7 @@ void TFormCorvane::summarizeRun(const scoring::ScoringResult& run) {
     showRunSummary(summary);
 }
 
-void TFormCorvane::showSummaryBox(const analysis::forms::RunSummary& summary) {
+void MainWindow::showSummaryBox(const analysis::forms::RunSummary& summary) {
     if (!FormRunSummary) {
         FormRunSummary = new analysis::forms::TFormRunSummary(this);
         FormRunSummary->openAnalysis = [this](const analysis::ExamAnalysis& figures) {
@@ -103,7 +103,7 @@ void TFormCorvane::showSummaryBox(const analysis::forms::RunSummary& summary) {
     FormRunSummary->raise();
 }
 
-void TFormCorvane::hideOtherTablesAnalysis(bool hasRun) {
+void MainWindow::hideOtherTablesAnalysis(bool hasRun) {
     if (FormAnalysis && (!hasRun || FormAnalysis->tableName() != mWs.TableName))
         FormAnalysis->hide();
     if (FormRunSummary && (!hasRun || FormRunSummary->tableName() != mWs.TableName))

@@ -1,7 +1,7 @@
 // The main window's class statistics: F10 opens the class dialog with the
 // table's last used class settings, or the guesses made from the table when
 // there are none; "开始统计" runs the statistics.
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 
 #include "app/forms/Guard.h"
 #include "report/ReportCommand.h"
@@ -16,7 +16,7 @@
 
 namespace app::forms {
 
-void TFormCorvane::N13Click() {
+void MainWindow::classStatistics() {
     Guarded(this, [&] {
         const auto* p = Panels;
         int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
@@ -44,7 +44,7 @@ void TFormCorvane::N13Click() {
     });
 }
 
-stats::ClassSettings TFormCorvane::classSettingsOfTable() {
+stats::ClassSettings MainWindow::classSettingsOfTable() {
     stats::ClassSettings settings = FormTongji->Settings();
     if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
         remembered->questions = settings.questions;
@@ -53,16 +53,16 @@ stats::ClassSettings TFormCorvane::classSettingsOfTable() {
     return settings;
 }
 
-void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
+void MainWindow::runClassStatistics(const stats::ClassSettings& settings) {
     Guarded(FormTongji, [&] {
-        QtUi dialogUi(FormTongji, Progress);
+        QtUi dialogUi(FormTongji, mProgress);
         BusyCursor busy;
         stats::ClassRunResult result;
         try {
             result = stats::RunClassStatistics(mWs, dialogUi, *mShell, mSpreadsheet, settings,
                                                FormTongji->windowTitle().toStdString());
         } catch (const report::NoSpreadsheet&) {
-            StatusPanel0->setText(report::NoSpreadsheetAdvice);
+            mStatusNotes->setText(report::NoSpreadsheetAdvice);
             throw;
         }
         if (result.rowsUpdated) // the dialog's caption shows the rows given a class
