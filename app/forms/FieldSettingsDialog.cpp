@@ -18,10 +18,9 @@ QLineEdit* AddLine(QGridLayout* grid, const char* label, const char* name, const
     QWidget* dialog = grid->parentWidget();
     auto* caption = new QLabel(label, dialog);
     caption->setObjectName(QString(name).replace("Edit", "Label"));
-    caption->setMinimumWidth(84);
     auto* edit = new QLineEdit(text, dialog);
     edit->setObjectName(name);
-    edit->setMinimumWidth(120);
+    edit->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed); // its column's width
     const int row = grid->rowCount();
     grid->addWidget(caption, row, 0);
     grid->addWidget(edit, row, 1);
@@ -41,6 +40,9 @@ FieldSettingsDialog::FieldSettingsDialog(QWidget* parent, core::FieldSettings& s
     auto* lines = new QGridLayout;
     lines->setHorizontalSpacing(4);
     lines->setVerticalSpacing(6);
+    // The columns as drawn; the labels' grows when their texts need more.
+    lines->setColumnMinimumWidth(0, 84);
+    lines->setColumnMinimumWidth(1, 120);
     layout->addLayout(lines);
     // On screen the subject line stands third.
     mFlag = AddLine(lines, "复读标记字段", "Edit1", "flag");

@@ -50,6 +50,12 @@ namespace {
 
 constexpr const char* kProgramLine = "Quillory 客观题评分";
 constexpr const char* kVersionLine = "版本 1.70";
+constexpr int kCountsWidth = 150; // the status bar's panel of the table's counts
+
+// A panel of the status bar as wide as it was drawn, or as its text needs.
+void FitPanel(QLabel* panel, int designed) {
+    panel->setFixedWidth(std::max(designed, panel->sizeHint().width()));
+}
 
 QString Trimmed(QString s) {
     s.truncate(256); // the shell hands over at most 256 characters of path
@@ -291,19 +297,18 @@ void MainWindow::buildStatusBar() {
     mStatusBar = statusBar();
     mStatusBar->setObjectName("StatusBar1");
     mStatusBar->setSizeGripEnabled(false);
-    const QFontMetrics metrics(font());
-    mStatusBar->setFixedHeight(std::max(19, metrics.height() + 5));
-    // The panels keep their widths unless their texts need more.
-    auto panel = [&](QLabel* label, const char* name, int width, const QString& widest) {
+    auto panel = [this](QLabel* label, const char* name, int width) {
         label->setObjectName(name);
-        label->setFixedWidth(std::max(width, metrics.horizontalAdvance(widest) + 8));
+        FitPanel(label, width);
         mStatusBar->addWidget(label);
         return label;
     };
-    mStatusNotes =
-        panel(new ElidedLabel(kProgramLine, mStatusBar), "StatusPanel0", 200, kProgramLine);
-    mStatusCounts = panel(new QLabel(mStatusBar), "StatusPanel1", 150, "记录数:000000  题目数:000");
-    panel(new QLabel(kVersionLine, mStatusBar), "StatusPanel2", 100, kVersionLine);
+    // The notes are shortened in the middle; their panel fits the program's line.
+    mStatusNotes = panel(new ElidedLabel(kProgramLine, mStatusBar), "StatusPanel0", 200);
+    mStatusCounts = panel(new QLabel(mStatusBar), "StatusPanel1", kCountsWidth);
+    QLabel* version = panel(new QLabel(kVersionLine, mStatusBar), "StatusPanel2", 100);
+    // 19 high as drawn, or as high as the panels' texts need, with the bar's margins.
+    mStatusBar->setFixedHeight(std::max(19, version->sizeHint().height() + 5));
     // Where data.mdb and the reports are: the per-user data folder when the
     // program's own folder cannot be written to.
     const QString home = QString::fromStdString(core::HomeFolderText(mWs.home()));
@@ -376,6 +381,7 @@ void MainWindow::fitPanels() {
 
 void MainWindow::showOpened(const core::OpenedTable& opened) {
     mStatusCounts->setText(QString::fromStdString(opened.status));
+    FitPanel(mStatusCounts, kCountsWidth);
     // What the reading noticed (code page, renamed fields, unreadable values)
     // stands beside the counts, whole in the tooltip.
     QStringList notes;
