@@ -228,15 +228,15 @@ void MainWindow::buildBody() {
     layout->setSpacing(0);
     buildGrid(central);
     layout->addWidget(mGrid, 1);
-    Panels = new scoring::forms::AnswerKeyPanels(central);
-    Panels->setObjectName("Panels");
-    layout->addWidget(Panels->GroupBox1);
-    layout->addWidget(Panels->GroupBox2);
+    mAnswerKeys = new scoring::forms::AnswerKeyPanels(central);
+    mAnswerKeys->setObjectName("Panels");
+    layout->addWidget(mAnswerKeys->GroupBox1);
+    layout->addWidget(mAnswerKeys->GroupBox2);
     layout->addWidget(buildConvertBar(central));
     setCentralWidget(central);
     // The wide edits of the panels follow their group boxes, which the layout sizes.
-    for (QWidget* w :
-         {static_cast<QWidget*>(Panels->GroupBox1), static_cast<QWidget*>(Panels->GroupBox2)})
+    for (QWidget* w : {static_cast<QWidget*>(mAnswerKeys->GroupBox1),
+                       static_cast<QWidget*>(mAnswerKeys->GroupBox2)})
         w->installEventFilter(this);
     buildStatusBar();
 }
@@ -327,11 +327,11 @@ void MainWindow::buildStatusBar() {
 
 void MainWindow::createDialogs() {
     mFieldSettings = new FieldSettingsDialog(this, mWs.Fields, mFieldNamesItem);
-    FormTongji = new stats::forms::TFormTongji(this);
-    FormTongji->start = [this](const stats::ClassSettings& settings) {
+    mClassDialog = new stats::forms::TFormTongji(this);
+    mClassDialog->start = [this](const stats::ClassSettings& settings) {
         runClassStatistics(settings);
     };
-    FormTongji->tableName = [this] { return mWs.TableName; };
+    mClassDialog->tableName = [this] { return mWs.TableName; };
     mSqlDialog = new SqlDialog(this);
     createRosterDialogs();
 }
@@ -376,7 +376,7 @@ void MainWindow::tellHowToEdit(const QKeyEvent* key) {
 }
 
 void MainWindow::fitPanels() {
-    Panels->FormResize();
+    mAnswerKeys->FormResize();
 }
 
 void MainWindow::showOpened(const core::OpenedTable& opened) {
@@ -411,8 +411,8 @@ void MainWindow::openAnswerTable(const QString& path) {
         if (!opened.scoringProblem.empty())
             throw core::AppError(opened.scoringProblem);
         if (mWs.view.hasField(mWs.Fields.Content))
-            Panels->SpinEdit1->setValue(mWs.QuestionCount);
-        Panels->ResetForTable();
+            mAnswerKeys->SpinEdit1->setValue(mWs.QuestionCount);
+        mAnswerKeys->ResetForTable();
         mConvertedAnswers->clear();
         mSortMenu->clear();
         for (const auto& caption : opened.sortItems) {
@@ -503,7 +503,7 @@ void MainWindow::repairTableIndex() {
 
 scoring::ScoringSettings MainWindow::scoringSettings() const {
     scoring::ScoringSettings st;
-    const auto* p = Panels;
+    const auto* p = mAnswerKeys;
     st.segmentChoice = p->ComboBox1->currentIndex();
     scoring::forms::SpinEdit* spins[] = {p->SpinEdit1, p->SpinEdit3, p->SpinEdit8, p->SpinEdit10};
     QLineEdit* points[] = {p->Edit4, p->Edit5, p->Edit6, p->Edit7};
@@ -551,7 +551,7 @@ void MainWindow::checkMissingNumbers() {
 void MainWindow::runBatch(scoring::BatchKind kind) {
     Guarded(this, [&] {
         BusyCursor busy;
-        auto result = scoring::RunBatch(mWs, *mUi, *mShell, kind, Panels->SpinEdit5->value());
+        auto result = scoring::RunBatch(mWs, *mUi, *mShell, kind, mAnswerKeys->SpinEdit5->value());
         if (!result.failed.empty()) // the caption names the last table that failed
             setWindowTitle(QString::fromStdString(result.failed.back().file.string()));
     });
@@ -566,7 +566,7 @@ void MainWindow::countSurveys() {
 }
 void MainWindow::convertAnswers() {
     Guarded(this, [&] {
-        const auto* p = Panels;
+        const auto* p = mAnswerKeys;
         int T = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
                 p->SpinEdit10->value();
         if (auto keys = scoring::ConvertCurrent(mWs, T))

@@ -141,9 +141,9 @@ class MainWindow : public QMainWindow {
   private:
     // The widgets the commands read or write; each keeps the name the window
     // gave it as its object name, by which tests find it.
-    QTableView* mGrid;                       // the open table, a row per answer sheet
-    scoring::forms::AnswerKeyPanels* Panels; // the answer keys and their points
-    QLineEdit* mConvertedAnswers;            // what "转换客观题" made of the current row
+    QTableView* mGrid;                            // the open table, a row per answer sheet
+    scoring::forms::AnswerKeyPanels* mAnswerKeys; // the answer keys and their points
+    QLineEdit* mConvertedAnswers;                 // what "转换客观题" made of the current row
     QStatusBar* mStatusBar;
     QLabel* mStatusNotes;  // what reading the table noticed, else the program's line
     QLabel* mStatusCounts; // the table's records and questions
@@ -163,12 +163,12 @@ class MainWindow : public QMainWindow {
     QAction* mAllowEditItem;
 
     FieldSettingsDialog* mFieldSettings = nullptr;
-    stats::forms::TFormTongji* FormTongji = nullptr;
+    stats::forms::TFormTongji* mClassDialog = nullptr;
     SqlDialog* mSqlDialog = nullptr;
     AboutBox* mAboutBox = nullptr;
-    roster::forms::TFormVerify* FormVerify = nullptr;
-    analysis::forms::TFormAnalysis* FormAnalysis = nullptr;
-    analysis::forms::TFormRunSummary* FormRunSummary = nullptr;
+    roster::forms::TFormVerify* mNumbersDialog = nullptr;
+    analysis::forms::TFormAnalysis* mAnalysisWindow = nullptr;
+    analysis::forms::TFormRunSummary* mRunSummary = nullptr;
 
     void buildMenu();
     void buildFileMenu(QMenu* menu);

@@ -18,34 +18,34 @@ namespace app::forms {
 
 void MainWindow::classStatistics() {
     Guarded(this, [&] {
-        const auto* p = Panels;
+        const auto* p = mAnswerKeys;
         int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
                              p->SpinEdit10->value() + p->SpinEdit5->value();
         auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
         if (!guess || !stats::GoOnWithoutScores(mWs, *mUi))
             return;
-        FormTongji->split = [this](const stats::ClassSettings& s) {
+        mClassDialog->split = [this](const stats::ClassSettings& s) {
             return stats::SplitTable(mWs, s);
         };
-        FormTongji->suggest = [this](int codeLength) {
+        mClassDialog->suggest = [this](int codeLength) {
             return stats::SuggestClasses(mWs, codeLength);
         };
-        FormTongji->suggestionApplied = [this](const stats::ClassSettings& s) {
+        mClassDialog->suggestionApplied = [this](const stats::ClassSettings& s) {
             stats::RememberClassSettings(mWs.connection, mWs.TableName, s);
         };
         if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
-            FormTongji->ShowClassSettings(*remembered);
+            mClassDialog->ShowClassSettings(*remembered);
         } else {
-            FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
-            FormTongji->SpinEdit6->setValue(guess->totalLength);
+            mClassDialog->Edit1->setText(QString::fromStdString(guess->prefix));
+            mClassDialog->SpinEdit6->setValue(guess->totalLength);
         }
-        FormTongji->SpinEdit7->setValue(guess->questions);
-        FormTongji->exec();
+        mClassDialog->SpinEdit7->setValue(guess->questions);
+        mClassDialog->exec();
     });
 }
 
 stats::ClassSettings MainWindow::classSettingsOfTable() {
-    stats::ClassSettings settings = FormTongji->Settings();
+    stats::ClassSettings settings = mClassDialog->Settings();
     if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
         remembered->questions = settings.questions;
         return *remembered;
@@ -54,19 +54,19 @@ stats::ClassSettings MainWindow::classSettingsOfTable() {
 }
 
 void MainWindow::runClassStatistics(const stats::ClassSettings& settings) {
-    Guarded(FormTongji, [&] {
-        QtUi dialogUi(FormTongji, mProgress);
+    Guarded(mClassDialog, [&] {
+        QtUi dialogUi(mClassDialog, mProgress);
         BusyCursor busy;
         stats::ClassRunResult result;
         try {
             result = stats::RunClassStatistics(mWs, dialogUi, *mShell, mSpreadsheet, settings,
-                                               FormTongji->windowTitle().toStdString());
+                                               mClassDialog->windowTitle().toStdString());
         } catch (const report::NoSpreadsheet&) {
             mStatusNotes->setText(report::NoSpreadsheetAdvice);
             throw;
         }
         if (result.rowsUpdated) // the dialog's caption shows the rows given a class
-            FormTongji->setWindowTitle(QString::number(*result.rowsUpdated));
+            mClassDialog->setWindowTitle(QString::number(*result.rowsUpdated));
     });
 }
 

@@ -12,9 +12,9 @@
 namespace app::forms {
 
 void MainWindow::createRosterDialogs() {
-    FormVerify = new roster::forms::TFormVerify(this);
-    FormVerify->correct = [this](const roster::Correction& c) { correctNumber(c); };
-    FormVerify->undo = [this] { undoCorrection(); };
+    mNumbersDialog = new roster::forms::TFormVerify(this);
+    mNumbersDialog->correct = [this](const roster::Correction& c) { correctNumber(c); };
+    mNumbersDialog->undo = [this] { undoCorrection(); };
 }
 
 void MainWindow::importRoster() {
@@ -51,17 +51,17 @@ void MainWindow::verifyNumbers() {
         }
         if (check.outcome == core::Outcome::Stopped)
             return;
-        FormVerify->ShowCheck(check, mCorrections.canUndo());
-        FormVerify->exec();
+        mNumbersDialog->ShowCheck(check, mCorrections.canUndo());
+        mNumbersDialog->exec();
     });
 }
 
 void MainWindow::showCheckAgain() {
-    QtUi dialogUi(FormVerify, mProgress);
+    QtUi dialogUi(mNumbersDialog, mProgress);
     BusyCursor busy;
     const roster::TableCheck check = roster::VerifyTable(mWs, dialogUi, classSettingsOfTable());
     if (check.outcome == core::Outcome::Done)
-        FormVerify->ShowCheck(check, mCorrections.canUndo());
+        mNumbersDialog->ShowCheck(check, mCorrections.canUndo());
 }
 
 // A change whose log line could not be written after its commit is made:
@@ -75,7 +75,7 @@ void MainWindow::undoCorrection() {
 }
 
 void MainWindow::changeNumbers(const std::function<void()>& change) {
-    Guarded(FormVerify, [&] {
+    Guarded(mNumbersDialog, [&] {
         try {
             change();
         } catch (const roster::LoggedLate&) {

@@ -31,7 +31,7 @@ void MainWindow::loadLastRun() {
                          core::Icon::Information);
             return;
         }
-        Panels->Fill(run->settings);
+        mAnswerKeys->Fill(run->settings);
     });
 }
 
