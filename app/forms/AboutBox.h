@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QLabel;
+class QLayout;
 
 namespace os {
 class Shell;
@@ -28,6 +29,9 @@ class AboutBox : public QDialog {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    QLayout* productLines();
+    QLayout* machineLines();
+
     QLabel* mMail;
     QLabel* mFreeMemory;
     os::Shell& mShell;
