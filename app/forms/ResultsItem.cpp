@@ -4,7 +4,7 @@
 #include "app/forms/ResultsItem.h"
 
 #include "app/forms/Guard.h"
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "results/ResultsCommand.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/forms/TFormTongji.h"
@@ -34,9 +34,9 @@ QString AskOpenResults(QWidget* owner, const QString& file) {
     return {};
 }
 
-void TFormCorvane::nResultsClick() {
+void MainWindow::writeResults() {
     Guarded(this, [&] {
-        const auto* p = Panels;
+        const auto* p = mAnswerKeys;
         const int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() +
                                    p->SpinEdit8->value() + p->SpinEdit10->value() +
                                    p->SpinEdit5->value();
@@ -44,23 +44,23 @@ void TFormCorvane::nResultsClick() {
         if (!guess)
             return;
         // A dialog never opened yet gets what opening it would have guessed.
-        if (FormTongji->SpinEdit6->value() == 0) {
-            FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
-            FormTongji->SpinEdit6->setValue(guess->totalLength);
+        if (mClassDialog->SpinEdit6->value() == 0) {
+            mClassDialog->Edit1->setText(QString::fromStdString(guess->prefix));
+            mClassDialog->SpinEdit6->setValue(guess->totalLength);
         }
-        if (FormTongji->SpinEdit7->value() == 0)
-            FormTongji->SpinEdit7->setValue(guess->questions);
+        if (mClassDialog->SpinEdit7->value() == 0)
+            mClassDialog->SpinEdit7->setValue(guess->questions);
         results::ResultsRun run;
         {
             BusyCursor busy;
             const stats::ClassSettings classes =
-                results::ClassesForResults(mWs, FormTongji->Settings());
+                results::ClassesForResults(mWs, mClassDialog->Settings());
             run = results::WriteResults(mWs, *mUi, classes, {});
         }
         if (run.outcome != core::Outcome::Done)
             return;
         if (!run.oneClassNotice.empty())
-            StatusBar1->showMessage(QString::fromStdString(run.oneClassNotice));
+            mStatusBar->showMessage(QString::fromStdString(run.oneClassNotice));
         const std::filesystem::path& file = run.written.file;
         const QString choice = askOpenResults(QString::fromStdString(file.string()));
         if (choice == "file")

@@ -122,38 +122,38 @@ TextViewer::TextViewer(os::Shell& outside, QWidget* parent)
     setAttribute(Qt::WA_QuitOnClose, false); // the program ends with its main window
     resize(760, 560);
 
-    PathEdit = new QLineEdit(this);
-    PathEdit->setObjectName("PathEdit");
-    PathEdit->setReadOnly(true);
-    EncodingLabel = new QLabel(this);
-    EncodingLabel->setObjectName("EncodingLabel");
-    TextView = new QPlainTextEdit(this);
-    TextView->setObjectName("TextView");
-    TextView->setReadOnly(true);
-    TextView->setLineWrapMode(QPlainTextEdit::NoWrap);
-    TextView->setFont(ReportFont());
-    new ColumnKeeper(TextView->document(), TextView->font());
-    OpenFolderButton = Button(this, "OpenFolderButton", "打开所在文件夹");
-    OpenOutsideButton = Button(this, "OpenOutsideButton", "用其他程序打开");
-    CloseButton = Button(this, "CloseButton", "关闭");
+    mPath = new QLineEdit(this);
+    mPath->setObjectName("PathEdit");
+    mPath->setReadOnly(true);
+    mEncodingLine = new QLabel(this);
+    mEncodingLine->setObjectName("EncodingLabel");
+    mText = new QPlainTextEdit(this);
+    mText->setObjectName("TextView");
+    mText->setReadOnly(true);
+    mText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mText->setFont(ReportFont());
+    new ColumnKeeper(mText->document(), mText->font());
+    mOpenFolder = Button(this, "OpenFolderButton", "打开所在文件夹");
+    mOpenOutside = Button(this, "OpenOutsideButton", "用其他程序打开");
+    mClose = Button(this, "CloseButton", "关闭");
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel("文件:", this));
-    top->addWidget(PathEdit, 1);
-    top->addWidget(EncodingLabel);
+    top->addWidget(mPath, 1);
+    top->addWidget(mEncodingLine);
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(OpenFolderButton);
-    buttons->addWidget(OpenOutsideButton);
+    buttons->addWidget(mOpenFolder);
+    buttons->addWidget(mOpenOutside);
     buttons->addStretch(1);
-    buttons->addWidget(CloseButton);
+    buttons->addWidget(mClose);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
-    layout->addWidget(TextView, 1);
+    layout->addWidget(mText, 1);
     layout->addLayout(buttons);
 
-    connect(OpenFolderButton, &QPushButton::clicked, this, &TextViewer::OpenFolderClick);
-    connect(OpenOutsideButton, &QPushButton::clicked, this, &TextViewer::OpenOutsideClick);
-    connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(mOpenFolder, &QPushButton::clicked, this, &TextViewer::openFolder);
+    connect(mOpenOutside, &QPushButton::clicked, this, &TextViewer::openOutside);
+    connect(mClose, &QPushButton::clicked, this, &QWidget::close);
 
     mWatcher = new QFileSystemWatcher(this);
     mReload = new QTimer(this);
@@ -174,16 +174,16 @@ void TextViewer::showFile(const std::filesystem::path& file, text::Encoding expe
     mExpected = expected;
     const QString path = QString::fromStdString(file.string());
     setWindowTitle(QString::fromStdString(file.filename().string()) + " - Quillory");
-    PathEdit->setText(path);
-    PathEdit->setCursorPosition(0);
+    mPath->setText(path);
+    mPath->setCursorPosition(0);
     watchFile();
     std::string why;
     const auto bytes = ReadBytes(file, why);
     if (!bytes) {
         mShownBytes.reset();
         mEncoding = expected;
-        EncodingLabel->clear();
-        TextView->setPlainText("不能读取文件 " + path + ": " + QString::fromStdString(why));
+        mEncodingLine->clear();
+        mText->setPlainText("不能读取文件 " + path + ": " + QString::fromStdString(why));
         return;
     }
     showBytes(*bytes);
@@ -193,11 +193,11 @@ void TextViewer::showBytes(const std::string& bytes) {
     mShownBytes = bytes;
     const text::DecodedText decoded = text::DecodeText(bytes, mExpected);
     mEncoding = decoded.encoding;
-    EncodingLabel->setText(QString("编码: ") + text::EncodingName(decoded.encoding));
+    mEncodingLine->setText(QString("编码: ") + text::EncodingName(decoded.encoding));
     // The reports end their lines with CR LF; the view wants line feeds.
     QString shown = QString::fromStdString(decoded.utf8);
     shown.remove(QChar('\r'));
-    TextView->setPlainText(shown);
+    mText->setPlainText(shown);
 }
 
 void TextViewer::watchFile() {
@@ -215,8 +215,8 @@ void TextViewer::reloadFromDisk() {
     const auto bytes = ReadBytes(mFile, why);
     if (!bytes || bytes == mShownBytes)
         return;
-    QScrollBar* down = TextView->verticalScrollBar();
-    QScrollBar* across = TextView->horizontalScrollBar();
+    QScrollBar* down = mText->verticalScrollBar();
+    QScrollBar* across = mText->horizontalScrollBar();
     const int top = down->value();
     const int left = across->value();
     showBytes(*bytes);
@@ -225,15 +225,15 @@ void TextViewer::reloadFromDisk() {
 }
 
 QString TextViewer::shownText() const {
-    return TextView->toPlainText();
+    return mText->toPlainText();
 }
 
-void TextViewer::OpenFolderClick() {
+void TextViewer::openFolder() {
     if (!mFile.empty())
         mOutside.open(mFile.parent_path().string());
 }
 
-void TextViewer::OpenOutsideClick() {
+void TextViewer::openOutside() {
     if (!mFile.empty())
         mOutside.open(mFile.string());
 }

@@ -48,8 +48,8 @@ class TextViewer : public QWidget {
     // "WenQuanYi Micro Hei Mono" when installed, else the system's fixed font.
     [[nodiscard]] static QFont ReportFont();
 
-    void OpenFolderClick();  // "打开所在文件夹"
-    void OpenOutsideClick(); // "用其他程序打开"
+    void openFolder();  // "打开所在文件夹"
+    void openOutside(); // "用其他程序打开"
 
   private:
     // Shows the bytes of the file, decoded.
@@ -61,12 +61,12 @@ class TextViewer : public QWidget {
     // changes while the file is missing or holds what is shown.
     void reloadFromDisk();
 
-    QLineEdit* PathEdit;
-    QLabel* EncodingLabel;
-    QPlainTextEdit* TextView;
-    QPushButton* OpenFolderButton;
-    QPushButton* OpenOutsideButton;
-    QPushButton* CloseButton;
+    QLineEdit* mPath;
+    QLabel* mEncodingLine;
+    QPlainTextEdit* mText;
+    QPushButton* mOpenFolder;
+    QPushButton* mOpenOutside;
+    QPushButton* mClose;
 
     os::Shell& mOutside;
     std::filesystem::path mFile;

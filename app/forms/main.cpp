@@ -4,8 +4,8 @@
 //          [--scan-screenshot FILE.png --scan-layout LAYOUT --scan-input PATH...] [TABLE.dbf]
 #include "analysis/forms/TFormAnalysis.h"
 #include "app/forms/Guard.h"
+#include "app/forms/MainWindow.h"
 #include "app/forms/QtTranslations.h"
-#include "app/forms/TFormCorvane.h"
 #include "platform/os/Folders.h"
 #include "scan/forms/ScanDialog.h"
 #include "scan/forms/SheetDesignDialog.h"
@@ -47,8 +47,8 @@ QIcon MakeIcon() {
 
 // The analysis window of the open table with its first suspected key (else
 // its first flagged question) selected, saved as a picture; then the end.
-void SaveAnalysisPicture(app::forms::TFormCorvane& window, const QString& file) {
-    window.nAnalysisClick();
+void SaveAnalysisPicture(app::forms::MainWindow& window, const QString& file) {
+    window.showExamAnalysis();
     auto* analysis = window.findChild<analysis::forms::TFormAnalysis*>("TFormAnalysis");
     if (!analysis) {
         window.close();
@@ -70,7 +70,7 @@ void SaveAnalysisPicture(app::forms::TFormCorvane& window, const QString& file) 
 
 // The answer-sheet designer as it opens, its preview drawn, saved as a
 // picture; then the program ends.
-void SaveDesignPicture(app::forms::TFormCorvane& window, const QString& file) {
+void SaveDesignPicture(app::forms::MainWindow& window, const QString& file) {
     auto* dialog = new scan::forms::SheetDesignDialog(&window);
     dialog->show();
     QTimer::singleShot(1000, &window, [&window, dialog, file] {
@@ -82,10 +82,10 @@ void SaveDesignPicture(app::forms::TFormCorvane& window, const QString& file) {
 // The scan dialog at the end of a scan of `inputs` with `layout`, its
 // summary shown and the new table open in the window, saved as a picture;
 // then the program ends.
-void SaveScanPicture(app::forms::TFormCorvane& window, const QString& file, const QString& layout,
+void SaveScanPicture(app::forms::MainWindow& window, const QString& file, const QString& layout,
                      const QStringList& inputs) {
     auto* dialog = new scan::forms::ScanDialog(&window, window.workspace(), window.ui());
-    dialog->openTable = [&window](const QString& table) { window.OpenAnswerTable(table); };
+    dialog->openTable = [&window](const QString& table) { window.openAnswerTable(table); };
     dialog->addInputs(inputs);
     dialog->edLayout->setText(layout);
     QObject::connect(dialog, &scan::forms::ScanDialog::scanEnded, &window, [&window, dialog, file] {
@@ -130,11 +130,11 @@ int main(int argc, char** argv) {
             table = args[i];
     }
 
-    app::forms::TFormCorvane window;
-    window.CreateDialogs();
+    app::forms::MainWindow window;
+    window.createDialogs();
     window.show();
     if (!table.isEmpty())
-        QTimer::singleShot(0, &window, [&] { window.DropFiles({table}); });
+        QTimer::singleShot(0, &window, [&] { window.dropFiles({table}); });
     if (!screenshot.isEmpty())
         QTimer::singleShot(1500, &window, [&] {
             window.grab().save(screenshot);

@@ -2,8 +2,8 @@
 // edits log, header sorting, the place and widths kept, the marks tooltip,
 // the recent tables, the empty grid's hint and Qt's Chinese texts.
 #include "app/forms/DataSetModel.h"
+#include "app/forms/MainWindow.h"
 #include "app/forms/QtTranslations.h"
-#include "app/forms/TFormCorvane.h"
 #include "platform/os/Shell.h"
 #include "platform/text/TextFile.h"
 #include "tests/forms/WindowHarness.h"
@@ -54,13 +54,13 @@ class DeskTest : public QObject, windowtest::WindowHarness {
 
   private:
     void newWindow() {
-        openWindow([](app::forms::TFormCorvane& f) { f.edits().clock = Noon; });
+        openWindow([](app::forms::MainWindow& f) { f.edits().clock = Noon; });
     }
 
     QString table(const char* name) {
         return QString::fromStdString((home->path() / name).string());
     }
-    void open(const char* name) { w->OpenAnswerTable(table(name)); }
+    void open(const char* name) { w->openAnswerTable(table(name)); }
     QTableView* grid() { return Find<QTableView>("DBGrid1"); }
     QAbstractItemModel* model() { return grid()->model(); }
     int column(const char* name) { return w->workspace().view.fieldIndex(name); }

@@ -1,7 +1,7 @@
 // The window's side of errors that say what to fix: the key field's tooltip,
 // the points checked on F9 and never while typing, F10 on an unscored table,
 // and the class dialog's split preview with its suggestion.
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/forms/TFormTongji.h"
@@ -54,7 +54,7 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
     void open(const std::vector<std::pair<std::string, std::string>>& sheets) {
         const auto file = home->path() / "t1.dbf";
         testsupport::WriteAnswers(file, sheets, 'N');
-        w->OpenAnswerTable(QString::fromStdString(file.string()));
+        w->openAnswerTable(QString::fromStdString(file.string()));
     }
 
   private slots:

@@ -1,8 +1,8 @@
+#include "app/forms/MainWindow.h"
+#include "app/forms/AboutBox.h"
 #include "app/forms/DataSetModel.h"
-#include "app/forms/TAboutBox.h"
-#include "app/forms/TFormCorvane.h"
-#include "app/forms/TFormSetField.h"
-#include "app/forms/TFormSql.h"
+#include "app/forms/FieldSettingsDialog.h"
+#include "app/forms/SqlDialog.h"
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/forms/TFormTongji.h"
@@ -46,7 +46,7 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
   private:
     std::filesystem::path sample;
 
-    void openSample() { w->OpenAnswerTable(QString::fromStdString(sample.string())); }
+    void openSample() { w->openAnswerTable(QString::fromStdString(sample.string())); }
 
   private slots:
     void init() {
@@ -67,11 +67,11 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(w->size(), QSize(std::max(540, screen.width() * 4 / 5),
                                   std::max(516, screen.height() * 4 / 5)));
         QVERIFY(w->dropTarget());
-        QCOMPARE(Find<app::forms::TFormSetField>("TFormSetField")->windowTitle(),
+        QCOMPARE(Find<app::forms::FieldSettingsDialog>("TFormSetField")->windowTitle(),
                  QString("设置字段名"));
         QCOMPARE(Find<stats::forms::TFormTongji>("TFormTongji")->windowTitle(),
                  QString("分班统计"));
-        QCOMPARE(Find<app::forms::TFormSql>("TFormSql")->windowTitle(), QString("自定义SQL"));
+        QCOMPARE(Find<app::forms::SqlDialog>("TFormSql")->windowTitle(), QString("自定义SQL"));
         QCOMPARE(w->workspace().Fields.ID, std::string("BH"));
     }
 
@@ -182,7 +182,7 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         Find<QLineEdit>("Edit1")->setText("keep");
         Seen seen;
         CloseNextModal(&seen);
-        w->OpenAnswerTable(QString::fromStdString((home->path() / "txt.dbf").string()));
+        w->openAnswerTable(QString::fromStdString((home->path() / "txt.dbf").string()));
         QCOMPARE(seen.text, QString("分数字段的数据类型有错误，不能评分。"));
         QCOMPARE(seen.title, QString("Quillory - txt"));
         QVERIFY(!Find<QAction>("CorVane")->isEnabled());
@@ -193,28 +193,28 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
     void dropTakesTheFirstDbfOnly() {
         Seen seen;
         CloseNextModal(&seen);
-        w->DropFiles({"/tmp/a.dbf.txt"});
+        w->dropFiles({"/tmp/a.dbf.txt"});
         QCOMPARE(seen.text, QString("只能接受dbf文件。"));
         QCOMPARE(seen.title, QString("打开文件"));
         QCOMPARE(w->windowTitle(), QString("Quillory"));
 
         auto upper = home->path() / "A.DBF";
         std::filesystem::copy_file(sample, upper);
-        w->DropFiles(
+        w->dropFiles(
             {" \t" + QString::fromStdString(upper.string()) + "\r\n", "/tmp/b.dbf", "/tmp/c.txt"});
         QCOMPARE(w->windowTitle(), QString("Quillory - A"));
-        QCOMPARE(w->OpenDialog1FileName, QString::fromStdString(upper.string()));
+        QCOMPARE(w->lastTable(), QString::fromStdString(upper.string()));
     }
 
     void fieldDialogDefaultsThenConfirm() {
         w->workspace().Fields.Subject = "KM";
         w->workspace().Fields.ID = "KH";
         OnNextModal([](QWidget* d) {
-            auto* f = static_cast<app::forms::TFormSetField*>(d);
-            QTest::mouseClick(f->Button1, Qt::LeftButton);
-            QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+            auto* f = static_cast<app::forms::FieldSettingsDialog*>(d);
+            QTest::mouseClick(f->findChild<QPushButton*>("Button1"), Qt::LeftButton);
+            QTest::mouseClick(f->findChild<QPushButton*>("BitBtn1"), Qt::LeftButton);
         });
-        w->SetFieldClick();
+        w->editFieldNames();
         const auto& fields = w->workspace().Fields;
         QCOMPARE(fields.Flag, std::string("flag"));
         QCOMPARE(fields.ID, std::string("id"));
@@ -226,21 +226,23 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
 
     void fieldDialogCancelledKeepsTheNames() {
         OnNextModal([](QWidget* d) {
-            auto* f = static_cast<app::forms::TFormSetField*>(d);
-            f->Edit2->setText("XX");
-            f->Edit4->clear();
+            auto* f = static_cast<app::forms::FieldSettingsDialog*>(d);
+            f->findChild<QLineEdit*>("Edit2")->setText("XX");
+            f->findChild<QLineEdit*>("Edit4")->clear();
             f->reject();
         });
-        w->SetFieldClick();
+        w->editFieldNames();
         QCOMPARE(w->workspace().Fields.ID, std::string("BH"));
         QCOMPARE(Find<QAction>("SetField")->data().toInt(), 0);
         OnNextModal([](QWidget* d) {
-            auto* f = static_cast<app::forms::TFormSetField*>(d);
-            QCOMPARE(f->Edit2->text(), QString("BH")); // refilled from the settings
-            f->Edit1->clear();
-            QTest::keyClick(f->Edit1, Qt::Key_Return); // Enter is "确定"
+            auto* f = static_cast<app::forms::FieldSettingsDialog*>(d);
+            QCOMPARE(f->findChild<QLineEdit*>("Edit2")->text(),
+                     QString("BH")); // refilled from the settings
+            auto* flag = f->findChild<QLineEdit*>("Edit1");
+            flag->clear();
+            QTest::keyClick(flag, Qt::Key_Return); // Enter is "确定"
         });
-        w->SetFieldClick();
+        w->editFieldNames();
         QCOMPARE(w->workspace().Fields.Flag, std::string(""));
         QCOMPARE(Find<QAction>("SetField")->data().toInt(), 1);
     }
@@ -257,41 +259,42 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
     void customSqlWithAndWithoutRows() {
         Seen early;
         CloseNextModal(&early);
-        w->SQL1Click();
+        w->customSql();
         QCOMPARE(early.text, QString("请先打开卷面数据表DBF文件。"));
         QCOMPARE(early.name, QString("MessageBox"));
 
         openSample();
         OnNextModal([](QWidget* d) {
-            auto* f = static_cast<app::forms::TFormSql*>(d);
-            f->edtSql->setText("select BH from t1 where BH like '20260100_'");
-            QTest::mouseClick(f->Button1, Qt::LeftButton);
+            auto* f = static_cast<app::forms::SqlDialog*>(d);
+            f->findChild<QLineEdit*>("edtSql")->setText(
+                "select BH from t1 where BH like '20260100_'");
+            QTest::mouseClick(f->findChild<QPushButton*>("Button1"), Qt::LeftButton);
         });
-        w->SQL1Click();
+        w->customSql();
         QCOMPARE(Find<QTableView>("DBGrid1")->model()->rowCount(), 9);
         QCOMPARE(Find<QTableView>("DBGrid1")->model()->columnCount(), 1);
 
         OnNextModal([](QWidget* d) {
-            auto* f = static_cast<app::forms::TFormSql*>(d);
-            f->edtSql->setText("update t1 set CLS = 2");
-            f->ckbSql->setChecked(false);
+            auto* f = static_cast<app::forms::SqlDialog*>(d);
+            f->findChild<QLineEdit*>("edtSql")->setText("update t1 set CLS = 2");
+            f->findChild<QCheckBox*>("ckbSql")->setChecked(false);
             f->accept();
         });
-        w->SQL1Click();
+        w->customSql();
         QCOMPARE(Find<QTableView>("DBGrid1")->model()->rowCount(), 9); // back to the previous view
         auto r = w->workspace().connection.select("select count(*) from t1 where CLS = 2");
         QCOMPARE(db::Query::ToText(r.rows[0][0]), std::string("12"));
 
         Seen error;
         OnNextModal([](QWidget* d) {
-            auto* f = static_cast<app::forms::TFormSql*>(d);
-            f->edtSql->setText("select nosuch from t1");
-            f->ckbSql->setChecked(true);
+            auto* f = static_cast<app::forms::SqlDialog*>(d);
+            f->findChild<QLineEdit*>("edtSql")->setText("select nosuch from t1");
+            f->findChild<QCheckBox*>("ckbSql")->setChecked(true);
             f->accept();
             // the error box follows
         });
         QTimer::singleShot(50, [&] { CloseNextModal(&error); });
-        w->SQL1Click();
+        w->customSql();
         QVERIFY(error.text.contains("nosuch"));
         QCOMPARE(error.title, QString("Quillory - t1"));
         QVERIFY2(w->workspace().view.isOpen(), "a failed statement keeps the previous view");
@@ -301,12 +304,12 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
     void maintenanceCommands() {
         Seen none;
         CloseNextModal(&none);
-        w->nAddScoreFieldClick();
+        w->addScoreField();
         QCOMPARE(none.text, QString("请先打开卷面数据库DBF文件。"));
         openSample();
         Seen has;
         CloseNextModal(&has);
-        w->nAddScoreFieldClick();
+        w->addScoreField();
         QCOMPARE(has.text, QString("已有分数字段 score"));
 
         auto bytes = testsupport::ReadBytes(sample);
@@ -317,7 +320,7 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         };
         Seen repaired;
         CloseNextModal(&repaired);
-        w->RepairDbfClick();
+        w->repairTableIndex();
         QCOMPARE(repaired.text,
                  QString("DBF表的“Index not Found”问题修补成功!\n")); // shown with a line break
         QCOMPARE(testsupport::ReadBytes(sample)[28], '\0');
@@ -442,23 +445,26 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
 
     void aboutBoxLines() {
         OnNextModal([this](QWidget* d) {
-            auto* about = static_cast<app::forms::TAboutBox*>(d);
+            auto* about = static_cast<app::forms::AboutBox*>(d);
             QCOMPARE(about->windowTitle(), QString("关于Brevanto"));
-            QCOMPARE(about->ProductName->text(), QString("Brevanto Version 1.70"));
-            QVERIFY(about->Label3->text().startsWith("可用物理内存: "));
-            QVERIFY(about->Label3->text().endsWith(" KB"));
-            QVERIFY(!about->Label2->text().isEmpty());
-            QCOMPARE(about->HomeLabel->text(),
+            auto text = [about](const char* name) {
+                return about->findChild<QLabel*>(name)->text();
+            };
+            QCOMPARE(text("ProductName"), QString("Brevanto Version 1.70"));
+            QVERIFY(text("Label3").startsWith("可用物理内存: "));
+            QVERIFY(text("Label3").endsWith(" KB"));
+            QVERIFY(!text("Label2").isEmpty());
+            QCOMPARE(text("HomeLabel"),
                      QString::fromStdString("数据文件夹: " + home->path().string()));
-            QTest::mouseClick(about->Label6, Qt::LeftButton);
+            QTest::mouseClick(about->findChild<QLabel*>("Label6"), Qt::LeftButton);
             QCOMPARE(shell.opened().back(), std::string("Mailto:support@quillory.example    "));
-            QTest::mouseClick(about->Button1, Qt::LeftButton);
+            QTest::mouseClick(about->findChild<QPushButton*>("Button1"), Qt::LeftButton);
         });
-        w->N9Click();
-        auto* first = Find<app::forms::TAboutBox>("TAboutBox");
+        w->showAbout();
+        auto* first = Find<app::forms::AboutBox>("TAboutBox");
         CloseNextModal(nullptr);
-        w->N9Click();
-        QCOMPARE(Find<app::forms::TAboutBox>("TAboutBox"), first);
+        w->showAbout();
+        QCOMPARE(Find<app::forms::AboutBox>("TAboutBox"), first);
     }
 
     void scoringFromThePanelsLeadsOn() {
@@ -513,7 +519,7 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(p->SpinEdit3->value(), 3);
         QCOMPARE(p->Edit5->text(), QString("1.5"));
         QCOMPARE(p->Edit1->text(), QString("ABCDA;BCD"));
-        QCOMPARE(w->ReadScoringSettings().counts, (std::array<int, 4>{5, 3, 0, 0}));
+        QCOMPARE(w->scoringSettings().counts, (std::array<int, 4>{5, 3, 0, 0}));
 
         Find<QAction>("nAnalysis")->trigger(); // the analysis window; its export writes the files
         auto* analysisWindow = w->findChild<QWidget*>("TFormAnalysis");
@@ -524,7 +530,7 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
 
         auto other = home->path() / "other.dbf";
         testsupport::WriteAnswers(other, testsupport::Sheets(3, 8), 'N');
-        w->OpenAnswerTable(QString::fromStdString(other.string()));
+        w->openAnswerTable(QString::fromStdString(other.string()));
         QVERIFY2(!Find<QAction>("nAnalysis")->isEnabled(), "the run is the other table's");
         QVERIFY(!analysisWindow->isVisible());
         QVERIFY(!Find<QAction>("nLoadLastRun")->isEnabled());
@@ -624,13 +630,13 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         Seen prompt, notice;
         OnNextModal([](QWidget* d) { static_cast<QDialog*>(d)->accept(); }, &prompt);
         QTimer::singleShot(30, [&] { CloseNextModal(&notice); });
-        w->N2Click();
+        w->checkMissingNumbers();
         QCOMPARE(prompt.title, QString("检查缺漏考号"));
         QCOMPARE(notice.text, QString("没有检查到缺漏考号，所有考号均为连续。"));
     }
 
     void helpFileGoesToTheShellInGbk() {
-        w->N5Click();
+        w->showHelp();
         QVERIFY(!shell.opened().empty());
         QVERIFY(shell.opened().back().ends_with("说明.txt"));
         auto bytes = testsupport::ReadBytes(shell.opened().back());

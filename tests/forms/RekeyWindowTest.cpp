@@ -7,7 +7,7 @@
 #include "analysis/forms/QuestionTable.h"
 #include "analysis/forms/RekeyTexts.h"
 #include "analysis/forms/TFormAnalysis.h"
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "core/OpenTable.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Statement.h"
@@ -116,15 +116,15 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
         asked.clear();
         done.clear();
         answer = true;
-        openWindow([](app::forms::TFormCorvane& f) {
+        openWindow([](app::forms::MainWindow& f) {
             f.showRunSummary = [](const analysis::forms::RunSummary&) {};
         });
-        w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
+        w->openAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
         testsupport::ScriptedUi ui;
         if (scoring::ScoreAll(w->workspace(), ui, shell, analysistest::Settings(), {}).outcome !=
             core::Outcome::Done)
             qFatal("the table was not scored");
-        w->nAnalysisClick();
+        w->showExamAnalysis();
         window = w->findChild<TFormAnalysis*>("TFormAnalysis");
         if (!window)
             qFatal("the analysis window did not open");

@@ -3,7 +3,7 @@
 // re-import question has Yes as its default after a review and, answered
 // Yes, shows the decisions.
 #include "scan/forms/ReviewDialog.h"
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "platform/db/Statement.h"
 #include "platform/text/TextFile.h"
 #include "scan/Painting.h"
@@ -118,7 +118,7 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
 
     void keysDecideAndTheTableOpensWithTheDecisions() {
         QCOMPARE(scanSheets().review, std::size_t{1});
-        w->OpenAnswerTable(QString::fromStdString(table.string()));
+        w->openAnswerTable(QString::fromStdString(table.string()));
         QCOMPARE(w->workspace().TableName, std::string("期中"));
         Seen reimport, notice;
         QStringList listed;

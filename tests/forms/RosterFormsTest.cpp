@@ -1,4 +1,4 @@
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "platform/db/Query.h"
 #include "platform/os/Shell.h"
 #include "platform/text/TextFile.h"
@@ -103,7 +103,7 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
                 form->btnImport->click();
             },
             &dialog);
-        w->nImportRosterClick();
+        w->importRoster();
         QVERIFY(filter.contains("*.xlsx"));
         QCOMPARE(dialog.title, QString("导入学生名单"));
         QCOMPARE(idColumn, 4); // 考号 is column D: item 4 after (无)
@@ -125,7 +125,7 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
         };
         Seen error;
         CloseNextModal(&error);
-        w->nImportRosterClick();
+        w->importRoster();
         QCOMPARE(error.name, QString("ErrorBox"));
         QVERIFY2(error.text.contains("没有.xlsx"), qPrintable(error.text));
         w->workspace().connect();
@@ -136,7 +136,7 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
         testsupport::WriteAnswers(home->path() / "exam.dbf",
                                   {{"310101040", "12"}, {"310101002", "12"}, {"310101002", "11"}},
                                   'N');
-        w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
+        w->openAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
         const auto list = home->path() / "a.csv";
         testsupport::WriteBytes(list,
                                 "考号,姓名,班级\n310101001,甲,1\n310101002,乙,1\n310101010,丙,2\n");
@@ -164,7 +164,7 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
             unknownBack = LineOf(form->Problems, "名单外", "310101040") != nullptr;
             form->btnClose->click();
         });
-        w->nVerifyClick();
+        w->verifyNumbers();
         QCOMPARE(suggestions.size(), 1);
         QVERIFY2(suggestions[0].startsWith("310101010"), qPrintable(suggestions[0]));
         QCOMPARE(corrected, (std::vector<std::string>{"310101010", "310101002", "310101002"}));
@@ -181,7 +181,7 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
 
     void longListsEndWithANoteOfTheRest() {
         testsupport::WriteAnswers(home->path() / "exam.dbf", {{"300000", "12"}}, 'N');
-        w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
+        w->openAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
         std::string list = "考号,姓名,班级\n";
         for (int i = 0; i < 2100; ++i)
             list += std::to_string(300000 + i) + ",某,1\n";
@@ -196,7 +196,7 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
             last = form->Problems->topLevelItem(lines - 1)->text(4);
             form->btnClose->click();
         });
-        w->nVerifyClick();
+        w->verifyNumbers();
         QCOMPARE(lines, 2001);
         QCOMPARE(last, QString("另有 99 条，见报告"));
         const auto report = text::LoadLines(home->path() / "考号核对_exam.txt");
@@ -209,7 +209,7 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
         testsupport::WriteAnswers(home->path() / "exam.dbf",
                                   {{"310101002", "12"}, {"310101002", "12"}, {"310101005", "12"}},
                                   'N');
-        w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
+        w->openAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
         auto* tongji = w->findChild<stats::forms::TFormTongji*>("TFormTongji");
         tongji->RadioButton4->setChecked(true);
         tongji->SpinEdit20->setValue(5);
@@ -234,7 +234,7 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
                 &refusal);
             form->btnCorrect->click();
         });
-        w->nVerifyClick();
+        w->verifyNumbers();
         QVERIFY(chosen);
         QCOMPARE(refusal.name, QString("ErrorBox"));
         QVERIFY2(refusal.text.contains("已经有答卷"), qPrintable(refusal.text));

@@ -3,7 +3,7 @@
 #include "analysis/AnalyzeCommand.h"
 #include "analysis/forms/TFormAnalysis.h"
 #include "analysis/forms/TFormRunSummary.h"
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "tests/forms/AnalysisTable.h"
@@ -69,7 +69,7 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
         p->Edit2->setText("AB");
         QStringList seen;
         CloseModals(modals, &seen, meanwhile); // 评分完成, the class dialog, the report question
-        w->CorVaneClick();
+        w->score();
         QCOMPARE(seen.size(), qsizetype(modals));
         QCOMPARE(seen.first(), QString("评分完成。\n\n下一步进行分班统计、综合科统计。"));
     }
@@ -82,7 +82,7 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
         testsupport::WriteAnswers(home->path() / "exam.dbf", kSheets, 'N');
         summaries.clear();
         openWindow();
-        w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
+        w->openAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
     }
 
     void cleanup() { closeWindow(); }
@@ -181,7 +181,7 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(window->selectedItem(), 3);             // the question looked at stays selected
         QCOMPARE(summaries.back().analysis->mean, 2.75); // 22 / 8
         testsupport::WriteAnswers(home->path() / "other.dbf", testsupport::Sheets(3, 5), 'N');
-        w->OpenAnswerTable(QString::fromStdString((home->path() / "other.dbf").string()));
+        w->openAnswerTable(QString::fromStdString((home->path() / "other.dbf").string()));
         QVERIFY(!window->isVisible());
     }
 };

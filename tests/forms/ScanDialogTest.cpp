@@ -5,7 +5,7 @@
 // question comes up on the window's thread. A bubble template offers its
 // custom labels for the exam number.
 #include "scan/forms/ScanDialog.h"
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Statement.h"
 #include "platform/text/TextFile.h"

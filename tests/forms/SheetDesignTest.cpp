@@ -1,7 +1,7 @@
 // "文件 - 设计答题卡...": the dialog opens from the menu, its preview follows
 // the settings, refuses what cannot be printed, and "保存PDF" writes the
 // PDF and the layout file that the settings describe.
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "scan/Layout.h"
 #include "scan/forms/SheetDesignDialog.h"
 #include "tests/forms/WindowHarness.h"

@@ -2,7 +2,7 @@
 // reports to it and everything else to the desktop, and the report's
 // closing message in the window.
 #include "app/forms/DesktopShell.h"
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "app/forms/TextViewer.h"
 #include "platform/os/Shell.h"
 #include "platform/text/Gbk.h"
@@ -225,11 +225,11 @@ class ViewerTest : public QObject {
     void theClassReportCanBeReadAndClosedWhileTheClassDialogIsUp() {
         const auto sample = home->path() / "t1.dbf"; // twelve sheets 202601001.. of 8 questions
         testsupport::WriteAnswers(sample, testsupport::Sheets(12, 8), 'N');
-        app::forms::TFormCorvane w; // with its own shell: text reports in its viewers
-        w.CreateDialogs();
+        app::forms::MainWindow w; // with its own shell: text reports in its viewers
+        w.createDialogs();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.OpenAnswerTable(QString::fromStdString(sample.string()));
+        w.openAnswerTable(QString::fromStdString(sample.string()));
         const auto report = home->path() / "分班统计_t1.txt";
         Qt::WindowModality modality = Qt::NonModal;
         QWidget* dialogParent = nullptr;
@@ -263,7 +263,7 @@ class ViewerTest : public QObject {
                 f->reject();
             });
         });
-        w.N13Click();
+        w.classStatistics();
         QVERIFY2(shown, "the class report is shown in a viewer");
         QVERIFY2(!viewer || !viewer->isVisible(), "the viewer takes the click that closes it");
         QCOMPARE(modality, Qt::WindowModal);
@@ -277,10 +277,10 @@ class ViewerTest : public QObject {
         const auto sample = home->path() / "t1.dbf";
         testsupport::WriteAnswers(sample, testsupport::Sheets(12, 8), 'N');
         ::setenv("TMPDIR", home->path().c_str(), 1);
-        app::forms::TFormCorvane w;
-        w.CreateDialogs();
+        app::forms::MainWindow w;
+        w.createDialogs();
         w.setShell(desktop.get());
-        w.OpenAnswerTable(QString::fromStdString(sample.string()));
+        w.openAnswerTable(QString::fromStdString(sample.string()));
         QString suggested;
         const QString copy = QString::fromStdString((home->path() / "kept.xlsx").string());
         w.chooseSaveFile = [&](const QString& offered) {
@@ -289,7 +289,7 @@ class ViewerTest : public QObject {
         };
         QString text;
         OnNextModal([](QWidget* box) { Click(box, "SaveCopy"); }, &text);
-        w.nExcelClick();
+        w.writeReport();
         ::unsetenv("TMPDIR");
         const auto temp = testsupport::ProcessTempIn(home->path()); // the report's own folder
         const std::string xls = (temp / "test.xls").string();
@@ -307,17 +307,17 @@ class ViewerTest : public QObject {
         const auto sample = home->path() / "t1.dbf";
         testsupport::WriteAnswers(sample, testsupport::Sheets(3, 4), 'N');
         ::setenv("TMPDIR", home->path().c_str(), 1);
-        app::forms::TFormCorvane w;
-        w.CreateDialogs();
+        app::forms::MainWindow w;
+        w.createDialogs();
         w.setShell(desktop.get());
-        w.OpenAnswerTable(QString::fromStdString(sample.string()));
+        w.openAnswerTable(QString::fromStdString(sample.string()));
         bool asked = false;
         w.chooseSaveFile = [&](const QString&) {
             asked = true;
             return QString();
         };
         OnNextModal([](QWidget* box) { Click(box, "CloseReport"); });
-        w.nExcelClick();
+        w.writeReport();
         ::unsetenv("TMPDIR");
         QVERIFY(!asked);
         QVERIFY(std::filesystem::exists(testsupport::ProcessTempIn(home->path()) / "test.xlsx"));
@@ -327,10 +327,10 @@ class ViewerTest : public QObject {
         testsupport::WriteBytes(home->path() / "config.ini", "[General]\r\nTextEncoding=UTF-8\r\n");
         const auto sample = home->path() / "期中.dbf"; // Chinese in the key history too
         testsupport::WriteAnswers(sample, testsupport::Sheets(12, 8), 'N');
-        app::forms::TFormCorvane w;
-        w.CreateDialogs();
+        app::forms::MainWindow w;
+        w.createDialogs();
         w.setShell(desktop.get());
-        w.OpenAnswerTable(QString::fromStdString(sample.string()));
+        w.openAnswerTable(QString::fromStdString(sample.string()));
         auto* p = w.findChild<scoring::forms::AnswerKeyPanels*>("Panels");
         p->Edit4->setText("2");
         p->Edit1->setText("ABCDA;BCD");
@@ -348,7 +348,7 @@ class ViewerTest : public QObject {
             });
             no(d);
         });
-        w.CorVaneClick();
+        w.score();
         const std::string bytes = testsupport::ReadBytes(home->path() / "统计_期中.txt");
         QVERIFY(text::IsUtf8(bytes));
         QVERIFY(bytes.find("题目") != std::string::npos);
@@ -362,7 +362,7 @@ class ViewerTest : public QObject {
         testsupport::WriteBytes(home->path() / "config.ini", "[General]\r\nTextEncoding=Big5\r\n");
         QString text;
         OnNextModal([](QWidget* d) { static_cast<QDialog*>(d)->accept(); }, &text);
-        app::forms::TFormCorvane w;
+        app::forms::MainWindow w;
         QVERIFY(text.contains("TextEncoding=Big5 不是可用的编码"));
         QCOMPARE(w.workspace().Fields.TextEncoding, text::Encoding::Gbk);
     }

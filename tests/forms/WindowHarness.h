@@ -3,7 +3,7 @@
 // What the window tests share: acting on the next modal window from inside
 // its own event loop, finding a window's objects by name, and the program's
 // main window opened anew for each test in a temporary home of its own.
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "platform/os/Shell.h"
 #include "tests/support/TempHome.h"
 
@@ -145,7 +145,7 @@ inline QStringList Captions(QMenu* menu) {
 class WindowHarness {
   protected:
     std::unique_ptr<testsupport::TempHome> home;
-    std::unique_ptr<app::forms::TFormCorvane> w;
+    std::unique_ptr<app::forms::MainWindow> w;
     os::RecordingShell shell;
 
     void makeHome() {
@@ -154,9 +154,9 @@ class WindowHarness {
     }
 
     // A new window in place of the last; `prepare` sees it before it shows.
-    void openWindow(const std::function<void(app::forms::TFormCorvane&)>& prepare = {}) {
-        w = std::make_unique<app::forms::TFormCorvane>();
-        w->CreateDialogs();
+    void openWindow(const std::function<void(app::forms::MainWindow&)>& prepare = {}) {
+        w = std::make_unique<app::forms::MainWindow>();
+        w->createDialogs();
         w->setShell(&shell);
         if (prepare)
             prepare(*w);

@@ -1,5 +1,5 @@
 // The main window's handler of the answer sheets on plain paper.
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "scan/ScanDatabase.h"
 #include "scan/forms/ReviewDialog.h"
 #include "scan/forms/ScanDialog.h"
@@ -7,16 +7,16 @@
 
 namespace app::forms {
 
-void TFormCorvane::nDesignSheetClick() {
+void MainWindow::designSheet() {
     scan::forms::SheetDesignDialog dialog(this);
     dialog.exec();
 }
 
-void TFormCorvane::nScanSheetsClick() {
+void MainWindow::scanSheets() {
     scan::forms::ScanDialog dialog(this, mWs, *mUi);
     dialog.openTable = [this](const QString& table) {
-        OpenDialog1FileName = table;
-        OpenAnswerTable(table);
+        mLastTable = table;
+        openAnswerTable(table);
     };
     QString toReview;
     dialog.reviewTable = [&toReview](const QString& table) { toReview = table; };
@@ -25,8 +25,8 @@ void TFormCorvane::nScanSheetsClick() {
         reviewScan(toReview);
 }
 
-void TFormCorvane::nReviewScanClick() {
-    QString table = OpenDialog1FileName;
+void MainWindow::reviewScans() {
+    QString table = mLastTable;
     std::error_code ec;
     if (table.isEmpty() || !std::filesystem::exists(scan::ScanDatabaseOf(table.toStdString()), ec))
         table = chooseFile("扫描复核", "dbase 数据表 (*.dbf *.DBF)");
@@ -34,7 +34,7 @@ void TFormCorvane::nReviewScanClick() {
         reviewScan(table);
 }
 
-void TFormCorvane::reviewScan(const QString& table) {
+void MainWindow::reviewScan(const QString& table) {
     std::unique_ptr<scan::forms::ReviewDialog> dialog;
     try {
         dialog = std::make_unique<scan::forms::ReviewDialog>(this, mWs, *mUi, table.toStdString());
@@ -43,9 +43,9 @@ void TFormCorvane::reviewScan(const QString& table) {
         return;
     }
     dialog->openTable = [this](const QString& written) {
-        OpenDialog1FileName = written;
+        mLastTable = written;
         mUi->replaceByDefault = true;
-        OpenAnswerTable(written);
+        openAnswerTable(written);
         mUi->replaceByDefault = false;
     };
     dialog->exec();

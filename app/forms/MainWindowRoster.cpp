@@ -1,7 +1,7 @@
 // The main window's roster handlers: the class list into `ids`, and the
 // exam-number check with its corrections.
 #include "app/forms/Guard.h"
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "roster/RosterCommands.h"
 #include "roster/forms/TFormRosterImport.h"
 #include "roster/forms/TFormVerify.h"
@@ -11,13 +11,13 @@
 
 namespace app::forms {
 
-void TFormCorvane::createRosterDialogs() {
-    FormVerify = new roster::forms::TFormVerify(this);
-    FormVerify->correct = [this](const roster::Correction& c) { correctNumber(c); };
-    FormVerify->undo = [this] { undoCorrection(); };
+void MainWindow::createRosterDialogs() {
+    mNumbersDialog = new roster::forms::TFormVerify(this);
+    mNumbersDialog->correct = [this](const roster::Correction& c) { correctNumber(c); };
+    mNumbersDialog->undo = [this] { undoCorrection(); };
 }
 
-void TFormCorvane::nImportRosterClick() {
+void MainWindow::importRoster() {
     Guarded(this, [&] {
         mChooseAnotherKind = true;
         const QString file =
@@ -42,7 +42,7 @@ void TFormCorvane::nImportRosterClick() {
     });
 }
 
-void TFormCorvane::nVerifyClick() {
+void MainWindow::verifyNumbers() {
     Guarded(this, [&] {
         roster::TableCheck check;
         {
@@ -51,31 +51,31 @@ void TFormCorvane::nVerifyClick() {
         }
         if (check.outcome == core::Outcome::Stopped)
             return;
-        FormVerify->ShowCheck(check, mCorrections.canUndo());
-        FormVerify->exec();
+        mNumbersDialog->ShowCheck(check, mCorrections.canUndo());
+        mNumbersDialog->exec();
     });
 }
 
-void TFormCorvane::showCheckAgain() {
-    QtUi dialogUi(FormVerify, Progress);
+void MainWindow::showCheckAgain() {
+    QtUi dialogUi(mNumbersDialog, mProgress);
     BusyCursor busy;
     const roster::TableCheck check = roster::VerifyTable(mWs, dialogUi, classSettingsOfTable());
     if (check.outcome == core::Outcome::Done)
-        FormVerify->ShowCheck(check, mCorrections.canUndo());
+        mNumbersDialog->ShowCheck(check, mCorrections.canUndo());
 }
 
 // A change whose log line could not be written after its commit is made:
 // the grid and the check show it before the error is said.
-void TFormCorvane::correctNumber(const roster::Correction& correction) {
+void MainWindow::correctNumber(const roster::Correction& correction) {
     changeNumbers([&] { (void)mCorrections.correct(mWs, mWs.TableName, correction); });
 }
 
-void TFormCorvane::undoCorrection() {
+void MainWindow::undoCorrection() {
     changeNumbers([&] { (void)mCorrections.undoLast(mWs); });
 }
 
-void TFormCorvane::changeNumbers(const std::function<void()>& change) {
-    Guarded(FormVerify, [&] {
+void MainWindow::changeNumbers(const std::function<void()>& change) {
+    Guarded(mNumbersDialog, [&] {
         try {
             change();
         } catch (const roster::LoggedLate&) {
@@ -88,7 +88,7 @@ void TFormCorvane::changeNumbers(const std::function<void()>& change) {
     });
 }
 
-void TFormCorvane::refreshView() {
+void MainWindow::refreshView() {
     if (!mWs.view.isOpen())
         return;
     const int row = mWs.view.recNo();

@@ -2,9 +2,8 @@
 
 #include <QDialog>
 
-class QFrame;
 class QLabel;
-class QPushButton;
+class QLayout;
 
 namespace os {
 class Shell;
@@ -15,30 +14,26 @@ namespace app::forms {
 // The about box "关于Brevanto": product, version, the maker's lines, the
 // operating system (worked out once) and the free memory (at every showing).
 // Created on first use and kept.
-class TAboutBox : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
   public:
-    TAboutBox(QWidget* parent, os::Shell& shell);
+    AboutBox(QWidget* parent, os::Shell& shell);
 
-    void FormShow();
-    void Label6Click();
-
-    QLabel* Image1;
-    QLabel* ProductName;
-    QLabel* Label1;
-    QLabel* Label4;
-    QLabel* Label6;
-    QFrame* Bevel1;
-    QLabel* Label2;
-    QLabel* Label3;
-    QLabel* HomeLabel; // where data.mdb, config.ini and the reports are
-    QPushButton* Button1;
+    // The free memory as it is now, as every showing does.
+    void showFreeMemory();
+    // A click on the mail address: a mail to it through the shell.
+    void writeMail();
 
   protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    QLayout* productLines();
+    QLayout* machineLines();
+
+    QLabel* mMail;
+    QLabel* mFreeMemory;
     os::Shell& mShell;
 };
 

@@ -3,7 +3,7 @@
 // place and the column widths kept between runs; the empty grid's hint.
 #include "app/forms/DataSetModel.h"
 #include "app/forms/Guard.h"
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 #include "core/ViewOrder.h"
 #include "platform/text/Gbk.h"
 #include "scoring/MarkText.h"
@@ -50,20 +50,20 @@ void SaveRecent(const core::Workspace& ws, const std::vector<std::string>& recen
 
 } // namespace
 
-void TFormCorvane::buildDesk() {
-    nRecent = new QMenu("最近打开", N1);
-    nRecent->setObjectName("nRecent");
-    N1->insertMenu(nImportRoster, nRecent);
+void MainWindow::buildDesk() {
+    mRecentMenu = new QMenu("最近打开", mFileMenu);
+    mRecentMenu->setObjectName("nRecent");
+    mFileMenu->insertMenu(mImportRosterItem, mRecentMenu);
 
-    nView = new QMenu("视图", menuBar());
-    nView->setObjectName("nView");
-    menuBar()->insertMenu(N4->menuAction(), nView);
-    nAllowEdit = item(nView, "nAllowEdit", "允许编辑", &TFormCorvane::nAllowEditClick);
-    nAllowEdit->setCheckable(true);
-    nAllowEdit->setChecked(false);
-    nUndoEdit = item(nView, "nUndoEdit", "撤销编辑", &TFormCorvane::nUndoEditClick);
-    nUndoEdit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    nUndoEdit->setShortcutContext(Qt::WindowShortcut);
+    auto* view = new QMenu("视图", menuBar());
+    view->setObjectName("nView");
+    menuBar()->insertMenu(mHelpMenu->menuAction(), view);
+    mAllowEditItem = item(view, "nAllowEdit", "允许编辑", &MainWindow::allowEditing);
+    mAllowEditItem->setCheckable(true);
+    mAllowEditItem->setChecked(false);
+    QAction* undo = item(view, "nUndoEdit", "撤销编辑", &MainWindow::undoEdit);
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo->setShortcutContext(Qt::WindowShortcut);
 
     mModel->postEdit = [this](int row, int column, const db::Value& value) {
         mEdits.post(mWs, row, column, value);
@@ -74,33 +74,33 @@ void TFormCorvane::buildDesk() {
         return QString::fromStdString(scoring::MarksText(text.toStdString()));
     };
 
-    QHeaderView* header = DBGrid1->horizontalHeader();
+    QHeaderView* header = mGrid->horizontalHeader();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     header->setSortIndicator(-1, Qt::AscendingOrder);
     connect(header, &QHeaderView::sectionClicked, this,
-            [this](int section) { HeaderClick(section); });
+            [this](int section) { sortByHeader(section); });
     connect(mModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] { rememberWidths(); });
     connect(mModel, &QAbstractItemModel::modelReset, this, [this] {
         applyWidths();
         syncSortIndicator();
-        EmptyHint->setVisible(mModel->columnCount() == 0);
+        mEmptyHint->setVisible(mModel->columnCount() == 0);
     });
 
-    EmptyHint = new QLabel(kEmptyHint, DBGrid1->viewport());
-    EmptyHint->setObjectName("EmptyHint");
-    EmptyHint->setAlignment(Qt::AlignCenter);
-    EmptyHint->setWordWrap(true);
-    auto* hintLayout = new QVBoxLayout(DBGrid1->viewport());
-    hintLayout->addWidget(EmptyHint, 1, Qt::AlignCenter);
-    EmptyHint->setVisible(mModel->columnCount() == 0);
+    mEmptyHint = new QLabel(kEmptyHint, mGrid->viewport());
+    mEmptyHint->setObjectName("EmptyHint");
+    mEmptyHint->setAlignment(Qt::AlignCenter);
+    mEmptyHint->setWordWrap(true);
+    auto* hintLayout = new QVBoxLayout(mGrid->viewport());
+    hintLayout->addWidget(mEmptyHint, 1, Qt::AlignCenter);
+    mEmptyHint->setVisible(mModel->columnCount() == 0);
 }
 
-void TFormCorvane::nAllowEditClick() {
-    mModel->setEditable(nAllowEdit->isChecked());
+void MainWindow::allowEditing() {
+    mModel->setEditable(mAllowEditItem->isChecked());
 }
 
-void TFormCorvane::nUndoEditClick() {
+void MainWindow::undoEdit() {
     if (!mEdits.canUndo()) {
         mUi->message("没有可以撤销的编辑。", core::Title(mWs), core::Icon::Information);
         return;
@@ -109,15 +109,15 @@ void TFormCorvane::nUndoEditClick() {
         const core::EditSession::Undone undone = mEdits.undoLast(mWs);
         const int column = mWs.view.findField(undone.edit.column);
         if (column >= 0)
-            DBGrid1->setCurrentIndex(mModel->index(undone.row, column));
-        StatusBar1->showMessage(QString::fromStdString("已撤销: " + undone.edit.column +
+            mGrid->setCurrentIndex(mModel->index(undone.row, column));
+        mStatusBar->showMessage(QString::fromStdString("已撤销: " + undone.edit.column +
                                                        " 恢复为“" +
                                                        db::Query::ToText(undone.edit.after) + "”"),
                                 5000);
     });
 }
 
-void TFormCorvane::HeaderClick(int section) {
+void MainWindow::sortByHeader(int section) {
     if (!mWs.view.isOpen() || section < 0 || section >= mWs.view.fieldCount())
         return;
     const std::string column = mWs.view.field(section).name;
@@ -132,7 +132,7 @@ void TFormCorvane::HeaderClick(int section) {
     syncSortIndicator(); // also after a failure, over the indicator the click moved
 }
 
-void TFormCorvane::syncSortIndicator() {
+void MainWindow::syncSortIndicator() {
     int section = -1;
     Qt::SortOrder order = Qt::AscendingOrder;
     if (mWs.view.isOpen()) {
@@ -142,22 +142,22 @@ void TFormCorvane::syncSortIndicator() {
         if (now.order == core::SortOrder::Descending)
             order = Qt::DescendingOrder;
     }
-    DBGrid1->horizontalHeader()->setSortIndicator(section, order);
+    mGrid->horizontalHeader()->setSortIndicator(section, order);
 }
 
 // Called before the grid is read anew, when the dataset may already be
 // closed: the names are those kept when the columns were shown.
-void TFormCorvane::rememberWidths() {
+void MainWindow::rememberWidths() {
     const int n = std::min(mModel->columnCount(), static_cast<int>(mWidthsColumns.size()));
     if (mWidthsTable.empty() || n == 0)
         return;
     std::vector<core::ColumnWidth> widths;
     for (int c = 0; c < n; ++c)
-        widths.push_back({mWidthsColumns[static_cast<std::size_t>(c)], DBGrid1->columnWidth(c)});
+        widths.push_back({mWidthsColumns[static_cast<std::size_t>(c)], mGrid->columnWidth(c)});
     mDesk.setWidths(mWidthsTable, std::move(widths));
 }
 
-void TFormCorvane::applyWidths() {
+void MainWindow::applyWidths() {
     mWidthsTable = mModel->columnCount() > 0 ? mWs.TableName : std::string();
     mWidthsColumns.clear();
     for (int c = 0; c < mModel->columnCount() && c < mWs.view.fieldCount(); ++c)
@@ -170,15 +170,15 @@ void TFormCorvane::applyWidths() {
     for (const auto& w : *widths) {
         const int c = mWs.view.findField(w.column);
         if (c >= 0 && c < mModel->columnCount())
-            DBGrid1->setColumnWidth(c, w.width);
+            mGrid->setColumnWidth(c, w.width);
     }
 }
 
 // A table shown for the first time: the content column wide enough for its
 // answers, the score columns of questions the table has narrow, and those
 // of questions it does not have narrower still.
-void TFormCorvane::fitColumnsFirstTime() {
-    const QFontMetrics metrics(DBGrid1->font());
+void MainWindow::fitColumnsFirstTime() {
+    const QFontMetrics metrics(mGrid->font());
     const int padding = 2 * metrics.horizontalAdvance(' ') + 8;
     const int content = mWs.view.findField(mWs.Fields.Content);
     // The questions as the first sheets show them; the table's question
@@ -189,7 +189,7 @@ void TFormCorvane::fitColumnsFirstTime() {
             questions,
             static_cast<int>(mModel->index(r, content).data().toString().trimmed().size()));
     if (content >= 0 && content < mModel->columnCount())
-        DBGrid1->setColumnWidth(
+        mGrid->setColumnWidth(
             content, metrics.horizontalAdvance(QString(std::max(questions, 10), '8')) + padding);
     for (int c = 0; c < mModel->columnCount() && c < mWs.view.fieldCount(); ++c) {
         const std::string name = mWs.view.field(c).name;
@@ -197,13 +197,13 @@ void TFormCorvane::fitColumnsFirstTime() {
             name.find_first_not_of("0123456789", 1) != std::string::npos)
             continue;
         const int question = std::stoi(name.substr(1));
-        DBGrid1->setColumnWidth(c, question <= questions
-                                       ? metrics.horizontalAdvance("f105 ") + padding
-                                       : metrics.horizontalAdvance("f1") + 4);
+        mGrid->setColumnWidth(c, question <= questions
+                                     ? metrics.horizontalAdvance("f105 ") + padding
+                                     : metrics.horizontalAdvance("f1") + 4);
     }
 }
 
-void TFormCorvane::restorePlace() {
+void MainWindow::restorePlace() {
     mDesk = core::LoadWindowState(mWs.configFile());
     fillRecent();
     const auto& place = mDesk.place;
@@ -223,7 +223,7 @@ void TFormCorvane::restorePlace() {
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
-void TFormCorvane::saveDeskState() {
+void MainWindow::saveDeskState() {
     rememberWidths();
     const bool maximized = isMaximized();
     const QRect normal = maximized ? normalGeometry() : QRect(pos(), size());
@@ -232,16 +232,16 @@ void TFormCorvane::saveDeskState() {
     (void)core::SaveWindowState(mWs.configFile(), mDesk); // a read-only home keeps the last run's
 }
 
-void TFormCorvane::rememberRecent(const QString& file) {
+void MainWindow::rememberRecent(const QString& file) {
     core::AddRecent(mDesk.recent, QFileInfo(file).absoluteFilePath().toStdString());
     SaveRecent(mWs, mDesk.recent);
     fillRecent();
 }
 
-void TFormCorvane::fillRecent() {
-    nRecent->clear();
+void MainWindow::fillRecent() {
+    mRecentMenu->clear();
     if (mDesk.recent.empty()) {
-        QAction* none = nRecent->addAction("    (空)");
+        QAction* none = mRecentMenu->addAction("    (空)");
         none->setObjectName("nRecentNone");
         none->setEnabled(false);
         return;
@@ -249,14 +249,14 @@ void TFormCorvane::fillRecent() {
     int n = 0;
     for (const std::string& file : mDesk.recent) {
         const QString path = QString::fromStdString(file);
-        QAction* a = nRecent->addAction(QString("&%1 %2").arg(++n).arg(path));
+        QAction* a = mRecentMenu->addAction(QString("&%1 %2").arg(++n).arg(path));
         a->setObjectName(QString("nRecent%1").arg(n));
         a->setData(path);
-        connect(a, &QAction::triggered, this, [this, path] { RecentClick(path); });
+        connect(a, &QAction::triggered, this, [this, path] { openRecent(path); });
     }
 }
 
-void TFormCorvane::RecentClick(const QString& file) {
+void MainWindow::openRecent(const QString& file) {
     if (!QFileInfo::exists(file)) {
         core::RemoveRecent(mDesk.recent, file.toStdString());
         SaveRecent(mWs, mDesk.recent);
@@ -265,8 +265,8 @@ void TFormCorvane::RecentClick(const QString& file) {
                      "打开文件", core::Icon::Warning);
         return;
     }
-    OpenDialog1FileName = file;
-    OpenAnswerTable(file);
+    mLastTable = file;
+    openAnswerTable(file);
 }
 
 } // namespace app::forms

@@ -1,6 +1,6 @@
 // The window's "生成报表": the workbook written, named in the closing
 // message, with the offer to keep a copy of it outside the temporary folder.
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 
 #include "app/forms/Guard.h"
 #include "report/ReportCopy.h"
@@ -12,14 +12,14 @@
 
 namespace app::forms {
 
-void TFormCorvane::nExcelClick() {
+void MainWindow::writeReport() {
     Guarded(this, [&] {
         report::ReportResult written;
         try {
             BusyCursor busy;
             written = report::ExportReport(mWs, mSpreadsheet);
         } catch (const report::NoSpreadsheet&) {
-            StatusPanel0->setText(report::NoSpreadsheetAdvice);
+            mStatusNotes->setText(report::NoSpreadsheetAdvice);
             throw;
         }
         if (!written.notice.empty())
@@ -28,7 +28,7 @@ void TFormCorvane::nExcelClick() {
     });
 }
 
-void TFormCorvane::offerReportCopy(const report::ReportResult& written) {
+void MainWindow::offerReportCopy(const report::ReportResult& written) {
     const QString text = QString::fromStdString(report::ClosingText(written) + "\r\r是否另存一份？")
                              .replace('\r', '\n');
     QMessageBox box(QMessageBox::Information, "生成报表", text, QMessageBox::NoButton, this);
@@ -46,7 +46,7 @@ void TFormCorvane::offerReportCopy(const report::ReportResult& written) {
     if (target.isEmpty())
         return;
     report::SaveCopy(written.workbook, target.toStdString());
-    StatusPanel0->setText("报表已另存为 " + target);
+    mStatusNotes->setText("报表已另存为 " + target);
 }
 
 } // namespace app::forms

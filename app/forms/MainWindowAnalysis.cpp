@@ -1,6 +1,6 @@
 // The main window's analysis window, and the summary that follows a scoring
 // run.
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 
 #include "analysis/AnalyzeCommand.h"
 #include "analysis/RekeyCommand.h"
@@ -24,7 +24,7 @@ analysis::TableAnalysisResult FiguresOnly(core::Workspace& ws, core::Ui& ui) {
 
 } // namespace
 
-void TFormCorvane::nAnalysisClick() {
+void MainWindow::showExamAnalysis() {
     Guarded(this, [&] {
         analysis::TableAnalysisResult result = FiguresOnly(mWs, *mUi);
         if (result.outcome == core::Outcome::Done)
@@ -32,36 +32,36 @@ void TFormCorvane::nAnalysisClick() {
     });
 }
 
-void TFormCorvane::showAnalysis(const analysis::ExamAnalysis& figures) {
-    if (!FormAnalysis) {
-        FormAnalysis = new analysis::forms::TFormAnalysis(this);
+void MainWindow::showAnalysis(const analysis::ExamAnalysis& figures) {
+    if (!mAnalysisWindow) {
+        mAnalysisWindow = new analysis::forms::TFormAnalysis(this);
         wireRekey();
     }
-    FormAnalysis->setShell(mShell);
-    FormAnalysis->Show(figures, mWs.home(), mWs.Fields.TextEncoding);
+    mAnalysisWindow->setShell(mShell);
+    mAnalysisWindow->Show(figures, mWs.home(), mWs.Fields.TextEncoding);
 }
 
 // The preview and the correction run in the analysis window's error guard,
 // so that a refusal is said over that window. After a correction the key
 // field shows the corrected key, the grid the new points and the window the
 // new analysis, with the same question selected.
-void TFormCorvane::wireRekey() {
-    FormAnalysis->previewRekey = [this](const analysis::RekeyRequest& request) {
+void MainWindow::wireRekey() {
+    mAnalysisWindow->previewRekey = [this](const analysis::RekeyRequest& request) {
         std::optional<analysis::RekeyPreview> preview;
-        Guarded(FormAnalysis, [&] {
+        Guarded(mAnalysisWindow, [&] {
             BusyCursor busy;
             preview = analysis::PreviewRekey(mWs, *mUi, request);
         });
         return preview;
     };
-    FormAnalysis->applyRekey = [this](const analysis::RekeyRequest& request) {
+    mAnalysisWindow->applyRekey = [this](const analysis::RekeyRequest& request) {
         std::optional<analysis::RekeyResult> result;
-        Guarded(FormAnalysis, [&] {
+        Guarded(mAnalysisWindow, [&] {
             BusyCursor busy;
             result = analysis::ApplyRekey(mWs, *mUi, request);
             if (result->unchanged)
                 return;
-            Panels->Edit1->setText(QString::fromStdString(result->run.settings.singleKey));
+            mAnswerKeys->Edit1->setText(QString::fromStdString(result->run.settings.singleKey));
             refreshView();
             analysis::TableAnalysisResult again = FiguresOnly(mWs, *mUi);
             if (again.outcome == core::Outcome::Done)
@@ -71,7 +71,7 @@ void TFormCorvane::wireRekey() {
     };
 }
 
-void TFormCorvane::summarizeRun(const scoring::ScoringResult& run) {
+void MainWindow::summarizeRun(const scoring::ScoringResult& run) {
     analysis::forms::RunSummary summary;
     summary.table = mWs.TableName;
     summary.sheets = run.sheets;
@@ -85,29 +85,29 @@ void TFormCorvane::summarizeRun(const scoring::ScoringResult& run) {
     } catch (const std::exception& e) {
         summary.problem = e.what();
     }
-    if (summary.analysis && FormAnalysis && FormAnalysis->isVisible())
+    if (summary.analysis && mAnalysisWindow && mAnalysisWindow->isVisible())
         showAnalysis(*summary.analysis);
     showRunSummary(summary);
 }
 
-void TFormCorvane::showSummaryBox(const analysis::forms::RunSummary& summary) {
-    if (!FormRunSummary) {
-        FormRunSummary = new analysis::forms::TFormRunSummary(this);
-        FormRunSummary->openAnalysis = [this](const analysis::ExamAnalysis& figures) {
+void MainWindow::showSummaryBox(const analysis::forms::RunSummary& summary) {
+    if (!mRunSummary) {
+        mRunSummary = new analysis::forms::TFormRunSummary(this);
+        mRunSummary->openAnalysis = [this](const analysis::ExamAnalysis& figures) {
             showAnalysis(figures);
         };
     }
-    FormRunSummary->setShell(mShell);
-    FormRunSummary->Fill(summary);
-    FormRunSummary->show();
-    FormRunSummary->raise();
+    mRunSummary->setShell(mShell);
+    mRunSummary->Fill(summary);
+    mRunSummary->show();
+    mRunSummary->raise();
 }
 
-void TFormCorvane::hideOtherTablesAnalysis(bool hasRun) {
-    if (FormAnalysis && (!hasRun || FormAnalysis->tableName() != mWs.TableName))
-        FormAnalysis->hide();
-    if (FormRunSummary && (!hasRun || FormRunSummary->tableName() != mWs.TableName))
-        FormRunSummary->hide();
+void MainWindow::hideOtherTablesAnalysis(bool hasRun) {
+    if (mAnalysisWindow && (!hasRun || mAnalysisWindow->tableName() != mWs.TableName))
+        mAnalysisWindow->hide();
+    if (mRunSummary && (!hasRun || mRunSummary->tableName() != mWs.TableName))
+        mRunSummary->hide();
 }
 
 } // namespace app::forms

@@ -47,66 +47,66 @@ struct RunSummary;
 namespace app::forms {
 
 class DataSetModel;
-class TAboutBox;
-class TFormSetField;
-class TFormSql;
+class AboutBox;
+class FieldSettingsDialog;
+class SqlDialog;
 
 // The main window: the grid over the opened answer table, the answer-key
 // panels, the status bar and the menu that reaches every command. It owns
 // the core::Workspace; its handlers read their controls, call the commands over
 // the workspace and show what they return. Every handler runs inside the
 // error guard, so no exception reaches the event loop.
-class TFormCorvane : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
   public:
-    TFormCorvane();
-    ~TFormCorvane() override;
+    MainWindow();
+    ~MainWindow() override;
 
     // The dialogs created at start-up after the main window, in this order.
-    void CreateDialogs();
+    void createDialogs();
 
     // Opens a .dbf as the menu, a drop or the command line does.
-    void OpenAnswerTable(const QString& path);
+    void openAnswerTable(const QString& path);
     // Handles a list of dropped files as the shell hands them over.
-    void DropFiles(const QStringList& paths);
+    void dropFiles(const QStringList& paths);
 
-    void FormCreate();        // the window's creation: start-up, drops allowed
-    void FormResize();        // the window's resize: panels and edits follow
-    void OpenDbfClick();      // "文件 - 打开DBF表..."
-    void SetFieldClick();     // "文件 - 设置字段名..."
-    void CorVaneClick();      // "文件 - 开始评分" (F9)
-    void nLoadLastRunClick(); // "文件 - 载入上次的答案": the panels from the table's last run
-    void nAnalysisClick();    // "文件 - 试卷分析...": the analysis window
-    void N13Click();          // "文件 - 分班统计..." (F10)
-    void BitBtn1Click(const stats::ClassSettings& settings); // "开始统计" of the class dialog
-    void nResultsClick(); // "文件 - 成绩分析...": the results workbook, the class dialog's settings
-    void nExcelClick();               // "文件 - 生成报表"
-    void N2Click();                   // "文件 - 检查缺漏考号..."
-    void RepairDbfClick();            // "文件 - 修理DBF的索引问题..."
-    void SQL1Click();                 // "文件 - 自定义SQL..."
-    void N3Click();                   // "文件 - 取消排序(读卡顺序)"
-    void SortByColumn(QAction* item); // an item of "文件 - 排序"
-    void nAddScoreFieldClick();       // "文件 - 添加分数字段" (hidden)
-    void N8Click();                   // "文件 - 退出"
-    void N5Click();                   // "帮助 - 帮助"
-    void N9Click();                   // "帮助 - 关于..."
-    void EST1Click();                 // "帮助 - TEST" (hidden batch statistics)
-    void EST2Click();                 // "帮助 - TEST2"
-    void Button4Click();              // the button "转换客观题"
-    void nImportRosterClick();        // "文件 - 导入学生名单...": a class list into ids
-    void nDesignSheetClick(); // "文件 - 设计答题卡...": an answer sheet for plain paper
-    void nScanSheetsClick(); // "文件 - 扫描答题卡...": scans read into a new table, then opened
-    void nReviewScanClick(); // "文件 - 扫描复核...": the open table's scan, or one chosen
+    // The window's commands, each the handler of its menu item or button.
+    void openTable();                     // "文件 - 打开DBF表..."
+    void openRecent(const QString& file); // an item of "文件 - 最近打开"
+    void importRoster();                  // "文件 - 导入学生名单...": a class list into ids
+    void designSheet(); // "文件 - 设计答题卡...": an answer sheet for plain paper
+    void scanSheets();  // "文件 - 扫描答题卡...": scans read into a new table, then opened
+    void reviewScans(); // "文件 - 扫描复核...": the open table's scan, or one chosen
     // The review of a scanned table; the table opened again after it.
     void reviewScan(const QString& table);
-    void nVerifyClick();    // "文件 - 核对考号...": the check, corrections in FormVerify
-    void nAllowEditClick(); // "视图 - 允许编辑": the grid's cells editable or not
-    void nUndoEditClick();  // "视图 - 撤销编辑" (Ctrl+Z): the newest edit of the grid undone
-    void RecentClick(const QString& file); // an item of "文件 - 最近打开"
-    void HeaderClick(int section); // a click on a column's header: sorted by it, then the other way
+    void addScoreField();  // "文件 - 添加分数字段" (hidden)
+    void editFieldNames(); // "文件 - 设置字段名..."
+    void score();          // "文件 - 开始评分" (F9)
+    void loadLastRun();    // "文件 - 载入上次的答案": the panels from the table's last run
+    void showExamAnalysis(); // "文件 - 试卷分析...": the analysis window
+    void classStatistics();  // "文件 - 分班统计..." (F10)
+    void runClassStatistics(const stats::ClassSettings& settings); // "开始统计" of the class dialog
+    void writeResults(); // "文件 - 成绩分析...": the results workbook, the class dialog's settings
+    void writeReport();         // "文件 - 生成报表"
+    void checkMissingNumbers(); // "文件 - 检查缺漏考号..."
+    void verifyNumbers();    // "文件 - 核对考号...": the check, its corrections in its dialog
+    void repairTableIndex(); // "文件 - 修理DBF的索引问题..." (hidden)
+    void customSql();        // "文件 - 自定义SQL..."
+    void sortByColumn(QAction* item); // an item of "文件 - 排序"
+    void readingOrder();              // "文件 - 取消排序(读卡顺序)"
+    void quit();                      // "文件 - 退出"
+    void allowEditing();              // "视图 - 允许编辑": the grid's cells editable or not
+    void undoEdit();       // "视图 - 撤销编辑" (Ctrl+Z): the newest edit of the grid undone
+    void showHelp();       // "帮助 - 帮助"
+    void showAbout();      // "帮助 - 关于..."
+    void scoreSurveys();   // "帮助 - TEST" (hidden batch statistics)
+    void countSurveys();   // "帮助 - TEST2" (hidden)
+    void convertAnswers(); // the button "转换客观题"
+    void
+    sortByHeader(int section); // a click on a column's header: sorted by it, then the other way
 
     // The answer-key panels as the scoring run reads them.
-    [[nodiscard]] scoring::ScoringSettings ReadScoringSettings() const;
+    [[nodiscard]] scoring::ScoringSettings scoringSettings() const;
 
     [[nodiscard]] core::Workspace& workspace() { return mWs; }
     // The grid's edits of this session, for undo.
@@ -125,11 +125,11 @@ class TFormCorvane : public QMainWindow {
     // Shows what a scoring run did once its messages and questions are over;
     // the non-modal summary box unless replaced.
     std::function<void(const analysis::forms::RunSummary& summary)> showRunSummary;
-    // Set when FormCreate went through: files may be dropped.
+    // Set when startUp went through: files may be dropped.
     [[nodiscard]] bool dropTarget() const { return mDropTarget; }
 
     // The file the open dialog starts from: the last one opened or dropped.
-    QString OpenDialog1FileName;
+    [[nodiscard]] const QString& lastTable() const { return mLastTable; }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -139,68 +139,49 @@ class TFormCorvane : public QMainWindow {
     void dropEvent(QDropEvent* event) override;
 
   private:
-    // Components, as the window names them; tests find them by object name.
-    QTableView* DBGrid1;
-    scoring::forms::AnswerKeyPanels* Panels;
-    QWidget* Panel1;
-    QPushButton* Button4;
-    QLineEdit* Edit3;
-    QStatusBar* StatusBar1;
-    QLabel* StatusPanel0;
-    QLabel* StatusPanel1;
-    QLabel* StatusPanel2;
-    QLabel* StatusHome; // the home folder, at the right of the status bar
-    QProgressBar* Progress;
+    // The widgets the commands read or write; each keeps the name the window
+    // gave it as its object name, by which tests find it.
+    QTableView* mGrid;                            // the open table, a row per answer sheet
+    scoring::forms::AnswerKeyPanels* mAnswerKeys; // the answer keys and their points
+    QLineEdit* mConvertedAnswers;                 // what "转换客观题" made of the current row
+    QStatusBar* mStatusBar;
+    QLabel* mStatusNotes;  // what reading the table noticed, else the program's line
+    QLabel* mStatusCounts; // the table's records and questions
+    QProgressBar* mProgress;
+    QLabel* mEmptyHint; // over the empty grid: what to do first
 
-    QMenu* N1;
-    QAction* OpenDbf;
-    QAction* nImportRoster;
-    QAction* nDesignSheet;
-    QAction* nScanSheets;
-    QAction* nReviewScan;
-    QAction* nAddScoreField;
-    QAction* SetField;
-    QAction* CorVane;
-    QAction* nLoadLastRun;
-    QAction* nAnalysis;
-    QAction* N13;
-    QAction* nResults;
-    QAction* N6;
-    QAction* nExcel;
-    QAction* N2;
-    QAction* nVerify;
-    QAction* RepairDbf;
-    QAction* SQL1;
-    QAction* N11;
-    QMenu* nSort;
-    QAction* N12;
-    QAction* N3;
-    QMenu* nSubj;
-    QMenu* nType;
-    QAction* N7;
-    QAction* N8;
-    QMenu* N4;
-    QAction* N5;
-    QAction* N9;
-    QAction* EST1;
-    QAction* EST2;
-    QAction* EST31;
-    QMenu* nRecent; // "文件 - 最近打开"
-    QMenu* nView;   // "视图"
-    QAction* nAllowEdit;
-    QAction* nUndoEdit;
-    QLabel* EmptyHint; // over the empty grid: what to do first
+    // The menu items whose state the commands change.
+    QMenu* mFileMenu;
+    QAction* mImportRosterItem; // "最近打开" stands before it
+    QAction* mFieldNamesItem;   // its data is 1 once the field-name dialog said "确定"
+    QAction* mScoreItem;
+    QAction* mLoadLastRunItem;
+    QAction* mAnalysisItem;
+    QMenu* mSortMenu; // a column of the open table per item
+    QMenu* mHelpMenu;
+    QMenu* mRecentMenu; // "文件 - 最近打开"
+    QAction* mAllowEditItem;
 
-    TFormSetField* FormSetField = nullptr;
-    stats::forms::TFormTongji* FormTongji = nullptr;
-    TFormSql* FormSql = nullptr;
-    TAboutBox* AboutBox = nullptr;
-    roster::forms::TFormVerify* FormVerify = nullptr;
-    analysis::forms::TFormAnalysis* FormAnalysis = nullptr;
-    analysis::forms::TFormRunSummary* FormRunSummary = nullptr;
+    FieldSettingsDialog* mFieldSettings = nullptr;
+    stats::forms::TFormTongji* mClassDialog = nullptr;
+    SqlDialog* mSqlDialog = nullptr;
+    AboutBox* mAboutBox = nullptr;
+    roster::forms::TFormVerify* mNumbersDialog = nullptr;
+    analysis::forms::TFormAnalysis* mAnalysisWindow = nullptr;
+    analysis::forms::TFormRunSummary* mRunSummary = nullptr;
 
     void buildMenu();
+    void buildFileMenu(QMenu* menu);
+    void addUnreadChoices(QMenu* menu);
+    void buildHelpMenu(QMenu* menu);
     void buildBody();
+    void buildGrid(QWidget* parent);
+    QWidget* buildConvertBar(QWidget* parent);
+    void buildStatusBar();
+    // The window's creation: the start-up command, then drops allowed.
+    void startUp();
+    // The wide edits of the answer-key panels follow the window's width.
+    void fitPanels();
     void showOpened(const core::OpenedTable& opened);
     // Enables the items that need a scoring run of the open table.
     void updateRunItems();
@@ -223,10 +204,11 @@ class TFormCorvane : public QMainWindow {
     // A change of exam numbers, then the grid and the check shown again,
     // also when its log line could not be written after its commit.
     void changeNumbers(const std::function<void()>& change);
-    // The check run again and shown in FormVerify, after a correction.
+    // The check run again and shown in its dialog, after a correction.
     void showCheckAgain();
     void tellHowToEdit(const QKeyEvent* key);
     void fitColumnsFirstTime();
+    QString mLastTable;              // the last table opened or dropped
     bool mChooseAnotherKind = false; // chooseFile is asked for a file that is not an answer table
     // The open table's last used class settings, else the class dialog's.
     [[nodiscard]] stats::ClassSettings classSettingsOfTable();
@@ -244,7 +226,7 @@ class TFormCorvane : public QMainWindow {
     void rememberWidths();
     void applyWidths();
     QAction* item(QMenu* menu, const char* name, const QString& caption,
-                  void (TFormCorvane::*handler)() = nullptr);
+                  void (MainWindow::*handler)() = nullptr);
 
     core::Workspace mWs;
     std::unique_ptr<QtUi> mUi;

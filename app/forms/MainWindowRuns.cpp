@@ -1,5 +1,5 @@
 // The main window's items that work from the open table's last scoring run.
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 
 #include "app/forms/Guard.h"
 #include "scoring/RunLog.h"
@@ -9,7 +9,7 @@
 
 namespace app::forms {
 
-void TFormCorvane::updateRunItems() {
+void MainWindow::updateRunItems() {
     bool hasRun = false;
     if (mWs.view.isOpen() && !mWs.TableName.empty()) {
         try {
@@ -18,12 +18,12 @@ void TFormCorvane::updateRunItems() {
             hasRun = false; // a database that cannot say so offers no run
         }
     }
-    nLoadLastRun->setEnabled(hasRun);
-    nAnalysis->setEnabled(hasRun);
+    mLoadLastRunItem->setEnabled(hasRun);
+    mAnalysisItem->setEnabled(hasRun);
     hideOtherTablesAnalysis(hasRun);
 }
 
-void TFormCorvane::nLoadLastRunClick() {
+void MainWindow::loadLastRun() {
     Guarded(this, [&] {
         const auto run = scoring::LastRun(mWs.connection, mWs.TableName);
         if (!run) {
@@ -31,7 +31,7 @@ void TFormCorvane::nLoadLastRunClick() {
                          core::Icon::Information);
             return;
         }
-        Panels->Fill(run->settings);
+        mAnswerKeys->Fill(run->settings);
     });
 }
 

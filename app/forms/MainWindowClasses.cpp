@@ -1,7 +1,7 @@
 // The main window's class statistics: F10 opens the class dialog with the
 // table's last used class settings, or the guesses made from the table when
 // there are none; "开始统计" runs the statistics.
-#include "app/forms/TFormCorvane.h"
+#include "app/forms/MainWindow.h"
 
 #include "app/forms/Guard.h"
 #include "report/ReportCommand.h"
@@ -16,36 +16,36 @@
 
 namespace app::forms {
 
-void TFormCorvane::N13Click() {
+void MainWindow::classStatistics() {
     Guarded(this, [&] {
-        const auto* p = Panels;
+        const auto* p = mAnswerKeys;
         int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
                              p->SpinEdit10->value() + p->SpinEdit5->value();
         auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
         if (!guess || !stats::GoOnWithoutScores(mWs, *mUi))
             return;
-        FormTongji->split = [this](const stats::ClassSettings& s) {
+        mClassDialog->split = [this](const stats::ClassSettings& s) {
             return stats::SplitTable(mWs, s);
         };
-        FormTongji->suggest = [this](int codeLength) {
+        mClassDialog->suggest = [this](int codeLength) {
             return stats::SuggestClasses(mWs, codeLength);
         };
-        FormTongji->suggestionApplied = [this](const stats::ClassSettings& s) {
+        mClassDialog->suggestionApplied = [this](const stats::ClassSettings& s) {
             stats::RememberClassSettings(mWs.connection, mWs.TableName, s);
         };
         if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
-            FormTongji->ShowClassSettings(*remembered);
+            mClassDialog->ShowClassSettings(*remembered);
         } else {
-            FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
-            FormTongji->SpinEdit6->setValue(guess->totalLength);
+            mClassDialog->Edit1->setText(QString::fromStdString(guess->prefix));
+            mClassDialog->SpinEdit6->setValue(guess->totalLength);
         }
-        FormTongji->SpinEdit7->setValue(guess->questions);
-        FormTongji->exec();
+        mClassDialog->SpinEdit7->setValue(guess->questions);
+        mClassDialog->exec();
     });
 }
 
-stats::ClassSettings TFormCorvane::classSettingsOfTable() {
-    stats::ClassSettings settings = FormTongji->Settings();
+stats::ClassSettings MainWindow::classSettingsOfTable() {
+    stats::ClassSettings settings = mClassDialog->Settings();
     if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
         remembered->questions = settings.questions;
         return *remembered;
@@ -53,20 +53,20 @@ stats::ClassSettings TFormCorvane::classSettingsOfTable() {
     return settings;
 }
 
-void TFormCorvane::BitBtn1Click(const stats::ClassSettings& settings) {
-    Guarded(FormTongji, [&] {
-        QtUi dialogUi(FormTongji, Progress);
+void MainWindow::runClassStatistics(const stats::ClassSettings& settings) {
+    Guarded(mClassDialog, [&] {
+        QtUi dialogUi(mClassDialog, mProgress);
         BusyCursor busy;
         stats::ClassRunResult result;
         try {
             result = stats::RunClassStatistics(mWs, dialogUi, *mShell, mSpreadsheet, settings,
-                                               FormTongji->windowTitle().toStdString());
+                                               mClassDialog->windowTitle().toStdString());
         } catch (const report::NoSpreadsheet&) {
-            StatusPanel0->setText(report::NoSpreadsheetAdvice);
+            mStatusNotes->setText(report::NoSpreadsheetAdvice);
             throw;
         }
         if (result.rowsUpdated) // the dialog's caption shows the rows given a class
-            FormTongji->setWindowTitle(QString::number(*result.rowsUpdated));
+            mClassDialog->setWindowTitle(QString::number(*result.rowsUpdated));
     });
 }
 
