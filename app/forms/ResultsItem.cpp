@@ -7,7 +7,7 @@
 #include "app/forms/TFormCorvane.h"
 #include "results/ResultsCommand.h"
 #include "scoring/forms/AnswerKeyPanels.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
@@ -44,17 +44,15 @@ void TFormCorvane::nResultsClick() {
         if (!guess)
             return;
         // A dialog never opened yet gets what opening it would have guessed.
-        if (FormTongji->SpinEdit6->value() == 0) {
-            FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
-            FormTongji->SpinEdit6->setValue(guess->totalLength);
-        }
-        if (FormTongji->SpinEdit7->value() == 0)
-            FormTongji->SpinEdit7->setValue(guess->questions);
+        if (FormTongji->examNumberLength() == 0)
+            FormTongji->showExamNumbers(guess->prefix, guess->totalLength);
+        if (FormTongji->questionCount() == 0)
+            FormTongji->setQuestionCount(guess->questions);
         results::ResultsRun run;
         {
             BusyCursor busy;
             const stats::ClassSettings classes =
-                results::ClassesForResults(mWs, FormTongji->Settings());
+                results::ClassesForResults(mWs, FormTongji->settings());
             run = results::WriteResults(mWs, *mUi, classes, {});
         }
         if (run.outcome != core::Outcome::Done)

@@ -21,7 +21,7 @@
 #include "scoring/ConvertCommand.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/CheckCommand.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 
 #include <QActionGroup>
 #include <QCheckBox>
@@ -300,7 +300,7 @@ void TFormCorvane::buildBody() {
 
 void TFormCorvane::CreateDialogs() {
     FormSetField = new TFormSetField(this, mWs.Fields, SetField);
-    FormTongji = new stats::forms::TFormTongji(this);
+    FormTongji = new stats::forms::ClassStatisticsDialog(this);
     FormTongji->start = [this](const stats::ClassSettings& settings) { BitBtn1Click(settings); };
     FormTongji->tableName = [this] { return mWs.TableName; };
     FormSql = new TFormSql(this);

@@ -30,7 +30,7 @@ namespace scoring::forms {
 class AnswerKeyPanels;
 }
 namespace stats::forms {
-class TFormTongji;
+class ClassStatisticsDialog;
 }
 namespace roster::forms {
 class TFormVerify;
@@ -192,7 +192,7 @@ class TFormCorvane : public QMainWindow {
     QLabel* EmptyHint; // over the empty grid: what to do first
 
     TFormSetField* FormSetField = nullptr;
-    stats::forms::TFormTongji* FormTongji = nullptr;
+    stats::forms::ClassStatisticsDialog* FormTongji = nullptr;
     TFormSql* FormSql = nullptr;
     TAboutBox* AboutBox = nullptr;
     roster::forms::TFormVerify* FormVerify = nullptr;

@@ -8,7 +8,7 @@
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/ClassMemory.h"
 #include "stats/ClassSplit.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -34,18 +34,17 @@ void TFormCorvane::N13Click() {
             stats::RememberClassSettings(mWs.connection, mWs.TableName, s);
         };
         if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
-            FormTongji->ShowClassSettings(*remembered);
+            FormTongji->showClassSettings(*remembered);
         } else {
-            FormTongji->Edit1->setText(QString::fromStdString(guess->prefix));
-            FormTongji->SpinEdit6->setValue(guess->totalLength);
+            FormTongji->showExamNumbers(guess->prefix, guess->totalLength);
         }
-        FormTongji->SpinEdit7->setValue(guess->questions);
+        FormTongji->setQuestionCount(guess->questions);
         FormTongji->exec();
     });
 }
 
 stats::ClassSettings TFormCorvane::classSettingsOfTable() {
-    stats::ClassSettings settings = FormTongji->Settings();
+    stats::ClassSettings settings = FormTongji->settings();
     if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
         remembered->questions = settings.questions;
         return *remembered;

@@ -5,7 +5,7 @@
 #include "roster/RosterCommands.h"
 #include "roster/forms/TFormRosterImport.h"
 #include "roster/forms/TFormVerify.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 
 #include <algorithm>
 

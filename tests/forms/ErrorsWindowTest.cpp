@@ -4,7 +4,7 @@
 #include "app/forms/TFormCorvane.h"
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
@@ -46,8 +46,8 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
     scoring::forms::AnswerKeyPanels* panels() {
         return w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
     }
-    stats::forms::TFormTongji* dialog() {
-        return w->findChild<stats::forms::TFormTongji*>("TFormTongji");
+    stats::forms::ClassStatisticsDialog* dialog() {
+        return w->findChild<stats::forms::ClassStatisticsDialog*>("TFormTongji");
     }
     QTableView* grid() { return w->findChild<QTableView*>("DBGrid1"); }
 
@@ -141,19 +141,23 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
             [&](QWidget* box) { // not scored yet: Yes goes on to the dialog
                 static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
                 OnNextModal([&](QWidget* d) {
-                    auto* f = static_cast<stats::forms::TFormTongji*>(d);
-                    shown = f->LabelSplit->text();     // the guesses' split, as the dialog opens
-                    f->RadioButton3->setChecked(true); // with the guessed prefix, which is empty
-                    QTRY_VERIFY(f->LabelSplit->text() != shown); // followed without a call
-                    afterChange = f->LabelSplit->text();
-                    QTest::mouseClick(f->BtnSuggest, Qt::LeftButton);
-                    suggested = f->LabelSplit->text();
-                    QCOMPARE(f->Edit1->text(), QString("2026"));
-                    QCOMPARE(f->SpinEdit6->value(), 8);
-                    QCOMPARE(f->SpinEdit4->value(), 1);
-                    QCOMPARE(f->SpinEdit5->value(), 3);
+                    auto* f = static_cast<stats::forms::ClassStatisticsDialog*>(d);
+                    shown = windowtest::Find<QLabel>(f, "LabelSplit")
+                                ->text(); // the guesses' split, as the dialog opens
+                    windowtest::Find<QRadioButton>(f, "RadioButton3")
+                        ->setChecked(true); // with the guessed prefix, which is empty
+                    QTRY_VERIFY(windowtest::Find<QLabel>(f, "LabelSplit")->text() !=
+                                shown); // followed without a call
+                    afterChange = windowtest::Find<QLabel>(f, "LabelSplit")->text();
+                    QTest::mouseClick(windowtest::Find<QPushButton>(f, "BtnSuggest"),
+                                      Qt::LeftButton);
+                    suggested = windowtest::Find<QLabel>(f, "LabelSplit")->text();
+                    QCOMPARE(windowtest::Find<QLineEdit>(f, "Edit1")->text(), QString("2026"));
+                    QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit6")->value(), 8);
+                    QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit4")->value(), 1);
+                    QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit5")->value(), 3);
                     Answer(QMessageBox::Ok, &notice);
-                    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+                    QTest::mouseClick(windowtest::Find<QPushButton>(f, "BitBtn1"), Qt::LeftButton);
                     f->reject();
                 });
             },
@@ -181,12 +185,12 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
             [&](QWidget* box) {
                 static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
                 OnNextModal([&](QWidget* d) {
-                    auto* f = static_cast<stats::forms::TFormTongji*>(d);
-                    QVERIFY(f->RadioButton3->isChecked());
-                    QCOMPARE(f->Edit1->text(), QString("2026"));
-                    QCOMPARE(f->SpinEdit6->value(), 8);
-                    QCOMPARE(f->SpinEdit5->value(), 3);
-                    reopened = f->LabelSplit->text();
+                    auto* f = static_cast<stats::forms::ClassStatisticsDialog*>(d);
+                    QVERIFY(windowtest::Find<QRadioButton>(f, "RadioButton3")->isChecked());
+                    QCOMPARE(windowtest::Find<QLineEdit>(f, "Edit1")->text(), QString("2026"));
+                    QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit6")->value(), 8);
+                    QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit5")->value(), 3);
+                    reopened = windowtest::Find<QLabel>(f, "LabelSplit")->text();
                     f->reject();
                 });
             },

@@ -5,7 +5,7 @@
 #include "app/forms/TFormSql.h"
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
@@ -69,7 +69,7 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         QVERIFY(w->dropTarget());
         QCOMPARE(Find<app::forms::TFormSetField>("TFormSetField")->windowTitle(),
                  QString("设置字段名"));
-        QCOMPARE(Find<stats::forms::TFormTongji>("TFormTongji")->windowTitle(),
+        QCOMPARE(Find<stats::forms::ClassStatisticsDialog>("TFormTongji")->windowTitle(),
                  QString("分班统计"));
         QCOMPARE(Find<app::forms::TFormSql>("TFormSql")->windowTitle(), QString("自定义SQL"));
         QCOMPARE(w->workspace().Fields.ID, std::string("BH"));
@@ -539,40 +539,40 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
     }
 
     void classStatisticsDialog() {
-        auto* t = Find<stats::forms::TFormTongji>("TFormTongji");
-        QVERIFY(t->RadioButton4->isChecked());
-        QVERIFY(!t->Edit1->isEnabled());
-        QVERIFY(t->SpinEdit20->isEnabled());
-        QVERIFY(!t->ComboBoxes[0]->isEnabled());
-        QVERIFY(!t->sptZonghe[5]->isEnabled());
-        QCOMPARE(t->SpinEdit3->value(), 2);
-        QCOMPARE(t->SpinEdit5->value(), 24);
-        QCOMPARE(t->sptZonghe[5]->value(), 69);
-        t->RadioButton3->setChecked(true);
-        QVERIFY(t->Edit1->isEnabled());
-        QVERIFY(!t->SpinEdit20->isEnabled());
-        t->CheckBox2->click();
-        QVERIFY(!t->GroupBox1->isEnabled());
-        QVERIFY(!t->GroupBox3->isEnabled());
-        QVERIFY(!t->SpinEdit6->isEnabled());
-        QVERIFY(t->SpinEdit7->isEnabled());
-        t->CheckBox2->click();
-        QVERIFY(t->GroupBox1->isEnabled());
+        auto* t = Find<stats::forms::ClassStatisticsDialog>("TFormTongji");
+        QVERIFY(windowtest::Find<QRadioButton>(t, "RadioButton4")->isChecked());
+        QVERIFY(!windowtest::Find<QLineEdit>(t, "Edit1")->isEnabled());
+        QVERIFY(windowtest::Find<QSpinBox>(t, "SpinEdit20")->isEnabled());
+        QVERIFY(!windowtest::Find<QComboBox>(t, "ComboBox1")->isEnabled());
+        QVERIFY(!windowtest::Find<QSpinBox>(t, "sptZonghe6")->isEnabled());
+        QCOMPARE(windowtest::Find<QSpinBox>(t, "SpinEdit3")->value(), 2);
+        QCOMPARE(windowtest::Find<QSpinBox>(t, "SpinEdit5")->value(), 24);
+        QCOMPARE(windowtest::Find<QSpinBox>(t, "sptZonghe6")->value(), 69);
+        windowtest::Find<QRadioButton>(t, "RadioButton3")->setChecked(true);
+        QVERIFY(windowtest::Find<QLineEdit>(t, "Edit1")->isEnabled());
+        QVERIFY(!windowtest::Find<QSpinBox>(t, "SpinEdit20")->isEnabled());
+        windowtest::Find<QCheckBox>(t, "CheckBox2")->click();
+        QVERIFY(!windowtest::Find<QGroupBox>(t, "GroupBox1")->isEnabled());
+        QVERIFY(!windowtest::Find<QGroupBox>(t, "GroupBox3")->isEnabled());
+        QVERIFY(!windowtest::Find<QSpinBox>(t, "SpinEdit6")->isEnabled());
+        QVERIFY(windowtest::Find<QSpinBox>(t, "SpinEdit7")->isEnabled());
+        windowtest::Find<QCheckBox>(t, "CheckBox2")->click();
+        QVERIFY(windowtest::Find<QGroupBox>(t, "GroupBox1")->isEnabled());
 
         openSample();                 // twelve sheets 202601001.. of 8 questions
         OnNextModal([&](QWidget* d) { // not scored yet: Yes goes on
             static_cast<QMessageBox*>(d)->button(QMessageBox::Yes)->click();
             OnNextModal([&](QWidget* d) {
-                auto* f = static_cast<stats::forms::TFormTongji*>(d);
+                auto* f = static_cast<stats::forms::ClassStatisticsDialog*>(d);
                 QCOMPARE(f->windowTitle(), QString("分班统计"));
-                QCOMPARE(f->Edit1->text(), QString("2026010"));
-                QCOMPARE(f->SpinEdit6->value(), 9);
-                QCOMPARE(f->SpinEdit7->value(), 8);
-                f->SpinEdit3->setValue(2);
-                f->SpinEdit4->setValue(1);
-                f->SpinEdit5->setValue(1);
-                f->Edit1->setText("2026");
-                QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+                QCOMPARE(windowtest::Find<QLineEdit>(f, "Edit1")->text(), QString("2026010"));
+                QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit6")->value(), 9);
+                QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit7")->value(), 8);
+                windowtest::Find<QSpinBox>(f, "SpinEdit3")->setValue(2);
+                windowtest::Find<QSpinBox>(f, "SpinEdit4")->setValue(1);
+                windowtest::Find<QSpinBox>(f, "SpinEdit5")->setValue(1);
+                windowtest::Find<QLineEdit>(f, "Edit1")->setText("2026");
+                QTest::mouseClick(windowtest::Find<QPushButton>(f, "BitBtn1"), Qt::LeftButton);
                 f->reject();
             });
         });
@@ -580,7 +580,8 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         auto report = home->path() / "分班统计_t1.txt";
         QVERIFY(std::filesystem::exists(report));
         QCOMPARE(shell.opened().back(), report.string());
-        QVERIFY(t->RadioButton3->isChecked()); // the mode the user set stays
+        QVERIFY(windowtest::Find<QRadioButton>(t, "RadioButton3")
+                    ->isChecked()); // the mode the user set stays
     }
 
     void resultsWorkbookWithTheClassSettingsLastUsed() {
@@ -591,14 +592,15 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
 
         openSample(); // twelve sheets 202601001.. of 8 questions
         w->workspace().connection.execute("UPDATE t1 SET SCORE = rowid, f1 = 1, f2 = rowid % 2");
-        auto* t = Find<stats::forms::TFormTongji>("TFormTongji");
-        t->RadioButton3->setChecked(true);
-        t->Edit1->setText("2026");
-        t->SpinEdit6->setValue(9);
-        t->SpinEdit7->setValue(2);
-        t->SpinEdit4->setValue(1);
-        t->SpinEdit5->setValue(2);
-        t->BitBtn1->click(); // the class statistics keep these settings for the table
+        auto* t = Find<stats::forms::ClassStatisticsDialog>("TFormTongji");
+        windowtest::Find<QRadioButton>(t, "RadioButton3")->setChecked(true);
+        windowtest::Find<QLineEdit>(t, "Edit1")->setText("2026");
+        windowtest::Find<QSpinBox>(t, "SpinEdit6")->setValue(9);
+        windowtest::Find<QSpinBox>(t, "SpinEdit7")->setValue(2);
+        windowtest::Find<QSpinBox>(t, "SpinEdit4")->setValue(1);
+        windowtest::Find<QSpinBox>(t, "SpinEdit5")->setValue(2);
+        windowtest::Find<QPushButton>(t, "BitBtn1")
+            ->click(); // the class statistics keep these settings for the table
         QString offered;
         w->askOpenResults = [&](const QString& file) {
             offered = file;

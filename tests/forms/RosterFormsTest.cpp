@@ -6,7 +6,7 @@
 #include "roster/RosterCommands.h"
 #include "roster/forms/TFormRosterImport.h"
 #include "roster/forms/TFormVerify.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
@@ -210,10 +210,10 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
                                   {{"310101002", "12"}, {"310101002", "12"}, {"310101005", "12"}},
                                   'N');
         w->OpenAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
-        auto* tongji = w->findChild<stats::forms::TFormTongji*>("TFormTongji");
-        tongji->RadioButton4->setChecked(true);
-        tongji->SpinEdit20->setValue(5);
-        tongji->SpinEdit3->setValue(2);
+        auto* tongji = w->findChild<stats::forms::ClassStatisticsDialog*>("TFormTongji");
+        windowtest::Find<QRadioButton>(tongji, "RadioButton4")->setChecked(true);
+        windowtest::Find<QSpinBox>(tongji, "SpinEdit20")->setValue(5);
+        windowtest::Find<QSpinBox>(tongji, "SpinEdit3")->setValue(2);
         Seen refusal;
         bool chosen = false;
         OnNextModal([&](QWidget* d) {
