@@ -33,7 +33,7 @@ namespace stats::forms {
 class ClassStatisticsDialog;
 }
 namespace roster::forms {
-class TFormVerify;
+class ExamNumberCheckDialog;
 }
 namespace analysis {
 struct ExamAnalysis;
@@ -195,7 +195,7 @@ class TFormCorvane : public QMainWindow {
     stats::forms::ClassStatisticsDialog* FormTongji = nullptr;
     TFormSql* FormSql = nullptr;
     TAboutBox* AboutBox = nullptr;
-    roster::forms::TFormVerify* FormVerify = nullptr;
+    roster::forms::ExamNumberCheckDialog* FormVerify = nullptr;
     analysis::forms::TFormAnalysis* FormAnalysis = nullptr;
     analysis::forms::TFormRunSummary* FormRunSummary = nullptr;
 

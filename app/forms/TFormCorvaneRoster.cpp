@@ -3,8 +3,8 @@
 #include "app/forms/Guard.h"
 #include "app/forms/TFormCorvane.h"
 #include "roster/RosterCommands.h"
-#include "roster/forms/TFormRosterImport.h"
-#include "roster/forms/TFormVerify.h"
+#include "roster/forms/ExamNumberCheckDialog.h"
+#include "roster/forms/RosterImportDialog.h"
 #include "stats/forms/ClassStatisticsDialog.h"
 
 #include <algorithm>
@@ -12,7 +12,7 @@
 namespace app::forms {
 
 void TFormCorvane::createRosterDialogs() {
-    FormVerify = new roster::forms::TFormVerify(this);
+    FormVerify = new roster::forms::ExamNumberCheckDialog(this);
     FormVerify->correct = [this](const roster::Correction& c) { correctNumber(c); };
     FormVerify->undo = [this] { undoCorrection(); };
 }
@@ -26,14 +26,14 @@ void TFormCorvane::nImportRosterClick() {
         mChooseAnotherKind = false;
         if (file.isEmpty())
             return;
-        roster::forms::TFormRosterImport dialog(this);
-        dialog.Load(file.toStdString());
+        roster::forms::RosterImportDialog dialog(this);
+        dialog.load(file.toStdString());
         if (dialog.exec() != QDialog::Accepted)
             return;
         roster::RosterImport done;
         {
             BusyCursor busy;
-            done = roster::ImportRoster(mWs, *mUi, file.toStdString(), dialog.Options());
+            done = roster::ImportRoster(mWs, *mUi, file.toStdString(), dialog.options());
         }
         std::string summary;
         for (const auto& line : done.summary)
@@ -51,7 +51,7 @@ void TFormCorvane::nVerifyClick() {
         }
         if (check.outcome == core::Outcome::Stopped)
             return;
-        FormVerify->ShowCheck(check, mCorrections.canUndo());
+        FormVerify->showCheck(check, mCorrections.canUndo());
         FormVerify->exec();
     });
 }
@@ -61,7 +61,7 @@ void TFormCorvane::showCheckAgain() {
     BusyCursor busy;
     const roster::TableCheck check = roster::VerifyTable(mWs, dialogUi, classSettingsOfTable());
     if (check.outcome == core::Outcome::Done)
-        FormVerify->ShowCheck(check, mCorrections.canUndo());
+        FormVerify->showCheck(check, mCorrections.canUndo());
 }
 
 // A change whose log line could not be written after its commit is made:
