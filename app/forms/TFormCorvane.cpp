@@ -1,6 +1,6 @@
 #include "app/forms/TFormCorvane.h"
 
-#include "analysis/forms/TFormRunSummary.h"
+#include "analysis/forms/RunSummaryDialog.h"
 #include "app/forms/DataSetModel.h"
 #include "app/forms/ElidedLabel.h"
 #include "app/forms/Guard.h"

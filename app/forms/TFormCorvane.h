@@ -39,8 +39,8 @@ namespace analysis {
 struct ExamAnalysis;
 }
 namespace analysis::forms {
-class TFormAnalysis;
-class TFormRunSummary;
+class AnalysisWindow;
+class RunSummaryDialog;
 struct RunSummary;
 } // namespace analysis::forms
 
@@ -196,8 +196,8 @@ class TFormCorvane : public QMainWindow {
     TFormSql* FormSql = nullptr;
     TAboutBox* AboutBox = nullptr;
     roster::forms::ExamNumberCheckDialog* FormVerify = nullptr;
-    analysis::forms::TFormAnalysis* FormAnalysis = nullptr;
-    analysis::forms::TFormRunSummary* FormRunSummary = nullptr;
+    analysis::forms::AnalysisWindow* FormAnalysis = nullptr;
+    analysis::forms::RunSummaryDialog* FormRunSummary = nullptr;
 
     void buildMenu();
     void buildBody();

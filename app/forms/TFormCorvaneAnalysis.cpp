@@ -4,8 +4,8 @@
 
 #include "analysis/AnalyzeCommand.h"
 #include "analysis/RekeyCommand.h"
-#include "analysis/forms/TFormAnalysis.h"
-#include "analysis/forms/TFormRunSummary.h"
+#include "analysis/forms/AnalysisWindow.h"
+#include "analysis/forms/RunSummaryDialog.h"
 #include "app/forms/Guard.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 
@@ -34,11 +34,11 @@ void TFormCorvane::nAnalysisClick() {
 
 void TFormCorvane::showAnalysis(const analysis::ExamAnalysis& figures) {
     if (!FormAnalysis) {
-        FormAnalysis = new analysis::forms::TFormAnalysis(this);
+        FormAnalysis = new analysis::forms::AnalysisWindow(this);
         wireRekey();
     }
     FormAnalysis->setShell(mShell);
-    FormAnalysis->Show(figures, mWs.home(), mWs.Fields.TextEncoding);
+    FormAnalysis->showAnalysis(figures, mWs.home(), mWs.Fields.TextEncoding);
 }
 
 // The preview and the correction run in the analysis window's error guard,
@@ -92,13 +92,13 @@ void TFormCorvane::summarizeRun(const scoring::ScoringResult& run) {
 
 void TFormCorvane::showSummaryBox(const analysis::forms::RunSummary& summary) {
     if (!FormRunSummary) {
-        FormRunSummary = new analysis::forms::TFormRunSummary(this);
+        FormRunSummary = new analysis::forms::RunSummaryDialog(this);
         FormRunSummary->openAnalysis = [this](const analysis::ExamAnalysis& figures) {
             showAnalysis(figures);
         };
     }
     FormRunSummary->setShell(mShell);
-    FormRunSummary->Fill(summary);
+    FormRunSummary->fill(summary);
     FormRunSummary->show();
     FormRunSummary->raise();
 }
