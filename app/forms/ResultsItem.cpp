@@ -36,10 +36,7 @@ QString AskOpenResults(QWidget* owner, const QString& file) {
 
 void TFormCorvane::nResultsClick() {
     Guarded(this, [&] {
-        const auto* p = Panels;
-        const int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() +
-                                   p->SpinEdit8->value() + p->SpinEdit10->value() +
-                                   p->SpinEdit5->value();
+        const int panelQuestions = Panels->singleChoiceCount() + Panels->multipleChoiceCount();
         auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
         if (!guess)
             return;

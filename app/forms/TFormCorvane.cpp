@@ -243,8 +243,7 @@ void TFormCorvane::buildBody() {
 
     Panels = new scoring::forms::AnswerKeyPanels(central);
     Panels->setObjectName("Panels");
-    layout->addWidget(Panels->GroupBox1);
-    layout->addWidget(Panels->GroupBox2);
+    layout->addWidget(Panels);
 
     Panel1 = new QWidget(central);
     Panel1->setObjectName("Panel1");
@@ -262,9 +261,7 @@ void TFormCorvane::buildBody() {
     layout->addWidget(Panel1);
     setCentralWidget(central);
     // The wide edits follow their containers, which the layout sizes.
-    for (QWidget* w : {static_cast<QWidget*>(Panels->GroupBox1),
-                       static_cast<QWidget*>(Panels->GroupBox2), Panel1})
-        w->installEventFilter(this);
+    Panel1->installEventFilter(this);
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName("StatusBar1");
@@ -347,7 +344,6 @@ void TFormCorvane::tellHowToEdit(const QKeyEvent* key) {
 }
 
 void TFormCorvane::FormResize() {
-    Panels->FormResize();
     Edit3->resize(Panel1->width() - 96, Edit3->height());
 }
 
@@ -382,8 +378,8 @@ void TFormCorvane::OpenAnswerTable(const QString& path) {
         if (!opened.scoringProblem.empty())
             throw core::AppError(opened.scoringProblem);
         if (mWs.view.hasField(mWs.Fields.Content))
-            Panels->SpinEdit1->setValue(mWs.QuestionCount);
-        Panels->ResetForTable();
+            Panels->setFirstSegmentCount(mWs.QuestionCount);
+        Panels->resetForTable();
         Edit3->clear();
         nSort->clear();
         for (const auto& caption : opened.sortItems) {
@@ -474,22 +470,7 @@ void TFormCorvane::RepairDbfClick() {
 }
 
 scoring::ScoringSettings TFormCorvane::ReadScoringSettings() const {
-    scoring::ScoringSettings st;
-    const auto* p = Panels;
-    st.segmentChoice = p->ComboBox1->currentIndex();
-    scoring::forms::SpinEdit* spins[] = {p->SpinEdit1, p->SpinEdit3, p->SpinEdit8, p->SpinEdit10};
-    QLineEdit* points[] = {p->Edit4, p->Edit5, p->Edit6, p->Edit7};
-    for (std::size_t i = 0; i < 4; ++i) {
-        st.counts[i] = spins[i]->value();
-        st.enabled[i] = spins[i]->isEnabled();
-        st.points[i] = points[i]->text().toStdString();
-    }
-    st.singleKey = p->Edit1->text().toStdString();
-    st.multiCount = p->SpinEdit5->value();
-    st.full = p->Edit8->text().toStdString();
-    st.partial = p->Edit9->text().toStdString();
-    st.multiKey = p->Edit2->text().toStdString();
-    return st;
+    return Panels->settings();
 }
 
 void TFormCorvane::CorVaneClick() {
@@ -523,7 +504,7 @@ void TFormCorvane::N2Click() {
 void TFormCorvane::runBatch(scoring::BatchKind kind) {
     Guarded(this, [&] {
         BusyCursor busy;
-        auto result = scoring::RunBatch(mWs, *mUi, *mShell, kind, Panels->SpinEdit5->value());
+        auto result = scoring::RunBatch(mWs, *mUi, *mShell, kind, Panels->multipleChoiceCount());
         if (!result.failed.empty()) // the caption names the last table that failed
             setWindowTitle(QString::fromStdString(result.failed.back().file.string()));
     });
@@ -538,10 +519,7 @@ void TFormCorvane::EST2Click() {
 }
 void TFormCorvane::Button4Click() {
     Guarded(this, [&] {
-        const auto* p = Panels;
-        int T = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
-                p->SpinEdit10->value();
-        if (auto keys = scoring::ConvertCurrent(mWs, T))
+        if (auto keys = scoring::ConvertCurrent(mWs, Panels->singleChoiceCount()))
             Edit3->setText(QString::fromStdString(*keys));
     });
 }

@@ -61,7 +61,7 @@ void TFormCorvane::wireRekey() {
             result = analysis::ApplyRekey(mWs, *mUi, request);
             if (result->unchanged)
                 return;
-            Panels->Edit1->setText(QString::fromStdString(result->run.settings.singleKey));
+            Panels->setSingleKey(QString::fromStdString(result->run.settings.singleKey));
             refreshView();
             analysis::TableAnalysisResult again = FiguresOnly(mWs, *mUi);
             if (again.outcome == core::Outcome::Done)

@@ -18,9 +18,7 @@ namespace app::forms {
 
 void TFormCorvane::N13Click() {
     Guarded(this, [&] {
-        const auto* p = Panels;
-        int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
-                             p->SpinEdit10->value() + p->SpinEdit5->value();
+        int panelQuestions = Panels->singleChoiceCount() + Panels->multipleChoiceCount();
         auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
         if (!guess || !stats::GoOnWithoutScores(mWs, *mUi))
             return;

@@ -31,7 +31,7 @@ void TFormCorvane::nLoadLastRunClick() {
                          core::Icon::Information);
             return;
         }
-        Panels->Fill(run->settings);
+        Panels->fill(run->settings);
     });
 }
 

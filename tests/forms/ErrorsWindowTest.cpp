@@ -67,7 +67,7 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
 
     void theKeyTooltipSpellsOutMarkCodesAsTheUserTypes() {
         open(testsupport::Sheets(3, 8));
-        auto* key = panels()->Edit1;
+        auto* key = windowtest::Find<QLineEdit>(panels(), "Edit1");
         const QString hint = key->toolTip();
         key->setFocus();
         QTest::keyClicks(key, "AG");
@@ -85,32 +85,33 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
         open(testsupport::Sheets(3, 8));
         auto* p = panels();
         // Retyping the full points passes through an empty field without a word.
-        p->Edit8->setText("4");
-        QCOMPARE(p->Edit9->text(), QString("2"));
-        p->Edit8->setFocus();
-        p->Edit8->selectAll();
-        QTest::keyClick(p->Edit8, Qt::Key_Backspace);
-        QCOMPARE(p->Edit8->text(), QString(""));
+        windowtest::Find<QLineEdit>(p, "Edit8")->setText("4");
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit9")->text(), QString("2"));
+        windowtest::Find<QLineEdit>(p, "Edit8")->setFocus();
+        windowtest::Find<QLineEdit>(p, "Edit8")->selectAll();
+        QTest::keyClick(windowtest::Find<QLineEdit>(p, "Edit8"), Qt::Key_Backspace);
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit8")->text(), QString(""));
         QVERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(p->Edit9->text(), QString("2"));
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit9")->text(), QString("2"));
 
-        p->SpinEdit1->setValue(7);
-        p->Edit4->setText("1");
-        p->Edit1->setText("ABCDA;BC");
-        p->SpinEdit5->setValue(1);
-        p->Edit2->setText("A");
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit1")->setValue(7);
+        windowtest::Find<QLineEdit>(p, "Edit4")->setText("1");
+        windowtest::Find<QLineEdit>(p, "Edit1")->setText("ABCDA;BC");
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit5")->setValue(1);
+        windowtest::Find<QLineEdit>(p, "Edit2")->setText("A");
         Seen error;
         Answer(QMessageBox::Ok, &error);
-        QTest::keyClick(p->Edit8, Qt::Key_F9);
+        QTest::keyClick(windowtest::Find<QLineEdit>(p, "Edit8"), Qt::Key_F9);
         QCOMPARE(error.text, QString("全对分数不是数字：''"));
 
-        p->Edit8->setText("2");
+        windowtest::Find<QLineEdit>(p, "Edit8")->setText("2");
         QApplication::setActiveWindow(w.get()); // back from the error box
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        p->Edit4->setFocus();
-        p->Edit4->clear(); // F9 from the field itself, before leaving it puts 0 back
+        windowtest::Find<QLineEdit>(p, "Edit4")->setFocus();
+        windowtest::Find<QLineEdit>(p, "Edit4")
+            ->clear(); // F9 from the field itself, before leaving it puts 0 back
         Answer(QMessageBox::Ok, &error);
-        QTest::keyClick(p->Edit4, Qt::Key_F9);
+        QTest::keyClick(windowtest::Find<QLineEdit>(p, "Edit4"), Qt::Key_F9);
         QCOMPARE(error.text, QString("每题分数（第一段）不是数字：''"));
         auto r =
             w->workspace().connection.select("select count(*) from t1 where score is not null");

@@ -207,7 +207,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
 
         // The main window follows: the key field, the grid, the window.
         auto* panels = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
-        QCOMPARE(panels->Edit1->text(), QString("ABCD"));
+        QCOMPARE(windowtest::Find<QLineEdit>(panels, "Edit1")->text(), QString("ABCD"));
         QCOMPARE(gridScore("202601003"), QString("5"));
         QCOMPARE(gridScore("202601002"), QString("5"));
         QCOMPARE(gridScore("202601007"), QString("1")); // chose C: unchanged
@@ -267,7 +267,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(dump(), before);
         QCOMPARE(HomeFiles(home->path()), files);
         auto* panels = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
-        QVERIFY(panels->Edit1->text() != "ABCD");
+        QVERIFY(windowtest::Find<QLineEdit>(panels, "Edit1")->text() != "ABCD");
     }
 
     void answeringNoWritesNothing() {

@@ -60,13 +60,13 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
     void score(const QString& key = "ABCA", std::function<void(const QString&)> meanwhile = {}) {
         const int modals = 3;
         auto* p = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
-        p->SpinEdit1->setValue(4);
-        p->Edit4->setText("1");
-        p->Edit1->setText(key);
-        p->SpinEdit5->setValue(1);
-        p->Edit8->setText("2");
-        p->Edit9->setText("1");
-        p->Edit2->setText("AB");
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit1")->setValue(4);
+        windowtest::Find<QLineEdit>(p, "Edit4")->setText("1");
+        windowtest::Find<QLineEdit>(p, "Edit1")->setText(key);
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit5")->setValue(1);
+        windowtest::Find<QLineEdit>(p, "Edit8")->setText("2");
+        windowtest::Find<QLineEdit>(p, "Edit9")->setText("1");
+        windowtest::Find<QLineEdit>(p, "Edit2")->setText("AB");
         QStringList seen;
         CloseModals(modals, &seen, meanwhile); // 评分完成, the class dialog, the report question
         w->CorVaneClick();

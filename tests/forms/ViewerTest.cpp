@@ -332,8 +332,8 @@ class ViewerTest : public QObject {
         w.setShell(desktop.get());
         w.OpenAnswerTable(QString::fromStdString(sample.string()));
         auto* p = w.findChild<scoring::forms::AnswerKeyPanels*>("Panels");
-        p->Edit4->setText("2");
-        p->Edit1->setText("ABCDA;BCD");
+        windowtest::Find<QLineEdit>(p, "Edit4")->setText("2");
+        windowtest::Find<QLineEdit>(p, "Edit1")->setText("ABCDA;BCD");
         // The scoring message, the class dialog and the report question.
         std::function<void(QWidget*)> no = [](QWidget* d) {
             if (auto* box = qobject_cast<QMessageBox*>(d); box && box->button(QMessageBox::No))
