@@ -134,7 +134,7 @@ QGroupBox* AnswerKeyPanels::buildSingleChoice() {
     grid->setColumnStretch(12, 1);
     mSingleKey = Key(box, "Edit1", kSingleKeyHint);
     auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(8, 4, 8, 6);
+    column->setContentsMargins(8, 0, 8, 0);
     column->setSpacing(4);
     column->addLayout(grid);
     column->addLayout(KeyRow(Caption(box, "Label10", "标准答案："), mSingleKey));
@@ -162,7 +162,7 @@ QGroupBox* AnswerKeyPanels::buildMultipleChoice() {
     figures->addStretch(1);
     mMultipleKey = Key(box, "Edit2", "有效字母ABCDEFZ,每一个答案之间用分号间隔");
     auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(8, 4, 8, 6);
+    column->setContentsMargins(8, 0, 8, 0);
     column->setSpacing(4);
     column->addLayout(figures);
     column->addLayout(KeyRow(Caption(box, "Label14", "标准答案："), mMultipleKey));
