@@ -1,6 +1,6 @@
 #include "app/forms/MainWindow.h"
 
-#include "analysis/forms/TFormRunSummary.h"
+#include "analysis/forms/RunSummaryDialog.h"
 #include "app/forms/AboutBox.h"
 #include "app/forms/DataSetModel.h"
 #include "app/forms/ElidedLabel.h"
@@ -21,7 +21,7 @@
 #include "scoring/ConvertCommand.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/CheckCommand.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -125,14 +125,9 @@ void MainWindow::buildBody() {
     layout->addWidget(mGrid, 1);
     mAnswerKeys = new scoring::forms::AnswerKeyPanels(central);
     mAnswerKeys->setObjectName("Panels");
-    layout->addWidget(mAnswerKeys->GroupBox1);
-    layout->addWidget(mAnswerKeys->GroupBox2);
+    layout->addWidget(mAnswerKeys);
     layout->addWidget(buildConvertBar(central));
     setCentralWidget(central);
-    // The wide edits of the panels follow their group boxes, which the layout sizes.
-    for (QWidget* w : {static_cast<QWidget*>(mAnswerKeys->GroupBox1),
-                       static_cast<QWidget*>(mAnswerKeys->GroupBox2)})
-        w->installEventFilter(this);
     buildStatusBar();
 }
 
@@ -222,7 +217,7 @@ void MainWindow::buildStatusBar() {
 
 void MainWindow::createDialogs() {
     mFieldSettings = new FieldSettingsDialog(this, mWs.Fields, mFieldNamesItem);
-    mClassDialog = new stats::forms::TFormTongji(this);
+    mClassDialog = new stats::forms::ClassStatisticsDialog(this);
     mClassDialog->start = [this](const stats::ClassSettings& settings) {
         runClassStatistics(settings);
     };
@@ -247,16 +242,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void MainWindow::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    fitPanels();
-}
-
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == mGrid && event->type() == QEvent::KeyPress)
         tellHowToEdit(static_cast<QKeyEvent*>(event));
-    else if (event->type() == QEvent::Resize)
-        fitPanels();
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -268,10 +256,6 @@ void MainWindow::tellHowToEdit(const QKeyEvent* key) {
         (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
         return;
     mStatusBar->showMessage("表格现在是只读的。要修改单元格，请先选中“视图 - 允许编辑”。", 5000);
-}
-
-void MainWindow::fitPanels() {
-    mAnswerKeys->FormResize();
 }
 
 void MainWindow::showOpened(const core::OpenedTable& opened) {
@@ -306,8 +290,8 @@ void MainWindow::openAnswerTable(const QString& path) {
         if (!opened.scoringProblem.empty())
             throw core::AppError(opened.scoringProblem);
         if (mWs.view.hasField(mWs.Fields.Content))
-            mAnswerKeys->SpinEdit1->setValue(mWs.QuestionCount);
-        mAnswerKeys->ResetForTable();
+            mAnswerKeys->setFirstSegmentCount(mWs.QuestionCount);
+        mAnswerKeys->resetForTable();
         mConvertedAnswers->clear();
         mSortMenu->clear();
         for (const auto& caption : opened.sortItems) {
@@ -397,22 +381,7 @@ void MainWindow::repairTableIndex() {
 }
 
 scoring::ScoringSettings MainWindow::scoringSettings() const {
-    scoring::ScoringSettings st;
-    const auto* p = mAnswerKeys;
-    st.segmentChoice = p->ComboBox1->currentIndex();
-    scoring::forms::SpinEdit* spins[] = {p->SpinEdit1, p->SpinEdit3, p->SpinEdit8, p->SpinEdit10};
-    QLineEdit* points[] = {p->Edit4, p->Edit5, p->Edit6, p->Edit7};
-    for (std::size_t i = 0; i < 4; ++i) {
-        st.counts[i] = spins[i]->value();
-        st.enabled[i] = spins[i]->isEnabled();
-        st.points[i] = points[i]->text().toStdString();
-    }
-    st.singleKey = p->Edit1->text().toStdString();
-    st.multiCount = p->SpinEdit5->value();
-    st.full = p->Edit8->text().toStdString();
-    st.partial = p->Edit9->text().toStdString();
-    st.multiKey = p->Edit2->text().toStdString();
-    return st;
+    return mAnswerKeys->settings();
 }
 
 void MainWindow::score() {
@@ -446,7 +415,8 @@ void MainWindow::checkMissingNumbers() {
 void MainWindow::runBatch(scoring::BatchKind kind) {
     Guarded(this, [&] {
         BusyCursor busy;
-        auto result = scoring::RunBatch(mWs, *mUi, *mShell, kind, mAnswerKeys->SpinEdit5->value());
+        auto result =
+            scoring::RunBatch(mWs, *mUi, *mShell, kind, mAnswerKeys->multipleChoiceCount());
         if (!result.failed.empty()) // the caption names the last table that failed
             setWindowTitle(QString::fromStdString(result.failed.back().file.string()));
     });
@@ -461,10 +431,7 @@ void MainWindow::countSurveys() {
 }
 void MainWindow::convertAnswers() {
     Guarded(this, [&] {
-        const auto* p = mAnswerKeys;
-        int T = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
-                p->SpinEdit10->value();
-        if (auto keys = scoring::ConvertCurrent(mWs, T))
+        if (auto keys = scoring::ConvertCurrent(mWs, mAnswerKeys->singleChoiceCount()))
             mConvertedAnswers->setText(QString::fromStdString(*keys));
     });
 }

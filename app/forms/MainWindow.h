@@ -30,17 +30,17 @@ namespace scoring::forms {
 class AnswerKeyPanels;
 }
 namespace stats::forms {
-class TFormTongji;
+class ClassStatisticsDialog;
 }
 namespace roster::forms {
-class TFormVerify;
+class ExamNumberCheckDialog;
 }
 namespace analysis {
 struct ExamAnalysis;
 }
 namespace analysis::forms {
-class TFormAnalysis;
-class TFormRunSummary;
+class AnalysisWindow;
+class RunSummaryDialog;
 struct RunSummary;
 } // namespace analysis::forms
 
@@ -133,7 +133,6 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -163,12 +162,12 @@ class MainWindow : public QMainWindow {
     QAction* mAllowEditItem;
 
     FieldSettingsDialog* mFieldSettings = nullptr;
-    stats::forms::TFormTongji* mClassDialog = nullptr;
+    stats::forms::ClassStatisticsDialog* mClassDialog = nullptr;
     SqlDialog* mSqlDialog = nullptr;
     AboutBox* mAboutBox = nullptr;
-    roster::forms::TFormVerify* mNumbersDialog = nullptr;
-    analysis::forms::TFormAnalysis* mAnalysisWindow = nullptr;
-    analysis::forms::TFormRunSummary* mRunSummary = nullptr;
+    roster::forms::ExamNumberCheckDialog* mNumbersDialog = nullptr;
+    analysis::forms::AnalysisWindow* mAnalysisWindow = nullptr;
+    analysis::forms::RunSummaryDialog* mRunSummary = nullptr;
 
     void buildMenu();
     void buildFileMenu(QMenu* menu);
@@ -180,8 +179,6 @@ class MainWindow : public QMainWindow {
     void buildStatusBar();
     // The window's creation: the start-up command, then drops allowed.
     void startUp();
-    // The wide edits of the answer-key panels follow the window's width.
-    void fitPanels();
     void showOpened(const core::OpenedTable& opened);
     // Enables the items that need a scoring run of the open table.
     void updateRunItems();

@@ -4,8 +4,8 @@
 
 #include "analysis/AnalyzeCommand.h"
 #include "analysis/RekeyCommand.h"
-#include "analysis/forms/TFormAnalysis.h"
-#include "analysis/forms/TFormRunSummary.h"
+#include "analysis/forms/AnalysisWindow.h"
+#include "analysis/forms/RunSummaryDialog.h"
 #include "app/forms/Guard.h"
 #include "scoring/forms/AnswerKeyPanels.h"
 
@@ -34,11 +34,11 @@ void MainWindow::showExamAnalysis() {
 
 void MainWindow::showAnalysis(const analysis::ExamAnalysis& figures) {
     if (!mAnalysisWindow) {
-        mAnalysisWindow = new analysis::forms::TFormAnalysis(this);
+        mAnalysisWindow = new analysis::forms::AnalysisWindow(this);
         wireRekey();
     }
     mAnalysisWindow->setShell(mShell);
-    mAnalysisWindow->Show(figures, mWs.home(), mWs.Fields.TextEncoding);
+    mAnalysisWindow->showAnalysis(figures, mWs.home(), mWs.Fields.TextEncoding);
 }
 
 // The preview and the correction run in the analysis window's error guard,
@@ -61,7 +61,7 @@ void MainWindow::wireRekey() {
             result = analysis::ApplyRekey(mWs, *mUi, request);
             if (result->unchanged)
                 return;
-            mAnswerKeys->Edit1->setText(QString::fromStdString(result->run.settings.singleKey));
+            mAnswerKeys->setSingleKey(QString::fromStdString(result->run.settings.singleKey));
             refreshView();
             analysis::TableAnalysisResult again = FiguresOnly(mWs, *mUi);
             if (again.outcome == core::Outcome::Done)
@@ -92,13 +92,13 @@ void MainWindow::summarizeRun(const scoring::ScoringResult& run) {
 
 void MainWindow::showSummaryBox(const analysis::forms::RunSummary& summary) {
     if (!mRunSummary) {
-        mRunSummary = new analysis::forms::TFormRunSummary(this);
+        mRunSummary = new analysis::forms::RunSummaryDialog(this);
         mRunSummary->openAnalysis = [this](const analysis::ExamAnalysis& figures) {
             showAnalysis(figures);
         };
     }
     mRunSummary->setShell(mShell);
-    mRunSummary->Fill(summary);
+    mRunSummary->fill(summary);
     mRunSummary->show();
     mRunSummary->raise();
 }

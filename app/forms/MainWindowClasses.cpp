@@ -8,7 +8,7 @@
 #include "scoring/forms/AnswerKeyPanels.h"
 #include "stats/ClassMemory.h"
 #include "stats/ClassSplit.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -18,9 +18,7 @@ namespace app::forms {
 
 void MainWindow::classStatistics() {
     Guarded(this, [&] {
-        const auto* p = mAnswerKeys;
-        int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() + p->SpinEdit8->value() +
-                             p->SpinEdit10->value() + p->SpinEdit5->value();
+        int panelQuestions = mAnswerKeys->singleChoiceCount() + mAnswerKeys->multipleChoiceCount();
         auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
         if (!guess || !stats::GoOnWithoutScores(mWs, *mUi))
             return;
@@ -34,18 +32,17 @@ void MainWindow::classStatistics() {
             stats::RememberClassSettings(mWs.connection, mWs.TableName, s);
         };
         if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
-            mClassDialog->ShowClassSettings(*remembered);
+            mClassDialog->showClassSettings(*remembered);
         } else {
-            mClassDialog->Edit1->setText(QString::fromStdString(guess->prefix));
-            mClassDialog->SpinEdit6->setValue(guess->totalLength);
+            mClassDialog->showExamNumbers(guess->prefix, guess->totalLength);
         }
-        mClassDialog->SpinEdit7->setValue(guess->questions);
+        mClassDialog->setQuestionCount(guess->questions);
         mClassDialog->exec();
     });
 }
 
 stats::ClassSettings MainWindow::classSettingsOfTable() {
-    stats::ClassSettings settings = mClassDialog->Settings();
+    stats::ClassSettings settings = mClassDialog->settings();
     if (auto remembered = stats::RememberedClassSettings(mWs.connection, mWs.TableName)) {
         remembered->questions = settings.questions;
         return *remembered;

@@ -3,16 +3,16 @@
 #include "app/forms/Guard.h"
 #include "app/forms/MainWindow.h"
 #include "roster/RosterCommands.h"
-#include "roster/forms/TFormRosterImport.h"
-#include "roster/forms/TFormVerify.h"
-#include "stats/forms/TFormTongji.h"
+#include "roster/forms/ExamNumberCheckDialog.h"
+#include "roster/forms/RosterImportDialog.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 
 #include <algorithm>
 
 namespace app::forms {
 
 void MainWindow::createRosterDialogs() {
-    mNumbersDialog = new roster::forms::TFormVerify(this);
+    mNumbersDialog = new roster::forms::ExamNumberCheckDialog(this);
     mNumbersDialog->correct = [this](const roster::Correction& c) { correctNumber(c); };
     mNumbersDialog->undo = [this] { undoCorrection(); };
 }
@@ -26,14 +26,14 @@ void MainWindow::importRoster() {
         mChooseAnotherKind = false;
         if (file.isEmpty())
             return;
-        roster::forms::TFormRosterImport dialog(this);
-        dialog.Load(file.toStdString());
+        roster::forms::RosterImportDialog dialog(this);
+        dialog.load(file.toStdString());
         if (dialog.exec() != QDialog::Accepted)
             return;
         roster::RosterImport done;
         {
             BusyCursor busy;
-            done = roster::ImportRoster(mWs, *mUi, file.toStdString(), dialog.Options());
+            done = roster::ImportRoster(mWs, *mUi, file.toStdString(), dialog.options());
         }
         std::string summary;
         for (const auto& line : done.summary)
@@ -51,7 +51,7 @@ void MainWindow::verifyNumbers() {
         }
         if (check.outcome == core::Outcome::Stopped)
             return;
-        mNumbersDialog->ShowCheck(check, mCorrections.canUndo());
+        mNumbersDialog->showCheck(check, mCorrections.canUndo());
         mNumbersDialog->exec();
     });
 }
@@ -61,7 +61,7 @@ void MainWindow::showCheckAgain() {
     BusyCursor busy;
     const roster::TableCheck check = roster::VerifyTable(mWs, dialogUi, classSettingsOfTable());
     if (check.outcome == core::Outcome::Done)
-        mNumbersDialog->ShowCheck(check, mCorrections.canUndo());
+        mNumbersDialog->showCheck(check, mCorrections.canUndo());
 }
 
 // A change whose log line could not be written after its commit is made:

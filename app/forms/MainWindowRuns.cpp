@@ -31,7 +31,7 @@ void MainWindow::loadLastRun() {
                          core::Icon::Information);
             return;
         }
-        mAnswerKeys->Fill(run->settings);
+        mAnswerKeys->fill(run->settings);
     });
 }
 

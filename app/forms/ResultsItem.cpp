@@ -7,7 +7,7 @@
 #include "app/forms/MainWindow.h"
 #include "results/ResultsCommand.h"
 #include "scoring/forms/AnswerKeyPanels.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 
 #include <QLineEdit>
 #include <QMessageBox>
@@ -36,25 +36,21 @@ QString AskOpenResults(QWidget* owner, const QString& file) {
 
 void MainWindow::writeResults() {
     Guarded(this, [&] {
-        const auto* p = mAnswerKeys;
-        const int panelQuestions = p->SpinEdit1->value() + p->SpinEdit3->value() +
-                                   p->SpinEdit8->value() + p->SpinEdit10->value() +
-                                   p->SpinEdit5->value();
+        const int panelQuestions =
+            mAnswerKeys->singleChoiceCount() + mAnswerKeys->multipleChoiceCount();
         auto guess = stats::GuessDialog(mWs, *mUi, panelQuestions);
         if (!guess)
             return;
         // A dialog never opened yet gets what opening it would have guessed.
-        if (mClassDialog->SpinEdit6->value() == 0) {
-            mClassDialog->Edit1->setText(QString::fromStdString(guess->prefix));
-            mClassDialog->SpinEdit6->setValue(guess->totalLength);
-        }
-        if (mClassDialog->SpinEdit7->value() == 0)
-            mClassDialog->SpinEdit7->setValue(guess->questions);
+        if (mClassDialog->examNumberLength() == 0)
+            mClassDialog->showExamNumbers(guess->prefix, guess->totalLength);
+        if (mClassDialog->questionCount() == 0)
+            mClassDialog->setQuestionCount(guess->questions);
         results::ResultsRun run;
         {
             BusyCursor busy;
             const stats::ClassSettings classes =
-                results::ClassesForResults(mWs, mClassDialog->Settings());
+                results::ClassesForResults(mWs, mClassDialog->settings());
             run = results::WriteResults(mWs, *mUi, classes, {});
         }
         if (run.outcome != core::Outcome::Done)

@@ -2,7 +2,7 @@
 // quillory [--home DIR] [--screenshot FILE.png] [--analysis-screenshot FILE.png]
 //          [--design-screenshot FILE.png]
 //          [--scan-screenshot FILE.png --scan-layout LAYOUT --scan-input PATH...] [TABLE.dbf]
-#include "analysis/forms/TFormAnalysis.h"
+#include "analysis/forms/AnalysisWindow.h"
 #include "app/forms/Guard.h"
 #include "app/forms/MainWindow.h"
 #include "app/forms/QtTranslations.h"
@@ -49,7 +49,7 @@ QIcon MakeIcon() {
 // its first flagged question) selected, saved as a picture; then the end.
 void SaveAnalysisPicture(app::forms::MainWindow& window, const QString& file) {
     window.showExamAnalysis();
-    auto* analysis = window.findChild<analysis::forms::TFormAnalysis*>("TFormAnalysis");
+    auto* analysis = window.findChild<analysis::forms::AnalysisWindow*>("TFormAnalysis");
     if (!analysis) {
         window.close();
         return;

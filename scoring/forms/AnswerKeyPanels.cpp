@@ -8,11 +8,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 
 namespace scoring::forms {
 namespace {
@@ -20,110 +23,163 @@ namespace {
 const QString kSingleKeyHint =
     "有效字母ABCDEFxz,每五个答案之间用分号或一个空格间隔。x用于多段非覆盖评分，z用于给零分。";
 
-template <typename T> T* Make(QWidget* parent, const char* name, int x, int y, int w, int h) {
+// The heights the panels have at 100% scaling; they grow only when their
+// texts need more.
+constexpr int SingleChoiceHeight = 97;
+constexpr int MultipleChoiceHeight = 74;
+
+template <typename T> T* Make(QWidget* parent, const char* name, int width = 0) {
     auto* widget = new T(parent);
     widget->setObjectName(name);
-    widget->setGeometry(x, y, w, h);
+    if (width > 0)
+        widget->setFixedWidth(width);
     return widget;
 }
 
-QLabel* Caption(QWidget* parent, const char* name, const QString& text, int x, int y, int w) {
-    auto* label = Make<QLabel>(parent, name, x, y + 3, w, 16);
+QLabel* Caption(QWidget* parent, const char* name, const QString& text) {
+    auto* label = Make<QLabel>(parent, name);
     label->setText(text);
     return label;
 }
 
-SpinEdit* Count(QWidget* parent, const char* name, int x, int y) {
-    auto* spin = Make<SpinEdit>(parent, name, x, y, 46, 22);
+CountSpinBox* Count(QWidget* parent, const char* name) {
+    auto* spin = Make<CountSpinBox>(parent, name, 46);
     spin->setRange(0, 105);
     spin->setMaxLength(3);
     spin->setToolTip("输入题目数");
     return spin;
 }
 
-QLineEdit* Points(QWidget* parent, const char* name, int x, int y) {
-    auto* edit = Make<QLineEdit>(parent, name, x, y, 34, 22);
+QLineEdit* Points(QWidget* parent, const char* name) {
+    auto* edit = Make<QLineEdit>(parent, name, 34);
     edit->setMaxLength(3);
     edit->setText("0");
     return edit;
 }
 
-QLineEdit* Key(QWidget* parent, const char* name, int y, const QString& hint) {
-    auto* edit = Make<QLineEdit>(parent, name, 66, y, 100, 22);
+QLineEdit* Key(QWidget* parent, const char* name, const QString& hint) {
+    auto* edit = Make<QLineEdit>(parent, name);
     edit->setToolTip(hint);
     edit->setAttribute(Qt::WA_InputMethodEnabled, false);
     return edit;
 }
 
+QGroupBox* Panel(QWidget* parent, const char* name, const QString& title, int height) {
+    auto* box = new QGroupBox(title, parent);
+    box->setObjectName(name);
+    box->setMinimumHeight(height);
+    box->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    return box;
+}
+
+// "标准答案：" and its key edit, as wide as the panel allows.
+QHBoxLayout* KeyRow(QLabel* caption, QLineEdit* key) {
+    auto* row = new QHBoxLayout;
+    row->setSpacing(4);
+    row->addWidget(caption);
+    row->addWidget(key, 1);
+    return row;
+}
+
 } // namespace
 
-AnswerKeyPanels::AnswerKeyPanels(QWidget* parent) : QObject(parent) {
-    GroupBox1 = new QGroupBox("单选题", parent);
-    GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setFixedHeight(97);
-    QWidget* g = GroupBox1;
-    Label1 = Caption(g, "Label1", "题目按分数值的分段数", 8, 16, 124);
-    ComboBox1 = Make<QComboBox>(g, "ComboBox1", 132, 16, 40, 22);
-    ComboBox1->addItems({"0", "1", "2", "3", "4"});
-    ComboBox1->setCurrentIndex(0);
-    Label2 = Caption(g, "Label2", "第一段", 180, 16, 38);
-    SpinEdit1 = Count(g, "SpinEdit1", 218, 16);
-    Label3 = Caption(g, "Label3", "每题分数", 268, 16, 50);
-    Edit4 = Points(g, "Edit4", 318, 16);
-    Label4 = Caption(g, "Label4", "第二段", 360, 16, 38);
-    SpinEdit3 = Count(g, "SpinEdit3", 398, 16);
-    Label5 = Caption(g, "Label5", "每题分数", 448, 16, 50);
-    Edit5 = Points(g, "Edit5", 498, 16);
-    Label6 = Caption(g, "Label6", "第三段", 180, 42, 38);
-    SpinEdit8 = Count(g, "SpinEdit8", 218, 42);
-    Label7 = Caption(g, "Label7", "每题分数", 268, 42, 50);
-    Edit6 = Points(g, "Edit6", 318, 42);
-    Label8 = Caption(g, "Label8", "第四段", 360, 42, 38);
-    SpinEdit10 = Count(g, "SpinEdit10", 398, 42);
-    Label9 = Caption(g, "Label9", "每题分数", 448, 42, 50);
-    Edit7 = Points(g, "Edit7", 498, 42);
-    Label10 = Caption(g, "Label10", "标准答案：", 8, 68, 58);
-    Edit1 = Key(g, "Edit1", 68, kSingleKeyHint);
-    for (QWidget* w : {static_cast<QWidget*>(SpinEdit3), static_cast<QWidget*>(SpinEdit8),
-                       static_cast<QWidget*>(SpinEdit10), static_cast<QWidget*>(Edit5),
-                       static_cast<QWidget*>(Edit6), static_cast<QWidget*>(Edit7)})
-        w->setEnabled(false);
+AnswerKeyPanels::AnswerKeyPanels(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(buildSingleChoice());
+    layout->addWidget(buildMultipleChoice());
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
-    GroupBox2 = new QGroupBox("不定项", parent);
-    GroupBox2->setObjectName("GroupBox2");
-    GroupBox2->setFixedHeight(74);
-    g = GroupBox2;
-    Label11 = Caption(g, "Label11", "题目数", 8, 18, 40);
-    SpinEdit5 = Count(g, "SpinEdit5", 48, 18);
-    Label12 = Caption(g, "Label12", "全对分数", 110, 18, 50);
-    Edit8 = Make<QLineEdit>(g, "Edit8", 160, 18, 40, 22);
-    Edit8->setText("0");
-    Label13 = Caption(g, "Label13", "少选分数", 214, 18, 50);
-    Edit9 = Make<QLineEdit>(g, "Edit9", 264, 18, 40, 22);
-    Edit9->setText("0");
-    Label14 = Caption(g, "Label14", "标准答案：", 8, 46, 58);
-    Edit2 = Key(g, "Edit2", 46, "有效字母ABCDEFZ,每一个答案之间用分号间隔");
-
-    connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Change(); });
-    connect(Edit8, &QLineEdit::textChanged, this, [this] { Edit8Change(); });
-    connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
-    for (QLineEdit* e : {Edit4, Edit5, Edit6, Edit7})
+    connect(mSegmentCount, &QComboBox::activated, this, [this] { enableChosenSegments(); });
+    connect(mFullPoints, &QLineEdit::textChanged, this, [this] { offerPartialPoints(); });
+    connect(mSingleKey, &QLineEdit::textChanged, this, [this] { explainSingleKey(); });
+    for (QLineEdit* e : mPoints)
         e->installEventFilter(this);
 }
 
+// "单选题": the segment number, the count and points of each of the four
+// segments (two to a line), and the key.
+QGroupBox* AnswerKeyPanels::buildSingleChoice() {
+    QGroupBox* box = Panel(this, "GroupBox1", "单选题", SingleChoiceHeight);
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(4);
+    grid->addWidget(Caption(box, "Label1", "题目按分数值的分段数"), 0, 0);
+    mSegmentCount = Make<QComboBox>(box, "ComboBox1", 40);
+    mSegmentCount->addItems({"0", "1", "2", "3", "4"});
+    mSegmentCount->setCurrentIndex(0);
+    grid->addWidget(mSegmentCount, 0, 1);
+    grid->setColumnMinimumWidth(2, 4);
+    const char* segments[] = {"第一段", "第二段", "第三段", "第四段"};
+    const char* countNames[] = {"SpinEdit1", "SpinEdit3", "SpinEdit8", "SpinEdit10"};
+    const char* pointNames[] = {"Edit4", "Edit5", "Edit6", "Edit7"};
+    for (int i = 0; i < 4; ++i) {
+        const int row = i / 2;
+        const int column = 3 + (i % 2) * 5; // a gap column between the two segments of a line
+        mCounts[i] = Count(box, countNames[i]);
+        mPoints[i] = Points(box, pointNames[i]);
+        grid->addWidget(Caption(box, ("Label" + std::to_string(2 + 2 * i)).c_str(), segments[i]),
+                        row, column);
+        grid->addWidget(mCounts[i], row, column + 1);
+        grid->addWidget(Caption(box, ("Label" + std::to_string(3 + 2 * i)).c_str(), "每题分数"),
+                        row, column + 2);
+        grid->addWidget(mPoints[i], row, column + 3);
+        if (i > 0) {
+            mCounts[i]->setEnabled(false);
+            mPoints[i]->setEnabled(false);
+        }
+    }
+    grid->setColumnMinimumWidth(7, 4);
+    grid->setColumnStretch(12, 1);
+    mSingleKey = Key(box, "Edit1", kSingleKeyHint);
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(8, 0, 8, 0);
+    column->setSpacing(4);
+    column->addLayout(grid);
+    column->addLayout(KeyRow(Caption(box, "Label10", "标准答案："), mSingleKey));
+    return box;
+}
+
+// "不定项": the count, the full and partial points, and the key.
+QGroupBox* AnswerKeyPanels::buildMultipleChoice() {
+    QGroupBox* box = Panel(this, "GroupBox2", "不定项", MultipleChoiceHeight);
+    auto* figures = new QHBoxLayout;
+    figures->setSpacing(4);
+    mMultipleCount = Count(box, "SpinEdit5");
+    mFullPoints = Make<QLineEdit>(box, "Edit8", 40);
+    mFullPoints->setText("0");
+    mPartialPoints = Make<QLineEdit>(box, "Edit9", 40);
+    mPartialPoints->setText("0");
+    figures->addWidget(Caption(box, "Label11", "题目数"));
+    figures->addWidget(mMultipleCount);
+    figures->addSpacing(14);
+    figures->addWidget(Caption(box, "Label12", "全对分数"));
+    figures->addWidget(mFullPoints);
+    figures->addSpacing(14);
+    figures->addWidget(Caption(box, "Label13", "少选分数"));
+    figures->addWidget(mPartialPoints);
+    figures->addStretch(1);
+    mMultipleKey = Key(box, "Edit2", "有效字母ABCDEFZ,每一个答案之间用分号间隔");
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(8, 0, 8, 0);
+    column->setSpacing(4);
+    column->addLayout(figures);
+    column->addLayout(KeyRow(Caption(box, "Label14", "标准答案："), mMultipleKey));
+    return box;
+}
+
 void AnswerKeyPanels::setSegment(int index, bool enabled) {
-    SpinEdit* spins[] = {SpinEdit1, SpinEdit3, SpinEdit8, SpinEdit10};
-    QLineEdit* points[] = {Edit4, Edit5, Edit6, Edit7};
-    spins[index]->setEnabled(enabled);
-    points[index]->setEnabled(enabled);
+    mCounts[index]->setEnabled(enabled);
+    mPoints[index]->setEnabled(enabled);
     if (!enabled) {
-        spins[index]->setValue(0);
-        points[index]->setText("0");
+        mCounts[index]->setValue(0);
+        mPoints[index]->setText("0");
     }
 }
 
-void AnswerKeyPanels::ComboBox1Change() {
-    int used = ComboBox1->findText(ComboBox1->currentText());
+void AnswerKeyPanels::enableChosenSegments() {
+    int used = mSegmentCount->findText(mSegmentCount->currentText());
     if (used < 0 || used > 4)
         return;
     const auto enabled = scoring::SegmentsEnabled(used);
@@ -131,15 +187,15 @@ void AnswerKeyPanels::ComboBox1Change() {
         setSegment(i, enabled[static_cast<std::size_t>(i)]);
 }
 
-void AnswerKeyPanels::Edit8Change() {
+void AnswerKeyPanels::offerPartialPoints() {
     // A text that is no whole number (empty while retyped, a decimal) leaves
-    // Edit9 as it is; the run says what is wrong with the points on F9.
-    if (auto partial = scoring::DefaultPartialPoints(Edit8->text().toStdString()))
-        Edit9->setText(QString::number(*partial));
+    // the partial points as they are; the run says what is wrong with the points on F9.
+    if (auto partial = scoring::DefaultPartialPoints(mFullPoints->text().toStdString()))
+        mPartialPoints->setText(QString::number(*partial));
 }
 
-void AnswerKeyPanels::Edit1Change() {
-    const std::string key = Edit1->text().toStdString();
+void AnswerKeyPanels::explainSingleKey() {
+    const std::string key = mSingleKey->text().toStdString();
     QString tip = kSingleKeyHint;
     const auto codes = scoring::MarkCodeNotes(key);
     const auto wrong = scoring::NonOptionNotes(key);
@@ -151,15 +207,15 @@ void AnswerKeyPanels::Edit1Change() {
         tip += "\n";
     for (const auto& note : wrong)
         tip += "\n" + QString::fromStdString(note);
-    Edit1->setToolTip(tip);
+    mSingleKey->setToolTip(tip);
 }
 
-void AnswerKeyPanels::Edit4Exit() {
-    if (Edit4->text().isEmpty())
-        Edit4->setText("0");
+void AnswerKeyPanels::fillEmptyFirstPoints() {
+    if (mPoints[0]->text().isEmpty())
+        mPoints[0]->setText("0");
 }
 
-bool AnswerKeyPanels::Edit4KeyPress(QKeyEvent* event) {
+bool AnswerKeyPanels::refusePointsKey(const QKeyEvent* event) {
     if (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
         return false; // focus keys never reach the key filter
     const QString text = event->text();
@@ -176,47 +232,75 @@ bool AnswerKeyPanels::Edit4KeyPress(QKeyEvent* event) {
 
 bool AnswerKeyPanels::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress)
-        return Edit4KeyPress(static_cast<QKeyEvent*>(event));
-    if (event->type() == QEvent::FocusOut && watched == Edit4)
-        Edit4Exit();
-    return QObject::eventFilter(watched, event);
+        return refusePointsKey(static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::FocusOut && watched == mPoints[0])
+        fillEmptyFirstPoints();
+    return QWidget::eventFilter(watched, event);
 }
 
-void AnswerKeyPanels::ResetForTable() {
-    ComboBox1->setCurrentIndex(1);
-    ComboBox1Change();
-    Edit1->clear();
-    Edit2->clear();
-    SpinEdit5->setValue(0);
-    Edit8->setText("0");
-    Edit9->setText("0");
+void AnswerKeyPanels::resetForTable() {
+    mSegmentCount->setCurrentIndex(1);
+    enableChosenSegments();
+    mSingleKey->clear();
+    mMultipleKey->clear();
+    mMultipleCount->setValue(0);
+    mFullPoints->setText("0");
+    mPartialPoints->setText("0");
 }
 
-void AnswerKeyPanels::FormResize() {
-    Edit1->resize(GroupBox1->width() - 74, Edit1->height());
-    Edit2->resize(GroupBox2->width() - 74, Edit2->height());
-}
-
-void AnswerKeyPanels::Fill(const scoring::ScoringSettings& st) {
-    ComboBox1->setCurrentIndex(std::clamp(st.segmentChoice, 0, 4));
-    ComboBox1Change();
-    SpinEdit* spins[] = {SpinEdit1, SpinEdit3, SpinEdit8, SpinEdit10};
-    QLineEdit* points[] = {Edit4, Edit5, Edit6, Edit7};
+void AnswerKeyPanels::fill(const scoring::ScoringSettings& st) {
+    mSegmentCount->setCurrentIndex(std::clamp(st.segmentChoice, 0, 4));
+    enableChosenSegments();
     for (std::size_t i = 0; i < 4; ++i) {
-        if (i > 0 && !spins[i]->isEnabled())
+        if (i > 0 && !mCounts[i]->isEnabled())
             continue;
-        spins[i]->setValue(st.counts[i]);
-        points[i]->setText(QString::fromStdString(st.points[i]));
+        mCounts[i]->setValue(st.counts[i]);
+        mPoints[i]->setText(QString::fromStdString(st.points[i]));
     }
-    Edit1->setText(QString::fromStdString(st.singleKey));
-    SpinEdit5->setValue(st.multiCount);
+    mSingleKey->setText(QString::fromStdString(st.singleKey));
+    mMultipleCount->setValue(st.multiCount);
     {
-        // The partial points are the run's, not the half Edit8Change offers.
-        const QSignalBlocker quiet(Edit8);
-        Edit8->setText(QString::fromStdString(st.full));
+        // The partial points are the run's, not the half offered for the full points.
+        const QSignalBlocker quiet(mFullPoints);
+        mFullPoints->setText(QString::fromStdString(st.full));
     }
-    Edit9->setText(QString::fromStdString(st.partial));
-    Edit2->setText(QString::fromStdString(st.multiKey));
+    mPartialPoints->setText(QString::fromStdString(st.partial));
+    mMultipleKey->setText(QString::fromStdString(st.multiKey));
+}
+
+scoring::ScoringSettings AnswerKeyPanels::settings() const {
+    scoring::ScoringSettings st;
+    st.segmentChoice = mSegmentCount->currentIndex();
+    for (std::size_t i = 0; i < 4; ++i) {
+        st.counts[i] = mCounts[i]->value();
+        st.enabled[i] = mCounts[i]->isEnabled();
+        st.points[i] = mPoints[i]->text().toStdString();
+    }
+    st.singleKey = mSingleKey->text().toStdString();
+    st.multiCount = mMultipleCount->value();
+    st.full = mFullPoints->text().toStdString();
+    st.partial = mPartialPoints->text().toStdString();
+    st.multiKey = mMultipleKey->text().toStdString();
+    return st;
+}
+
+int AnswerKeyPanels::singleChoiceCount() const {
+    int count = 0;
+    for (const CountSpinBox* segment : mCounts)
+        count += segment->value();
+    return count;
+}
+
+int AnswerKeyPanels::multipleChoiceCount() const {
+    return mMultipleCount->value();
+}
+
+void AnswerKeyPanels::setFirstSegmentCount(int count) {
+    mCounts[0]->setValue(count);
+}
+
+void AnswerKeyPanels::setSingleKey(const QString& key) {
+    mSingleKey->setText(key);
 }
 
 } // namespace scoring::forms

@@ -1,10 +1,10 @@
 // The analysis window on the table of AnalysisTable.h: its figures, charts,
 // sorting, selection, export and remembered size.
+#include "analysis/forms/AnalysisWindow.h"
 #include "analysis/AnalyzeCommand.h"
 #include "analysis/TextReport.h"
 #include "analysis/forms/AnalysisCharts.h"
 #include "analysis/forms/QuestionTable.h"
-#include "analysis/forms/TFormAnalysis.h"
 #include "core/OpenTable.h"
 #include "platform/os/Shell.h"
 #include "scoring/ScoreCommand.h"
@@ -35,7 +35,7 @@
 
 #include <memory>
 
-using analysis::forms::TFormAnalysis;
+using analysis::forms::AnalysisWindow;
 
 namespace {
 
@@ -98,7 +98,7 @@ class AnalysisWindowTest : public QObject {
 
   private:
     std::unique_ptr<testsupport::TempHome> home;
-    std::unique_ptr<TFormAnalysis> window;
+    std::unique_ptr<AnalysisWindow> window;
     os::RecordingShell shell;
 
     QTableView* table() { return Find<QTableView>(window.get(), "QuestionTable"); }
@@ -118,9 +118,9 @@ class AnalysisWindowTest : public QObject {
     }
 
     void openWindow() {
-        window = std::make_unique<TFormAnalysis>(nullptr);
+        window = std::make_unique<AnalysisWindow>(nullptr);
         window->setShell(&shell);
-        window->Show(ScoredAnalysis(home->path()), home->path());
+        window->showAnalysis(ScoredAnalysis(home->path()), home->path());
     }
 
   private slots:
@@ -249,8 +249,8 @@ class AnalysisWindowTest : public QObject {
         add(4, 0, 0, {Flag::LowDiscrimination, Flag::TooHard});
         add(5, 0.4, 0.1, {Flag::MisKey, Flag::LowDiscrimination});
         add(6, 1, 1, {Flag::TooEasy});
-        window = std::make_unique<TFormAnalysis>(nullptr);
-        window->Show(a, home->path());
+        window = std::make_unique<AnalysisWindow>(nullptr);
+        window->showAnalysis(a, home->path());
         QCOMPARE(rows(), QStringList({"单选5", "单选1", "单选3", "单选4", "单选6", "单选2"}));
         QCOMPARE(window->selectedItem(), 4);
 
@@ -339,7 +339,7 @@ class AnalysisWindowTest : public QObject {
         QCOMPARE(Points(chart("ScatterChart"), analysis::forms::SelectedPointName),
                  QList<QPointF>({{0.375, 1}}));
         QCOMPARE(chart("OptionChart")->title(), QString("单选第 3 题  答案 C"));
-        window->ScatterClicked(QPointF(0.45, 0.97)); // nearest: the multiple-choice question
+        window->selectNearest(QPointF(0.45, 0.97)); // nearest: the multiple-choice question
         QCOMPARE(window->selectedItem(), 4);
         QCOMPARE(selected, QStringList({"2", "4"}));
     }
@@ -377,11 +377,11 @@ class AnalysisWindowTest : public QObject {
         QVERIFY(bytes.find("\r\n") != std::string::npos);
 
         answer = "workbook";
-        window->ExportClick();
+        window->exportFiles();
         answer = "folder";
-        window->ExportClick();
+        window->exportFiles();
         answer = "";
-        window->ExportClick();
+        window->exportFiles();
         QCOMPARE(shell.opened(),
                  (std::vector<std::string>{report.string(), book.string(), home->path().string()}));
     }
@@ -397,7 +397,7 @@ class AnalysisWindowTest : public QObject {
             asked = true;
             return QString("report");
         };
-        window->ExportClick();
+        window->exportFiles();
         QCOMPARE(errors.size(), qsizetype(1));
         QVERIFY2(errors[0].contains("试卷分析_exam.txt"), qPrintable(errors[0]));
         QVERIFY(!asked);
@@ -410,8 +410,8 @@ class AnalysisWindowTest : public QObject {
         window->resize(900, 600);
         window->close();
         QVERIFY(std::filesystem::exists(home->path() / "window.ini"));
-        TFormAnalysis again(nullptr);
-        again.Show(window->analysis(), home->path());
+        AnalysisWindow again(nullptr);
+        again.showAnalysis(window->analysis(), home->path());
         QCOMPARE(again.size(), QSize(900, 600));
         QVERIFY(!again.isModal());
     }
@@ -421,19 +421,20 @@ class AnalysisWindowTest : public QObject {
         window->selectItem(2);
         analysis::ExamAnalysis changed = window->analysis();
         changed.items.erase(changed.items.begin()); // the first question gone
-        window->Show(changed, home->path());
+        window->showAnalysis(changed, home->path());
         QCOMPARE(window->selectedItem(), 1); // still the third question
         QCOMPARE(chart("OptionChart")->title(), QString("单选第 3 题  答案 C"));
         QCOMPARE(table()->model()->rowCount(), 4);
         changed.items.erase(changed.items.begin() + 1); // the third question gone too
-        window->Show(changed, home->path()); // left: the second, the fourth and the multiple-choice
+        window->showAnalysis(changed,
+                             home->path());  // left: the second, the fourth and the multiple-choice
         QCOMPARE(window->selectedItem(), 1); // the first row, the flagged fourth question
         QCOMPARE(chart("OptionChart")->title(), QString("单选第 4 题  答案 A  疑为 D"));
     }
 
     void theRekeyBoxOffersTheSuspectedOptionButNeedsItsOwner() {
         openWindow(); // the fourth question selected, keyed A, suspected D
-        QGroupBox* box = window->rekeyBox();
+        QGroupBox* box = window->correctionBox();
         QCOMPARE(box->title(), QString("更正答案"));
         QCOMPARE(box->objectName(), QString("GroupRekey"));
         QVERIFY(!box->isHidden() && box->isEnabled());
@@ -452,14 +453,14 @@ class AnalysisWindowTest : public QObject {
         a.table = "empty";
         a.sheets = 3;
         a.bands.push_back({0, 0, 3, 1, 3});
-        window = std::make_unique<TFormAnalysis>(nullptr);
-        window->Show(a, home->path());
+        window = std::make_unique<AnalysisWindow>(nullptr);
+        window->showAnalysis(a, home->path());
         QCOMPARE(window->selectedItem(), -1);
         QCOMPARE(table()->model()->rowCount(), 0);
         QCOMPARE(chart("OptionChart")->title(), QString("选中一道题，查看它各选项的选择情况"));
         QVERIFY(Points(chart("ScatterChart"), analysis::forms::PlainPointsName).isEmpty());
         QCOMPARE(Find<QLabel>(window.get(), "sumAlpha")->text(), QString("-"));
-        window->ScatterClicked(QPointF(0.5, 0.5));
+        window->selectNearest(QPointF(0.5, 0.5));
         QCOMPARE(window->selectedItem(), -1);
     }
 

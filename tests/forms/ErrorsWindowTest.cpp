@@ -4,7 +4,7 @@
 #include "app/forms/MainWindow.h"
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
@@ -46,8 +46,8 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
     scoring::forms::AnswerKeyPanels* panels() {
         return w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
     }
-    stats::forms::TFormTongji* dialog() {
-        return w->findChild<stats::forms::TFormTongji*>("TFormTongji");
+    stats::forms::ClassStatisticsDialog* dialog() {
+        return w->findChild<stats::forms::ClassStatisticsDialog*>("TFormTongji");
     }
     QTableView* grid() { return w->findChild<QTableView*>("DBGrid1"); }
 
@@ -67,7 +67,7 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
 
     void theKeyTooltipSpellsOutMarkCodesAsTheUserTypes() {
         open(testsupport::Sheets(3, 8));
-        auto* key = panels()->Edit1;
+        auto* key = windowtest::Find<QLineEdit>(panels(), "Edit1");
         const QString hint = key->toolTip();
         key->setFocus();
         QTest::keyClicks(key, "AG");
@@ -85,32 +85,33 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
         open(testsupport::Sheets(3, 8));
         auto* p = panels();
         // Retyping the full points passes through an empty field without a word.
-        p->Edit8->setText("4");
-        QCOMPARE(p->Edit9->text(), QString("2"));
-        p->Edit8->setFocus();
-        p->Edit8->selectAll();
-        QTest::keyClick(p->Edit8, Qt::Key_Backspace);
-        QCOMPARE(p->Edit8->text(), QString(""));
+        windowtest::Find<QLineEdit>(p, "Edit8")->setText("4");
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit9")->text(), QString("2"));
+        windowtest::Find<QLineEdit>(p, "Edit8")->setFocus();
+        windowtest::Find<QLineEdit>(p, "Edit8")->selectAll();
+        QTest::keyClick(windowtest::Find<QLineEdit>(p, "Edit8"), Qt::Key_Backspace);
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit8")->text(), QString(""));
         QVERIFY(!QApplication::activeModalWidget());
-        QCOMPARE(p->Edit9->text(), QString("2"));
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit9")->text(), QString("2"));
 
-        p->SpinEdit1->setValue(7);
-        p->Edit4->setText("1");
-        p->Edit1->setText("ABCDA;BC");
-        p->SpinEdit5->setValue(1);
-        p->Edit2->setText("A");
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit1")->setValue(7);
+        windowtest::Find<QLineEdit>(p, "Edit4")->setText("1");
+        windowtest::Find<QLineEdit>(p, "Edit1")->setText("ABCDA;BC");
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit5")->setValue(1);
+        windowtest::Find<QLineEdit>(p, "Edit2")->setText("A");
         Seen error;
         Answer(QMessageBox::Ok, &error);
-        QTest::keyClick(p->Edit8, Qt::Key_F9);
+        QTest::keyClick(windowtest::Find<QLineEdit>(p, "Edit8"), Qt::Key_F9);
         QCOMPARE(error.text, QString("全对分数不是数字：''"));
 
-        p->Edit8->setText("2");
+        windowtest::Find<QLineEdit>(p, "Edit8")->setText("2");
         QApplication::setActiveWindow(w.get()); // back from the error box
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        p->Edit4->setFocus();
-        p->Edit4->clear(); // F9 from the field itself, before leaving it puts 0 back
+        windowtest::Find<QLineEdit>(p, "Edit4")->setFocus();
+        windowtest::Find<QLineEdit>(p, "Edit4")
+            ->clear(); // F9 from the field itself, before leaving it puts 0 back
         Answer(QMessageBox::Ok, &error);
-        QTest::keyClick(p->Edit4, Qt::Key_F9);
+        QTest::keyClick(windowtest::Find<QLineEdit>(p, "Edit4"), Qt::Key_F9);
         QCOMPARE(error.text, QString("每题分数（第一段）不是数字：''"));
         auto r =
             w->workspace().connection.select("select count(*) from t1 where score is not null");
@@ -141,19 +142,23 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
             [&](QWidget* box) { // not scored yet: Yes goes on to the dialog
                 static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
                 OnNextModal([&](QWidget* d) {
-                    auto* f = static_cast<stats::forms::TFormTongji*>(d);
-                    shown = f->LabelSplit->text();     // the guesses' split, as the dialog opens
-                    f->RadioButton3->setChecked(true); // with the guessed prefix, which is empty
-                    QTRY_VERIFY(f->LabelSplit->text() != shown); // followed without a call
-                    afterChange = f->LabelSplit->text();
-                    QTest::mouseClick(f->BtnSuggest, Qt::LeftButton);
-                    suggested = f->LabelSplit->text();
-                    QCOMPARE(f->Edit1->text(), QString("2026"));
-                    QCOMPARE(f->SpinEdit6->value(), 8);
-                    QCOMPARE(f->SpinEdit4->value(), 1);
-                    QCOMPARE(f->SpinEdit5->value(), 3);
+                    auto* f = static_cast<stats::forms::ClassStatisticsDialog*>(d);
+                    shown = windowtest::Find<QLabel>(f, "LabelSplit")
+                                ->text(); // the guesses' split, as the dialog opens
+                    windowtest::Find<QRadioButton>(f, "RadioButton3")
+                        ->setChecked(true); // with the guessed prefix, which is empty
+                    QTRY_VERIFY(windowtest::Find<QLabel>(f, "LabelSplit")->text() !=
+                                shown); // followed without a call
+                    afterChange = windowtest::Find<QLabel>(f, "LabelSplit")->text();
+                    QTest::mouseClick(windowtest::Find<QPushButton>(f, "BtnSuggest"),
+                                      Qt::LeftButton);
+                    suggested = windowtest::Find<QLabel>(f, "LabelSplit")->text();
+                    QCOMPARE(windowtest::Find<QLineEdit>(f, "Edit1")->text(), QString("2026"));
+                    QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit6")->value(), 8);
+                    QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit4")->value(), 1);
+                    QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit5")->value(), 3);
                     Answer(QMessageBox::Ok, &notice);
-                    QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+                    QTest::mouseClick(windowtest::Find<QPushButton>(f, "BitBtn1"), Qt::LeftButton);
                     f->reject();
                 });
             },
@@ -181,12 +186,12 @@ class ErrorsWindowTest : public QObject, windowtest::WindowHarness {
             [&](QWidget* box) {
                 static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
                 OnNextModal([&](QWidget* d) {
-                    auto* f = static_cast<stats::forms::TFormTongji*>(d);
-                    QVERIFY(f->RadioButton3->isChecked());
-                    QCOMPARE(f->Edit1->text(), QString("2026"));
-                    QCOMPARE(f->SpinEdit6->value(), 8);
-                    QCOMPARE(f->SpinEdit5->value(), 3);
-                    reopened = f->LabelSplit->text();
+                    auto* f = static_cast<stats::forms::ClassStatisticsDialog*>(d);
+                    QVERIFY(windowtest::Find<QRadioButton>(f, "RadioButton3")->isChecked());
+                    QCOMPARE(windowtest::Find<QLineEdit>(f, "Edit1")->text(), QString("2026"));
+                    QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit6")->value(), 8);
+                    QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit5")->value(), 3);
+                    reopened = windowtest::Find<QLabel>(f, "LabelSplit")->text();
                     f->reject();
                 });
             },

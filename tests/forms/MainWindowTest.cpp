@@ -5,7 +5,7 @@
 #include "app/forms/SqlDialog.h"
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
@@ -69,7 +69,7 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         QVERIFY(w->dropTarget());
         QCOMPARE(Find<app::forms::FieldSettingsDialog>("TFormSetField")->windowTitle(),
                  QString("设置字段名"));
-        QCOMPARE(Find<stats::forms::TFormTongji>("TFormTongji")->windowTitle(),
+        QCOMPARE(Find<stats::forms::ClassStatisticsDialog>("TFormTongji")->windowTitle(),
                  QString("分班统计"));
         QCOMPARE(Find<app::forms::SqlDialog>("TFormSql")->windowTitle(), QString("自定义SQL"));
         QCOMPARE(w->workspace().Fields.ID, std::string("BH"));
@@ -152,23 +152,23 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         Find<QLineEdit>("Edit1")->setText("ABCDA");
         Find<QLineEdit>("Edit2")->setText("AB");
         Find<QLineEdit>("Edit3")->setText("old");
-        Find<scoring::forms::SpinEdit>("SpinEdit5")->setValue(4);
+        Find<scoring::forms::CountSpinBox>("SpinEdit5")->setValue(4);
         Find<QLineEdit>("Edit8")->setText("6");
         Find<QComboBox>("ComboBox1")->setCurrentIndex(4);
-        Find<scoring::forms::AnswerKeyPanels>("Panels")->ComboBox1Change();
-        Find<scoring::forms::SpinEdit>("SpinEdit3")->setValue(7);
+        Find<scoring::forms::AnswerKeyPanels>("Panels")->enableChosenSegments();
+        Find<scoring::forms::CountSpinBox>("SpinEdit3")->setValue(7);
         openSample();
         QCOMPARE(w->windowTitle(), QString("Quillory - t1"));
         QCOMPARE(Find<QLabel>("StatusPanel1")->text(), QString("记录数:12  题目数:8"));
-        QCOMPARE(Find<scoring::forms::SpinEdit>("SpinEdit1")->value(), 8);
+        QCOMPARE(Find<scoring::forms::CountSpinBox>("SpinEdit1")->value(), 8);
         QCOMPARE(Find<QComboBox>("ComboBox1")->currentText(), QString("1"));
-        QVERIFY(Find<scoring::forms::SpinEdit>("SpinEdit1")->isEnabled());
-        QVERIFY(!Find<scoring::forms::SpinEdit>("SpinEdit3")->isEnabled());
-        QCOMPARE(Find<scoring::forms::SpinEdit>("SpinEdit3")->value(), 0);
+        QVERIFY(Find<scoring::forms::CountSpinBox>("SpinEdit1")->isEnabled());
+        QVERIFY(!Find<scoring::forms::CountSpinBox>("SpinEdit3")->isEnabled());
+        QCOMPARE(Find<scoring::forms::CountSpinBox>("SpinEdit3")->value(), 0);
         QVERIFY(Find<QLineEdit>("Edit1")->text().isEmpty());
         QVERIFY(Find<QLineEdit>("Edit2")->text().isEmpty());
         QVERIFY(Find<QLineEdit>("Edit3")->text().isEmpty());
-        QCOMPARE(Find<scoring::forms::SpinEdit>("SpinEdit5")->value(), 0);
+        QCOMPARE(Find<scoring::forms::CountSpinBox>("SpinEdit5")->value(), 0);
         QCOMPARE(Find<QLineEdit>("Edit8")->text(), QString("0"));
         QCOMPARE(Find<QLineEdit>("Edit9")->text(), QString("0"));
         QCOMPARE(Captions(Find<QMenu>("nSort")), QStringList({"BH", "content", "CLS", "score"}));
@@ -328,52 +328,55 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
 
     void panelHandlers() {
         auto* p = Find<scoring::forms::AnswerKeyPanels>("Panels");
-        QCOMPARE(p->ComboBox1->currentText(), QString("0"));
-        QVERIFY(p->SpinEdit1->isEnabled()); // segment 1 is enabled until the combo changes
-        p->ComboBox1->setCurrentIndex(4);
-        p->ComboBox1Change();
-        p->SpinEdit1->setValue(5);
-        p->SpinEdit3->setValue(6);
-        p->Edit5->setText("2");
-        p->SpinEdit10->setValue(9);
-        p->ComboBox1->setCurrentIndex(2);
-        p->ComboBox1Change();
-        QCOMPARE(p->SpinEdit3->value(), 6);
-        QCOMPARE(p->Edit5->text(), QString("2"));
-        QVERIFY(!p->SpinEdit10->isEnabled());
-        QCOMPARE(p->SpinEdit10->value(), 0);
-        QCOMPARE(p->Edit7->text(), QString("0"));
-        p->ComboBox1->setCurrentIndex(0);
-        p->ComboBox1Change();
-        QCOMPARE(p->SpinEdit1->value(), 0);
-        QVERIFY(!p->SpinEdit1->isEnabled());
+        QCOMPARE(windowtest::Find<QComboBox>(p, "ComboBox1")->currentText(), QString("0"));
+        QVERIFY(windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit1")
+                    ->isEnabled()); // segment 1 is enabled until the combo changes
+        windowtest::Find<QComboBox>(p, "ComboBox1")->setCurrentIndex(4);
+        p->enableChosenSegments();
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit1")->setValue(5);
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit3")->setValue(6);
+        windowtest::Find<QLineEdit>(p, "Edit5")->setText("2");
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit10")->setValue(9);
+        windowtest::Find<QComboBox>(p, "ComboBox1")->setCurrentIndex(2);
+        p->enableChosenSegments();
+        QCOMPARE(windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit3")->value(), 6);
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit5")->text(), QString("2"));
+        QVERIFY(!windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit10")->isEnabled());
+        QCOMPARE(windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit10")->value(), 0);
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit7")->text(), QString("0"));
+        windowtest::Find<QComboBox>(p, "ComboBox1")->setCurrentIndex(0);
+        p->enableChosenSegments();
+        QCOMPARE(windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit1")->value(), 0);
+        QVERIFY(!windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit1")->isEnabled());
 
-        p->ComboBox1->setCurrentIndex(4);
-        p->ComboBox1Change();
-        p->Edit4->setText("1");
-        QTest::keyClicks(p->Edit4, "a2.x");
-        QCOMPARE(p->Edit4->text(), QString("12."));
-        p->Edit5->clear();
-        p->Edit4->clear();
-        p->Edit4->setFocus();
-        p->Edit5->setFocus();
-        QCOMPARE(p->Edit4->text(), QString("0"));
-        p->Edit4->setFocus();
-        QCOMPARE(p->Edit5->text(), QString("")); // only Edit4 gets its 0 back
+        windowtest::Find<QComboBox>(p, "ComboBox1")->setCurrentIndex(4);
+        p->enableChosenSegments();
+        windowtest::Find<QLineEdit>(p, "Edit4")->setText("1");
+        QTest::keyClicks(windowtest::Find<QLineEdit>(p, "Edit4"), "a2.x");
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit4")->text(), QString("12."));
+        windowtest::Find<QLineEdit>(p, "Edit5")->clear();
+        windowtest::Find<QLineEdit>(p, "Edit4")->clear();
+        windowtest::Find<QLineEdit>(p, "Edit4")->setFocus();
+        windowtest::Find<QLineEdit>(p, "Edit5")->setFocus();
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit4")->text(), QString("0"));
+        windowtest::Find<QLineEdit>(p, "Edit4")->setFocus();
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit5")->text(),
+                 QString("")); // only Edit4 gets its 0 back
 
-        p->Edit8->setText("0");
-        p->Edit8->setFocus();
-        p->Edit8->end(false);
-        QTest::keyClick(p->Edit8, Qt::Key_9);
-        QCOMPARE(p->Edit9->text(), QString("4"));
-        p->Edit8->setText("7");
-        QCOMPARE(p->Edit9->text(), QString("3"));
-        p->Edit8->setText("2.5"); // no whole number: no message while typing, Edit9 kept
-        QCOMPARE(p->Edit9->text(), QString("3"));
+        windowtest::Find<QLineEdit>(p, "Edit8")->setText("0");
+        windowtest::Find<QLineEdit>(p, "Edit8")->setFocus();
+        windowtest::Find<QLineEdit>(p, "Edit8")->end(false);
+        QTest::keyClick(windowtest::Find<QLineEdit>(p, "Edit8"), Qt::Key_9);
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit9")->text(), QString("4"));
+        windowtest::Find<QLineEdit>(p, "Edit8")->setText("7");
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit9")->text(), QString("3"));
+        windowtest::Find<QLineEdit>(p, "Edit8")
+            ->setText("2.5"); // no whole number: no message while typing, Edit9 kept
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit9")->text(), QString("3"));
     }
 
     void spinEditTakesATypedValueUntilItLosesFocus() {
-        auto* s = Find<scoring::forms::SpinEdit>("SpinEdit5");
+        auto* s = Find<scoring::forms::CountSpinBox>("SpinEdit5");
         s->setFocus();
         s->clear();
         QTest::keyClicks(s, "200x");
@@ -470,8 +473,8 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
     void scoringFromThePanelsLeadsOn() {
         openSample();
         auto* p = Find<scoring::forms::AnswerKeyPanels>("Panels");
-        p->Edit4->setText("2");
-        p->Edit1->setText("ABCDA;BCD");
+        windowtest::Find<QLineEdit>(p, "Edit4")->setText("2");
+        windowtest::Find<QLineEdit>(p, "Edit1")->setText("ABCDA;BCD");
         std::vector<Seen> seen;
         seen.reserve(3);
         CloseModals(3, &seen);
@@ -493,13 +496,13 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         QVERIFY(!Find<QAction>("nLoadLastRun")->isEnabled());
         QVERIFY(!Find<QAction>("nAnalysis")->isEnabled());
         auto* p = Find<scoring::forms::AnswerKeyPanels>("Panels");
-        p->ComboBox1->setCurrentIndex(2);
-        p->ComboBox1Change();
-        p->SpinEdit1->setValue(5);
-        p->Edit4->setText("2");
-        p->SpinEdit3->setValue(3);
-        p->Edit5->setText("1.5");
-        p->Edit1->setText("ABCDA;BCD");
+        windowtest::Find<QComboBox>(p, "ComboBox1")->setCurrentIndex(2);
+        p->enableChosenSegments();
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit1")->setValue(5);
+        windowtest::Find<QLineEdit>(p, "Edit4")->setText("2");
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit3")->setValue(3);
+        windowtest::Find<QLineEdit>(p, "Edit5")->setText("1.5");
+        windowtest::Find<QLineEdit>(p, "Edit1")->setText("ABCDA;BCD");
         std::vector<Seen> seen;
         seen.reserve(3);
         CloseModals(3, &seen);
@@ -509,16 +512,16 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         QVERIFY(Find<QAction>("nAnalysis")->isEnabled());
 
         openSample(); // the panels start afresh, the run stays the table's
-        QCOMPARE(p->Edit1->text(), QString());
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit1")->text(), QString());
         QVERIFY(Find<QAction>("nLoadLastRun")->isEnabled());
         Find<QAction>("nLoadLastRun")->trigger();
-        QCOMPARE(p->ComboBox1->currentIndex(), 2);
-        QCOMPARE(p->SpinEdit1->value(), 5);
-        QCOMPARE(p->Edit4->text(), QString("2"));
-        QVERIFY(p->SpinEdit3->isEnabled());
-        QCOMPARE(p->SpinEdit3->value(), 3);
-        QCOMPARE(p->Edit5->text(), QString("1.5"));
-        QCOMPARE(p->Edit1->text(), QString("ABCDA;BCD"));
+        QCOMPARE(windowtest::Find<QComboBox>(p, "ComboBox1")->currentIndex(), 2);
+        QCOMPARE(windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit1")->value(), 5);
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit4")->text(), QString("2"));
+        QVERIFY(windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit3")->isEnabled());
+        QCOMPARE(windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit3")->value(), 3);
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit5")->text(), QString("1.5"));
+        QCOMPARE(windowtest::Find<QLineEdit>(p, "Edit1")->text(), QString("ABCDA;BCD"));
         QCOMPARE(w->scoringSettings().counts, (std::array<int, 4>{5, 3, 0, 0}));
 
         Find<QAction>("nAnalysis")->trigger(); // the analysis window; its export writes the files
@@ -539,46 +542,46 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
     void conversionFillsEdit3() {
         openSample();
         w->workspace().view.moveTo(1);
-        Find<scoring::forms::SpinEdit>("SpinEdit1")->setValue(5);
+        Find<scoring::forms::CountSpinBox>("SpinEdit1")->setValue(5);
         QTest::mouseClick(Find<QPushButton>("Button4"), Qt::LeftButton);
         QCOMPARE(Find<QLineEdit>("Edit3")->text(), QString("BCDAB;  C;D;A"));
     }
 
     void classStatisticsDialog() {
-        auto* t = Find<stats::forms::TFormTongji>("TFormTongji");
-        QVERIFY(t->RadioButton4->isChecked());
-        QVERIFY(!t->Edit1->isEnabled());
-        QVERIFY(t->SpinEdit20->isEnabled());
-        QVERIFY(!t->ComboBoxes[0]->isEnabled());
-        QVERIFY(!t->sptZonghe[5]->isEnabled());
-        QCOMPARE(t->SpinEdit3->value(), 2);
-        QCOMPARE(t->SpinEdit5->value(), 24);
-        QCOMPARE(t->sptZonghe[5]->value(), 69);
-        t->RadioButton3->setChecked(true);
-        QVERIFY(t->Edit1->isEnabled());
-        QVERIFY(!t->SpinEdit20->isEnabled());
-        t->CheckBox2->click();
-        QVERIFY(!t->GroupBox1->isEnabled());
-        QVERIFY(!t->GroupBox3->isEnabled());
-        QVERIFY(!t->SpinEdit6->isEnabled());
-        QVERIFY(t->SpinEdit7->isEnabled());
-        t->CheckBox2->click();
-        QVERIFY(t->GroupBox1->isEnabled());
+        auto* t = Find<stats::forms::ClassStatisticsDialog>("TFormTongji");
+        QVERIFY(windowtest::Find<QRadioButton>(t, "RadioButton4")->isChecked());
+        QVERIFY(!windowtest::Find<QLineEdit>(t, "Edit1")->isEnabled());
+        QVERIFY(windowtest::Find<QSpinBox>(t, "SpinEdit20")->isEnabled());
+        QVERIFY(!windowtest::Find<QComboBox>(t, "ComboBox1")->isEnabled());
+        QVERIFY(!windowtest::Find<QSpinBox>(t, "sptZonghe6")->isEnabled());
+        QCOMPARE(windowtest::Find<QSpinBox>(t, "SpinEdit3")->value(), 2);
+        QCOMPARE(windowtest::Find<QSpinBox>(t, "SpinEdit5")->value(), 24);
+        QCOMPARE(windowtest::Find<QSpinBox>(t, "sptZonghe6")->value(), 69);
+        windowtest::Find<QRadioButton>(t, "RadioButton3")->setChecked(true);
+        QVERIFY(windowtest::Find<QLineEdit>(t, "Edit1")->isEnabled());
+        QVERIFY(!windowtest::Find<QSpinBox>(t, "SpinEdit20")->isEnabled());
+        windowtest::Find<QCheckBox>(t, "CheckBox2")->click();
+        QVERIFY(!windowtest::Find<QGroupBox>(t, "GroupBox1")->isEnabled());
+        QVERIFY(!windowtest::Find<QGroupBox>(t, "GroupBox3")->isEnabled());
+        QVERIFY(!windowtest::Find<QSpinBox>(t, "SpinEdit6")->isEnabled());
+        QVERIFY(windowtest::Find<QSpinBox>(t, "SpinEdit7")->isEnabled());
+        windowtest::Find<QCheckBox>(t, "CheckBox2")->click();
+        QVERIFY(windowtest::Find<QGroupBox>(t, "GroupBox1")->isEnabled());
 
         openSample();                 // twelve sheets 202601001.. of 8 questions
         OnNextModal([&](QWidget* d) { // not scored yet: Yes goes on
             static_cast<QMessageBox*>(d)->button(QMessageBox::Yes)->click();
             OnNextModal([&](QWidget* d) {
-                auto* f = static_cast<stats::forms::TFormTongji*>(d);
+                auto* f = static_cast<stats::forms::ClassStatisticsDialog*>(d);
                 QCOMPARE(f->windowTitle(), QString("分班统计"));
-                QCOMPARE(f->Edit1->text(), QString("2026010"));
-                QCOMPARE(f->SpinEdit6->value(), 9);
-                QCOMPARE(f->SpinEdit7->value(), 8);
-                f->SpinEdit3->setValue(2);
-                f->SpinEdit4->setValue(1);
-                f->SpinEdit5->setValue(1);
-                f->Edit1->setText("2026");
-                QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+                QCOMPARE(windowtest::Find<QLineEdit>(f, "Edit1")->text(), QString("2026010"));
+                QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit6")->value(), 9);
+                QCOMPARE(windowtest::Find<QSpinBox>(f, "SpinEdit7")->value(), 8);
+                windowtest::Find<QSpinBox>(f, "SpinEdit3")->setValue(2);
+                windowtest::Find<QSpinBox>(f, "SpinEdit4")->setValue(1);
+                windowtest::Find<QSpinBox>(f, "SpinEdit5")->setValue(1);
+                windowtest::Find<QLineEdit>(f, "Edit1")->setText("2026");
+                QTest::mouseClick(windowtest::Find<QPushButton>(f, "BitBtn1"), Qt::LeftButton);
                 f->reject();
             });
         });
@@ -586,7 +589,8 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
         auto report = home->path() / "分班统计_t1.txt";
         QVERIFY(std::filesystem::exists(report));
         QCOMPARE(shell.opened().back(), report.string());
-        QVERIFY(t->RadioButton3->isChecked()); // the mode the user set stays
+        QVERIFY(windowtest::Find<QRadioButton>(t, "RadioButton3")
+                    ->isChecked()); // the mode the user set stays
     }
 
     void resultsWorkbookWithTheClassSettingsLastUsed() {
@@ -597,14 +601,15 @@ class MainWindowTest : public QObject, windowtest::WindowHarness {
 
         openSample(); // twelve sheets 202601001.. of 8 questions
         w->workspace().connection.execute("UPDATE t1 SET SCORE = rowid, f1 = 1, f2 = rowid % 2");
-        auto* t = Find<stats::forms::TFormTongji>("TFormTongji");
-        t->RadioButton3->setChecked(true);
-        t->Edit1->setText("2026");
-        t->SpinEdit6->setValue(9);
-        t->SpinEdit7->setValue(2);
-        t->SpinEdit4->setValue(1);
-        t->SpinEdit5->setValue(2);
-        t->BitBtn1->click(); // the class statistics keep these settings for the table
+        auto* t = Find<stats::forms::ClassStatisticsDialog>("TFormTongji");
+        windowtest::Find<QRadioButton>(t, "RadioButton3")->setChecked(true);
+        windowtest::Find<QLineEdit>(t, "Edit1")->setText("2026");
+        windowtest::Find<QSpinBox>(t, "SpinEdit6")->setValue(9);
+        windowtest::Find<QSpinBox>(t, "SpinEdit7")->setValue(2);
+        windowtest::Find<QSpinBox>(t, "SpinEdit4")->setValue(1);
+        windowtest::Find<QSpinBox>(t, "SpinEdit5")->setValue(2);
+        windowtest::Find<QPushButton>(t, "BitBtn1")
+            ->click(); // the class statistics keep these settings for the table
         QString offered;
         w->askOpenResults = [&](const QString& file) {
             offered = file;

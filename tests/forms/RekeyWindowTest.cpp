@@ -4,9 +4,9 @@
 // correction is compared with a full scoring run with the key ABCD.
 #include "analysis/RekeyCommand.h"
 #include "analysis/forms/AnalysisCharts.h"
+#include "analysis/forms/AnalysisWindow.h"
 #include "analysis/forms/QuestionTable.h"
 #include "analysis/forms/RekeyTexts.h"
-#include "analysis/forms/TFormAnalysis.h"
 #include "app/forms/MainWindow.h"
 #include "core/OpenTable.h"
 #include "platform/db/Connection.h"
@@ -38,7 +38,7 @@
 #include <memory>
 #include <regex>
 
-using analysis::forms::TFormAnalysis;
+using analysis::forms::AnalysisWindow;
 using analysistest::kSheets;
 using testsupport::DumpDatabase;
 using testsupport::HomeFiles;
@@ -59,7 +59,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
     Q_OBJECT
 
   private:
-    TFormAnalysis* window = nullptr;
+    AnalysisWindow* window = nullptr;
     QStringList asked;  // the questions before a correction
     QStringList done;   // the messages after one
     bool answer = true; // the answer to those questions
@@ -125,7 +125,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
             core::Outcome::Done)
             qFatal("the table was not scored");
         w->showExamAnalysis();
-        window = w->findChild<TFormAnalysis*>("TFormAnalysis");
+        window = w->findChild<AnalysisWindow*>("TFormAnalysis");
         if (!window)
             qFatal("the analysis window did not open");
         window->askRekey = [this](const QString& text) {
@@ -207,7 +207,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
 
         // The main window follows: the key field, the grid, the window.
         auto* panels = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
-        QCOMPARE(panels->Edit1->text(), QString("ABCD"));
+        QCOMPARE(windowtest::Find<QLineEdit>(panels, "Edit1")->text(), QString("ABCD"));
         QCOMPARE(gridScore("202601003"), QString("5"));
         QCOMPARE(gridScore("202601002"), QString("5"));
         QCOMPARE(gridScore("202601007"), QString("1")); // chose C: unchanged
@@ -240,17 +240,17 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
 
     void aMultipleChoiceQuestionCannotBeCorrectedHere() {
         window->selectItem(4);
-        QVERIFY(!window->rekeyBox()->isEnabled());
+        QVERIFY(!window->correctionBox()->isEnabled());
         QVERIFY2(note().startsWith("不定项第 1 题的答案不能在这里改正：这里只改正单选题的答案。"),
                  qPrintable(note()));
         QVERIFY(figure(0, 0).isEmpty());
         const std::string before = dump();
-        window->RekeyApplyClick(); // even when reached past the disabled button
-        window->RekeyPreviewClick();
+        window->applyCorrection(); // even when reached past the disabled button
+        window->previewCorrection();
         QCOMPARE(dump(), before);
         QVERIFY(asked.isEmpty() && done.isEmpty());
         window->selectItem(0);
-        QVERIFY(window->rekeyBox()->isEnabled());
+        QVERIFY(window->correctionBox()->isEnabled());
         QCOMPARE(Find<QLabel>("lblRekeyKey")->text(), QString("当前答案 A"));
     }
 
@@ -267,7 +267,7 @@ class RekeyWindowTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(dump(), before);
         QCOMPARE(HomeFiles(home->path()), files);
         auto* panels = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
-        QVERIFY(panels->Edit1->text() != "ABCD");
+        QVERIFY(windowtest::Find<QLineEdit>(panels, "Edit1")->text() != "ABCD");
     }
 
     void answeringNoWritesNothing() {

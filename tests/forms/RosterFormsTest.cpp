@@ -4,9 +4,9 @@
 #include "platform/text/TextFile.h"
 #include "roster/Corrections.h"
 #include "roster/RosterCommands.h"
-#include "roster/forms/TFormRosterImport.h"
-#include "roster/forms/TFormVerify.h"
-#include "stats/forms/TFormTongji.h"
+#include "roster/forms/ExamNumberCheckDialog.h"
+#include "roster/forms/RosterImportDialog.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
@@ -93,14 +93,15 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
         int idColumn = -1, nameColumn = -1, previewRows = -1;
         OnNextModal(
             [&](QWidget* d) {
-                auto* form = qobject_cast<roster::forms::TFormRosterImport*>(d);
+                auto* form = qobject_cast<roster::forms::RosterImportDialog*>(d);
                 QVERIFY(form);
-                idColumn = form->cbFields[0]->currentIndex();
-                nameColumn = form->cbFields[2]->currentIndex();
-                previewRows = form->Preview->rowCount();
-                form->cbFields[2]->setCurrentIndex(2); // 学生 is the name
+                idColumn = windowtest::Find<QComboBox>(form, "cbField0")->currentIndex();
+                nameColumn = windowtest::Find<QComboBox>(form, "cbField2")->currentIndex();
+                previewRows = windowtest::Find<QTableWidget>(form, "Preview")->rowCount();
+                windowtest::Find<QComboBox>(form, "cbField2")
+                    ->setCurrentIndex(2); // 学生 is the name
                 CloseNextModal(&summary);
-                form->btnImport->click();
+                windowtest::Find<QPushButton>(form, "btnImport")->click();
             },
             &dialog);
         w->importRoster();
@@ -146,23 +147,27 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
         bool undoBefore = true, undoAfter = false, unknownGone = false, unknownBack = false;
         std::vector<std::string> corrected;
         OnNextModal([&](QWidget* d) {
-            auto* form = qobject_cast<roster::forms::TFormVerify*>(d);
+            auto* form = qobject_cast<roster::forms::ExamNumberCheckDialog*>(d);
             QVERIFY(form);
-            QVERIFY(LineOf(form->Problems, "重复", "310101002"));
-            QVERIFY(LineOf(form->Problems, "缺考", "310101001"));
-            QTreeWidgetItem* unknown = LineOf(form->Problems, "名单外", "310101040");
+            QVERIFY(LineOf(windowtest::Find<QTreeWidget>(form, "Problems"), "重复", "310101002"));
+            QVERIFY(LineOf(windowtest::Find<QTreeWidget>(form, "Problems"), "缺考", "310101001"));
+            QTreeWidgetItem* unknown =
+                LineOf(windowtest::Find<QTreeWidget>(form, "Problems"), "名单外", "310101040");
             QVERIFY(unknown);
-            undoBefore = form->btnUndo->isEnabled();
-            form->Problems->setCurrentItem(unknown);
-            for (int i = 0; i < form->Suggestions->count(); ++i)
-                suggestions << form->Suggestions->item(i)->text();
-            emit form->Suggestions->itemDoubleClicked(form->Suggestions->item(0));
+            undoBefore = windowtest::Find<QPushButton>(form, "btnUndo")->isEnabled();
+            windowtest::Find<QTreeWidget>(form, "Problems")->setCurrentItem(unknown);
+            for (int i = 0; i < windowtest::Find<QListWidget>(form, "Suggestions")->count(); ++i)
+                suggestions << windowtest::Find<QListWidget>(form, "Suggestions")->item(i)->text();
+            emit windowtest::Find<QListWidget>(form, "Suggestions")
+                ->itemDoubleClicked(windowtest::Find<QListWidget>(form, "Suggestions")->item(0));
             corrected = Numbers();
-            unknownGone = !LineOf(form->Problems, "名单外", "310101040");
-            undoAfter = form->btnUndo->isEnabled();
-            form->btnUndo->click();
-            unknownBack = LineOf(form->Problems, "名单外", "310101040") != nullptr;
-            form->btnClose->click();
+            unknownGone =
+                !LineOf(windowtest::Find<QTreeWidget>(form, "Problems"), "名单外", "310101040");
+            undoAfter = windowtest::Find<QPushButton>(form, "btnUndo")->isEnabled();
+            windowtest::Find<QPushButton>(form, "btnUndo")->click();
+            unknownBack = LineOf(windowtest::Find<QTreeWidget>(form, "Problems"), "名单外",
+                                 "310101040") != nullptr;
+            windowtest::Find<QPushButton>(form, "btnClose")->click();
         });
         w->verifyNumbers();
         QCOMPARE(suggestions.size(), 1);
@@ -190,11 +195,12 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
         int lines = -1;
         QString last;
         OnNextModal([&](QWidget* d) {
-            auto* form = qobject_cast<roster::forms::TFormVerify*>(d);
+            auto* form = qobject_cast<roster::forms::ExamNumberCheckDialog*>(d);
             QVERIFY(form);
-            lines = form->Problems->topLevelItemCount();
-            last = form->Problems->topLevelItem(lines - 1)->text(4);
-            form->btnClose->click();
+            lines = windowtest::Find<QTreeWidget>(form, "Problems")->topLevelItemCount();
+            last =
+                windowtest::Find<QTreeWidget>(form, "Problems")->topLevelItem(lines - 1)->text(4);
+            windowtest::Find<QPushButton>(form, "btnClose")->click();
         });
         w->verifyNumbers();
         QCOMPARE(lines, 2001);
@@ -210,29 +216,31 @@ class RosterFormsTest : public QObject, windowtest::WindowHarness {
                                   {{"310101002", "12"}, {"310101002", "12"}, {"310101005", "12"}},
                                   'N');
         w->openAnswerTable(QString::fromStdString((home->path() / "exam.dbf").string()));
-        auto* tongji = w->findChild<stats::forms::TFormTongji*>("TFormTongji");
-        tongji->RadioButton4->setChecked(true);
-        tongji->SpinEdit20->setValue(5);
-        tongji->SpinEdit3->setValue(2);
+        auto* tongji = w->findChild<stats::forms::ClassStatisticsDialog*>("TFormTongji");
+        windowtest::Find<QRadioButton>(tongji, "RadioButton4")->setChecked(true);
+        windowtest::Find<QSpinBox>(tongji, "SpinEdit20")->setValue(5);
+        windowtest::Find<QSpinBox>(tongji, "SpinEdit3")->setValue(2);
         Seen refusal;
         bool chosen = false;
         OnNextModal([&](QWidget* d) {
-            auto* form = qobject_cast<roster::forms::TFormVerify*>(d);
+            auto* form = qobject_cast<roster::forms::ExamNumberCheckDialog*>(d);
             QVERIFY(form);
-            QTreeWidgetItem* line = LineOf(form->Problems, "重复", "310101002");
+            QTreeWidgetItem* line =
+                LineOf(windowtest::Find<QTreeWidget>(form, "Problems"), "重复", "310101002");
             QVERIFY(line);
-            QVERIFY(LineOf(form->Problems, "缺号",
+            QVERIFY(LineOf(windowtest::Find<QTreeWidget>(form, "Problems"), "缺号",
                            "310101003-310101004")); // the class dialog's classes
-            form->Problems->setCurrentItem(line);
-            chosen = form->btnCorrect->isEnabled();
-            form->EditNumber->setText("310101005");
+            windowtest::Find<QTreeWidget>(form, "Problems")->setCurrentItem(line);
+            chosen = windowtest::Find<QPushButton>(form, "btnCorrect")->isEnabled();
+            windowtest::Find<QLineEdit>(form, "EditNumber")->setText("310101005");
             OnNextModal(
                 [form](QWidget* box) {
                     static_cast<QDialog*>(box)->reject();
-                    QTimer::singleShot(0, form->btnClose, &QPushButton::click);
+                    QTimer::singleShot(0, windowtest::Find<QPushButton>(form, "btnClose"),
+                                       &QPushButton::click);
                 },
                 &refusal);
-            form->btnCorrect->click();
+            windowtest::Find<QPushButton>(form, "btnCorrect")->click();
         });
         w->verifyNumbers();
         QVERIFY(chosen);

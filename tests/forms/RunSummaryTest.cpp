@@ -1,8 +1,8 @@
 // The main window's side of the analysis: the menu item opens the window,
 // every scoring run ends with its summary, on the table of AnalysisTable.h.
 #include "analysis/AnalyzeCommand.h"
-#include "analysis/forms/TFormAnalysis.h"
-#include "analysis/forms/TFormRunSummary.h"
+#include "analysis/forms/AnalysisWindow.h"
+#include "analysis/forms/RunSummaryDialog.h"
 #include "app/forms/MainWindow.h"
 #include "platform/os/Shell.h"
 #include "scoring/forms/AnswerKeyPanels.h"
@@ -23,7 +23,7 @@
 #include <functional>
 #include <memory>
 
-using analysis::forms::TFormAnalysis;
+using analysis::forms::AnalysisWindow;
 using analysistest::kSheets;
 using windowtest::OnNextModal;
 
@@ -60,13 +60,13 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
     void score(const QString& key = "ABCA", std::function<void(const QString&)> meanwhile = {}) {
         const int modals = 3;
         auto* p = w->findChild<scoring::forms::AnswerKeyPanels*>("Panels");
-        p->SpinEdit1->setValue(4);
-        p->Edit4->setText("1");
-        p->Edit1->setText(key);
-        p->SpinEdit5->setValue(1);
-        p->Edit8->setText("2");
-        p->Edit9->setText("1");
-        p->Edit2->setText("AB");
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit1")->setValue(4);
+        windowtest::Find<QLineEdit>(p, "Edit4")->setText("1");
+        windowtest::Find<QLineEdit>(p, "Edit1")->setText(key);
+        windowtest::Find<scoring::forms::CountSpinBox>(p, "SpinEdit5")->setValue(1);
+        windowtest::Find<QLineEdit>(p, "Edit8")->setText("2");
+        windowtest::Find<QLineEdit>(p, "Edit9")->setText("1");
+        windowtest::Find<QLineEdit>(p, "Edit2")->setText("AB");
         QStringList seen;
         CloseModals(modals, &seen, meanwhile); // 评分完成, the class dialog, the report question
         w->score();
@@ -74,7 +74,7 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(seen.first(), QString("评分完成。\n\n下一步进行分班统计、综合科统计。"));
     }
 
-    TFormAnalysis* analysisWindow() { return w->findChild<TFormAnalysis*>("TFormAnalysis"); }
+    AnalysisWindow* analysisWindow() { return w->findChild<AnalysisWindow*>("TFormAnalysis"); }
 
   private slots:
     void init() {
@@ -114,7 +114,7 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
             if (modal == "TFormTongji")
                 w->workspace().connection.execute("UPDATE exam SET f1 = 5000000");
         });
-        auto* box = w->findChild<analysis::forms::TFormRunSummary*>("TFormRunSummary");
+        auto* box = w->findChild<analysis::forms::RunSummaryDialog*>("TFormRunSummary");
         QVERIFY(box && box->isVisible());
         QCOMPARE(box->findChild<QLabel*>("lblSheets")->text(), QString("8 份"));
         QCOMPARE(box->findChild<QLabel*>("lblMean")->text(), QString("-"));
@@ -127,7 +127,7 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
                  qPrintable(problem->text()));
 
         score(); // the next run is analysed again, in the same box
-        QCOMPARE(w->findChildren<analysis::forms::TFormRunSummary*>().size(), qsizetype(1));
+        QCOMPARE(w->findChildren<analysis::forms::RunSummaryDialog*>().size(), qsizetype(1));
         QCOMPARE(box->findChild<QLabel*>("lblMean")->text(), QString("3.12"));
         QVERIFY(problem->isHidden());
         QVERIFY(box->findChild<QPushButton*>("btnAnalysis")->isEnabled());
@@ -135,7 +135,7 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
 
     void theSummaryBoxOpensTheAnalysisAndTheStatisticsFile() {
         score();
-        auto* box = w->findChild<analysis::forms::TFormRunSummary*>("TFormRunSummary");
+        auto* box = w->findChild<analysis::forms::RunSummaryDialog*>("TFormRunSummary");
         QVERIFY(box && box->isVisible());
         QVERIFY(!box->isModal());
         QCOMPARE(box->findChild<QLabel*>("lblSheets")->text(), QString("8 份"));
@@ -161,7 +161,7 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
         w->showRunSummary = [&](const analysis::forms::RunSummary& s) { summaries.push_back(s); };
         score();
         w->findChild<QAction*>("nAnalysis")->trigger();
-        TFormAnalysis* window = analysisWindow();
+        AnalysisWindow* window = analysisWindow();
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->windowTitle(), QString("试卷分析 - exam"));
         QCOMPARE(window->findChild<QLabel*>("sumMean")->text(), QString("3.12"));
@@ -169,7 +169,7 @@ class MainWindowAnalysisTest : public QObject, windowtest::WindowHarness {
         QVERIFY(!std::filesystem::exists(home->path() / "试卷分析_exam.txt"));
         // The window's export goes through the main window's shell.
         window->askOpenExport = [](const analysis::AnalysisFiles&) { return QString("report"); };
-        window->ExportClick();
+        window->exportFiles();
         QCOMPARE(shell.opened().back(), (home->path() / "试卷分析_exam.txt").string());
 
         // A second run with the key corrected refreshes the open window;

@@ -8,7 +8,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/text/TextFile.h"
 #include "scoring/forms/AnswerKeyPanels.h"
-#include "stats/forms/TFormTongji.h"
+#include "stats/forms/ClassStatisticsDialog.h"
 #include "tests/forms/WindowHarness.h"
 #include "tests/support/AnswerTables.h"
 #include "tests/support/TempHome.h"
@@ -239,15 +239,15 @@ class ViewerTest : public QObject {
         OnNextModal([&](QWidget* d) { // not scored yet: Yes goes on
             static_cast<QMessageBox*>(d)->button(QMessageBox::Yes)->click();
             OnNextModal([&](QWidget* d) {
-                auto* f = static_cast<stats::forms::TFormTongji*>(d);
+                auto* f = static_cast<stats::forms::ClassStatisticsDialog*>(d);
                 modality = f->windowModality();
                 dialogParent = f->parentWidget();
-                f->RadioButton3->setChecked(true);
-                f->Edit1->setText("2026");
-                f->SpinEdit3->setValue(2);
-                f->SpinEdit4->setValue(1);
-                f->SpinEdit5->setValue(1);
-                QTest::mouseClick(f->BitBtn1, Qt::LeftButton);
+                windowtest::Find<QRadioButton>(f, "RadioButton3")->setChecked(true);
+                windowtest::Find<QLineEdit>(f, "Edit1")->setText("2026");
+                windowtest::Find<QSpinBox>(f, "SpinEdit3")->setValue(2);
+                windowtest::Find<QSpinBox>(f, "SpinEdit4")->setValue(1);
+                windowtest::Find<QSpinBox>(f, "SpinEdit5")->setValue(1);
+                QTest::mouseClick(windowtest::Find<QPushButton>(f, "BitBtn1"), Qt::LeftButton);
                 for (QWidget* top : QApplication::topLevelWidgets())
                     if (auto* v = qobject_cast<TextViewer*>(top); v && v->file() == report)
                         viewer = v;
@@ -332,8 +332,8 @@ class ViewerTest : public QObject {
         w.setShell(desktop.get());
         w.openAnswerTable(QString::fromStdString(sample.string()));
         auto* p = w.findChild<scoring::forms::AnswerKeyPanels*>("Panels");
-        p->Edit4->setText("2");
-        p->Edit1->setText("ABCDA;BCD");
+        windowtest::Find<QLineEdit>(p, "Edit4")->setText("2");
+        windowtest::Find<QLineEdit>(p, "Edit1")->setText("ABCDA;BCD");
         // The scoring message, the class dialog and the report question.
         std::function<void(QWidget*)> no = [](QWidget* d) {
             if (auto* box = qobject_cast<QMessageBox*>(d); box && box->button(QMessageBox::No))

@@ -37,36 +37,35 @@ struct RunSummaryTexts {
 // The box that follows a scoring run: the summary, a button to the analysis
 // window and buttons that open the statistics file or its folder through
 // the shell. Non-modal; the main window owns it and refills it after each run.
-class TFormRunSummary : public QDialog {
+class RunSummaryDialog : public QDialog {
     Q_OBJECT
   public:
-    explicit TFormRunSummary(QWidget* owner);
+    explicit RunSummaryDialog(QWidget* owner);
 
-    void Fill(const RunSummary& summary);
+    void fill(const RunSummary& summary);
     void setShell(os::Shell* shell) { mShell = shell; }
     [[nodiscard]] const std::string& tableName() const { return mTable; }
     // Opens the analysis window on the run's analysis; the button is enabled
     // when the run was analysed.
     std::function<void(const ExamAnalysis& analysis)> openAnalysis;
 
-    void btnAnalysisClick();
-    void btnOpenFileClick();
-    void btnOpenFolderClick();
-
   private:
-    QLabel* value(const char* name, const QString& caption, int row);
+    void showAnalysisWindow();   // "试卷分析..."
+    void openStatisticsFile();   // "打开文件"
+    void openStatisticsFolder(); // "打开文件夹"
+    QLabel* addFigure(const char* name, const QString& caption, int row);
 
-    QLabel* lblSheets;
-    QLabel* lblMean;
-    QLabel* lblMax;
-    QLabel* lblMin;
-    QLabel* lblFlagged;
-    QLabel* lblStatistics;
-    QLabel* lblProblem;
-    QPushButton* btnAnalysis;
-    QPushButton* btnOpenFile;
-    QPushButton* btnOpenFolder;
-    QPushButton* btnClose;
+    QLabel* mSheets;
+    QLabel* mMean;
+    QLabel* mMax;
+    QLabel* mMin;
+    QLabel* mFlagged;
+    QLabel* mStatisticsFile;
+    QLabel* mProblem;
+    QPushButton* mAnalysisButton;
+    QPushButton* mOpenFileButton;
+    QPushButton* mOpenFolderButton;
+    QPushButton* mCloseButton;
 
     std::string mTable;
     std::filesystem::path mStatistics;

@@ -1,4 +1,4 @@
-#include "analysis/forms/TFormAnalysis.h"
+#include "analysis/forms/AnalysisWindow.h"
 
 #include "analysis/forms/AnalysisCharts.h"
 #include "analysis/forms/QuestionTable.h"
@@ -66,7 +66,7 @@ QString AskOpenExport(QWidget* owner, const AnalysisFiles& files) {
 
 } // namespace
 
-TFormAnalysis::TFormAnalysis(QWidget* owner) : QWidget(owner, Qt::Window) {
+AnalysisWindow::AnalysisWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
     setObjectName("TFormAnalysis");
     setWindowTitle("试卷分析");
     QFont font;
@@ -86,12 +86,12 @@ TFormAnalysis::TFormAnalysis(QWidget* owner) : QWidget(owner, Qt::Window) {
     };
 }
 
-TFormAnalysis::~TFormAnalysis() {
+AnalysisWindow::~AnalysisWindow() {
     if (isVisible())
         rememberSize();
 }
 
-QLabel* TFormAnalysis::summaryValue(const char* name, const QString& caption, QWidget* strip) {
+QLabel* AnalysisWindow::addSummaryFigure(const char* name, const QString& caption, QWidget* strip) {
     auto* box = new QWidget(strip);
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(8, 2, 8, 2);
@@ -111,7 +111,7 @@ QLabel* TFormAnalysis::summaryValue(const char* name, const QString& caption, QW
     return value;
 }
 
-void TFormAnalysis::buildSummary(QWidget* strip) {
+void AnalysisWindow::buildSummary(QWidget* strip) {
     auto* layout = new QHBoxLayout(strip);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -120,11 +120,11 @@ void TFormAnalysis::buildSummary(QWidget* strip) {
         {"sumSd", "标准差"},     {"sumMedian", "中位数"}, {"sumMax", "最高分"},
         {"sumMin", "最低分"},    {"sumAlpha", "信度 α"},  {"sumSem", "测量标准误"}};
     for (const auto& [name, caption] : figures)
-        summaryValue(name, caption, strip);
+        addSummaryFigure(name, caption, strip);
     layout->addStretch(1);
 }
 
-void TFormAnalysis::buildBody() {
+void AnalysisWindow::buildBody() {
     auto* outer = new QVBoxLayout(this);
     auto* strip = new QWidget(this);
     strip->setObjectName("SummaryStrip");
@@ -136,32 +136,32 @@ void TFormAnalysis::buildBody() {
     auto* left = new QWidget(split);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
-    QuestionTable = new QTableView(left);
-    QuestionTable->setObjectName("QuestionTable");
-    QuestionTable->setSelectionBehavior(QAbstractItemView::SelectRows);
-    QuestionTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    QuestionTable->setSortingEnabled(true);
-    QuestionTable->verticalHeader()->hide();
-    QuestionTable->verticalHeader()->setDefaultSectionSize(20);
-    QuestionTable->horizontalHeader()->setStretchLastSection(true);
+    mQuestions = new QTableView(left);
+    mQuestions->setObjectName("QuestionTable");
+    mQuestions->setSelectionBehavior(QAbstractItemView::SelectRows);
+    mQuestions->setSelectionMode(QAbstractItemView::SingleSelection);
+    mQuestions->setSortingEnabled(true);
+    mQuestions->verticalHeader()->hide();
+    mQuestions->verticalHeader()->setDefaultSectionSize(20);
+    mQuestions->horizontalHeader()->setStretchLastSection(true);
     mSorted = new QSortFilterProxyModel(this);
     mSorted->setSortRole(SortRole);
-    QuestionTable->setModel(mSorted);
-    connect(QuestionTable->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+    mQuestions->setModel(mSorted);
+    connect(mQuestions->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this] { rowChanged(); });
-    leftLayout->addWidget(QuestionTable, 1);
+    leftLayout->addWidget(mQuestions, 1);
     // The correction of a key goes here, next to the question it changes.
-    GroupRekey = new QGroupBox("更正答案", left);
-    GroupRekey->setObjectName("GroupRekey");
-    GroupRekey->setLayout(new QVBoxLayout);
-    buildRekey();
-    leftLayout->addWidget(GroupRekey);
+    mCorrectionBox = new QGroupBox("更正答案", left);
+    mCorrectionBox->setObjectName("GroupRekey");
+    mCorrectionBox->setLayout(new QVBoxLayout);
+    buildCorrection();
+    leftLayout->addWidget(mCorrectionBox);
 
     auto* charts = new QSplitter(Qt::Vertical, split);
     auto* top = new QSplitter(Qt::Horizontal, charts);
-    chtBands = ChartView("BandChart", top);
-    chtScatter = ChartView("ScatterChart", top);
-    chtOptions = ChartView("OptionChart", charts);
+    mBandChart = ChartView("BandChart", top);
+    mScatterChart = ChartView("ScatterChart", top);
+    mOptionChart = ChartView("OptionChart", charts);
     split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 3);
     split->setSizes({480, 700}); // every column of the table in view
@@ -169,23 +169,23 @@ void TFormAnalysis::buildBody() {
     outer->addWidget(split, 1);
 
     auto* buttons = new QHBoxLayout;
-    ExportNote = new QLabel(this);
-    ExportNote->setObjectName("ExportNote");
-    btnExport = new QPushButton("导出", this);
-    btnExport->setObjectName("btnExport");
-    btnExport->setToolTip("写出试卷分析的文本报告和工作簿");
-    btnClose = new QPushButton("关闭", this);
-    btnClose->setObjectName("btnClose");
-    buttons->addWidget(ExportNote, 1);
-    buttons->addWidget(btnExport);
-    buttons->addWidget(btnClose);
+    mExportNote = new QLabel(this);
+    mExportNote->setObjectName("ExportNote");
+    mExportButton = new QPushButton("导出", this);
+    mExportButton->setObjectName("btnExport");
+    mExportButton->setToolTip("写出试卷分析的文本报告和工作簿");
+    mCloseButton = new QPushButton("关闭", this);
+    mCloseButton->setObjectName("btnClose");
+    buttons->addWidget(mExportNote, 1);
+    buttons->addWidget(mExportButton);
+    buttons->addWidget(mCloseButton);
     outer->addLayout(buttons);
-    connect(btnExport, &QPushButton::clicked, this, [this] { ExportClick(); });
-    connect(btnClose, &QPushButton::clicked, this, &QWidget::close);
+    connect(mExportButton, &QPushButton::clicked, this, [this] { exportFiles(); });
+    connect(mCloseButton, &QPushButton::clicked, this, &QWidget::close);
 }
 
-void TFormAnalysis::Show(const ExamAnalysis& analysis, const std::filesystem::path& home,
-                         text::Encoding encoding) {
+void AnalysisWindow::showAnalysis(const ExamAnalysis& analysis, const std::filesystem::path& home,
+                                  text::Encoding encoding) {
     const int kept =
         mSelected >= 0 ? mAnalysis.items[static_cast<std::size_t>(mSelected)].position : -1;
     mAnalysis = analysis;
@@ -193,9 +193,9 @@ void TFormAnalysis::Show(const ExamAnalysis& analysis, const std::filesystem::pa
     mEncoding = encoding;
     mSelected = -1;
     setWindowTitle("试卷分析 - " + QString::fromStdString(mAnalysis.table));
-    ExportNote->clear();
+    mExportNote->clear();
     fillSummary();
-    Replace(chtBands, forms::BandChart(mAnalysis));
+    Replace(mBandChart, forms::BandChart(mAnalysis));
     showScatter();
     fillTable();
     int select = -1;
@@ -217,7 +217,7 @@ void TFormAnalysis::Show(const ExamAnalysis& analysis, const std::filesystem::pa
     activateWindow();
 }
 
-void TFormAnalysis::fillSummary() {
+void AnalysisWindow::fillSummary() {
     const ExamAnalysis& a = mAnalysis;
     const std::pair<const char*, QString> values[] = {
         {"sumSheets", QString::number(a.sheets)},
@@ -235,29 +235,29 @@ void TFormAnalysis::fillSummary() {
         ->setToolTip(a.alpha ? QString() : "无法计算：计分的题少于 2 道，或所有答卷的总分相同。");
 }
 
-void TFormAnalysis::fillTable() {
+void AnalysisWindow::fillTable() {
     QStandardItemModel* old = mModel;
     mModel = QuestionModel(mAnalysis, this);
     mSorted->setSourceModel(mModel);
     delete old;
-    QuestionTable->sortByColumn(ColFlags, Qt::AscendingOrder);
-    QuestionTable->resizeColumnsToContents();
+    mQuestions->sortByColumn(ColFlags, Qt::AscendingOrder);
+    mQuestions->resizeColumnsToContents();
 }
 
-void TFormAnalysis::selectItem(int index) {
+void AnalysisWindow::selectItem(int index) {
     for (int row = 0; row < mSorted->rowCount(); ++row) {
         const QModelIndex at = mSorted->index(row, 0);
         if (at.data(ItemRole).toInt() == index) {
-            QuestionTable->setCurrentIndex(at);
-            QuestionTable->selectRow(row);
-            QuestionTable->scrollTo(at);
+            mQuestions->setCurrentIndex(at);
+            mQuestions->selectRow(row);
+            mQuestions->scrollTo(at);
             return;
         }
     }
 }
 
-void TFormAnalysis::rowChanged() {
-    const QModelIndex current = QuestionTable->currentIndex();
+void AnalysisWindow::rowChanged() {
+    const QModelIndex current = mQuestions->currentIndex();
     const int index = current.isValid() ? current.data(ItemRole).toInt() : -1;
     if (index == mSelected)
         return;
@@ -267,10 +267,10 @@ void TFormAnalysis::rowChanged() {
         questionSelected(mSelected);
 }
 
-void TFormAnalysis::showSelected() {
+void AnalysisWindow::showSelected() {
     if (mSelected >= 0) {
         const ItemFigures& item = mAnalysis.items[static_cast<std::size_t>(mSelected)];
-        Replace(chtOptions, forms::OptionChart(item));
+        Replace(mOptionChart, forms::OptionChart(item));
         if (mChosen) {
             mChosen->clear();
             if (item.d)
@@ -279,16 +279,16 @@ void TFormAnalysis::showSelected() {
     } else {
         auto* empty = new QChart;
         empty->setTitle("选中一道题，查看它各选项的选择情况");
-        Replace(chtOptions, empty);
+        Replace(mOptionChart, empty);
         if (mChosen)
             mChosen->clear();
     }
-    showRekey();
+    showCorrection();
 }
 
 // The chart stays while questions are selected (only the point of the
 // selected one moves), so that a click never deletes the series it came from.
-void TFormAnalysis::showScatter() {
+void AnalysisWindow::showScatter() {
     QChart* chart = forms::ScatterChart(mAnalysis, mSelected);
     mChosen = nullptr;
     for (QAbstractSeries* series : chart->series()) {
@@ -298,18 +298,18 @@ void TFormAnalysis::showScatter() {
         if (points->name() == SelectedPointName)
             mChosen = points;
         connect(points, &QScatterSeries::clicked, this,
-                [this](const QPointF& point) { ScatterClicked(point); });
+                [this](const QPointF& point) { selectNearest(point); });
     }
-    Replace(chtScatter, chart);
+    Replace(mScatterChart, chart);
 }
 
-void TFormAnalysis::ScatterClicked(const QPointF& point) {
+void AnalysisWindow::selectNearest(const QPointF& point) {
     const int index = NearestItem(mAnalysis, point);
     if (index >= 0)
         selectItem(index);
 }
 
-void TFormAnalysis::ExportClick() {
+void AnalysisWindow::exportFiles() {
     AnalysisFiles files;
     try {
         files = WriteAnalysisFiles(mAnalysis, mHome, mEncoding);
@@ -317,9 +317,9 @@ void TFormAnalysis::ExportClick() {
         showError(QString::fromUtf8(e.what()));
         return;
     }
-    ExportNote->setText("已写入 " + Path(files.report.filename()) + " 和 " +
-                        Path(files.workbook.filename()));
-    ExportNote->setToolTip(Path(files.report) + "\n" + Path(files.workbook));
+    mExportNote->setText("已写入 " + Path(files.report.filename()) + " 和 " +
+                         Path(files.workbook.filename()));
+    mExportNote->setToolTip(Path(files.report) + "\n" + Path(files.workbook));
     const QString choice = askOpenExport(files);
     if (!mShell)
         return;
@@ -331,24 +331,24 @@ void TFormAnalysis::ExportClick() {
         mShell->open(files.report.parent_path().string());
 }
 
-std::filesystem::path TFormAnalysis::sizeFile() const {
+std::filesystem::path AnalysisWindow::sizeFile() const {
     return mHome / "window.ini";
 }
 
-void TFormAnalysis::rememberSize() const {
+void AnalysisWindow::rememberSize() const {
     if (mHome.empty())
         return;
     QSettings settings(Path(sizeFile()), QSettings::IniFormat);
     settings.setValue(SizeKey, size());
 }
 
-void TFormAnalysis::restoreSize() {
+void AnalysisWindow::restoreSize() {
     QSettings settings(Path(sizeFile()), QSettings::IniFormat);
     const QSize remembered = settings.value(SizeKey).toSize();
     resize(remembered.isValid() ? remembered.expandedTo(minimumSize()) : DefaultSize);
 }
 
-void TFormAnalysis::hideEvent(QHideEvent* event) {
+void AnalysisWindow::hideEvent(QHideEvent* event) {
     rememberSize();
     QWidget::hideEvent(event);
 }

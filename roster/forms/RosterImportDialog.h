@@ -15,34 +15,34 @@ namespace roster::forms {
 // The mapping dialog of "导入学生名单...": the first rows of a class list
 // below its heading row, the worksheet (for workbooks) and the column of
 // each field of `ids`, filled with the columns recognised by their headings.
-// "导入" accepts it; Options() then says what to import.
-class TFormRosterImport : public QDialog {
+// "导入" accepts it; options() then says what to import.
+class RosterImportDialog : public QDialog {
     Q_OBJECT
   public:
-    explicit TFormRosterImport(QWidget* parent);
+    explicit RosterImportDialog(QWidget* parent);
 
     // Reads the list (its first worksheet) and shows it. Throws roster::Error
     // when it cannot be read.
-    void Load(const std::filesystem::path& file);
+    void load(const std::filesystem::path& file);
 
     // The worksheet and a map for each field whose column is chosen.
-    [[nodiscard]] ImportOptions Options() const;
+    [[nodiscard]] ImportOptions options() const;
 
     // The rows shown in the preview below the headings.
     static constexpr int kPreviewRows = 8;
 
-    QLabel* Label1;        // the file
-    QLabel* Label2;        // "工作表:"
-    QComboBox* cbSheet;    // workbooks only
-    QTableWidget* Preview; // the heading row and the first rows below it
-    QLabel* FieldLabels[4];
-    QComboBox* cbFields[4]; // 考号, 班级, 姓名, 科目: "(无)" or a column
-    QPushButton* btnImport;
-    QPushButton* btnCancel;
-
   private:
+    QLabel* mFileCaption;   // "学生名单: " and the file
+    QLabel* mSheetCaption;  // "工作表:"
+    QComboBox* mSheet;      // workbooks only
+    QTableWidget* mPreview; // the heading row and the first rows below it
+    QLabel* mFieldCaptions[4];
+    QComboBox* mFieldColumns[4]; // 考号, 班级, 姓名, 科目: "(无)" or a column
+    QPushButton* mImport;
+    QPushButton* mCancel;
+
     void showRows();
-    void sheetChosen();
+    void readChosenSheet();
 
     std::filesystem::path mFile;
     TextRows mRows;

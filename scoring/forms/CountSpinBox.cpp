@@ -1,50 +1,50 @@
-#include "scoring/forms/SpinEdit.h"
+#include "scoring/forms/CountSpinBox.h"
 
 #include <QLineEdit>
 
 namespace scoring::forms {
 
-SpinEdit::SpinEdit(QWidget* parent) : QAbstractSpinBox(parent) {
+CountSpinBox::CountSpinBox(QWidget* parent) : QAbstractSpinBox(parent) {
     lineEdit()->setText("0");
     setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
     setKeyboardTracking(true);
 }
 
-void SpinEdit::setRange(int minimum, int maximum) {
+void CountSpinBox::setRange(int minimum, int maximum) {
     mMin = minimum;
     mMax = maximum;
 }
 
-void SpinEdit::setMaxLength(int n) {
+void CountSpinBox::setMaxLength(int n) {
     lineEdit()->setMaxLength(n);
 }
 
-int SpinEdit::value() const {
+int CountSpinBox::value() const {
     bool ok = false;
     int v = lineEdit()->text().toInt(&ok);
     return ok ? v : 0;
 }
 
-int SpinEdit::clamp(int v) const {
+int CountSpinBox::clamp(int v) const {
     return v < mMin ? mMin : v > mMax ? mMax : v;
 }
 
-void SpinEdit::setValue(int v) {
+void CountSpinBox::setValue(int v) {
     lineEdit()->setText(QString::number(clamp(v)));
 }
 
-void SpinEdit::stepBy(int steps) {
+void CountSpinBox::stepBy(int steps) {
     setValue(value() + steps);
 }
 
-QValidator::State SpinEdit::validate(QString& input, int&) const {
+QValidator::State CountSpinBox::validate(QString& input, int&) const {
     for (QChar c : input)
         if (!c.isDigit() && c != '+' && c != '-' && c != '.')
             return QValidator::Invalid;
     return QValidator::Acceptable;
 }
 
-QAbstractSpinBox::StepEnabled SpinEdit::stepEnabled() const {
+QAbstractSpinBox::StepEnabled CountSpinBox::stepEnabled() const {
     StepEnabled e = StepNone;
     if (value() < mMax)
         e |= StepUpEnabled;
@@ -53,7 +53,7 @@ QAbstractSpinBox::StepEnabled SpinEdit::stepEnabled() const {
     return e;
 }
 
-void SpinEdit::focusOutEvent(QFocusEvent* event) {
+void CountSpinBox::focusOutEvent(QFocusEvent* event) {
     bool ok = false;
     int v = lineEdit()->text().toInt(&ok);
     if (ok && v != clamp(v))

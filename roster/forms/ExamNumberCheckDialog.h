@@ -20,34 +20,36 @@ namespace roster::forms {
 // suggestion (a double click, or "更正" with a suggestion chosen or a number
 // typed) hands the correction to `correct`; "撤销" calls `undo`. The main
 // window sets both, runs the commands and shows the check again.
-class TFormVerify : public QDialog {
+class ExamNumberCheckDialog : public QDialog {
     Q_OBJECT
   public:
-    explicit TFormVerify(QWidget* parent);
+    explicit ExamNumberCheckDialog(QWidget* parent);
 
     // Shows a check's result; `canUndo` enables "撤销".
-    void ShowCheck(const TableCheck& check, bool canUndo);
+    void showCheck(const TableCheck& check, bool canUndo);
 
     // The correction "更正" would make now, if any: the chosen sheet's number
     // to the typed number.
-    [[nodiscard]] std::optional<Correction> ChosenCorrection() const;
+    [[nodiscard]] std::optional<Correction> chosenCorrection() const;
 
     std::function<void(const Correction&)> correct;
     std::function<void()> undo;
 
-    QLabel* Label1;        // the counts
-    QTreeWidget* Problems; // 问题, 第几条, 考号, 分数, 说明
-    QLabel* Label2;        // "建议:"
-    QListWidget* Suggestions;
-    QLabel* Label3; // "改为:"
-    QLineEdit* EditNumber;
-    QPushButton* btnCorrect;
-    QPushButton* btnUndo;
-    QPushButton* btnClose;
-
   private:
-    void problemChosen();
-    void correctClicked();
+    QLabel* mCounts;             // the counts
+    QTreeWidget* mProblems;      // 问题, 第几条, 考号, 分数, 说明
+    QLabel* mSuggestionsCaption; // "建议:"
+    QListWidget* mSuggestions;
+    QLabel* mNewNumberCaption; // "改为:"
+    QLineEdit* mNewNumber;
+    QPushButton* mCorrect;
+    QPushButton* mUndo;
+    QPushButton* mClose;
+
+    // The chosen line's suggestions.
+    void showSuggestions();
+    // "更正": the chosen sheet's number to the typed one.
+    void correctChosen();
 };
 
 } // namespace roster::forms

@@ -35,19 +35,19 @@ namespace analysis::forms {
 // what another key of the selected single-choice question would change and
 // corrects it, through the owner's hooks. It keeps its size in window.ini in
 // the home folder. The owner hands it each new analysis
-// through Show and keeps it; it owns its models and charts.
-class TFormAnalysis : public QWidget {
+// through showAnalysis and keeps it; it owns its models and charts.
+class AnalysisWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit TFormAnalysis(QWidget* owner);
-    ~TFormAnalysis() override;
+    explicit AnalysisWindow(QWidget* owner);
+    ~AnalysisWindow() override;
 
     // Shows the analysis (of the table it names) and brings the window up.
     // The question selected before stays selected when the new analysis
     // still has it; otherwise the first row of the table is. "导出" writes
     // the text report in `encoding`.
-    void Show(const ExamAnalysis& analysis, const std::filesystem::path& home,
-              text::Encoding encoding = text::Encoding::Gbk);
+    void showAnalysis(const ExamAnalysis& analysis, const std::filesystem::path& home,
+                      text::Encoding encoding = text::Encoding::Gbk);
 
     [[nodiscard]] const ExamAnalysis& analysis() const { return mAnalysis; }
     [[nodiscard]] const std::string& tableName() const { return mAnalysis.table; }
@@ -56,15 +56,15 @@ class TFormAnalysis : public QWidget {
     [[nodiscard]] int selectedItem() const { return mSelected; }
     void selectItem(int index);
 
-    void ScatterClicked(const QPointF& point); // a point of the P-D chart clicked
-    void ExportClick();                        // "导出"
+    // Selects the question nearest a point of the P-D chart (one clicked).
+    void selectNearest(const QPointF& point);
+    void exportFiles(); // "导出"
 
     // The controls that correct the selected question's key, disabled for a
     // question whose key cannot be corrected on its own.
-    [[nodiscard]] QGroupBox* rekeyBox() const { return GroupRekey; }
-    void RekeyKeyChange();    // another option chosen as the new key
-    void RekeyPreviewClick(); // "预览"
-    void RekeyApplyClick();   // "应用"
+    [[nodiscard]] QGroupBox* correctionBox() const { return mCorrectionBox; }
+    void previewCorrection(); // "预览"
+    void applyCorrection();   // "应用"
 
     // The shell that opens the exported files (tests record it).
     void setShell(os::Shell* shell) { mShell = shell; }
@@ -89,7 +89,7 @@ class TFormAnalysis : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
-    QLabel* summaryValue(const char* name, const QString& caption, QWidget* strip);
+    QLabel* addSummaryFigure(const char* name, const QString& caption, QWidget* strip);
     void buildSummary(QWidget* strip);
     void buildBody();
     void fillSummary();
@@ -97,32 +97,32 @@ class TFormAnalysis : public QWidget {
     void showSelected();
     void showScatter();
     void rowChanged();
-    void buildRekey();
-    void showRekey();
-    void clearRekeyPreview();
-    void fillRekeyPreview(const RekeyPreview& preview);
+    void buildCorrection();
+    void showCorrection();
+    void clearCorrectionPreview();
+    void showCorrectionPreview(const RekeyPreview& preview);
     // The correction the controls ask for; nullopt when none can be asked.
-    [[nodiscard]] std::optional<RekeyRequest> rekeyRequest() const;
+    [[nodiscard]] std::optional<RekeyRequest> correctionRequest() const;
     void rememberSize() const;
     void restoreSize();
     [[nodiscard]] std::filesystem::path sizeFile() const;
 
     // Components; tests find them by object name.
     std::map<std::string, QLabel*> mSummary; // the value labels of the summary strip
-    QTableView* QuestionTable;
-    QChartView* chtBands;
-    QChartView* chtOptions;
-    QChartView* chtScatter;
-    QGroupBox* GroupRekey;
-    QLabel* lblRekeyKey;    // the current key
-    QComboBox* cmbRekeyKey; // the new key, A to F
-    QPushButton* btnRekeyPreview;
-    QPushButton* btnRekeyApply;
-    QLabel* lblRekeyNote;          // why not, or what the preview found
-    QTableWidget* tblRekeyPreview; // the figures now and after the correction
-    QLabel* ExportNote;
-    QPushButton* btnExport;
-    QPushButton* btnClose;
+    QTableView* mQuestions;
+    QChartView* mBandChart;
+    QChartView* mOptionChart;
+    QChartView* mScatterChart;
+    QGroupBox* mCorrectionBox;
+    QLabel* mCurrentKey; // the current key
+    QComboBox* mNewKey;  // the new key, A to F
+    QPushButton* mPreviewButton;
+    QPushButton* mApplyButton;
+    QLabel* mCorrectionNote;          // why not, or what the preview found
+    QTableWidget* mCorrectionFigures; // the figures now and after the correction
+    QLabel* mExportNote;
+    QPushButton* mExportButton;
+    QPushButton* mCloseButton;
 
     ExamAnalysis mAnalysis;
     std::filesystem::path mHome;

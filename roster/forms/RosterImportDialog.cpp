@@ -1,4 +1,4 @@
-#include "roster/forms/TFormRosterImport.h"
+#include "roster/forms/RosterImportDialog.h"
 
 #include "roster/Columns.h"
 #include "roster/Import.h"
@@ -61,82 +61,82 @@ std::string MapColumn(const TextRow& headings, int c) {
 
 } // namespace
 
-TFormRosterImport::TFormRosterImport(QWidget* parent) : QDialog(parent) {
+RosterImportDialog::RosterImportDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("TFormRosterImport");
     setWindowTitle("导入学生名单");
     resize(640, 460);
     auto* layout = new QVBoxLayout(this);
-    Label1 = new QLabel(this);
-    Label1->setObjectName("Label1");
-    Label1->setWordWrap(true);
-    layout->addWidget(Label1);
+    mFileCaption = new QLabel(this);
+    mFileCaption->setObjectName("Label1");
+    mFileCaption->setWordWrap(true);
+    layout->addWidget(mFileCaption);
 
     auto* sheetRow = new QHBoxLayout;
-    Label2 = new QLabel("工作表:", this);
-    Label2->setObjectName("Label2");
-    cbSheet = new QComboBox(this);
-    cbSheet->setObjectName("cbSheet");
-    sheetRow->addWidget(Label2);
-    sheetRow->addWidget(cbSheet, 1);
+    mSheetCaption = new QLabel("工作表:", this);
+    mSheetCaption->setObjectName("Label2");
+    mSheet = new QComboBox(this);
+    mSheet->setObjectName("cbSheet");
+    sheetRow->addWidget(mSheetCaption);
+    sheetRow->addWidget(mSheet, 1);
     layout->addLayout(sheetRow);
 
-    Preview = new QTableWidget(this);
-    Preview->setObjectName("Preview");
-    Preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    layout->addWidget(Preview, 1);
+    mPreview = new QTableWidget(this);
+    mPreview->setObjectName("Preview");
+    mPreview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    layout->addWidget(mPreview, 1);
 
     auto* grid = new QGridLayout;
     const char* captions[4] = {
         "考号(ID):", "班级(StudClass):", "姓名(StudName):", "科目(StudSubject):"};
     for (int f = 0; f < 4; ++f) {
-        FieldLabels[f] = new QLabel(captions[f], this);
-        FieldLabels[f]->setObjectName(QString("FieldLabel%1").arg(f));
-        cbFields[f] = new QComboBox(this);
-        cbFields[f]->setObjectName(QString("cbField%1").arg(f));
-        grid->addWidget(FieldLabels[f], f / 2, (f % 2) * 2);
-        grid->addWidget(cbFields[f], f / 2, (f % 2) * 2 + 1);
+        mFieldCaptions[f] = new QLabel(captions[f], this);
+        mFieldCaptions[f]->setObjectName(QString("FieldLabel%1").arg(f));
+        mFieldColumns[f] = new QComboBox(this);
+        mFieldColumns[f]->setObjectName(QString("cbField%1").arg(f));
+        grid->addWidget(mFieldCaptions[f], f / 2, (f % 2) * 2);
+        grid->addWidget(mFieldColumns[f], f / 2, (f % 2) * 2 + 1);
     }
     layout->addLayout(grid);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    btnImport = new QPushButton("导入", this);
-    btnImport->setObjectName("btnImport");
-    btnImport->setDefault(true);
-    btnCancel = new QPushButton("取消", this);
-    btnCancel->setObjectName("btnCancel");
-    buttons->addWidget(btnImport);
-    buttons->addWidget(btnCancel);
+    mImport = new QPushButton("导入", this);
+    mImport->setObjectName("btnImport");
+    mImport->setDefault(true);
+    mCancel = new QPushButton("取消", this);
+    mCancel->setObjectName("btnCancel");
+    buttons->addWidget(mImport);
+    buttons->addWidget(mCancel);
     layout->addLayout(buttons);
 
-    connect(cbSheet, &QComboBox::currentIndexChanged, this, &TFormRosterImport::sheetChosen);
-    connect(cbFields[0], &QComboBox::currentIndexChanged, this,
-            [this](int index) { btnImport->setEnabled(index > 0); });
-    connect(btnImport, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(mSheet, &QComboBox::currentIndexChanged, this, &RosterImportDialog::readChosenSheet);
+    connect(mFieldColumns[0], &QComboBox::currentIndexChanged, this,
+            [this](int index) { mImport->setEnabled(index > 0); });
+    connect(mImport, &QPushButton::clicked, this, &QDialog::accept);
+    connect(mCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TFormRosterImport::Load(const std::filesystem::path& file) {
+void RosterImportDialog::load(const std::filesystem::path& file) {
     mFile = file;
-    Label1->setText("学生名单: " + QString::fromStdString(file.string()));
+    mFileCaption->setText("学生名单: " + QString::fromStdString(file.string()));
     ListRows list = ReadList(file, ListRequest{std::nullopt, {}, kPreviewRows});
     const std::vector<std::string> sheets = std::move(list.sheets);
     mLoading = true;
-    cbSheet->clear();
+    mSheet->clear();
     for (const auto& name : sheets)
-        cbSheet->addItem(QString::fromStdString(name));
+        mSheet->addItem(QString::fromStdString(name));
     mLoading = false;
-    Label2->setVisible(!sheets.empty());
-    cbSheet->setVisible(!sheets.empty());
+    mSheetCaption->setVisible(!sheets.empty());
+    mSheet->setVisible(!sheets.empty());
     mRows = std::move(list.rows);
     showRows();
 }
 
-void TFormRosterImport::sheetChosen() {
-    if (mLoading || cbSheet->currentIndex() < 0)
+void RosterImportDialog::readChosenSheet() {
+    if (mLoading || mSheet->currentIndex() < 0)
         return;
     try {
-        mRows = ReadList(mFile, ListRequest{cbSheet->currentText().toStdString(), {}, kPreviewRows})
+        mRows = ReadList(mFile, ListRequest{mSheet->currentText().toStdString(), {}, kPreviewRows})
                     .rows;
     } catch (const std::exception& e) {
         mRows.clear();
@@ -145,45 +145,45 @@ void TFormRosterImport::sheetChosen() {
     showRows();
 }
 
-void TFormRosterImport::showRows() {
+void RosterImportDialog::showRows() {
     mHeading = HeadingRow(mRows);
     const TextRow headings = mRows.empty() ? TextRow{} : mRows[mHeading];
     const std::size_t last = std::min(mRows.size(), mHeading + 1 + kPreviewRows);
     std::size_t columns = headings.size();
     for (std::size_t r = mHeading; r < last; ++r)
         columns = std::max(columns, mRows[r].size());
-    Preview->clear();
-    Preview->setColumnCount(static_cast<int>(columns));
-    Preview->setRowCount(static_cast<int>(last > mHeading ? last - mHeading - 1 : 0));
+    mPreview->clear();
+    mPreview->setColumnCount(static_cast<int>(columns));
+    mPreview->setRowCount(static_cast<int>(last > mHeading ? last - mHeading - 1 : 0));
     QStringList header;
     for (std::size_t c = 0; c < columns; ++c)
         header << QString::fromStdString(ColumnLetter(static_cast<int>(c)) + " " +
                                          (c < headings.size() ? headings[c] : std::string()));
-    Preview->setHorizontalHeaderLabels(header);
+    mPreview->setHorizontalHeaderLabels(header);
     for (std::size_t r = mHeading + 1; r < last; ++r)
         for (std::size_t c = 0; c < mRows[r].size(); ++c)
-            Preview->setItem(static_cast<int>(r - mHeading - 1), static_cast<int>(c),
-                             new QTableWidgetItem(QString::fromStdString(mRows[r][c])));
-    Preview->resizeColumnsToContents();
+            mPreview->setItem(static_cast<int>(r - mHeading - 1), static_cast<int>(c),
+                              new QTableWidgetItem(QString::fromStdString(mRows[r][c])));
+    mPreview->resizeColumnsToContents();
 
     const Columns recognised = RecognizeColumns(headings);
     for (int f = 0; f < 4; ++f) {
-        cbFields[f]->clear();
-        cbFields[f]->addItem("(无)");
+        mFieldColumns[f]->clear();
+        mFieldColumns[f]->addItem("(无)");
         for (std::size_t c = 0; c < columns; ++c)
-            cbFields[f]->addItem(header[static_cast<int>(c)]);
-        cbFields[f]->setCurrentIndex(recognised.of(kFields[f]) + 1);
+            mFieldColumns[f]->addItem(header[static_cast<int>(c)]);
+        mFieldColumns[f]->setCurrentIndex(recognised.of(kFields[f]) + 1);
     }
-    btnImport->setEnabled(cbFields[0]->currentIndex() > 0);
+    mImport->setEnabled(mFieldColumns[0]->currentIndex() > 0);
 }
 
-ImportOptions TFormRosterImport::Options() const {
+ImportOptions RosterImportDialog::options() const {
     ImportOptions options;
-    if (cbSheet->count() > 0)
-        options.sheet = cbSheet->currentText().toStdString();
+    if (mSheet->count() > 0)
+        options.sheet = mSheet->currentText().toStdString();
     const TextRow headings = mRows.empty() ? TextRow{} : mRows[mHeading];
     for (int f = 0; f < 4; ++f)
-        if (const int c = cbFields[f]->currentIndex() - 1; c >= 0)
+        if (const int c = mFieldColumns[f]->currentIndex() - 1; c >= 0)
             options.maps.push_back({MapColumn(headings, c), kFields[f]});
     return options;
 }

@@ -1,4 +1,4 @@
-#include "roster/forms/TFormVerify.h"
+#include "roster/forms/ExamNumberCheckDialog.h"
 
 #include "roster/VerifyReport.h"
 
@@ -128,65 +128,66 @@ void AddOtherProblems(QTreeWidget* list, const TableCheck& check) {
 
 } // namespace
 
-TFormVerify::TFormVerify(QWidget* parent) : QDialog(parent) {
+ExamNumberCheckDialog::ExamNumberCheckDialog(QWidget* parent) : QDialog(parent) {
     setObjectName("TFormVerify");
     setWindowTitle("核对考号");
     resize(680, 520);
     auto* layout = new QVBoxLayout(this);
-    Label1 = new QLabel(this);
-    Label1->setObjectName("Label1");
-    Label1->setWordWrap(true);
-    layout->addWidget(Label1);
-    Problems = new QTreeWidget(this);
-    Problems->setObjectName("Problems");
-    Problems->setRootIsDecorated(false);
-    Problems->setHeaderLabels({"问题", "第几条", "考号", "分数", "说明"});
-    layout->addWidget(Problems, 3);
+    mCounts = new QLabel(this);
+    mCounts->setObjectName("Label1");
+    mCounts->setWordWrap(true);
+    layout->addWidget(mCounts);
+    mProblems = new QTreeWidget(this);
+    mProblems->setObjectName("Problems");
+    mProblems->setRootIsDecorated(false);
+    mProblems->setHeaderLabels({"问题", "第几条", "考号", "分数", "说明"});
+    layout->addWidget(mProblems, 3);
 
-    Label2 = new QLabel("建议（双击即更正）:", this);
-    Label2->setObjectName("Label2");
-    layout->addWidget(Label2);
-    Suggestions = new QListWidget(this);
-    Suggestions->setObjectName("Suggestions");
-    layout->addWidget(Suggestions, 1);
+    mSuggestionsCaption = new QLabel("建议（双击即更正）:", this);
+    mSuggestionsCaption->setObjectName("Label2");
+    layout->addWidget(mSuggestionsCaption);
+    mSuggestions = new QListWidget(this);
+    mSuggestions->setObjectName("Suggestions");
+    layout->addWidget(mSuggestions, 1);
 
     auto* row = new QHBoxLayout;
-    Label3 = new QLabel("改为:", this);
-    Label3->setObjectName("Label3");
-    EditNumber = new QLineEdit(this);
-    EditNumber->setObjectName("EditNumber");
-    btnCorrect = new QPushButton("更正", this);
-    btnCorrect->setObjectName("btnCorrect");
-    btnUndo = new QPushButton("撤销", this);
-    btnUndo->setObjectName("btnUndo");
-    btnClose = new QPushButton("关闭", this);
-    btnClose->setObjectName("btnClose");
-    row->addWidget(Label3);
-    row->addWidget(EditNumber, 1);
-    row->addWidget(btnCorrect);
-    row->addWidget(btnUndo);
+    mNewNumberCaption = new QLabel("改为:", this);
+    mNewNumberCaption->setObjectName("Label3");
+    mNewNumber = new QLineEdit(this);
+    mNewNumber->setObjectName("EditNumber");
+    mCorrect = new QPushButton("更正", this);
+    mCorrect->setObjectName("btnCorrect");
+    mUndo = new QPushButton("撤销", this);
+    mUndo->setObjectName("btnUndo");
+    mClose = new QPushButton("关闭", this);
+    mClose->setObjectName("btnClose");
+    row->addWidget(mNewNumberCaption);
+    row->addWidget(mNewNumber, 1);
+    row->addWidget(mCorrect);
+    row->addWidget(mUndo);
     row->addStretch(1);
-    row->addWidget(btnClose);
+    row->addWidget(mClose);
     layout->addLayout(row);
 
-    connect(Problems, &QTreeWidget::currentItemChanged, this, &TFormVerify::problemChosen);
-    connect(Suggestions, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
+    connect(mProblems, &QTreeWidget::currentItemChanged, this,
+            &ExamNumberCheckDialog::showSuggestions);
+    connect(mSuggestions, &QListWidget::currentItemChanged, this, [this](QListWidgetItem* item) {
         if (item)
-            EditNumber->setText(item->data(kSuggestionRole).toString());
+            mNewNumber->setText(item->data(kSuggestionRole).toString());
     });
-    connect(Suggestions, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-        EditNumber->setText(item->data(kSuggestionRole).toString());
-        correctClicked();
+    connect(mSuggestions, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        mNewNumber->setText(item->data(kSuggestionRole).toString());
+        correctChosen();
     });
-    connect(btnCorrect, &QPushButton::clicked, this, &TFormVerify::correctClicked);
-    connect(btnUndo, &QPushButton::clicked, this, [this] {
+    connect(mCorrect, &QPushButton::clicked, this, &ExamNumberCheckDialog::correctChosen);
+    connect(mUndo, &QPushButton::clicked, this, [this] {
         if (undo)
             undo();
     });
-    connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+    connect(mClose, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TFormVerify::ShowCheck(const TableCheck& check, bool canUndo) {
+void ExamNumberCheckDialog::showCheck(const TableCheck& check, bool canUndo) {
     const VerifyResult& r = check.result;
     QString counts = QString("表 %1: %2 份答卷。").arg(Q(check.table)).arg(r.sheetCount);
     if (check.roster)
@@ -198,47 +199,47 @@ void TFormVerify::ShowCheck(const TableCheck& check, bool canUndo) {
                   .arg(r.unknown.size())
                   .arg(r.malformed.size())
                   .arg(Q(check.report.string()));
-    Label1->setText(counts);
-    Problems->clear();
-    AddSheetProblems(Problems, check);
-    AddOtherProblems(Problems, check);
+    mCounts->setText(counts);
+    mProblems->clear();
+    AddSheetProblems(mProblems, check);
+    AddOtherProblems(mProblems, check);
     for (int c = 0; c < 4; ++c)
-        Problems->resizeColumnToContents(c);
-    Suggestions->clear();
-    EditNumber->clear();
-    btnUndo->setEnabled(canUndo);
-    btnCorrect->setEnabled(false);
+        mProblems->resizeColumnToContents(c);
+    mSuggestions->clear();
+    mNewNumber->clear();
+    mUndo->setEnabled(canUndo);
+    mCorrect->setEnabled(false);
 }
 
-void TFormVerify::problemChosen() {
-    Suggestions->clear();
-    EditNumber->clear();
-    QTreeWidgetItem* line = Problems->currentItem();
+void ExamNumberCheckDialog::showSuggestions() {
+    mSuggestions->clear();
+    mNewNumber->clear();
+    QTreeWidgetItem* line = mProblems->currentItem();
     const bool sheet = line && line->data(0, kRecordRole).toUInt() > 0;
-    btnCorrect->setEnabled(sheet);
+    mCorrect->setEnabled(sheet);
     if (!sheet)
         return;
     const QStringList texts = line->data(1, kRecordRole).toStringList();
     const QStringList numbers = line->data(1, kNumberRole).toStringList();
     for (int i = 0; i < texts.size(); ++i) {
-        auto* item = new QListWidgetItem(texts[i], Suggestions);
+        auto* item = new QListWidgetItem(texts[i], mSuggestions);
         item->setData(kSuggestionRole, numbers[i]);
     }
 }
 
-std::optional<Correction> TFormVerify::ChosenCorrection() const {
-    QTreeWidgetItem* line = Problems->currentItem();
-    if (!line || line->data(0, kRecordRole).toUInt() == 0 || EditNumber->text().trimmed().isEmpty())
+std::optional<Correction> ExamNumberCheckDialog::chosenCorrection() const {
+    QTreeWidgetItem* line = mProblems->currentItem();
+    if (!line || line->data(0, kRecordRole).toUInt() == 0 || mNewNumber->text().trimmed().isEmpty())
         return std::nullopt;
     Correction c;
     c.oldId = line->data(0, kNumberRole).toString().toStdString();
-    c.newId = EditNumber->text().trimmed().toStdString();
+    c.newId = mNewNumber->text().trimmed().toStdString();
     c.record = line->data(0, kRecordRole).toUInt();
     return c;
 }
 
-void TFormVerify::correctClicked() {
-    if (auto c = ChosenCorrection(); c && correct)
+void ExamNumberCheckDialog::correctChosen() {
+    if (auto c = chosenCorrection(); c && correct)
         correct(*c);
 }
 

@@ -4,15 +4,15 @@
 
 namespace scoring::forms {
 
-// A spin edit as the answer-key panels use it: digits, "+", "-" and "." may
+// A spin box for the question counts of the answer-key panels: digits, "+", "-" and "." may
 // be typed; the value is the text as a whole number (0 when it is not one);
 // a value outside the range is brought back into it only when the edit
 // loses the focus or is set by the program, so a count typed and used at
 // once is taken as typed.
-class SpinEdit : public QAbstractSpinBox {
+class CountSpinBox : public QAbstractSpinBox {
     Q_OBJECT
   public:
-    explicit SpinEdit(QWidget* parent = nullptr);
+    explicit CountSpinBox(QWidget* parent = nullptr);
 
     void setRange(int minimum, int maximum);
     [[nodiscard]] int minimum() const { return mMin; }
