@@ -38,32 +38,40 @@ run: build
 # The main window with the sample table open, under Xvfb, as docs/main-window.png;
 # the window of a first start with no table open as docs/empty-window.png; then
 # the sample scored with its key and the analysis window, a flagged question
-# selected, as docs/analysis-window.png; the answer-sheet designer as
+# selected, as docs/analysis-window.png, and each dialog of the main window
+# as it opens, into docs/dialogs/; the answer-sheet designer as
 # docs/sheet-designer.png; the scan dialog at the end of a scan of sheets
-# drawn from a designed layout, as docs/scan-dialog.png.
+# drawn from a designed layout, as docs/scan-dialog.png. With QT_SCALE_FACTOR
+# set (QT_SCALE_FACTOR=2 make screenshot), the same at that scaling, on screens
+# as much larger, into docs/scale-N/.
+SHOT_SCALE := $(or $(QT_SCALE_FACTOR),1)
+SHOTS      := $(if $(filter 1,$(SHOT_SCALE)),docs,docs/scale-$(SHOT_SCALE))
+screen      = -screen 0 $(shell awk 'BEGIN { printf "%dx%dx24", $(1) * $(SHOT_SCALE), $(2) * $(SHOT_SCALE) }')
 screenshot: build
-	@mkdir -p docs
+	@mkdir -p $(SHOTS)
 	rm -rf $(BUILD)/shot-home
-	xvfb-run -a -s "-screen 0 1024x768x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
-	  --screenshot docs/main-window.png $(SAMPLE)
+	xvfb-run -a -s "$(call screen,1024,768)" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --screenshot $(SHOTS)/main-window.png $(SAMPLE)
 	rm -rf $(BUILD)/shot-home
-	xvfb-run -a -s "-screen 0 1024x768x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
-	  --screenshot docs/empty-window.png
+	xvfb-run -a -s "$(call screen,1024,768)" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --screenshot $(SHOTS)/empty-window.png
 	$(BUILD)/bin/quillory-cli --home $(BUILD)/shot-home score $(SAMPLE) \
 	  --segment 40:1 --segment 10:2 --key "$$(sed -n 1p $(SAMPLE_KEY))" \
 	  --multi 10 --full 4 --multi-key "$$(sed -n 2p $(SAMPLE_KEY))" >/dev/null
-	xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
-	  --analysis-screenshot docs/analysis-window.png $(SAMPLE)
+	xvfb-run -a -s "$(call screen,1280,800)" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --analysis-screenshot $(SHOTS)/analysis-window.png $(SAMPLE)
+	xvfb-run -a -s "$(call screen,1280,800)" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --dialogs-screenshot $(SHOTS)/dialogs $(SAMPLE)
 	rm -rf $(BUILD)/shot-home
-	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
-	  --design-screenshot docs/sheet-designer.png
+	xvfb-run -a -s "$(call screen,1280,900)" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --design-screenshot $(SHOTS)/sheet-designer.png
 	rm -rf $(BUILD)/shot-home
 	$(BUILD)/bin/quillory-cli --home $(BUILD)/shot-home sheet design --questions 20 \
 	  --title "期中考试 数学" --out $(BUILD)/shot-home/数学 >/dev/null
 	$(BUILD)/bin/quillory-render --layout $(BUILD)/shot-home/数学.layout.json \
 	  --out $(BUILD)/shot-home/期中数学 --dpi 200 --count 12 --seed 7 --format jpg >/dev/null
-	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
-	  --scan-screenshot docs/scan-dialog.png --scan-layout $(BUILD)/shot-home/数学.layout.json \
+	xvfb-run -a -s "$(call screen,1280,900)" $(BUILD)/bin/quillory --home $(BUILD)/shot-home \
+	  --scan-screenshot $(SHOTS)/scan-dialog.png --scan-layout $(BUILD)/shot-home/数学.layout.json \
 	  --scan-input $(BUILD)/shot-home/期中数学
 
 test: build

@@ -1,6 +1,6 @@
 // quillory: the window.
 // quillory [--home DIR] [--screenshot FILE.png] [--analysis-screenshot FILE.png]
-//          [--design-screenshot FILE.png]
+//          [--design-screenshot FILE.png] [--dialogs-screenshot FOLDER]
 //          [--scan-screenshot FILE.png --scan-layout LAYOUT --scan-input PATH...] [TABLE.dbf]
 #include "analysis/forms/AnalysisWindow.h"
 #include "app/forms/Guard.h"
@@ -11,6 +11,8 @@
 #include "scan/forms/SheetDesignDialog.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDir>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTimer>
@@ -98,6 +100,22 @@ void SaveScanPicture(app::forms::MainWindow& window, const QString& file, const 
     dialog->start();
 }
 
+// Every dialog the window has made, shown as it opens and each saved as
+// FOLDER/<its name>.png; then the program ends.
+void SaveDialogPictures(app::forms::MainWindow& window, const QString& folder) {
+    QDir().mkpath(folder);
+    const QList<QDialog*> dialogs = window.findChildren<QDialog*>();
+    for (QDialog* dialog : dialogs)
+        dialog->show();
+    QTimer::singleShot(1000, &window, [&window, dialogs, folder] {
+        for (QDialog* dialog : dialogs) {
+            dialog->grab().save(folder + "/" + dialog->objectName() + ".png");
+            dialog->hide();
+        }
+        window.close();
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -106,7 +124,7 @@ int main(int argc, char** argv) {
     application.setWindowIcon(MakeIcon());
     app::forms::InstallQtTranslations(application); // without the file, Qt's texts stay English
     QStringList args = application.arguments().mid(1);
-    QString table, screenshot, analysisShot, designShot, scanShot, scanLayout;
+    QString table, screenshot, analysisShot, designShot, dialogsShot, scanShot, scanLayout;
     QStringList scanInputs;
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == "--home" && i + 1 < args.size()) {
@@ -120,6 +138,8 @@ int main(int argc, char** argv) {
             analysisShot = args[++i];
         else if (args[i] == "--design-screenshot" && i + 1 < args.size())
             designShot = args[++i];
+        else if (args[i] == "--dialogs-screenshot" && i + 1 < args.size())
+            dialogsShot = args[++i];
         else if (args[i] == "--scan-screenshot" && i + 1 < args.size())
             scanShot = args[++i];
         else if (args[i] == "--scan-layout" && i + 1 < args.size())
@@ -144,6 +164,8 @@ int main(int argc, char** argv) {
         QTimer::singleShot(1500, &window, [&] { SaveAnalysisPicture(window, analysisShot); });
     if (!designShot.isEmpty())
         QTimer::singleShot(500, &window, [&] { SaveDesignPicture(window, designShot); });
+    if (!dialogsShot.isEmpty())
+        QTimer::singleShot(1500, &window, [&] { SaveDialogPictures(window, dialogsShot); });
     if (!scanShot.isEmpty())
         QTimer::singleShot(500, &window,
                            [&] { SaveScanPicture(window, scanShot, scanLayout, scanInputs); });
