@@ -694,6 +694,12 @@ void Review::placeByHand(std::size_t page, const std::vector<std::array<double, 
     for (const auto& point : points)
         shown.emplace_back(point[0], point[1]);
     PageReading reading = ReadPageAtMarks(grey, {p.file, p.filePage}, set, shown);
+    std::vector<std::pair<std::string, db::Value>> before;
+    auto row = mDb.prepare("SELECT * FROM scan_pages WHERE page = ?");
+    row.bind(1, static_cast<std::int64_t>(page));
+    if (row.step())
+        for (int c = 0; c < row.columnCount(); ++c)
+            before.emplace_back(row.columnName(c), row.column(c));
     if (reading.status == PageStatus::Failed)
         throw ReviewError(p.source + ": " + reading.problem);
     for (const Layout& l : set.layouts())
@@ -739,11 +745,45 @@ void Review::placeByHand(std::size_t page, const std::vector<std::array<double, 
     id.step();
     d.id = id.columnInt(0);
     mHand[{page, d.item}] = d;
+    mSession.push_back(d.id);
+    mUnplaced[d.id] = std::move(before);
     text::LogFile log(mWs.file(ReviewLogName));
     log.append({Now() + "\t复核\t" + text::LogField(mName) + "\t" +
                 text::LogField(mPages[page].source) + "\tpage\t" + text::LogField(d.oldReading) +
                 "\t" + text::LogField(d.newReading)});
     makeItems();
+}
+
+// The page of a placing undone as it was before: its items, bubbles and
+// pictures gone, its row as kept.
+void Review::unplace(std::size_t page,
+                     const std::vector<std::pair<std::string, db::Value>>& before) {
+    const auto n = static_cast<std::int64_t>(page);
+    mDb.begin();
+    try {
+        for (const char* table : {"scan_items", "scan_bubbles", "scan_pictures"}) {
+            auto gone = mDb.prepare(std::string("DELETE FROM ") + table + " WHERE page = ?");
+            gone.bind(1, n);
+            gone.step();
+        }
+        std::string columns, marks;
+        for (const auto& [name, value] : before) {
+            columns += (columns.empty() ? "" : ", ") + name;
+            marks += marks.empty() ? "?" : ",?";
+        }
+        auto row =
+            mDb.prepare("INSERT OR REPLACE INTO scan_pages(" + columns + ") VALUES(" + marks + ")");
+        for (std::size_t c = 0; c < before.size(); ++c)
+            row.bind(static_cast<int>(c + 1), before[c].second);
+        row.step();
+        mDb.commit();
+    } catch (...) {
+        mDb.rollback();
+        throw;
+    }
+    mLoaded.erase(page);
+    mStacked.reset();
+    loadPages();
 }
 
 bool Review::undo() {
@@ -759,13 +799,17 @@ bool Review::undo() {
         auto st = mDb.prepare("UPDATE scan_decisions SET undone = 1 WHERE id = ?");
         st.bind(1, id);
         st.step();
+        if (const auto placed = mUnplaced.find(id); placed != mUnplaced.end()) {
+            unplace(d.page, placed->second);
+            mUnplaced.erase(placed);
+        }
         loadDecisions();
         const std::string now =
             handDecision(d.page, d.item).value_or(machineReading(d.page, d.item));
         log.append({Now() + "\t撤销\t" + text::LogField(mName) + "\t" +
                     text::LogField(mPages[d.page].source) + "\t" + d.item + "\t" +
                     text::LogField(d.newReading) + "\t" + text::LogField(now)});
-        if (d.item == "id")
+        if (d.item == "id" || d.item == "page")
             restack();
         return true;
     }

@@ -211,6 +211,7 @@ class Review {
     // over the readings and the hand decisions; the pages' statuses,
     // reasons, numbers and records stored where they change.
     void restack();
+    void unplace(std::size_t page, const std::vector<std::pair<std::string, db::Value>>& before);
 
     core::Workspace& mWs;
     std::filesystem::path mDbf;
@@ -225,8 +226,11 @@ class Review {
     std::vector<ReviewItem> mItems;
     std::map<std::pair<std::size_t, std::string>, Decision> mHand; // the decisions in force
     std::vector<std::int64_t> mSession;                            // this session's, in order
-    std::map<std::string, std::vector<std::string>> mSuggestions;  // number -> roster numbers
-    std::vector<std::string> mRosterIds;                           // sorted
+    // A page placed by hand in this session as it was before, by the
+    // placing's decision, so that "撤销" can put it back.
+    std::map<std::int64_t, std::vector<std::pair<std::string, db::Value>>> mUnplaced;
+    std::map<std::string, std::vector<std::string>> mSuggestions; // number -> roster numbers
+    std::vector<std::string> mRosterIds;                          // sorted
     mutable std::map<std::size_t, std::map<std::string, StoredItem>> mLoaded;
     mutable std::unique_ptr<Stacked> mStacked;
 };

@@ -477,6 +477,20 @@ TEST_F(ReviewTest, APageNotLocatedIsPlacedByItsMarksShown) {
     EXPECT_EQ(log[0].substr(19),
               "\t复核\t期中\t" + (pictures / "2.png").string() + "\tpage\t\t2345");
 
+    // 撤销 puts the page back as it was, and the table with it.
+    ASSERT_TRUE(review.undo());
+    EXPECT_EQ(review.pages()[item.page].status.rfind("failed", 0), 0u)
+        << review.pages()[item.page].status;
+    EXPECT_EQ(review.pages()[item.page].record, 0);
+    ASSERT_EQ(review.items().size(), 1u);
+    EXPECT_EQ(review.items()[0].item, "page");
+    EXPECT_FALSE(review.decided(review.items()[0]));
+    ASSERT_EQ(review.writeTable(ui), core::Outcome::Done);
+    EXPECT_EQ(Records(), "123424812 \n");
+    EXPECT_EQ(text::LoadLines(home / scan::ReviewLogName).size(), 2u);
+    review.placeByHand(item.page, clicked);
+    ASSERT_EQ(review.writeTable(ui), core::Outcome::Done);
+
     scan::Review again(ws, table);
     EXPECT_EQ(again.pages()[item.page].record, 2) << "stored in the scan database";
     std::filesystem::remove_all(pictures);
