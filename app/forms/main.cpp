@@ -13,7 +13,6 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QLineEdit>
 #include <QPainter>
 #include <QTimer>
 #include <algorithm>
@@ -89,7 +88,7 @@ void SaveScanPicture(app::forms::MainWindow& window, const QString& file, const 
     auto* dialog = new scan::forms::ScanDialog(&window, window.workspace(), window.ui());
     dialog->openTable = [&window](const QString& table) { window.openAnswerTable(table); };
     dialog->addInputs(inputs);
-    dialog->edLayout->setText(layout);
+    dialog->setLayoutFile(layout);
     QObject::connect(dialog, &scan::forms::ScanDialog::scanEnded, &window, [&window, dialog, file] {
         QTimer::singleShot(500, &window, [&window, dialog, file] {
             dialog->grab().save(file);

@@ -44,6 +44,18 @@ std::vector<bool> MarkedIn(const std::vector<ReviewBubble>& bubbles, const std::
     return marked;
 }
 
+template <typename T> T* Named(T* widget, const char* name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+// A button that leaves Enter to the dialog's keys.
+QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
+    auto* button = Named(new QPushButton(caption, parent), name);
+    button->setAutoDefault(false);
+    return button;
+}
+
 } // namespace
 
 FramedPicture::FramedPicture(QWidget* parent) : QWidget(parent) {
@@ -113,44 +125,45 @@ WholePageView::WholePageView(QWidget* parent, Review& review, std::size_t page,
     setObjectName("WholePage");
     setWindowTitle(Q(review.pages()[page].source));
     auto* scroll = new QScrollArea(this);
-    picture = new FramedPicture(scroll);
-    scroll->setWidget(picture);
-    lbHint = new QLabel(this);
-    lbHint->setWordWrap(true);
-    btnAgain = new QPushButton("重新点击", this);
-    btnAgain->setAutoDefault(false);
+    mPicture = new FramedPicture(scroll);
+    scroll->setWidget(mPicture);
+    mHint = Named(new QLabel(this), "lbHint");
+    mHint->setWordWrap(true);
+    mAgain = Button(this, "btnAgain", "重新点击");
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(lbHint, 1);
-    bottom->addWidget(btnAgain);
+    bottom->addWidget(mHint, 1);
+    bottom->addWidget(mAgain);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(scroll, 1);
     layout->addLayout(bottom);
     resize(900, 700);
-    connect(picture, &FramedPicture::pointClicked, this, &WholePageView::click);
-    connect(btnAgain, &QPushButton::clicked, this, [this] {
-        mClicks.clear();
-        picture->setPoints({});
-        showHint();
-    });
+    connect(mPicture, &FramedPicture::pointClicked, this, &WholePageView::click);
+    connect(mAgain, &QPushButton::clicked, this, &WholePageView::clickAgain);
     showPicture(whole);
     showHint();
 }
 
+void WholePageView::clickAgain() {
+    mClicks.clear();
+    mPicture->setPoints({});
+    showHint();
+}
+
 void WholePageView::showPicture(const ReviewPicture& whole) {
-    picture->show(whole, {}, "", false);
-    picture->setFixedSize(whole.image.size());
-    picture->setPoints(mClicks);
+    mPicture->show(whole, {}, "", false);
+    mPicture->setFixedSize(whole.image.size());
+    mPicture->setPoints(mClicks);
 }
 
 void WholePageView::showHint() {
     const bool placeable = mReview.placeable(mPage);
-    btnAgain->setVisible(placeable);
+    mAgain->setVisible(placeable);
     if (!placeable) {
-        lbHint->clear();
+        mHint->clear();
         return;
     }
     static const char* const kCorners[] = {"左上", "右上", "右下", "左下"};
-    lbHint->setText(
+    mHint->setText(
         QString("请依次点击四个角上定位标记的中心：左上、右上、右下、左下。下一个: %1（已点 %2/4）")
             .arg(kCorners[std::min<std::size_t>(mClicks.size(), 3)])
             .arg(mClicks.size()));
@@ -160,7 +173,7 @@ void WholePageView::click(QPointF point) {
     if (!mReview.placeable(mPage))
         return;
     mClicks.push_back(point);
-    picture->setPoints(mClicks);
+    mPicture->setPoints(mClicks);
     showHint();
     if (mClicks.size() < 4)
         return;
@@ -172,15 +185,15 @@ void WholePageView::click(QPointF point) {
         mReview.placeByHand(mPage, points);
     } catch (const std::exception& e) {
         showHint();
-        lbHint->setText(Q(e.what()) +
-                        "\n请重新点击四个角上定位标记的中心：左上、右上、右下、左下。");
-        picture->setPoints({});
+        mHint->setText(Q(e.what()) +
+                       "\n请重新点击四个角上定位标记的中心：左上、右上、右下、左下。");
+        mPicture->setPoints({});
         return;
     }
     showPicture(mReview.wholePage(mPage));
-    btnAgain->setVisible(true);
-    lbHint->setText("已按点击的定位标记重新读出这一页，考号 " +
-                    Q(mReview.pages()[mPage].examNumber) + "。点错了可以重新点击。");
+    mAgain->setVisible(true);
+    mHint->setText("已按点击的定位标记重新读出这一页，考号 " +
+                   Q(mReview.pages()[mPage].examNumber) + "。点错了可以重新点击。");
     emit placed();
 }
 
@@ -207,103 +220,111 @@ ReviewDialog::ReviewDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui,
     : QDialog(parent), mUi(ui), mReview(std::make_unique<Review>(ws, table)) {
     setObjectName("ReviewDialog");
     setWindowTitle("扫描复核 - " + Q(mReview->tableName()));
-    lwItems = new QListWidget(this);
-    lwItems->setObjectName("lwItems");
-    lwItems->setFocusPolicy(Qt::NoFocus);
-    picture = new FramedPicture(this);
-    lbReason = new QLabel(this);
-    lbReading = new QLabel(this);
-    QFont big = lbReading->font();
-    big.setPointSizeF(big.pointSizeF() * 1.8);
-    lbReading->setFont(big);
-    lbDarkness = new QLabel(this);
-    lbDarkness->setWordWrap(true);
-    lbStatus = new QLabel(this);
-    sbSensitivity = new QSpinBox(this);
-    sbSensitivity->setRange(1, 9);
-    sbSensitivity->setValue(mReview->sensitivity());
-    sbSensitivity->setFocusPolicy(Qt::ClickFocus);
-    lbPreview = new QLabel(this);
-    btnApply = new QPushButton("应用", this);
-    btnApply->setEnabled(false);
-    btnWholePage = new QPushButton("整页", this);
-    btnUndo = new QPushButton("撤销", this);
-    btnDone = new QPushButton("完成", this);
-    for (QPushButton* b : {btnApply, btnWholePage, btnUndo, btnDone}) {
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setAutoDefault(false);
-    }
-
-    auto* right = new QVBoxLayout;
-    right->addWidget(lbReason);
-    right->addWidget(picture, 1);
-    right->addWidget(lbReading);
-    right->addWidget(lbDarkness);
-    auto* sensitivity = new QHBoxLayout;
-    sensitivity->addWidget(new QLabel("灵敏度", this));
-    sensitivity->addWidget(sbSensitivity);
-    sensitivity->addWidget(lbPreview, 1);
-    sensitivity->addWidget(btnApply);
-    right->addLayout(sensitivity);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(lbStatus, 1);
-    buttons->addWidget(btnWholePage);
-    buttons->addWidget(btnUndo);
-    buttons->addWidget(btnDone);
-    right->addLayout(buttons);
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(lwItems, 2);
-    layout->addLayout(right, 3);
+    createControls();
+    layOutControls();
     resize(960, 560);
-
-    connect(lwItems, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { showItem(lwItems->row(item)); });
-    connect(picture, &FramedPicture::bubbleClicked, this, &ReviewDialog::clickBubble);
-    connect(sbSensitivity, &QSpinBox::valueChanged, this, &ReviewDialog::previewSensitivity);
-    connect(btnApply, &QPushButton::clicked, this, &ReviewDialog::applySensitivity);
-    connect(btnWholePage, &QPushButton::clicked, this, &ReviewDialog::showWholePage);
-    connect(btnUndo, &QPushButton::clicked, this, &ReviewDialog::undo);
-    connect(btnDone, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
+    connectControls();
     refreshList();
     showItem(mReview->items().empty() ? -1 : 0);
+}
+
+void ReviewDialog::createControls() {
+    mItems = Named(new QListWidget(this), "lwItems");
+    mItems->setFocusPolicy(Qt::NoFocus);
+    mPicture = new FramedPicture(this);
+    mReason = Named(new QLabel(this), "lbReason");
+    mReading = Named(new QLabel(this), "lbReading");
+    QFont big = mReading->font();
+    big.setPointSizeF(big.pointSizeF() * 1.8);
+    mReading->setFont(big);
+    mDarkness = Named(new QLabel(this), "lbDarkness");
+    mDarkness->setWordWrap(true);
+    mStatus = Named(new QLabel(this), "lbStatus");
+    mSensitivity = Named(new QSpinBox(this), "sbSensitivity");
+    mSensitivity->setRange(1, 9);
+    mSensitivity->setValue(mReview->sensitivity());
+    mSensitivity->setFocusPolicy(Qt::ClickFocus);
+    mPreview = Named(new QLabel(this), "lbPreview");
+    mApply = Button(this, "btnApply", "应用");
+    mApply->setEnabled(false);
+    mWholePage = Button(this, "btnWholePage", "整页");
+    mUndo = Button(this, "btnUndo", "撤销");
+    mDone = Button(this, "btnDone", "完成");
+    // The keys decide: no button takes the focus or Enter.
+    for (QPushButton* b : {mApply, mWholePage, mUndo, mDone})
+        b->setFocusPolicy(Qt::NoFocus);
+}
+
+void ReviewDialog::layOutControls() {
+    auto* right = new QVBoxLayout;
+    right->addWidget(mReason);
+    right->addWidget(mPicture, 1);
+    right->addWidget(mReading);
+    right->addWidget(mDarkness);
+    auto* sensitivity = new QHBoxLayout;
+    sensitivity->addWidget(Named(new QLabel("灵敏度", this), "lbSensitivity"));
+    sensitivity->addWidget(mSensitivity);
+    sensitivity->addWidget(mPreview, 1);
+    sensitivity->addWidget(mApply);
+    right->addLayout(sensitivity);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(mStatus, 1);
+    buttons->addWidget(mWholePage);
+    buttons->addWidget(mUndo);
+    buttons->addWidget(mDone);
+    right->addLayout(buttons);
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(mItems, 2);
+    layout->addLayout(right, 3);
+}
+
+void ReviewDialog::connectControls() {
+    connect(mItems, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { showItem(mItems->row(item)); });
+    connect(mPicture, &FramedPicture::bubbleClicked, this, &ReviewDialog::clickBubble);
+    connect(mSensitivity, &QSpinBox::valueChanged, this, &ReviewDialog::previewSensitivity);
+    connect(mApply, &QPushButton::clicked, this, &ReviewDialog::applySensitivity);
+    connect(mWholePage, &QPushButton::clicked, this, &ReviewDialog::showWholePage);
+    connect(mUndo, &QPushButton::clicked, this, &ReviewDialog::undo);
+    connect(mDone, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
 }
 
 ReviewDialog::~ReviewDialog() = default;
 
 void ReviewDialog::refreshList() {
-    lwItems->clear();
+    mItems->clear();
     for (const ReviewItem& item : mReview->items()) {
         const bool decided = mReview->decided(item);
-        lwItems->addItem(QString("%1 %2  %3  %4  %5")
-                             .arg(decided ? "✓" : "  ")
-                             .arg(Q(mReview->pages()[item.page].source))
-                             .arg(Q(item.item))
-                             .arg(ReasonText(item.reason))
-                             .arg(Q(mReview->reading(item))));
+        mItems->addItem(QString("%1 %2  %3  %4  %5")
+                            .arg(decided ? "✓" : "  ")
+                            .arg(Q(mReview->pages()[item.page].source))
+                            .arg(Q(item.item))
+                            .arg(ReasonText(item.reason))
+                            .arg(Q(mReview->reading(item))));
     }
-    lbStatus->setText(
+    mStatus->setText(
         QString("待复核 %1 项，共 %2 项").arg(mReview->pending()).arg(mReview->items().size()));
     if (mCurrent >= 0)
-        lwItems->setCurrentRow(mCurrent);
+        mItems->setCurrentRow(mCurrent);
 }
 
 void ReviewDialog::showItem(int index) {
     mCurrent = index;
     if (index < 0 || index >= static_cast<int>(mReview->items().size())) {
-        lbReason->setText("没有需要复核的项目。");
-        lbReading->clear();
-        lbDarkness->clear();
-        picture->show({}, {}, "", false);
+        mReason->setText("没有需要复核的项目。");
+        mReading->clear();
+        mDarkness->clear();
+        mPicture->show({}, {}, "", false);
         return;
     }
-    lwItems->setCurrentRow(index);
+    mItems->setCurrentRow(index);
     const ReviewItem& item = mReview->items()[static_cast<std::size_t>(index)];
     mValue = mReview->reading(item);
     mTyping = false;
     QString reasons;
     for (ReviewReason r : item.reasons)
         reasons += (reasons.isEmpty() ? "" : "、") + QString(ReasonText(r));
-    lbReason->setText(
+    mReason->setText(
         QString("%1  %2  %3").arg(Q(mReview->pages()[item.page].source), Q(item.item), reasons));
     QString darkness = Q(mReview->darknessText(item));
     const auto suggestions = mReview->suggestions(item);
@@ -316,8 +337,8 @@ void ReviewDialog::showItem(int index) {
     const ReviewPicture shown = mReview->picture(item);
     if (shown.image.isNull() && !shown.problem.empty())
         darkness += "\n" + Q(shown.problem);
-    lbDarkness->setText(darkness);
-    picture->show(shown, mReview->bubbles(item), mValue, item.item == "id");
+    mDarkness->setText(darkness);
+    mPicture->show(shown, mReview->bubbles(item), mValue, item.item == "id");
     showValue();
 }
 
@@ -325,8 +346,8 @@ void ReviewDialog::showValue() {
     if (mCurrent < 0)
         return;
     const ReviewItem& item = mReview->items()[static_cast<std::size_t>(mCurrent)];
-    lbReading->setText(QString("读作: %1").arg(mValue.empty() ? QString("（空）") : Q(mValue)));
-    picture->show(mReview->picture(item), mReview->bubbles(item), mValue, item.item == "id");
+    mReading->setText(QString("读作: %1").arg(mValue.empty() ? QString("（空）") : Q(mValue)));
+    mPicture->show(mReview->picture(item), mReview->bubbles(item), mValue, item.item == "id");
 }
 
 void ReviewDialog::toggle(const std::string& option) {
@@ -347,14 +368,14 @@ void ReviewDialog::accept() {
     if (item.item == "page") {
         // A page not located is placed in the whole page's view, not by keys.
         if (!mReview->decided(item)) {
-            lbStatus->setText("这一页没有定位：请点“整页”，依次点击四个角上的定位标记。");
+            mStatus->setText("这一页没有定位：请点“整页”，依次点击四个角上的定位标记。");
             return;
         }
     } else {
         try {
             mReview->decide(item.page, item.item, mValue);
         } catch (const std::exception& e) {
-            lbStatus->setText(Q(e.what()));
+            mStatus->setText(Q(e.what()));
             return;
         }
     }
@@ -429,23 +450,23 @@ void ReviewDialog::keyPressEvent(QKeyEvent* event) {
 
 void ReviewDialog::previewSensitivity(int value) {
     if (value == mReview->sensitivity()) {
-        lbPreview->clear();
-        btnApply->setEnabled(false);
+        mPreview->clear();
+        mApply->setEnabled(false);
         return;
     }
     const SensitivityPreview p = mReview->preview(value);
-    lbPreview->setText(QString("改为 %1：%2 个答案改变，待复核 %3 项 → %4 项")
-                           .arg(value)
-                           .arg(p.answersChanged)
-                           .arg(p.itemsBefore)
-                           .arg(p.itemsAfter));
-    btnApply->setEnabled(true);
+    mPreview->setText(QString("改为 %1：%2 个答案改变，待复核 %3 项 → %4 项")
+                          .arg(value)
+                          .arg(p.answersChanged)
+                          .arg(p.itemsBefore)
+                          .arg(p.itemsAfter));
+    mApply->setEnabled(true);
 }
 
 void ReviewDialog::applySensitivity() {
-    mReview->applySensitivity(sbSensitivity->value());
-    lbPreview->clear();
-    btnApply->setEnabled(false);
+    mReview->applySensitivity(mSensitivity->value());
+    mPreview->clear();
+    mApply->setEnabled(false);
     mCurrent = std::min(mCurrent, static_cast<int>(mReview->items().size()) - 1);
     refreshList();
     showItem(mReview->items().empty() ? -1 : std::max(mCurrent, 0));
@@ -453,7 +474,7 @@ void ReviewDialog::applySensitivity() {
 
 void ReviewDialog::undo() {
     if (!mReview->undo()) {
-        lbStatus->setText("没有可以撤销的复核。");
+        mStatus->setText("没有可以撤销的复核。");
         return;
     }
     refreshList();

@@ -57,10 +57,6 @@ class WholePageView : public QDialog {
   public:
     WholePageView(QWidget* parent, Review& review, std::size_t page, const ReviewPicture& whole);
 
-    FramedPicture* picture;
-    QLabel* lbHint; // what to click, what came of it
-    QPushButton* btnAgain;
-
   signals:
     void placed();
 
@@ -68,6 +64,12 @@ class WholePageView : public QDialog {
     void showPicture(const ReviewPicture& whole);
     void click(QPointF point);
     void showHint();
+    // "重新点击": the corner marks clicked so far are forgotten.
+    void clickAgain();
+
+    FramedPicture* mPicture;
+    QLabel* mHint; // what to click, what came of it
+    QPushButton* mAgain;
 
     Review& mReview;
     std::size_t mPage;
@@ -80,7 +82,8 @@ class WholePageView : public QDialog {
 // and moves on, Backspace goes back; a click on a bubble does as its key.
 // "整页" shows the whole page from its image; the sensitivity shows what it
 // would change before "应用"; "撤销" undoes the last decision; "完成" (or
-// closing) writes the table again and opens it in the window.
+// closing) writes the table again and opens it in the window. Its widgets
+// have object names, for tests.
 class ReviewDialog : public QDialog {
     Q_OBJECT
   public:
@@ -96,24 +99,14 @@ class ReviewDialog : public QDialog {
     [[nodiscard]] int current() const { return mCurrent; }
     [[nodiscard]] const std::string& value() const { return mValue; }
 
-    QListWidget* lwItems;
-    FramedPicture* picture;
-    QLabel* lbReason;   // the page, the item and why
-    QLabel* lbReading;  // the reading being decided
-    QLabel* lbDarkness; // the darkness values, the suggestions, a missing picture
-    QLabel* lbStatus;   // what is left, a refusal
-    QSpinBox* sbSensitivity;
-    QLabel* lbPreview;
-    QPushButton* btnApply;
-    QPushButton* btnWholePage;
-    QPushButton* btnUndo;
-    QPushButton* btnDone; // "完成"
-
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void done(int r) override;
 
   private:
+    void createControls();
+    void layOutControls();
+    void connectControls();
     void showItem(int index);
     void showValue();
     void refreshList();
@@ -125,6 +118,19 @@ class ReviewDialog : public QDialog {
     void applySensitivity();
     void undo();
     void showWholePage();
+
+    QListWidget* mItems;
+    FramedPicture* mPicture;
+    QLabel* mReason;   // the page, the item and why
+    QLabel* mReading;  // the reading being decided
+    QLabel* mDarkness; // the darkness values, the suggestions, a missing picture
+    QLabel* mStatus;   // what is left, a refusal
+    QSpinBox* mSensitivity;
+    QLabel* mPreview; // what the sensitivity chosen would change
+    QPushButton* mApply;
+    QPushButton* mWholePage; // "整页"
+    QPushButton* mUndo;      // "撤销"
+    QPushButton* mDone;      // "完成"
 
     core::Ui& mUi;
     std::unique_ptr<Review> mReview;

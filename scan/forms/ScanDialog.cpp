@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <exception>
+#include <initializer_list>
 
 namespace scan::forms {
 namespace {
@@ -97,10 +98,13 @@ fs::path TableBeside(const fs::path& input) {
     return (folder ? named.parent_path() : named) / (name + ".dbf");
 }
 
+template <typename T> T* Named(T* widget, const char* name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
 QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    return button;
+    return Named(new QPushButton(caption, parent), name);
 }
 
 } // namespace
@@ -109,115 +113,116 @@ ScanDialog::ScanDialog(QWidget* parent, core::Workspace& ws, core::Ui& ui)
     : QDialog(parent), mWs(ws), mUi(ui) {
     setObjectName("ScanDialog");
     setWindowTitle("扫描答题卡");
-    lwInputs = new QListWidget(this);
-    lwInputs->setObjectName("lwInputs");
-    lwInputs->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    btnAddFiles = Button(this, "btnAddFiles", "添加文件...");
-    btnAddFolder = Button(this, "btnAddFolder", "添加文件夹...");
-    btnRemove = Button(this, "btnRemove", "移除");
-    edLayout = new QLineEdit(this);
-    edLayout->setObjectName("edLayout");
-    edLayout->setPlaceholderText(
-        "版式文件 (*.layout.json)、答题卡模板 (template.json) 或存放版式文件的文件夹");
-    btnLayoutFile = Button(this, "btnLayoutFile", "文件...");
-    btnLayoutFolder = Button(this, "btnLayoutFolder", "文件夹...");
-    lbIdLabel = new QLabel("考号标签", this);
-    lbIdLabel->setObjectName("lbIdLabel");
-    cbIdLabel = new QComboBox(this);
-    cbIdLabel->setObjectName("cbIdLabel");
-    cbIdLabel->setEditable(true);
-    cbIdLabel->setInsertPolicy(QComboBox::NoInsert);
-    cbIdLabel->lineEdit()->setPlaceholderText("不填：模板中唯一全由 QTYPE_INT 栏组成的自定义标签");
-    edOut = new QLineEdit(this);
-    edOut->setObjectName("edOut");
-    btnOut = Button(this, "btnOut", "另存为...");
-    edSubject = new QLineEdit(this);
-    edSubject->setObjectName("edSubject");
-    edSubject->setPlaceholderText("可不填");
-    pbProgress = new QProgressBar(this);
-    pbProgress->setObjectName("pbProgress");
-    pbProgress->setRange(0, 1);
-    pbProgress->setValue(0);
-    lbPages = new QLabel(this);
-    lbPages->setObjectName("lbPages");
-    lbSpeed = new QLabel(this);
-    lbSpeed->setObjectName("lbSpeed");
-    lbStatus = new QLabel(this);
-    lbStatus->setObjectName("lbStatus");
-    lbStatus->setWordWrap(true);
-    teSummary = new QPlainTextEdit(this);
-    teSummary->setObjectName("teSummary");
-    teSummary->setReadOnly(true);
-    btnStart = Button(this, "btnStart", "开始扫描");
-    btnStart->setDefault(true);
-    btnCancel = Button(this, "btnCancel", "取消");
-    btnClose = Button(this, "btnClose", "关闭");
-    btnReview = Button(this, "btnReview", "复核...");
-    btnReview->setVisible(false);
+    createControls();
+    layOutControls();
+    resize(640, 520);
+    connectControls();
+    setRunning(false);
+    followLayout();
+}
 
+void ScanDialog::createControls() {
+    mInputs = Named(new QListWidget(this), "lwInputs");
+    mInputs->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    mAddFiles = Button(this, "btnAddFiles", "添加文件...");
+    mAddFolder = Button(this, "btnAddFolder", "添加文件夹...");
+    mRemove = Button(this, "btnRemove", "移除");
+    mLayoutFile = Named(new QLineEdit(this), "edLayout");
+    mLayoutFile->setPlaceholderText(
+        "版式文件 (*.layout.json)、答题卡模板 (template.json) 或存放版式文件的文件夹");
+    mChooseLayoutFile = Button(this, "btnLayoutFile", "文件...");
+    mChooseLayoutFolder = Button(this, "btnLayoutFolder", "文件夹...");
+    mIdLabelCaption = Named(new QLabel("考号标签", this), "lbIdLabel");
+    mIdLabel = Named(new QComboBox(this), "cbIdLabel");
+    mIdLabel->setEditable(true);
+    mIdLabel->setInsertPolicy(QComboBox::NoInsert);
+    mIdLabel->lineEdit()->setPlaceholderText("不填：模板中唯一全由 QTYPE_INT 栏组成的自定义标签");
+    mOutTable = Named(new QLineEdit(this), "edOut");
+    mChooseOutTable = Button(this, "btnOut", "另存为...");
+    mSubject = Named(new QLineEdit(this), "edSubject");
+    mSubject->setPlaceholderText("可不填");
+    mProgress = Named(new QProgressBar(this), "pbProgress");
+    mProgress->setRange(0, 1);
+    mProgress->setValue(0);
+    mPages = Named(new QLabel(this), "lbPages");
+    mSpeed = Named(new QLabel(this), "lbSpeed");
+    mStatus = Named(new QLabel(this), "lbStatus");
+    mStatus->setWordWrap(true);
+    mSummary = Named(new QPlainTextEdit(this), "teSummary");
+    mSummary->setReadOnly(true);
+    mStart = Button(this, "btnStart", "开始扫描");
+    mStart->setDefault(true);
+    mCancel = Button(this, "btnCancel", "取消");
+    mClose = Button(this, "btnClose", "关闭");
+    mReview = Button(this, "btnReview", "复核...");
+    mReview->setVisible(false);
+}
+
+void ScanDialog::layOutControls() {
     auto* inputButtons = new QVBoxLayout;
-    inputButtons->addWidget(btnAddFiles);
-    inputButtons->addWidget(btnAddFolder);
-    inputButtons->addWidget(btnRemove);
+    inputButtons->addWidget(mAddFiles);
+    inputButtons->addWidget(mAddFolder);
+    inputButtons->addWidget(mRemove);
     inputButtons->addStretch();
     auto* inputs = new QHBoxLayout;
-    inputs->addWidget(lwInputs, 1);
+    inputs->addWidget(mInputs, 1);
     inputs->addLayout(inputButtons);
     auto* layout = new QHBoxLayout;
-    layout->addWidget(edLayout, 1);
-    layout->addWidget(btnLayoutFile);
-    layout->addWidget(btnLayoutFolder);
+    layout->addWidget(mLayoutFile, 1);
+    layout->addWidget(mChooseLayoutFile);
+    layout->addWidget(mChooseLayoutFolder);
     auto* out = new QHBoxLayout;
-    out->addWidget(edOut, 1);
-    out->addWidget(btnOut);
+    out->addWidget(mOutTable, 1);
+    out->addWidget(mChooseOutTable);
     auto* form = new QFormLayout;
     form->addRow("图片、PDF或文件夹", inputs);
     form->addRow("版式", layout);
-    form->addRow(lbIdLabel, cbIdLabel);
+    form->addRow(mIdLabelCaption, mIdLabel);
     form->addRow("输出DBF表", out);
-    form->addRow("科目", edSubject);
+    form->addRow("科目", mSubject);
     auto* figures = new QHBoxLayout;
-    figures->addWidget(lbPages, 1);
-    figures->addWidget(lbSpeed, 1);
+    figures->addWidget(mPages, 1);
+    figures->addWidget(mSpeed, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
-    buttons->addWidget(btnStart);
-    buttons->addWidget(btnCancel);
-    buttons->addWidget(btnReview);
-    buttons->addWidget(btnClose);
+    buttons->addWidget(mStart);
+    buttons->addWidget(mCancel);
+    buttons->addWidget(mReview);
+    buttons->addWidget(mClose);
     auto* main = new QVBoxLayout(this);
     main->addLayout(form);
-    main->addWidget(pbProgress);
+    main->addWidget(mProgress);
     main->addLayout(figures);
-    main->addWidget(lbStatus);
-    main->addWidget(teSummary, 1);
+    main->addWidget(mStatus);
+    main->addWidget(mSummary, 1);
     main->addLayout(buttons);
-    resize(640, 520);
+}
 
-    connect(btnAddFiles, &QPushButton::clicked, this, &ScanDialog::chooseFiles);
-    connect(btnAddFolder, &QPushButton::clicked, this, &ScanDialog::chooseFolder);
-    connect(btnRemove, &QPushButton::clicked, this, [this] {
-        qDeleteAll(lwInputs->selectedItems());
+void ScanDialog::connectControls() {
+    connect(mAddFiles, &QPushButton::clicked, this, &ScanDialog::chooseFiles);
+    connect(mAddFolder, &QPushButton::clicked, this, &ScanDialog::chooseFolder);
+    connect(mRemove, &QPushButton::clicked, this, [this] {
+        qDeleteAll(mInputs->selectedItems());
         followInputs();
     });
-    connect(btnLayoutFile, &QPushButton::clicked, this, &ScanDialog::chooseLayoutFile);
-    connect(btnLayoutFolder, &QPushButton::clicked, this, &ScanDialog::chooseLayoutFolder);
-    connect(edLayout, &QLineEdit::textChanged, this, &ScanDialog::followLayout);
-    connect(btnOut, &QPushButton::clicked, this, &ScanDialog::chooseOut);
-    connect(edOut, &QLineEdit::textEdited, this, [this] { mOutChosen = true; });
-    connect(btnStart, &QPushButton::clicked, this, &ScanDialog::start);
-    connect(btnCancel, &QPushButton::clicked, this, &ScanDialog::cancel);
-    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
-    connect(btnReview, &QPushButton::clicked, this, [this] {
-        if (!mResult)
-            return;
-        const QString table = TextOf(mResult->table);
-        QDialog::done(QDialog::Accepted);
-        if (reviewTable)
-            reviewTable(table);
-    });
-    setRunning(false);
-    followLayout();
+    connect(mChooseLayoutFile, &QPushButton::clicked, this, &ScanDialog::chooseLayoutFile);
+    connect(mChooseLayoutFolder, &QPushButton::clicked, this, &ScanDialog::chooseLayoutFolder);
+    connect(mLayoutFile, &QLineEdit::textChanged, this, &ScanDialog::followLayout);
+    connect(mChooseOutTable, &QPushButton::clicked, this, &ScanDialog::chooseOut);
+    connect(mOutTable, &QLineEdit::textEdited, this, [this] { mOutChosen = true; });
+    connect(mStart, &QPushButton::clicked, this, &ScanDialog::start);
+    connect(mCancel, &QPushButton::clicked, this, &ScanDialog::cancel);
+    connect(mClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(mReview, &QPushButton::clicked, this, &ScanDialog::reviewScannedTable);
+}
+
+void ScanDialog::reviewScannedTable() {
+    if (!mResult)
+        return;
+    const QString table = TextOf(mResult->table);
+    QDialog::done(QDialog::Accepted);
+    if (reviewTable)
+        reviewTable(table);
 }
 
 ScanDialog::~ScanDialog() {
@@ -225,7 +230,7 @@ ScanDialog::~ScanDialog() {
         return;
     // The scan's thread may be waiting for an answer on this thread: the
     // events are let through until it has ended.
-    mCancel = true;
+    mCancelAsked = true;
     while (!mThread->wait(20))
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     delete mThread;
@@ -233,52 +238,56 @@ ScanDialog::~ScanDialog() {
 
 void ScanDialog::addInputs(const QStringList& paths) {
     for (const QString& path : paths)
-        if (!path.isEmpty() && lwInputs->findItems(path, Qt::MatchExactly).isEmpty())
-            lwInputs->addItem(path);
+        if (!path.isEmpty() && mInputs->findItems(path, Qt::MatchExactly).isEmpty())
+            mInputs->addItem(path);
     followInputs();
 }
 
 void ScanDialog::followInputs() {
-    if (mOutChosen || lwInputs->count() == 0)
+    if (mOutChosen || mInputs->count() == 0)
         return;
-    edOut->setText(TextOf(TableBeside(PathOf(lwInputs->item(0)->text()))));
+    mOutTable->setText(TextOf(TableBeside(PathOf(mInputs->item(0)->text()))));
 }
 
 void ScanDialog::followLayout() {
-    const fs::path layout = PathOf(edLayout->text().trimmed());
+    const fs::path layout = PathOf(mLayoutFile->text().trimmed());
     std::error_code ec;
     const bool chosen =
         !layout.empty() && fs::is_regular_file(layout, ec) && IsTemplateFile(layout);
-    lbIdLabel->setVisible(chosen);
-    cbIdLabel->setVisible(chosen);
+    mIdLabelCaption->setVisible(chosen);
+    mIdLabel->setVisible(chosen);
     if (!chosen && !mTemplateChosen)
         return;
     mTemplateChosen = chosen;
-    cbIdLabel->clear();
+    mIdLabel->clear();
     if (!chosen)
         return;
-    cbIdLabel->addItem(QString());
+    mIdLabel->addItem(QString());
     try {
         const Layout loaded = LoadTemplate(layout);
         for (const auto& [name, fields] : loaded.bubbleTemplate->customLabels)
-            cbIdLabel->addItem(QString::fromStdString(name));
+            mIdLabel->addItem(QString::fromStdString(name));
     } catch (const std::exception&) { // NOLINT(bugprone-empty-catch)
         // The template is refused, naming its key, when the scan starts.
     }
-    cbIdLabel->setCurrentIndex(0);
+    mIdLabel->setCurrentIndex(0);
+}
+
+void ScanDialog::setLayoutFile(const QString& path) {
+    mLayoutFile->setText(path);
 }
 
 ScanSettings ScanDialog::settings() const {
     ScanSettings s;
-    for (int i = 0; i < lwInputs->count(); ++i)
-        s.inputs.push_back(PathOf(lwInputs->item(i)->text()));
-    s.layout = PathOf(edLayout->text().trimmed());
-    const QString out = edOut->text().trimmed();
+    for (int i = 0; i < mInputs->count(); ++i)
+        s.inputs.push_back(PathOf(mInputs->item(i)->text()));
+    s.layout = PathOf(mLayoutFile->text().trimmed());
+    const QString out = mOutTable->text().trimmed();
     if (!out.isEmpty())
         s.out = fs::absolute(PathOf(out)).lexically_normal();
-    s.subject = edSubject->text().trimmed().toStdString();
+    s.subject = mSubject->text().trimmed().toStdString();
     if (mTemplateChosen)
-        s.idLabel = cbIdLabel->currentText().trimmed().toStdString();
+        s.idLabel = mIdLabel->currentText().trimmed().toStdString();
     return s;
 }
 
@@ -296,23 +305,23 @@ void ScanDialog::start() {
     else if (QFileInfo(TextOf(s.out)).suffix().compare("dbf", Qt::CaseInsensitive) != 0)
         problem = "输出表必须是 .dbf 文件。";
     if (!problem.isEmpty()) {
-        lbStatus->setText(problem);
+        mStatus->setText(problem);
         return;
     }
     mResult.reset();
     mError.clear();
-    mCancel = false;
-    teSummary->clear();
-    lbPages->clear();
-    lbSpeed->clear();
-    pbProgress->setRange(0, 0);
-    lbStatus->setText("正在扫描...");
+    mCancelAsked = false;
+    mSummary->clear();
+    mPages->clear();
+    mSpeed->clear();
+    mProgress->setRange(0, 0);
+    mStatus->setText("正在扫描...");
     mThread = QThread::create([this, s] {
-        WindowThreadUi ui(this, mUi, mCancel);
+        WindowThreadUi ui(this, mUi, mCancelAsked);
         try {
             mResult = RunScan(mWs, s, ui, [this](const ScanProgress& p) {
                 QMetaObject::invokeMethod(this, [this, p] { showProgress(p); });
-                return !mCancel;
+                return !mCancelAsked;
             });
         } catch (const std::exception& e) {
             mError = e.what();
@@ -327,9 +336,9 @@ void ScanDialog::start() {
 void ScanDialog::cancel() {
     if (!mThread)
         return;
-    mCancel = true;
-    btnCancel->setEnabled(false);
-    lbStatus->setText("正在取消...");
+    mCancelAsked = true;
+    mCancel->setEnabled(false);
+    mStatus->setText("正在取消...");
 }
 
 void ScanDialog::done(int r) {
@@ -342,29 +351,26 @@ void ScanDialog::done(int r) {
 }
 
 void ScanDialog::setRunning(bool running) {
-    for (QWidget* control :
-         {static_cast<QWidget*>(lwInputs), static_cast<QWidget*>(btnAddFiles),
-          static_cast<QWidget*>(btnAddFolder), static_cast<QWidget*>(btnRemove),
-          static_cast<QWidget*>(edLayout), static_cast<QWidget*>(cbIdLabel),
-          static_cast<QWidget*>(btnLayoutFile), static_cast<QWidget*>(btnLayoutFolder),
-          static_cast<QWidget*>(edOut), static_cast<QWidget*>(btnOut),
-          static_cast<QWidget*>(edSubject), static_cast<QWidget*>(btnStart)})
+    const std::initializer_list<QWidget*> controls = {
+        mInputs,           mAddFiles,           mAddFolder, mRemove,         mLayoutFile, mIdLabel,
+        mChooseLayoutFile, mChooseLayoutFolder, mOutTable,  mChooseOutTable, mSubject,    mStart};
+    for (QWidget* control : controls)
         control->setEnabled(!running);
-    btnCancel->setEnabled(running);
+    mCancel->setEnabled(running);
 }
 
 void ScanDialog::showProgress(const ScanProgress& p) {
     if (!mThread)
         return;
     const auto total = static_cast<int>(std::max(p.pagesTotal, p.pages));
-    lbPages->setText(p.totalKnown ? QString("已读 %1 / %2 页").arg(p.pages).arg(total)
-                                  : QString("已读 %1 / 约 %2 页").arg(p.pages).arg(total));
+    mPages->setText(p.totalKnown ? QString("已读 %1 / %2 页").arg(p.pages).arg(total)
+                                 : QString("已读 %1 / 约 %2 页").arg(p.pages).arg(total));
     QString speed = QString("%1 页/秒").arg(p.pagesPerSecond, 0, 'f', 1);
     if (p.secondsLeft >= 0)
         speed += "，剩余约 " + Duration(p.secondsLeft);
-    lbSpeed->setText(speed);
-    pbProgress->setRange(0, std::max(total, 1));
-    pbProgress->setValue(static_cast<int>(p.pages));
+    mSpeed->setText(speed);
+    mProgress->setRange(0, std::max(total, 1));
+    mProgress->setValue(static_cast<int>(p.pages));
 }
 
 void ScanDialog::endScan() {
@@ -372,29 +378,29 @@ void ScanDialog::endScan() {
     delete mThread;
     mThread = nullptr;
     setRunning(false);
-    if (pbProgress->maximum() == 0)
-        pbProgress->setRange(0, 1);
+    if (mProgress->maximum() == 0)
+        mProgress->setRange(0, 1);
     if (!mError.empty()) {
-        lbStatus->setText("扫描出错: " + QString::fromStdString(mError));
+        mStatus->setText("扫描出错: " + QString::fromStdString(mError));
         mUi.message(mError, "扫描答题卡", core::Icon::Error);
     } else if (mResult && mResult->outcome == core::Outcome::Done) {
-        pbProgress->setValue(pbProgress->maximum());
-        lbPages->setText(QString("已读 %1 页").arg(mResult->pages));
+        mProgress->setValue(mProgress->maximum());
+        mPages->setText(QString("已读 %1 页").arg(mResult->pages));
         const double seconds = static_cast<double>(mClock.elapsed()) / 1000;
-        lbSpeed->setText(
+        mSpeed->setText(
             QString("平均 %1 页/秒，用时 %2")
                 .arg(seconds > 0 ? static_cast<double>(mResult->pages) / seconds : 0, 0, 'f', 1)
                 .arg(Duration(seconds)));
-        lbStatus->setText("扫描完成，已写入 " + TextOf(mResult->table));
+        mStatus->setText("扫描完成，已写入 " + TextOf(mResult->table));
         showSummary(*mResult);
-    } else if (mCancel) {
-        lbStatus->setText("已取消：没有写入任何文件。");
+    } else if (mCancelAsked) {
+        mStatus->setText("已取消：没有写入任何文件。");
     } else {
         QString why = "扫描没有进行。";
         if (mResult)
             for (const auto& line : mResult->problems)
                 why += "\n" + QString::fromStdString(line);
-        lbStatus->setText(why);
+        mStatus->setText(why);
     }
     if (mCloseAtEnd) {
         emit scanEnded();
@@ -417,20 +423,20 @@ void ScanDialog::showSummary(const ScanResult& r) {
                  .arg(r.failed);
     for (const auto& line : r.problems)
         lines << QString::fromStdString(line);
-    teSummary->setPlainText(lines.join('\n'));
+    mSummary->setPlainText(lines.join('\n'));
     if (r.review > 0)
         offerReview(r);
     QStringList written;
     for (const auto& file : r.written)
         written << "已写入 " + TextOf(file);
-    teSummary->appendPlainText(written.join('\n'));
+    mSummary->appendPlainText(written.join('\n'));
 }
 
 void ScanDialog::offerReview(const ScanResult& r) {
-    teSummary->appendPlainText(QString("有 %1 页需要复核，待复核的项目和原因见扫描记录 %2。")
-                                   .arg(r.review)
-                                   .arg(QString::fromStdString(ScanLogName(r.table))));
-    btnReview->setVisible(static_cast<bool>(reviewTable));
+    mSummary->appendPlainText(QString("有 %1 页需要复核，待复核的项目和原因见扫描记录 %2。")
+                                  .arg(r.review)
+                                  .arg(QString::fromStdString(ScanLogName(r.table))));
+    mReview->setVisible(static_cast<bool>(reviewTable));
 }
 
 void ScanDialog::chooseFiles() {
@@ -449,21 +455,21 @@ void ScanDialog::chooseLayoutFile() {
     const QString file = QFileDialog::getOpenFileName(
         this, "选择版式文件", QString(), "版式文件 (*.layout.json);;答题卡模板 (*.json)");
     if (!file.isEmpty())
-        edLayout->setText(file);
+        mLayoutFile->setText(file);
 }
 
 void ScanDialog::chooseLayoutFolder() {
     const QString folder = QFileDialog::getExistingDirectory(this, "选择存放版式文件的文件夹");
     if (!folder.isEmpty())
-        edLayout->setText(folder);
+        mLayoutFile->setText(folder);
 }
 
 void ScanDialog::chooseOut() {
     const QString file =
-        QFileDialog::getSaveFileName(this, "输出DBF表", edOut->text(), "dBase 数据表 (*.dbf)");
+        QFileDialog::getSaveFileName(this, "输出DBF表", mOutTable->text(), "dBase 数据表 (*.dbf)");
     if (file.isEmpty())
         return;
-    edOut->setText(file);
+    mOutTable->setText(file);
     mOutChosen = true;
 }
 

@@ -28,7 +28,8 @@ namespace scan::forms {
 // label of the exam number, the answer table to write and the subject; "开始扫描" reads them on a
 // thread of its own while the dialog shows the pages done, the pages per second and the time left,
 // and "取消" stops the scan, which then writes nothing. At the end the dialog sums up what the
-// pages gave and the window opens the new table.
+// pages gave and the window opens the new table. Its widgets keep their
+// designer names as object names, for tests.
 class ScanDialog : public QDialog {
     Q_OBJECT
   public:
@@ -43,6 +44,9 @@ class ScanDialog : public QDialog {
     void addInputs(const QStringList& paths);
     // The settings as the controls hold them.
     [[nodiscard]] ScanSettings settings() const;
+    // The layout to read the pages with: a layout file, a bubble template or
+    // a folder of layout files.
+    void setLayoutFile(const QString& path);
     // "开始扫描": the scan started, or a problem with the settings shown.
     void start();
     // "取消": the running scan stops after the page it is on.
@@ -57,30 +61,6 @@ class ScanDialog : public QDialog {
     // closes and the window reviews the table.
     std::function<void(const QString& table)> reviewTable;
 
-    QListWidget* lwInputs;
-    QPushButton* btnAddFiles;
-    QPushButton* btnAddFolder;
-    QPushButton* btnRemove;
-    QLineEdit* edLayout;
-    QPushButton* btnLayoutFile;
-    QPushButton* btnLayoutFolder;
-    // "考号标签", shown when the layout is a bubble template: its custom
-    // labels to choose from or one typed; empty for the default rule.
-    QLabel* lbIdLabel;
-    QComboBox* cbIdLabel;
-    QLineEdit* edOut;
-    QPushButton* btnOut;
-    QLineEdit* edSubject;
-    QProgressBar* pbProgress;
-    QLabel* lbPages;           // pages done of the total as far as known
-    QLabel* lbSpeed;           // pages per second and the time left
-    QLabel* lbStatus;          // running, done, cancelled or what stopped it
-    QPlainTextEdit* teSummary; // the counts of the scan's end and its failed pages
-    QPushButton* btnStart;     // "开始扫描"
-    QPushButton* btnCancel;    // "取消"
-    QPushButton* btnClose;
-    QPushButton* btnReview; // "复核...", shown when a scan left items to review
-
   signals:
     // A scan ended: done, cancelled, refused or failed.
     void scanEnded();
@@ -90,6 +70,11 @@ class ScanDialog : public QDialog {
     void done(int r) override;
 
   private:
+    void createControls();
+    void layOutControls();
+    void connectControls();
+    // "复核...": the dialog closes and the window reviews the table written.
+    void reviewScannedTable();
     void showProgress(const ScanProgress& p);
     void endScan();
     void showSummary(const ScanResult& r);
@@ -107,10 +92,34 @@ class ScanDialog : public QDialog {
     void chooseLayoutFolder();
     void chooseOut();
 
+    QListWidget* mInputs; // the files and folders to read
+    QPushButton* mAddFiles;
+    QPushButton* mAddFolder;
+    QPushButton* mRemove;
+    QLineEdit* mLayoutFile; // a layout file, a bubble template or a folder of layouts
+    QPushButton* mChooseLayoutFile;
+    QPushButton* mChooseLayoutFolder;
+    // "考号标签", shown when the layout is a bubble template: its custom
+    // labels to choose from or one typed; empty for the default rule.
+    QLabel* mIdLabelCaption;
+    QComboBox* mIdLabel;
+    QLineEdit* mOutTable;
+    QPushButton* mChooseOutTable;
+    QLineEdit* mSubject;
+    QProgressBar* mProgress;
+    QLabel* mPages;           // pages done of the total as far as known
+    QLabel* mSpeed;           // pages per second and the time left
+    QLabel* mStatus;          // running, done, cancelled or what stopped it
+    QPlainTextEdit* mSummary; // the counts of the scan's end and its failed pages
+    QPushButton* mStart;      // "开始扫描"
+    QPushButton* mCancel;     // "取消"
+    QPushButton* mClose;
+    QPushButton* mReview; // "复核...", shown when a scan left items to review
+
     core::Workspace& mWs;
     core::Ui& mUi;
     QThread* mThread = nullptr;
-    std::atomic<bool> mCancel{false};
+    std::atomic<bool> mCancelAsked{false};
     QElapsedTimer mClock; // since the scan started
     bool mCloseAtEnd = false;
     bool mOutChosen = false; // the output table chosen by hand: it no longer follows the inputs

@@ -17,7 +17,8 @@ namespace scan::forms {
 
 // "文件 - 设计答题卡...": the settings of an answer sheet, a live preview of
 // one page drawn by the sheet's own drawing code, and "保存PDF", which
-// writes the PDF and its layout file side by side in a chosen folder.
+// writes the PDF and its layout file side by side in a chosen folder. Its
+// widgets keep their designer names as object names, for tests.
 class SheetDesignDialog : public QDialog {
     Q_OBJECT
   public:
@@ -30,25 +31,28 @@ class SheetDesignDialog : public QDialog {
     // written; a problem is shown in the dialog. Returns the PDF written.
     std::optional<std::filesystem::path> saveTo(const std::filesystem::path& folder);
 
-    QSpinBox* seQuestions;
-    QSpinBox* seOptions;
-    QSpinBox* seMulti;
-    QSpinBox* seMultiOptions;
-    QSpinBox* seIdDigits;
-    QLineEdit* edTitle;
-    QLineEdit* edId;
-    QComboBox* cbPaper;
-    QSpinBox* sePerRow; // zero lets the design put as many blocks side by side as fit
-    QSpinBox* sePages;
-    QSpinBox* sePreviewPage;
-    QLabel* lbPreview;
-    QLabel* lbStatus;     // the settings' problem, or what was written
-    QPushButton* btnSave; // "保存PDF"
-    QPushButton* btnClose;
-
   private:
+    void createControls();
+    void layOutControls();
+    void connectControls();
     void showPreview();
     void saveClick();
+
+    QSpinBox* mQuestions; // single-choice questions
+    QSpinBox* mOptions;
+    QSpinBox* mMultiQuestions;
+    QSpinBox* mMultiOptions;
+    QSpinBox* mIdDigits;
+    QLineEdit* mTitle;
+    QLineEdit* mLayoutId; // names the PDF and the layout file
+    QComboBox* mPaper;
+    QSpinBox* mBlocksPerRow; // zero lets the design put as many blocks side by side as fit
+    QSpinBox* mPages;
+    QSpinBox* mPreviewPage;
+    QLabel* mPreview;
+    QLabel* mStatus;    // the settings' problem, or what was written
+    QPushButton* mSave; // "保存PDF"
+    QPushButton* mClose;
 
     std::optional<Layout> mLayout;
 };

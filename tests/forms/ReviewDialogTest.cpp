@@ -95,6 +95,15 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
         QTest::mouseClick(picture, Qt::LeftButton, {}, (point * picture->scale()).toPoint());
     }
 
+    // The texts of the dialog's list of items.
+    static QStringList Listed(QWidget* dialog) {
+        auto* items = windowtest::Find<QListWidget>(dialog, "lwItems");
+        QStringList texts;
+        for (int i = 0; i < items->count(); ++i)
+            texts << items->item(i)->text();
+        return texts;
+    }
+
     std::string ScratchRows() {
         const core::FieldSettings& f = w->workspace().Fields;
         auto st = w->workspace().connection.prepare("SELECT \"" + f.ID + "\", \"" + f.Content +
@@ -126,16 +135,16 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
         OnNextModal([&](QWidget* widget) {
             auto* dialog = qobject_cast<scan::forms::ReviewDialog*>(widget);
             QVERIFY(dialog);
-            for (int i = 0; i < dialog->lwItems->count(); ++i)
-                listed << dialog->lwItems->item(i)->text();
-            reading = dialog->lbReading->text();
+            listed = Listed(dialog);
+            auto* reads = windowtest::Find<QLabel>(dialog, "lbReading");
+            reading = reads->text();
             // Type a number, take it back with Backspace, type again.
             QTest::keyClicks(dialog, "1209");
             QTest::keyClick(dialog, Qt::Key_Backspace);
             QTest::keyClick(dialog, Qt::Key_3);
-            typed = dialog->lbReading->text();
+            typed = reads->text();
             QTest::keyClick(dialog, Qt::Key_Return);
-            dialog->btnUndo->click();
+            windowtest::Find<QPushButton>(dialog, "btnUndo")->click();
             afterUndo = QString::number(dialog->review().pending());
             QTest::keyClicks(dialog, "1203");
             QTest::keyClick(dialog, Qt::Key_Return);
@@ -147,7 +156,7 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
                     static_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
                 },
                 &reimport);
-            dialog->btnDone->click();
+            windowtest::Find<QPushButton>(dialog, "btnDone")->click();
         });
         w->reviewScan(QString::fromStdString(table.string()));
         QCOMPARE(listed.size(), 1);
@@ -172,7 +181,7 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(dialog.value(), std::string("12?3")); // letters do nothing to an exam number
         QTest::keyClick(&dialog, Qt::Key_Space);
         QCOMPARE(dialog.value(), std::string());
-        dialog.btnDone->click();
+        windowtest::Find<QPushButton>(&dialog, "btnDone")->click();
         QVERIFY(!dialog.isVisible());
     }
 
@@ -183,7 +192,7 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(scanSheets(true).review, std::size_t{2});
         scan::forms::ReviewDialog dialog(w.get(), w->workspace(), w->ui(), table);
         dialog.show();
-        QCOMPARE(dialog.lwItems->count(), 2);
+        QCOMPARE(Listed(&dialog).size(), 2);
         QTest::keyClicks(&dialog, "1203");
         QTest::keyClick(&dialog, Qt::Key_Return);
         QCOMPARE(dialog.current(), 1);
@@ -197,21 +206,24 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
             const auto& f = cut.frames[b];
             return QPointF(f[0] + f[2] / 2.0, f[1] + f[3] / 2.0);
         };
-        ClickAt(dialog.picture, centre(3));
-        ClickAt(dialog.picture, centre(0));
-        ClickAt(dialog.picture, centre(2));
-        ClickAt(dialog.picture, centre(3));
+        auto* picture = windowtest::Find<scan::forms::FramedPicture>(&dialog, "FramedPicture");
+        ClickAt(picture, centre(3));
+        ClickAt(picture, centre(0));
+        ClickAt(picture, centre(2));
+        ClickAt(picture, centre(3));
         QCOMPARE(dialog.value(), std::string("AC"));
         QTest::keyClick(&dialog, Qt::Key_Return);
 
-        dialog.btnWholePage->click();
+        windowtest::Find<QPushButton>(&dialog, "btnWholePage")->click();
         auto* view = dialog.findChild<scan::forms::WholePageView*>();
         QVERIFY(view);
         QVERIFY(view->isVisible());
-        QVERIFY(view->lbHint->text().isEmpty()); // a located page asks for no clicks
+        QVERIFY(windowtest::Find<QLabel>(view, "lbHint")
+                    ->text()
+                    .isEmpty()); // a located page asks for no clicks
         view->close();
 
-        dialog.btnDone->click();
+        windowtest::Find<QPushButton>(&dialog, "btnDone")->click();
         QVERIFY(!dialog.isVisible());
         QCOMPARE(TableRecords(), (std::vector<std::string>{"120122222", "120225222", "120322222"}));
     }
@@ -223,25 +235,25 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(scanned.failed, std::size_t{1});
         scan::forms::ReviewDialog dialog(w.get(), w->workspace(), w->ui(), table);
         dialog.show();
-        QCOMPARE(dialog.lwItems->count(), 1);
-        QVERIFY2(dialog.lwItems->item(0)->text().contains("page  定位失败"),
-                 qPrintable(dialog.lwItems->item(0)->text()));
-        dialog.btnWholePage->click();
+        const QStringList failed = Listed(&dialog);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(failed[0].contains("page  定位失败"), qPrintable(failed[0]));
+        windowtest::Find<QPushButton>(&dialog, "btnWholePage")->click();
         auto* view = dialog.findChild<scan::forms::WholePageView*>();
         QVERIFY(view);
-        QVERIFY(view->lbHint->text().contains("左上、右上、右下、左下"));
+        auto* hint = windowtest::Find<QLabel>(view, "lbHint");
+        auto* picture = windowtest::Find<scan::forms::FramedPicture>(view, "FramedPicture");
+        QVERIFY(hint->text().contains("左上、右上、右下、左下"));
         const auto corners = scan::CornerMarks(layout.pages[0], layout.width, layout.height);
         QCOMPARE(corners.size(), std::size_t{4});
         // A click off the page first: taken back with "重新点击".
-        ClickAt(view->picture, QPointF(5, 5));
-        view->btnAgain->click();
+        ClickAt(picture, QPointF(5, 5));
+        windowtest::Find<QPushButton>(view, "btnAgain")->click();
         for (const scan::Mark& m : corners)
-            ClickAt(view->picture, QPointF((m.x + 1) * kDpi / 25.4, (m.y - 1) * kDpi / 25.4));
-        QVERIFY2(view->lbHint->text().contains("重新读出"), qPrintable(view->lbHint->text()));
+            ClickAt(picture, QPointF((m.x + 1) * kDpi / 25.4, (m.y - 1) * kDpi / 25.4));
+        QVERIFY2(hint->text().contains("重新读出"), qPrintable(hint->text()));
         view->close();
-        QStringList listed;
-        for (int i = 0; i < dialog.lwItems->count(); ++i)
-            listed << dialog.lwItems->item(i)->text();
+        const QStringList listed = Listed(&dialog);
         QCOMPARE(listed.size(), 2);
         QVERIFY2(listed[0].startsWith("✓"), qPrintable(listed[0]));
         QVERIFY2(listed[1].contains("3.png  id  考号不可读  12?3"), qPrintable(listed[1]));
@@ -249,7 +261,7 @@ class ReviewDialogTest : public QObject, windowtest::WindowHarness {
         QCOMPARE(dialog.current(), 1);
         QTest::keyClicks(&dialog, "1203");
         QTest::keyClick(&dialog, Qt::Key_Return);
-        dialog.btnDone->click();
+        windowtest::Find<QPushButton>(&dialog, "btnDone")->click();
         QCOMPARE(TableRecords(), (std::vector<std::string>{"120122222", "120222222", "120322222"}));
         const auto log = text::LoadLines(home->path() / scan::ReviewLogName);
         QCOMPARE(log.size(), std::size_t{2});

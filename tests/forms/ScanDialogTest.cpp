@@ -86,7 +86,7 @@ class ScanDialogTest : public QObject, windowtest::WindowHarness {
 
     void fill(scan::forms::ScanDialog& dialog) {
         dialog.addInputs({QString::fromStdString(scans.string())});
-        dialog.edLayout->setText(QString::fromStdString(layoutFile.string()));
+        dialog.setLayoutFile(QString::fromStdString(layoutFile.string()));
     }
 
     // The exam number of every page the last scan stored, in order.
@@ -106,7 +106,7 @@ class ScanDialogTest : public QObject, windowtest::WindowHarness {
     // Starts the scan and waits for its end; true when it ended.
     static bool RunToEnd(scan::forms::ScanDialog& dialog) {
         QSignalSpy ended(&dialog, &scan::forms::ScanDialog::scanEnded);
-        dialog.btnStart->click();
+        windowtest::Find<QPushButton>(&dialog, "btnStart")->click();
         return ended.count() > 0 || ended.wait(300000);
     }
 
@@ -130,22 +130,24 @@ class ScanDialogTest : public QObject, windowtest::WindowHarness {
                 auto* dialog = qobject_cast<scan::forms::ScanDialog*>(w);
                 QVERIFY(dialog);
                 fill(*dialog);
-                out = dialog->edOut->text();
-                connect(dialog->pbProgress, &QProgressBar::valueChanged, dialog,
-                        [&, dialog](int v) {
+                out = windowtest::Find<QLineEdit>(dialog, "edOut")->text();
+                auto* start = windowtest::Find<QPushButton>(dialog, "btnStart");
+                auto* speedShown = windowtest::Find<QLabel>(dialog, "lbSpeed");
+                connect(windowtest::Find<QProgressBar>(dialog, "pbProgress"),
+                        &QProgressBar::valueChanged, dialog, [&, dialog, speedShown](int v) {
                             if (dialog->running() && v > 0) {
                                 ++progressShown;
-                                speed = dialog->lbSpeed->text();
+                                speed = speedShown->text();
                             }
                         });
                 connect(dialog, &scan::forms::ScanDialog::scanEnded, dialog, [&, dialog] {
-                    summary = dialog->teSummary->toPlainText();
-                    status = dialog->lbStatus->text();
-                    dialog->btnClose->click();
+                    summary = windowtest::Find<QPlainTextEdit>(dialog, "teSummary")->toPlainText();
+                    status = windowtest::Find<QLabel>(dialog, "lbStatus")->text();
+                    windowtest::Find<QPushButton>(dialog, "btnClose")->click();
                 });
-                dialog->btnStart->click();
-                wasRunning = dialog->running() && !dialog->btnStart->isEnabled();
-                cancelOffered = dialog->btnCancel->isEnabled();
+                start->click();
+                wasRunning = dialog->running() && !start->isEnabled();
+                cancelOffered = windowtest::Find<QPushButton>(dialog, "btnCancel")->isEnabled();
             },
             &seen);
         Find<QAction>("nScanSheets")->trigger();
@@ -201,18 +203,21 @@ class ScanDialogTest : public QObject, windowtest::WindowHarness {
 
         scan::forms::ScanDialog dialog(w.get(), w->workspace(), w->ui());
         dialog.addInputs({QString::fromStdString(scans.string())});
+        auto* layoutEdit = windowtest::Find<QLineEdit>(&dialog, "edLayout");
+        auto* idLabel = windowtest::Find<QComboBox>(&dialog, "cbIdLabel");
+        auto* idLabelCaption = windowtest::Find<QLabel>(&dialog, "lbIdLabel");
         // Our own layout has no custom labels.
-        dialog.edLayout->setText(QString::fromStdString(layoutFile.string()));
-        QVERIFY(dialog.cbIdLabel->isHidden());
-        QVERIFY(dialog.lbIdLabel->isHidden());
-        dialog.edLayout->setText(QString::fromStdString(templateFile.string()));
-        QVERIFY(!dialog.cbIdLabel->isHidden());
-        QCOMPARE(dialog.lbIdLabel->text(), QString("考号标签"));
+        layoutEdit->setText(QString::fromStdString(layoutFile.string()));
+        QVERIFY(idLabel->isHidden());
+        QVERIFY(idLabelCaption->isHidden());
+        layoutEdit->setText(QString::fromStdString(templateFile.string()));
+        QVERIFY(!idLabel->isHidden());
+        QCOMPARE(idLabelCaption->text(), QString("考号标签"));
         QStringList offered;
-        for (int i = 0; i < dialog.cbIdLabel->count(); ++i)
-            offered << dialog.cbIdLabel->itemText(i);
+        for (int i = 0; i < idLabel->count(); ++i)
+            offered << idLabel->itemText(i);
         QCOMPARE(offered, QStringList({"", "Set", "Roll"}));
-        QCOMPARE(dialog.cbIdLabel->currentText(), QString());
+        QCOMPARE(idLabel->currentText(), QString());
 
         // Empty: the default rule, which finds no single label here.
         const fs::path table = home->path() / "scans.dbf";
@@ -220,20 +225,20 @@ class ScanDialogTest : public QObject, windowtest::WindowHarness {
         QVERIFY(dialog.result() && dialog.result()->outcome == core::Outcome::Done);
         QCOMPARE(examNumbers(table), std::vector<std::string>{""});
 
-        dialog.cbIdLabel->setCurrentIndex(1);
+        idLabel->setCurrentIndex(1);
         QCOMPARE(dialog.settings().idLabel, std::string("Set"));
         QVERIFY(RunToEnd(dialog));
         QVERIFY(dialog.result() && dialog.result()->outcome == core::Outcome::Done);
         QCOMPARE(examNumbers(table), std::vector<std::string>{"52"});
 
         // Typed by hand, as the command line's option takes it.
-        dialog.cbIdLabel->setEditText("Roll");
+        idLabel->setEditText("Roll");
         QVERIFY(RunToEnd(dialog));
         QCOMPARE(examNumbers(table), std::vector<std::string>{"407"});
 
         // Back to our layout: no label is passed.
-        dialog.edLayout->setText(QString::fromStdString(layoutFile.string()));
-        QVERIFY(dialog.cbIdLabel->isHidden());
+        layoutEdit->setText(QString::fromStdString(layoutFile.string()));
+        QVERIFY(idLabel->isHidden());
         QCOMPARE(dialog.settings().idLabel, std::string());
     }
 
@@ -243,14 +248,16 @@ class ScanDialogTest : public QObject, windowtest::WindowHarness {
         scan::forms::ScanDialog dialog(w.get(), w->workspace(), w->ui());
         fill(dialog);
         QSignalSpy ended(&dialog, &scan::forms::ScanDialog::scanEnded);
-        dialog.btnStart->click();
+        auto* start = windowtest::Find<QPushButton>(&dialog, "btnStart");
+        start->click();
         QVERIFY(dialog.running());
-        dialog.btnCancel->click();
+        windowtest::Find<QPushButton>(&dialog, "btnCancel")->click();
         QVERIFY(ended.wait(300000));
         QVERIFY(!dialog.running());
         QVERIFY(dialog.result() && dialog.result()->outcome == core::Outcome::Stopped);
-        QCOMPARE(dialog.lbStatus->text(), QString("已取消：没有写入任何文件。"));
-        QVERIFY(dialog.btnStart->isEnabled());
+        QCOMPARE(windowtest::Find<QLabel>(&dialog, "lbStatus")->text(),
+                 QString("已取消：没有写入任何文件。"));
+        QVERIFY(start->isEnabled());
         QVERIFY(FilesUnder(home->path()) == before);
         QVERIFY(w->workspace().TableName.empty());
     }
@@ -283,7 +290,7 @@ class ScanDialogTest : public QObject, windowtest::WindowHarness {
         QVERIFY2(seen.text.contains("项复核结果"), qPrintable(seen.text));
         QVERIFY(onWindowThread);
         QVERIFY(dialog.result() && dialog.result()->outcome == core::Outcome::Stopped);
-        QCOMPARE(dialog.lbStatus->text(), QString("扫描没有进行。"));
+        QCOMPARE(windowtest::Find<QLabel>(&dialog, "lbStatus")->text(), QString("扫描没有进行。"));
         QVERIFY(FilesUnder(home->path()) == before);
     }
 };

@@ -31,8 +31,9 @@ class SheetDesignTest : public QObject, windowtest::WindowHarness {
 
     void opensFromTheFileMenu() {
         Seen seen;
-        OnNextModal([](QWidget* dialog) { dialog->findChild<QPushButton*>("btnClose")->click(); },
-                    &seen);
+        OnNextModal(
+            [](QWidget* dialog) { windowtest::Find<QPushButton>(dialog, "btnClose")->click(); },
+            &seen);
         Find<QAction>("nDesignSheet")->trigger();
         QCOMPARE(seen.name, QString("SheetDesignDialog"));
         QCOMPARE(seen.title, QString("设计答题卡"));
@@ -40,26 +41,26 @@ class SheetDesignTest : public QObject, windowtest::WindowHarness {
 
     void previewFollowsTheSettingsAndSaveWritesThem() {
         scan::forms::SheetDesignDialog dialog(w.get());
-        auto* preview = dialog.findChild<QLabel*>("lbPreview");
-        auto* save = dialog.findChild<QPushButton*>("btnSave");
+        auto* preview = windowtest::Find<QLabel>(&dialog, "lbPreview");
+        auto* save = windowtest::Find<QPushButton>(&dialog, "btnSave");
         QVERIFY(!preview->pixmap().isNull());
         const QImage sixty = preview->pixmap().toImage();
 
-        dialog.findChild<QSpinBox*>("seQuestions")->setValue(20);
+        windowtest::Find<QSpinBox>(&dialog, "seQuestions")->setValue(20);
         QVERIFY(preview->pixmap().toImage() != sixty);
 
         // More blocks side by side than fit: refused with the limit, nothing to save.
-        dialog.findChild<QComboBox*>("cbPaper")->setCurrentIndex(0);
-        dialog.findChild<QSpinBox*>("seOptions")->setValue(6);
-        dialog.findChild<QSpinBox*>("sePerRow")->setValue(5);
+        windowtest::Find<QComboBox>(&dialog, "cbPaper")->setCurrentIndex(0);
+        windowtest::Find<QSpinBox>(&dialog, "seOptions")->setValue(6);
+        windowtest::Find<QSpinBox>(&dialog, "sePerRow")->setValue(5);
         QVERIFY(!save->isEnabled());
-        QVERIFY(dialog.findChild<QLabel*>("lbStatus")->text().contains("at most 3"));
+        QVERIFY(windowtest::Find<QLabel>(&dialog, "lbStatus")->text().contains("at most 3"));
         QVERIFY(!dialog.saveTo(home->path()));
 
-        dialog.findChild<QSpinBox*>("sePerRow")->setValue(0);
-        dialog.findChild<QSpinBox*>("seMulti")->setValue(5);
-        dialog.findChild<QSpinBox*>("sePages")->setValue(2);
-        dialog.findChild<QLineEdit*>("edId")->setText("期末");
+        windowtest::Find<QSpinBox>(&dialog, "sePerRow")->setValue(0);
+        windowtest::Find<QSpinBox>(&dialog, "seMulti")->setValue(5);
+        windowtest::Find<QSpinBox>(&dialog, "sePages")->setValue(2);
+        windowtest::Find<QLineEdit>(&dialog, "edId")->setText("期末");
         QVERIFY(save->isEnabled());
         const auto pdf = dialog.saveTo(home->path());
         QVERIFY(pdf);
