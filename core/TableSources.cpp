@@ -2,6 +2,7 @@
 
 #include "platform/db/JetSql.h"
 #include "platform/db/Statement.h"
+#include "platform/text/TextFile.h"
 
 #include <chrono>
 #include <ctime>
@@ -34,16 +35,6 @@ void CreateSourcesTable(db::Connection& c) {
         c.execute("ALTER TABLE " + QuoteName(SourcesTableName) + " ADD COLUMN digest INTEGER");
     if (!imported)
         c.execute("ALTER TABLE " + QuoteName(SourcesTableName) + " ADD COLUMN imported TEXT");
-}
-
-// Local time as the logs write it: "2026-12-07 11:42:06".
-std::string LocalTimeNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char buffer[32];
-    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
-    return buffer;
 }
 
 std::int64_t ModifiedNanoseconds(const std::filesystem::path& file) {
@@ -147,7 +138,7 @@ void RecordImport(db::Connection& c, const std::string& table) {
     CreateSourcesTable(c);
     db::Statement update = c.prepare("UPDATE " + QuoteName(SourcesTableName) +
                                      " SET imported = ? WHERE table_name = ?");
-    update.bindText(1, LocalTimeNow());
+    update.bindText(1, text::LocalTimeNow());
     update.bindText(2, table);
     update.step();
 }

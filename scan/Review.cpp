@@ -96,15 +96,6 @@ char MarkCodeOf(const std::string& letters) {
     return static_cast<char>('0' + bits);
 }
 
-std::string Now() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
 std::string Fixed2(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", v);
@@ -654,14 +645,14 @@ void Review::decide(std::size_t page, const std::string& item, const std::string
     st.bindText(2, item);
     st.bindText(3, d.oldReading);
     st.bindText(4, d.newReading);
-    st.bindText(5, Now());
+    st.bindText(5, text::LocalTimeNow());
     st.step();
     auto id = mDb.prepare("SELECT last_insert_rowid()");
     id.step();
     d.id = id.columnInt(0);
     mHand[{page, item}] = d;
     mSession.push_back(d.id);
-    log.append({Now() + "\t复核\t" + text::LogField(mName) + "\t" +
+    log.append({text::LocalTimeNow() + "\t复核\t" + text::LogField(mName) + "\t" +
                 text::LogField(mPages[page].source) + "\t" + item + "\t" +
                 text::LogField(d.oldReading) + "\t" + text::LogField(d.newReading)});
     // Another number may make two sheets one, or part them.
@@ -739,7 +730,7 @@ void Review::placeByHand(std::size_t page, const std::vector<std::array<double, 
     st.bindText(2, d.item);
     st.bindText(3, d.oldReading);
     st.bindText(4, d.newReading);
-    st.bindText(5, Now());
+    st.bindText(5, text::LocalTimeNow());
     st.step();
     auto id = mDb.prepare("SELECT last_insert_rowid()");
     id.step();
@@ -748,7 +739,7 @@ void Review::placeByHand(std::size_t page, const std::vector<std::array<double, 
     mSession.push_back(d.id);
     mUnplaced[d.id] = std::move(before);
     text::LogFile log(mWs.file(ReviewLogName));
-    log.append({Now() + "\t复核\t" + text::LogField(mName) + "\t" +
+    log.append({text::LocalTimeNow() + "\t复核\t" + text::LogField(mName) + "\t" +
                 text::LogField(mPages[page].source) + "\tpage\t" + text::LogField(d.oldReading) +
                 "\t" + text::LogField(d.newReading)});
     makeItems();
@@ -806,7 +797,7 @@ bool Review::undo() {
         loadDecisions();
         const std::string now =
             handDecision(d.page, d.item).value_or(machineReading(d.page, d.item));
-        log.append({Now() + "\t撤销\t" + text::LogField(mName) + "\t" +
+        log.append({text::LocalTimeNow() + "\t撤销\t" + text::LogField(mName) + "\t" +
                     text::LogField(mPages[d.page].source) + "\t" + d.item + "\t" +
                     text::LogField(d.newReading) + "\t" + text::LogField(now)});
         if (d.item == "id" || d.item == "page")

@@ -3,6 +3,7 @@
 #include "platform/db/JetSql.h"
 #include "platform/db/Query.h"
 #include "platform/db/Statement.h"
+#include "platform/text/TextFile.h"
 #include "scoring/PanelRules.h"
 
 #include <ctime>
@@ -29,15 +30,6 @@ void CreateRunsTable(db::Connection& c) {
     create.step();
 }
 
-std::string Now() {
-    std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &local);
-    return buf;
-}
-
 bool SegmentRead(const ScoringSettings& st, std::size_t i) {
     return i == 0 || st.enabled[i];
 }
@@ -48,7 +40,7 @@ ExamRun RunRecordOf(const std::string& table, const ScoringSettings& typed,
                     const core::FieldSettings& fields) {
     ExamRun run;
     run.table = table;
-    run.time = Now();
+    run.time = text::LocalTimeNow();
     run.settings = typed;
     for (std::size_t i = 0; i < 4; ++i) {
         if (!SegmentRead(typed, i)) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -122,6 +123,15 @@ void SaveLines(const std::filesystem::path& file, const std::vector<std::string>
 
 void AppendLines(const std::filesystem::path& file, const std::vector<std::string>& lines) {
     AppendWhole(file, GbkLines(lines));
+}
+
+std::string LocalTimeNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char buffer[32];
+    std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+    return buffer;
 }
 
 std::string LogField(std::string_view text) {

@@ -62,6 +62,9 @@ class LogFile {
 // become blanks, so that no field can end its line or forge another.
 [[nodiscard]] std::string LogField(std::string_view text);
 
+// The local time as the logs write it: "2026-12-07 11:42:06".
+[[nodiscard]] std::string LocalTimeNow();
+
 // Reads a GBK text file into UTF-8 lines (CR LF or LF line ends).
 [[nodiscard]] std::vector<std::string> LoadLines(const std::filesystem::path& file);
 
