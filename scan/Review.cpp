@@ -632,17 +632,19 @@ void Review::decide(std::size_t page, const std::string& item, const std::string
             if (value.find(b.value) != std::string::npos)
                 normal += b.value;
     }
-    Decision d;
-    d.page = page;
-    d.item = item;
-    d.oldReading = handDecision(page, item).value_or(machineReading(page, item));
-    d.newReading = normal;
+    record({0, page, item, handDecision(page, item).value_or(machineReading(page, item)), normal});
+    // Another number may make two sheets one, or part them.
+    if (item == "id")
+        restack();
+}
+
+std::int64_t Review::record(Decision d) {
     text::LogFile log(mWs.file(ReviewLogName));
     auto st =
         mDb.prepare("INSERT INTO scan_decisions(page, item, old_reading, new_reading, decided)"
                     " VALUES(?,?,?,?,?)");
-    st.bind(1, static_cast<std::int64_t>(page));
-    st.bindText(2, item);
+    st.bind(1, static_cast<std::int64_t>(d.page));
+    st.bindText(2, d.item);
     st.bindText(3, d.oldReading);
     st.bindText(4, d.newReading);
     st.bindText(5, text::LocalTimeNow());
@@ -650,14 +652,12 @@ void Review::decide(std::size_t page, const std::string& item, const std::string
     auto id = mDb.prepare("SELECT last_insert_rowid()");
     id.step();
     d.id = id.columnInt(0);
-    mHand[{page, item}] = d;
+    mHand[{d.page, d.item}] = d;
     mSession.push_back(d.id);
     log.append({text::LocalTimeNow() + "\t复核\t" + text::LogField(mName) + "\t" +
-                text::LogField(mPages[page].source) + "\t" + item + "\t" +
+                text::LogField(mPages[d.page].source) + "\t" + d.item + "\t" +
                 text::LogField(d.oldReading) + "\t" + text::LogField(d.newReading)});
-    // Another number may make two sheets one, or part them.
-    if (item == "id")
-        restack();
+    return d.id;
 }
 
 bool Review::placeable(std::size_t page) const {
@@ -718,30 +718,7 @@ void Review::placeByHand(std::size_t page, const std::vector<std::array<double, 
         mDb.prepare("UPDATE scan_decisions SET undone = 1 WHERE page = ? AND item = 'page'");
     drop.bind(1, static_cast<std::int64_t>(page));
     drop.step();
-    Decision d;
-    d.page = page;
-    d.item = "page";
-    d.oldReading = old;
-    d.newReading = mPages[page].examNumber;
-    auto st =
-        mDb.prepare("INSERT INTO scan_decisions(page, item, old_reading, new_reading, decided)"
-                    " VALUES(?,?,?,?,?)");
-    st.bind(1, static_cast<std::int64_t>(page));
-    st.bindText(2, d.item);
-    st.bindText(3, d.oldReading);
-    st.bindText(4, d.newReading);
-    st.bindText(5, text::LocalTimeNow());
-    st.step();
-    auto id = mDb.prepare("SELECT last_insert_rowid()");
-    id.step();
-    d.id = id.columnInt(0);
-    mHand[{page, d.item}] = d;
-    mSession.push_back(d.id);
-    mUnplaced[d.id] = std::move(before);
-    text::LogFile log(mWs.file(ReviewLogName));
-    log.append({text::LocalTimeNow() + "\t复核\t" + text::LogField(mName) + "\t" +
-                text::LogField(mPages[page].source) + "\tpage\t" + text::LogField(d.oldReading) +
-                "\t" + text::LogField(d.newReading)});
+    mUnplaced[record({0, page, "page", old, mPages[page].examNumber})] = std::move(before);
     makeItems();
 }
 
@@ -749,14 +726,9 @@ void Review::placeByHand(std::size_t page, const std::vector<std::array<double, 
 // pictures gone, its row as kept.
 void Review::unplace(std::size_t page,
                      const std::vector<std::pair<std::string, db::Value>>& before) {
-    const auto n = static_cast<std::int64_t>(page);
     mDb.begin();
     try {
-        for (const char* table : {"scan_items", "scan_bubbles", "scan_pictures"}) {
-            auto gone = mDb.prepare(std::string("DELETE FROM ") + table + " WHERE page = ?");
-            gone.bind(1, n);
-            gone.step();
-        }
+        ForgetPageItems(mDb, page);
         std::string columns, marks;
         for (const auto& [name, value] : before) {
             columns += (columns.empty() ? "" : ", ") + name;

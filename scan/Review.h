@@ -211,6 +211,9 @@ class Review {
     // over the readings and the hand decisions; the pages' statuses,
     // reasons, numbers and records stored where they change.
     void restack();
+    // Stores a decision, takes it into force and into this session's, and
+    // logs it; its id.
+    std::int64_t record(Decision d);
     void unplace(std::size_t page, const std::vector<std::pair<std::string, db::Value>>& before);
 
     core::Workspace& mWs;

@@ -95,14 +95,18 @@ ScanDatabaseWriter::~ScanDatabaseWriter() {
     std::remove(mTemp.c_str());
 }
 
+void ForgetPageItems(db::Connection& c, std::size_t index) {
+    for (const char* table : {"scan_items", "scan_bubbles", "scan_pictures"}) {
+        auto gone = c.prepare(std::string("DELETE FROM ") + table + " WHERE page = ?");
+        gone.bind(1, static_cast<std::int64_t>(index));
+        gone.step();
+    }
+}
+
 void StorePage(db::Connection& c, std::size_t index, const PageReading& page, bool replace) {
     const auto n = static_cast<std::int64_t>(index);
     if (replace)
-        for (const char* table : {"scan_items", "scan_bubbles", "scan_pictures"}) {
-            auto gone = c.prepare(std::string("DELETE FROM ") + table + " WHERE page = ?");
-            gone.bind(1, n);
-            gone.step();
-        }
+        ForgetPageItems(c, index);
     auto p = c.prepare(std::string(replace ? "INSERT OR REPLACE" : "INSERT") +
                        " INTO scan_pages(page, source, file, file_page, layout,"
                        " layout_revision, layout_page, turn, marks, residual, paper, black,"

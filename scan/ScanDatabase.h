@@ -42,6 +42,8 @@ struct TableFacts {
 // the page, its items, bubbles and pictures; with `replace`, what the
 // database held of that page before goes.
 void StorePage(db::Connection& c, std::size_t index, const PageReading& page, bool replace = false);
+// Removes the items, bubbles and pictures kept of page `index`.
+void ForgetPageItems(db::Connection& c, std::size_t index);
 
 class ScanDatabaseWriter {
   public:
