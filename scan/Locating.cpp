@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
 
 namespace scan::steps {
 namespace {
@@ -248,11 +249,23 @@ constexpr double kRoughReach = 10, kFineReach = 1.5;
 // A block is found where its drawn outlines are at least this like the
 // picture, and clearly more than anywhere else within reach.
 constexpr double kLeastLikeness = 0.3, kClearlyMore = 0.9;
+// Far from the marks a rough fit may be off by more than a row of bubbles,
+// and a block is as like the picture one row or one option off as where it
+// is: there each block gives its few likest places, this like the best at
+// least, and the fit to all blocks chooses among them.
+constexpr int kRivals = 3;
+constexpr double kRivalShare = 0.85;
+// Around a block, the share of the picture lighter than most of its
+// printed outlines; and the least ink (of 255) an outline is taken to have.
+constexpr double kOutlineShare = 0.85;
+constexpr int kFaintestOutline = 16;
 // The blocks found again must lie within this distance (mm) of where the
 // fit to them all puts them; this share of the blocks on the picture, and
 // at least this many.
 constexpr double kBlockOff = 0.4, kBlocksAgreeing = 0.85;
 constexpr int kFewestBlocks = 4;
+// How many times at most the page is fitted to the blocks found again.
+constexpr int kFittings = 3;
 
 std::vector<std::vector<Area>> Blocks(const Page& page) {
     std::vector<Area> areas;
@@ -323,9 +336,33 @@ cv::Mat DrawnOutlines(const std::vector<Area>& block, const cv::Rect2d& extent, 
     return drawn;
 }
 
+// The ink of a part of the straightened page with everything darker than
+// most of its printed outlines taken as dark as them: a filled bubble or
+// a written number then outweighs no outline, however blurred they are.
+cv::Mat InkUpToOutlines(const cv::Mat& ink) {
+    int histogram[256] = {};
+    for (int y = 0; y < ink.rows; ++y) {
+        const uchar* row = ink.ptr<uchar>(y);
+        for (int x = 0; x < ink.cols; ++x)
+            ++histogram[row[x]];
+    }
+    const auto below = static_cast<long>(kOutlineShare * static_cast<double>(ink.total()));
+    long seen = 0;
+    int level = 255;
+    for (int g = 0; g < 256; ++g)
+        if ((seen += histogram[g]) > below) {
+            level = g;
+            break;
+        }
+    cv::Mat capped;
+    cv::min(ink, std::max(level, kFaintestOutline), capped);
+    return capped;
+}
+
 // Where each block is seen on the picture put onto the paper by
 // `toPicture`: its offset (mm) on the paper from where it was printed, for
-// each block found within `reach`.
+// each block found within `reach`; with `rivals`, a block may be found at
+// up to that many places, and without, only where it is clearly likest.
 struct FoundBlock {
     std::size_t block = 0;
     cv::Point2d offset;
@@ -333,7 +370,7 @@ struct FoundBlock {
 
 std::vector<FoundBlock> FindBlocks(const cv::Mat& grey, const cv::Matx33d& toPicture,
                                    const std::vector<std::vector<Area>>& blocks, double reach,
-                                   double perMm, std::size_t& onPicture) {
+                                   double perMm, std::size_t& onPicture, int rivals = 0) {
     onPicture = 0;
     cv::Rect2d all;
     for (std::size_t i = 0; i < blocks.size(); ++i)
@@ -380,12 +417,42 @@ std::vector<FoundBlock> FindBlocks(const cv::Mat& grey, const cv::Matx33d& toPic
         if (window.width < drawn.cols + 2 * r || window.height < drawn.rows + 2 * r)
             continue;
         cv::Mat likeness;
-        cv::matchTemplate(ink(window), drawn, likeness, cv::TM_CCOEFF_NORMED);
+        cv::matchTemplate(InkUpToOutlines(ink(window)), drawn, likeness, cv::TM_CCOEFF_NORMED);
+        // The peak to a fraction of a pixel, by a parabola across and down.
+        const auto foundAt = [&](cv::Point peak) {
+            const auto between = [](double before, double here, double after) {
+                const double curve = before - 2 * here + after;
+                return curve < 0 ? std::clamp(0.5 * (before - after) / curve, -0.5, 0.5) : 0.0;
+            };
+            cv::Point2d fine(peak);
+            if (peak.x > 0 && peak.x + 1 < likeness.cols)
+                fine.x += between(likeness.at<float>(peak.y, peak.x - 1),
+                                  likeness.at<float>(peak.y, peak.x),
+                                  likeness.at<float>(peak.y, peak.x + 1));
+            if (peak.y > 0 && peak.y + 1 < likeness.rows)
+                fine.y += between(likeness.at<float>(peak.y - 1, peak.x),
+                                  likeness.at<float>(peak.y, peak.x),
+                                  likeness.at<float>(peak.y + 1, peak.x));
+            found.push_back({i, (fine + cv::Point2d(window.tl()) - exact) * (1 / perMm)});
+        };
         double best = 0;
         cv::Point peak;
         cv::minMaxLoc(likeness, nullptr, &best, nullptr, &peak);
         if (best < kLeastLikeness)
             continue;
+        if (rivals > 0) {
+            cv::Mat rest = likeness.clone();
+            for (int k = 0; k < rivals; ++k) {
+                double here = 0;
+                cv::Point at;
+                cv::minMaxLoc(rest, nullptr, &here, nullptr, &at);
+                if (here < kLeastLikeness || here < kRivalShare * best)
+                    break;
+                foundAt(at);
+                cv::circle(rest, at, static_cast<int>(2 * perMm), cv::Scalar(-1), -1);
+            }
+            continue;
+        }
         // Anywhere else within reach, clearly less alike: not one row or
         // one option off.
         if (r > 2 * perMm) {
@@ -396,22 +463,7 @@ std::vector<FoundBlock> FindBlocks(const cv::Mat& grey, const cv::Matx33d& toPic
             if (second > kClearlyMore * best)
                 continue;
         }
-        // The peak to a fraction of a pixel, by a parabola across and down.
-        const auto between = [](double before, double here, double after) {
-            const double curve = before - 2 * here + after;
-            return curve < 0 ? std::clamp(0.5 * (before - after) / curve, -0.5, 0.5) : 0.0;
-        };
-        cv::Point2d fine(peak);
-        if (peak.x > 0 && peak.x + 1 < likeness.cols)
-            fine.x +=
-                between(likeness.at<float>(peak.y, peak.x - 1), likeness.at<float>(peak.y, peak.x),
-                        likeness.at<float>(peak.y, peak.x + 1));
-        if (peak.y > 0 && peak.y + 1 < likeness.rows)
-            fine.y +=
-                between(likeness.at<float>(peak.y - 1, peak.x), likeness.at<float>(peak.y, peak.x),
-                        likeness.at<float>(peak.y + 1, peak.x));
-        const cv::Point2d offset = (fine + cv::Point2d(window.tl()) - exact) * (1 / perMm);
-        found.push_back({i, offset});
+        foundAt(peak);
     }
     return found;
 }
@@ -458,28 +510,40 @@ std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
     std::size_t onPicture = 0;
     const cv::Matx33d roughFit = FromAffine(rough);
     const std::vector<FoundBlock> found =
-        FindBlocks(grey, roughFit, blocks, kRoughReach, kStraightPerMm, onPicture);
-    if (found.size() < static_cast<std::size_t>(kFewestBlocks))
+        FindBlocks(grey, roughFit, blocks, kRoughReach, kStraightPerMm, onPicture, kRivals);
+    std::set<std::size_t> blocksFound;
+    for (const FoundBlock& f : found)
+        blocksFound.insert(f.block);
+    if (blocksFound.size() < static_cast<std::size_t>(kFewestBlocks))
         return std::nullopt;
 
-    // One fit to all blocks found and the marks; then each block looked for
-    // again close by, and all of them where that fit puts them.
-    std::vector<cv::Point2d> allPaper = paper, allPicture = picture;
-    AddBlockPoints(roughFit, blocks, found, allPaper, allPicture);
+    // One fit to the marks and to the places of the blocks that agree with
+    // most others; then each block looked for again close by, and all of
+    // them where that fit puts them. Far from the marks a block may still be
+    // a little out: the fit to all of them, once or twice more.
     const double pixelsPerMm =
         std::sqrt(std::fabs(rough.at<double>(0, 0) * rough.at<double>(1, 1) -
                             rough.at<double>(0, 1) * rough.at<double>(1, 0)));
-    const cv::Mat first =
-        cv::findHomography(allPaper, allPicture, cv::RANSAC, kBlockOff * pixelsPerMm);
-    if (first.empty())
-        return std::nullopt;
-    const cv::Matx33d firstFit(first);
-    const std::vector<FoundBlock> again =
-        FindBlocks(grey, firstFit, blocks, kFineReach, kStraightPerMm, onPicture);
-    std::vector<FoundBlock> agreeing;
-    for (const FoundBlock& f : again)
-        if (std::hypot(f.offset.x, f.offset.y) <= kBlockOff)
-            agreeing.push_back(f);
+    cv::Matx33d fit = roughFit;
+    std::vector<FoundBlock> near = found, agreeing;
+    for (int round = 0; round < kFittings; ++round) {
+        std::vector<cv::Point2d> allPaper = paper, allPicture = picture;
+        AddBlockPoints(fit, blocks, near, allPaper, allPicture);
+        // Among the rivals of the rough search, the places most agree on;
+        // close by, every block found counts, but a mark far out does not.
+        const cv::Mat h = cv::findHomography(allPaper, allPicture, cv::RANSAC,
+                                             (round == 0 ? kBlockOff : kFineReach) * pixelsPerMm);
+        if (h.empty())
+            return std::nullopt;
+        fit = cv::Matx33d(h);
+        near = FindBlocks(grey, fit, blocks, kFineReach, kStraightPerMm, onPicture);
+        agreeing.clear();
+        for (const FoundBlock& f : near)
+            if (std::hypot(f.offset.x, f.offset.y) <= kBlockOff)
+                agreeing.push_back(f);
+        if (agreeing.size() >= kBlocksAgreeing * static_cast<double>(onPicture))
+            break;
+    }
     if (agreeing.size() < static_cast<std::size_t>(kFewestBlocks) ||
         agreeing.size() < kBlocksAgreeing * static_cast<double>(onPicture))
         return std::nullopt;
@@ -489,7 +553,7 @@ std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
     for (std::size_t m = 0; m + 4 <= marks.size(); m += 4) {
         double off = 0;
         for (std::size_t c = m; c < m + 4; ++c) {
-            const cv::Point2d d = Apply(firstFit, marks[c].paper) - marks[c].picture;
+            const cv::Point2d d = Apply(fit, marks[c].paper) - marks[c].picture;
             off += std::hypot(d.x, d.y) / pixelsPerMm / 4;
         }
         if (off > kBlockOff)
@@ -502,7 +566,7 @@ std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
     const std::size_t marksAgreeing = finalPaper.size() / 4;
     if (marksAgreeing < 2 || marksAgreeing + 1 < marks.size() / 4)
         return std::nullopt;
-    AddBlockPoints(firstFit, blocks, agreeing, finalPaper, finalPicture);
+    AddBlockPoints(fit, blocks, agreeing, finalPaper, finalPicture);
     const cv::Mat last = cv::findHomography(finalPaper, finalPicture, 0);
     if (last.empty())
         return std::nullopt;
