@@ -88,14 +88,6 @@ bool Located(const std::string& status) {
     return status == "ok" || status == "review" || status == "duplicate";
 }
 
-char MarkCodeOf(const std::string& letters) {
-    int bits = 0;
-    for (char c : letters)
-        if (c >= 'A' && c <= 'F')
-            bits |= 1 << (c - 'A');
-    return static_cast<char>('0' + bits);
-}
-
 std::string Fixed2(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", v);
@@ -810,7 +802,7 @@ core::Outcome Review::writeTable(core::Ui& ui) {
         std::string reading = Text(st.column(3));
         if (auto hand = handDecision(page, item))
             reading = *hand;
-        char code = MarkCodeOf(reading);
+        char code = MarkCode(reading);
         if (reading.find_first_not_of("ABCDEF") != std::string::npos) {
             // A template's own values ("low", "high"): coded by their
             // places, as the scan codes them.
@@ -977,7 +969,7 @@ PageSummary SummaryOf(const ReviewPage& p, const std::vector<StackItem>& items, 
             const bool one = it.reading.size() == 1 && it.reading != "?";
             s.number += one ? it.reading : it.anyMarked ? "?" : " ";
         } else if (it.question >= 1 && it.question <= questions) {
-            s.marks[static_cast<std::size_t>(it.question - 1)] = MarkCodeOf(it.reading);
+            s.marks[static_cast<std::size_t>(it.question - 1)] = MarkCode(it.reading);
         }
         std::size_t at = 0;
         while (at < it.doubts.size()) {
@@ -1033,7 +1025,7 @@ Stack(std::map<std::string, LayoutShape> shapes, int questions,
         } else if (key.second.size() > 1 && key.second[0] == 'q') {
             const int q = std::atoi(key.second.c_str() + 1);
             if (q >= 1 && static_cast<std::size_t>(q) <= s.marks.size())
-                s.marks[static_cast<std::size_t>(q - 1)] = MarkCodeOf(value);
+                s.marks[static_cast<std::size_t>(q - 1)] = MarkCode(value);
         }
     }
     ScanStack stack(std::move(shapes), questions);

@@ -43,6 +43,14 @@ std::string MarkLetters(char code) {
     return letters;
 }
 
+char MarkCode(const std::string& letters) {
+    int bits = 0;
+    for (char c : letters)
+        if (c >= 'A' && c <= 'F')
+            bits |= 1 << (c - 'A');
+    return static_cast<char>('0' + bits);
+}
+
 PageSummary Summarize(const PageReading& page, int questions) {
     PageSummary s;
     s.source = page.source;

@@ -52,6 +52,8 @@ struct PageSummary {
 [[nodiscard]] char MarkCode(const ItemReading& item);
 // The option letters of a mark code, A to F; "" for '0' or ' '.
 [[nodiscard]] std::string MarkLetters(char code);
+// The mark code of option letters, A to F; other characters are no option.
+[[nodiscard]] char MarkCode(const std::string& letters);
 
 // What a layout is made of, as the stack needs it.
 struct LayoutShape {
