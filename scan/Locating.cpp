@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
-#include <set>
 
 namespace scan::steps {
 namespace {
@@ -249,12 +249,15 @@ constexpr double kRoughReach = 10, kFineReach = 1.5;
 // A block is found where its drawn outlines are at least this like the
 // picture, and clearly more than anywhere else within reach.
 constexpr double kLeastLikeness = 0.3, kClearlyMore = 0.9;
-// Far from the marks a rough fit may be off by more than a row of bubbles,
-// and a block is as like the picture one row or one option off as where it
-// is: there each block gives its few likest places, this like the best at
-// least, and the fit to all blocks chooses among them.
+// In a blurred picture a block is nearly as like the picture one row or
+// one option off as where it is, and a rough fit may be off by a few
+// millimetres far from the marks: there each block gives its few likest
+// places, this like the best at least. The fit grown from the marks
+// outward chooses among them one within this distance (mm) of where it
+// expects the block: less than half a row.
 constexpr int kRivals = 3;
 constexpr double kRivalShare = 0.85;
+constexpr double kGrowReach = 2.5;
 // Around a block, the share of the picture lighter than most of its
 // printed outlines; and the least ink (of 255) an outline is taken to have.
 constexpr double kOutlineShare = 0.85;
@@ -263,6 +266,9 @@ constexpr int kFaintestOutline = 16;
 // fit to them all puts them; this share of the blocks on the picture, and
 // at least this many.
 constexpr double kBlockOff = 0.4, kBlocksAgreeing = 0.85;
+// The marks seen must lie within this distance (mm) of where the fit to the
+// blocks puts them.
+constexpr double kMarkOff = 1.5;
 constexpr int kFewestBlocks = 4;
 // How many times at most the page is fitted to the blocks found again.
 constexpr int kFittings = 3;
@@ -480,6 +486,93 @@ void AddBlockPoints(const cv::Matx33d& toPicture, const std::vector<std::vector<
         }
 }
 
+cv::Point2d Centre(const std::vector<Area>& block) {
+    cv::Point2d sum;
+    for (const Area& a : block)
+        sum += cv::Point2d(a.x, a.y);
+    return sum / static_cast<double>(block.size());
+}
+
+// The affine map that takes `paper` nearest to `picture`, by least squares.
+cv::Matx33d AffineFit(const std::vector<cv::Point2d>& paper,
+                      const std::vector<cv::Point2d>& picture) {
+    cv::Mat a(static_cast<int>(2 * paper.size()), 6, CV_64F, cv::Scalar(0)),
+        b(static_cast<int>(2 * paper.size()), 1, CV_64F), x;
+    for (std::size_t i = 0; i < paper.size(); ++i) {
+        const int r = static_cast<int>(2 * i);
+        for (int k = 0; k < 2; ++k) {
+            a.at<double>(r + k, 3 * k) = paper[i].x;
+            a.at<double>(r + k, 3 * k + 1) = paper[i].y;
+            a.at<double>(r + k, 3 * k + 2) = 1;
+        }
+        b.at<double>(r) = picture[i].x;
+        b.at<double>(r + 1) = picture[i].y;
+    }
+    cv::solve(a, b, x, cv::DECOMP_SVD);
+    return {x.at<double>(0),
+            x.at<double>(1),
+            x.at<double>(2),
+            x.at<double>(3),
+            x.at<double>(4),
+            x.at<double>(5),
+            0,
+            0,
+            1};
+}
+
+// Of each block's rival places (offsets from where `roughFit` puts it),
+// the one where a fit grown outward from the marks expects it: the block
+// nearest what is placed comes next, and once chosen it helps place those
+// beyond. A whole page one row off fits the blocks as well as the true
+// place; it cannot fit the marks, and the growth starts from them.
+std::vector<FoundBlock> GrowFromMarks(const cv::Matx33d& roughFit,
+                                      const std::vector<std::vector<Area>>& blocks,
+                                      const std::vector<FoundBlock>& rivals,
+                                      std::vector<cv::Point2d> paper,
+                                      std::vector<cv::Point2d> picture) {
+    std::map<std::size_t, std::vector<cv::Point2d>> places;
+    for (const FoundBlock& f : rivals)
+        places[f.block].push_back(f.offset);
+    const cv::Matx33d fromPicture = roughFit.inv();
+    std::vector<cv::Point2d> placed = paper;
+    cv::Matx33d fit = roughFit;
+    std::vector<FoundBlock> chosen;
+    while (!places.empty()) {
+        auto next = places.begin();
+        double nearest = 0;
+        for (auto it = places.begin(); it != places.end(); ++it) {
+            const cv::Point2d c = Centre(blocks[it->first]);
+            double d = std::numeric_limits<double>::max();
+            for (const cv::Point2d& p : placed)
+                d = std::min(d, std::hypot(p.x - c.x, p.y - c.y));
+            if (it == places.begin() || d < nearest) {
+                next = it;
+                nearest = d;
+            }
+        }
+        const std::size_t block = next->first;
+        const cv::Point2d centre = Centre(blocks[block]);
+        const cv::Point2d expected = Apply(fromPicture, Apply(fit, centre)) - centre;
+        const cv::Point2d* best = nullptr;
+        for (const cv::Point2d& o : next->second)
+            if (!best || std::hypot(o.x - expected.x, o.y - expected.y) <
+                             std::hypot(best->x - expected.x, best->y - expected.y))
+                best = &o;
+        const bool near = std::hypot(best->x - expected.x, best->y - expected.y) <= kGrowReach;
+        if (near) {
+            chosen.push_back({block, *best});
+            for (const Area& a : blocks[block]) {
+                paper.emplace_back(a.x, a.y);
+                picture.push_back(Apply(roughFit, cv::Point2d(a.x, a.y) + *best));
+            }
+            placed.push_back(centre);
+            fit = AffineFit(paper, picture);
+        }
+        places.erase(next);
+    }
+    return chosen;
+}
+
 } // namespace
 
 std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
@@ -509,18 +602,17 @@ std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
     const std::vector<std::vector<Area>> blocks = Blocks(page);
     std::size_t onPicture = 0;
     const cv::Matx33d roughFit = FromAffine(rough);
-    const std::vector<FoundBlock> found =
-        FindBlocks(grey, roughFit, blocks, kRoughReach, kStraightPerMm, onPicture, kRivals);
-    std::set<std::size_t> blocksFound;
-    for (const FoundBlock& f : found)
-        blocksFound.insert(f.block);
-    if (blocksFound.size() < static_cast<std::size_t>(kFewestBlocks))
+    const std::vector<FoundBlock> found = GrowFromMarks(
+        roughFit, blocks,
+        FindBlocks(grey, roughFit, blocks, kRoughReach, kStraightPerMm, onPicture, kRivals), paper,
+        picture);
+    if (found.size() < static_cast<std::size_t>(kFewestBlocks))
         return std::nullopt;
 
-    // One fit to the marks and to the places of the blocks that agree with
-    // most others; then each block looked for again close by, and all of
-    // them where that fit puts them. Far from the marks a block may still be
-    // a little out: the fit to all of them, once or twice more.
+    // One fit to the marks and the blocks found; then each block looked for
+    // again close by, and all of them where that fit puts them. Far from
+    // the marks a block may still be a little out: the fit to all of them,
+    // once or twice more.
     const double pixelsPerMm =
         std::sqrt(std::fabs(rough.at<double>(0, 0) * rough.at<double>(1, 1) -
                             rough.at<double>(0, 1) * rough.at<double>(1, 0)));
@@ -529,10 +621,9 @@ std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
     for (int round = 0; round < kFittings; ++round) {
         std::vector<cv::Point2d> allPaper = paper, allPicture = picture;
         AddBlockPoints(fit, blocks, near, allPaper, allPicture);
-        // Among the rivals of the rough search, the places most agree on;
-        // close by, every block found counts, but a mark far out does not.
-        const cv::Mat h = cv::findHomography(allPaper, allPicture, cv::RANSAC,
-                                             (round == 0 ? kBlockOff : kFineReach) * pixelsPerMm);
+        // Every block found counts, but a mark or a block far out does not.
+        const cv::Mat h =
+            cv::findHomography(allPaper, allPicture, cv::RANSAC, kFineReach * pixelsPerMm);
         if (h.empty())
             return std::nullopt;
         fit = cv::Matx33d(h);
@@ -547,15 +638,22 @@ std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
     if (agreeing.size() < static_cast<std::size_t>(kFewestBlocks) ||
         agreeing.size() < kBlocksAgreeing * static_cast<double>(onPicture))
         return std::nullopt;
-    // Each mark seen must lie where that fit puts it, but one of three
-    // whose corner was cut off or blurred: left out.
+    // Each mark seen must lie near where that fit puts it, but one of three
+    // whose corner was cut off or blurred; a page one row or one option off
+    // is much farther out. Only the marks that lie where the blocks say
+    // join the last fit: a blurred corner is found less exactly than a
+    // block.
     std::vector<cv::Point2d> finalPaper, finalPicture;
+    std::size_t marksAgreeing = 0;
     for (std::size_t m = 0; m + 4 <= marks.size(); m += 4) {
         double off = 0;
         for (std::size_t c = m; c < m + 4; ++c) {
             const cv::Point2d d = Apply(fit, marks[c].paper) - marks[c].picture;
             off += std::hypot(d.x, d.y) / pixelsPerMm / 4;
         }
+        if (off > kMarkOff)
+            continue;
+        ++marksAgreeing;
         if (off > kBlockOff)
             continue;
         for (std::size_t c = m; c < m + 4; ++c) {
@@ -563,7 +661,6 @@ std::optional<Placement> PlaceByPrint(const cv::Mat& grey, const Page& page,
             finalPicture.push_back(marks[c].picture);
         }
     }
-    const std::size_t marksAgreeing = finalPaper.size() / 4;
     if (marksAgreeing < 2 || marksAgreeing + 1 < marks.size() / 4)
         return std::nullopt;
     AddBlockPoints(fit, blocks, agreeing, finalPaper, finalPicture);
