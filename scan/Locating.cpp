@@ -534,6 +534,15 @@ std::vector<FoundBlock> GrowFromMarks(const cv::Matx33d& roughFit,
     for (const FoundBlock& f : rivals)
         places[f.block].push_back(f.offset);
     const cv::Matx33d fromPicture = roughFit.inv();
+    // A mark's corner the rough fit left out (a mark cut off, or another
+    // pattern taken for it) is left out here too.
+    for (std::size_t i = paper.size(); i-- > 0;) {
+        const cv::Point2d off = Apply(fromPicture, picture[i]) - paper[i];
+        if (std::hypot(off.x, off.y) > kMarkOff) {
+            paper.erase(paper.begin() + static_cast<std::ptrdiff_t>(i));
+            picture.erase(picture.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
     std::vector<cv::Point2d> placed = paper;
     cv::Matx33d fit = roughFit;
     std::vector<FoundBlock> chosen;
