@@ -63,17 +63,18 @@ cv::Point2d Apply(const cv::Matx33d& h, cv::Point2d p) {
     return {v[0] / v[2], v[1] / v[2]};
 }
 
-double Median(const cv::Mat& grey) {
+// The grey level that more than `share` of the picture is at or below.
+int Level(const cv::Mat& grey, double share) {
     int histogram[256] = {};
     for (int y = 0; y < grey.rows; ++y) {
         const uchar* row = grey.ptr<uchar>(y);
         for (int x = 0; x < grey.cols; ++x)
             ++histogram[row[x]];
     }
-    const long half = static_cast<long>(grey.total()) / 2;
+    const auto below = static_cast<long>(share * static_cast<double>(grey.total()));
     long seen = 0;
     for (int g = 0; g < 256; ++g)
-        if ((seen += histogram[g]) > half)
+        if ((seen += histogram[g]) > below)
             return g;
     return 255;
 }
@@ -91,7 +92,7 @@ SeenMarks FindMarks(const cv::Mat& grey) {
     else
         reduced = grey;
     // A dark picture is no empty page, whatever its ink.
-    const double paper = Median(reduced);
+    const double paper = Level(reduced, 0.5);
     seen.inkShare = paper < 96 ? 1
                                : static_cast<double>(cv::countNonZero(reduced < paper / 2)) /
                                      std::max<double>(1, reduced.total());
@@ -346,22 +347,8 @@ cv::Mat DrawnOutlines(const std::vector<Area>& block, const cv::Rect2d& extent, 
 // most of its printed outlines taken as dark as them: a filled bubble or
 // a written number then outweighs no outline, however blurred they are.
 cv::Mat InkUpToOutlines(const cv::Mat& ink) {
-    int histogram[256] = {};
-    for (int y = 0; y < ink.rows; ++y) {
-        const uchar* row = ink.ptr<uchar>(y);
-        for (int x = 0; x < ink.cols; ++x)
-            ++histogram[row[x]];
-    }
-    const auto below = static_cast<long>(kOutlineShare * static_cast<double>(ink.total()));
-    long seen = 0;
-    int level = 255;
-    for (int g = 0; g < 256; ++g)
-        if ((seen += histogram[g]) > below) {
-            level = g;
-            break;
-        }
     cv::Mat capped;
-    cv::min(ink, std::max(level, kFaintestOutline), capped);
+    cv::min(ink, std::max(Level(ink, kOutlineShare), kFaintestOutline), capped);
     return capped;
 }
 
@@ -543,6 +530,9 @@ std::vector<FoundBlock> GrowFromMarks(const cv::Matx33d& roughFit,
             picture.erase(picture.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
+    std::vector<cv::Point2d> centres;
+    for (const auto& block : blocks)
+        centres.push_back(Centre(block));
     std::vector<cv::Point2d> placed = paper;
     cv::Matx33d fit = roughFit;
     std::vector<FoundBlock> chosen;
@@ -550,7 +540,7 @@ std::vector<FoundBlock> GrowFromMarks(const cv::Matx33d& roughFit,
         auto next = places.begin();
         double nearest = 0;
         for (auto it = places.begin(); it != places.end(); ++it) {
-            const cv::Point2d c = Centre(blocks[it->first]);
+            const cv::Point2d c = centres[it->first];
             double d = std::numeric_limits<double>::max();
             for (const cv::Point2d& p : placed)
                 d = std::min(d, std::hypot(p.x - c.x, p.y - c.y));
@@ -560,7 +550,7 @@ std::vector<FoundBlock> GrowFromMarks(const cv::Matx33d& roughFit,
             }
         }
         const std::size_t block = next->first;
-        const cv::Point2d centre = Centre(blocks[block]);
+        const cv::Point2d centre = centres[block];
         const cv::Point2d expected = Apply(fromPicture, Apply(fit, centre)) - centre;
         const cv::Point2d* best = nullptr;
         for (const cv::Point2d& o : next->second)
